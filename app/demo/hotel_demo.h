@@ -1,0 +1,48 @@
+#ifndef VENDRIX_APP_DEMO_HOTEL_DEMO_H_
+#define VENDRIX_APP_DEMO_HOTEL_DEMO_H_
+
+// Writing hotel files: the empty tables of the hotel suite, rows put in by hand (tests), and a
+// whole realistic sample hotel (vendrix-demo, tests, benchmarks).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/valore.h"
+
+namespace vendrix::demo {
+
+// Creates in `cartella` every hotel file with its empty table, replacing files already there:
+// the live files and the three history files, with the fields the program reads (and their
+// types as the suite keeps them).
+void CreaFileHotel(const std::string& cartella);
+
+// Appends rows to table `tabella` of the database file `file` in one transaction: `campi` names
+// the fields, each row gives their values in that order. Throws Errore on failure.
+void InserisciRighe(const std::string& file, const std::string& tabella,
+                    const std::vector<std::string>& campi,
+                    const std::vector<std::vector<Valore>>& righe);
+
+struct OpzioniDemo {
+  int camere = 30;              // rooms of the hotel
+  int giorni = 60;              // days of live data from `dal` (history lies before it)
+  std::string dal = "01/01/2024";
+  int giorni_storico = 60;      // days of archived guest cards before `dal`
+  uint32_t seme = 1;            // same seed, same hotel
+  double occupazione = 0.75;    // share of room nights sold
+};
+
+struct RiepilogoDemo {
+  int64_t tipi_camere = 0, camere = 0;
+  int64_t prenotazioni = 0, righe_camere = 0;
+  int64_t schede_clienti = 0, schede_storico = 0;
+  int64_t ditte = 0, addebiti = 0, addebiti_storico = 0;
+};
+
+// Writes a whole sample hotel into `cartella` (created when missing): every hotel file, the three
+// history files and a VendrixFiltro.txt. Deterministic for a seed.
+RiepilogoDemo ScriviHotelDemo(const std::string& cartella, const OpzioniDemo& opzioni);
+
+}  // namespace vendrix::demo
+
+#endif  // VENDRIX_APP_DEMO_HOTEL_DEMO_H_

@@ -1,0 +1,221 @@
+#ifndef VENDRIX_DATA_DBENGINE_H_
+#define VENDRIX_DATA_DBENGINE_H_
+
+// The database engine layer: the operations the runs rely on, under their usual names, over
+// SQLite. A database file "X.mdb" is a SQLite 3 file; the hotel suite's own Access files are read
+// (never written) through the same operations. Every failure throws Errore with an Italian text
+// naming the operation and the file, table, field or SQL text at fault.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/errore.h"
+#include "data/valore.h"
+
+namespace vendrix {
+
+constexpr int dbOpenDynaset = 2;
+constexpr int dbUpdateRegular = 1;
+
+// Field type codes of CreateField.
+constexpr int dbBoolean = 1;
+constexpr int dbInteger = 3;   // 16-bit signed
+constexpr int dbLong = 4;      // 32-bit signed
+constexpr int dbCurrency = 5;  // four-decimal fixed point
+constexpr int dbDouble = 7;
+constexpr int dbDate = 8;
+constexpr int dbText = 10;     // with a size in characters
+
+// General locale of CreateDatabase: code page 1252, general sort order.
+inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+
+class Recordset;
+class Database;
+class DBEngine;
+namespace engine_detail {
+struct Motore;
+struct Connessione;
+struct Insieme;
+}  // namespace engine_detail
+
+// One field of a recordset's current row (or of the row being added or edited).
+class Campo {
+ public:
+  Valore Value() const;
+  // Writes the field of the row being added (AddNew) or edited (Edit). The value is converted to
+  // the field's type: a text longer than a text field is cut to the field's size; a number that
+  // does not fit an integer field throws Errore ("Overflow").
+  void SetValue(const Valore& valore);
+  Campo& operator=(const Valore& valore) {
+    SetValue(valore);
+    return *this;
+  }
+  operator Valore() const { return Value(); }
+
+ private:
+  friend class Recordset;
+  Campo(Recordset* insieme, int indice) : insieme_(insieme), indice_(indice) {}
+  Recordset* insieme_;
+  int indice_;
+};
+
+// A searchable set of rows: a table (in table order) or the result of an SQL SELECT (in the order
+// the SQL gives). Rows are visited with FindFirst / FindNext; a find with an equality on a field
+// takes its candidates from an index on that field, built on first use, so it costs about the
+// rows it matches. Sets over a table of a SQLite file are updatable; sets over SQL texts and over
+// the suite's Access files are read-only.
+class Recordset {
+ public:
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Criteria: comparisons (=, <>, <, <=, >, >=) of a field with a number or a quoted text, joined
+  // by and/or, with parentheses, e.g. "NumeroHotel = 1 and Sigla = 'BB'". Null never matches.
+  // FindFirst searches from the first row, FindNext from the row after the current one.
+  void FindFirst(std::string_view criteri);
+  void FindNext(std::string_view criteri);
+  // True when the last find found nothing; the current row is then undefined.
+  bool NoMatch() const;
+
+  // The named field; throws Errore when the set has no such field.
+  Campo Fields(std::string_view nome);
+  // Position of a field, for loops that read the same field many times; throws like Fields.
+  int IndiceCampo(std::string_view nome) const;
+  Campo Fields(int indice) { return Campo(this, indice); }
+  int NumeroCampi() const;
+  std::string NomeCampo(int indice) const;
+
+  // Begins a new row (all fields Null) / an edit of the current row; Update stores it.
+  void AddNew();
+  void Edit();
+  void Update(int tipo = dbUpdateRegular, bool forza = false);
+
+  void MoveLast();
+  // After MoveLast: the number of rows of the set.
+  int64_t RecordCount() const;
+
+  void Close();
+
+ private:
+  friend class Campo;
+  friend class Database;
+  explicit Recordset(std::unique_ptr<engine_detail::Insieme> insieme);
+  Valore Leggi(int indice) const;
+  void Scrivi(int indice, const Valore& valore);
+  std::unique_ptr<engine_detail::Insieme> insieme_;
+};
+
+// A field definition, made by TableDef::CreateField.
+struct Field {
+  std::string nome;
+  int tipo = dbText;
+  int dimensione = 0;  // characters, for text fields; ignored for the others
+};
+
+// A table definition being built: fields are appended in order, then the table is appended to
+// the database's TableDefs.
+class TableDef {
+ public:
+  explicit TableDef(std::string nome) : nome_(std::move(nome)) {}
+  Field CreateField(std::string nome, int tipo, int dimensione = 0) const {
+    return Field{std::move(nome), tipo, dimensione};
+  }
+  class ElencoCampi {
+   public:
+    void Append(Field campo) { campi_.push_back(std::move(campo)); }
+    const std::vector<Field>& Elenco() const { return campi_; }
+
+   private:
+    std::vector<Field> campi_;
+  };
+  ElencoCampi Fields;
+  const std::string& Name() const { return nome_; }
+
+ private:
+  std::string nome_;
+};
+
+// An open database file.
+class Database {
+ public:
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // origine: a table name or an SQL SELECT text in the dialect of the hotel suite
+  // ("... In 'TipiCamere.mdb' ...", Left(f,n), sum() ... as ..., Group by, Order by).
+  std::unique_ptr<Recordset> OpenRecordset(std::string_view origine, int tipo = dbOpenDynaset);
+
+  TableDef CreateTableDef(std::string nome) const { return TableDef(std::move(nome)); }
+  class ElencoTabelle {
+   public:
+    // Creates the table in the file, with its fields in the order appended.
+    void Append(const TableDef& tabella);
+
+   private:
+    friend class Database;
+    explicit ElencoTabelle(Database* db) : db_(db) {}
+    Database* db_;
+  };
+  ElencoTabelle TableDefs() { return ElencoTabelle(this); }
+
+  // Transactions over the whole file: every write between BeginTrans and CommitTrans is stored
+  // at once or not at all. Closing with a transaction open rolls it back.
+  void BeginTrans();
+  void CommitTrans();
+  void Rollback();
+
+  void Close();
+  const std::string& Name() const;
+
+ private:
+  friend class DBEngine;
+  friend class Workspace;
+  explicit Database(std::shared_ptr<engine_detail::Connessione> connessione);
+  std::shared_ptr<engine_detail::Connessione> connessione_;
+};
+
+class Workspace {
+ public:
+  // Creates a new, empty database file; throws Errore when the file exists or cannot be written.
+  std::unique_ptr<Database> CreateDatabase(const std::string& nome,
+                                           std::string_view locale = dbLangGeneral);
+
+ private:
+  friend class DBEngine;
+  explicit Workspace(DBEngine* motore) : motore_(motore) {}
+  DBEngine* motore_;
+};
+
+// The engine. A run creates one and opens its databases through it; what the engine has read of
+// the suite's Access files is kept for the engine's life, so a file is read once per run however
+// many queries name it. Databases and recordsets may outlive the engine object itself.
+class DBEngine {
+ public:
+  DBEngine();
+  ~DBEngine();
+  DBEngine(const DBEngine&) = delete;
+  DBEngine& operator=(const DBEngine&) = delete;
+
+  Workspace& Workspaces(int indice);
+  // Opens a database file named by path (a bare name is looked for in the working folder). The
+  // format is recognised from the file's first bytes. Throws Errore when the file is missing or
+  // is not a database.
+  std::unique_ptr<Database> OpenDatabase(const std::string& nome);
+
+ private:
+  friend class Workspace;
+  std::shared_ptr<engine_detail::Motore> motore_;
+  Workspace workspace_;
+};
+
+// The one helper that turns a text into a quoted literal for SQL and criteria texts: 'a''b'.
+std::string Quota(std::string_view testo);
+
+}  // namespace vendrix
+
+#endif  // VENDRIX_DATA_DBENGINE_H_

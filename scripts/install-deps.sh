@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the project needs to build, test and benchmark.
+# Idempotent: when everything is already there it prints nothing and changes nothing.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  qt6-base-dev libgl-dev
+  libsqlite3-dev sqlite3
+  libxlsxwriter-dev
+  mdbtools-dev mdbtools
+  libgtest-dev
+  libzip-dev libpugixml-dev
+  xvfb xauth
+  fonts-dejavu-core fonts-liberation
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+echo "Installazione pacchetti: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
