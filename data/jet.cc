@@ -1,23 +1,624 @@
-// Temporary: replaced by the libmdb reader.
+// Reading the hotel suite's Access files. The file is read by a child process (jet_lettore.cc)
+// that sends its tables through a pipe; this side checks what arrives and copies it into SQLite.
+// Whatever the child does on a damaged file (crash, endless loop, nonsense), the program gets an
+// Errore naming the file and the schema stays empty.
+
 #include "data/jet.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <string>
+#include <vector>
 
 #include "data/errore.h"
+#include "data/jet_lettore.h"
 
 namespace vendrix::jet {
+namespace {
 
-bool EFileJet(const std::string& percorso) {
-  std::ifstream in(percorso, std::ios::binary);
-  char testa[32] = {};
-  if (!in.read(testa, sizeof testa)) return false;
-  return std::memcmp(testa + 4, "Standard Jet DB", 15) == 0 ||
-         std::memcmp(testa + 4, "Standard ACE DB", 15) == 0;
+using namespace detail;
+
+// Longest silence of the reading process before it is taken for stuck. libmdb reads thousands of
+// pages a second, so a sound file never keeps it this long without a row.
+constexpr int kSecondiSenzaDati = 30;
+// Bytes of the reading process's own diagnostics kept for the error message.
+constexpr size_t kMaxDiagnostica = 512;
+
+std::string Danneggiato(const std::string& percorso, const std::string& dettaglio) {
+  return "Il file '" + percorso + "' è danneggiato o non è un database Access leggibile (" +
+         dettaglio + "). Ripararlo con Access (Compatta e ripristina) o usarne una copia integra.";
 }
 
-void Importa(sqlite3*, const std::string&, const std::string& percorso) {
-  throw Errore("Impossibile leggere il database Access '" + percorso + "'");
+// Page size of the file's format, from its header. Jet 3 uses 2 KB pages, Jet 4 and ACE 4 KB.
+size_t ControllaFile(const std::string& percorso, size_t* dimensione) {
+  int fd = open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    throw Errore("Impossibile aprire il file '" + percorso + "': " +
+                 (errno == ENOENT ? std::string("il file non esiste")
+                                  : std::string("il file non si può leggere")));
+  }
+  struct stat st;
+  unsigned char testa[0x20] = {};
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
+  close(fd);
+  if (!ok || std::memcmp(testa, "\x00\x01\x00\x00", 4) != 0 ||
+      (std::memcmp(testa + 4, "Standard Jet DB", 16) != 0 &&
+       std::memcmp(testa + 4, "Standard ACE DB", 16) != 0)) {
+    throw Errore("Il file '" + percorso + "' non è un database Access");
+  }
+  const unsigned versione = testa[0x14];
+  if (versione > 6) {
+    throw Errore("Il file '" + percorso +
+                 "' è in un formato Access più recente di quelli che il programma sa leggere. "
+                 "Salvarlo con Access nel formato 2000-2003 (.mdb).");
+  }
+  const size_t pagina = versione == 0 ? 2048 : 4096;
+  *dimensione = static_cast<size_t>(st.st_size);
+  // The catalog of tables lies on page 2; a file is always a whole number of pages.
+  if (*dimensione < 3 * pagina || *dimensione % pagina != 0) {
+    throw Errore(Danneggiato(percorso, "il file è troncato"));
+  }
+  return pagina;
+}
+
+// A failure of the reading process, turned into a message by Importa.
+struct LetturaFallita {
+  std::string dettaglio;
+};
+
+// The reading process and the two pipes it writes to: the stream, and its own diagnostics
+// (libmdb prints its complaints on stderr). The destructor makes sure it is gone.
+class Figlio {
+ public:
+  explicit Figlio(const std::string& percorso) {
+    int dati[2];
+    int diagnostica[2];
+    if (pipe2(dati, O_CLOEXEC) != 0) throw LetturaFallita{"impossibile avviare la lettura"};
+    if (pipe2(diagnostica, O_CLOEXEC) != 0) {
+      close(dati[0]);
+      close(dati[1]);
+      throw LetturaFallita{"impossibile avviare la lettura"};
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+      // The child: only async-signal-safe calls until libmdb, and never back into the caller.
+      dup2(diagnostica[1], STDERR_FILENO);
+      dup2(diagnostica[1], STDOUT_FILENO);
+      signal(SIGPIPE, SIG_DFL);
+      sigset_t tutti;
+      sigemptyset(&tutti);
+      sigprocmask(SIG_SETMASK, &tutti, nullptr);
+      close(dati[0]);
+      close(diagnostica[0]);
+      _exit(ScriviDatabase(percorso.c_str(), dati[1]));
+    }
+    close(dati[1]);
+    close(diagnostica[1]);
+    dati_ = dati[0];
+    diagnostica_ = diagnostica[0];
+    if (pid_ < 0) {
+      Chiudi();
+      throw LetturaFallita{"impossibile avviare la lettura"};
+    }
+    fcntl(dati_, F_SETFL, fcntl(dati_, F_GETFL) | O_NONBLOCK);
+    fcntl(diagnostica_, F_SETFL, fcntl(diagnostica_, F_GETFL) | O_NONBLOCK);
+  }
+
+  ~Figlio() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      Attendi();
+    }
+    Chiudi();
+  }
+
+  Figlio(const Figlio&) = delete;
+  Figlio& operator=(const Figlio&) = delete;
+
+  // Reads up to n bytes of the stream, waiting for them; 0 at the end of the stream.
+  size_t Leggi(char* dst, size_t n) {
+    auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(kSecondiSenzaDati);
+    for (;;) {
+      ssize_t letti = read(dati_, dst, n);
+      if (letti >= 0) return static_cast<size_t>(letti);
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        throw LetturaFallita{"la lettura del flusso dei dati è fallita"};
+      }
+      auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(
+          limite - std::chrono::steady_clock::now());
+      if (resto.count() <= 0) {
+        throw LetturaFallita{"la lettura non procede da " + std::to_string(kSecondiSenzaDati) +
+                             " secondi"};
+      }
+      pollfd attese[2] = {{dati_, POLLIN, 0}, {diagnostica_, POLLIN, 0}};
+      int quante = diagnostica_ >= 0 ? 2 : 1;
+      if (poll(attese, static_cast<nfds_t>(quante), static_cast<int>(resto.count())) < 0 &&
+          errno != EINTR) {
+        throw LetturaFallita{"la lettura del flusso dei dati è fallita"};
+      }
+      if (quante == 2 && attese[1].revents != 0) LeggiDiagnostica();
+    }
+  }
+
+  // What the process printed, on one line, for the error message.
+  std::string Diagnostica() {
+    LeggiDiagnostica();
+    std::string riga;
+    for (char c : diagnostica_testo_) {
+      if (c == '\n' || c == '\r') {
+        if (!riga.empty() && riga.back() != ' ') riga += "; ";
+      } else if (static_cast<unsigned char>(c) >= 0x20) {
+        riga += c;
+      }
+    }
+    while (!riga.empty() && (riga.back() == ' ' || riga.back() == ';')) riga.pop_back();
+    return riga;
+  }
+
+  // Waits for the process to end and says how it ended ("" for a clean exit).
+  std::string Fine() {
+    int stato = Attendi();
+    if (stato < 0) return "";  // already reaped by someone ignoring SIGCHLD: the stream decides
+    if (WIFSIGNALED(stato)) {
+      const char* nome = strsignal(WTERMSIG(stato));
+      return "la libreria di lettura si è interrotta con il segnale " +
+             std::to_string(WTERMSIG(stato)) + (nome ? std::string(" (") + nome + ")" : "");
+    }
+    if (WIFEXITED(stato) && WEXITSTATUS(stato) != 0) {
+      return "la lettura è terminata con il codice " + std::to_string(WEXITSTATUS(stato));
+    }
+    return "";
+  }
+
+ private:
+  int Attendi() {
+    int stato = 0;
+    pid_t esito;
+    do {
+      esito = waitpid(pid_, &stato, 0);
+    } while (esito < 0 && errno == EINTR);
+    pid_ = -1;
+    return esito < 0 ? -1 : stato;
+  }
+
+  void LeggiDiagnostica() {
+    if (diagnostica_ < 0) return;
+    char blocco[4096];
+    for (;;) {
+      ssize_t letti = read(diagnostica_, blocco, sizeof blocco);
+      if (letti < 0 && errno == EINTR) continue;
+      if (letti <= 0) {
+        if (letti == 0) {
+          close(diagnostica_);
+          diagnostica_ = -1;
+        }
+        return;
+      }
+      size_t spazio = kMaxDiagnostica - std::min(kMaxDiagnostica, diagnostica_testo_.size());
+      diagnostica_testo_.append(blocco, std::min(spazio, static_cast<size_t>(letti)));
+    }
+  }
+
+  void Chiudi() {
+    if (dati_ >= 0) close(dati_);
+    if (diagnostica_ >= 0) close(diagnostica_);
+    dati_ = diagnostica_ = -1;
+  }
+
+  pid_t pid_ = -1;
+  int dati_ = -1;
+  int diagnostica_ = -1;
+  std::string diagnostica_testo_;
+};
+
+// The stream as the child sends it, read with every length and tag checked: a child whose
+// memory libmdb has spoilt may send anything.
+class Flusso {
+ public:
+  Flusso(Figlio* figlio, size_t max_valore) : figlio_(figlio), max_valore_(max_valore) {}
+
+  uint8_t U8() {
+    uint8_t v;
+    Byte(&v, sizeof v);
+    return v;
+  }
+  uint32_t U32() {
+    uint32_t v;
+    Byte(&v, sizeof v);
+    return v;
+  }
+  uint64_t U64() {
+    uint64_t v;
+    Byte(&v, sizeof v);
+    return v;
+  }
+  int64_t I64() {
+    int64_t v;
+    Byte(&v, sizeof v);
+    return v;
+  }
+  double F64() {
+    double v;
+    Byte(&v, sizeof v);
+    return v;
+  }
+  // A text or byte string of at most `massimo` bytes, into `out`.
+  void Str(std::string* out, size_t massimo) {
+    const uint32_t n = U32();
+    if (n > massimo) throw Incoerente();
+    out->clear();
+    // Grown as the bytes arrive, so a false length cannot make us reserve memory for nothing.
+    while (out->size() < n) {
+      size_t parte = std::min<size_t>(n - out->size(), 1 << 20);
+      size_t prima = out->size();
+      out->resize(prima + parte);
+      Byte(out->data() + prima, parte);
+    }
+  }
+  void Valore(std::string* out) { Str(out, max_valore_); }
+
+  // True when the stream has ended exactly here.
+  bool AllaFine() {
+    if (pos_ < buffer_.size()) return false;
+    return Riempi() == 0;
+  }
+
+  struct Incoerente {};
+  struct Interrotto {};
+
+ private:
+  void Byte(void* dst, size_t n) {
+    char* p = static_cast<char*>(dst);
+    while (n > 0) {
+      if (pos_ == buffer_.size() && Riempi() == 0) throw Interrotto();
+      size_t parte = std::min(n, buffer_.size() - pos_);
+      std::memcpy(p, buffer_.data() + pos_, parte);
+      pos_ += parte;
+      p += parte;
+      n -= parte;
+    }
+  }
+
+  size_t Riempi() {
+    buffer_.resize(1 << 16);
+    size_t letti = figlio_->Leggi(buffer_.data(), buffer_.size());
+    buffer_.resize(letti);
+    pos_ = 0;
+    return letti;
+  }
+
+  Figlio* figlio_;
+  size_t max_valore_;
+  std::vector<char> buffer_;
+  size_t pos_ = 0;
+};
+
+bool Utf8Valido(const std::string& s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int seguito;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+      seguito = 1;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      seguito = 2;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      seguito = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<size_t>(seguito) >= n) return false;
+    for (int k = 1; k <= seguito; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      cp = cp << 6 | (p[i + k] & 0x3F);
+    }
+    static constexpr uint32_t kMinimo[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimo[seguito] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
+    i += static_cast<size_t>(seguito) + 1;
+  }
+  return true;
+}
+
+bool NomeValido(const std::string& nome) {
+  return !nome.empty() && nome.find('\0') == std::string::npos && Utf8Valido(nome);
+}
+
+std::string Identificatore(const std::string& nome) {
+  std::string out = "\"";
+  for (char c : nome) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Currency as the engine stores it: the REAL nearest to the exact four-decimal amount.
+double ValutaReale(int64_t decimillesimi) {
+  constexpr int64_t kEsatto = int64_t{1} << 53;
+  if (decimillesimi > -kEsatto && decimillesimi < kEsatto) {
+    return static_cast<double>(decimillesimi) / 10000.0;  // one correctly rounded division
+  }
+  // Beyond 2^53 the integer itself would round first: let strtod round the decimal text once.
+  const bool negativo = decimillesimi < 0;
+  uint64_t assoluto = negativo ? 0 - static_cast<uint64_t>(decimillesimi)
+                               : static_cast<uint64_t>(decimillesimi);
+  char testo[32];
+  std::snprintf(testo, sizeof testo, "%s%llu.%04llu", negativo ? "-" : "",
+                static_cast<unsigned long long>(assoluto / 10000),
+                static_cast<unsigned long long>(assoluto % 10000));
+  return std::strtod(testo, nullptr);
+}
+
+std::string TipoDichiarato(Genere genere, uint32_t dimensione) {
+  switch (genere) {
+    case kBooleano: return "BOOLEAN";
+    case kIntero16: return "SMALLINT";
+    case kIntero32: return "INTEGER";
+    case kValuta: return "CURRENCY";
+    case kDoppio: return "DOUBLE";
+    case kData: return "DATETIME";
+    case kTesto: return "VARCHAR(" + std::to_string(dimensione) + ")";
+    case kMemo: return "TEXT";
+    case kBinario: return "BLOB";
+  }
+  return "BLOB";
+}
+
+// The SQLite side: one table at a time, each row through one prepared INSERT.
+class Destinazione {
+ public:
+  Destinazione(sqlite3* db, const std::string& schema, const std::string& percorso)
+      : db_(db), schema_(Identificatore(schema)), percorso_(percorso) {}
+  ~Destinazione() { sqlite3_finalize(inserisci_); }
+  Destinazione(const Destinazione&) = delete;
+  Destinazione& operator=(const Destinazione&) = delete;
+
+  void Esegui(const std::string& sql) {
+    char* errore = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &errore) != SQLITE_OK) {
+      std::string testo = errore ? errore : sqlite3_errmsg(db_);
+      sqlite3_free(errore);
+      throw Errore(Messaggio(testo));
+    }
+  }
+
+  // Undoes everything copied so far; used while another error is on its way, so it reports none.
+  void Annulla() {
+    sqlite3_finalize(inserisci_);
+    inserisci_ = nullptr;
+    sqlite3_exec(db_, "ROLLBACK TO vendrix_jet", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "RELEASE vendrix_jet", nullptr, nullptr, nullptr);
+  }
+
+  void NuovaTabella(const std::string& nome, const std::vector<std::string>& colonne,
+                    const std::vector<Genere>& generi, const std::vector<uint32_t>& dimensioni) {
+    sqlite3_finalize(inserisci_);
+    inserisci_ = nullptr;
+    tabella_ = nome;
+    std::string crea = "CREATE TABLE " + schema_ + "." + Identificatore(nome) + " (";
+    std::string inserisci = "INSERT INTO " + schema_ + "." + Identificatore(nome) + " VALUES (";
+    for (size_t i = 0; i < colonne.size(); ++i) {
+      crea += (i ? ", " : "") + Identificatore(colonne[i]) + " " +
+              TipoDichiarato(generi[i], dimensioni[i]);
+      inserisci += i ? ", ?" : "?";
+    }
+    Esegui(crea + ")");
+    if (sqlite3_prepare_v2(db_, (inserisci + ")").c_str(), -1, &inserisci_, nullptr) !=
+        SQLITE_OK) {
+      throw Errore(Messaggio(sqlite3_errmsg(db_)));
+    }
+  }
+
+  sqlite3_stmt* Istruzione() { return inserisci_; }
+
+  void Inserisci() {
+    int esito = sqlite3_step(inserisci_);
+    sqlite3_reset(inserisci_);
+    if (esito != SQLITE_DONE) throw Errore(Messaggio(sqlite3_errmsg(db_)));
+  }
+
+ private:
+  std::string Messaggio(const std::string& causa) const {
+    return "Impossibile copiare il database Access '" + percorso_ + "'" +
+           (tabella_.empty() ? std::string() : " (tabella '" + tabella_ + "')") + ": " + causa;
+  }
+
+  sqlite3* db_;
+  std::string schema_;
+  std::string percorso_;
+  std::string tabella_;
+  sqlite3_stmt* inserisci_ = nullptr;
+};
+
+// Copies what the stream carries into `dest`, checking it as it goes. Returns normally only
+// after the stream's end message; throws LetturaFallita with the child's own detail when the
+// child found the file damaged.
+void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
+  const size_t max_testo = std::min<size_t>(kMaxValore, 3 * dimensione_file + 64);
+  std::vector<std::string> colonne;
+  std::vector<Genere> generi;
+  std::vector<uint32_t> dimensioni;
+  std::vector<std::string> valori;
+  uint32_t tabelle = 0;
+  bool in_tabella = false;
+  uint64_t righe = 0;
+  for (;;) {
+    const uint8_t messaggio = flusso->U8();
+    switch (messaggio) {
+      case kErrore: {
+        std::string dettaglio;
+        flusso->Str(&dettaglio, kMaxNome * 4);
+        if (!Utf8Valido(dettaglio)) throw Flusso::Incoerente();
+        throw LetturaFallita{dettaglio};
+      }
+      case kTabella: {
+        if (in_tabella || ++tabelle > kMaxTabelle) throw Flusso::Incoerente();
+        std::string nome;
+        flusso->Str(&nome, kMaxNome);
+        const uint32_t n = flusso->U32();
+        if (!NomeValido(nome) || n == 0 || n > kMaxColonne) throw Flusso::Incoerente();
+        colonne.assign(n, std::string());
+        generi.assign(n, kBinario);
+        dimensioni.assign(n, 0);
+        valori.resize(n);
+        for (uint32_t i = 0; i < n; ++i) {
+          flusso->Str(&colonne[i], kMaxNome);
+          const uint8_t genere = flusso->U8();
+          dimensioni[i] = flusso->U32();
+          if (!NomeValido(colonne[i]) || genere < kBooleano || genere > kBinario ||
+              dimensioni[i] > 65535 || (genere == kTesto && dimensioni[i] == 0)) {
+            throw Flusso::Incoerente();
+          }
+          generi[i] = static_cast<Genere>(genere);
+        }
+        dest->NuovaTabella(nome, colonne, generi, dimensioni);
+        in_tabella = true;
+        righe = 0;
+        break;
+      }
+      case kRiga: {
+        if (!in_tabella) throw Flusso::Incoerente();
+        sqlite3_stmt* ins = dest->Istruzione();
+        for (size_t i = 0; i < colonne.size(); ++i) {
+          const int p = static_cast<int>(i) + 1;
+          const uint8_t etichetta = flusso->U8();
+          const Genere genere = generi[i];
+          switch (etichetta) {
+            case kNullo:
+              sqlite3_bind_null(ins, p);
+              break;
+            case kNumeroIntero: {
+              const int64_t v = flusso->I64();
+              const bool adatto =
+                  (genere == kBooleano && (v == 0 || v == 1)) ||
+                  (genere == kIntero16 && v >= INT16_MIN && v <= INT16_MAX) ||
+                  (genere == kIntero32 && v >= INT32_MIN && v <= INT32_MAX);
+              if (!adatto) throw Flusso::Incoerente();
+              sqlite3_bind_int64(ins, p, v);
+              break;
+            }
+            case kNumeroReale: {
+              const double v = flusso->F64();
+              if (genere != kDoppio && genere != kData) throw Flusso::Incoerente();
+              sqlite3_bind_double(ins, p, v);  // NaN, which Access never stores, becomes Null
+              break;
+            }
+            case kDecimillesimi: {
+              const int64_t v = flusso->I64();
+              if (genere != kValuta) throw Flusso::Incoerente();
+              sqlite3_bind_double(ins, p, ValutaReale(v));
+              break;
+            }
+            case kStringa: {
+              if (genere != kTesto && genere != kMemo) throw Flusso::Incoerente();
+              flusso->Str(&valori[i], max_testo);
+              if (!Utf8Valido(valori[i])) throw Flusso::Incoerente();
+              sqlite3_bind_text(ins, p, valori[i].data(), static_cast<int>(valori[i].size()),
+                                SQLITE_STATIC);
+              break;
+            }
+            case kByte: {
+              if (genere != kBinario) throw Flusso::Incoerente();
+              flusso->Valore(&valori[i]);
+              if (valori[i].size() > dimensione_file) throw Flusso::Incoerente();
+              if (valori[i].empty()) {
+                sqlite3_bind_zeroblob(ins, p, 0);
+              } else {
+                sqlite3_bind_blob(ins, p, valori[i].data(), static_cast<int>(valori[i].size()),
+                                  SQLITE_STATIC);
+              }
+              break;
+            }
+            default:
+              throw Flusso::Incoerente();
+          }
+        }
+        dest->Inserisci();
+        ++righe;
+        break;
+      }
+      case kFineTabella:
+        if (!in_tabella || flusso->U64() != righe) throw Flusso::Incoerente();
+        in_tabella = false;
+        break;
+      case kFine:
+        if (in_tabella || flusso->U32() != tabelle) throw Flusso::Incoerente();
+        return;
+      default:
+        throw Flusso::Incoerente();
+    }
+  }
+}
+
+}  // namespace
+
+bool EFileJet(const std::string& percorso) {
+  int fd = open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  unsigned char testa[20] = {};
+  bool letto = pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
+  close(fd);
+  return letto && std::memcmp(testa, "\x00\x01\x00\x00", 4) == 0 &&
+         (std::memcmp(testa + 4, "Standard Jet DB", 16) == 0 ||
+          std::memcmp(testa + 4, "Standard ACE DB", 16) == 0);
+}
+
+void Importa(sqlite3* db, const std::string& schema, const std::string& percorso) {
+  size_t dimensione = 0;
+  ControllaFile(percorso, &dimensione);
+
+  Destinazione dest(db, schema, percorso);
+  dest.Esegui("SAVEPOINT vendrix_jet");
+  try {
+    Figlio figlio(percorso);
+    try {
+      Flusso flusso(&figlio, std::min<size_t>(kMaxValore, dimensione));
+      Copia(&flusso, &dest, dimensione);
+      if (!flusso.AllaFine()) throw Flusso::Incoerente();
+      std::string fine = figlio.Fine();
+      if (!fine.empty()) throw LetturaFallita{fine};
+    } catch (const Flusso::Interrotto&) {
+      std::string fine = figlio.Fine();
+      std::string diagnostica = figlio.Diagnostica();
+      throw LetturaFallita{(fine.empty() ? "la lettura si è fermata prima della fine" : fine) +
+                           (diagnostica.empty() ? "" : "; libmdb: " + diagnostica)};
+    } catch (const Flusso::Incoerente&) {
+      throw LetturaFallita{"la libreria di lettura ha prodotto dati incoerenti"};
+    }
+    dest.Esegui("RELEASE vendrix_jet");
+  } catch (const LetturaFallita& f) {
+    dest.Annulla();
+    throw Errore(Danneggiato(percorso, f.dettaglio));
+  } catch (...) {
+    dest.Annulla();
+    throw;
+  }
 }
 
 }  // namespace vendrix::jet

@@ -12,7 +12,7 @@ packages=(
   libgtest-dev
   libzip-dev libpugixml-dev
   xvfb xauth
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-liberation fonts-crosextra-carlito
 )
 
 missing=()

@@ -37,10 +37,23 @@ struct RiepilogoDemo {
   int64_t prenotazioni = 0, righe_camere = 0;
   int64_t schede_clienti = 0, schede_storico = 0;
   int64_t ditte = 0, addebiti = 0, addebiti_storico = 0;
+  int64_t ditte_storico = 0;
+  // Rooms of bedroom types (Tipologia 'C'), and the room nights sold on the days from `dal`
+  // (bookings other than cancelled ones, and rooms of guest cards).
+  int64_t camere_letto = 0, notti_vendute = 0;
 };
 
+// The reason why `opzioni` cannot give a hotel, in words for the user; empty when they can.
+std::string ControllaOpzioni(const OpzioniDemo& opzioni);
+
 // Writes a whole sample hotel into `cartella` (created when missing): every hotel file, the three
-// history files and a VendrixFiltro.txt. Deterministic for a seed.
+// history files and a VendrixFiltro.txt. Deterministic for a seed. Throws Errore when the options
+// are not valid (ControllaOpzioni) or a file cannot be written.
+//
+// Guests who arrived before the middle of the live days have guest cards (still in the house or
+// departed); the stays arriving later are bookings. Cards that left by `dal` are archived in the
+// history files, numbered as the archive numbers them: live number + (arrival year % 100) *
+// 1000000, while the head-of-family and head-of-group codes keep the live number of the head.
 RiepilogoDemo ScriviHotelDemo(const std::string& cartella, const OpzioniDemo& opzioni);
 
 }  // namespace vendrix::demo

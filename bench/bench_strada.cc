@@ -1,0 +1,351 @@
+// The whole road at hotel scale: writes sample hotels of three sizes, then times the calculation
+// run and the report run against a floor — the least work any implementation must do: read every
+// source row the runs' queries select, with plain sqlite3 stepping, and insert as many statistics
+// rows into a fresh file in one transaction with a prepared statement. Each figure is measured in
+// a child process of its own, so that its peak resident memory is its own.
+//
+//   bench_strada [--taglie S,M,L] [--cartella DIR] [--ripetizioni N]
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/demo/hotel_demo.h"
+#include "calc/calcolo.h"
+#include "calc/date.h"
+#include "calc/interfaccia.h"
+#include "calc/vendrix_routine.h"
+#include "data/errore.h"
+#include "reports/report.h"
+
+namespace fs = std::filesystem;
+using vendrix::demo::OpzioniDemo;
+
+namespace {
+
+struct Taglia {
+  std::string nome;
+  int camere;
+  int giorni;          // days of live data from `dal`
+  int giorni_storico;  // days of history before `dal`
+  std::string dal;     // first day of live data
+  std::string periodo_dal, periodo_al;
+};
+
+// Runs no window: all three boxes set, the period in the date boxes, messages swallowed.
+class InterfacciaBench : public vendrix::Interfaccia {
+ public:
+  InterfacciaBench(std::string dal, std::string al) : dal_(std::move(dal)), al_(std::move(al)) {}
+  int Chk(int) const override { return 1; }
+  std::string Text1(int i) const override { return i == 0 ? dal_ : al_; }
+  void ImpostaStato(const std::string&) override {}
+  void MsgBox(const std::string&, const std::string&) override {}
+
+ private:
+  std::string dal_, al_;
+};
+
+struct Misura {
+  double secondi = 0;
+  double picco_mb = 0;
+  long long valore = 0;  // a count the measured work reports back
+  bool riuscita = false;
+  std::string errore;
+};
+
+// Runs `lavoro` in a child process; the child sends back its time and a count through a pipe,
+// the parent reads the child's peak resident memory from wait4.
+Misura InFiglio(const std::function<long long()>& lavoro) {
+  int tubo[2];
+  if (pipe(tubo) != 0) throw std::runtime_error("pipe");
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(tubo[0]);
+    std::string esito;
+    try {
+      auto t0 = std::chrono::steady_clock::now();
+      long long n = lavoro();
+      double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      esito = "ok " + std::to_string(s) + " " + std::to_string(n);
+    } catch (const std::exception& e) {
+      esito = std::string("errore ") + e.what();
+    }
+    (void)!write(tubo[1], esito.data(), esito.size());
+    close(tubo[1]);
+    _exit(0);
+  }
+  close(tubo[1]);
+  std::string esito;
+  char buf[4096];
+  ssize_t letti;
+  while ((letti = read(tubo[0], buf, sizeof buf)) > 0) esito.append(buf, letti);
+  close(tubo[0]);
+  int stato = 0;
+  rusage uso{};
+  wait4(pid, &stato, 0, &uso);
+  Misura m;
+  m.picco_mb = uso.ru_maxrss / 1024.0;
+  std::istringstream in(esito);
+  std::string parola;
+  in >> parola;
+  if (parola == "ok") {
+    in >> m.secondi >> m.valore;
+    m.riuscita = true;
+  } else {
+    m.errore = esito.empty() ? "processo terminato senza esito" : esito;
+  }
+  return m;
+}
+
+void Controlla(int rc, sqlite3* db, const std::string& cosa) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+    throw std::runtime_error(cosa + ": " + sqlite3_errmsg(db));
+}
+
+// Steps through every row of `sql`, reading every column as the run would; returns the rows.
+long long Leggi(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* st = nullptr;
+  Controlla(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), db, sql);
+  long long righe = 0;
+  long long somma = 0;
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    int n = sqlite3_column_count(st);
+    for (int c = 0; c < n; ++c) {
+      switch (sqlite3_column_type(st, c)) {
+        case SQLITE_INTEGER: somma += sqlite3_column_int64(st, c); break;
+        case SQLITE_FLOAT: somma += static_cast<long long>(sqlite3_column_double(st, c)); break;
+        case SQLITE_TEXT: somma += sqlite3_column_bytes(st, c); break;
+        default: break;
+      }
+    }
+    ++righe;
+  }
+  Controlla(rc, db, sql);
+  sqlite3_finalize(st);
+  if (somma == 42) std::fputs("", stderr);  // keeps the reads from being optimised away
+  return righe;
+}
+
+struct Conteggi {
+  long long soggiorni = 0, addebiti = 0, altre = 0;
+};
+
+// The selections of the three passes and the shared tables, in plain SQLite.
+Conteggi LeggiSorgenti(const fs::path& cartella, const std::string& da, const std::string& a) {
+  sqlite3* db = nullptr;
+  sqlite3_open(":memory:", &db);
+  auto attacca = [&](const char* file, const char* alias) {
+    std::string sql = "ATTACH " + std::string("'") + (cartella / file).string() + "' AS " + alias;
+    Controlla(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql);
+  };
+  attacca("TipiCamere.mdb", "tc");
+  attacca("NumeriCamere.mdb", "nc");
+  attacca("Camere_Prenotazione.mdb", "cp");
+  attacca("Scheda_Prenotazione.mdb", "sp");
+  attacca("Arrangiamento.mdb", "ar");
+  attacca("Scheda_Cliente.mdb", "sc");
+  attacca("Ditta_Intestataria.mdb", "di");
+  attacca("VociFattura.mdb", "vf");
+  attacca("Arrangiamenti.mdb", "na");
+  attacca("SchedaStoricoClienti.mdb", "ss");
+  attacca("DittaStoricoClienti.mdb", "ds");
+  attacca("ArrangiamentoStoricoClienti.mdb", "as_");
+  const std::string q = "'";
+  const std::string cp_periodo = "NumeroHotel = 1 and DataArrivo <= " + q + a + q +
+                                 " and DataPartenza > " + q + da + q;
+  Conteggi c;
+  c.soggiorni += Leggi(db,
+      "select * from cp.Camere_Prenotazione where " + cp_periodo +
+      " and TipoCamera in (select Sigla from tc.TipiCamere where NumeroHotel = 1 and "
+      "Tipologia = 'C') and NumeroPersone > 0");
+  c.altre += Leggi(db,
+      "select * from sp.Scheda_Prenotazione where NumeroHotel = 1 and (TipoPrenotazione = 'C' "
+      "or TipoPrenotazione = 'D' or TipoPrenotazione = 'O') and NumeroPrenotazione in (select "
+      "NumeroPrenotazione from cp.Camere_Prenotazione where " + cp_periodo + ")");
+  c.addebiti += Leggi(db,
+      "select * from ar.Arrangiamento where NumeroHotel = 1 and substr(NumeroCamera,1,1) = '*' "
+      "and CodiceCliente in (select NumeroPrenotazione from cp.Camere_Prenotazione where " +
+      cp_periodo + ")");
+  c.soggiorni += Leggi(db,
+      "select * from sc.Scheda_Cliente where NumeroHotel = 1 and DataArrivo <= '" + a +
+      "' and ((DataPartenza > '" + da + "' and Partito = 'N') or (DataPartenzaReale > '" + da +
+      "' and Partito = 'S')) and NumeroCamera in (select NumeroCamera from nc.NumeriCamere "
+      "where NumeroHotel = 1 and TipoCamera in (select Sigla from tc.TipiCamere where "
+      "NumeroHotel = 1 and Tipologia = 'C')) order by DataArrivo,NumeroCamera,NumeroProgressivo");
+  c.altre += Leggi(db, "select * from di.Ditta_Intestataria");
+  c.addebiti += Leggi(db,
+      "select * from ar.Arrangiamento where NumeroHotel = 1 and substr(NumeroCamera,1,1) <> '*' "
+      "and CodiceCliente in (select NumeroProgressivo from sc.Scheda_Cliente where "
+      "NumeroHotel = 1 and DataArrivo <= '" + a + "' and DataPartenza > '" + da + "')");
+  c.addebiti += Leggi(db,
+      "select * from as_.Arrangiamento where NumeroHotel = 1 and substr(NumeroCamera,1,1) <> '*' "
+      "and CodiceCliente in (select NumeroProgressivo from ss.Scheda_Cliente where "
+      "NumeroHotel = 1 and DataArrivo <= '" + a + "' and DataPartenzaReale > '" + da + "')");
+  c.soggiorni += Leggi(db,
+      "select * from ss.Scheda_Cliente where NumeroHotel = 1 and DataArrivo <= '" + a +
+      "' and DataPartenzaReale > '" + da + "' order by DataArrivo,NumeroCamera,NumeroProgressivo");
+  c.altre += Leggi(db, "select * from ds.Ditta_Intestataria");
+  c.altre += Leggi(db, "select * from vf.VociFattura");
+  c.altre += Leggi(db, "select * from na.NomiArrangiamenti");
+  c.altre += Leggi(db, "select * from nc.NumeriCamere");
+  sqlite3_close(db);
+  return c;
+}
+
+// Inserts `righe` statistics rows into a fresh file, in one transaction, with one prepared
+// statement: the least any run must do to store its rows.
+void ScriviRighe(const fs::path& file, long long righe) {
+  fs::remove(file);
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  Controlla(sqlite3_exec(db,
+      "CREATE TABLE Vendrix (NumeroHotel SMALLINT, DataRif VARCHAR(8), TotRO CURRENCY, "
+      "TotBB CURRENCY, TotHB CURRENCY, TotFB CURRENCY, TotSupl CURRENCY, TotRetta CURRENCY, "
+      "TipoCamera VARCHAR(30), Agenzia VARCHAR(100), TotCamOcc INTEGER, TotPax INTEGER, "
+      "Extra CURRENCY); BEGIN", nullptr, nullptr, nullptr), db, "create");
+  sqlite3_stmt* st = nullptr;
+  Controlla(sqlite3_prepare_v2(db, "INSERT INTO Vendrix VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)", -1,
+                               &st, nullptr), db, "insert");
+  for (long long i = 0; i < righe; ++i) {
+    sqlite3_bind_int(st, 1, 1);
+    sqlite3_bind_text(st, 2, "20240701", 8, SQLITE_STATIC);
+    for (int c = 3; c <= 8; ++c) sqlite3_bind_double(st, c, (i % 7) * 10.5);
+    sqlite3_bind_text(st, 9, "DBL", 3, SQLITE_STATIC);
+    sqlite3_bind_text(st, 10, "AGENZIA VIAGGI", 14, SQLITE_STATIC);
+    sqlite3_bind_int(st, 11, 1);
+    sqlite3_bind_int(st, 12, 2);
+    sqlite3_bind_double(st, 13, 3.5);
+    Controlla(sqlite3_step(st), db, "step");
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  Controlla(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+  sqlite3_close(db);
+}
+
+long long ContaRighe(const fs::path& file) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return -1;
+  sqlite3_stmt* st = nullptr;
+  long long n = -1;
+  if (sqlite3_prepare_v2(db, "select count(*) from Vendrix", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    n = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return n;
+}
+
+std::vector<std::string> Dividi(const std::string& s, char sep) {
+  std::vector<std::string> parti;
+  std::stringstream in(s);
+  std::string p;
+  while (std::getline(in, p, sep)) parti.push_back(p);
+  return parti;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> taglie = {"S", "M", "L"};
+  fs::path base = fs::temp_directory_path() / "vendrix-bench";
+  int ripetizioni = 1;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--taglie" && i + 1 < argc) {
+      taglie = Dividi(argv[++i], ',');
+    } else if (a == "--cartella" && i + 1 < argc) {
+      base = argv[++i];
+    } else if (a == "--ripetizioni" && i + 1 < argc) {
+      ripetizioni = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::cerr << "uso: bench_strada [--taglie S,M,L,L2] [--cartella DIR] [--ripetizioni N]\n";
+      return 2;
+    }
+  }
+  // L2 is L with a two-year period: the run's cost must grow with the period, not faster.
+  const std::vector<Taglia> tutte = {
+      {"S", 30, 60, 60, "01/01/2024", "01/01/2024", "29/02/2024"},
+      {"M", 300, 366, 366, "01/01/2024", "01/01/2024", "31/12/2024"},
+      {"L", 1000, 1096, 1096, "01/01/2023", "01/01/2024", "31/12/2024"},
+      {"L2", 1000, 1096, 1096, "01/01/2023", "01/01/2024", "31/12/2025"},
+  };
+  vendrix::CaricaModulo();
+  std::printf("%-5s %9s %9s %9s %9s %8s %8s %8s %10s %8s\n", "size", "stays", "nights",
+              "charges", "rows", "calc s", "report s", "floor s", "calc/floor", "peak MB");
+  const fs::path origine = fs::current_path();
+  for (const std::string& nome : taglie) {
+    auto it = std::find_if(tutte.begin(), tutte.end(), [&](const Taglia& t) { return t.nome == nome; });
+    if (it == tutte.end()) {
+      std::cerr << "taglia sconosciuta: " << nome << "\n";
+      return 2;
+    }
+    const Taglia& t = *it;
+    // L and L2 share their hotel.
+    const fs::path cartella = base / (t.nome == "L2" ? std::string("L") : t.nome);
+    if (!fs::exists(cartella / "Arrangiamento.mdb")) {
+      OpzioniDemo o;
+      o.camere = t.camere;
+      o.giorni = t.giorni;
+      o.giorni_storico = t.giorni_storico;
+      o.dal = t.dal;
+      o.seme = 7;
+      vendrix::demo::ScriviHotelDemo(cartella.string(), o);
+    }
+    fs::current_path(cartella);
+    const std::string da = vendrix::DataAMG(t.periodo_dal), a = vendrix::DataAMG(t.periodo_al);
+
+    Misura calc, report, pavimento;
+    for (int r = 0; r < ripetizioni; ++r) {
+      Misura m = InFiglio([&] {
+        InterfacciaBench ui(t.periodo_dal, t.periodo_al);
+        vendrix::CalcolaStatistiche(ui, t.periodo_dal, t.periodo_al);
+        return ContaRighe(cartella / "Vendrix.mdb");
+      });
+      if (!m.riuscita) { std::cerr << t.nome << " calcolo: " << m.errore << "\n"; return 1; }
+      if (r == 0 || m.secondi < calc.secondi) calc = m;
+      m = InFiglio([&] {
+        InterfacciaBench ui(t.periodo_dal, t.periodo_al);
+        return static_cast<long long>(
+            vendrix::CreaReportExcel(ui, (cartella / "Excel").string()).size());
+      });
+      if (!m.riuscita) { std::cerr << t.nome << " report: " << m.errore << "\n"; return 1; }
+      if (r == 0 || m.secondi < report.secondi) report = m;
+    }
+    const long long righe = calc.valore;
+    Conteggi conti;
+    for (int r = 0; r < ripetizioni; ++r) {
+      Misura m = InFiglio([&] {
+        Conteggi c = LeggiSorgenti(cartella, da, a);
+        ScriviRighe(cartella / "pavimento.mdb", righe);
+        return c.soggiorni * 1000000000LL + c.addebiti;
+      });
+      if (!m.riuscita) { std::cerr << t.nome << " pavimento: " << m.errore << "\n"; return 1; }
+      if (r == 0 || m.secondi < pavimento.secondi) pavimento = m;
+    }
+    conti.soggiorni = pavimento.valore / 1000000000LL;
+    conti.addebiti = pavimento.valore % 1000000000LL;
+    fs::remove(cartella / "pavimento.mdb");
+    std::printf("%-5s %9lld %9lld %9lld %9lld %8.2f %8.2f %8.2f %10.2f %8.0f\n", t.nome.c_str(),
+                conti.soggiorni, righe, conti.addebiti, righe, calc.secondi, report.secondi,
+                pavimento.secondi, calc.secondi / pavimento.secondi,
+                std::max(calc.picco_mb, report.picco_mb));
+    std::fflush(stdout);
+    fs::current_path(origine);
+  }
+  return 0;
+}

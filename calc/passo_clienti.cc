@@ -1,0 +1,190 @@
+// The guest passes: one statistics row per guest card and night of the period, first for the
+// cards of the house, then for the archived cards of the history files.
+
+#include <filesystem>
+
+#include "calc/contesto.h"
+#include "data/tabelle.h"
+
+namespace vendrix {
+
+namespace t = tabelle;
+
+namespace {
+
+// What tells the two guest passes apart.
+struct SorgenteClienti {
+  bool storico = false;
+  std::string file_schede, file_ditte, file_addebiti;
+  std::string sql_schede, sql_addebiti;
+};
+
+}  // namespace
+
+std::optional<Valore> AgenziaCliente(Recordset& ditte, int campo_ragione, const Valore& progressivo,
+                                     const Valore& capo_famiglia, const Valore& capo_gruppo,
+                                     double scarto) {
+  const auto cerca = [&](const std::string& codice) {
+    ditte.FindFirst("NumeroHotel = 1 and CodiceCliente = " + codice);
+    return !ditte.NoMatch();
+  };
+  // A card without a usable number has no company row of its own.
+  if (auto proprio = NumeroPerCriterio(progressivo); proprio && cerca(*proprio)) {
+    return ditte.Fields(campo_ragione).Value();
+  }
+  // The "greater than 0" tests apply to the stored codes, before the offset.
+  const std::optional<double> famiglia = ComeNumero(capo_famiglia);
+  if (!famiglia || !(*famiglia > 0)) return std::nullopt;
+  if (cerca(TestoNumero(*famiglia + scarto))) return ditte.Fields(campo_ragione).Value();
+  const std::optional<double> gruppo = ComeNumero(capo_gruppo);
+  if (!gruppo || !(*gruppo > 0)) return std::nullopt;
+  if (cerca(TestoNumero(*gruppo + scarto))) return ditte.Fields(campo_ragione).Value();
+  return Valore(" ");
+}
+
+namespace {
+
+// ScartoAnno of an archived card: the last two digits of its arrival year, times 1000000.
+// The arrival is a checked date key whenever a night is counted.
+double ScartoAnno(const std::string& arrivo) {
+  return ((arrivo[2] - '0') * 10 + (arrivo[3] - '0')) * 1000000.0;
+}
+
+void PassoClienti(ContestoCalcolo& contesto, const SorgenteClienti& sorgente) {
+  DBEngine& motore = contesto.motore;
+  std::unique_ptr<Database> db_schede, db_ditte, db_addebiti;
+  std::unique_ptr<Recordset> schede, ditte, addebiti;
+  if (sorgente.storico) {
+    db_schede = motore.OpenDatabase(sorgente.file_schede);
+    db_ditte = motore.OpenDatabase(sorgente.file_ditte);
+    db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
+    addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
+    ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+  } else {
+    db_schede = motore.OpenDatabase(sorgente.file_schede);
+    schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
+    db_ditte = motore.OpenDatabase(sorgente.file_ditte);
+    ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+    db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
+    addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+  }
+
+  const int f_progressivo = schede->IndiceCampo(t::kNumeroProgressivo);
+  const int f_nome = sorgente.storico ? -1 : schede->IndiceCampo(t::kNomeCliente);
+  const int f_camera = schede->IndiceCampo(t::kNumeroCamera);
+  const int f_arrivo = schede->IndiceCampo(t::kDataArrivo);
+  const int f_partenza = schede->IndiceCampo(t::kDataPartenza);
+  const int f_componente = schede->IndiceCampo(t::kNumeroComponente);
+  const int f_famiglia = schede->IndiceCampo(t::kCodiceCapoFamiglia);
+  const int f_gruppo = schede->IndiceCampo(t::kCodiceCapoGruppo);
+  const int f_ragione = ditte->IndiceCampo(t::kRagioneSociale);
+  const int f_tipo_camera = contesto.camere().IndiceCampo(t::kTipoCamera);
+  const CampiAddebito campi_addebito(*addebiti);
+
+  const std::string kTutte = "NumeroHotel = 1";
+  schede->FindFirst(kTutte);
+  while (!schede->NoMatch()) {
+    const Valore progressivo = schede->Fields(f_progressivo).Value();
+    const Valore camera = schede->Fields(f_camera).Value();
+    const Valore arrivo = schede->Fields(f_arrivo).Value();
+    if (sorgente.storico) {
+      contesto.linea.Imposta("Lettura scheda storico clienti n. " + TestoDi(progressivo));
+    } else {
+      contesto.linea.Imposta("Lettura scheda cliente n. " + TestoDi(progressivo) +
+                             TestoDi(schede->Fields(f_nome).Value()));
+    }
+
+    // A card without a usable number matches no charge line; its nights still count.
+    const std::optional<std::string> numero = NumeroPerCriterio(progressivo);
+    const std::string prima = numero ? "NumeroHotel = 1 and CodiceCliente = " + *numero + " and "
+                                     : std::string();
+    const std::string dopo = " and NumeroCamera = " + Quota(TestoDi(camera));
+
+    // The descriptive values are the same on every night of the card: they are looked up on
+    // its first night in the period and kept for the others.
+    std::optional<ValoriRiga> valori;
+    const auto dai_valori = [&]() -> const ValoriRiga& {
+      if (valori) return *valori;
+      valori.emplace();
+      contesto.camere().FindFirst("NumeroHotel = 1 and NumeroCamera = " +
+                                  Quota(TestoDi(camera)));
+      valori->tipo_camera = contesto.camere().NoMatch()
+                                ? Valore(" ")
+                                : contesto.camere().Fields(f_tipo_camera).Value();
+      valori->agenzia = AgenziaCliente(
+          *ditte, f_ragione, progressivo, schede->Fields(f_famiglia).Value(),
+          schede->Fields(f_gruppo).Value(), sorgente.storico ? ScartoAnno(TestoDi(arrivo)) : 0);
+      const std::optional<double> componente = ComeNumero(schede->Fields(f_componente).Value());
+      if (componente && *componente == 1) valori->cam_occ = Valore(int32_t{1});
+      valori->pax = Valore(int32_t{1});
+      return *valori;
+    };
+
+    CamminaGiorni(contesto, arrivo, schede->Fields(f_partenza).Value(), [&](long giorno) {
+      const std::string criterio = prima + CriterioGiorno(giorno) + dopo;
+      RigaGiorno(contesto, giorno, *addebiti, campi_addebito, numero ? &criterio : nullptr,
+                 /*cam_occ_iniziale=*/true, dai_valori);
+    });
+    schede->FindNext(kTutte);
+  }
+
+  schede->Close();
+  db_schede->Close();
+  ditte->Close();
+  db_ditte->Close();
+  addebiti->Close();
+  db_addebiti->Close();
+}
+
+}  // namespace
+
+void PassoClientiInCasa(ContestoCalcolo& contesto) {
+  const std::string al = Quota(contesto.periodo.chiave_al);
+  const std::string dal = Quota(contesto.periodo.chiave_dal);
+  SorgenteClienti sorgente;
+  sorgente.storico = false;
+  sorgente.file_schede = t::kFileSchedaCliente;
+  sorgente.file_ditte = t::kFileDittaIntestataria;
+  sorgente.file_addebiti = t::kFileArrangiamento;
+  sorgente.sql_schede =
+      "Select * From Scheda_Cliente Where NumeroHotel = 1 and DataArrivo <= " + al +
+      " and ((DataPartenza > " + dal + " and Partito = 'N') or (DataPartenzaReale > " + dal +
+      " and Partito = 'S')) and NumeroCamera In (Select NumeroCamera From NumeriCamere In "
+      "'NumeriCamere.mdb' Where NumeroHotel = 1 and TipoCamera In (Select Sigla From TipiCamere "
+      "In 'TipiCamere.mdb' Where NumeroHotel = 1 and Tipologia = 'C')) Order by "
+      "DataArrivo,NumeroCamera,NumeroProgressivo;";
+  sorgente.sql_addebiti =
+      "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
+      "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In 'Scheda_Cliente.mdb' "
+      "Where NumeroHotel = 1 and DataArrivo <= " +
+      al + " and DataPartenza > " + dal + ")";
+  PassoClienti(contesto, sorgente);
+}
+
+void PassoStoricoClienti(ContestoCalcolo& contesto) {
+  const std::string al = Quota(contesto.periodo.chiave_al);
+  const std::string dal = Quota(contesto.periodo.chiave_dal);
+  SorgenteClienti sorgente;
+  sorgente.storico = true;
+  // DIRSH is read again here, at every run; its value is used exactly as it stands.
+  const std::optional<std::string> cartella = CartellaStorico();
+  const auto nel_storico = [&](const char* file) {
+    return cartella ? *cartella + std::filesystem::path::preferred_separator + file
+                    : std::string(file);
+  };
+  sorgente.file_schede = nel_storico(t::kFileSchedaStorico);
+  sorgente.file_ditte = nel_storico(t::kFileDittaStorico);
+  sorgente.file_addebiti = nel_storico(t::kFileArrangiamentoStorico);
+  sorgente.sql_addebiti =
+      "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
+      "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In " +
+      Quota(sorgente.file_schede) + " Where NumeroHotel = 1 and DataArrivo <= " + al +
+      " and DataPartenzaReale > " + dal + ")";
+  sorgente.sql_schede = "Select * From Scheda_Cliente Where NumeroHotel = 1 and DataArrivo <= " +
+                        al + " and DataPartenzaReale > " + dal +
+                        " Order by DataArrivo,NumeroCamera,NumeroProgressivo;";
+  PassoClienti(contesto, sorgente);
+}
+
+}  // namespace vendrix

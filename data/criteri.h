@@ -1,0 +1,70 @@
+#ifndef VENDRIX_DATA_CRITERI_H_
+#define VENDRIX_DATA_CRITERI_H_
+
+// The criteria of FindFirst / FindNext: comparisons of a field with a number or a quoted text
+// (=, <>, <, <=, >, >=), "Is [Not] Null", joined by And / Or / Not, with parentheses. Parsed once
+// into a small tree whose fields are resolved to column positions, then evaluated row by row.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/righe.h"
+
+namespace vendrix::engine_detail {
+
+enum class Operatore : uint8_t { kUguale, kDiverso, kMinore, kMinoreUguale, kMaggiore, kMaggioreUguale };
+
+struct Letterale {
+  enum Tipo : uint8_t { kNull, kNumero, kTesto } tipo = kNull;
+  double numero = 0;       // kNumero; for kTesto, the text read as a number when `numerico`
+  bool numerico = false;
+  std::string testo;
+};
+
+struct Nodo {
+  enum Tipo : uint8_t { kE, kO, kNon, kConfronto, kENull, kNonENull } tipo = kConfronto;
+  Operatore op = Operatore::kUguale;
+  int colonna = -1;
+  Letterale letterale;
+  int sinistro = -1, destro = -1;  // children (kNon uses sinistro)
+};
+
+class Criterio {
+ public:
+  // Parses `testo`; `risolvi` turns a field name into a column position (throwing Errore for an
+  // unknown field). Throws Errore "Criterio non valido: ..." for anything malformed.
+  static Criterio Analizza(std::string_view testo,
+                           const std::function<int(std::string_view)>& risolvi);
+
+  bool Soddisfa(const std::vector<Colonna>& colonne, uint32_t riga) const {
+    return Valuta(radice_, colonne, riga) == kVero;
+  }
+  // The comparison nodes "field = literal" joined by And at the top: each alone already
+  // restricts the rows, so an index on its field gives candidates.
+  const std::vector<int>& Uguaglianze() const { return uguaglianze_; }
+  const Nodo& NodoIn(int i) const { return nodi_[i]; }
+  // Every column the criteria reads.
+  const std::vector<int>& Colonne() const { return colonne_; }
+
+ private:
+  enum { kFalso, kVero, kIgnoto };
+  int Valuta(int nodo, const std::vector<Colonna>& colonne, uint32_t riga) const;
+  std::vector<Nodo> nodi_;
+  int radice_ = -1;
+  std::vector<int> uguaglianze_;
+  std::vector<int> colonne_;
+  friend class AnalizzatoreCriteri;
+};
+
+// Compares the cell of a row with a literal, as the engine of origin does: texts by their bytes,
+// numbers as numbers, a text against a number only when the text reads as a number. Returns -1,
+// 0 or 1, or kNonConfrontabile (Null, or a text that is not a number against a number).
+constexpr int kNonConfrontabile = 2;
+int ConfrontaCella(const Colonna& c, uint32_t riga, const Letterale& l);
+
+}  // namespace vendrix::engine_detail
+
+#endif  // VENDRIX_DATA_CRITERI_H_

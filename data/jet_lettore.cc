@@ -1,0 +1,575 @@
+// The child side of the Access reader: the only code that calls libmdb. Everything here runs in
+// a process of its own (see jet_lettore.h), so a crash of libmdb on a damaged page costs only that
+// process. Values are taken from the raw bytes of each row, not from libmdb's text forms, so that
+// Currency stays exact, doubles keep every bit and Null stays apart from an empty text.
+
+#include "data/jet_lettore.h"
+
+#include <errno.h>
+#include <iconv.h>
+// mdbtools.h includes glib.h inside extern "C", where glib's C++ parts cannot compile: glib.h
+// comes first so that its include guard makes that inner include empty.
+#include <glib.h>
+#include <mdbtools.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace vendrix::jet::detail {
+namespace {
+
+// Offsets of a row inside its page: the two high bits are flags.
+constexpr int kMascheraPosizione = 0x1fff;
+constexpr int kRigaCancellata = 0x4000;
+// Header of a memo or OLE value kept in a row: length and flags, then where the data lie.
+constexpr int kTestaLval = 12;
+
+uint16_t Leggi16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Leggi32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint64_t Leggi64(const unsigned char* p) {
+  return static_cast<uint64_t>(Leggi32(p)) | static_cast<uint64_t>(Leggi32(p + 4)) << 32;
+}
+
+// One message of the stream, built whole before it is sent: a row that turns out damaged half-way
+// is never sent in part.
+class Blocco {
+ public:
+  void U8(uint8_t v) { Aggiungi(&v, 1); }
+  void U32(uint32_t v) { Aggiungi(&v, sizeof v); }
+  void U64(uint64_t v) { Aggiungi(&v, sizeof v); }
+  void I64(int64_t v) { Aggiungi(&v, sizeof v); }
+  void F64(double v) { Aggiungi(&v, sizeof v); }
+  void Str(const std::string& s) {
+    U32(static_cast<uint32_t>(s.size()));
+    dati_.append(s);
+  }
+  void Svuota() { dati_.clear(); }
+  const std::string& Dati() const { return dati_; }
+
+ private:
+  void Aggiungi(const void* p, size_t n) { dati_.append(static_cast<const char*>(p), n); }
+  std::string dati_;
+};
+
+// Buffered writer of the stream. A failed write means the parent has gone: the child ends.
+class Scrittore {
+ public:
+  explicit Scrittore(int fd) : fd_(fd) {}
+  ~Scrittore() { Svuota(); }
+
+  void Invia(const Blocco& blocco) {
+    const std::string& dati = blocco.Dati();
+    if (buffer_.size() + dati.size() > kCapacita) Svuota();
+    if (dati.size() > kCapacita) {
+      Scrivi(dati.data(), dati.size());
+    } else {
+      buffer_.append(dati);
+    }
+  }
+
+  void Svuota() {
+    Scrivi(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kCapacita = 1 << 16;
+
+  void Scrivi(const char* p, size_t n) {
+    while (n > 0) {
+      ssize_t fatti = write(fd_, p, n);
+      if (fatti < 0 && errno == EINTR) continue;
+      if (fatti <= 0) _exit(2);
+      p += fatti;
+      n -= static_cast<size_t>(fatti);
+    }
+  }
+
+  int fd_;
+  std::string buffer_;
+};
+
+// The file cannot be read; the message says why, in the user's words.
+struct Guasto {
+  std::string dettaglio;
+};
+
+void AppendiUtf8(uint32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | c >> 6));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | c >> 12));
+    out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | c >> 18));
+    out->push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+constexpr uint32_t kSostituto = 0xFFFD;
+
+// Texts of the file to UTF-8. Jet 3 keeps texts in the code page named in the file's header
+// (1252 for western files); Jet 4 and ACE keep UTF-16, optionally "compressed" (see Jet4()).
+class Testi {
+ public:
+  explicit Testi(MdbHandle* mdb) : jet3_(IS_JET3(mdb)) {
+    if (!jet3_) return;
+    da_codepage_ = iconv_open("UTF-8", NomeCodePage(mdb->f->code_page).c_str());
+    if (da_codepage_ == reinterpret_cast<iconv_t>(-1)) da_codepage_ = iconv_open("UTF-8", "CP1252");
+    if (da_codepage_ == reinterpret_cast<iconv_t>(-1)) {
+      throw Guasto{"la conversione dei testi dalla code page 1252 non è disponibile"};
+    }
+  }
+  ~Testi() {
+    if (da_codepage_ != reinterpret_cast<iconv_t>(-1)) iconv_close(da_codepage_);
+  }
+  Testi(const Testi&) = delete;
+  Testi& operator=(const Testi&) = delete;
+
+  // The code page libmdb should use for names too (it converts them itself).
+  static std::string NomeCodePage(unsigned code_page) {
+    switch (code_page) {
+      case 874: case 932: case 936: case 949: case 950: case 1250: case 1251: case 1252:
+      case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
+        return "CP" + std::to_string(code_page);
+      default:
+        return "CP1252";
+    }
+  }
+
+  std::string Converti(const unsigned char* p, size_t n) const {
+    return jet3_ ? CodePage(p, n) : Jet4(p, n);
+  }
+
+ private:
+  std::string CodePage(const unsigned char* p, size_t n) const {
+    std::string out;
+    size_t i = 0;
+    while (i < n && p[i] < 0x80) ++i;
+    if (i == n) return std::string(reinterpret_cast<const char*>(p), n);
+    out.reserve(n * 2);
+    iconv(da_codepage_, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
+    size_t resto = n;
+    char blocco[1024];
+    while (resto > 0) {
+      char* dst = blocco;
+      size_t spazio = sizeof blocco;
+      size_t esito = iconv(da_codepage_, &in, &resto, &dst, &spazio);
+      out.append(blocco, static_cast<size_t>(dst - blocco));
+      if (esito != static_cast<size_t>(-1) || errno == E2BIG) continue;
+      // A byte the code page does not define (or a cut double-byte character).
+      AppendiUtf8(kSostituto, &out);
+      ++in;
+      --resto;
+      iconv(da_codepage_, nullptr, nullptr, nullptr, nullptr);
+    }
+    return out;
+  }
+
+  // UTF-16LE. A text that starts with FF FE is compressed: from there, each byte is a character
+  // of the range 1..255 until a zero byte switches to plain two-byte characters, and the next
+  // zero byte switches back (libmdb reads it the same way).
+  static std::string Jet4(const unsigned char* p, size_t n) {
+    std::vector<uint16_t> unita;
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+      unita.reserve(n);
+      bool compresso = true;
+      size_t i = 2;
+      while (i < n) {
+        if (p[i] == 0) {
+          compresso = !compresso;
+          ++i;
+        } else if (compresso) {
+          unita.push_back(p[i++]);
+        } else if (i + 1 < n) {
+          unita.push_back(Leggi16(p + i));
+          i += 2;
+        } else {
+          break;
+        }
+      }
+    } else {
+      unita.reserve(n / 2);
+      for (size_t i = 0; i + 1 < n; i += 2) unita.push_back(Leggi16(p + i));
+    }
+    std::string out;
+    out.reserve(unita.size());
+    for (size_t i = 0; i < unita.size(); ++i) {
+      uint32_t c = unita[i];
+      if (c >= 0xD800 && c < 0xDC00 && i + 1 < unita.size() && unita[i + 1] >= 0xDC00 &&
+          unita[i + 1] < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (unita[i + 1] - 0xDC00);
+        ++i;
+      } else if (c >= 0xD800 && c < 0xE000) {
+        c = kSostituto;
+      }
+      AppendiUtf8(c, &out);
+    }
+    return out;
+  }
+
+  bool jet3_;
+  iconv_t da_codepage_ = reinterpret_cast<iconv_t>(-1);
+};
+
+// Makes libmdb convert names (of tables and columns) the way Testi converts values, whatever the
+// environment variables libmdb looks at say.
+void ImpostaCodificaNomi(MdbHandle* mdb) {
+  const std::string origine =
+      IS_JET3(mdb) ? Testi::NomeCodePage(mdb->f->code_page) : std::string("UTF-16LE");
+  iconv_t in = iconv_open("UTF-8", origine.c_str());
+  iconv_t out = iconv_open(origine.c_str(), "UTF-8");
+  if (in == reinterpret_cast<iconv_t>(-1) || out == reinterpret_cast<iconv_t>(-1)) {
+    throw Guasto{"la conversione dei nomi in UTF-8 non è disponibile"};
+  }
+  mdb_iconv_close(mdb);
+  mdb->iconv_in = in;
+  mdb->iconv_out = out;
+}
+
+// Everything the reader needs of one open file.
+struct File {
+  MdbHandle* mdb = nullptr;
+  size_t dimensione = 0;  // bytes of the file
+};
+
+// Reads the data of a memo or OLE value whose 12-byte header is at `testa` (`lunghezza` bytes
+// of the row). The data lie in the row itself, in one row of a long-value page, or in a chain of
+// such rows; each piece is checked against the length the header declares.
+std::string LeggiLval(const File& file, const unsigned char* testa, size_t lunghezza,
+                      const std::string& dove) {
+  if (lunghezza == 0) return std::string();
+  if (lunghezza < kTestaLval) throw Guasto{"il valore del campo " + dove + " è troncato"};
+  const uint32_t intestazione = Leggi32(testa);
+  const size_t dichiarata = intestazione & 0x3FFFFFFF;
+  if (dichiarata > file.dimensione) {
+    throw Guasto{"il campo " + dove + " dichiara una lunghezza impossibile"};
+  }
+  std::string dati;
+  if (intestazione & 0x80000000) {
+    if (lunghezza - kTestaLval != dichiarata) {
+      throw Guasto{"il valore del campo " + dove + " non ha la lunghezza dichiarata"};
+    }
+    dati.assign(reinterpret_cast<const char*>(testa + kTestaLval), dichiarata);
+    return dati;
+  }
+  const uint32_t flag = intestazione & 0xC0000000;
+  int pagina_riga = static_cast<int>(Leggi32(testa + 4));
+  void* pagina = nullptr;
+  int inizio = 0;
+  size_t lungo = 0;
+  if (flag == 0x40000000) {
+    if (mdb_find_pg_row(file.mdb, pagina_riga, &pagina, &inizio, &lungo) != 0 ||
+        lungo != dichiarata) {
+      throw Guasto{"il valore del campo " + dove + " non si trova dove il file dice"};
+    }
+    dati.assign(static_cast<const char*>(pagina) + inizio, lungo);
+    return dati;
+  }
+  if (flag != 0) throw Guasto{"il campo " + dove + " ha un formato sconosciuto"};
+  // A chain: each row starts with the page and row of the next piece (0 at the end).
+  dati.reserve(dichiarata);
+  while (pagina_riga != 0) {
+    if (mdb_find_pg_row(file.mdb, pagina_riga, &pagina, &inizio, &lungo) != 0 || lungo <= 4) {
+      throw Guasto{"un pezzo del campo " + dove + " non si trova dove il file dice"};
+    }
+    const unsigned char* pezzo = static_cast<const unsigned char*>(pagina) + inizio;
+    if (dati.size() + (lungo - 4) > dichiarata) {
+      throw Guasto{"il valore del campo " + dove + " supera la lunghezza dichiarata"};
+    }
+    dati.append(reinterpret_cast<const char*>(pezzo + 4), lungo - 4);
+    pagina_riga = static_cast<int>(Leggi32(pezzo));
+  }
+  if (dati.size() != dichiarata) {
+    throw Guasto{"il valore del campo " + dove + " è incompleto"};
+  }
+  return dati;
+}
+
+// A Jet 4 Decimal: a sign byte, then a 128-bit magnitude kept as four 32-bit words, the most
+// significant first, each little-endian. `scala` digits are decimals.
+double Decimale(const unsigned char* p, int scala) {
+  unsigned __int128 v = 0;
+  for (int parola = 0; parola < 4; ++parola) v = v << 32 | Leggi32(p + 1 + 4 * parola);
+  std::string cifre;
+  do {
+    cifre.insert(cifre.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+    v /= 10;
+  } while (v != 0);
+  while (static_cast<int>(cifre.size()) <= scala) cifre.insert(cifre.begin(), '0');
+  if (scala > 0) cifre.insert(cifre.end() - scala, '.');
+  if (p[0] & 0x80) cifre.insert(cifre.begin(), '-');
+  return std::strtod(cifre.c_str(), nullptr);
+}
+
+// A replication id as Access shows it: {01234567-89AB-CDEF-0123-456789ABCDEF}.
+std::string Guid(const unsigned char* p) {
+  char testo[40];
+  std::snprintf(testo, sizeof testo,
+                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", p[3],
+                p[2], p[1], p[0], p[5], p[4], p[7], p[6], p[8], p[9], p[10], p[11], p[12], p[13],
+                p[14], p[15]);
+  return testo;
+}
+
+struct Colonna {
+  MdbColumn* mdb;
+  Genere genere;
+  uint32_t dimensione;  // characters of a text column
+  int byte_fissi;       // bytes a value takes, 0 for variable-length kinds
+  std::string dove;     // "'Colonna' della tabella 'Tabella'", for messages
+};
+
+Colonna Descrivi(MdbColumn* col, bool jet3, const std::string& tabella) {
+  Colonna c{col, kBinario, 0, 0, "'" + std::string(col->name) + "' della tabella '" + tabella + "'"};
+  switch (col->col_type) {
+    case MDB_BOOL: c.genere = kBooleano; break;
+    case MDB_BYTE: c.genere = kIntero16; c.byte_fissi = 1; break;
+    case MDB_INT: c.genere = kIntero16; c.byte_fissi = 2; break;
+    case MDB_LONGINT: c.genere = kIntero32; c.byte_fissi = 4; break;
+    case MDB_COMPLEX: c.genere = kIntero32; c.byte_fissi = 4; break;
+    case MDB_MONEY: c.genere = kValuta; c.byte_fissi = 8; break;
+    case MDB_FLOAT: c.genere = kDoppio; c.byte_fissi = 4; break;
+    case MDB_DOUBLE: c.genere = kDoppio; c.byte_fissi = 8; break;
+    case MDB_NUMERIC: c.genere = kDoppio; c.byte_fissi = 17; break;
+    case MDB_DATETIME: c.genere = kData; c.byte_fissi = 8; break;
+    case MDB_REPID: c.genere = kTesto; c.dimensione = 38; c.byte_fissi = 16; break;
+    case MDB_TEXT: {
+      c.genere = kTesto;
+      int caratteri = jet3 ? col->col_size : col->col_size / 2;
+      c.dimensione = caratteri > 0 ? static_cast<uint32_t>(caratteri) : 255;
+      break;
+    }
+    case MDB_MEMO: c.genere = kMemo; break;
+    default: c.genere = kBinario; break;  // OLE, binary and kinds libmdb does not know
+  }
+  return c;
+}
+
+void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, const Testi& testi,
+                  Blocco* out) {
+  const unsigned char* p = static_cast<const unsigned char*>(campo.value);
+  if (c.genere == kBooleano) {  // kept in the null mask: a set bit is true
+    out->U8(kNumeroIntero);
+    out->I64(campo.is_null ? 0 : 1);
+    return;
+  }
+  if (campo.is_null) {
+    out->U8(kNullo);
+    return;
+  }
+  const size_t n = static_cast<size_t>(campo.siz);
+  if (c.byte_fissi > 0 && n < static_cast<size_t>(c.byte_fissi)) {
+    throw Guasto{"un valore del campo " + c.dove + " è troncato"};
+  }
+  switch (c.mdb->col_type) {
+    case MDB_BYTE: out->U8(kNumeroIntero); out->I64(p[0]); return;
+    case MDB_INT: out->U8(kNumeroIntero); out->I64(static_cast<int16_t>(Leggi16(p))); return;
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
+      out->U8(kNumeroIntero);
+      out->I64(static_cast<int32_t>(Leggi32(p)));
+      return;
+    case MDB_MONEY:
+      out->U8(kDecimillesimi);
+      out->I64(static_cast<int64_t>(Leggi64(p)));
+      return;
+    case MDB_FLOAT: {
+      float f;
+      std::memcpy(&f, p, sizeof f);
+      out->U8(kNumeroReale);
+      out->F64(f);
+      return;
+    }
+    case MDB_DOUBLE:
+    case MDB_DATETIME: {
+      double d;
+      std::memcpy(&d, p, sizeof d);
+      out->U8(kNumeroReale);
+      out->F64(d);
+      return;
+    }
+    case MDB_NUMERIC: {
+      // libmdb keeps a Decimal's scale in col_prec.
+      if (c.mdb->col_prec < 0 || c.mdb->col_prec > 28) {
+        throw Guasto{"il campo " + c.dove + " ha una scala impossibile"};
+      }
+      out->U8(kNumeroReale);
+      out->F64(Decimale(p, c.mdb->col_prec));
+      return;
+    }
+    case MDB_REPID: out->U8(kStringa); out->Str(Guid(p)); return;
+    case MDB_TEXT: out->U8(kStringa); out->Str(testi.Converti(p, n)); return;
+    case MDB_MEMO: {
+      std::string dati = LeggiLval(file, p, n, c.dove);
+      out->U8(kStringa);
+      out->Str(testi.Converti(reinterpret_cast<const unsigned char*>(dati.data()), dati.size()));
+      return;
+    }
+    case MDB_OLE: out->U8(kByte); out->Str(LeggiLval(file, p, n, c.dove)); return;
+    default:
+      out->U8(kByte);
+      out->Str(std::string(reinterpret_cast<const char*>(p), n));
+      return;
+  }
+}
+
+void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, Scrittore* out) {
+  MdbHandle* mdb = file.mdb;
+  const std::string nome = voce->object_name;
+  MdbTableDef* tabella = mdb_read_table(voce);
+  if (tabella == nullptr) throw Guasto{"la definizione della tabella '" + nome + "' non si legge"};
+  GPtrArray* colonne_mdb = mdb_read_columns(tabella);
+  if (colonne_mdb == nullptr || tabella->num_cols == 0 || tabella->num_cols > kMaxColonne ||
+      colonne_mdb->len != tabella->num_cols) {
+    throw Guasto{"le colonne della tabella '" + nome + "' non si leggono"};
+  }
+  std::vector<Colonna> colonne;
+  for (unsigned i = 0; i < tabella->num_cols; ++i) {
+    auto* col = static_cast<MdbColumn*>(g_ptr_array_index(colonne_mdb, i));
+    if (col->name[0] == '\0') throw Guasto{"una colonna della tabella '" + nome + "' non ha nome"};
+    colonne.push_back(Descrivi(col, IS_JET3(mdb), nome));
+  }
+
+  Blocco blocco;
+  blocco.U8(kTabella);
+  blocco.Str(nome);
+  blocco.U32(static_cast<uint32_t>(colonne.size()));
+  for (const Colonna& c : colonne) {
+    blocco.Str(c.mdb->name);
+    blocco.U8(c.genere);
+    blocco.U32(c.dimensione);
+  }
+  out->Invia(blocco);
+
+  const size_t pagina = static_cast<size_t>(mdb->fmt->pg_size);
+  std::vector<MdbField> campi(tabella->num_cols);
+  std::vector<const MdbField*> per_colonna(tabella->num_cols);
+  uint64_t righe = 0;
+  mdb_rewind_table(tabella);
+  // The same walk as mdb_fetch_row, keeping each row's raw fields: every data page of the table
+  // in the order of its usage map, every row of the page that is not deleted.
+  while (mdb_read_next_dpg(tabella)) {
+    const int quante = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+    for (int r = 0; r < quante; ++r) {
+      int inizio = 0;
+      size_t lunghezza = 0;
+      if (mdb_find_row(mdb, r, &inizio, &lunghezza) != 0 || lunghezza == 0) continue;
+      if (inizio & kRigaCancellata) continue;
+      inizio &= kMascheraPosizione;
+      int trovati = mdb_crack_row(tabella, inizio, lunghezza, campi.data());
+      if (trovati < 0) continue;  // counted below: the table then lacks a row
+      std::fill(per_colonna.begin(), per_colonna.end(), nullptr);
+      for (unsigned i = 0; i < tabella->num_cols; ++i) {
+        const MdbField& f = campi[i];
+        if (f.colnum < 0 || static_cast<unsigned>(f.colnum) >= tabella->num_cols) {
+          throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
+        }
+        const auto* valore = static_cast<const unsigned char*>(f.value);
+        const bool nullo = f.is_null || colonne[static_cast<size_t>(f.colnum)].genere == kBooleano;
+        if (!nullo && (f.siz < 0 || valore < mdb->pg_buf ||
+                       valore + f.siz > mdb->pg_buf + pagina)) {
+          throw Guasto{"una riga della tabella '" + nome + "' esce dalla sua pagina"};
+        }
+        per_colonna[static_cast<size_t>(f.colnum)] = &f;
+      }
+      blocco.Svuota();
+      blocco.U8(kRiga);
+      for (size_t i = 0; i < colonne.size(); ++i) {
+        if (per_colonna[i] == nullptr) {
+          throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
+        }
+        ScriviValore(file, colonne[i], *per_colonna[i], testi, &blocco);
+      }
+      out->Invia(blocco);
+      ++righe;
+    }
+  }
+  // The table definition keeps the count of rows: fewer rows read means pages lost or unreadable.
+  if (righe != tabella->num_rows) {
+    throw Guasto{"la tabella '" + nome + "' dovrebbe avere " + std::to_string(tabella->num_rows) +
+                 " righe, se ne leggono " + std::to_string(righe)};
+  }
+  blocco.Svuota();
+  blocco.U8(kFineTabella);
+  blocco.U64(righe);
+  out->Invia(blocco);
+  mdb_free_tabledef(tabella);
+}
+
+void ScriviTutto(const char* percorso, Scrittore* out) {
+  struct stat st;
+  if (stat(percorso, &st) != 0) throw Guasto{"il file non si legge"};
+  File file;
+  file.dimensione = static_cast<size_t>(st.st_size);
+  file.mdb = mdb_open(percorso, MDB_NOFLAGS);
+  if (file.mdb == nullptr) throw Guasto{"l'intestazione non è quella di un database Access"};
+  ImpostaCodificaNomi(file.mdb);
+  Testi testi(file.mdb);
+
+  // The catalog lists every object; the system table it comes from keeps their count.
+  MdbCatalogEntry sistema;
+  std::memset(&sistema, 0, sizeof sistema);
+  sistema.mdb = file.mdb;
+  sistema.object_type = MDB_TABLE;
+  sistema.table_pg = 2;
+  std::strcpy(sistema.object_name, "MSysObjects");
+  MdbTableDef* oggetti = mdb_read_table(&sistema);
+  if (oggetti == nullptr) throw Guasto{"il catalogo delle tabelle non si legge"};
+  const unsigned attesi = oggetti->num_rows;
+  mdb_free_tabledef(oggetti);
+  GPtrArray* catalogo = mdb_read_catalog(file.mdb, MDB_ANY);
+  if (catalogo == nullptr || file.mdb->num_catalog != attesi || catalogo->len != attesi) {
+    throw Guasto{"il catalogo delle tabelle è incompleto"};
+  }
+
+  uint32_t tabelle = 0;
+  for (unsigned i = 0; i < catalogo->len; ++i) {
+    auto* voce = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalogo, i));
+    if (!mdb_is_user_table(voce)) continue;
+    if (voce->object_name[0] == '\0') throw Guasto{"una tabella del catalogo non ha nome"};
+    if (++tabelle > kMaxTabelle) throw Guasto{"il catalogo elenca troppe tabelle"};
+    ScriviTabella(file, voce, testi, out);
+  }
+  Blocco fine;
+  fine.U8(kFine);
+  fine.U32(tabelle);
+  out->Invia(fine);
+}
+
+}  // namespace
+
+int ScriviDatabase(const char* percorso, int fd) noexcept {
+  try {
+    Scrittore out(fd);
+    try {
+      ScriviTutto(percorso, &out);
+    } catch (const Guasto& g) {
+      Blocco errore;
+      errore.U8(kErrore);
+      errore.Str(g.dettaglio);
+      out.Invia(errore);
+    }
+    out.Svuota();
+    return 0;
+  } catch (...) {
+    return 3;  // out of memory: the parent sees a stream without its end
+  }
+}
+
+}  // namespace vendrix::jet::detail

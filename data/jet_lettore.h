@@ -1,0 +1,65 @@
+#ifndef VENDRIX_DATA_JET_LETTORE_H_
+#define VENDRIX_DATA_JET_LETTORE_H_
+
+// Internal to the Access reader. libmdb trusts the file it reads: a damaged page can make it read
+// out of bounds, crash or loop. So the file is read by a child process (ScriviDatabase, the only
+// code that calls libmdb), which sends what it reads through a pipe as the stream described here;
+// the parent (jet.cc) checks the stream and copies it into SQLite. A crash or a hang of the child
+// becomes an error naming the file.
+//
+// The stream, in the machine's byte order (both ends are the same program):
+//   kTabella  name(str) columns(u32) then per column: name(str) kind(u8) size(u32)
+//   kRiga     one value per column: tag(u8) then int64 / double / str / nothing (Null)
+//   kFineTabella  rows(u64), the count of kRiga sent for the table
+//   kErrore   detail(str): the file is not readable; the child stops
+//   kFine     tables(u32): the whole file has been sent
+// where str is a u32 byte count and the bytes (UTF-8 for names and texts).
+
+#include <cstdint>
+
+namespace vendrix::jet::detail {
+
+enum Messaggio : uint8_t {
+  kTabella = 'T',
+  kRiga = 'R',
+  kFineTabella = 'F',
+  kErrore = 'E',
+  kFine = 'Z',
+};
+
+// Kind of a column, and so its declared SQLite type.
+enum Genere : uint8_t {
+  kBooleano = 1,  // BOOLEAN, 0/1
+  kIntero16 = 2,  // SMALLINT: Jet Byte and Integer
+  kIntero32 = 3,  // INTEGER: Jet Long
+  kValuta = 4,    // CURRENCY
+  kDoppio = 5,    // DOUBLE: Jet Single, Double, Decimal
+  kData = 6,      // DATETIME, days since 30/12/1899
+  kTesto = 7,     // VARCHAR(size)
+  kMemo = 8,      // TEXT
+  kBinario = 9,   // BLOB: OLE objects, binary fields, unknown kinds
+};
+
+// Tag of a value in a kRiga message.
+enum Etichetta : uint8_t {
+  kNullo = 0,
+  kNumeroIntero = 1,    // int64: booleans and integers
+  kNumeroReale = 2,     // double: doubles and dates
+  kDecimillesimi = 3,   // int64: Currency in ten-thousandths
+  kStringa = 4,         // str: UTF-8 text
+  kByte = 5,            // str: raw bytes
+};
+
+// Limits the parent enforces on the stream (the child keeps within them for a sound file).
+constexpr uint32_t kMaxNome = 1024;          // bytes of a table or column name
+constexpr uint32_t kMaxColonne = 255;        // columns of a Jet table
+constexpr uint32_t kMaxTabelle = 32768;      // tables of a file
+constexpr uint32_t kMaxValore = 1u << 30;    // bytes of one memo or OLE value
+
+// Reads the Access file at `percorso` with libmdb and writes it to `fd` as the stream above.
+// Runs in the child process only. Returns the exit code for the child; never throws.
+int ScriviDatabase(const char* percorso, int fd) noexcept;
+
+}  // namespace vendrix::jet::detail
+
+#endif  // VENDRIX_DATA_JET_LETTORE_H_

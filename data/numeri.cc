@@ -1,0 +1,31 @@
+#include "data/numeri.h"
+
+#include <charconv>
+
+namespace vendrix::numeri {
+
+std::string_view SenzaSpazi(std::string_view testo) {
+  size_t a = 0, b = testo.size();
+  while (a < b && (testo[a] == ' ' || testo[a] == '\t')) ++a;
+  while (b > a && (testo[b - 1] == ' ' || testo[b - 1] == '\t')) --b;
+  return testo.substr(a, b - a);
+}
+
+bool LeggiNumero(std::string_view testo, double& numero) {
+  std::string_view t = SenzaSpazi(testo);
+  bool negativo = false;
+  if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+    negativo = t[0] == '-';
+    t.remove_prefix(1);
+  }
+  // from_chars would also take "inf", "nan" and hexadecimal forms: only digits and a point may
+  // open the number.
+  if (t.empty() || !((t[0] >= '0' && t[0] <= '9') || t[0] == '.')) return false;
+  double x = 0;
+  auto [fine, ec] = std::from_chars(t.data(), t.data() + t.size(), x, std::chars_format::general);
+  if (ec != std::errc() || fine != t.data() + t.size()) return false;
+  numero = negativo ? -x : x;
+  return true;
+}
+
+}  // namespace vendrix::numeri

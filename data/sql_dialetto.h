@@ -1,0 +1,47 @@
+#ifndef VENDRIX_DATA_SQL_DIALETTO_H_
+#define VENDRIX_DATA_SQL_DIALETTO_H_
+
+// Translation of the hotel suite's SQL dialect into SQLite's: the text is split into tokens,
+// the tokens are rewritten, and the result is joined again. Rewrites:
+//   Tab In 'file.mdb'      ->  "schema"."Tab"   (the file attached once under a schema name)
+//   Left(x, n)             ->  substr(x, 1, n)   (Right, Mid, Len, UCase, LCase, Trim likewise)
+//   sum(c) of a Currency c ->  vx_somma_valuta(c), an exact sum of ten-thousandths
+//   "text"                 ->  'text';  [Name] -> "Name";  a & b -> a || b
+// Only one Select statement is accepted; a trailing ';' is dropped.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrix::engine_detail {
+
+struct ContestoSql {
+  // The schema under which the file named in "In '<file>'" is reachable, attaching it when
+  // needed. Throws Errore when the file cannot be opened.
+  std::function<std::string(const std::string& file)> allega;
+  // The declared type of column `colonna` of table `tabella` in schema `schema`, or "" when the
+  // table or the column is unknown.
+  std::function<std::string(const std::string& schema, const std::string& tabella,
+                            const std::string& colonna)>
+      tipo_colonna;
+};
+
+struct SqlTradotto {
+  std::string sql;
+  // Names of the result columns that hold Currency sums (read back as exact Currency).
+  std::vector<std::string> colonne_valuta;
+};
+
+// Throws Errore "Errore nel testo SQL: ..." naming the fault and the text.
+SqlTradotto TraduciSql(std::string_view sql, const ContestoSql& contesto);
+
+// Quotes an identifier for SQLite: "na""me".
+std::string QuotaNome(std::string_view nome);
+
+// True when the declared type is the Currency one.
+bool TipoValuta(std::string_view dichiarato);
+
+}  // namespace vendrix::engine_detail
+
+#endif  // VENDRIX_DATA_SQL_DIALETTO_H_

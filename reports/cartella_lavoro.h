@@ -1,0 +1,225 @@
+#ifndef VENDRIX_REPORTS_CARTELLA_LAVORO_H_
+#define VENDRIX_REPORTS_CARTELLA_LAVORO_H_
+
+// The workbook model the report run writes into: an application holding workbooks, each with one
+// worksheet of cells addressed by row and column, and the few formats the reports set. The
+// operations keep the names of the spreadsheet object model (Workbooks.Add, Cells, Range,
+// NumberFormat, RowHeight, ColumnWidth, SaveAs, Close, Quit). Everything lives in memory until
+// SaveAs writes the workbook as an xlsx file. Every failure throws Errore.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "data/errore.h"
+#include "data/valore.h"
+
+namespace vendrix::excel {
+
+// Number formats the model gives cells on its own, and the text format the reports ask for.
+inline constexpr const char* kFormatoGenerale = "";
+inline constexpr const char* kFormatoTesto = "@";
+inline constexpr const char* kFormatoValuta = "#,##0.00 [$€-410]";
+inline constexpr const char* kFormatoPercentuale = "0.00%";
+
+// Size of a worksheet, as the file format allows.
+inline constexpr int kMassimoRighe = 1048576;
+inline constexpr int kMassimoColonne = 16384;
+
+enum class TipoCella { kVuota, kTesto, kIntero, kNumero, kValuta };
+
+// What a cell holds: nothing, a text, a whole number, a number or a currency amount.
+class ValoreCella {
+ public:
+  ValoreCella() = default;
+  ValoreCella(std::string testo) : v_(std::move(testo)) {}
+  ValoreCella(const char* testo) : v_(std::string(testo)) {}
+  ValoreCella(int n) : v_(static_cast<int64_t>(n)) {}
+  ValoreCella(int64_t n) : v_(n) {}
+  ValoreCella(double x) : v_(x) {}
+  ValoreCella(Valuta c) : v_(c) {}
+
+  // The current value of a database field: Null leaves the cell empty, texts stay texts, whole
+  // numbers (16 and 32 bit, booleans) become whole numbers, Currency stays Currency, doubles and
+  // dates become numbers.
+  static ValoreCella DaCampo(const Valore& valore);
+
+  TipoCella Tipo() const { return static_cast<TipoCella>(v_.index()); }
+  bool Vuota() const { return Tipo() == TipoCella::kVuota; }
+
+  // The stored alternatives; each throws Errore when the cell holds another kind.
+  const std::string& Testo() const;
+  int64_t Intero() const;
+  double Numero() const;
+
+  // Conversions for arithmetic: an empty cell counts as 0. ComeValuta turns a number into
+  // Currency (four decimals); ComeIntero takes a whole count (a number is rounded to the nearest
+  // whole). Both throw Errore ("Tipo non corrispondente") for a text that is not a number.
+  Valuta ComeValuta() const;
+  int64_t ComeIntero() const;
+
+  // Sum of two values as a cell addition makes it: an empty cell counts as 0; Currency when
+  // either is Currency (exact); whole when both are whole; a number otherwise. Throws Errore for
+  // a text operand and on overflow.
+  friend ValoreCella operator+(const ValoreCella& a, const ValoreCella& b);
+
+  friend bool operator==(const ValoreCella&, const ValoreCella&) = default;
+
+ private:
+  std::variant<std::monostate, std::string, int64_t, double, Valuta> v_;
+};
+
+// For test output and messages.
+std::string Descrivi(const ValoreCella& v);
+
+// A stored cell: its value and its number format (kFormatoGenerale when none was given).
+struct Cella {
+  ValoreCella valore;
+  std::string formato;
+};
+
+class Worksheet;
+
+// A reference to one cell of a worksheet, as Cells(row, column) gives it.
+class RiferimentoCella {
+ public:
+  // The value last written, as the cell holds it (a text read as a number comes back as the
+  // number). An unwritten cell is empty.
+  ValoreCella Value() const;
+  // Writes the value as the spreadsheet application does with an assignment:
+  // - in a cell formatted as text ("@") a text is kept as written;
+  // - elsewhere a text that reads as a number in plain decimal form ("12", "10.00", "-3.5") is
+  //   stored as that number, and a percentage ("85.71%", "0 %") as the number divided by 100;
+  //   a cell still in the general format then gets a format that shows the number as written
+  //   ("0", "0.00", ...) or kFormatoPercentuale;
+  // - a Currency amount gives a cell in the general format kFormatoValuta.
+  // Texts with leading zeros ("007"), exponents or more than 15 digits stay texts.
+  void SetValue(const ValoreCella& valore);
+  RiferimentoCella& operator=(const ValoreCella& valore) {
+    SetValue(valore);
+    return *this;
+  }
+  std::string NumberFormat() const;
+
+ private:
+  friend class Worksheet;
+  RiferimentoCella(Worksheet* foglio, int riga, int colonna)
+      : foglio_(foglio), riga_(riga), colonna_(colonna) {}
+  Worksheet* foglio_;
+  int riga_;
+  int colonna_;
+};
+
+// A rectangle of cells, as Range("A1:S1") or Range("A2", "A1000") gives it.
+class Intervallo {
+ public:
+  // Gives every cell of the range the number format (creating the cells, empty).
+  void NumberFormat(const std::string& formato);
+  // Sets the height in points of every row of the range.
+  void RowHeight(double punti);
+  // Sets the width in characters of every column of the range (the whole column, as widths are
+  // a property of columns).
+  void ColumnWidth(double caratteri);
+
+  int PrimaRiga() const { return riga1_; }
+  int UltimaRiga() const { return riga2_; }
+  int PrimaColonna() const { return colonna1_; }
+  int UltimaColonna() const { return colonna2_; }
+
+ private:
+  friend class Worksheet;
+  Intervallo(Worksheet* foglio, int riga1, int colonna1, int riga2, int colonna2)
+      : foglio_(foglio), riga1_(riga1), colonna1_(colonna1), riga2_(riga2), colonna2_(colonna2) {}
+  Worksheet* foglio_;
+  int riga1_, colonna1_, riga2_, colonna2_;
+};
+
+// Reads an address such as "B7" into its 1-based row and column; throws Errore when the text is
+// not a cell address inside the sheet.
+std::pair<int, int> LeggiIndirizzo(std::string_view indirizzo);
+
+class Worksheet {
+ public:
+  explicit Worksheet(std::string nome) : nome_(std::move(nome)) {}
+
+  const std::string& Name() const { return nome_; }
+  // Renames the sheet. Throws Errore for a name the file format refuses: empty, longer than 31
+  // characters, with one of []:*?/\ or starting or ending with an apostrophe.
+  void SetName(const std::string& nome);
+
+  // The cell at 1-based row and column; throws Errore outside the sheet.
+  RiferimentoCella Cells(int riga, int colonna);
+  // "A1", "A1:S1", or a first and a last cell; throws Errore for an address outside the sheet.
+  Intervallo Range(std::string_view indirizzo);
+  Intervallo Range(std::string_view prima, std::string_view ultima);
+
+  // What the writer needs: the cells by (row, column), heights by row, widths by column.
+  const std::map<std::pair<int, int>, Cella>& Celle() const { return celle_; }
+  const std::map<int, double>& AltezzeRighe() const { return altezze_righe_; }
+  const std::map<int, double>& LarghezzeColonne() const { return larghezze_colonne_; }
+
+ private:
+  friend class RiferimentoCella;
+  friend class Intervallo;
+  std::string nome_;
+  std::map<std::pair<int, int>, Cella> celle_;
+  std::map<int, double> altezze_righe_;
+  std::map<int, double> larghezze_colonne_;
+};
+
+// A workbook with one worksheet.
+class Workbook {
+ public:
+  Workbook();
+
+  // The first (and only) sheet; index 1. Throws Errore for any other index.
+  Worksheet& Sheets(int indice);
+  Worksheet& Worksheets(int indice) { return Sheets(indice); }
+
+  // Writes the workbook as an xlsx file under `percorso`, replacing a file of that name. On
+  // failure throws Errore naming the file; a file already there is then left as it was and
+  // nothing half-written remains.
+  void SaveAs(const std::string& percorso) const;
+
+  // Closes the workbook; it leaves its application's Workbooks. No reference to it may be used
+  // afterwards.
+  void Close();
+
+ private:
+  friend class Workbooks;
+  class Workbooks* elenco_ = nullptr;
+  Worksheet foglio_;
+};
+
+class Workbooks {
+ public:
+  // A new, empty workbook whose sheet is named "Foglio1".
+  Workbook& Add();
+  int Count() const { return static_cast<int>(cartelle_.size()); }
+
+ private:
+  friend class Workbook;
+  friend class Application;
+  void Rimuovi(const Workbook* cartella);
+  std::vector<std::unique_ptr<Workbook>> cartelle_;
+};
+
+// The spreadsheet application: the root of the model.
+class Application {
+ public:
+  class Workbooks& Workbooks() { return cartelle_; }
+  // Ends the instance: every workbook still open is dropped unsaved.
+  void Quit();
+
+ private:
+  class Workbooks cartelle_;
+};
+
+}  // namespace vendrix::excel
+
+#endif  // VENDRIX_REPORTS_CARTELLA_LAVORO_H_

@@ -1,0 +1,78 @@
+#ifndef VENDRIX_REPORTS_FOGLI_REPORT_H_
+#define VENDRIX_REPORTS_FOGLI_REPORT_H_
+
+// The three sheets of the report run: how each is prepared (headings, formats, sizes) and filled
+// from the statistics store. Used by CreaReportExcel, which drives them in order.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "data/dbengine.h"
+#include "reports/cartella_lavoro.h"
+
+namespace vendrix {
+
+// What every sheet of one run knows of the period and of the hotel.
+struct PeriodoReport {
+  std::string dal;             // from-date "DD/MM/YYYY", as the window held it
+  std::string al;              // to-date
+  int64_t giorni_periodo = 0;  // days of the period, both ends included
+  int64_t totale_camere = 0;   // rooms of the hotel
+};
+
+// Columns of the daily and room-type sheets.
+namespace colonna {
+inline constexpr int kPrima = 1;  // "Data" / "Tipo camera"
+inline constexpr int kRO = 2;
+inline constexpr int kBB = 3;
+inline constexpr int kHB = 4;
+inline constexpr int kFB = 5;
+inline constexpr int kSupplementi = 6;
+inline constexpr int kTotaleRetta = 7;
+inline constexpr int kADR = 8;
+inline constexpr int kOccupazione = 9;
+inline constexpr int kRevPar = 10;
+inline constexpr int kCamereOccupate = 11;
+inline constexpr int kOccupazioneAgenzia = 12;
+inline constexpr int kCamereAgenzia = 13;
+inline constexpr int kCamereLibere = 14;
+inline constexpr int kEntrataOspite = 15;
+inline constexpr int kExtra = 16;
+inline constexpr int kTotPax = 17;
+}  // namespace colonna
+
+// How a row shows its RevPar: a Currency amount (daily sheet) or a two-decimal text (room-type
+// sheet).
+enum class FormaRevPar { kImporto, kTesto };
+
+// Writes one row of the daily or room-type sheet: the groups of `gruppi` that match `criteri`
+// folded into one, with `prima` in column A and `base` (rooms, or room nights of a type) as the
+// capacity the figures are taken over; the zero row when no group matches.
+void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::ValoreCella& prima,
+                         Recordset& gruppi, std::string_view criteri, int64_t base,
+                         FormaRevPar forma);
+
+// Number of rooms of a room type: its Quantita as a whole number, 0 when it is empty.
+int64_t QuantitaTipo(Recordset& tipi_camere);
+
+// Sheet "Data": the text format of A2 to A1000, the headings, height and widths.
+void PreparaFoglioData(excel::Worksheet& foglio);
+// One row per day of the period, from the statistics grouped by day and agency.
+void RiempiFoglioData(excel::Worksheet& foglio, Database& vendrix, const PeriodoReport& periodo);
+
+// Sheet "Tipo camera": headings, height and widths.
+void PreparaFoglioTipoCamera(excel::Worksheet& foglio);
+// One row per room type of `tipi_camere`, from the statistics grouped by room type and agency.
+void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+                            const PeriodoReport& periodo);
+
+// Sheet "Agenzia": headings, height and widths.
+void PreparaFoglioAgenzia(excel::Worksheet& foglio);
+// One row per agency and room type with statistics; the room types come from `tipi_camere`.
+void RiempiFoglioAgenzia(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+                         const PeriodoReport& periodo);
+
+}  // namespace vendrix
+
+#endif  // VENDRIX_REPORTS_FOGLI_REPORT_H_

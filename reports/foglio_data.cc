@@ -1,0 +1,45 @@
+// Sheet "Data": one row per calendar day of the period.
+
+#include "calc/date.h"
+#include "reports/fogli_report.h"
+
+namespace vendrix {
+
+namespace {
+
+constexpr const char* kIntestazioni[] = {
+    "Data", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR", "% occupazione",
+    "RevPar", "Camere occupate", "% occupazione agenzia", "Camere occupate agenzia",
+    "Camere libere", "Entrata media per ospite", "Extra", "Tot Pax"};
+
+constexpr const char* kGruppiPerGiorno =
+    "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
+    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
+    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
+    "Group by NumeroHotel,DataRif,Agenzia Order by DataRif";
+
+}  // namespace
+
+void PreparaFoglioData(excel::Worksheet& foglio) {
+  // The day texts must stay texts, not become dates.
+  foglio.Range("A2", "A1000").NumberFormat(excel::kFormatoTesto);
+  int c = 1;
+  for (const char* intestazione : kIntestazioni) foglio.Cells(1, c++) = intestazione;
+  foglio.Range("A1:S1").RowHeight(45);
+  foglio.Range("A1:R1000").ColumnWidth(10);
+}
+
+void RiempiFoglioData(excel::Worksheet& foglio, Database& vendrix, const PeriodoReport& periodo) {
+  auto gruppi = vendrix.OpenRecordset(kGruppiPerGiorno);
+  std::string giorno = periodo.dal;
+  // One row per day: the count of days was checked against the sheet's rows by the caller.
+  for (int64_t n = 0; n < periodo.giorni_periodo; ++n) {
+    if (n > 0) giorno = GiornoSuccessivo(giorno);
+    const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(DataAMG(giorno));
+    ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(giorno), *gruppi,
+                        criteri, periodo.totale_camere, FormaRevPar::kImporto);
+  }
+  gruppi->Close();
+}
+
+}  // namespace vendrix

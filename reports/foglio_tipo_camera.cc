@@ -1,0 +1,51 @@
+// Sheet "Tipo camera": one row per room type of the hotel, over the whole period.
+
+#include "data/tabelle.h"
+#include "reports/fogli_report.h"
+
+namespace vendrix {
+
+namespace {
+
+constexpr const char* kIntestazioni[] = {
+    "Tipo camera", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR",
+    "% occupazione", "RevPar", "Camere occupate", "% occupazione agenzia",
+    "Camere occupate agenzia", "Camere libere", "Entrata media per ospite", "Extra", "Tot Pax"};
+
+constexpr const char* kGruppiPerTipo =
+    "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
+    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
+    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
+    "Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
+
+}  // namespace
+
+void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
+  int c = 1;
+  for (const char* intestazione : kIntestazioni) foglio.Cells(1, c++) = intestazione;
+  foglio.Range("A1:S1").RowHeight(45);
+  foglio.Range("A1:A1000").ColumnWidth(50);
+  foglio.Range("B1:P1000").ColumnWidth(10);
+}
+
+void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+                            const PeriodoReport& periodo) {
+  auto gruppi = vendrix.OpenRecordset(kGruppiPerTipo);
+  int riga = 2;
+  for (tipi_camere.FindFirst("NumeroHotel = 1"); !tipi_camere.NoMatch();
+       tipi_camere.FindNext("NumeroHotel = 1")) {
+    // The code as stored, not trimmed: a group matches only its exact code.
+    const Valore sigla = tipi_camere.Fields(tabelle::kSigla).Value();
+    const std::string criteri =
+        "NumeroHotel = 1 and TipoCamera = " + Quota(sigla.IsNull() ? "" : sigla.Testo());
+    const int64_t capacita = QuantitaTipo(tipi_camere) * periodo.giorni_periodo;
+    ScriviRigaRiepilogo(foglio, riga,
+                        excel::ValoreCella::DaCampo(
+                            tipi_camere.Fields(tabelle::kDescrizione).Value()),
+                        *gruppi, criteri, capacita, FormaRevPar::kTesto);
+    ++riga;
+  }
+  gruppi->Close();
+}
+
+}  // namespace vendrix

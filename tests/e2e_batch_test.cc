@@ -1,0 +1,179 @@
+// vendrix-batch run as a user runs it, in a folder holding a sample hotel.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/demo/hotel_demo.h"
+#include "data/dbengine.h"
+#include "data/tabelle.h"
+
+namespace vendrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Esito {
+  int codice = -1;
+  std::string out, err;
+};
+
+std::string Leggi(const fs::path& percorso) {
+  std::ifstream f(percorso, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+std::string Quotato(const std::string& testo) {
+  std::string q = "'";
+  for (char c : testo) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char modello[] = "/tmp/vendrix_batch_XXXXXX";
+    ASSERT_NE(mkdtemp(modello), nullptr);
+    albergo_ = new fs::path(modello);
+    demo::OpzioniDemo opzioni;
+    opzioni.camere = 20;
+    opzioni.giorni = 40;
+    opzioni.dal = "01/01/2024";
+    opzioni.giorni_storico = 30;
+    demo::ScriviHotelDemo(albergo_->string(), opzioni);
+  }
+  static void TearDownTestSuite() {
+    std::error_code e;
+    fs::remove_all(*albergo_, e);
+    delete albergo_;
+  }
+  void SetUp() override { unsetenv("DIRSH"); }
+
+  // Runs vendrix-batch in `cartella` with `argomenti`.
+  static Esito Esegui(const fs::path& cartella, const std::vector<std::string>& argomenti) {
+    const fs::path out = cartella / "batch.out", err = cartella / "batch.err";
+    std::string comando = "cd " + Quotato(cartella.string()) + " && " +
+                          Quotato(std::string(VENDRIX_APP_DIR) + "/vendrix-batch");
+    for (const std::string& a : argomenti) comando += " " + Quotato(a);
+    comando += " >" + Quotato(out.string()) + " 2>" + Quotato(err.string()) + " </dev/null";
+    const int stato = std::system(comando.c_str());
+    Esito esito;
+    esito.codice = WIFEXITED(stato) ? WEXITSTATUS(stato) : -1;
+    esito.out = Leggi(out);
+    esito.err = Leggi(err);
+    fs::remove(out);
+    fs::remove(err);
+    return esito;
+  }
+
+  static int64_t RigheStatistiche(const fs::path& cartella) {
+    DBEngine motore;
+    auto db = motore.OpenDatabase((cartella / tabelle::kFileVendrix).string());
+    auto rs = db->OpenRecordset(tabelle::kVendrix);
+    int64_t righe = 0;
+    rs->FindFirst("NumeroHotel = 1");
+    while (!rs->NoMatch()) {
+      ++righe;
+      rs->FindNext("NumeroHotel = 1");
+    }
+    return righe;
+  }
+
+  static fs::path* albergo_;
+};
+
+fs::path* BatchTest::albergo_ = nullptr;
+
+TEST_F(BatchTest, CalcolaRebuildsTheStatisticsOfADemoHotel) {
+  const Esito tutto = Esegui(*albergo_, {"calcola", "01/01/2024", "31/01/2024", "--confermate",
+                                         "--opzionate", "--clienti"});
+  ASSERT_EQ(tutto.codice, 0) << tutto.err;
+  EXPECT_EQ(tutto.out, "Creazione dati completata!\nOra si possono generare i fogli Excel\n");
+  EXPECT_NE(tutto.err.find("Pulizia record n. "), std::string::npos) << tutto.err;
+  const int64_t con_tutto = RigheStatistiche(*albergo_);
+  EXPECT_GT(con_tutto, 0);
+
+  // No option: the window's start state, confirmed bookings only; short date forms as typed.
+  const Esito predefinito = Esegui(*albergo_, {"calcola", "010124", "31012024"});
+  ASSERT_EQ(predefinito.codice, 0) << predefinito.err;
+  const int64_t confermate = RigheStatistiche(*albergo_);
+  EXPECT_LT(confermate, con_tutto);
+
+  const Esito solo_confermate =
+      Esegui(*albergo_, {"calcola", "01/01/2024", "31/01/2024", "--confermate"});
+  ASSERT_EQ(solo_confermate.codice, 0) << solo_confermate.err;
+  EXPECT_EQ(RigheStatistiche(*albergo_), confermate);
+}
+
+TEST_F(BatchTest, BadArgumentsShowTheUsage) {
+  const std::vector<std::vector<std::string>> casi = {
+      {},
+      {"calcola"},
+      {"calcola", "01/01/2024"},
+      {"calcola", "32/01/2024", "31/01/2024"},
+      {"calcola", "01/01/2024", "31/02/2024"},
+      {"calcola", "31/01/2024", "01/01/2024"},
+      {"calcola", "01/01/2024", "31/01/2024", "--tutto"},
+      {"excel", "01/01/2024", "31/01/2024", "--clienti"},
+      {"excel", "01/01/2024", "31/01/2024", "--cartella"},
+      {"stampa", "01/01/2024", "31/01/2024"},
+  };
+  const std::string prima = Leggi(*albergo_ / tabelle::kFileVendrix);
+  for (const auto& argomenti : casi) {
+    std::string nome;
+    for (const auto& a : argomenti) nome += a + " ";
+    const Esito esito = Esegui(*albergo_, argomenti);
+    EXPECT_EQ(esito.codice, 2) << nome;
+    EXPECT_NE(esito.err.find("Uso:"), std::string::npos) << nome << esito.err;
+    EXPECT_EQ(esito.out, "") << nome;
+  }
+  EXPECT_EQ(Leggi(*albergo_ / tabelle::kFileVendrix), prima);
+
+  const Esito aiuto = Esegui(*albergo_, {"--help"});
+  EXPECT_EQ(aiuto.codice, 0);
+  EXPECT_NE(aiuto.out.find("calcola DAL AL"), std::string::npos) << aiuto.out;
+  EXPECT_NE(aiuto.out.find("DIRSH"), std::string::npos) << aiuto.out;
+}
+
+TEST_F(BatchTest, AFailedRunReportsItsErrorAndKeepsThePreviousFile) {
+  char modello[] = "/tmp/vendrix_vuota_XXXXXX";
+  ASSERT_NE(mkdtemp(modello), nullptr);
+  const fs::path vuota = modello;
+  // A folder without hotel files, but with statistics of an earlier run.
+  const std::string prima = std::string("statistiche precedenti\0\x01\xFF", 25);
+  std::ofstream(vuota / tabelle::kFileVendrix, std::ios::binary) << prima;
+  const Esito esito = Esegui(vuota, {"calcola", "01/01/2024", "31/01/2024"});
+  EXPECT_EQ(esito.codice, 1);
+  EXPECT_NE(esito.err, "");
+  EXPECT_EQ(esito.out, "");
+  EXPECT_EQ(Leggi(vuota / tabelle::kFileVendrix), prima);
+  fs::remove_all(vuota);
+}
+
+TEST_F(BatchTest, ExcelWritesTheThreeWorkbooks) {
+  ASSERT_EQ(Esegui(*albergo_, {"calcola", "01/01/2024", "31/01/2024", "--clienti"}).codice, 0);
+  const fs::path uscita = *albergo_ / "fogli";
+  const Esito esito =
+      Esegui(*albergo_, {"excel", "01/01/2024", "31/01/2024", "--cartella", uscita.string()});
+  ASSERT_EQ(esito.codice, 0) << esito.err;
+  std::vector<std::string> scritti;
+  size_t inizio = 0;
+  for (size_t fine; (fine = esito.out.find('\n', inizio)) != std::string::npos; inizio = fine + 1) {
+    const std::string riga = esito.out.substr(inizio, fine - inizio);
+    if (fs::exists(riga)) scritti.push_back(fs::path(riga).filename().string());
+  }
+  std::sort(scritti.begin(), scritti.end());
+  EXPECT_EQ(scritti, (std::vector<std::string>{"REPORT_AGENZIA.XLS", "REPORT_DATA.XLS",
+                                               "REPORT_TIPOCAMERA.XLS"}))
+      << esito.out;
+}
+
+}  // namespace
+}  // namespace vendrix

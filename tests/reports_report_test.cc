@@ -1,0 +1,577 @@
+// The "C&rea Excel" run on small statistics tables written by the tests: the three saved
+// workbooks read back cell by cell.
+
+#include "reports/report.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/demo/hotel_demo.h"
+#include "calc/vendrix_routine.h"
+#include "data/archivio.h"
+#include "data/dbengine.h"
+#include "data/tabelle.h"
+#include "reports/cartella_lavoro.h"
+#include "tests/support/lettore_xlsx.h"
+
+namespace vendrix {
+namespace {
+
+namespace fs = std::filesystem;
+namespace t = tabelle;
+using prova::CellaLetta;
+using prova::FoglioLetto;
+
+class FinestraFinta : public Interfaccia {
+ public:
+  FinestraFinta(std::string dal, std::string al) : date_{std::move(dal), std::move(al)} {}
+  int Chk(int) const override { return 0; }
+  std::string Text1(int indice) const override { return date_[indice]; }
+  void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
+  void MsgBox(const std::string& testo, const std::string&) override { messaggi.push_back(testo); }
+  std::vector<std::string> stati, messaggi;
+
+ private:
+  std::string date_[2];
+};
+
+// A statistics row; amounts as decimal texts.
+struct Statistica {
+  const char* data_rif;
+  Valore tipo_camera;
+  Valore agenzia;
+  int32_t camere;
+  int32_t pax;
+  const char* retta;
+  const char* ro = "0";
+  const char* bb = "0";
+  const char* hb = "0";
+  const char* fb = "0";
+  const char* supl = "0";
+  const char* extra = "0";
+  int16_t hotel = 1;
+};
+
+struct TipoCamera {
+  const char* sigla;
+  const char* tipologia;
+  Valore descrizione;
+  Valore quantita;
+};
+
+// What a cell of a saved sheet must hold.
+struct Atteso {
+  enum class Tipo { kTesto, kValuta, kIntero, kPercentuale, kDueDecimali, kVuota };
+  Tipo tipo;
+  std::string testo;
+  double numero = 0;
+};
+Atteso Txt(const std::string& s) { return {Atteso::Tipo::kTesto, s}; }
+Atteso Eur(double x) { return {Atteso::Tipo::kValuta, "", x}; }
+Atteso Int(double x) { return {Atteso::Tipo::kIntero, "", x}; }
+Atteso Pct(double x) { return {Atteso::Tipo::kPercentuale, "", x}; }
+Atteso Dec(double x) { return {Atteso::Tipo::kDueDecimali, "", x}; }
+Atteso Vuota() { return {Atteso::Tipo::kVuota}; }
+
+// The zero row of the daily and room-type sheets.
+std::vector<Atteso> RigaZero(const std::string& prima, int64_t libere) {
+  return {Txt(prima), Eur(0),   Eur(0), Eur(0),  Eur(0), Eur(0),
+          Eur(0),     Eur(0),   Pct(0), Int(0),  Int(0), Pct(0),
+          Int(0),     Int(libere), Int(0), Eur(0), Int(0)};
+}
+
+void ControllaRiga(const FoglioLetto& foglio, int riga, const std::vector<Atteso>& attesi,
+                   const std::string& formato_testo = "General") {
+  for (size_t i = 0; i < attesi.size(); ++i) {
+    const int colonna = static_cast<int>(i) + 1;
+    SCOPED_TRACE("foglio \"" + foglio.nome + "\", riga " + std::to_string(riga) + ", colonna " +
+                 std::string(1, static_cast<char>('A' + i)));
+    const Atteso& a = attesi[i];
+    const CellaLetta c = foglio.Cella(riga, colonna);
+    switch (a.tipo) {
+      case Atteso::Tipo::kTesto:
+        EXPECT_EQ(c.tipo, CellaLetta::Tipo::kTesto) << c.grezzo;
+        EXPECT_EQ(c.testo, a.testo);
+        EXPECT_EQ(c.formato, formato_testo);
+        break;
+      case Atteso::Tipo::kVuota:
+        EXPECT_EQ(c.tipo, CellaLetta::Tipo::kVuota) << c.grezzo;
+        break;
+      default: {
+        EXPECT_EQ(c.tipo, CellaLetta::Tipo::kNumero) << c.testo;
+        EXPECT_EQ(c.numero, a.numero) << c.grezzo;
+        const char* formato = a.tipo == Atteso::Tipo::kValuta        ? excel::kFormatoValuta
+                              : a.tipo == Atteso::Tipo::kPercentuale ? "0.00%"
+                              : a.tipo == Atteso::Tipo::kDueDecimali ? "0.00"
+                                                                      : "General";
+        EXPECT_EQ(c.formato, formato);
+      }
+    }
+  }
+  EXPECT_EQ(foglio.Cella(riga, static_cast<int>(attesi.size()) + 1).tipo, CellaLetta::Tipo::kVuota)
+      << "colonna in piu' alla riga " << riga;
+}
+
+std::string Contenuto(const fs::path& file) {
+  std::ifstream f(file, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class ReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CaricaModulo();
+    char modello[] = "/tmp/vendrix_report_XXXXXX";
+    ASSERT_NE(::mkdtemp(modello), nullptr);
+    cartella_ = modello;
+    precedente_ = fs::current_path();
+    fs::current_path(cartella_);
+    demo::CreaFileHotel(cartella_.string());
+  }
+  void TearDown() override {
+    fs::current_path(precedente_);
+    std::error_code e;
+    fs::remove_all(cartella_, e);
+  }
+
+  void ScriviTipi(const std::vector<TipoCamera>& tipi) {
+    std::vector<std::vector<Valore>> righe;
+    for (const TipoCamera& tipo : tipi) {
+      righe.push_back({Valore(int16_t{1}), Valore(tipo.sigla), Valore(tipo.tipologia),
+                       tipo.descrizione, tipo.quantita});
+    }
+    demo::InserisciRighe(t::kFileTipiCamere, t::kTipiCamere,
+                         {t::kNumeroHotel, t::kSigla, t::kTipologia, t::kDescrizione, t::kQuantita},
+                         righe);
+  }
+
+  // The statistics store as a calculation run leaves it.
+  void ScriviStatistiche(const std::vector<Statistica>& righe) {
+    DBEngine motore;
+    CreaArchivio(motore);
+    auto db = motore.OpenDatabase(t::kFileVendrix);
+    auto rs = db->OpenRecordset(t::kVendrix);
+    db->BeginTrans();
+    for (const Statistica& s : righe) {
+      rs->AddNew();
+      rs->Fields(t::kNumeroHotel) = Valore(s.hotel);
+      rs->Fields(t::kDataRif) = Valore(s.data_rif);
+      rs->Fields(t::kTotRO) = Valore(Valuta::DaTesto(s.ro));
+      rs->Fields(t::kTotBB) = Valore(Valuta::DaTesto(s.bb));
+      rs->Fields(t::kTotHB) = Valore(Valuta::DaTesto(s.hb));
+      rs->Fields(t::kTotFB) = Valore(Valuta::DaTesto(s.fb));
+      rs->Fields(t::kTotSupl) = Valore(Valuta::DaTesto(s.supl));
+      rs->Fields(t::kTotRetta) = Valore(Valuta::DaTesto(s.retta));
+      rs->Fields(t::kExtra) = Valore(Valuta::DaTesto(s.extra));
+      rs->Fields(t::kTipoCamera) = s.tipo_camera;
+      rs->Fields(t::kAgenzia) = s.agenzia;
+      rs->Fields(t::kTotCamOcc) = Valore(s.camere);
+      rs->Fields(t::kTotPax) = Valore(s.pax);
+      rs->Update();
+    }
+    db->CommitTrans();
+    rs->Close();
+    db->Close();
+  }
+
+  std::vector<std::string> Esegui(const std::string& dal, const std::string& al) {
+    FinestraFinta finestra(dal, al);
+    auto percorsi = CreaReportExcel(finestra, "Excel");
+    EXPECT_TRUE(finestra.messaggi.empty());
+    return percorsi;
+  }
+
+  FoglioLetto Foglio(const std::string& file) {
+    prova::CartellaLetta letta = prova::LeggiXlsx((cartella_ / "Excel" / file).string());
+    EXPECT_EQ(letta.fogli.size(), 1u);
+    return letta.fogli.at(0);
+  }
+
+  fs::path cartella_, precedente_;
+};
+
+// The hotel of most tests: 10 rooms of bedroom types, a hall that is no bedroom, an empty type.
+const std::vector<TipoCamera> kTipi = {
+    {"DBL", "C", Valore("Doppia"), Valore(int16_t{6})},
+    {"SGL", "C", Valore("Singola"), Valore(int16_t{4})},
+    {"SALA", "S", Valore("Sala riunioni"), Valore(int16_t{50})},
+    {"VUOTA", "C", Valore("Senza camere"), Valore(int16_t{0})},
+};
+
+TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  std::vector<std::string> percorsi = Esegui("01/07/2024", "03/07/2024");
+  ASSERT_EQ(percorsi.size(), 3u);
+  const char* nomi[] = {"REPORT_DATA.XLS", "REPORT_TIPOCAMERA.XLS", "REPORT_AGENZIA.XLS"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(fs::path(percorsi[i]), fs::path("Excel") / nomi[i]);
+    EXPECT_TRUE(prova::EFileZip(percorsi[i])) << percorsi[i];
+  }
+  std::vector<std::string> presenti;
+  for (const auto& e : fs::directory_iterator("Excel")) presenti.push_back(e.path().filename());
+  std::sort(presenti.begin(), presenti.end());
+  EXPECT_EQ(presenti, (std::vector<std::string>{"REPORT_AGENZIA.XLS", "REPORT_DATA.XLS",
+                                                "REPORT_TIPOCAMERA.XLS"}));
+
+  struct Atteso {
+    const char* file;
+    const char* foglio;
+    std::vector<std::string> intestazioni;
+    double altezza_fino_a;  // last column of the height range, unused by heights (rows)
+    std::vector<std::pair<int, double>> larghezze;  // (column, width); others default
+  };
+  const std::vector<std::string> comuni = {
+      "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR", "% occupazione", "RevPar",
+      "Camere occupate", "% occupazione agenzia", "Camere occupate agenzia", "Camere libere",
+      "Entrata media per ospite", "Extra", "Tot Pax"};
+  std::vector<std::string> data = {"Data"}, tipo = {"Tipo camera"};
+  data.insert(data.end(), comuni.begin(), comuni.end());
+  tipo.insert(tipo.end(), comuni.begin(), comuni.end());
+  const std::vector<std::string> agenzia = {
+      "Agenzia", "Tipo camera", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR",
+      "% occupazione", "RevPar", "Camere occupate", "Camere libere", "Entrata media per ospite",
+      "Extra", "Tot Pax"};
+  std::vector<std::pair<int, double>> larghezze_data, larghezze_tipo = {{1, 50}},
+                                                      larghezze_agenzia = {{1, 50}, {2, 50}};
+  for (int c = 1; c <= 18; ++c) larghezze_data.push_back({c, 10});
+  for (int c = 2; c <= 16; ++c) larghezze_tipo.push_back({c, 10});
+  for (int c = 3; c <= 17; ++c) larghezze_agenzia.push_back({c, 10});
+  const Atteso attesi[] = {
+      {"REPORT_DATA.XLS", "Data", data, 0, larghezze_data},
+      {"REPORT_TIPOCAMERA.XLS", "Tipo camera", tipo, 0, larghezze_tipo},
+      {"REPORT_AGENZIA.XLS", "Agenzia", agenzia, 0, larghezze_agenzia},
+  };
+  for (const Atteso& a : attesi) {
+    SCOPED_TRACE(a.file);
+    FoglioLetto f = Foglio(a.file);
+    EXPECT_EQ(f.nome, a.foglio);
+    for (size_t c = 0; c < a.intestazioni.size(); ++c) {
+      EXPECT_EQ(f.Cella(1, static_cast<int>(c) + 1).testo, a.intestazioni[c]) << c;
+    }
+    EXPECT_EQ(f.Cella(1, static_cast<int>(a.intestazioni.size()) + 1).tipo,
+              CellaLetta::Tipo::kVuota);
+    EXPECT_EQ(f.altezze, (std::map<int, double>{{1, 45}}));
+    std::map<int, double> larghezze(a.larghezze.begin(), a.larghezze.end());
+    EXPECT_EQ(f.larghezze, larghezze);
+  }
+
+  // Daily sheet: a zero row for each day, the day column formatted as text down to row 1000.
+  FoglioLetto f = Foglio("REPORT_DATA.XLS");
+  ControllaRiga(f, 2, RigaZero("01/07/2024", 10), "@");
+  ControllaRiga(f, 3, RigaZero("02/07/2024", 10), "@");
+  ControllaRiga(f, 4, RigaZero("03/07/2024", 10), "@");
+  EXPECT_EQ(f.UltimaRigaConValori(), 4);
+  EXPECT_EQ(f.Cella("A5").formato, "@");
+  EXPECT_EQ(f.Cella("A1000").formato, "@");
+  EXPECT_EQ(f.Cella("A1001").formato, "General");
+  EXPECT_EQ(f.Cella("A1").formato, "General");
+
+  // Room-type sheet: a zero row for each bedroom type, with the room nights it offers.
+  f = Foglio("REPORT_TIPOCAMERA.XLS");
+  ControllaRiga(f, 2, RigaZero("Doppia", 18));
+  ControllaRiga(f, 3, RigaZero("Singola", 12));
+  ControllaRiga(f, 4, RigaZero("Senza camere", 0));
+  EXPECT_EQ(f.UltimaRigaConValori(), 4);
+
+  EXPECT_EQ(Foglio("REPORT_AGENZIA.XLS").UltimaRigaConValori(), 1);
+}
+
+TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({
+      // 30/12: an agency with 2 rooms (two stays) and a stay without agency with 1 room.
+      {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "30"},
+      {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "", "30", "0", "0",
+       "0", "5.5"},
+      {"20231230", Valore("SGL"), Valore(""), 1, 2, "40", "0", "0", "30", "0", "10", "1.25"},
+      // 31/12: nothing sold. 01/01: blanked agency, missing agency, a charge without rooms.
+      {"20240101", Valore("DBL"), Valore(" "), 2, 3, "100.05", "100.05"},
+      {"20240101", Valore("SGL"), Valore(), 1, 1, "0"},
+      {"20240101", Valore("DBL"), Valore("Bianchi"), 0, 0, "20", "0", "0", "0", "20"},
+      // 02/01: two spaces sort after one: an agency.
+      {"20240102", Valore("DBL"), Valore("  "), 3, 0, "99.99", "99.99"},
+      // Outside the period, or of another hotel: never shown.
+      {"20231229", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500"},
+      {"20240103", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500"},
+      {"20240102", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500", "0", "0", "0", "0", "0",
+       "0", 2},
+  });
+  ASSERT_EQ(Esegui("30/12/2023", "02/01/2024").size(), 3u);
+  FoglioLetto f = Foglio("REPORT_DATA.XLS");
+
+  // G = 100, K = 3, 10 rooms: ADR 33.33, 30.00%, RevPar 0.3 x 33.33 = 9.999 -> 10.00.
+  ControllaRiga(f, 2,
+                {Txt("30/12/2023"), Eur(60), Eur(30), Eur(0), Eur(30), Eur(0), Eur(100), Eur(33.33),
+                 Pct(0.3), Eur(10), Int(3), Pct(0.2), Int(2), Int(7), Eur(16.67), Eur(6.75),
+                 Int(6)},
+                "@");
+  ControllaRiga(f, 3, RigaZero("31/12/2023", 10), "@");
+  // 100.05 + 0 + 20 over 3 rooms: 40.016.. -> 40.02; no agency rooms; 120.05 / 4 guests.
+  ControllaRiga(f, 4,
+                {Txt("01/01/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(20), Eur(120.05),
+                 Eur(40.02), Pct(0.3), Eur(12.01), Int(3), Pct(0), Int(0), Int(7), Eur(30.01),
+                 Eur(0), Int(4)},
+                "@");
+  // No guests: the revenue per guest is 0, as on a day without sales.
+  ControllaRiga(f, 5,
+                {Txt("02/01/2024"), Eur(99.99), Eur(0), Eur(0), Eur(0), Eur(0), Eur(99.99),
+                 Eur(33.33), Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Int(0), Eur(0),
+                 Int(0)},
+                "@");
+  EXPECT_EQ(f.UltimaRigaConValori(), 5);
+}
+
+TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
+  // A hotel without bedrooms: no percentage, no RevPar; a day whose rows have no rooms: no ADR.
+  ScriviTipi({{"SALA", "S", Valore("Sala"), Valore(int16_t{50})},
+              {"VUOTA", "C", Valore("Vuota"), Valore(int16_t{0})}});
+  ScriviStatistiche({
+      {"20240301", Valore("VUOTA"), Valore("Rossi"), 2, 4, "100.05", "100.05"},
+      {"20240302", Valore("VUOTA"), Valore("Rossi"), 0, 0, "50", "50"},
+  });
+  Esegui("01/03/2024", "02/03/2024");
+  FoglioLetto f = Foglio("REPORT_DATA.XLS");
+  ControllaRiga(f, 2,
+                {Txt("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05),
+                 Eur(50.03), Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0),
+                 Int(4)},
+                "@");
+  ControllaRiga(f, 3,
+                {Txt("02/03/2024"), Eur(50), Eur(0), Eur(0), Eur(0), Eur(0), Eur(50), Eur(0),
+                 Pct(0), Int(0), Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)},
+                "@");
+  // The type without rooms, with sales: capacity 0 in every division.
+  f = Foglio("REPORT_TIPOCAMERA.XLS");
+  ControllaRiga(f, 2,
+                {Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05), Eur(75.03),
+                 Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
+  EXPECT_EQ(f.UltimaRigaConValori(), 2);
+  f = Foglio("REPORT_AGENZIA.XLS");
+  ControllaRiga(f, 2,
+                {Txt("Rossi"), Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0),
+                 Eur(150.05), Eur(75.03), Pct(0), Int(0), Int(2), Int(0), Eur(37.51), Eur(0),
+                 Int(4)});
+}
+
+TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({{"20240229", Valore("DBL"), Valore("X"), 1, 1, "10"}});
+  struct Caso {
+    const char* protegge;
+    const char* dal;
+    const char* al;
+    std::vector<std::string> giorni;
+  };
+  const Caso casi[] = {
+      {"cambio d'anno", "30/12/2023", "02/01/2024",
+       {"30/12/2023", "31/12/2023", "01/01/2024", "02/01/2024"}},
+      {"29 febbraio di un anno bisestile", "27/02/2024", "01/03/2024",
+       {"27/02/2024", "28/02/2024", "29/02/2024", "01/03/2024"}},
+      {"febbraio di un anno comune", "27/02/2023", "01/03/2023",
+       {"27/02/2023", "28/02/2023", "01/03/2023"}},
+      {"un giorno solo", "29/02/2024", "29/02/2024", {"29/02/2024"}},
+      {"la prima riga porta la data come scritta nella casella", "28.02.2024", "01/03/2024",
+       {"28.02.2024", "29/02/2024", "01/03/2024"}},
+      {"spazi attorno alle date", " 28/02/2024 ", "29/02/2024 ", {"28/02/2024", "29/02/2024"}},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.protegge);
+    Esegui(c.dal, c.al);
+    FoglioLetto f = Foglio("REPORT_DATA.XLS");
+    EXPECT_EQ(f.UltimaRigaConValori(), static_cast<int>(c.giorni.size()) + 1);
+    for (size_t i = 0; i < c.giorni.size(); ++i) {
+      const int riga = static_cast<int>(i) + 2;
+      EXPECT_EQ(f.Cella(riga, 1).testo, c.giorni[i]) << riga;
+      // The day's sales land on the 29th, whatever the row.
+      const bool venduto = c.giorni[i].substr(0, 2) == "29" && c.giorni[i].substr(3, 2) == "02";
+      EXPECT_EQ(f.Cella(riga, 11).numero, venduto ? 1 : 0) << c.giorni[i];
+    }
+    // Room nights of the types follow the days of the period.
+    FoglioLetto tipi = Foglio("REPORT_TIPOCAMERA.XLS");
+    EXPECT_EQ(tipi.Cella("N3").numero, 4.0 * static_cast<double>(c.giorni.size()));
+  }
+}
+
+TEST_F(ReportTest, FoglioTipoCameraUnaRigaPerTipoNellOrdineDeiTipi) {
+  ScriviTipi({
+      {"SGL", "C", Valore("Singola"), Valore(int16_t{4})},
+      {"DBL", "C", Valore("Suite"), Valore(int16_t{2})},
+      {"SALA", "S", Valore("Sala"), Valore(int16_t{50})},
+      {"TRP", "C", Valore("Suite"), Valore(int16_t{1})},
+      {"QDP", "C", Valore(), Valore()},
+  });
+  std::vector<Statistica> righe;
+  // SGL: 21 room nights over 7 days, 12 of them through an agency.
+  for (int giorno = 1; giorno <= 7; ++giorno) {
+    std::string data = "2024070" + std::to_string(giorno);
+    righe.push_back({strdup(data.c_str()), Valore("SGL"), Valore("Rossi"), 2, 3, "101", "101"});
+    righe.push_back({strdup(data.c_str()), Valore("SGL"), Valore(""), 1, 1, "50.5", "0", "50.5"});
+  }
+  righe.push_back({"20240703", Valore("SGL"), Valore("Verdi"), -2, -1, "-100", "-100"});
+  // A code that is not a room type, or differs only by spaces, is on no row.
+  righe.push_back({"20240701", Valore("XXX"), Valore("Rossi"), 1, 1, "70", "70"});
+  righe.push_back({"20240701", Valore("DBL "), Valore("Rossi"), 1, 1, "70", "70"});
+  righe.push_back({"20240701", Valore("SALA"), Valore("Rossi"), 1, 1, "70", "70"});
+  ScriviStatistiche(righe);
+  Esegui("01/07/2024", "07/07/2024");
+  FoglioLetto f = Foglio("REPORT_TIPOCAMERA.XLS");
+  // 7 x 101 + 7 x 50.5 - 100 = 960.5 over 19 rooms: 50.55; 19 of 28: 67.86%; RevPar
+  // 19/28 x 50.55 = 34.30; 12 agency rooms - 2 = 10 of 28: 35.71%; 960.5 / 27 guests = 35.57.
+  ControllaRiga(f, 2,
+                {Txt("Singola"), Eur(607), Eur(353.5), Eur(0), Eur(0), Eur(0), Eur(960.5),
+                 Eur(50.55), Pct(0.6786), Dec(34.3), Int(19), Pct(0.3571), Int(12), Int(9),
+                 Eur(35.57), Eur(0), Int(27)});
+  ControllaRiga(f, 3, RigaZero("Suite", 14));
+  ControllaRiga(f, 4, RigaZero("Suite", 7));
+  ControllaRiga(f, 5, {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0),
+                       Int(0), Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)});
+  EXPECT_EQ(f.UltimaRigaConValori(), 5);
+}
+
+TEST_F(ReportTest, FoglioTipoCameraEsempioDiOccupazione) {
+  // 4 rooms over 7 days: 28 room nights; 21 sold: 75.00% and 7 free.
+  ScriviTipi({{"DBL", "C", Valore("Doppia"), Valore(int16_t{4})}});
+  std::vector<Statistica> righe;
+  for (int giorno = 1; giorno <= 7; ++giorno) {
+    std::string data = "2024070" + std::to_string(giorno);
+    righe.push_back({strdup(data.c_str()), Valore("DBL"), Valore("Rossi"), 3, 6, "300", "300"});
+  }
+  ScriviStatistiche(righe);
+  Esegui("01/07/2024", "07/07/2024");
+  ControllaRiga(Foglio("REPORT_TIPOCAMERA.XLS"), 2,
+                {Txt("Doppia"), Eur(2100), Eur(0), Eur(0), Eur(0), Eur(0), Eur(2100), Eur(100),
+                 Pct(0.75), Dec(75), Int(21), Pct(0.75), Int(21), Int(7), Eur(50), Eur(0),
+                 Int(42)});
+}
+
+TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({
+      {"20240701", Valore("SGL"), Valore("Rossi"), 1, 2, "80", "0", "80", "0", "0", "0", "3"},
+      {"20240702", Valore("SGL"), Valore("Rossi"), 1, 1, "80.01", "0", "80.01"},
+      {"20240701", Valore("DBL"), Valore("Rossi"), 2, 3, "150", "0", "0", "150"},
+      {"20240701", Valore("DBL  "), Valore("Bianchi"), 1, 2, "90", "0", "0", "0", "90"},
+      {"20240701", Valore("XXX"), Valore("Bianchi"), 1, 0, "60", "60"},
+      {"20240701", Valore("DBL"), Valore(" "), 1, 1, "10", "10"},
+      {"20240701", Valore("DBL"), Valore(""), 4, 4, "400", "400"},
+      {"20240701", Valore("DBL"), Valore(), 4, 4, "400", "400"},
+      {"20240702", Valore("SGL"), Valore("Rossi"), 1, 1, "5", "5", "0", "0", "0", "0", "0", 2},
+  });
+  Esegui("01/07/2024", "02/07/2024");
+  FoglioLetto f = Foglio("REPORT_AGENZIA.XLS");
+  // Ordered by agency, then by the code as stored: " " first, "DBL  " before "XXX".
+  ControllaRiga(f, 2,
+                {Txt(" "), Txt("Doppia"), Eur(10), Eur(0), Eur(0), Eur(0), Eur(0), Eur(10), Eur(10),
+                 Pct(0.0833), Dec(0.83), Int(1), Int(12), Eur(10), Eur(0), Int(1)});
+  ControllaRiga(f, 3,
+                {Txt("Bianchi"), Txt("Doppia"), Eur(0), Eur(0), Eur(0), Eur(90), Eur(0), Eur(90),
+                 Eur(90), Pct(0.0833), Dec(7.5), Int(1), Int(12), Eur(45), Eur(0), Int(2)});
+  // A code missing from the room types: the code itself, no room nights, no guests.
+  ControllaRiga(f, 4,
+                {Txt("Bianchi"), Txt("XXX"), Eur(60), Eur(0), Eur(0), Eur(0), Eur(0), Eur(60),
+                 Eur(60), Pct(0), Int(0), Int(1), Int(0), Int(0), Eur(0), Int(0)});
+  ControllaRiga(f, 5,
+                {Txt("Rossi"), Txt("Doppia"), Eur(0), Eur(0), Eur(150), Eur(0), Eur(0), Eur(150),
+                 Eur(75), Pct(0.1667), Dec(12.5), Int(2), Int(12), Eur(50), Eur(0), Int(3)});
+  // 160.01 over 2 rooms: 80.005 -> 80.01; 2 of 8 room nights; 2/8 x 80.01 = 20.0025 -> 20.00.
+  ControllaRiga(f, 6,
+                {Txt("Rossi"), Txt("Singola"), Eur(0), Eur(160.01), Eur(0), Eur(0), Eur(0),
+                 Eur(160.01), Eur(80.01), Pct(0.25), Dec(20), Int(2), Int(8), Eur(53.34), Eur(3),
+                 Int(3)});
+  EXPECT_EQ(f.UltimaRigaConValori(), 6);
+}
+
+TEST_F(ReportTest, DateNonValideOFuoriOrdineRifiutateSenzaToccareFile) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  struct Caso {
+    const char* protegge;
+    const char* dal;
+    const char* al;
+  };
+  const Caso casi[] = {
+      {"caselle vuote", "", ""},
+      {"data iniziale senza forma", "1/7/2024", "31/07/2024"},
+      {"data finale impossibile", "01/07/2024", "31/06/2024"},
+      {"29 febbraio di un anno comune", "29/02/2023", "01/03/2023"},
+      {"anno prima del 1900", "31/12/1899", "01/01/1900"},
+      {"data iniziale dopo la finale", "02/07/2024", "01/07/2024"},
+      {"anno dopo, stesso giorno", "01/07/2025", "01/07/2024"},
+      {"periodo piu' lungo delle righe di un foglio", "01/01/1900", "31/12/9999"},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.protegge);
+    FinestraFinta finestra(c.dal, c.al);
+    EXPECT_THROW(CreaReportExcel(finestra, "Excel"), Errore);
+    EXPECT_FALSE(fs::exists("Excel"));
+  }
+}
+
+TEST_F(ReportTest, SenzaArchivioStatisticheSiChiedeDiCalcolarePrima) {
+  ScriviTipi(kTipi);
+  FinestraFinta finestra("01/07/2024", "02/07/2024");
+  try {
+    CreaReportExcel(finestra, "Excel");
+    ADD_FAILURE() << "report creato senza Vendrix.mdb";
+  } catch (const Errore& e) {
+    EXPECT_NE(std::string(e.what()).find("Vendrix.mdb"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Calcola"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists("Excel"));
+}
+
+TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+  Esegui("01/07/2024", "01/07/2024");
+  EXPECT_EQ(Foglio("REPORT_DATA.XLS").UltimaRigaConValori(), 2);
+  Esegui("01/07/2024", "03/07/2024");
+  EXPECT_EQ(Foglio("REPORT_DATA.XLS").UltimaRigaConValori(), 4);
+
+  // A run that fails half-way (the room types are gone) leaves the workbooks as they were.
+  std::map<std::string, std::string> prima;
+  for (const auto& e : fs::directory_iterator("Excel")) prima[e.path().filename()] = Contenuto(e);
+  fs::remove(t::kFileTipiCamere);
+  FinestraFinta finestra("01/07/2024", "02/07/2024");
+  EXPECT_THROW(CreaReportExcel(finestra, "Excel"), Errore);
+  std::map<std::string, std::string> dopo;
+  for (const auto& e : fs::directory_iterator("Excel")) dopo[e.path().filename()] = Contenuto(e);
+  EXPECT_EQ(dopo, prima);
+}
+
+TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  FinestraFinta finestra("01/07/2024", "01/07/2024");
+  auto percorsi = CreaReportExcel(finestra, "uscita/annuale/Excel");
+  for (const std::string& p : percorsi) EXPECT_TRUE(prova::EFileZip(p)) << p;
+
+  // A file where the folder should be.
+  { std::ofstream("occupato") << "x"; }
+  EXPECT_THROW(CreaReportExcel(finestra, "occupato/Excel"), Errore);
+  // A workbook name taken by a folder that cannot be replaced: the error is reported and no
+  // temporary file is left behind.
+  fs::create_directories("bloccato/REPORT_AGENZIA.XLS/dentro");
+  EXPECT_THROW(CreaReportExcel(finestra, "bloccato"), Errore);
+  for (const auto& e : fs::directory_iterator("bloccato")) {
+    const std::string nome = e.path().filename();
+    EXPECT_TRUE(nome.starts_with("REPORT_") && nome.ends_with(".XLS")) << nome;
+  }
+}
+
+TEST(CartellaExcelPredefinita, CartellaExcelAccantoAlProgramma) {
+  fs::path attesa = fs::read_symlink("/proc/self/exe").parent_path() / "Excel";
+  EXPECT_EQ(fs::path(CartellaExcelPredefinita()), attesa);
+}
+
+}  // namespace
+}  // namespace vendrix

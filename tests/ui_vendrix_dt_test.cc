@@ -1,0 +1,434 @@
+// The window VendrixDT driven through its real widgets: start-up state, the keyboard flow of the
+// date boxes, the access keys, the check before a run and how run failures are shown.
+
+#include "ui/vendrix_dt.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <stdexcept>
+
+#include "calc/vendrix_routine.h"
+#include "data/errore.h"
+
+namespace vendrix {
+namespace {
+
+// One QApplication for the whole program, on the offscreen platform: CI has no display.
+class AmbienteQt : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char nome[] = "ui_vendrix_dt_test";
+    static char* argv[] = {nome, nullptr};
+    applicazione_ = new QApplication(argc, argv);
+    applicazione_->setQuitOnLastWindowClosed(false);
+  }
+  void TearDown() override { delete applicazione_; }
+
+ private:
+  QApplication* applicazione_ = nullptr;
+};
+::testing::Environment* const kAmbiente = ::testing::AddGlobalTestEnvironment(new AmbienteQt);
+
+struct Calcolo {
+  std::string dal, al;
+  Interfaccia* ui;
+  int chk0, chk1, chk2;
+};
+
+class VendrixDTTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Elaborazioni elaborazioni;
+    elaborazioni.calcola = [this](Interfaccia& ui, const std::string& dal, const std::string& al) {
+      calcoli_.push_back({dal, al, &ui, ui.Chk(0), ui.Chk(1), ui.Chk(2)});
+      if (durante_calcolo_) durante_calcolo_(ui);
+    };
+    elaborazioni.crea_excel = [this](Interfaccia& ui) {
+      ++report_;
+      if (durante_report_) durante_report_(ui);
+    };
+    finestra_ = std::make_unique<VendrixDT>(
+        elaborazioni, [this](QWidget*, const QString& testo, const QString& titolo) {
+          messaggi_.push_back(titolo.toStdString() + ": " + testo.toStdString());
+        });
+    Mostra();
+  }
+
+  void Mostra() {
+    finestra_->show();
+    finestra_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(finestra_.get()));
+  }
+  template <typename T = QWidget>
+  T* Controllo(const QString& nome) {
+    T* controllo = finestra_->findChild<T*>(nome);
+    if (controllo == nullptr) ADD_FAILURE() << "missing control " << nome.toStdString();
+    return controllo;
+  }
+  QLineEdit* Casella(int i) { return Controllo<QLineEdit>(QString("Text1_%1").arg(i)); }
+  QPushButton* Comando(int i) { return Controllo<QPushButton>(QString("T_%1").arg(i)); }
+  void Date(const QString& dal, const QString& al) {
+    Casella(0)->setText(dal);
+    Casella(1)->setText(al);
+  }
+  // The object name of the widget holding the keyboard focus.
+  static std::string Fuoco() {
+    QWidget* fuoco = QApplication::focusWidget();
+    return fuoco ? fuoco->objectName().toStdString() : "(none)";
+  }
+  // Keys go where the user's keys would go: to the widget with the focus.
+  static void Digita(const QString& testo) { QTest::keyClicks(QApplication::focusWidget(), testo); }
+  static void Premi(Qt::Key tasto, Qt::KeyboardModifiers modificatori = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), tasto, modificatori);
+  }
+
+  std::unique_ptr<VendrixDT> finestra_;
+  std::vector<Calcolo> calcoli_;
+  int report_ = 0;
+  std::vector<std::string> messaggi_;  // "title: text"
+  std::function<void(Interfaccia&)> durante_calcolo_;
+  std::function<void(Interfaccia&)> durante_report_;
+};
+
+TEST_F(VendrixDTTest, StartsEmptyWithTheControlsInPlaceAndTheFirstBoxFocused) {
+  EXPECT_EQ(finestra_->windowTitle().toStdString(), "Statistiche sulle vendite");
+  EXPECT_EQ(finestra_->size(), QSize(388, 209));
+  EXPECT_EQ(finestra_->minimumSize(), finestra_->maximumSize()) << "the window must not resize";
+  EXPECT_EQ(Fuoco(), "Text1_0");
+  struct Caso {
+    QString nome;
+    QRect posizione;
+    QString testo;
+    double punti;  // 0: not checked
+    bool grassetto;
+  };
+  const Caso casi[] = {
+      {"Text1_0", {89, 24, 81, 19}, "", 9.75, false},
+      {"Text1_1", {88, 64, 81, 19}, "", 9.75, false},
+      {"T_0", {8, 104, 118, 70}, "&Calcola", 12, false},
+      {"T_1", {136, 104, 118, 70}, "C&rea Excel", 12, false},
+      {"T_2", {264, 104, 118, 70}, "&Esci", 12, true},
+      {"Label1_0", {8, 24, 73, 17}, "Dalla data .....:", 9.75, false},
+      {"Label1_1", {8, 64, 73, 17}, "Alla data ........:", 9.75, false},
+      {"Label1_2", {8, 184, 374, 18}, "", 0, false},
+      {"Chk_0", {200, 16, 177, 17}, "Prenotazioni confermate", 9.75, false},
+      {"Chk_1", {200, 40, 177, 17}, "Prenotazioni opzionate", 9.75, false},
+      {"Chk_2", {200, 64, 177, 17}, "Clienti in casa + storico", 9.75, false},
+      {"Shape1_0", {80, 16, 97, 33}, "", 0, false},
+      {"Shape1_1", {80, 56, 97, 33}, "", 0, false},
+  };
+  for (const Caso& caso : casi) {
+    SCOPED_TRACE(caso.nome.toStdString());
+    QWidget* controllo = Controllo(caso.nome);
+    ASSERT_NE(controllo, nullptr);
+    EXPECT_EQ(controllo->geometry(), caso.posizione);
+    EXPECT_TRUE(controllo->isVisible());
+    QString testo;
+    if (auto* pulsante = qobject_cast<QAbstractButton*>(controllo)) testo = pulsante->text();
+    if (auto* etichetta = qobject_cast<QLabel*>(controllo)) testo = etichetta->text();
+    if (auto* casella = qobject_cast<QLineEdit*>(controllo)) {
+      testo = casella->text();
+      EXPECT_EQ(casella->maxLength(), 10);
+    }
+    EXPECT_EQ(testo.toStdString(), caso.testo.toStdString());
+    if (caso.punti > 0) {
+      EXPECT_DOUBLE_EQ(controllo->font().pointSizeF(), caso.punti);
+      EXPECT_EQ(controllo->font().bold(), caso.grassetto);
+    }
+  }
+  EXPECT_TRUE(Controllo<QCheckBox>("Chk_0")->isChecked());
+  EXPECT_FALSE(Controllo<QCheckBox>("Chk_1")->isChecked());
+  EXPECT_FALSE(Controllo<QCheckBox>("Chk_2")->isChecked());
+  EXPECT_EQ(Comando(2)->icon().pixmap(48, 48).size(), QSize(48, 48));
+  EXPECT_EQ(Comando(2)->iconSize(), QSize(48, 48));
+}
+
+TEST_F(VendrixDTTest, PaintsTheColoursAndTheFramesAroundTheDateBoxes) {
+  const QImage immagine = finestra_->grab().toImage();
+  const std::tuple<const char*, QPoint, QColor> casi[] = {
+      {"window background", {131, 140}, QColor(192, 192, 255)},
+      {"status line", {300, 192}, QColor(255, 255, 192)},
+      {"inside the to-date box", {150, 73}, QColor(255, 255, 255)},
+      {"left edge of the first frame", {80, 32}, QColor(0, 0, 0)},
+      {"top edge of the second frame", {120, 56}, QColor(0, 0, 0)},
+  };
+  for (const auto& [dove, punto, colore] : casi) {
+    EXPECT_EQ(immagine.pixelColor(punto).rgb(), colore.rgb()) << dove;
+  }
+}
+
+TEST(VendrixDTCarica, LoadingTheWindowSetsTheModuleValues) {
+  GiorniMese.fill(0);
+  HotelCorrente = 0;
+  VendrixDT finestra(Elaborazioni{}, [](QWidget*, const QString&, const QString&) {});
+  EXPECT_EQ(GiorniMese, (std::array<int16_t, 13>{0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}));
+  EXPECT_EQ(HotelCorrente, 1);
+}
+
+TEST_F(VendrixDTTest, TabFollowsTheTabIndex) {
+  const std::vector<std::string> attesi = {"Text1_1", "T_0",   "T_1",   "T_2",
+                                           "Chk_0",   "Chk_1", "Chk_2", "Text1_0"};
+  std::vector<std::string> visti;
+  for (size_t i = 0; i < attesi.size(); ++i) {
+    Premi(Qt::Key_Tab);
+    visti.push_back(Fuoco());
+  }
+  EXPECT_EQ(visti, attesi);
+}
+
+TEST_F(VendrixDTTest, EnterInTheFromDateCleansExpandsAndMovesOnOnlyWhenValid) {
+  const std::tuple<QString, std::string, bool> casi[] = {
+      {"010119", "01/01/2019", true},
+      {"010120", "01/01/1920", true},
+      {"01'01'2021", "01/01/2021", true},
+      {"01.01.2021", "01.01.2021", true},
+      {"01/01/21", "01//0/1/21", false},
+      {"", " ", false},
+      {"29/02/2021", "29/02/2021", false},
+      {"01/01/9E99", "01/01/9E99", false},
+      {"abc", "ABC", false},
+      {"01/01/2021999", "01/01/2021", true},  // the box takes ten characters at most
+  };
+  for (const auto& [digitato, mostrato, avanza] : casi) {
+    SCOPED_TRACE(digitato.toStdString());
+    Casella(0)->clear();
+    Casella(0)->setFocus();
+    Digita(digitato);
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(Casella(0)->text().toStdString(), mostrato);
+    EXPECT_EQ(Fuoco(), avanza ? "Text1_1" : "Text1_0");
+  }
+  EXPECT_TRUE(calcoli_.empty());
+  EXPECT_TRUE(messaggi_.empty()) << "invalid input is refused silently";
+}
+
+TEST_F(VendrixDTTest, EnterInTheToDateMovesToCalcolaOnlyForAValidPeriod) {
+  const std::tuple<const char*, QString, QString, std::string, std::string> casi[] = {
+      {"ordinary period", "01/07/2024", "31072024", "31/07/2024", "T_0"},
+      {"one-day period", "01/07/2024", "01072024", "01/07/2024", "T_0"},
+      {"short form of the last century", "01/07/2024", "310724", "31/07/1924", "Text1_1"},
+      {"reversed dates", "01/01/2025", "31/12/2024", "31/12/2024", "Text1_1"},
+      {"from-date not expanded again", "01072024", "31072024", "31/07/2024", "Text1_1"},
+      {"invalid to-date", "01/07/2024", "ab", "AB", "Text1_1"},
+  };
+  for (const auto& [perche, dal, digitato, mostrato, fuoco] : casi) {
+    SCOPED_TRACE(perche);
+    Date(dal, "");
+    Casella(1)->setFocus();
+    Digita(digitato);
+    Premi(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(Casella(1)->text().toStdString(), mostrato);
+    EXPECT_EQ(Casella(0)->text(), dal) << "the from-date box is left alone";
+    EXPECT_EQ(Fuoco(), fuoco);
+  }
+  EXPECT_TRUE(calcoli_.empty());
+  EXPECT_TRUE(messaggi_.empty());
+}
+
+TEST_F(VendrixDTTest, KeyboardFlowEndsWithEnterOnCalcola) {
+  Casella(1)->setText("vecchia");
+  Digita("010719");
+  Premi(Qt::Key_Return);
+  EXPECT_EQ(Casella(0)->text(), "01/07/2019");
+  ASSERT_EQ(Fuoco(), "Text1_1");
+  EXPECT_EQ(Casella(1)->selectedText(), "vecchia") << "entering a box selects its whole text";
+  Digita("31072019");
+  Premi(Qt::Key_Return);
+  EXPECT_EQ(Casella(1)->text(), "31/07/2019");
+  ASSERT_EQ(Fuoco(), "T_0");
+  EXPECT_TRUE(calcoli_.empty()) << "the focus move alone starts nothing";
+  Premi(Qt::Key_Return);
+  ASSERT_EQ(calcoli_.size(), 1u);
+  EXPECT_EQ(calcoli_[0].dal, "01/07/2019");
+  EXPECT_EQ(calcoli_[0].al, "31/07/2019");
+  EXPECT_EQ(calcoli_[0].ui, static_cast<Interfaccia*>(finestra_.get()));
+  EXPECT_EQ(report_, 0);
+  EXPECT_TRUE(messaggi_.empty());
+}
+
+TEST_F(VendrixDTTest, AccessKeysEnterAndSpacePressTheButtonsAndEscapeDoesNothing) {
+  struct Caso {
+    const char* perche;
+    const char* fuoco;  // where the key is pressed
+    Qt::Key tasto;
+    Qt::KeyboardModifiers modificatori;
+    size_t calcoli;
+    int report;
+    bool aperta;
+  };
+  const Caso casi[] = {
+      {"Alt+C", "Text1_0", Qt::Key_C, Qt::AltModifier, 1, 0, true},
+      {"Alt+R", "Text1_1", Qt::Key_R, Qt::AltModifier, 0, 1, true},
+      {"keypad Enter on Crea Excel", "T_1", Qt::Key_Enter, Qt::KeypadModifier, 0, 1, true},
+      {"Space on Crea Excel", "T_1", Qt::Key_Space, Qt::NoModifier, 0, 1, true},
+      {"Escape is no cancel button", "Text1_0", Qt::Key_Escape, Qt::NoModifier, 0, 0, true},
+      {"Enter on a check box", "Chk_1", Qt::Key_Return, Qt::NoModifier, 0, 0, true},
+      {"Enter on Esci", "T_2", Qt::Key_Return, Qt::NoModifier, 0, 0, false},
+      {"Alt+E", "Text1_0", Qt::Key_E, Qt::AltModifier, 0, 0, false},
+  };
+  for (const Caso& caso : casi) {
+    SCOPED_TRACE(caso.perche);
+    calcoli_.clear();
+    report_ = 0;
+    if (!finestra_->isVisible()) Mostra();
+    Date("01/07/2024", "31/07/2024");
+    Controllo(caso.fuoco)->setFocus();
+    Premi(caso.tasto, caso.modificatori);
+    EXPECT_EQ(calcoli_.size(), caso.calcoli);
+    EXPECT_EQ(report_, caso.report);
+    EXPECT_EQ(finestra_->isVisible(), caso.aperta);
+  }
+  EXPECT_TRUE(messaggi_.empty());
+}
+
+TEST_F(VendrixDTTest, RunsGetTheDateTextsAsTheyStandAndTheCheckBoxes) {
+  // Valid but neither expanded nor in order: the order is the runs' concern.
+  Date("31.07.2024", "01-07-2024");
+  for (const char* scelta : {"Chk_0", "Chk_2"}) {
+    Controllo(scelta)->setFocus();
+    Premi(Qt::Key_Space);
+  }
+  durante_report_ = [](Interfaccia& ui) {
+    EXPECT_EQ(ui.Text1(0), "31.07.2024");
+    EXPECT_EQ(ui.Text1(1), "01-07-2024");
+  };
+  Comando(0)->click();
+  Comando(1)->click();
+  ASSERT_EQ(calcoli_.size(), 1u);
+  EXPECT_EQ(calcoli_[0].dal, "31.07.2024");
+  EXPECT_EQ(calcoli_[0].al, "01-07-2024");
+  EXPECT_EQ(std::make_tuple(calcoli_[0].chk0, calcoli_[0].chk1, calcoli_[0].chk2),
+            std::make_tuple(0, 0, 1));
+  EXPECT_EQ(report_, 1);
+  EXPECT_TRUE(messaggi_.empty());
+}
+
+TEST_F(VendrixDTTest, ButtonsRefuseInvalidDatesWithAMessageAndRunNothing) {
+  const std::string kInizio =
+      "Statistiche: La data di inizio non è valida: scriverla nella forma GG/MM/AAAA.";
+  const std::string kFine =
+      "Statistiche: La data di fine non è valida: scriverla nella forma GG/MM/AAAA.";
+  const std::string kEntrambe =
+      "Statistiche: Le date di inizio e di fine non sono valide: scriverle nella forma GG/MM/AAAA.";
+  const std::tuple<const char*, QString, QString, std::string, std::string> casi[] = {
+      {"both empty", "", "", kEntrambe, "Text1_0"},
+      {"to-date empty", "01/07/2024", "", kFine, "Text1_1"},
+      {"from-date still in short form", "010724", "31/07/2024", kInizio, "Text1_0"},
+      {"to-date 31 February", "01/02/2024", "31/02/2024", kFine, "Text1_1"},
+      {"year too large", "01/07/2024", "01/01/9E99", kFine, "Text1_1"},
+  };
+  for (int comando : {0, 1}) {
+    for (const auto& [perche, dal, al, messaggio, fuoco] : casi) {
+      SCOPED_TRACE(std::string(perche) + (comando == 0 ? " / Calcola" : " / Crea Excel"));
+      messaggi_.clear();
+      Date(dal, al);
+      Comando(comando)->setFocus();
+      Premi(Qt::Key_Return);
+      EXPECT_EQ(messaggi_, std::vector<std::string>{messaggio});
+      EXPECT_EQ(Fuoco(), fuoco);
+      EXPECT_EQ(Casella(0)->text(), dal) << "the boxes are left as they were";
+      EXPECT_EQ(Casella(1)->text(), al);
+    }
+  }
+  EXPECT_TRUE(calcoli_.empty());
+  EXPECT_EQ(report_, 0);
+}
+
+TEST_F(VendrixDTTest, AFailingRunIsShownAndTheWindowStaysUsable) {
+  const std::tuple<int, std::function<void(Interfaccia&)>, std::string> casi[] = {
+      {0, [](Interfaccia&) { throw Errore("Impossibile aprire Prenota.mdb."); },
+       "Statistiche: Impossibile aprire Prenota.mdb."},
+      {1, [](Interfaccia&) { throw std::runtime_error("disco pieno"); },
+       "Statistiche: disco pieno"},
+  };
+  for (const auto& [comando, guasto, messaggio] : casi) {
+    SCOPED_TRACE(messaggio);
+    messaggi_.clear();
+    calcoli_.clear();
+    report_ = 0;
+    (comando == 0 ? durante_calcolo_ : durante_report_) = guasto;
+    Date("01/07/2024", "31/07/2024");
+    Comando(comando)->setFocus();
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(messaggi_, std::vector<std::string>{messaggio});
+    EXPECT_TRUE(finestra_->isVisible());
+    // Usable again at once: the same key starts the run anew.
+    durante_calcolo_ = durante_report_ = nullptr;
+    Premi(Qt::Key_Return);
+    EXPECT_EQ(calcoli_.size() + report_, 2u);
+    EXPECT_EQ(messaggi_.size(), 1u);
+  }
+}
+
+TEST_F(VendrixDTTest, RunsWriteTheStatusLineAtOnceAndShowTheirMessages) {
+  QLabel* stato = Controllo<QLabel>("Label1_2");
+  struct ContaDisegni : QObject {
+    int disegni = 0;
+    bool eventFilter(QObject*, QEvent* evento) override {
+      if (evento->type() == QEvent::Paint) ++disegni;
+      return false;
+    }
+  } filtro;
+  stato->installEventFilter(&filtro);
+  durante_calcolo_ = [&](Interfaccia& ui) {
+    for (const char* testo : {"Lettura prenotazione n. 12", "Pulizia record n. 3 di 5"}) {
+      const int prima = filtro.disegni;
+      ui.ImpostaStato(testo);
+      // No event loop runs here: the label must have painted itself already.
+      EXPECT_GT(filtro.disegni, prima) << testo;
+      EXPECT_EQ(stato->text(), testo);
+    }
+    ui.MsgBox("Ora si possono generare i fogli Excel", "Creazione dati completata!");
+  };
+  Date("01/07/2024", "31/07/2024");
+  Comando(0)->click();
+  stato->removeEventFilter(&filtro);
+  EXPECT_EQ(stato->text(), "Pulizia record n. 3 di 5") << "the last text stays after the run";
+  EXPECT_EQ(messaggi_, std::vector<std::string>{
+                           "Creazione dati completata!: Ora si possono generare i fogli Excel"});
+}
+
+// The real message box: modal, with the title, the text as written and one OK button.
+TEST(VendrixDTMessaggio, DefaultPresenterShowsAModalBoxWithOneOkButton) {
+  VendrixDT finestra(Elaborazioni{});
+  finestra.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&finestra));
+  QString visto;
+  int tentativi = 0;
+  std::function<void()> chiudi = [&] {
+    QWidget* attiva = QApplication::activeModalWidget();
+    if (attiva == nullptr && ++tentativi < 500) {
+      QTimer::singleShot(10, chiudi);
+      return;
+    }
+    auto* box = qobject_cast<QMessageBox*>(attiva);
+    if (box != nullptr && box->button(QMessageBox::Ok) != nullptr) {
+      visto = QString("%1|%2|%3|%4|%5")
+                  .arg(box->windowTitle(), box->text())
+                  .arg(box->buttons().size())
+                  .arg(box->isModal())
+                  .arg(box->textFormat() == Qt::PlainText);
+      box->button(QMessageBox::Ok)->click();
+    } else if (attiva != nullptr) {
+      attiva->close();
+    }
+  };
+  QTimer::singleShot(0, chiudi);
+  finestra.MsgBox("Errore in <Prenota> & co.", "Statistiche");
+  EXPECT_EQ(visto.toStdString(), "Statistiche|Errore in <Prenota> & co.|1|1|1");
+  EXPECT_TRUE(finestra.isVisible());
+}
+
+}  // namespace
+}  // namespace vendrix

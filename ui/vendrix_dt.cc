@@ -1,0 +1,258 @@
+#include "ui/vendrix_dt.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPalette>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <utility>
+
+#include "calc/vendrix_routine.h"
+#include "ui/controlli.h"
+#include "ui/flusso_date.h"
+
+namespace vendrix {
+
+namespace {
+
+// The layout is given in twips; a pixel is 15 twips at 96 dots per inch.
+int Pixel(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+
+QRect Posizione(int sinistra, int cima, int larghezza, int altezza) {
+  return QRect(Pixel(sinistra), Pixel(cima), Pixel(larghezza), Pixel(altezza));
+}
+
+constexpr int kLarghezzaTwips = 5820;
+constexpr int kAltezzaTwips = 3135;
+
+const QColor kSfondoFinestra(192, 192, 255);  // pale blue
+const QColor kSfondoStato(255, 255, 192);     // pale yellow
+const QColor kBianco(255, 255, 255);
+
+const char kTitoloMessaggi[] = "Statistiche";
+
+// The first of the families that is installed, else the application's own font family. The
+// fallbacks are sans fonts of similar width, so that the captions fit their controls.
+QString Famiglia(const QStringList& famiglie) {
+  for (const QString& famiglia : famiglie) {
+    if (QFontDatabase::hasFamily(famiglia)) return famiglia;
+  }
+  return QFont().family();
+}
+
+QFont Carattere(const QStringList& famiglie, double punti, bool grassetto = false) {
+  QFont carattere(Famiglia(famiglie));
+  carattere.setPointSizeF(punti);
+  carattere.setWeight(grassetto ? QFont::Bold : QFont::Normal);
+  return carattere;
+}
+
+QFont Arial(double punti) {
+  return Carattere({"Arial", "Liberation Sans", "Arimo", "DejaVu Sans"}, punti);
+}
+
+QFont Corbel(double punti, bool grassetto = false) {
+  return Carattere({"Corbel", "Carlito", "Liberation Sans", "Arimo", "DejaVu Sans"}, punti,
+                   grassetto);
+}
+
+// Narrows the font of a caption just enough for the text to fit its fixed width: the fallback
+// fonts are wider than the intended one, and a clipped caption loses its colon.
+void AdattaLarghezza(QLabel* etichetta) {
+  const int serve = QFontMetrics(etichetta->font()).horizontalAdvance(etichetta->text());
+  if (serve <= etichetta->width()) return;
+  QFont stretto = etichetta->font();
+  stretto.setStretch(std::max(75, 100 * etichetta->width() / serve));
+  etichetta->setFont(stretto);
+}
+
+void ImpostaColore(QWidget* controllo, QPalette::ColorRole ruolo, const QColor& colore) {
+  QPalette colori = controllo->palette();
+  colori.setColor(ruolo, colore);
+  controllo->setPalette(colori);
+}
+
+}  // namespace
+
+void MessaggioModale(QWidget* finestra, const QString& testo, const QString& titolo) {
+  QMessageBox messaggio(finestra);
+  messaggio.setWindowTitle(titolo);
+  // Error texts quote SQL and names: they are shown as written, never read as markup.
+  messaggio.setTextFormat(Qt::PlainText);
+  messaggio.setText(testo);
+  messaggio.setStandardButtons(QMessageBox::Ok);
+  messaggio.setWindowModality(Qt::ApplicationModal);
+  messaggio.exec();
+}
+
+VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidget* parent)
+    : QWidget(parent),
+      elaborazioni_(std::move(elaborazioni)),
+      presentatore_(std::move(presentatore)) {
+  CreaControlli();
+  CollegaEventi();
+  Form_Load();
+}
+
+VendrixDT::~VendrixDT() = default;
+
+void VendrixDT::CreaControlli() {
+  setObjectName("VendrixDT");
+  setWindowTitle("Statistiche sulle vendite");
+  setFixedSize(Pixel(kLarghezzaTwips), Pixel(kAltezzaTwips));
+  setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  ImpostaColore(this, QPalette::Window, kSfondoFinestra);
+  setAutoFillBackground(true);
+
+  // The frames first, so that every control lies above them.
+  const std::array<QRect, 2> cornici = {Posizione(1200, 240, 1455, 495),
+                                        Posizione(1200, 840, 1455, 495)};
+  for (int i = 0; i < 2; ++i) {
+    shape1_[i] = new Cornice(this);
+    shape1_[i]->setObjectName(QString("Shape1_%1").arg(i));
+    shape1_[i]->setGeometry(cornici[i]);
+  }
+
+  // Created in tab-index order.
+  const std::array<QRect, 2> caselle = {Posizione(1335, 360, 1212, 285),
+                                        Posizione(1320, 960, 1212, 288)};
+  for (int i = 0; i < 2; ++i) {
+    text1_[i] = new CasellaData(this, [this, i] { Text1_GotFocus(i); });
+    text1_[i]->setObjectName(QString("Text1_%1").arg(i));
+    text1_[i]->setGeometry(caselle[i]);
+    text1_[i]->setFont(Arial(9.75));
+    text1_[i]->setMaxLength(10);
+    ImpostaColore(text1_[i], QPalette::Base, kBianco);
+  }
+
+  const std::array<QString, 3> comandi = {"&Calcola", "C&rea Excel", "&Esci"};
+  const std::array<int, 3> sinistra = {120, 2040, 3960};
+  for (int i = 0; i < 3; ++i) {
+    t_[i] = new Pulsante(comandi[i], this);
+    t_[i]->setObjectName(QString("T_%1").arg(i));
+    t_[i]->setGeometry(Posizione(sinistra[i], 1560, 1776, 1050));
+    t_[i]->setFont(Corbel(12, i == 2));
+  }
+  t_[2]->setIcon(QIcon(ImmagineEsci()));
+  t_[2]->setIconSize(QSize(48, 48));
+  ImpostaColore(t_[2], QPalette::Button, kBianco);
+
+  const std::array<QString, 2> didascalie = {"Dalla data .....:", "Alla data ........:"};
+  const std::array<int, 2> cime = {360, 960};
+  for (int i = 0; i < 2; ++i) {
+    label1_[i] = new QLabel(didascalie[i], this);
+    label1_[i]->setGeometry(Posizione(120, cime[i], 1095, 255));
+    label1_[i]->setFont(Corbel(9.75));
+    AdattaLarghezza(label1_[i]);
+  }
+  label1_[2] = new QLabel(this);
+  label1_[2]->setGeometry(Posizione(120, 2760, 5616, 270));
+  ImpostaColore(label1_[2], QPalette::Window, kSfondoStato);
+  label1_[2]->setAutoFillBackground(true);
+  for (int i = 0; i < 3; ++i) {
+    label1_[i]->setObjectName(QString("Label1_%1").arg(i));
+    // Progress texts carry guest names: shown as written, never read as markup.
+    label1_[i]->setTextFormat(Qt::PlainText);
+  }
+
+  const std::array<QString, 3> scelte = {"Prenotazioni confermate", "Prenotazioni opzionate",
+                                         "Clienti in casa + storico"};
+  const std::array<int, 3> cime_scelte = {240, 600, 960};
+  for (int i = 0; i < 3; ++i) {
+    chk_[i] = new QCheckBox(scelte[i], this);
+    chk_[i]->setObjectName(QString("Chk_%1").arg(i));
+    chk_[i]->setGeometry(Posizione(3000, cime_scelte[i], 2655, 255));
+    chk_[i]->setFont(Corbel(9.75));
+  }
+  chk_[0]->setChecked(true);
+
+  QWidget* precedente = text1_[0];
+  for (QWidget* successivo : std::initializer_list<QWidget*>{
+           text1_[1], t_[0], t_[1], t_[2], chk_[0], chk_[1], chk_[2]}) {
+    setTabOrder(precedente, successivo);
+    precedente = successivo;
+  }
+  text1_[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void VendrixDT::CollegaEventi() {
+  for (int i = 0; i < 3; ++i) {
+    connect(t_[i], &QPushButton::clicked, this, [this, i] { T_Click(i); });
+  }
+  for (int i = 0; i < 2; ++i) {
+    // Enter is the only key acted upon; the box handles every key as usual.
+    connect(text1_[i], &QLineEdit::returnPressed, this, [this, i] { Text1_KeyPress(i); });
+  }
+}
+
+void VendrixDT::Form_Load() { CaricaModulo(); }
+
+void VendrixDT::T_Click(int indice) {
+  switch (indice) {
+    case 0:
+      EseguiSeDateValide([this] { elaborazioni_.calcola(*this, Text1(0), Text1(1)); });
+      break;
+    case 1:
+      EseguiSeDateValide([this] { elaborazioni_.crea_excel(*this); });
+      break;
+    case 2:
+      close();
+      break;
+    default:
+      break;
+  }
+}
+
+void VendrixDT::Text1_GotFocus(int indice) { text1_.at(indice)->selectAll(); }
+
+void VendrixDT::Text1_KeyPress(int indice) {
+  if (indice == 0) {
+    const EsitoInvio esito = InvioDataDal(Text1(0));
+    text1_[0]->setText(QString::fromStdString(esito.testo));
+    if (esito.fuoco == Fuoco::kDataAl) text1_[1]->setFocus(Qt::OtherFocusReason);
+  } else if (indice == 1) {
+    const EsitoInvio esito = InvioDataAl(Text1(0), Text1(1));
+    text1_[1]->setText(QString::fromStdString(esito.testo));
+    if (esito.fuoco == Fuoco::kCalcola) t_[0]->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void VendrixDT::EseguiSeDateValide(const std::function<void()>& elaborazione) {
+  const VerificaDate verifica = VerificaPeriodo(Text1(0), Text1(1));
+  if (verifica.casella >= 0) {
+    MsgBox(verifica.messaggio, kTitoloMessaggi);
+    text1_[verifica.casella]->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  // Caught here, once per run: the window stays open and the user can try again.
+  try {
+    elaborazione();
+  } catch (const std::exception& errore) {
+    MsgBox(errore.what(), kTitoloMessaggi);
+  } catch (...) {
+    MsgBox("Errore imprevisto durante l'elaborazione: riprovare.", kTitoloMessaggi);
+  }
+}
+
+int VendrixDT::Chk(int indice) const { return chk_.at(indice)->isChecked() ? 1 : 0; }
+
+std::string VendrixDT::Text1(int indice) const { return text1_.at(indice)->text().toStdString(); }
+
+void VendrixDT::ImpostaStato(const std::string& testo) {
+  label1_[2]->setText(QString::fromStdString(testo));
+  // The run holds the event loop: without an immediate repaint the text would show only at its
+  // end.
+  label1_[2]->repaint();
+}
+
+void VendrixDT::MsgBox(const std::string& testo, const std::string& titolo) {
+  presentatore_(this, QString::fromStdString(testo), QString::fromStdString(titolo));
+}
+
+}  // namespace vendrix
