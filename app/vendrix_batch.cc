@@ -40,7 +40,8 @@ const char* const kAiuto =
     "                                   variabile d'ambiente DIRSH)\n"
     "                   Senza opzioni: solo le prenotazioni confermate.\n"
     "  excel DAL AL     scrive REPORT_DATA.XLS, REPORT_TIPOCAMERA.XLS e REPORT_AGENZIA.XLS dalle\n"
-    "                   statistiche di Vendrix.mdb (come \"C&rea Excel\") e stampa i file scritti.\n"
+    "                   statistiche di Vendrix.mdb (come \"C&rea Excel\") e stampa i file "
+    "scritti.\n"
     "                     --cartella CARTELLA  dove scriverli (di solito la cartella Excel\n"
     "                                          del programma)\n"
     "\n"
@@ -66,9 +67,7 @@ class InterfacciaBatch : public Interfaccia {
   InterfacciaBatch(std::array<int, 3> chk, std::string dal, std::string al)
       : chk_(chk), date_{std::move(dal), std::move(al)}, linea_(stderr_) {}
 
-  int Chk(int indice) const override {
-    return indice >= 0 && indice < 3 ? chk_[indice] : 0;
-  }
+  int Chk(int indice) const override { return indice >= 0 && indice < 3 ? chk_[indice] : 0; }
   std::string Text1(int indice) const override {
     return indice >= 0 && indice < 2 ? date_[indice] : std::string();
   }

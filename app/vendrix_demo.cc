@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     std::cout << "Hotel di prova in " << cartella << ": " << r.tipi_camere << " tipi di camera, "
               << r.camere << " camere (" << r.camere_letto << " da letto), " << r.prenotazioni
               << " prenotazioni con " << r.righe_camere << " righe, " << r.schede_clienti
-              << " schede clienti, " << r.schede_storico << " schede storico, " << r.ditte
-              << "+" << r.ditte_storico << " ditte, " << r.addebiti << "+" << r.addebiti_storico
+              << " schede clienti, " << r.schede_storico << " schede storico, " << r.ditte << "+"
+              << r.ditte_storico << " ditte, " << r.addebiti << "+" << r.addebiti_storico
               << " addebiti; occupazione " << static_cast<int>(occupazione + 0.5) << "%\n";
     return 0;
   } catch (const vendrix::Errore& e) {

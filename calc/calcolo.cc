@@ -48,7 +48,8 @@ void Sincronizza(const std::string& percorso, bool cartella) {
   const int esito = ::fsync(fd);
   ::close(fd);
   if (esito != 0 && !cartella) {
-    throw Errore("Impossibile salvare su disco " + percorso + ": spazio esaurito o errore di "
+    throw Errore("Impossibile salvare su disco " + percorso +
+                 ": spazio esaurito o errore di "
                  "scrittura.");
   }
 #else

@@ -29,13 +29,12 @@ ContestoCalcolo::ContestoCalcolo(DBEngine& motore_, const std::string& percorso_
   camere_ = db_camere_->OpenRecordset(t::kNumeriCamere, dbOpenDynaset);
 
   const Recordset& s = *statistiche_;
-  campi = {s.IndiceCampo(t::kNumeroHotel), s.IndiceCampo(t::kDataRif),
-           s.IndiceCampo(t::kTotRO),       s.IndiceCampo(t::kTotBB),
-           s.IndiceCampo(t::kTotHB),       s.IndiceCampo(t::kTotFB),
-           s.IndiceCampo(t::kTotSupl),     s.IndiceCampo(t::kTotRetta),
-           s.IndiceCampo(t::kTipoCamera),  s.IndiceCampo(t::kAgenzia),
-           s.IndiceCampo(t::kTotCamOcc),   s.IndiceCampo(t::kTotPax),
-           s.IndiceCampo(t::kExtra)};
+  campi = {
+      s.IndiceCampo(t::kNumeroHotel), s.IndiceCampo(t::kDataRif),   s.IndiceCampo(t::kTotRO),
+      s.IndiceCampo(t::kTotBB),       s.IndiceCampo(t::kTotHB),     s.IndiceCampo(t::kTotFB),
+      s.IndiceCampo(t::kTotSupl),     s.IndiceCampo(t::kTotRetta),  s.IndiceCampo(t::kTipoCamera),
+      s.IndiceCampo(t::kAgenzia),     s.IndiceCampo(t::kTotCamOcc), s.IndiceCampo(t::kTotPax),
+      s.IndiceCampo(t::kExtra)};
   campo_reparto_ = voci_->IndiceCampo(t::kReparto);
   campo_tipo_ = arrangiamenti_->IndiceCampo(t::kTipo);
 }
@@ -180,7 +179,9 @@ bool GiorniSoggiorno(ContestoCalcolo& contesto, const Valore& arrivo, const Valo
   return true;
 }
 
-std::string TestoDi(const Valore& valore) { return valore.IsNull() ? std::string() : valore.Testo(); }
+std::string TestoDi(const Valore& valore) {
+  return valore.IsNull() ? std::string() : valore.Testo();
+}
 
 std::optional<double> ComeNumero(const Valore& valore) {
   if (valore.IsNull()) return std::nullopt;
@@ -191,8 +192,8 @@ std::optional<double> ComeNumero(const Valore& valore) {
   while (!testo.empty() && testo.back() == ' ') testo.remove_suffix(1);
   if (!testo.empty() && testo.front() == '+') testo.remove_prefix(1);
   double numero = 0;
-  auto [fine, errore] = std::from_chars(testo.data(), testo.data() + testo.size(), numero,
-                                        std::chars_format::fixed);
+  auto [fine, errore] =
+      std::from_chars(testo.data(), testo.data() + testo.size(), numero, std::chars_format::fixed);
   if (testo.empty() || errore != std::errc() || fine != testo.data() + testo.size()) {
     return std::nullopt;
   }

@@ -18,8 +18,8 @@ namespace vendrix {
 
 // The period of a run, checked once at its start.
 struct Periodo {
-  std::string dal, al;                // display dates, as handed to the run
-  std::string chiave_dal, chiave_al;  // DataAMG of the two
+  std::string dal, al;                 // display dates, as handed to the run
+  std::string chiave_dal, chiave_al;   // DataAMG of the two
   long giorno_dal = 0, giorno_al = 0;  // day numbers of the two
 };
 
@@ -49,8 +49,8 @@ class ContestoCalcolo {
 
   // Field positions of the statistics set.
   struct CampiStatistiche {
-    int numero_hotel, data_rif, tot_ro, tot_bb, tot_hb, tot_fb, tot_supl, tot_retta,
-        tipo_camera, agenzia, tot_cam_occ, tot_pax, extra;
+    int numero_hotel, data_rif, tot_ro, tot_bb, tot_hb, tot_fb, tot_supl, tot_retta, tipo_camera,
+        agenzia, tot_cam_occ, tot_pax, extra;
   } campi;
 
   // Board class of an invoice item code (the text written into the criteria, or nullopt when

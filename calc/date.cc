@@ -27,9 +27,7 @@ bool Cifre(std::string_view testo, size_t pos, size_t n, int& valore) {
   return true;
 }
 
-bool AnnoBisestileReale(int anno) {
-  return (anno % 4 == 0 && anno % 100 != 0) || anno % 400 == 0;
-}
+bool AnnoBisestileReale(int anno) { return (anno % 4 == 0 && anno % 100 != 0) || anno % 400 == 0; }
 
 bool DataReale(int anno, int mese, int giorno) {
   static constexpr int kGiorni[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -97,8 +97,8 @@ void PassoClienti(ContestoCalcolo& contesto, const SorgenteClienti& sorgente) {
 
     // A card without a usable number matches no charge line; its nights still count.
     const std::optional<std::string> numero = NumeroPerCriterio(progressivo);
-    const std::string prima = numero ? "NumeroHotel = 1 and CodiceCliente = " + *numero + " and "
-                                     : std::string();
+    const std::string prima =
+        numero ? "NumeroHotel = 1 and CodiceCliente = " + *numero + " and " : std::string();
     const std::string dopo = " and NumeroCamera = " + Quota(TestoDi(camera));
 
     // The descriptive values are the same on every night of the card: they are looked up on
@@ -107,8 +107,7 @@ void PassoClienti(ContestoCalcolo& contesto, const SorgenteClienti& sorgente) {
     const auto dai_valori = [&]() -> const ValoriRiga& {
       if (valori) return *valori;
       valori.emplace();
-      contesto.camere().FindFirst("NumeroHotel = 1 and NumeroCamera = " +
-                                  Quota(TestoDi(camera)));
+      contesto.camere().FindFirst("NumeroHotel = 1 and NumeroCamera = " + Quota(TestoDi(camera)));
       valori->tipo_camera = contesto.camere().NoMatch()
                                 ? Valore(" ")
                                 : contesto.camere().Fields(f_tipo_camera).Value();
@@ -181,9 +180,9 @@ void PassoStoricoClienti(ContestoCalcolo& contesto) {
       "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In " +
       Quota(sorgente.file_schede) + " Where NumeroHotel = 1 and DataArrivo <= " + al +
       " and DataPartenzaReale > " + dal + ")";
-  sorgente.sql_schede = "Select * From Scheda_Cliente Where NumeroHotel = 1 and DataArrivo <= " +
-                        al + " and DataPartenzaReale > " + dal +
-                        " Order by DataArrivo,NumeroCamera,NumeroProgressivo;";
+  sorgente.sql_schede =
+      "Select * From Scheda_Cliente Where NumeroHotel = 1 and DataArrivo <= " + al +
+      " and DataPartenzaReale > " + dal + " Order by DataArrivo,NumeroCamera,NumeroProgressivo;";
   PassoClienti(contesto, sorgente);
 }
 

@@ -102,9 +102,8 @@ std::vector<std::string> LeggiFiltri(const std::string& percorso) {
     std::string riga = testo.substr(inizio, fine - inizio);
     inizio = fine;
     if (inizio < testo.size()) {
-      inizio += (testo[inizio] == '\r' && inizio + 1 < testo.size() && testo[inizio + 1] == '\n')
-                    ? 2
-                    : 1;
+      inizio +=
+          (testo[inizio] == '\r' && inizio + 1 < testo.size() && testo[inizio + 1] == '\n') ? 2 : 1;
     }
     if (prima && riga.empty()) return {};  // an empty first line turns the clean-up off
     prima = false;

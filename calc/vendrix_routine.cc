@@ -137,8 +137,7 @@ double ValoreNumerico(std::string_view testo) {
 
   const std::string numero = mantissa + testo_esponente;
   double valore = 0.0;
-  const auto [fine, errore] = std::from_chars(numero.data(), numero.data() + numero.size(), valore);
-  (void)fine;
+  const std::errc errore = std::from_chars(numero.data(), numero.data() + numero.size(), valore).ec;
   if (errore == std::errc::result_out_of_range) {
     // Too small is zero; too large cannot be held. Which of the two it is follows from where the
     // first significant digit stands.

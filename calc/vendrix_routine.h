@@ -21,7 +21,8 @@ void CaricaModulo();
 
 // Numeric value of a text: blanks, tabs and line feeds ignored wherever they stand, then an
 // optional sign, digits with at most one decimal point and an optional exponent, read as far as
-// they form a number; 0 when the text does not start with a number.
+// they form a number; 0 when the text does not start with a number. Throws Errore when the
+// number is too large for a double (1E400).
 double ValoreNumerico(std::string_view testo);
 
 // Upper-cases the text and drops apostrophes; an empty result becomes a single space.

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -32,11 +31,12 @@ namespace {
 
 using namespace detail;
 
-// Longest silence of the reading process before it is taken for stuck. libmdb reads thousands of
-// pages a second, so a sound file never keeps it this long without a row.
-constexpr int kSecondiSenzaDati = 30;
-// Bytes of the reading process's own diagnostics kept for the error message.
-constexpr size_t kMaxDiagnostica = 512;
+// Memory the reading process may take: libmdb's own structures are small, the largest value is
+// smaller than the file, and the margin covers the allocator.
+size_t MemoriaLettura(size_t dimensione_file) { return (size_t{512} << 20) + 4 * dimensione_file; }
+// Bytes of the reading process's own diagnostics kept, and shown in the error message.
+constexpr size_t kMaxDiagnostica = 1024;
+constexpr size_t kMaxDiagnosticaMostrata = 200;
 
 std::string Danneggiato(const std::string& percorso, const std::string& dettaglio) {
   return "Il file '" + percorso + "' è danneggiato o non è un database Access leggibile (" +
@@ -85,7 +85,9 @@ struct LetturaFallita {
 // (libmdb prints its complaints on stderr). The destructor makes sure it is gone.
 class Figlio {
  public:
-  explicit Figlio(const std::string& percorso) {
+  // `memoria`: bytes the process may take for reading, beyond what it starts with.
+  Figlio(const std::string& percorso, size_t memoria, int secondi_senza_dati)
+      : secondi_senza_dati_(secondi_senza_dati) {
     int dati[2];
     int diagnostica[2];
     if (pipe2(dati, O_CLOEXEC) != 0) throw LetturaFallita{"impossibile avviare la lettura"};
@@ -105,6 +107,7 @@ class Figlio {
       sigprocmask(SIG_SETMASK, &tutti, nullptr);
       close(dati[0]);
       close(diagnostica[0]);
+      LimitaMemoria(memoria);
       _exit(ScriviDatabase(percorso.c_str(), dati[1]));
     }
     close(dati[1]);
@@ -132,7 +135,7 @@ class Figlio {
 
   // Reads up to n bytes of the stream, waiting for them; 0 at the end of the stream.
   size_t Leggi(char* dst, size_t n) {
-    auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(kSecondiSenzaDati);
+    auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(secondi_senza_dati_);
     for (;;) {
       ssize_t letti = read(dati_, dst, n);
       if (letti >= 0) return static_cast<size_t>(letti);
@@ -143,8 +146,8 @@ class Figlio {
       auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(
           limite - std::chrono::steady_clock::now());
       if (resto.count() <= 0) {
-        throw LetturaFallita{"la lettura non procede da " + std::to_string(kSecondiSenzaDati) +
-                             " secondi"};
+        throw LetturaFallita{"la lettura non procede da " +
+                             std::to_string(secondi_senza_dati_) + " secondi"};
       }
       pollfd attese[2] = {{dati_, POLLIN, 0}, {diagnostica_, POLLIN, 0}};
       int quante = diagnostica_ >= 0 ? 2 : 1;
@@ -168,6 +171,11 @@ class Figlio {
       }
     }
     while (!riga.empty() && (riga.back() == ' ' || riga.back() == ';')) riga.pop_back();
+    if (riga.size() > kMaxDiagnosticaMostrata) {
+      size_t taglio = kMaxDiagnosticaMostrata;
+      while (taglio > 0 && (static_cast<unsigned char>(riga[taglio]) & 0xC0) == 0x80) --taglio;
+      riga = riga.substr(0, taglio) + "...";
+    }
     return riga;
   }
 
@@ -176,9 +184,12 @@ class Figlio {
     int stato = Attendi();
     if (stato < 0) return "";  // already reaped by someone ignoring SIGCHLD: the stream decides
     if (WIFSIGNALED(stato)) {
-      const char* nome = strsignal(WTERMSIG(stato));
-      return "la libreria di lettura si è interrotta con il segnale " +
-             std::to_string(WTERMSIG(stato)) + (nome ? std::string(" (") + nome + ")" : "");
+      const int segnale = WTERMSIG(stato);
+      const char* causa = segnale == SIGSEGV || segnale == SIGBUS ? "accesso a memoria non valida"
+                          : segnale == SIGABRT || segnale == SIGTRAP ? "arresto per errore interno"
+                                                                      : "segnale inatteso";
+      return "la libreria di lettura si è interrotta: " + std::string(causa) + ", segnale " +
+             std::to_string(segnale);
     }
     if (WIFEXITED(stato) && WEXITSTATUS(stato) != 0) {
       return "la lettura è terminata con il codice " + std::to_string(WEXITSTATUS(stato));
@@ -221,6 +232,7 @@ class Figlio {
     dati_ = diagnostica_ = -1;
   }
 
+  int secondi_senza_dati_;
   pid_t pid_ = -1;
   int dati_ = -1;
   int diagnostica_ = -1;
@@ -346,7 +358,10 @@ bool Utf8Valido(const std::string& s) {
 }
 
 bool NomeValido(const std::string& nome) {
-  return !nome.empty() && nome.find('\0') == std::string::npos && Utf8Valido(nome);
+  for (char c : nome) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return !nome.empty() && Utf8Valido(nome);
 }
 
 std::string Identificatore(const std::string& nome) {
@@ -563,6 +578,8 @@ void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
         ++righe;
         break;
       }
+      case kAvanzamento:
+        break;
       case kFineTabella:
         if (!in_tabella || flusso->U64() != righe) throw Flusso::Incoerente();
         in_tabella = false;
@@ -589,14 +606,15 @@ bool EFileJet(const std::string& percorso) {
           std::memcmp(testa + 4, "Standard ACE DB", 16) == 0);
 }
 
-void Importa(sqlite3* db, const std::string& schema, const std::string& percorso) {
+void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
+             const Limiti& limiti) {
   size_t dimensione = 0;
   ControllaFile(percorso, &dimensione);
 
   Destinazione dest(db, schema, percorso);
   dest.Esegui("SAVEPOINT vendrix_jet");
   try {
-    Figlio figlio(percorso);
+    Figlio figlio(percorso, MemoriaLettura(dimensione), limiti.secondi_senza_dati);
     try {
       Flusso flusso(&figlio, std::min<size_t>(kMaxValore, dimensione));
       Copia(&flusso, &dest, dimensione);

@@ -15,11 +15,20 @@ namespace vendrix::jet {
 // False for any other file, also one that cannot be read.
 bool EFileJet(const std::string& percorso);
 
+// Bounds of one reading. The defaults suit any sound file; a reading that breaks one is taken for
+// a damaged file.
+struct Limiti {
+  // Longest time the reader may go without reading a page or a row.
+  int secondi_senza_dati = 30;
+};
+
 // Copies every user table of the Access file at `percorso` into the schema `schema` of `db`
 // (already attached and empty), with declared column types the engine reads back as the field
 // types of origin (texts as UTF-8, Currency exact, dates as dates). Throws Errore naming the file
-// when it is corrupt, truncated or unreadable; never crashes or hangs on a damaged file.
-void Importa(sqlite3* db, const std::string& schema, const std::string& percorso);
+// when it is corrupt, truncated or unreadable; never crashes or hangs on a damaged file. On error
+// the schema is left as it was.
+void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
+             const Limiti& limiti = {});
 
 }  // namespace vendrix::jet
 

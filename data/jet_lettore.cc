@@ -11,9 +11,12 @@
 // comes first so that its include guard makes that inner include empty.
 #include <glib.h>
 #include <mdbtools.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -59,10 +62,12 @@ class Blocco {
   std::string dati_;
 };
 
-// Buffered writer of the stream. A failed write means the parent has gone: the child ends.
+// Buffered writer of the stream. What it holds goes out when the buffer is full and at least
+// every quarter of a second, so the parent always sees the reading move. A failed write means the
+// parent has gone: the child ends.
 class Scrittore {
  public:
-  explicit Scrittore(int fd) : fd_(fd) {}
+  explicit Scrittore(int fd) : fd_(fd), ultimo_invio_(Adesso()) {}
   ~Scrittore() { Svuota(); }
 
   void Invia(const Blocco& blocco) {
@@ -73,15 +78,24 @@ class Scrittore {
     } else {
       buffer_.append(dati);
     }
+    if (Adesso() - ultimo_invio_ > kIntervallo) Svuota();
   }
 
   void Svuota() {
     Scrivi(buffer_.data(), buffer_.size());
     buffer_.clear();
+    ultimo_invio_ = Adesso();
   }
 
  private:
   static constexpr size_t kCapacita = 1 << 16;
+  static constexpr int64_t kIntervallo = 250'000'000;  // nanoseconds
+
+  static int64_t Adesso() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+  }
 
   void Scrivi(const char* p, size_t n) {
     while (n > 0) {
@@ -94,6 +108,7 @@ class Scrittore {
   }
 
   int fd_;
+  int64_t ultimo_invio_;
   std::string buffer_;
 };
 
@@ -327,6 +342,24 @@ std::string Guid(const unsigned char* p) {
   return testo;
 }
 
+// Access does not allow control characters in names; a name with one was read from a damaged page.
+bool NomeAccettabile(const char* nome) {
+  if (*nome == '\0') return false;
+  for (const char* p = nome; *p; ++p) {
+    if (static_cast<unsigned char>(*p) < 0x20) return false;
+  }
+  return true;
+}
+
+// Names are unique regardless of case, in Access as in SQLite.
+std::string Chiave(const char* nome) {
+  std::string chiave = nome;
+  for (char& c : chiave) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return chiave;
+}
+
 struct Colonna {
   MdbColumn* mdb;
   Genere genere;
@@ -440,9 +473,17 @@ void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, 
     throw Guasto{"le colonne della tabella '" + nome + "' non si leggono"};
   }
   std::vector<Colonna> colonne;
+  std::vector<std::string> chiavi;
   for (unsigned i = 0; i < tabella->num_cols; ++i) {
     auto* col = static_cast<MdbColumn*>(g_ptr_array_index(colonne_mdb, i));
-    if (col->name[0] == '\0') throw Guasto{"una colonna della tabella '" + nome + "' non ha nome"};
+    if (!NomeAccettabile(col->name)) {
+      throw Guasto{"una colonna della tabella '" + nome + "' ha un nome illeggibile"};
+    }
+    std::string chiave = Chiave(col->name);
+    if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) {
+      throw Guasto{"la tabella '" + nome + "' elenca due volte la colonna '" + col->name + "'"};
+    }
+    chiavi.push_back(chiave);
     colonne.push_back(Descrivi(col, IS_JET3(mdb), nome));
   }
 
@@ -464,7 +505,10 @@ void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, 
   mdb_rewind_table(tabella);
   // The same walk as mdb_fetch_row, keeping each row's raw fields: every data page of the table
   // in the order of its usage map, every row of the page that is not deleted.
+  Blocco avanzamento;
+  avanzamento.U8(kAvanzamento);
   while (mdb_read_next_dpg(tabella)) {
+    out->Invia(avanzamento);
     const int quante = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
     for (int r = 0; r < quante; ++r) {
       int inizio = 0;
@@ -538,14 +582,25 @@ void ScriviTutto(const char* percorso, Scrittore* out) {
     throw Guasto{"il catalogo delle tabelle è incompleto"};
   }
 
-  uint32_t tabelle = 0;
+  std::vector<MdbCatalogEntry*> utente;
+  std::vector<std::string> chiavi;
   for (unsigned i = 0; i < catalogo->len; ++i) {
     auto* voce = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalogo, i));
     if (!mdb_is_user_table(voce)) continue;
-    if (voce->object_name[0] == '\0') throw Guasto{"una tabella del catalogo non ha nome"};
-    if (++tabelle > kMaxTabelle) throw Guasto{"il catalogo elenca troppe tabelle"};
-    ScriviTabella(file, voce, testi, out);
+    if (!NomeAccettabile(voce->object_name)) {
+      throw Guasto{"il catalogo contiene una tabella dal nome illeggibile"};
+    }
+    std::string chiave = Chiave(voce->object_name);
+    if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) {
+      throw Guasto{"il catalogo elenca due volte la tabella '" + std::string(voce->object_name) +
+                   "'"};
+    }
+    if (utente.size() == kMaxTabelle) throw Guasto{"il catalogo elenca troppe tabelle"};
+    chiavi.push_back(chiave);
+    utente.push_back(voce);
   }
+  for (MdbCatalogEntry* voce : utente) ScriviTabella(file, voce, testi, out);
+  const auto tabelle = static_cast<uint32_t>(utente.size());
   Blocco fine;
   fine.U8(kFine);
   fine.U32(tabelle);
@@ -570,6 +625,26 @@ int ScriviDatabase(const char* percorso, int fd) noexcept {
   } catch (...) {
     return 3;  // out of memory: the parent sees a stream without its end
   }
+}
+
+void LimitaMemoria(size_t byte) noexcept {
+  // VmData is what RLIMIT_DATA counts: private writable memory, the sanitizers' shadow included.
+  size_t attuale_kb = 0;
+  if (FILE* stato = std::fopen("/proc/self/status", "r")) {
+    char riga[256];
+    while (std::fgets(riga, sizeof riga, stato)) {
+      unsigned long long kb;
+      if (std::sscanf(riga, "VmData: %llu kB", &kb) == 1) attuale_kb = kb;
+    }
+    std::fclose(stato);
+  }
+  if (attuale_kb == 0) return;
+  rlimit limite;
+  if (getrlimit(RLIMIT_DATA, &limite) != 0) return;
+  const rlim_t voluto = static_cast<rlim_t>(attuale_kb) * 1024 + byte;
+  if (limite.rlim_max != RLIM_INFINITY && voluto > limite.rlim_max) return;
+  limite.rlim_cur = voluto;
+  setrlimit(RLIMIT_DATA, &limite);
 }
 
 }  // namespace vendrix::jet::detail

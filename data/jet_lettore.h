@@ -11,10 +11,12 @@
 //   kTabella  name(str) columns(u32) then per column: name(str) kind(u8) size(u32)
 //   kRiga     one value per column: tag(u8) then int64 / double / str / nothing (Null)
 //   kFineTabella  rows(u64), the count of kRiga sent for the table
+//   kAvanzamento  nothing: one more page read (so that a table of deleted rows still shows life)
 //   kErrore   detail(str): the file is not readable; the child stops
 //   kFine     tables(u32): the whole file has been sent
 // where str is a u32 byte count and the bytes (UTF-8 for names and texts).
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vendrix::jet::detail {
@@ -23,6 +25,7 @@ enum Messaggio : uint8_t {
   kTabella = 'T',
   kRiga = 'R',
   kFineTabella = 'F',
+  kAvanzamento = 'P',
   kErrore = 'E',
   kFine = 'Z',
 };
@@ -59,6 +62,10 @@ constexpr uint32_t kMaxValore = 1u << 30;    // bytes of one memo or OLE value
 // Reads the Access file at `percorso` with libmdb and writes it to `fd` as the stream above.
 // Runs in the child process only. Returns the exit code for the child; never throws.
 int ScriviDatabase(const char* percorso, int fd) noexcept;
+
+// Caps the memory the calling process may still take at `byte` beyond what it has now, so that
+// libmdb looping on a damaged file fails an allocation instead of exhausting the machine.
+void LimitaMemoria(std::size_t byte) noexcept;
 
 }  // namespace vendrix::jet::detail
 

@@ -1,11 +1,10 @@
 // Date keys, display dates and day arithmetic of the calculation run.
 
-#include "calc/date.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "calc/date.h"
 #include "data/errore.h"
 
 namespace vendrix {
@@ -91,15 +90,15 @@ TEST(DifferenzaGiorniTest, CountsCalendarDays) {
 
 TEST(DateTest, TextsThatAreNotDatesAreRefused) {
   const char* const non_date[] = {
-      "",            // empty box
-      " ",           // what the date box holds after Enter on an empty text
-      "31/04/2024",  // no such day
-      "29/02/2023",  // not a leap year
-      "29/02/1900",  // the calendar has no 29/02/1900
-      "00/01/2024",  // day 0
-      "01/13/2024",  // month 13
-      "01/07/24",    // short form never expanded
-      "1 /07/2024",  // a blank where a digit belongs
+      "",             // empty box
+      " ",            // what the date box holds after Enter on an empty text
+      "31/04/2024",   // no such day
+      "29/02/2023",   // not a leap year
+      "29/02/1900",   // the calendar has no 29/02/1900
+      "00/01/2024",   // day 0
+      "01/13/2024",   // month 13
+      "01/07/24",     // short form never expanded
+      "1 /07/2024",   // a blank where a digit belongs
       "01/07/2024 ",  // one character too many
       "ab/cd/efgh",
   };
@@ -117,10 +116,10 @@ TEST(ChiaveDataValidaTest, OnlyEightDigitsOfARealDay) {
     bool valida;
   };
   const Caso casi[] = {
-      {"20240701", true},   {"20240229", true},  {"20230229", false}, {"20240431", false},
-      {"20241301", false},  {"20240700", false}, {"2024071", false},  {"202407011", false},
-      {"2024-7-1", false},  {" 2024070", false}, {"", false},         {"00000101", false},
-      {"19000228", true},   {"19000229", false},
+      {"20240701", true},  {"20240229", true},  {"20230229", false}, {"20240431", false},
+      {"20241301", false}, {"20240700", false}, {"2024071", false},  {"202407011", false},
+      {"2024-7-1", false}, {" 2024070", false}, {"", false},         {"00000101", false},
+      {"19000228", true},  {"19000229", false},
   };
   for (const Caso& c : casi) {
     EXPECT_EQ(ChiaveDataValida(c.chiave), c.valida) << '"' << c.chiave << '"';

@@ -1,11 +1,11 @@
 // The throttled status line: what reaches the user interface, driven by a clock the test moves.
 
-#include "calc/linea_stato.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "calc/linea_stato.h"
 
 namespace vendrix {
 namespace {
@@ -44,7 +44,10 @@ TEST(LineaStatoTest, ShowsAtMostOneTextPerIntervalAndAlwaysTheLast) {
        {{0, "a", {"a"}}, {100, "b", {"a", "b"}}, {110, "", {"a", "b"}}}},
       {"Fine with no text shows nothing", {{0, "", {}}}},
       {"the interval counts from the last text shown",
-       {{0, "a", {"a"}}, {60, "b", {"a", "b"}}, {100, "c", {"a", "b"}}, {111, "d", {"a", "b", "d"}}}},
+       {{0, "a", {"a"}},
+        {60, "b", {"a", "b"}},
+        {100, "c", {"a", "b"}},
+        {111, "d", {"a", "b", "d"}}}},
   };
   for (const Caso& caso : casi) {
     StatiRegistrati ui;

@@ -1,8 +1,6 @@
 // The window VendrixDT driven through its real widgets: start-up state, the keyboard flow of the
 // date boxes, the access keys, the check before a run and how run failures are shown.
 
-#include "ui/vendrix_dt.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,6 +16,7 @@
 
 #include "calc/vendrix_routine.h"
 #include "data/errore.h"
+#include "ui/vendrix_dt.h"
 
 namespace vendrix {
 namespace {
@@ -172,7 +171,8 @@ TEST(VendrixDTCarica, LoadingTheWindowSetsTheModuleValues) {
   GiorniMese.fill(0);
   HotelCorrente = 0;
   VendrixDT finestra(Elaborazioni{}, [](QWidget*, const QString&, const QString&) {});
-  EXPECT_EQ(GiorniMese, (std::array<int16_t, 13>{0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}));
+  EXPECT_EQ(GiorniMese,
+            (std::array<int16_t, 13>{0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}));
   EXPECT_EQ(HotelCorrente, 1);
 }
 

@@ -70,8 +70,7 @@ void Pulsante::paintEvent(QPaintEvent* evento) {
   const int spazio = 2;
   const int altezza_tutto = iconSize().height() + spazio + altezza_testo;
   const int cima = interno.top() + (interno.height() - altezza_tutto) / 2;
-  const QPixmap immagine =
-      icon().pixmap(iconSize(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+  const QPixmap immagine = icon().pixmap(iconSize(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
   const QRect area_immagine(interno.left() + (interno.width() - iconSize().width()) / 2, cima,
                             iconSize().width(), iconSize().height());
   pittore.drawPixmap(area_immagine, immagine);

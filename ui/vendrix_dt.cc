@@ -173,8 +173,8 @@ void VendrixDT::CreaControlli() {
   chk_[0]->setChecked(true);
 
   QWidget* precedente = text1_[0];
-  for (QWidget* successivo : std::initializer_list<QWidget*>{
-           text1_[1], t_[0], t_[1], t_[2], chk_[0], chk_[1], chk_[2]}) {
+  for (QWidget* successivo :
+       std::initializer_list<QWidget*>{text1_[1], t_[0], t_[1], t_[2], chk_[0], chk_[1], chk_[2]}) {
     setTabOrder(precedente, successivo);
     precedente = successivo;
   }

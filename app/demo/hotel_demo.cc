@@ -4,6 +4,8 @@
 // now and then a tour group), and each party becomes, by its dates, archived guest cards, live
 // guest cards or a booking, with its charge lines.
 
+#include "app/demo/hotel_demo.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -16,7 +18,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/demo/hotel_demo.h"
 #include "app/demo/scrittura.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -116,14 +117,14 @@ class Caso {
   uint64_t stato_;
 };
 
-// A case the sample must show at least once even when it is small: it happens with probability
-// p, and is forced on its `entro`-th chance if it has not happened by then.
+// A case the sample must show even when it is small: it happens with probability p, and until
+// it has happened `almeno` times it is forced on every `entro`-th chance.
 class Raro {
  public:
-  Raro(double p, int entro) : p_(p), entro_(entro) {}
+  Raro(double p, int entro, int almeno = 1) : p_(p), entro_(entro), almeno_(almeno) {}
   bool Tocca(Caso& caso) {
     ++occasioni_;
-    bool si = caso.Probabile(p_) || (volte_ == 0 && occasioni_ >= entro_);
+    bool si = caso.Probabile(p_) || (volte_ < almeno_ && occasioni_ % entro_ == 0);
     if (si) ++volte_;
     return si;
   }
@@ -131,6 +132,7 @@ class Raro {
  private:
   double p_;
   int entro_;
+  int almeno_;
   int occasioni_ = 0;
   int volte_ = 0;
 };
@@ -169,9 +171,9 @@ class SceltaCoperta {
 struct TipoLetto {
   const char* sigla;
   const char* descrizione;
-  double quota;            // share of the bedrooms
-  int tariffa;             // room rate per night, in cents, before the season
-  double ospiti[4];        // chance of 1, 2, 3, 4 guests in the room
+  double quota;      // share of the bedrooms
+  int tariffa;       // room rate per night, in cents, before the season
+  double ospiti[4];  // chance of 1, 2, 3, 4 guests in the room
 };
 
 constexpr TipoLetto kTipiLetto[] = {
@@ -242,8 +244,8 @@ struct Extra {
   int voce;
   int da, a;
 };
-constexpr Extra kExtra[] = {{3, 250, 2500},  {4, 300, 1800},  {5, 2500, 12000}, {6, 100, 1500},
-                            {7, 800, 3500},  {10, 3000, 15000}, {13, 150, 500}};
+constexpr Extra kExtra[] = {{3, 250, 2500}, {4, 300, 1800},    {5, 2500, 12000}, {6, 100, 1500},
+                            {7, 800, 3500}, {10, 3000, 15000}, {13, 150, 500}};
 constexpr double kPesiExtra[] = {0.30, 0.20, 0.20, 0.05, 0.08, 0.10, 0.07};
 
 constexpr const char* kSupplementi[] = {"SUPPL. VISTA MARE", "SUPPL. LETTO AGGIUNTO",
@@ -271,14 +273,14 @@ constexpr const char* kAgenzieGruppi[] = {"Alpitour S.p.A.", "Tour Operator Sole
 constexpr const char* kFiltri[] = {"Booking", "Expedia", "Viaggi dell'", "Hotelbeds", "Bianchi"};
 
 constexpr const char* kCognomi[] = {
-    "ROSSI",   "RUSSO",   "FERRARI", "ESPOSITO", "BIANCHI",  "ROMANO",  "COLOMBO", "RICCI",
-    "MARINO",  "GRECO",   "BRUNO",   "GALLO",    "CONTI",    "DE LUCA", "MANCINI", "COSTA",
-    "GIORDANO", "RIZZO",  "LOMBARDI", "MORETTI", "D'ANGELO", "DELL'ORTO", "SMITH",  "MÜLLER",
-    "DUPONT",  "GARCIA",  "SCHMIDT", "O'BRIEN",  "NOVAK",    "JANSEN"};
-constexpr const char* kNomi[] = {"MARIO",  "LUCA",  "GIULIA",  "FRANCESCA", "MARCO", "ANNA",
-                                 "PAOLO",  "CHIARA", "ANDREA", "SARA",      "GIOVANNI", "ELENA",
-                                 "JOHN",   "ANNE",  "PETER",   "MARIE",     "HANS",  "CARMEN",
-                                 "NIKOLA", "ELISA"};
+    "ROSSI",    "RUSSO",  "FERRARI",  "ESPOSITO", "BIANCHI",  "ROMANO",    "COLOMBO", "RICCI",
+    "MARINO",   "GRECO",  "BRUNO",    "GALLO",    "CONTI",    "DE LUCA",   "MANCINI", "COSTA",
+    "GIORDANO", "RIZZO",  "LOMBARDI", "MORETTI",  "D'ANGELO", "DELL'ORTO", "SMITH",   "MÜLLER",
+    "DUPONT",   "GARCIA", "SCHMIDT",  "O'BRIEN",  "NOVAK",    "JANSEN"};
+constexpr const char* kNomi[] = {"MARIO",    "LUCA",  "GIULIA", "FRANCESCA", "MARCO",
+                                 "ANNA",     "PAOLO", "CHIARA", "ANDREA",    "SARA",
+                                 "GIOVANNI", "ELENA", "JOHN",   "ANNE",      "PETER",
+                                 "MARIE",    "HANS",  "CARMEN", "NIKOLA",    "ELISA"};
 
 // Rates follow the season (by month); demand follows the week, higher at the weekend, so that
 // any run of whole weeks sells the share of nights asked for.
@@ -343,12 +345,12 @@ struct CasiRari {
   Raro supplemento{0.08, 6};         // a SUPPL line
   Raro camera_dismessa{0.02, 12};    // archived card of a room no longer in the hotel
   Raro cambio_camera{0.005, 30};     // a night charged on another room
-  Raro gruppo{0.02, 10};             // a tour group of several rooms
+  Raro gruppo{0.02, 3, 2};           // a tour group of several rooms (two: one without company)
   Raro gruppo_senza_ditta{0.25, 1};  // a group whose leader has no company row (not the first)
   int gruppi = 0;
-  Raro senza_persone{0.02, 10};      // booked line with no guests
-  Raro annullata{0.04, 8};           // cancelled booking
-  Raro senza_addebiti{0.03, 12};     // booked line without charge lines yet
+  Raro senza_persone{0.02, 10};   // booked line with no guests
+  Raro annullata{0.04, 8};        // cancelled booking
+  Raro senza_addebiti{0.03, 12};  // booked line without charge lines yet
 };
 
 struct Camera {
@@ -399,7 +401,8 @@ class ScrittoreHotel {
     Tabella voci(cartella_, t::kFileVociFattura);
     Tabella trattamenti(cartella_, t::kFileArrangiamenti);
 
-    for (const Voce& v : kVoci) voci.Riga().Intero(v.codice).Testo(v.descrizione).Testo(v.reparto).Riga();
+    for (const Voce& v : kVoci)
+      voci.Riga().Intero(v.codice).Testo(v.descrizione).Testo(v.reparto).Riga();
     for (const Trattamento& tr : kTrattamenti) {
       if (tr.tipo) trattamenti.Riga().Testo(tr.sigla).Testo(tr.descrizione).Testo(tr.tipo).Riga();
     }
@@ -466,8 +469,12 @@ class ScrittoreHotel {
       ++assegnate;
     }
     for (int i = 0; i < kNumTipiLetto; ++i) {
-      tipi_->Riga().Testo(kTipiLetto[i].sigla).Testo("C").Testo(kTipiLetto[i].descrizione)
-          .Intero(quante[i]).Riga();
+      tipi_->Riga()
+          .Testo(kTipiLetto[i].sigla)
+          .Testo("C")
+          .Testo(kTipiLetto[i].descrizione)
+          .Intero(quante[i])
+          .Riga();
     }
     const int per_piano = std::clamp((camere + 7) / 8, 10, 50);
     int tipo = 0, del_tipo = 0;
@@ -494,7 +501,8 @@ class ScrittoreHotel {
     std::vector<Servizio> servizi = {{kForesteria, "F", "Foresteria personale", {}},
                                      {kSala, "R", "Sala riunioni", {}},
                                      {kPostoAuto, "G", "Posto auto coperto", {}}};
-    for (int i = 1; i <= 1 + camere / 150; ++i) servizi[0].numeri.push_back("F" + std::to_string(i));
+    for (int i = 1; i <= 1 + camere / 150; ++i)
+      servizi[0].numeri.push_back("F" + std::to_string(i));
     for (int i = 0; i < 2 + camere / 250 && i < 26; ++i) {
       servizi[1].numeri.push_back(std::string("SALA ") + static_cast<char>('A' + i));
     }
@@ -502,10 +510,15 @@ class ScrittoreHotel {
       servizi[2].numeri.push_back((i < 10 ? "P0" : "P") + std::to_string(i));
     }
     for (const Servizio& s : servizi) {
-      tipi_->Riga().Testo(s.sigla).Testo(s.tipologia).Testo(s.descrizione)
-          .Intero(static_cast<int64_t>(s.numeri.size())).Riga();
+      tipi_->Riga()
+          .Testo(s.sigla)
+          .Testo(s.tipologia)
+          .Testo(s.descrizione)
+          .Intero(static_cast<int64_t>(s.numeri.size()))
+          .Riga();
       for (const std::string& numero : s.numeri) {
-        if (std::string_view(s.sigla) == kForesteria) foresteria_.push_back(static_cast<int>(camere_.size()));
+        if (std::string_view(s.sigla) == kForesteria)
+          foresteria_.push_back(static_cast<int>(camere_.size()));
         camere_.push_back(Camera{numero, s.sigla, -1, 0});
       }
     }
@@ -542,8 +555,7 @@ class ScrittoreHotel {
                          : giorno >= oggi_                       ? &rari_prenotazioni_
                          : giorno >= dal_                        ? &rari_schede_
                                                                  : nullptr;
-        comitiva.gruppo =
-            resto >= 3 && (rari ? rari->gruppo.Tocca(caso_) : caso_.Probabile(0.02));
+        comitiva.gruppo = resto >= 3 && (rari ? rari->gruppo.Tocca(caso_) : caso_.Probabile(0.02));
         size_t stanze;
         int notti;
         if (comitiva.gruppo) {
@@ -593,7 +605,8 @@ class ScrittoreHotel {
     if (partenza <= inizio_) return;  // left before the days written
     if (!comitiva.personale) {
       for (const Stanza& s : comitiva.stanze) {
-        notti_vendute_ += std::max(0, std::min(s.partenza, fine_) - std::max(comitiva.arrivo, dal_));
+        notti_vendute_ +=
+            std::max(0, std::min(s.partenza, fine_) - std::max(comitiva.arrivo, dal_));
       }
     }
     if (partenza <= dal_) {
@@ -624,9 +637,17 @@ class ScrittoreHotel {
 
   void Addebito(bool storico, int64_t cliente, const std::string& camera, int inizio, int fine,
                 int64_t centesimi, const char* descrizione, int voce, const char* trattamento) {
-    addebiti_[storico]->Riga().Intero(cliente).Testo(camera).Testo(Chiave(inizio))
-        .Testo(Chiave(fine)).Reale(static_cast<double>(centesimi) / 100.0).Testo(descrizione)
-        .Intero(voce).Testo(trattamento).Riga();
+    addebiti_[storico]
+        ->Riga()
+        .Intero(cliente)
+        .Testo(camera)
+        .Testo(Chiave(inizio))
+        .Testo(Chiave(fine))
+        .Reale(static_cast<double>(centesimi) / 100.0)
+        .Testo(descrizione)
+        .Intero(voce)
+        .Testo(trattamento)
+        .Riga();
   }
 
   void Pensione(bool storico, int64_t cliente, const std::string& camera, int inizio, int fine,
@@ -696,8 +717,8 @@ class ScrittoreHotel {
     const int trattamento =
         comitiva.personale ? 0 : (storico ? pensione_storico_ : pensione_schede_).Scegli(caso_);
     const bool ditta = comitiva.ditta && *comitiva.ditta;
-    const bool leader_con_ditta = !comitiva.gruppo || rari.gruppi++ == 0 ||
-                                  !rari.gruppo_senza_ditta.Tocca(caso_);
+    const bool leader_con_ditta =
+        !comitiva.gruppo || rari.gruppi++ == 0 || !rari.gruppo_senza_ditta.Tocca(caso_);
     int64_t capo_gruppo = 0;
 
     for (size_t i = 0; i < comitiva.stanze.size(); ++i) {
@@ -734,8 +755,8 @@ class ScrittoreHotel {
 
         Inseritore& riga = schede_[storico]->Riga();
         riga.Intero(numero);
-        std::string nome = std::string(cognome) + " " +
-                           kNomi[caso_.Sotto(static_cast<int>(std::size(kNomi)))];
+        std::string nome =
+            std::string(cognome) + " " + kNomi[caso_.Sotto(static_cast<int>(std::size(kNomi)))];
         riga.Testo(comitiva.personale ? "PERSONALE " + nome : nome);
         riga.Testo(camera).Testo(Chiave(arrivo)).Testo(Chiave(partenza));
         if (partito) {
@@ -783,8 +804,8 @@ class ScrittoreHotel {
     // Each guest pays a share of the room with the board; some companions are charged on the
     // card of the guest who carries the room.
     if (componente == 1 || caso_.Probabile(0.8)) {
-      LineePensione(storico, numero, camera, arrivo, partenza, tariffa / stanza.ospiti,
-                    trattamento, 1, gruppo);
+      LineePensione(storico, numero, camera, arrivo, partenza, tariffa / stanza.ospiti, trattamento,
+                    1, gruppo);
     }
     if (componente == 1) {
       Supplementi(storico, rari, numero, camera, arrivo, partenza, 1);
@@ -824,8 +845,9 @@ class ScrittoreHotel {
       if (fatta[i]) continue;
       const Stanza& a = comitiva.stanze[i];
       const Camera& cam = camere_[a.camera];
-      Linea linea{cam.letto, kTipiLetto[cam.letto].sigla, a.partenza, 1, a.ospiti,
-                  TariffaCamera(cam.letto, comitiva.arrivo)};
+      Linea linea{cam.letto,  kTipiLetto[cam.letto].sigla,
+                  a.partenza, 1,
+                  a.ospiti,   TariffaCamera(cam.letto, comitiva.arrivo)};
       fatta[i] = true;
       for (size_t j = i + 1; j < comitiva.stanze.size(); ++j) {
         const Stanza& b = comitiva.stanze[j];
@@ -873,30 +895,40 @@ class ScrittoreHotel {
     for (size_t i = 0; i < linee.size(); ++i) {
       const Linea& l = linee[i];
       const std::string id = std::to_string(i + 1);
-      righe_pren_->Riga().Intero(numero).Testo(id).Testo(Chiave(arrivo)).Testo(Chiave(l.partenza))
-          .Testo(l.tipo).Intero(l.quantita).Intero(l.persone).Riga();
+      righe_pren_->Riga()
+          .Intero(numero)
+          .Testo(id)
+          .Testo(Chiave(arrivo))
+          .Testo(Chiave(l.partenza))
+          .Testo(l.tipo)
+          .Intero(l.quantita)
+          .Intero(l.persone)
+          .Riga();
       const std::string camera = "*" + id;
       if (l.letto < 0) {
         const bool sala = std::string_view(l.tipo) == kSala;
         Addebito(false, numero, camera, arrivo, l.partenza, l.tariffa,
-                 sala ? "Affitto sala riunioni" : "Posto auto",
-                 sala ? kVoceSala : kVocePostoAuto, "");
+                 sala ? "Affitto sala riunioni" : "Posto auto", sala ? kVoceSala : kVocePostoAuto,
+                 "");
         continue;
       }
       CasiRari& rari = rari_prenotazioni_;
       if (rari.senza_addebiti.Tocca(caso_)) continue;
-      LineePensione(false, numero, camera, arrivo, l.partenza, l.tariffa * l.quantita,
-                    trattamento, l.persone, comitiva.gruppo);
+      LineePensione(false, numero, camera, arrivo, l.partenza, l.tariffa * l.quantita, trattamento,
+                    l.persone, comitiva.gruppo);
       Supplementi(false, rari, numero, camera, arrivo, l.partenza, l.quantita);
       if (caso_.Probabile(0.05)) {
-        Addebito(false, numero, camera, arrivo, l.partenza, int64_t{l.quantita} * caso_.Tra(1200, 2000),
-                 "Garage", kVocePostoAuto, "");
+        Addebito(false, numero, camera, arrivo, l.partenza,
+                 int64_t{l.quantita} * caso_.Tra(1200, 2000), "Garage", kVocePostoAuto, "");
       }
       if (caso_.Probabile(0.04)) {
         Addebito(false, numero, camera, arrivo, arrivo + 1, caso_.Tra(3500, 9000),
                  "Transfer aeroporto", kVoceTransfer, "");
       }
-      if (caso_.Probabile(0.02)) ExtraGiorno(false, rari, numero, camera, arrivo);
+      if (rari.voce_mancante.Tocca(caso_)) {
+        Addebito(false, numero, camera, arrivo, arrivo + 1, caso_.Tra(500, 5000),
+                 "Servizio non codificato", kVoceMancante, "");
+      }
     }
   }
 

@@ -24,12 +24,12 @@ void InserisciRighe(const std::string& file, const std::string& tabella,
                     const std::vector<std::vector<Valore>>& righe);
 
 struct OpzioniDemo {
-  int camere = 30;              // rooms of the hotel
-  int giorni = 60;              // days of live data from `dal` (history lies before it)
+  int camere = 30;  // rooms of the hotel
+  int giorni = 60;  // days of live data from `dal` (history lies before it)
   std::string dal = "01/01/2024";
-  int giorni_storico = 60;      // days of archived guest cards before `dal`
-  uint32_t seme = 1;            // same seed, same hotel
-  double occupazione = 0.75;    // share of room nights sold
+  int giorni_storico = 60;    // days of archived guest cards before `dal`
+  uint32_t seme = 1;          // same seed, same hotel
+  double occupazione = 0.75;  // share of room nights sold
 };
 
 struct RiepilogoDemo {

@@ -16,11 +16,11 @@ constexpr const char* kData = "VARCHAR(8)";  // date key YYYYMMDD
 constexpr const char* kCodice = "VARCHAR(10)";
 
 std::vector<CampoHotel> SchedaCliente() {
-  return {{t::kNumeroHotel, kPiccolo},         {t::kNumeroProgressivo, kLungo},
-          {t::kNomeCliente, "VARCHAR(60)"},    {t::kNumeroCamera, kCodice},
-          {t::kDataArrivo, kData},             {t::kDataPartenza, kData},
-          {t::kDataPartenzaReale, kData},      {t::kPartito, "VARCHAR(1)"},
-          {t::kNumeroComponente, kPiccolo},    {t::kCodiceCapoFamiglia, kLungo},
+  return {{t::kNumeroHotel, kPiccolo},      {t::kNumeroProgressivo, kLungo},
+          {t::kNomeCliente, "VARCHAR(60)"}, {t::kNumeroCamera, kCodice},
+          {t::kDataArrivo, kData},          {t::kDataPartenza, kData},
+          {t::kDataPartenzaReale, kData},   {t::kPartito, "VARCHAR(1)"},
+          {t::kNumeroComponente, kPiccolo}, {t::kCodiceCapoFamiglia, kLungo},
           {t::kCodiceCapoGruppo, kLungo}};
 }
 
@@ -31,11 +31,10 @@ std::vector<CampoHotel> DittaIntestataria() {
 }
 
 std::vector<CampoHotel> Arrangiamento() {
-  return {{t::kNumeroHotel, kPiccolo},      {t::kCodiceCliente, kLungo},
-          {t::kNumeroCamera, kCodice},      {t::kDataInizio, kData},
-          {t::kDataFine, kData},            {t::kImportoTotale, kValuta},
-          {t::kDescrizione, "VARCHAR(60)"}, {t::kVoceAddebito, kLungo},
-          {t::kArrangiamento, kCodice}};
+  return {
+      {t::kNumeroHotel, kPiccolo},      {t::kCodiceCliente, kLungo}, {t::kNumeroCamera, kCodice},
+      {t::kDataInizio, kData},          {t::kDataFine, kData},       {t::kImportoTotale, kValuta},
+      {t::kDescrizione, "VARCHAR(60)"}, {t::kVoceAddebito, kLungo},  {t::kArrangiamento, kCodice}};
 }
 
 }  // namespace
@@ -200,9 +199,9 @@ Inseritore& Inseritore::Reale(double x) {
 
 void Inseritore::Riga() {
   if (legati_ != campi_) {
-    throw Errore("Riga incompleta per la tabella '" + tabella_ + "' del file '" +
-                 file_.Percorso() + "': " + std::to_string(legati_) + " valori su " +
-                 std::to_string(campi_) + " campi");
+    throw Errore("Riga incompleta per la tabella '" + tabella_ + "' del file '" + file_.Percorso() +
+                 "': " + std::to_string(legati_) + " valori su " + std::to_string(campi_) +
+                 " campi");
   }
   int esito = sqlite3_step(istruzione_);
   sqlite3_reset(istruzione_);

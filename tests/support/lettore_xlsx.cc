@@ -49,7 +49,9 @@ class ArchivioZip {
   pugi::xml_document Xml(const std::string& nome) const {
     std::string dati = Leggi(nome);
     pugi::xml_document doc;
-    pugi::xml_parse_result esito = doc.load_buffer(dati.data(), dati.size());
+    // A text of blanks only is a value (" "): keep it.
+    pugi::xml_parse_result esito =
+        doc.load_buffer(dati.data(), dati.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!esito) Fallito(percorso_, "XML non valido in " + nome + ": " + esito.description());
     return doc;
   }

@@ -1,0 +1,517 @@
+// The database engine layer: files, tables, fields, finds, writes, transactions, errors, and the
+// statistics store it creates.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "data/archivio.h"
+#include "data/dbengine.h"
+
+namespace vendrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A statement run straight on the file, as any SQLite tool would.
+std::vector<std::vector<std::string>> Grezzo(const std::string& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* st = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  std::vector<std::vector<std::string>> righe;
+  while (st && sqlite3_step(st) == SQLITE_ROW) {
+    std::vector<std::string> r;
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+      const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      r.push_back(t ? t : "NULL");
+    }
+    righe.push_back(r);
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return righe;
+}
+
+template <typename F>
+std::string Messaggio(F&& f) {
+  try {
+    f();
+  } catch (const Errore& e) {
+    return e.what();
+  }
+  return "(nessun errore)";
+}
+
+
+// Each test runs in a folder of its own, which is the working folder.
+class MotoreDati : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    precedente_ = fs::current_path();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    cartella_ = fs::temp_directory_path() /
+                ("vx_db_" + std::string(info->name()) + "_" + std::to_string(getpid()));
+    fs::remove_all(cartella_);
+    fs::create_directories(cartella_);
+    fs::current_path(cartella_);
+  }
+  void TearDown() override {
+    fs::current_path(precedente_);
+    fs::remove_all(cartella_);
+  }
+
+  // Writes table `tabella` into `file` (created when missing) with the given fields and rows.
+  void ScriviTabella(const std::string& file, const std::string& tabella,
+                     const std::vector<Field>& campi, const std::vector<std::vector<Valore>>& righe) {
+    std::unique_ptr<Database> db = fs::exists(file) ? motore_.OpenDatabase(file)
+                                                    : motore_.Workspaces(0).CreateDatabase(file);
+    TableDef td = db->CreateTableDef(tabella);
+    for (const auto& c : campi) td.Fields.Append(c);
+    db->TableDefs().Append(td);
+    auto rs = db->OpenRecordset(tabella);
+    db->BeginTrans();
+    for (const auto& riga : righe) {
+      rs->AddNew();
+      for (size_t i = 0; i < campi.size(); ++i) rs->Fields(campi[i].nome) = riga[i];
+      rs->Update();
+    }
+    db->CommitTrans();
+    db->Close();
+  }
+
+  // Values of field `campo` of every row visited by FindFirst / FindNext with `criteri`.
+  static std::vector<std::string> Visita(Recordset& rs, const std::string& criteri,
+                                         const std::string& campo = "Id") {
+    std::vector<std::string> visti;
+    rs.FindFirst(criteri);
+    while (!rs.NoMatch()) {
+      visti.push_back(rs.Fields(campo).Value().Testo());
+      rs.FindNext(criteri);
+    }
+    return visti;
+  }
+
+  DBEngine motore_;
+  fs::path precedente_, cartella_;
+};
+
+Valuta V(int64_t n) { return Valuta::DaDecimillesimi(n); }
+
+const std::vector<Field> kCampiProva = {
+    {"Id", dbLong, 0},          {"NumeroHotel", dbInteger, 0}, {"Sigla", dbText, 10},
+    {"Codice", dbLong, 0},      {"NumTesto", dbText, 10},      {"Importo", dbCurrency, 0},
+    {"Nota", dbText, 20},       {"DataInizio", dbText, 8},     {"DataFine", dbText, 8},
+};
+
+const std::vector<std::vector<Valore>> kRigheProva = {
+    //      Id   Hotel         Sigla      Codice  NumTesto  Importo        Nota  Inizio      Fine
+    {int32_t{1}, int16_t{1}, "BB", int32_t{7}, "12", V(105000), "x", "20240701", "20240704"},
+    {int32_t{2}, int16_t{2}, "BB", int32_t{7}, "12.0", V(105000), "y", "20240701", "20240704"},
+    {int32_t{3}, int16_t{1}, "HB", int32_t{-3}, "abc", V(200000), Valore(), "20240702", "20240703"},
+    {int32_t{4}, int16_t{1}, "bb", int32_t{8}, " 12 ", V(199999), "x", "20240630", "20240702"},
+    {int32_t{5}, int16_t{1}, "O'Hara", int32_t{12}, "7", V(0), Valore(), "20240703", "20240705"},
+    {int32_t{6}, int16_t{1}, Valore(), int32_t{12}, Valore(), Valore(), "z", "20240701", "20240702"},
+    {int32_t{7}, int16_t{1}, "BB", int32_t{9}, "012", V(100000), "x", "20240702", "20240710"},
+};
+
+TEST_F(MotoreDati, LeFindSeguonoICriteri) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova", dbOpenDynaset);
+  using Ids = std::vector<std::string>;
+  struct Caso {
+    const char* criteri;
+    Ids attesi;
+    const char* perche;
+  };
+  const Caso casi[] = {
+      {"NumeroHotel = 1", {"1", "3", "4", "5", "6", "7"}, "a walk visits hotel 1 in table order"},
+      {"NumeroHotel = 1 and Sigla = 'BB'", {"1", "7"}, "and narrows"},
+      {"NumeroHotel = 1 and (Sigla = 'BB' or Sigla = 'HB')", {"1", "3", "7"}, "or in parentheses"},
+      {"NumeroHotel = 1 and Sigla = 'BB' or Sigla = 'HB'", {"1", "3", "7"}, "and binds tighter"},
+      {"Sigla = 'bb'", {"4"}, "texts compare case-sensitively"},
+      {"Sigla = 'O''Hara'", {"5"}, "doubled apostrophe"},
+      {"Sigla = \"O'Hara\"", {"5"}, "double-quoted text"},
+      {"Sigla > 'BB' and Sigla < 'bb'", {"3", "5"}, "plain code order: upper case before lower"},
+      {"NumTesto = 12", {"1", "2", "4", "7"}, "a number against a text field reads the texts"},
+      {"NumTesto > 11", {"1", "2", "4", "7"}, "and orders them as numbers"},
+      {"NumTesto = '12'", {"1"}, "a text against a text field is exact"},
+      {"Codice = '7'", {"1", "2"}, "a text against a number field reads the text"},
+      {"Codice = 'sette'", {}, "a text that is no number matches no number"},
+      {"Codice = -3", {"3"}, "negative number"},
+      {"Codice = 12 and NumeroHotel = 1", {"5", "6"}, "equality on either field"},
+      {"Nota <> 'x'", {"2", "6"}, "Null never matches, not even <>"},
+      {"Not (Sigla = 'BB')", {"3", "4", "5"}, "Not of a comparison with Null stays unmatched"},
+      {"Nota Is Null", {"3", "5"}, "Is Null"},
+      {"Nota is not null and NumeroHotel=1", {"1", "4", "6", "7"}, "Is Not Null, any case"},
+      {"Importo >= 10.5 and Importo < 20", {"1", "2", "4"}, "Currency against decimals"},
+      {"Importo = 19.9999", {"4"}, "Currency equality is exact"},
+      {"Importo = 0", {"5"}, "zero amount, not Null"},
+      {"[Sigla] = 'BB' AND [NumeroHotel]=1", {"1", "7"}, "bracketed names, upper-case AND"},
+      {"1 = NumeroHotel and 'HB' = Sigla", {"3"}, "literal on the left"},
+      {"NumeroHotel = 1 and DataInizio <= '20240702' and DataFine > '20240702'", {"1", "3", "7"},
+       "date keys compared as quoted text"},
+      {"NumeroHotel = 3", {}, "nothing matches"},
+      {"Sigla = 'BB' or Nota = 'z'", {"1", "2", "6", "7"}, "or without any index"},
+      {"NumeroHotel = 1 and Codice = 12 and Sigla = Null", {}, "= Null never matches"},
+  };
+  for (const auto& c : casi) {
+    EXPECT_EQ(Visita(*rs, c.criteri), c.attesi) << c.criteri << " — " << c.perche;
+  }
+}
+
+TEST_F(MotoreDati, OgniValoreQuotatoSelezionaSoloSeStesso) {
+  const std::vector<std::string> testi = {"O'Hara", "'", "''", "x' or 'a'='a", "a\"b", "",
+                                          "D'Ami'co", "x"};
+  std::vector<std::vector<Valore>> righe;
+  for (size_t i = 0; i < testi.size(); ++i) righe.push_back({int32_t(i), testi[i]});
+  ScriviTabella("Q.mdb", "Q", {{"Id", dbLong, 0}, {"Sigla", dbText, 30}}, righe);
+  auto db = motore_.OpenDatabase("Q.mdb");
+  auto rs = db->OpenRecordset("Q");
+  for (size_t i = 0; i < testi.size(); ++i) {
+    EXPECT_EQ(Visita(*rs, "Sigla = " + Quota(testi[i])), std::vector<std::string>{std::to_string(i)})
+        << testi[i];
+  }
+  EXPECT_EQ(Quota("O'Hara"), "'O''Hara'");
+  EXPECT_EQ(Quota(""), "''");
+}
+
+TEST_F(MotoreDati, FindNextProsegueDopoLaRigaCorrenteENoMatchLasciaSenzaRiga) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Select * From Prova Order by Codice desc, Id");
+  EXPECT_EQ(rs->Fields("Id").Value().Testo(), "5") << "a fresh set stands on its first row";
+  EXPECT_EQ(Visita(*rs, "NumeroHotel = 1"), (std::vector<std::string>{"5", "6", "7", "4", "1", "3"}));
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_THROW(rs->Fields("Id").Value(), Errore) << "no current row after a failed find";
+  rs->FindFirst("Sigla = 'BB'");
+  rs->FindNext("Codice = 7");
+  EXPECT_EQ(rs->Fields("Id").Value().Testo(), "1") << "FindNext with another criteria goes on";
+  rs->FindFirst("Sigla = 'BB'");
+  EXPECT_EQ(rs->Fields("Id").Value().Testo(), "7");
+}
+
+TEST_F(MotoreDati, LeFindVedonoLeRigheAggiunteEModificate) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova");
+  EXPECT_EQ(Visita(*rs, "Sigla = 'BB' and NumeroHotel = 1"), (std::vector<std::string>{"1", "7"}));
+  rs->AddNew();
+  rs->Fields("Id") = int32_t{8};
+  rs->Fields("NumeroHotel") = int16_t{1};
+  rs->Fields("Sigla") = "BB";
+  rs->Update();
+  rs->FindFirst("Id = 3");
+  rs->Edit();
+  rs->Fields("Sigla") = "BB";
+  rs->Update();
+  rs->FindFirst("Id = 1");
+  rs->Edit();
+  rs->Fields("Sigla") = "FB";
+  rs->Update();
+  EXPECT_EQ(Visita(*rs, "Sigla = 'BB' and NumeroHotel = 1"),
+            (std::vector<std::string>{"3", "7", "8"}));
+  EXPECT_EQ(Visita(*rs, "Sigla = 'FB'"), std::vector<std::string>{"1"});
+  EXPECT_EQ(rs->RecordCount(), 8);
+  auto di_nuovo = db->OpenRecordset("Prova");
+  EXPECT_EQ(Visita(*di_nuovo, "Sigla = 'BB' and NumeroHotel = 1"),
+            (std::vector<std::string>{"3", "7", "8"}))
+      << "the changes are in the file";
+}
+
+TEST_F(MotoreDati, CriteriMalformatiDannoUnErroreChiaro) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova");
+  struct Caso {
+    const char* criteri;
+    const char* messaggio;
+  };
+  const Caso casi[] = {
+      {"", "Criterio non valido"},
+      {"NumeroHotel", "Criterio non valido"},
+      {"NumeroHotel =", "Criterio non valido"},
+      {"NumeroHotel = 'abc", "Criterio non valido"},
+      {"NumeroHotel = 1 and", "Criterio non valido"},
+      {"(NumeroHotel = 1", "Criterio non valido"},
+      {"NumeroHotel = 1)", "Criterio non valido"},
+      {"NumeroHotel == 1", "Criterio non valido"},
+      {"NumeroHotel = 1 xor Id = 2", "Criterio non valido"},
+      {"Sigla Like 'B*'", "Criterio non valido"},
+      {"NumeroHotel = 1abc", "Criterio non valido"},
+      {"NumeroHotel = Id", "Criterio non valido"},
+      {"[NumeroHotel = 1", "Criterio non valido"},
+      {"NumeroHotel = #01/07/2024#", "Criterio non valido"},
+      {"Manca = 1", "Campo 'Manca' non trovato nella tabella 'Prova' del database 'Prova.mdb'"},
+  };
+  for (const auto& c : casi) {
+    std::string m = Messaggio([&] { rs->FindFirst(c.criteri); });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.criteri << " -> " << m;
+  }
+  std::string profondo(5000, '(');
+  EXPECT_NE(Messaggio([&] { rs->FindFirst(profondo + "Id = 1"); }).find("Criterio non valido"),
+            std::string::npos);
+}
+
+TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
+  ScriviTabella("T.mdb", "T",
+                {{"Piccolo", dbInteger, 2}, {"Lungo", dbLong, 4}, {"Soldi", dbCurrency, 5},
+                 {"Reale", dbDouble, 8}, {"Breve", dbText, 5}, {"Si", dbBoolean, 1},
+                 {"Giorno", dbDate, 8}},
+                {});
+  auto db = motore_.OpenDatabase("T.mdb");
+  auto rs = db->OpenRecordset("T");
+  rs->AddNew();
+  rs->Fields("Piccolo") = 2.5;           // rounded half to even
+  rs->Fields("Lungo") = "123";           // numeric text
+  rs->Fields("Soldi") = 0.1;
+  for (int i = 0; i < 9; ++i) rs->Fields("Soldi") = rs->Fields("Soldi").Value() + Valore(0.1);
+  rs->Fields("Reale") = int32_t{3};
+  rs->Fields("Breve") = "àèìòùxyz";      // cut by characters, not bytes
+  rs->Fields("Si") = int16_t{-1};
+  rs->Fields("Giorno") = "01/07/2024";
+  EXPECT_EQ(rs->Fields("Soldi").Value(), Valore(V(10000))) << "the row being built is read back";
+  rs->Update();
+  rs->MoveLast();
+  EXPECT_EQ(rs->Fields("Piccolo").Value(), Valore(int16_t{2}));
+  EXPECT_EQ(rs->Fields("Lungo").Value(), Valore(int32_t{123}));
+  EXPECT_EQ(rs->Fields("Soldi").Value(), Valore(V(10000)));
+  EXPECT_EQ(rs->Fields("Reale").Value(), Valore(3.0));
+  EXPECT_EQ(rs->Fields("Breve").Value(), Valore("àèìòù"));
+  EXPECT_EQ(rs->Fields("Si").Value(), Valore(true));
+  EXPECT_EQ(rs->Fields("Giorno").Value(), Valore(DataOra{45474}));
+
+  struct Caso {
+    const char* campo;
+    Valore valore;
+    const char* messaggio;
+  };
+  const Caso casi[] = {
+      {"Piccolo", Valore(int32_t{40000}), "Overflow nel campo 'Piccolo'"},
+      {"Piccolo", Valore(-32768.6), "Overflow nel campo 'Piccolo'"},
+      {"Lungo", Valore(3e9), "Overflow nel campo 'Lungo'"},
+      {"Lungo", Valore("abc"), "Tipo non corrispondente nel campo 'Lungo'"},
+      {"Soldi", Valore("dieci"), "Tipo non corrispondente nel campo 'Soldi'"},
+      {"Soldi", Valore(1e300), "Overflow nel campo 'Soldi'"},
+      {"Giorno", Valore("ieri"), "Tipo non corrispondente nel campo 'Giorno'"},
+  };
+  rs->AddNew();
+  for (const auto& c : casi) {
+    std::string m = Messaggio([&] { rs->Fields(c.campo) = c.valore; });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.campo << " " << Descrivi(c.valore) << " -> " << m;
+  }
+  rs->Fields("Piccolo") = int32_t{-32768};
+  EXPECT_EQ(rs->Fields("Lungo").Value(), Valore()) << "an unset field of a new row is Null";
+  EXPECT_EQ(rs->Fields("Lungo").Value() + Valore(int32_t{1}), Valore()) << "Null plus 1 is Null";
+  rs->Update();
+  EXPECT_EQ(rs->RecordCount(), 2);
+  auto righe = Grezzo("T.mdb", "SELECT Piccolo, quote(Lungo), Soldi, typeof(Soldi) FROM T");
+  ASSERT_EQ(righe.size(), 2u);
+  EXPECT_EQ(righe[1], (std::vector<std::string>{"-32768", "NULL", "NULL", "null"}));
+  EXPECT_EQ(righe[0][2], "1") << "a whole amount is a plain number in the file";
+}
+
+TEST_F(MotoreDati, CurrencyNelFileELettoEsatto) {
+  ScriviTabella("C.mdb", "C", {{"Importo", dbCurrency, 0}},
+                {{V(125000)}, {V(1)}, {V(-33333333)}, {Valore(0.1 + 0.2)}, {Valore()}});
+  auto righe = Grezzo("C.mdb", "SELECT Importo, typeof(Importo) FROM C");
+  ASSERT_EQ(righe.size(), 5u);
+  EXPECT_EQ(righe[0], (std::vector<std::string>{"12.5", "real"})) << "a plain decimal number";
+  EXPECT_EQ(righe[1][0], "0.0001");
+  EXPECT_EQ(righe[2][0], "-3333.3333");
+  EXPECT_EQ(righe[3][0], "0.3");
+  auto db = motore_.OpenDatabase("C.mdb");
+  auto rs = db->OpenRecordset("C");
+  std::vector<Valore> letti;
+  rs->FindFirst("Importo <> 999 or Importo = 999 or Importo Is Null");
+  while (!rs->NoMatch()) {
+    letti.push_back(rs->Fields("Importo").Value());
+    rs->FindNext("Importo <> 999 or Importo = 999 or Importo Is Null");
+  }
+  EXPECT_EQ(letti, (std::vector<Valore>{V(125000), V(1), V(-33333333), V(3000), Valore()}));
+}
+
+TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  std::ofstream("Testo.mdb") << "questo non è un database\n";
+  std::ofstream("Vuoto.mdb");
+  fs::create_directory("Cartella.mdb");
+  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Arrangiamento.mdb"); }),
+            "Impossibile aprire il database 'Arrangiamento.mdb': file non trovato");
+  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Testo.mdb"); }),
+            "Impossibile aprire il database 'Testo.mdb': il file non è un database riconosciuto");
+  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Vuoto.mdb"); }),
+            "Impossibile aprire il database 'Vuoto.mdb': il file non è un database riconosciuto");
+  EXPECT_NE(Messaggio([&] { motore_.OpenDatabase("Cartella.mdb"); }).find("cartella"),
+            std::string::npos);
+  EXPECT_EQ(Messaggio([&] { motore_.Workspaces(0).CreateDatabase("Prova.mdb"); }),
+            "Impossibile creare il database 'Prova.mdb': il file esiste già");
+  EXPECT_NE(Messaggio([&] { motore_.Workspaces(0).CreateDatabase("manca/X.mdb"); })
+                .find("Impossibile creare il database 'manca/X.mdb'"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists("manca"));
+
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  EXPECT_EQ(Messaggio([&] { db->OpenRecordset("Manca"); }),
+            "Tabella 'Manca' non trovata nel database 'Prova.mdb'");
+  auto rs = db->OpenRecordset("prova") ;
+  EXPECT_EQ(Messaggio([&] { rs->Fields("Manca"); }),
+            "Campo 'Manca' non trovato nella tabella 'Prova' del database 'Prova.mdb'");
+  EXPECT_EQ(Messaggio([&] { rs->Update(); }).find("Update senza AddNew o Edit"), 0u);
+  rs->FindFirst("Id = 99");
+  EXPECT_NE(Messaggio([&] { rs->Edit(); }).find("nessun record corrente"), std::string::npos);
+  EXPECT_NE(Messaggio([&] { rs->Fields("Sigla") = "x"; }).find("manca AddNew o Edit"),
+            std::string::npos);
+
+  struct Caso {
+    const char* sql;
+    const char* messaggio;
+  };
+  const Caso casi[] = {
+      {"Select * Form Prova", "Errore nel testo SQL"},
+      {"Select * From Manca", "Tabella 'Manca' non trovata nel database 'Prova.mdb'"},
+      {"Select Manca From Prova", "Campo 'Manca' non trovato"},
+      {"Select * From Prova Where Sigla = 'BB", "testo tra apici non chiuso"},
+      {"Select * From Prova Where (Id = 1", "parentesi"},
+      {"Select * From Prova; Delete From Prova", "più di un'istruzione"},
+      {"Select * From Prova Where Sigla Like 'B*'", "Like"},
+      {"Select * From Prova Where Id = ?", "carattere non ammesso"},
+      {"Select * From Prova Where Id = 1 -- commento", "Errore nel testo SQL"},
+      {"Select Left(Sigla) From Prova", "argomenti"},
+      {"Select * From Prova Where DataInizio = #01/07/2024#", "date tra #"},
+      {"Select\t*\nFrom Manca In 'Manca.mdb'",
+       "Impossibile aprire il database 'Manca.mdb' nominato nel testo SQL"},
+  };
+  for (const auto& c : casi) {
+    std::string m = Messaggio([&] { db->OpenRecordset(c.sql); });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.sql << " -> " << m;
+    EXPECT_NE(m.find(c.sql), std::string::npos) << "the message names the SQL: " << m;
+  }
+  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova")[0][0], "7") << "nothing deleted";
+  for (const char* non_select : {"Delete From Prova", "Drop Table Prova", "Update Prova Set Id = 1"}) {
+    EXPECT_NE(Messaggio([&] { db->OpenRecordset(non_select); }).find("Tabella"), std::string::npos)
+        << "a text not starting with Select is a table name";
+  }
+}
+
+TEST_F(MotoreDati, InsiemiSqlSonoDiSolaLettura) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Select * From Prova Where NumeroHotel = 1");
+  EXPECT_NE(Messaggio([&] { rs->AddNew(); }).find("recordset non aggiornabile"), std::string::npos);
+  EXPECT_NE(Messaggio([&] { rs->Edit(); }).find("recordset non aggiornabile"), std::string::npos);
+}
+
+TEST_F(MotoreDati, TransazioniEChiusura) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova");
+  auto aggiungi = [&](int id) {
+    rs->AddNew();
+    rs->Fields("Id") = int32_t(id);
+    rs->Fields("NumeroHotel") = int16_t{1};
+    rs->Update();
+  };
+  db->BeginTrans();
+  aggiungi(100);
+  rs->FindFirst("Id = 1");
+  rs->Edit();
+  rs->Fields("Sigla") = "XX";
+  rs->Update();
+  db->Rollback();
+  EXPECT_EQ(rs->RecordCount(), 7) << "after a rollback the set shows the file";
+  EXPECT_EQ(Visita(*rs, "Sigla = 'XX' or Id = 100"), std::vector<std::string>{});
+
+  db->BeginTrans();
+  aggiungi(101);
+  db->BeginTrans();
+  aggiungi(102);
+  db->Rollback();
+  db->CommitTrans();
+  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT group_concat(Id) FROM Prova WHERE Id > 99")[0][0], "101")
+      << "a nested rollback undoes only the inner part";
+  EXPECT_NE(Messaggio([&] { db->CommitTrans(); }).find("CommitTrans senza BeginTrans"),
+            std::string::npos);
+
+  db->BeginTrans();
+  aggiungi(103);
+  db->Close();
+  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova WHERE Id = 103")[0][0], "0")
+      << "closing with a transaction open rolls it back";
+  EXPECT_NE(Messaggio([&] { rs->FindFirst("Id = 1"); }).find("è stato chiuso"), std::string::npos);
+  EXPECT_NE(Messaggio([&] { db->OpenRecordset("Prova"); }).find("è chiuso"), std::string::npos);
+}
+
+TEST_F(MotoreDati, MoveLastRecordCountEOggettiCheSopravvivonoAlMotore) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  ScriviTabella("Vuota.mdb", "Vuota", kCampiProva, {});
+  std::unique_ptr<Database> db;
+  std::unique_ptr<Recordset> rs;
+  {
+    DBEngine temporaneo;
+    db = temporaneo.OpenDatabase("Prova.mdb");
+    rs = db->OpenRecordset("Select Id From Prova Where NumeroHotel = 1 Order by Id desc");
+  }
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 6);
+  EXPECT_EQ(rs->Fields("id").Value(), Valore(int32_t{1})) << "field names ignore case";
+  auto db_vuoto = motore_.OpenDatabase("Vuota.mdb");
+  auto vuota = db_vuoto->OpenRecordset("Vuota");
+  EXPECT_NO_THROW(vuota->MoveLast());
+  EXPECT_EQ(vuota->RecordCount(), 0);
+  rs->Close();
+  EXPECT_THROW(rs->RecordCount(), Errore);
+}
+
+TEST(Archivio, CreaArchivioScriveLaTabellaVendrixNellOrdine) {
+  fs::path cartella = fs::temp_directory_path() / ("vx_arch_" + std::to_string(getpid()));
+  fs::remove_all(cartella);
+  fs::create_directories(cartella);
+  std::string file = (cartella / "Vendrix.mdb").string();
+  DBEngine motore;
+  CreaArchivio(motore, file);
+  auto schema = Grezzo(file, "SELECT name, type FROM pragma_table_info('Vendrix')");
+  const std::vector<std::vector<std::string>> attesi = {
+      {"NumeroHotel", "SMALLINT"}, {"DataRif", "VARCHAR(8)"},    {"TotRO", "CURRENCY"},
+      {"TotBB", "CURRENCY"},       {"TotHB", "CURRENCY"},        {"TotFB", "CURRENCY"},
+      {"TotSupl", "CURRENCY"},     {"TotRetta", "CURRENCY"},     {"TipoCamera", "VARCHAR(30)"},
+      {"Agenzia", "VARCHAR(100)"}, {"TotCamOcc", "INTEGER"},     {"TotPax", "INTEGER"},
+      {"Extra", "CURRENCY"},
+  };
+  EXPECT_EQ(schema, attesi);
+  EXPECT_EQ(Grezzo(file, "SELECT count(*) FROM Vendrix")[0][0], "0");
+
+  {
+    auto db = motore.OpenDatabase(file);
+    auto rs = db->OpenRecordset(tabelle::kVendrix);
+    rs->AddNew();
+    rs->Fields("NumeroHotel") = int16_t{1};
+    rs->Fields("DataRif") = "20210305";
+    rs->Fields("TotRO") = 0;
+    rs->Fields("TotRO") = rs->Fields("TotRO").Value() + Valore(50.025);
+    rs->Fields("Agenzia") = std::string(150, 'A');
+    rs->Fields("TipoCamera") = "DOPPIA CON VISTA MARE E BALCONE PANORAMICO";
+    rs->Update();
+    db->Close();
+  }
+  auto riga = Grezzo(file, "SELECT DataRif, TotRO, length(Agenzia), TipoCamera FROM Vendrix");
+  EXPECT_EQ(riga[0], (std::vector<std::string>{"20210305", "50.025", "100",
+                                               "DOPPIA CON VISTA MARE E BALCON"}))
+      << "texts longer than their field are cut to it";
+
+  // An existing file is left alone, rows included.
+  auto prima = fs::last_write_time(file);
+  CreaArchivio(motore, file);
+  EXPECT_EQ(fs::last_write_time(file), prima);
+  EXPECT_EQ(Grezzo(file, "SELECT count(*) FROM Vendrix")[0][0], "1");
+  fs::remove_all(cartella);
+}
+
+}  // namespace
+}  // namespace vendrix
