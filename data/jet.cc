@@ -37,6 +37,7 @@ size_t MemoriaLettura(size_t dimensione_file) { return (size_t{512} << 20) + 4 *
 // Bytes of the reading process's own diagnostics kept, and shown in the error message.
 constexpr size_t kMaxDiagnostica = 1024;
 constexpr size_t kMaxDiagnosticaMostrata = 200;
+constexpr const char* kOltreLaFine = "beyond EOF";
 
 std::string Danneggiato(const std::string& percorso, const std::string& dettaglio) {
   return "Il file '" + percorso + "' è danneggiato o non è un database Access leggibile (" +
@@ -179,10 +180,29 @@ class Figlio {
     return riga;
   }
 
-  // Waits for the process to end and says how it ended ("" for a clean exit).
+  // Waits for the process to end and says how it ended ("" for a clean exit). Its diagnostics
+  // are read meanwhile, so that it never waits on a full pipe.
   std::string Fine() {
-    int stato = Attendi();
-    if (stato < 0) return "";  // already reaped by someone ignoring SIGCHLD: the stream decides
+    int stato = 0;
+    auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(secondi_senza_dati_);
+    for (;;) {
+      LeggiDiagnostica();
+      pid_t esito = waitpid(pid_, &stato, WNOHANG);
+      if (esito == pid_) break;
+      if (esito < 0 && errno != EINTR) {
+        pid_ = -1;
+        return "";  // already reaped by someone ignoring SIGCHLD: the stream decides
+      }
+      if (std::chrono::steady_clock::now() > limite) {
+        kill(pid_, SIGKILL);
+        Attendi();
+        return "la lettura non termina";
+      }
+      pollfd attesa = {diagnostica_, POLLIN, 0};
+      poll(&attesa, diagnostica_ >= 0 ? 1 : 0, diagnostica_ >= 0 ? 20 : 1);
+    }
+    pid_ = -1;
+    LeggiDiagnostica();
     if (WIFSIGNALED(stato)) {
       const int segnale = WTERMSIG(stato);
       const char* causa = segnale == SIGSEGV || segnale == SIGBUS ? "accesso a memoria non valida"
@@ -196,6 +216,9 @@ class Figlio {
     }
     return "";
   }
+
+  // True when libmdb was asked for a page past the end of the file.
+  bool OltreLaFine() const { return oltre_la_fine_; }
 
  private:
   int Attendi() {
@@ -223,6 +246,10 @@ class Figlio {
       }
       size_t spazio = kMaxDiagnostica - std::min(kMaxDiagnostica, diagnostica_testo_.size());
       diagnostica_testo_.append(blocco, std::min(spazio, static_cast<size_t>(letti)));
+      // libmdb's word for a page the file refers to but does not have: the file is cut short.
+      coda_.append(blocco, static_cast<size_t>(letti));
+      if (coda_.find(kOltreLaFine) != std::string::npos) oltre_la_fine_ = true;
+      coda_.erase(0, coda_.size() - std::min(coda_.size(), std::strlen(kOltreLaFine)));
     }
   }
 
@@ -237,6 +264,8 @@ class Figlio {
   int dati_ = -1;
   int diagnostica_ = -1;
   std::string diagnostica_testo_;
+  std::string coda_;
+  bool oltre_la_fine_ = false;
 };
 
 // The stream as the child sends it, read with every length and tag checked: a child whose
@@ -621,6 +650,10 @@ void Importa(sqlite3* db, const std::string& schema, const std::string& percorso
       if (!flusso.AllaFine()) throw Flusso::Incoerente();
       std::string fine = figlio.Fine();
       if (!fine.empty()) throw LetturaFallita{fine};
+      // Pages past the end were read as empty: the tables are whole, but the file is not.
+      if (figlio.OltreLaFine()) {
+        throw LetturaFallita{"il file è troncato: mancano pagine a cui il file rimanda"};
+      }
     } catch (const Flusso::Interrotto&) {
       std::string fine = figlio.Fine();
       std::string diagnostica = figlio.Diagnostica();

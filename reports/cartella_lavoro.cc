@@ -216,27 +216,30 @@ std::string Descrivi(const ValoreCella& v) {
 }
 
 ValoreCella RiferimentoCella::Value() const {
-  auto it = foglio_->celle_.find({riga_, colonna_});
-  return it == foglio_->celle_.end() ? ValoreCella() : it->second.valore;
+  const Cella* cella = foglio_->Trova(riga_, colonna_);
+  return cella == nullptr ? ValoreCella() : cella->valore;
 }
 
 void RiferimentoCella::SetValue(const ValoreCella& valore) {
-  Cella& cella = foglio_->celle_[{riga_, colonna_}];
-  const bool generale = cella.formato.empty();
-  if (valore.Tipo() == TipoCella::kTesto && cella.formato != kFormatoTesto) {
+  Cella& cella = foglio_->Crea(riga_, colonna_);
+  const bool generale = cella.formato == 0;
+  if (valore.Tipo() == TipoCella::kTesto &&
+      foglio_->formati_[cella.formato] != kFormatoTesto) {
     if (auto numero = LeggiNumero(valore.Testo())) {
       cella.valore = ValoreCella(numero->valore);
-      if (generale) cella.formato = numero->formato;
+      if (generale) cella.formato = foglio_->IndiceFormato(numero->formato);
       return;
     }
   }
-  if (valore.Tipo() == TipoCella::kValuta && generale) cella.formato = kFormatoValuta;
+  if (valore.Tipo() == TipoCella::kValuta && generale) {
+    cella.formato = foglio_->IndiceFormato(kFormatoValuta);
+  }
   cella.valore = valore;
 }
 
 std::string RiferimentoCella::NumberFormat() const {
-  auto it = foglio_->celle_.find({riga_, colonna_});
-  return it == foglio_->celle_.end() ? std::string() : it->second.formato;
+  const Cella* cella = foglio_->Trova(riga_, colonna_);
+  return foglio_->formati_[cella == nullptr ? 0 : cella->formato];
 }
 
 void Intervallo::NumberFormat(const std::string& formato) {
@@ -246,8 +249,9 @@ void Intervallo::NumberFormat(const std::string& formato) {
   if (celle > 1000000) {
     throw Errore("Formato su un intervallo troppo grande (" + std::to_string(celle) + " celle)");
   }
+  const uint16_t indice = foglio_->IndiceFormato(formato);
   for (int r = riga1_; r <= riga2_; ++r) {
-    for (int c = colonna1_; c <= colonna2_; ++c) foglio_->celle_[{r, c}].formato = formato;
+    for (int c = colonna1_; c <= colonna2_; ++c) foglio_->Crea(r, c).formato = indice;
   }
 }
 
@@ -292,6 +296,28 @@ void Worksheet::SetName(const std::string& nome) {
     throw Errore("Nome di foglio non valido: \"" + nome + "\"");
   }
   nome_ = nome;
+}
+
+Cella& Worksheet::Crea(int riga, int colonna) {
+  if (righe_.size() < static_cast<size_t>(riga)) righe_.resize(riga);
+  std::vector<Cella>& celle = righe_[riga - 1];
+  if (celle.size() < static_cast<size_t>(colonna)) celle.resize(colonna);
+  return celle[colonna - 1];
+}
+
+const Cella* Worksheet::Trova(int riga, int colonna) const {
+  if (righe_.size() < static_cast<size_t>(riga)) return nullptr;
+  const std::vector<Cella>& celle = righe_[riga - 1];
+  if (celle.size() < static_cast<size_t>(colonna)) return nullptr;
+  return &celle[colonna - 1];
+}
+
+uint16_t Worksheet::IndiceFormato(const std::string& formato) {
+  auto it = std::find(formati_.begin(), formati_.end(), formato);
+  if (it != formati_.end()) return static_cast<uint16_t>(it - formati_.begin());
+  if (formati_.size() > 60000) throw Errore("Troppi formati diversi nel foglio \"" + nome_ + "\"");
+  formati_.push_back(formato);
+  return static_cast<uint16_t>(formati_.size() - 1);
 }
 
 RiferimentoCella Worksheet::Cells(int riga, int colonna) {

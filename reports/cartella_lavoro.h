@@ -77,10 +77,11 @@ class ValoreCella {
 // For test output and messages.
 std::string Descrivi(const ValoreCella& v);
 
-// A stored cell: its value and its number format (kFormatoGenerale when none was given).
+// A stored cell: its value and its number format, as an index into the formats of its sheet
+// (0 is kFormatoGenerale). A sheet can hold a million rows: a cell is kept small.
 struct Cella {
   ValoreCella valore;
-  std::string formato;
+  uint16_t formato = 0;
 };
 
 class Worksheet;
@@ -158,16 +159,25 @@ class Worksheet {
   Intervallo Range(std::string_view indirizzo);
   Intervallo Range(std::string_view prima, std::string_view ultima);
 
-  // What the writer needs: the cells by (row, column), heights by row, widths by column.
-  const std::map<std::pair<int, int>, Cella>& Celle() const { return celle_; }
+  // What the writer needs: the rows (row r at index r - 1, each as long as its last cell used;
+  // a cell never written is empty with format 0), the number formats the cells refer to, heights
+  // by row and widths by column.
+  const std::vector<std::vector<Cella>>& Righe() const { return righe_; }
+  const std::vector<std::string>& Formati() const { return formati_; }
   const std::map<int, double>& AltezzeRighe() const { return altezze_righe_; }
   const std::map<int, double>& LarghezzeColonne() const { return larghezze_colonne_; }
 
  private:
   friend class RiferimentoCella;
   friend class Intervallo;
+  // The cell, created empty when missing; nullptr from Trova when missing.
+  Cella& Crea(int riga, int colonna);
+  const Cella* Trova(int riga, int colonna) const;
+  uint16_t IndiceFormato(const std::string& formato);
+
   std::string nome_;
-  std::map<std::pair<int, int>, Cella> celle_;
+  std::vector<std::vector<Cella>> righe_;
+  std::vector<std::string> formati_{kFormatoGenerale};
   std::map<int, double> altezze_righe_;
   std::map<int, double> larghezze_colonne_;
 };

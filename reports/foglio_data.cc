@@ -34,7 +34,7 @@ void RiempiFoglioData(excel::Worksheet& foglio, Database& vendrix, const Periodo
   std::string giorno = periodo.dal;
   // One row per day: the count of days was checked against the sheet's rows by the caller.
   for (int64_t n = 0; n < periodo.giorni_periodo; ++n) {
-    giorno = GiornoSuccessivo(giorno);
+    if (n > 0) giorno = GiornoSuccessivo(giorno);
     const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(DataAMG(giorno));
     ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(giorno), *gruppi,
                         criteri, periodo.totale_camere, FormaRevPar::kImporto);

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "reports/cartella_lavoro.h"
 
@@ -75,7 +76,11 @@ class ScritturaXlsx {
  public:
   // Writes into `file`; messages name `percorso`, the file the user asked for.
   ScritturaXlsx(const std::string& file, const std::string& percorso) : percorso_(percorso) {
-    cartella_ = workbook_new(file.c_str());
+    // Rows are written in order and flushed one by one: a sheet of a million rows is not held
+    // a second time in the library's memory.
+    lxw_workbook_options opzioni = {};
+    opzioni.constant_memory = LXW_TRUE;
+    cartella_ = workbook_new_opt(file.c_str(), &opzioni);
     if (cartella_ == nullptr) Fallito("impossibile preparare la cartella di lavoro");
   }
   ~ScritturaXlsx() {
@@ -97,33 +102,40 @@ class ScritturaXlsx {
       Controlla(worksheet_set_row(ws, riga - 1, altezza, nullptr),
                 "altezza della riga " + std::to_string(riga));
     }
-    for (const auto& [posizione, cella] : foglio.Celle()) {
-      const lxw_row_t r = posizione.first - 1;
-      const lxw_col_t c = static_cast<lxw_col_t>(posizione.second - 1);
-      lxw_format* formato = Formato(cella.formato);
-      const ValoreCella& v = cella.valore;
-      switch (v.Tipo()) {
-        case TipoCella::kVuota:
-          if (formato != nullptr) {
-            Controlla(worksheet_write_blank(ws, r, c, formato), Posizione(posizione));
+    std::vector<lxw_format*> formati;
+    for (const std::string& codice : foglio.Formati()) formati.push_back(Formato(codice));
+    const auto& righe = foglio.Righe();
+    for (size_t i = 0; i < righe.size(); ++i) {
+      for (size_t j = 0; j < righe[i].size(); ++j) {
+        const Cella& cella = righe[i][j];
+        const std::pair<int, int> posizione(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
+        const lxw_row_t r = static_cast<lxw_row_t>(i);
+        const lxw_col_t c = static_cast<lxw_col_t>(j);
+        lxw_format* formato = formati.at(cella.formato);
+        const ValoreCella& v = cella.valore;
+        switch (v.Tipo()) {
+          case TipoCella::kVuota:
+            if (formato != nullptr) {
+              Controlla(worksheet_write_blank(ws, r, c, formato), Posizione(posizione));
+            }
+            break;
+          case TipoCella::kTesto: {
+            std::string testo = Utf8Valido(v.Testo());
+            if (testo.size() > kMassimoTesto) {
+              Fallito("testo troppo lungo per una cella (" + Posizione(posizione) + ")");
+            }
+            Controlla(worksheet_write_string(ws, r, c, testo.c_str(), formato),
+                      Posizione(posizione));
+            break;
           }
-          break;
-        case TipoCella::kTesto: {
-          std::string testo = Utf8Valido(v.Testo());
-          if (testo.size() > kMassimoTesto) {
-            Fallito("testo troppo lungo per una cella (" + Posizione(posizione) + ")");
+          case TipoCella::kIntero:
+          case TipoCella::kNumero:
+          case TipoCella::kValuta: {
+            double x = v.Numero();
+            if (!std::isfinite(x)) Fallito("numero non valido (" + Posizione(posizione) + ")");
+            Controlla(worksheet_write_number(ws, r, c, x, formato), Posizione(posizione));
+            break;
           }
-          Controlla(worksheet_write_string(ws, r, c, testo.c_str(), formato),
-                    Posizione(posizione));
-          break;
-        }
-        case TipoCella::kIntero:
-        case TipoCella::kNumero:
-        case TipoCella::kValuta: {
-          double x = v.Numero();
-          if (!std::isfinite(x)) Fallito("numero non valido (" + Posizione(posizione) + ")");
-          Controlla(worksheet_write_number(ws, r, c, x, formato), Posizione(posizione));
-          break;
         }
       }
     }

@@ -624,7 +624,7 @@ class ScrittoreHotel {
     return std::llround(kTipiLetto[letto].tariffa * stagione * (0.92 + 0.16 * caso_.Reale()));
   }
 
-  // Daily amount of `rooms` rooms of rate `camera` with `persone` guests on board `trattamento`.
+  // Daily amount, in cents, of room rate `camera` with `persone` guests on board `trattamento`.
   static int64_t Importo(int64_t camera, int trattamento, int persone) {
     const Trattamento& tr = kTrattamenti[trattamento];
     return std::llround(camera * tr.fattore) + int64_t{tr.per_persona} * persone;
