@@ -146,28 +146,32 @@ struct Conteggi {
 
 // The selections of the three passes and the shared tables, in plain SQLite.
 Conteggi LeggiSorgenti(const fs::path& cartella, const std::string& da, const std::string& a) {
+  // Each pass attaches only its own files (SQLite attaches at most ten at a time).
   sqlite3* db = nullptr;
   sqlite3_open(":memory:", &db);
-  auto attacca = [&](const char* file, const char* alias) {
-    std::string sql = "ATTACH " + std::string("'") + (cartella / file).string() + "' AS " + alias;
-    Controlla(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql);
+  std::vector<std::string> attaccati;
+  auto attacca = [&](std::initializer_list<std::pair<const char*, const char*>> file) {
+    for (const std::string& alias : attaccati) {
+      std::string sql = "DETACH " + alias;
+      Controlla(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql);
+    }
+    attaccati.clear();
+    for (const auto& [nome, alias] : file) {
+      std::string sql = "ATTACH '" + (cartella / nome).string() + "' AS " + alias;
+      Controlla(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql);
+      attaccati.push_back(alias);
+    }
   };
-  attacca("TipiCamere.mdb", "tc");
-  attacca("NumeriCamere.mdb", "nc");
-  attacca("Camere_Prenotazione.mdb", "cp");
-  attacca("Scheda_Prenotazione.mdb", "sp");
-  attacca("Arrangiamento.mdb", "ar");
-  attacca("Scheda_Cliente.mdb", "sc");
-  attacca("Ditta_Intestataria.mdb", "di");
-  attacca("VociFattura.mdb", "vf");
-  attacca("Arrangiamenti.mdb", "na");
-  attacca("SchedaStoricoClienti.mdb", "ss");
-  attacca("DittaStoricoClienti.mdb", "ds");
-  attacca("ArrangiamentoStoricoClienti.mdb", "as_");
   const std::string q = "'";
   const std::string cp_periodo = "NumeroHotel = 1 and DataArrivo <= " + q + a + q +
                                  " and DataPartenza > " + q + da + q;
   Conteggi c;
+  attacca({{"VociFattura.mdb", "vf"}, {"Arrangiamenti.mdb", "na"}, {"NumeriCamere.mdb", "nc"}});
+  c.altre += Leggi(db, "select * from vf.VociFattura");
+  c.altre += Leggi(db, "select * from na.NomiArrangiamenti");
+  c.altre += Leggi(db, "select * from nc.NumeriCamere");
+  attacca({{"TipiCamere.mdb", "tc"}, {"Camere_Prenotazione.mdb", "cp"},
+           {"Scheda_Prenotazione.mdb", "sp"}, {"Arrangiamento.mdb", "ar"}});
   c.soggiorni += Leggi(db,
       "select * from cp.Camere_Prenotazione where " + cp_periodo +
       " and TipoCamera in (select Sigla from tc.TipiCamere where NumeroHotel = 1 and "
@@ -180,6 +184,8 @@ Conteggi LeggiSorgenti(const fs::path& cartella, const std::string& da, const st
       "select * from ar.Arrangiamento where NumeroHotel = 1 and substr(NumeroCamera,1,1) = '*' "
       "and CodiceCliente in (select NumeroPrenotazione from cp.Camere_Prenotazione where " +
       cp_periodo + ")");
+  attacca({{"TipiCamere.mdb", "tc"}, {"NumeriCamere.mdb", "nc"}, {"Scheda_Cliente.mdb", "sc"},
+           {"Ditta_Intestataria.mdb", "di"}, {"Arrangiamento.mdb", "ar"}});
   c.soggiorni += Leggi(db,
       "select * from sc.Scheda_Cliente where NumeroHotel = 1 and DataArrivo <= '" + a +
       "' and ((DataPartenza > '" + da + "' and Partito = 'N') or (DataPartenzaReale > '" + da +
@@ -191,6 +197,8 @@ Conteggi LeggiSorgenti(const fs::path& cartella, const std::string& da, const st
       "select * from ar.Arrangiamento where NumeroHotel = 1 and substr(NumeroCamera,1,1) <> '*' "
       "and CodiceCliente in (select NumeroProgressivo from sc.Scheda_Cliente where "
       "NumeroHotel = 1 and DataArrivo <= '" + a + "' and DataPartenza > '" + da + "')");
+  attacca({{"SchedaStoricoClienti.mdb", "ss"}, {"DittaStoricoClienti.mdb", "ds"},
+           {"ArrangiamentoStoricoClienti.mdb", "as_"}});
   c.addebiti += Leggi(db,
       "select * from as_.Arrangiamento where NumeroHotel = 1 and substr(NumeroCamera,1,1) <> '*' "
       "and CodiceCliente in (select NumeroProgressivo from ss.Scheda_Cliente where "
@@ -199,9 +207,6 @@ Conteggi LeggiSorgenti(const fs::path& cartella, const std::string& da, const st
       "select * from ss.Scheda_Cliente where NumeroHotel = 1 and DataArrivo <= '" + a +
       "' and DataPartenzaReale > '" + da + "' order by DataArrivo,NumeroCamera,NumeroProgressivo");
   c.altre += Leggi(db, "select * from ds.Ditta_Intestataria");
-  c.altre += Leggi(db, "select * from vf.VociFattura");
-  c.altre += Leggi(db, "select * from na.NomiArrangiamenti");
-  c.altre += Leggi(db, "select * from nc.NumeriCamere");
   sqlite3_close(db);
   return c;
 }
@@ -237,12 +242,14 @@ void ScriviRighe(const fs::path& file, long long righe) {
   sqlite3_close(db);
 }
 
-long long ContaRighe(const fs::path& file) {
+// A single number of the statistics table, e.g. "count(*)" or "sum(TotCamOcc)".
+long long Conta(const fs::path& file, const std::string& espressione) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return -1;
   sqlite3_stmt* st = nullptr;
   long long n = -1;
-  if (sqlite3_prepare_v2(db, "select count(*) from Vendrix", -1, &st, nullptr) == SQLITE_OK &&
+  const std::string sql = "select " + espressione + " from Vendrix";
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
       sqlite3_step(st) == SQLITE_ROW)
     n = sqlite3_column_int64(st, 0);
   sqlite3_finalize(st);
@@ -314,7 +321,7 @@ int main(int argc, char** argv) {
       Misura m = InFiglio([&] {
         InterfacciaBench ui(t.periodo_dal, t.periodo_al);
         vendrix::CalcolaStatistiche(ui, t.periodo_dal, t.periodo_al);
-        return ContaRighe(cartella / "Vendrix.mdb");
+        return Conta(cartella / "Vendrix.mdb", "count(*)");
       });
       if (!m.riuscita) { std::cerr << t.nome << " calcolo: " << m.errore << "\n"; return 1; }
       if (r == 0 || m.secondi < calc.secondi) calc = m;
@@ -327,6 +334,7 @@ int main(int argc, char** argv) {
       if (r == 0 || m.secondi < report.secondi) report = m;
     }
     const long long righe = calc.valore;
+    const long long notti = Conta(cartella / "Vendrix.mdb", "sum(TotCamOcc)");
     Conteggi conti;
     for (int r = 0; r < ripetizioni; ++r) {
       Misura m = InFiglio([&] {
@@ -341,7 +349,7 @@ int main(int argc, char** argv) {
     conti.addebiti = pavimento.valore % 1000000000LL;
     fs::remove(cartella / "pavimento.mdb");
     std::printf("%-5s %9lld %9lld %9lld %9lld %8.2f %8.2f %8.2f %10.2f %8.0f\n", t.nome.c_str(),
-                conti.soggiorni, righe, conti.addebiti, righe, calc.secondi, report.secondi,
+                conti.soggiorni, notti, conti.addebiti, righe, calc.secondi, report.secondi,
                 pavimento.secondi, calc.secondi / pavimento.secondi,
                 std::max(calc.picco_mb, report.picco_mb));
     std::fflush(stdout);

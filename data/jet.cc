@@ -35,8 +35,8 @@ using namespace detail;
 // smaller than the file, and the margin covers the allocator.
 size_t MemoriaLettura(size_t dimensione_file) { return (size_t{512} << 20) + 4 * dimensione_file; }
 // Bytes of the reading process's own diagnostics kept, and shown in the error message.
-constexpr size_t kMaxDiagnostica = 1024;
-constexpr size_t kMaxDiagnosticaMostrata = 200;
+constexpr size_t kMaxDiagnostica = 16384;
+constexpr size_t kMaxDiagnosticaMostrata = 300;
 constexpr const char* kOltreLaFine = "beyond EOF";
 
 std::string Danneggiato(const std::string& percorso, const std::string& dettaglio) {
@@ -160,11 +160,32 @@ class Figlio {
     }
   }
 
-  // What the process printed, on one line, for the error message.
+  // What the process printed, on one line, for the error message: the start of it, or, when a
+  // sanitizer stopped it (test builds), the sanitizer's one-line summary of where.
   std::string Diagnostica() {
     LeggiDiagnostica();
+    const std::string* testo = &diagnostica_testo_;
+    std::string sommario;
+    if (size_t p = fine_testo_.rfind("SUMMARY: "); p != std::string::npos) {
+      sommario = fine_testo_.substr(p, fine_testo_.find('\n', p) - p);
+      // The first frame outside the sanitizer's own code says whose fault it was.
+      size_t inizio = fine_testo_.rfind("ERROR: ", p);
+      for (size_t q = inizio == std::string::npos ? 0 : inizio; q < p;) {
+        size_t a_capo = fine_testo_.find('\n', q);
+        std::string riga = fine_testo_.substr(q, a_capo - q);
+        q = a_capo == std::string::npos ? p : a_capo + 1;
+        size_t in = riga.find(" in ");
+        if (riga.find('#') == std::string::npos || in == std::string::npos ||
+            riga.find("sanitizer") != std::string::npos || riga.find("asan") != std::string::npos) {
+          continue;
+        }
+        sommario += "; " + riga.substr(in + 1);
+        break;
+      }
+      testo = &sommario;
+    }
     std::string riga;
-    for (char c : diagnostica_testo_) {
+    for (char c : *testo) {
       if (c == '\n' || c == '\r') {
         if (!riga.empty() && riga.back() != ' ') riga += "; ";
       } else if (static_cast<unsigned char>(c) >= 0x20) {
@@ -246,10 +267,13 @@ class Figlio {
       }
       size_t spazio = kMaxDiagnostica - std::min(kMaxDiagnostica, diagnostica_testo_.size());
       diagnostica_testo_.append(blocco, std::min(spazio, static_cast<size_t>(letti)));
+      // The last lines, where a report of how the process ended stands.
+      fine_testo_.append(blocco, static_cast<size_t>(letti));
       // libmdb's word for a page the file refers to but does not have: the file is cut short.
-      coda_.append(blocco, static_cast<size_t>(letti));
-      if (coda_.find(kOltreLaFine) != std::string::npos) oltre_la_fine_ = true;
-      coda_.erase(0, coda_.size() - std::min(coda_.size(), std::strlen(kOltreLaFine)));
+      if (fine_testo_.find(kOltreLaFine) != std::string::npos) oltre_la_fine_ = true;
+      if (fine_testo_.size() > kMaxDiagnostica) {
+        fine_testo_.erase(0, fine_testo_.size() - kMaxDiagnostica);
+      }
     }
   }
 
@@ -264,7 +288,7 @@ class Figlio {
   int dati_ = -1;
   int diagnostica_ = -1;
   std::string diagnostica_testo_;
-  std::string coda_;
+  std::string fine_testo_;
   bool oltre_la_fine_ = false;
 };
 

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <optional>
 
 namespace vendrix::excel {
@@ -223,8 +222,7 @@ ValoreCella RiferimentoCella::Value() const {
 void RiferimentoCella::SetValue(const ValoreCella& valore) {
   Cella& cella = foglio_->Crea(riga_, colonna_);
   const bool generale = cella.formato == 0;
-  if (valore.Tipo() == TipoCella::kTesto &&
-      foglio_->formati_[cella.formato] != kFormatoTesto) {
+  if (valore.Tipo() == TipoCella::kTesto && foglio_->formati_[cella.formato] != kFormatoTesto) {
     if (auto numero = LeggiNumero(valore.Testo())) {
       cella.valore = ValoreCella(numero->valore);
       if (generale) cella.formato = foglio_->IndiceFormato(numero->formato);
@@ -244,8 +242,7 @@ std::string RiferimentoCella::NumberFormat() const {
 
 void Intervallo::NumberFormat(const std::string& formato) {
   // Formatting is by cell, so a whole column or a huge block would be held cell by cell.
-  const int64_t celle =
-      int64_t{riga2_ - riga1_ + 1} * int64_t{colonna2_ - colonna1_ + 1};
+  const int64_t celle = int64_t{riga2_ - riga1_ + 1} * int64_t{colonna2_ - colonna1_ + 1};
   if (celle > 1000000) {
     throw Errore("Formato su un intervallo troppo grande (" + std::to_string(celle) + " celle)");
   }
@@ -334,8 +331,7 @@ Intervallo Worksheet::Range(std::string_view indirizzo) {
 Intervallo Worksheet::Range(std::string_view prima, std::string_view ultima) {
   auto [r1, c1] = LeggiIndirizzo(prima);
   auto [r2, c2] = LeggiIndirizzo(ultima);
-  return Intervallo(this, std::min(r1, r2), std::min(c1, c2), std::max(r1, r2),
-                    std::max(c1, c2));
+  return Intervallo(this, std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2));
 }
 
 Workbook::Workbook() : foglio_("Foglio1") {}

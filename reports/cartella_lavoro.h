@@ -222,7 +222,9 @@ class Workbooks {
 // The spreadsheet application: the root of the model.
 class Application {
  public:
-  class Workbooks& Workbooks() { return cartelle_; }
+  class Workbooks& Workbooks() {
+    return cartelle_;
+  }
   // Ends the instance: every workbook still open is dropped unsaved.
   void Quit();
 

@@ -10,10 +10,22 @@ namespace {
 
 using excel::ValoreCella;
 
-constexpr const char* kIntestazioni[] = {
-    "Agenzia", "Tipo camera", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR",
-    "% occupazione", "RevPar", "Camere occupate", "Camere libere", "Entrata media per ospite",
-    "Extra", "Tot Pax"};
+constexpr const char* kIntestazioni[] = {"Agenzia",
+                                         "Tipo camera",
+                                         "RO",
+                                         "BB",
+                                         "HB",
+                                         "FB",
+                                         "Supplementi",
+                                         "Totale Retta",
+                                         "ADR",
+                                         "% occupazione",
+                                         "RevPar",
+                                         "Camere occupate",
+                                         "Camere libere",
+                                         "Entrata media per ospite",
+                                         "Extra",
+                                         "Tot Pax"};
 
 constexpr const char* kGruppiPerAgenzia =
     "Select NumeroHotel,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
@@ -55,8 +67,8 @@ void PreparaFoglioAgenzia(excel::Worksheet& foglio) {
 void RiempiFoglioAgenzia(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
                          const PeriodoReport& periodo) {
   auto gruppi = vendrix.OpenRecordset(kGruppiPerAgenzia);
-  const int somme[] = {gruppi->IndiceCampo("TTRO"),  gruppi->IndiceCampo("TTBB"),
-                       gruppi->IndiceCampo("TTHB"),  gruppi->IndiceCampo("TTFB"),
+  const int somme[] = {gruppi->IndiceCampo("TTRO"),   gruppi->IndiceCampo("TTBB"),
+                       gruppi->IndiceCampo("TTHB"),   gruppi->IndiceCampo("TTFB"),
                        gruppi->IndiceCampo("TTSupl"), gruppi->IndiceCampo("TTRe")};
   const int campo_agenzia = gruppi->IndiceCampo(tabelle::kAgenzia);
   const int campo_tipo = gruppi->IndiceCampo(tabelle::kTipoCamera);

@@ -7,10 +7,23 @@ namespace vendrix {
 
 namespace {
 
-constexpr const char* kIntestazioni[] = {
-    "Data", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR", "% occupazione",
-    "RevPar", "Camere occupate", "% occupazione agenzia", "Camere occupate agenzia",
-    "Camere libere", "Entrata media per ospite", "Extra", "Tot Pax"};
+constexpr const char* kIntestazioni[] = {"Data",
+                                         "RO",
+                                         "BB",
+                                         "HB",
+                                         "FB",
+                                         "Supplementi",
+                                         "Totale Retta",
+                                         "ADR",
+                                         "% occupazione",
+                                         "RevPar",
+                                         "Camere occupate",
+                                         "% occupazione agenzia",
+                                         "Camere occupate agenzia",
+                                         "Camere libere",
+                                         "Entrata media per ospite",
+                                         "Extra",
+                                         "Tot Pax"};
 
 constexpr const char* kGruppiPerGiorno =
     "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"

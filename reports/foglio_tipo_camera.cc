@@ -7,10 +7,23 @@ namespace vendrix {
 
 namespace {
 
-constexpr const char* kIntestazioni[] = {
-    "Tipo camera", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR",
-    "% occupazione", "RevPar", "Camere occupate", "% occupazione agenzia",
-    "Camere occupate agenzia", "Camere libere", "Entrata media per ospite", "Extra", "Tot Pax"};
+constexpr const char* kIntestazioni[] = {"Tipo camera",
+                                         "RO",
+                                         "BB",
+                                         "HB",
+                                         "FB",
+                                         "Supplementi",
+                                         "Totale Retta",
+                                         "ADR",
+                                         "% occupazione",
+                                         "RevPar",
+                                         "Camere occupate",
+                                         "% occupazione agenzia",
+                                         "Camere occupate agenzia",
+                                         "Camere libere",
+                                         "Entrata media per ospite",
+                                         "Extra",
+                                         "Tot Pax"};
 
 constexpr const char* kGruppiPerTipo =
     "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
@@ -39,10 +52,10 @@ void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Database& vendrix, Records
     const std::string criteri =
         "NumeroHotel = 1 and TipoCamera = " + Quota(sigla.IsNull() ? "" : sigla.Testo());
     const int64_t capacita = QuantitaTipo(tipi_camere) * periodo.giorni_periodo;
-    ScriviRigaRiepilogo(foglio, riga,
-                        excel::ValoreCella::DaCampo(
-                            tipi_camere.Fields(tabelle::kDescrizione).Value()),
-                        *gruppi, criteri, capacita, FormaRevPar::kTesto);
+    ScriviRigaRiepilogo(
+        foglio, riga,
+        excel::ValoreCella::DaCampo(tipi_camere.Fields(tabelle::kDescrizione).Value()), *gruppi,
+        criteri, capacita, FormaRevPar::kTesto);
     ++riga;
   }
   gruppi->Close();

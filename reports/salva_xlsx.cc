@@ -93,7 +93,7 @@ class ScritturaXlsx {
 
   void Foglio(const Worksheet& foglio) {
     lxw_worksheet* ws = workbook_add_worksheet(cartella_, foglio.Name().c_str());
-    if (ws == nullptr) Fallito("nome di foglio non accettato: \"" + foglio.Name() + "\"");
+    if (ws == nullptr) Fallito("impossibile aggiungere il foglio \"" + foglio.Name() + "\"");
     for (const auto& [colonna, larghezza] : foglio.LarghezzeColonne()) {
       Controlla(worksheet_set_column(ws, colonna - 1, colonna - 1, larghezza, nullptr),
                 "larghezza della colonna " + std::to_string(colonna));
@@ -169,8 +169,8 @@ class ScritturaXlsx {
   }
 
   [[noreturn]] void Fallito(const std::string& motivo) {
-    throw Errore("Salvataggio della cartella di lavoro '" + percorso_ + "' non riuscito: " +
-                 motivo);
+    throw Errore("Salvataggio della cartella di lavoro '" + percorso_ +
+                 "' non riuscito: " + motivo);
   }
 
   std::string percorso_;
@@ -196,7 +196,7 @@ void Workbook::SaveAs(const std::string& percorso) const {
       throw Errore("Salvataggio della cartella di lavoro '" + percorso +
                    "' non riuscito: " + errore.message());
     }
-  } catch (const Errore&) {
+  } catch (...) {
     std::error_code ignorato;
     std::filesystem::remove(provvisorio, ignorato);
     throw;

@@ -28,8 +28,8 @@ Int128 DivisioneArrotondata(Int128 numeratore, Int128 denominatore) {
 Valuta ImportoProporzionale(Valuta importo, int64_t quota, int64_t base) {
   if (base == 0) throw Errore("Divisione per zero nel calcolo di un importo");
   // Ten-thousandths x quota / base give ten-thousandths; one hundredth of that is cents.
-  Int128 centesimi = DivisioneArrotondata(Int128{importo.Decimillesimi()} * quota,
-                                          Int128{base} * 100);
+  Int128 centesimi =
+      DivisioneArrotondata(Int128{importo.Decimillesimi()} * quota, Int128{base} * 100);
   Int128 decimillesimi = centesimi * 100;
   if (decimillesimi > std::numeric_limits<int64_t>::max() ||
       decimillesimi < std::numeric_limits<int64_t>::min()) {

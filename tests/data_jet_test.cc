@@ -544,6 +544,7 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
     struct Copia {
       std::string descrizione;
       std::string dati;
+      bool troncata = true;  // when read, it must give the rows of the whole file
     };
     std::vector<Copia> copie;
     for (size_t lunghezza : {size_t{0}, size_t{100}, pagina + 1, originale.size() / 2 + 7,
@@ -573,7 +574,7 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
         dati[pos] = static_cast<char>(dati[pos] ^ (1 << bit));
         descrizione += " " + std::to_string(pos) + "." + std::to_string(bit);
       }
-      copie.push_back({descrizione, dati});
+      copie.push_back({descrizione, dati, false});
     }
 
     for (const Copia& copia : copie) {
@@ -587,18 +588,21 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
         ++errori;
         const std::string messaggio = e.what();
         EXPECT_NE(messaggio.find(file.string()), std::string::npos) << messaggio;
-        // A report of the sanitizers in the reading process would be a fault of ours or of
-        // libmdb, not an ordinary damaged file; running out of the memory cap is expected.
-        if (messaggio.find("Sanitizer") != std::string::npos &&
-            messaggio.find("out of memory") == std::string::npos &&
-            messaggio.find("allocation") == std::string::npos) {
-          ADD_FAILURE() << messaggio;
+        // A sanitizer stopping the reading process (test builds) reports where: in our code it
+        // is a fault to fix; in libmdb it is libmdb's own, contained and turned into this error.
+        if (messaggio.find("Sanitizer") != std::string::npos) {
+          if (messaggio.find("libmdb.so") == std::string::npos) ADD_FAILURE() << messaggio;
+          std::printf("libmdb fermata da un sanitizer: %s, %s\n", nome,
+                      copia.descrizione.c_str());
         }
         EXPECT_TRUE(dest.Tabelle().empty()) << messaggio;
         continue;
       }
       ++letti;
-      std::string differenza = ConfrontaFile(dest, file, true);
+      // Cutting a file changes none of the bytes left: what is read must be what the whole file
+      // holds. Flipped bits may change values: what is read must be what libmdb reads there.
+      std::string differenza = copia.troncata ? ConfrontaFile(dest, kCartellaJet / nome, false)
+                                              : ConfrontaFile(dest, file, true);
       if (differenza == "mdb-tables non legge il file" ||
           differenza.find("mdb-export non legge") != std::string::npos) {
         // libmdb's own tools fail on this copy where the reader did not: nothing to compare

@@ -68,7 +68,9 @@ Valuta Importo(const CellaLetta& c) { return Valuta::DaDouble(c.numero); }
 Valore Somma(const fs::path& cartella, const std::string& campo, const std::string& condizione) {
   // The other files an SQL text names are found in the working folder.
   struct CartellaDiLavoro {
-    explicit CartellaDiLavoro(const fs::path& c) : prima(fs::current_path()) { fs::current_path(c); }
+    explicit CartellaDiLavoro(const fs::path& c) : prima(fs::current_path()) {
+      fs::current_path(c);
+    }
     ~CartellaDiLavoro() { fs::current_path(prima); }
     fs::path prima;
   } qui(cartella);
@@ -180,8 +182,7 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
   EXPECT_EQ(capacita, riepilogo_.camere_letto * 31);
 
   // Agency sheet: every row with an agency text, a blank one included.
-  const Valore retta_agenzie =
-      Somma(*albergo_, "TotRetta", "Agenzia >= ' '");
+  const Valore retta_agenzie = Somma(*albergo_, "TotRetta", "Agenzia >= ' '");
   FoglioLetto agenzie = Foglio("REPORT_AGENZIA.XLS");
   Valuta g_agenzie;
   for (int riga = 2; riga <= agenzie.UltimaRigaConValori(); ++riga) {
@@ -201,28 +202,6 @@ TEST_F(ReportBatchTest, SenzaStatisticheExcelFallisceESpiegaCosaFare) {
   EXPECT_FALSE(fs::exists(vuota / "Excel"));
 }
 
-// The program's own folder: without --cartella the workbooks go beside the executable.
-TEST(ReportBatchCartella, SenzaCartellaScriveNellaCartellaExcelDelProgramma) {
-  const fs::path excel = fs::path(VENDRIX_APP_DIR) / "Excel";
-  if (fs::exists(excel)) GTEST_SKIP() << excel << " esiste gia': non la tocco";
-  char modello[] = "/tmp/vendrix_e2e_cartella_XXXXXX";
-  ASSERT_NE(mkdtemp(modello), nullptr);
-  const fs::path albergo = modello;
-  demo::OpzioniDemo opzioni;
-  opzioni.camere = 5;
-  opzioni.giorni = 10;
-  opzioni.giorni_storico = 5;
-  demo::ScriviHotelDemo(albergo.string(), opzioni);
-  ASSERT_EQ(Batch(albergo, {"calcola", "01/01/2024", "05/01/2024"}).codice, 0);
-  Esito esito = Batch(albergo, {"excel", "01/01/2024", "05/01/2024"});
-  EXPECT_EQ(esito.codice, 0) << esito.err;
-  EXPECT_TRUE(prova::EFileZip((excel / "REPORT_DATA.XLS").string()));
-  EXPECT_FALSE(fs::exists(albergo / "Excel"));
-  std::error_code e;
-  fs::remove_all(excel, e);
-  fs::remove_all(albergo, e);
-}
-
 // A spreadsheet application opens the three files: LibreOffice, when it is installed, converts
 // each to CSV and finds the headings and one row per day.
 TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
@@ -237,8 +216,9 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
   ASSERT_EQ(excel_.codice, 0) << excel_.err;
   const fs::path csv = *albergo_ / "csv";
   fs::create_directories(csv);
-  std::string comando = programma + " -env:UserInstallation=file://" + (*albergo_ / "profilo").string() +
-                        " --headless --norestore --convert-to csv --outdir " + Quotato(csv.string());
+  std::string comando =
+      programma + " -env:UserInstallation=file://" + (*albergo_ / "profilo").string() +
+      " --headless --norestore --convert-to csv --outdir " + Quotato(csv.string());
   for (const char* nome : {"REPORT_DATA.XLS", "REPORT_TIPOCAMERA.XLS", "REPORT_AGENZIA.XLS"}) {
     comando += " " + Quotato((*albergo_ / "uscita" / nome).string());
   }

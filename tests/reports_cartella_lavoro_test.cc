@@ -1,7 +1,5 @@
 // The workbook model and its xlsx files: values as cells hold them, formats, sizes, saving.
 
-#include "reports/cartella_lavoro.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "reports/cartella_lavoro.h"
 #include "tests/support/lettore_xlsx.h"
 
 namespace vendrix {
@@ -69,8 +68,7 @@ TEST(CartellaLavoro, UnTestoScrittoInUnaCellaDiventaNumeroSoloSeSiLeggeComeTale)
       {"intero", "12", "", true, 12, "0"},
       {"zero", "0", "", true, 0, "0"},
       {"zero con decimali", "0.25", "", true, 0.25, "0.00"},
-      {"il formato gia' dato resta", "10.00", "#,##0.00 [$€-410]", true, 10,
-       "#,##0.00 [$€-410]"},
+      {"il formato gia' dato resta", "10.00", "#,##0.00 [$€-410]", true, 10, "#,##0.00 [$€-410]"},
       {"nella cella di testo resta testo", "85.71%", "@", false, 0, "@"},
       {"una data nella cella di testo", "01/07/2024", "@", false, 0, "@"},
       {"una data fuori dalla cella di testo non e' un numero", "01/07/2024", "", false, 0, ""},
@@ -154,28 +152,19 @@ TEST(CartellaLavoro, SommeDelleCelleComeLeFannoIReport) {
   EXPECT_EQ(ValoreCella(2.6).ComeIntero(), 3);
 }
 
-TEST(CartellaLavoro, ValoriDeiCampiDelDatabase) {
-  EXPECT_TRUE(ValoreCella::DaCampo(Valore()).Vuota());
-  EXPECT_EQ(ValoreCella::DaCampo(Valore("AG")), ValoreCella("AG"));
-  EXPECT_EQ(ValoreCella::DaCampo(Valore(int16_t{3})), ValoreCella(int64_t{3}));
-  EXPECT_EQ(ValoreCella::DaCampo(Valore(int32_t{70000})), ValoreCella(int64_t{70000}));
-  EXPECT_EQ(ValoreCella::DaCampo(Valore(Euro("1.2345"))), ValoreCella(Euro("1.2345")));
-  EXPECT_EQ(ValoreCella::DaCampo(Valore(2.5)), ValoreCella(2.5));
-}
-
 TEST(CartellaLavoro, IndirizziEIntervalli) {
   struct Caso {
     const char* indirizzo;
     int riga, colonna;
   };
-  const Caso validi[] = {{"A1", 1, 1},     {"Z9", 9, 26},  {"AA10", 10, 27},
-                         {"s1", 1, 19},    {"XFD1048576", 1048576, 16384}};
+  const Caso validi[] = {
+      {"A1", 1, 1}, {"Z9", 9, 26}, {"AA10", 10, 27}, {"s1", 1, 19}, {"XFD1048576", 1048576, 16384}};
   for (const Caso& c : validi) {
     SCOPED_TRACE(c.indirizzo);
     EXPECT_EQ(excel::LeggiIndirizzo(c.indirizzo), std::make_pair(c.riga, c.colonna));
   }
-  for (const char* sbagliato : {"", "A", "1", "A0", "1A", "A1B", "XFE1", "A1048577", "AAAA1",
-                                "A-1", "A 1", "A99999999999"}) {
+  for (const char* sbagliato : {"", "A", "1", "A0", "1A", "A1B", "XFE1", "A1048577", "AAAA1", "A-1",
+                                "A 1", "A99999999999"}) {
     SCOPED_TRACE(sbagliato);
     EXPECT_THROW(excel::LeggiIndirizzo(sbagliato), Errore);
   }
@@ -193,34 +182,6 @@ TEST(CartellaLavoro, IndirizziEIntervalli) {
   EXPECT_THROW(foglio.Range("A1:XFD1048576").NumberFormat("@"), Errore);
   EXPECT_THROW(foglio.Range("A1").RowHeight(-1), Errore);
   EXPECT_THROW(foglio.Range("A1").ColumnWidth(300), Errore);
-}
-
-TEST(CartellaLavoro, NomiDeiFogli) {
-  excel::Worksheet foglio("Foglio1");
-  for (const char* buono : {"Data", "Tipo camera", "Agenzia", "àèìòù", "1234567890123456789012345678901"}) {
-    EXPECT_NO_THROW(foglio.SetName(buono)) << buono;
-    EXPECT_EQ(foglio.Name(), buono);
-  }
-  for (const char* cattivo : {"", "12345678901234567890123456789012", "a/b", "a\\b", "a[1]",
-                              "a:b", "a*", "a?", "'a", "a'"}) {
-    EXPECT_THROW(foglio.SetName(cattivo), Errore) << cattivo;
-  }
-}
-
-TEST(CartellaLavoro, CartelleDellApplicazione) {
-  excel::Application app;
-  excel::Workbook& prima = app.Workbooks().Add();
-  excel::Workbook& seconda = app.Workbooks().Add();
-  EXPECT_EQ(app.Workbooks().Count(), 2);
-  EXPECT_EQ(prima.Sheets(1).Name(), "Foglio1");
-  EXPECT_EQ(&prima.Worksheets(1), &prima.Sheets(1));
-  EXPECT_NE(&prima.Sheets(1), &seconda.Sheets(1));
-  EXPECT_THROW(prima.Sheets(2), Errore);
-  EXPECT_THROW(prima.Sheets(0), Errore);
-  prima.Close();
-  EXPECT_EQ(app.Workbooks().Count(), 1);
-  app.Quit();
-  EXPECT_EQ(app.Workbooks().Count(), 0);
 }
 
 // A workbook saved and read back as a spreadsheet application reads it.

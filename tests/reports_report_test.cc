@@ -83,9 +83,8 @@ Atteso Vuota() { return {Atteso::Tipo::kVuota, ""}; }
 
 // The zero row of the daily and room-type sheets.
 std::vector<Atteso> RigaZero(const std::string& prima, int64_t libere) {
-  return {Txt(prima), Eur(0),   Eur(0), Eur(0),  Eur(0), Eur(0),
-          Eur(0),     Eur(0),   Pct(0), Int(0),  Int(0), Pct(0),
-          Int(0),     Int(libere), Int(0), Eur(0), Int(0)};
+  return {Txt(prima), Eur(0), Eur(0), Eur(0), Eur(0),      Eur(0), Eur(0), Eur(0), Pct(0),
+          Int(0),     Int(0), Pct(0), Int(0), Int(libere), Int(0), Eur(0), Int(0)};
 }
 
 void ControllaRiga(const FoglioLetto& foglio, int riga, const std::vector<Atteso>& attesi,
@@ -111,7 +110,7 @@ void ControllaRiga(const FoglioLetto& foglio, int riga, const std::vector<Atteso
         const char* formato = a.tipo == Atteso::Tipo::kValuta        ? excel::kFormatoValuta
                               : a.tipo == Atteso::Tipo::kPercentuale ? "0.00%"
                               : a.tipo == Atteso::Tipo::kDueDecimali ? "0.00"
-                                                                      : "General";
+                                                                     : "General";
         EXPECT_EQ(c.formato, formato);
       }
     }
@@ -230,17 +229,41 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
     std::vector<std::string> intestazioni;
     std::vector<std::pair<int, double>> larghezze;  // (column, width); others default
   };
-  const std::vector<std::string> comuni = {
-      "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR", "% occupazione", "RevPar",
-      "Camere occupate", "% occupazione agenzia", "Camere occupate agenzia", "Camere libere",
-      "Entrata media per ospite", "Extra", "Tot Pax"};
+  const std::vector<std::string> comuni = {"RO",
+                                           "BB",
+                                           "HB",
+                                           "FB",
+                                           "Supplementi",
+                                           "Totale Retta",
+                                           "ADR",
+                                           "% occupazione",
+                                           "RevPar",
+                                           "Camere occupate",
+                                           "% occupazione agenzia",
+                                           "Camere occupate agenzia",
+                                           "Camere libere",
+                                           "Entrata media per ospite",
+                                           "Extra",
+                                           "Tot Pax"};
   std::vector<std::string> data = {"Data"}, tipo = {"Tipo camera"};
   data.insert(data.end(), comuni.begin(), comuni.end());
   tipo.insert(tipo.end(), comuni.begin(), comuni.end());
-  const std::vector<std::string> agenzia = {
-      "Agenzia", "Tipo camera", "RO", "BB", "HB", "FB", "Supplementi", "Totale Retta", "ADR",
-      "% occupazione", "RevPar", "Camere occupate", "Camere libere", "Entrata media per ospite",
-      "Extra", "Tot Pax"};
+  const std::vector<std::string> agenzia = {"Agenzia",
+                                            "Tipo camera",
+                                            "RO",
+                                            "BB",
+                                            "HB",
+                                            "FB",
+                                            "Supplementi",
+                                            "Totale Retta",
+                                            "ADR",
+                                            "% occupazione",
+                                            "RevPar",
+                                            "Camere occupate",
+                                            "Camere libere",
+                                            "Entrata media per ospite",
+                                            "Extra",
+                                            "Tot Pax"};
   std::vector<std::pair<int, double>> larghezze_data, larghezze_tipo = {{1, 50}},
                                                       larghezze_agenzia = {{1, 50}, {2, 50}};
   for (int c = 1; c <= 18; ++c) larghezze_data.push_back({c, 10});
@@ -291,8 +314,8 @@ TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
   ScriviStatistiche({
       // 30/12: an agency with 2 rooms (two stays) and a stay without agency with 1 room.
       {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "30"},
-      {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "0", "30", "0", "0",
-       "0", "5.5"},
+      {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "0", "30", "0", "0", "0",
+       "5.5"},
       {"20231230", Valore("SGL"), Valore(""), 1, 2, "40", "0", "0", "30", "0", "10", "1.25"},
       // 31/12: nothing sold. 01/01: blanked agency, missing agency, a charge without rooms.
       {"20240101", Valore("DBL"), Valore(" "), 2, 3, "100.05", "100.05"},
@@ -303,31 +326,31 @@ TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
       // Outside the period, or of another hotel: never shown.
       {"20231229", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500"},
       {"20240103", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500"},
-      {"20240102", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500", "0", "0", "0", "0", "0",
-       "0", 2},
+      {"20240102", Valore("DBL"), Valore("Rossi Viaggi"), 5, 5, "500", "0", "0", "0", "0", "0", "0",
+       2},
   });
   ASSERT_EQ(Esegui("30/12/2023", "02/01/2024").size(), 3u);
   FoglioLetto f = Foglio("REPORT_DATA.XLS");
 
   // G = 100, K = 3, 10 rooms: ADR 33.33, 30.00%, RevPar 0.3 x 33.33 = 9.999 -> 10.00.
-  ControllaRiga(f, 2,
-                {Txt("30/12/2023"), Eur(30), Eur(30), Eur(30), Eur(0), Eur(10), Eur(100), Eur(33.33),
-                 Pct(0.3), Eur(10), Int(3), Pct(0.2), Int(2), Int(7), Eur(16.67), Eur(6.75),
-                 Int(6)},
-                "@");
+  ControllaRiga(
+      f, 2,
+      {Txt("30/12/2023"), Eur(30), Eur(30), Eur(30), Eur(0), Eur(10), Eur(100), Eur(33.33),
+       Pct(0.3), Eur(10), Int(3), Pct(0.2), Int(2), Int(7), Eur(16.67), Eur(6.75), Int(6)},
+      "@");
   ControllaRiga(f, 3, RigaZero("31/12/2023", 10), "@");
   // 100.05 + 0 + 20 over 3 rooms: 40.016.. -> 40.02; no agency rooms; 120.05 / 4 guests.
-  ControllaRiga(f, 4,
-                {Txt("01/01/2024"), Eur(100.05), Eur(0), Eur(0), Eur(20), Eur(0), Eur(120.05),
-                 Eur(40.02), Pct(0.3), Eur(12.01), Int(3), Pct(0), Int(0), Int(7), Eur(30.01),
-                 Eur(0), Int(4)},
-                "@");
+  ControllaRiga(
+      f, 4,
+      {Txt("01/01/2024"), Eur(100.05), Eur(0), Eur(0), Eur(20), Eur(0), Eur(120.05), Eur(40.02),
+       Pct(0.3), Eur(12.01), Int(3), Pct(0), Int(0), Int(7), Eur(30.01), Eur(0), Int(4)},
+      "@");
   // No guests: the revenue per guest is 0, as on a day without sales.
-  ControllaRiga(f, 5,
-                {Txt("02/01/2024"), Eur(99.99), Eur(0), Eur(0), Eur(0), Eur(0), Eur(99.99),
-                 Eur(33.33), Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Int(0), Eur(0),
-                 Int(0)},
-                "@");
+  ControllaRiga(
+      f, 5,
+      {Txt("02/01/2024"), Eur(99.99), Eur(0), Eur(0), Eur(0), Eur(0), Eur(99.99), Eur(33.33),
+       Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Int(0), Eur(0), Int(0)},
+      "@");
   EXPECT_EQ(f.UltimaRigaConValori(), 5);
 }
 
@@ -341,11 +364,11 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
   });
   Esegui("01/03/2024", "02/03/2024");
   FoglioLetto f = Foglio("REPORT_DATA.XLS");
-  ControllaRiga(f, 2,
-                {Txt("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05),
-                 Eur(50.03), Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0),
-                 Int(4)},
-                "@");
+  ControllaRiga(
+      f, 2,
+      {Txt("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05), Eur(50.03),
+       Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0), Int(4)},
+      "@");
   ControllaRiga(f, 3,
                 {Txt("02/03/2024"), Eur(50), Eur(0), Eur(0), Eur(0), Eur(0), Eur(50), Eur(0),
                  Pct(0), Int(0), Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)},
@@ -357,10 +380,10 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
                  Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
   EXPECT_EQ(f.UltimaRigaConValori(), 2);
   f = Foglio("REPORT_AGENZIA.XLS");
-  ControllaRiga(f, 2,
-                {Txt("Rossi"), Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0),
-                 Eur(150.05), Eur(75.03), Pct(0), Int(0), Int(2), Int(0), Eur(37.51), Eur(0),
-                 Int(4)});
+  ControllaRiga(
+      f, 2,
+      {Txt("Rossi"), Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05),
+       Eur(75.03), Pct(0), Int(0), Int(2), Int(0), Eur(37.51), Eur(0), Int(4)});
 }
 
 TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
@@ -373,14 +396,22 @@ TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
     std::vector<std::string> giorni;
   };
   const Caso casi[] = {
-      {"cambio d'anno", "30/12/2023", "02/01/2024",
+      {"cambio d'anno",
+       "30/12/2023",
+       "02/01/2024",
        {"30/12/2023", "31/12/2023", "01/01/2024", "02/01/2024"}},
-      {"29 febbraio di un anno bisestile", "27/02/2024", "01/03/2024",
+      {"29 febbraio di un anno bisestile",
+       "27/02/2024",
+       "01/03/2024",
        {"27/02/2024", "28/02/2024", "29/02/2024", "01/03/2024"}},
-      {"febbraio di un anno comune", "27/02/2023", "01/03/2023",
+      {"febbraio di un anno comune",
+       "27/02/2023",
+       "01/03/2023",
        {"27/02/2023", "28/02/2023", "01/03/2023"}},
       {"un giorno solo", "29/02/2024", "29/02/2024", {"29/02/2024"}},
-      {"la prima riga porta la data come scritta nella casella", "28.02.2024", "01/03/2024",
+      {"la prima riga porta la data come scritta nella casella",
+       "28.02.2024",
+       "01/03/2024",
        {"28.02.2024", "29/02/2024", "01/03/2024"}},
       {"spazi attorno alle date", " 28/02/2024 ", "29/02/2024 ", {"28/02/2024", "29/02/2024"}},
   };
@@ -427,14 +458,15 @@ TEST_F(ReportTest, FoglioTipoCameraUnaRigaPerTipoNellOrdineDeiTipi) {
   FoglioLetto f = Foglio("REPORT_TIPOCAMERA.XLS");
   // 7 x 101 + 7 x 50.5 - 100 = 960.5 over 19 rooms: 50.55; 19 of 28: 67.86%; RevPar
   // 19/28 x 50.55 = 34.30; 14 agency rooms - 2 = 12 of 28: 42.86%; 960.5 / 27 guests = 35.57.
-  ControllaRiga(f, 2,
-                {Txt("Singola"), Eur(607), Eur(353.5), Eur(0), Eur(0), Eur(0), Eur(960.5),
-                 Eur(50.55), Pct(0.6786), Dec(34.3), Int(19), Pct(0.4286), Int(12), Int(9),
-                 Eur(35.57), Eur(0), Int(27)});
+  ControllaRiga(
+      f, 2,
+      {Txt("Singola"), Eur(607), Eur(353.5), Eur(0), Eur(0), Eur(0), Eur(960.5), Eur(50.55),
+       Pct(0.6786), Dec(34.3), Int(19), Pct(0.4286), Int(12), Int(9), Eur(35.57), Eur(0), Int(27)});
   ControllaRiga(f, 3, RigaZero("Suite", 14));
   ControllaRiga(f, 4, RigaZero("Suite", 7));
-  ControllaRiga(f, 5, {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0),
-                       Int(0), Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)});
+  ControllaRiga(f, 5,
+                {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0), Int(0),
+                 Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)});
   EXPECT_EQ(f.UltimaRigaConValori(), 5);
 }
 
@@ -448,10 +480,10 @@ TEST_F(ReportTest, FoglioTipoCameraEsempioDiOccupazione) {
   }
   ScriviStatistiche(righe);
   Esegui("01/07/2024", "07/07/2024");
-  ControllaRiga(Foglio("REPORT_TIPOCAMERA.XLS"), 2,
-                {Txt("Doppia"), Eur(2100), Eur(0), Eur(0), Eur(0), Eur(0), Eur(2100), Eur(100),
-                 Pct(0.75), Dec(75), Int(21), Pct(0.75), Int(21), Int(7), Eur(50), Eur(0),
-                 Int(42)});
+  ControllaRiga(
+      Foglio("REPORT_TIPOCAMERA.XLS"), 2,
+      {Txt("Doppia"), Eur(2100), Eur(0), Eur(0), Eur(0), Eur(0), Eur(2100), Eur(100), Pct(0.75),
+       Dec(75), Int(21), Pct(0.75), Int(21), Int(7), Eur(50), Eur(0), Int(42)});
 }
 
 TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
@@ -484,10 +516,10 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
                 {Txt("Rossi"), Txt("Doppia"), Eur(0), Eur(0), Eur(150), Eur(0), Eur(0), Eur(150),
                  Eur(75), Pct(0.1667), Dec(12.5), Int(2), Int(12), Eur(50), Eur(0), Int(3)});
   // 160.01 over 2 rooms: 80.005 -> 80.01; 2 of 8 room nights; 2/8 x 80.01 = 20.0025 -> 20.00.
-  ControllaRiga(f, 6,
-                {Txt("Rossi"), Txt("Singola"), Eur(0), Eur(160.01), Eur(0), Eur(0), Eur(0),
-                 Eur(160.01), Eur(80.01), Pct(0.25), Dec(20), Int(2), Int(8), Eur(53.34), Eur(3),
-                 Int(3)});
+  ControllaRiga(
+      f, 6,
+      {Txt("Rossi"), Txt("Singola"), Eur(0), Eur(160.01), Eur(0), Eur(0), Eur(0), Eur(160.01),
+       Eur(80.01), Pct(0.25), Dec(20), Int(2), Int(8), Eur(53.34), Eur(3), Int(3)});
   EXPECT_EQ(f.UltimaRigaConValori(), 6);
 }
 

@@ -22,7 +22,8 @@ class ArchivioZip {
   explicit ArchivioZip(const std::string& percorso) : percorso_(percorso) {
     int errore = 0;
     zip_ = zip_open(percorso.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore);
-    if (zip_ == nullptr) Fallito(percorso, "non è un archivio zip (" + std::to_string(errore) + ")");
+    if (zip_ == nullptr)
+      Fallito(percorso, "non è un archivio zip (" + std::to_string(errore) + ")");
   }
   ~ArchivioZip() {
     if (zip_ != nullptr) zip_discard(zip_);
@@ -30,7 +31,9 @@ class ArchivioZip {
   ArchivioZip(const ArchivioZip&) = delete;
   ArchivioZip& operator=(const ArchivioZip&) = delete;
 
-  bool Contiene(const std::string& nome) const { return zip_name_locate(zip_, nome.c_str(), 0) >= 0; }
+  bool Contiene(const std::string& nome) const {
+    return zip_name_locate(zip_, nome.c_str(), 0) >= 0;
+  }
 
   std::string Leggi(const std::string& nome) const {
     zip_stat_t stat;
@@ -50,8 +53,8 @@ class ArchivioZip {
     std::string dati = Leggi(nome);
     pugi::xml_document doc;
     // A text of blanks only is a value (" "): keep it.
-    pugi::xml_parse_result esito =
-        doc.load_buffer(dati.data(), dati.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+    pugi::xml_parse_result esito = doc.load_buffer(
+        dati.data(), dati.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!esito) Fallito(percorso_, "XML non valido in " + nome + ": " + esito.description());
     return doc;
   }
@@ -64,9 +67,9 @@ class ArchivioZip {
 // Built-in number formats that a file names by id only.
 std::string FormatoPredefinito(int id) {
   static const std::map<int, std::string> kFormati = {
-      {0, "General"},    {1, "0"},          {2, "0.00"},     {3, "#,##0"},  {4, "#,##0.00"},
-      {9, "0%"},         {10, "0.00%"},     {11, "0.00E+00"}, {12, "# ?/?"}, {13, "# \?\?/\?\?"},
-      {14, "mm-dd-yy"},  {49, "@"}};
+      {0, "General"},   {1, "0"},      {2, "0.00"},      {3, "#,##0"},  {4, "#,##0.00"},
+      {9, "0%"},        {10, "0.00%"}, {11, "0.00E+00"}, {12, "# ?/?"}, {13, "# \?\?/\?\?"},
+      {14, "mm-dd-yy"}, {49, "@"}};
   auto it = kFormati.find(id);
   return it == kFormati.end() ? "id " + std::to_string(id) : it->second;
 }
@@ -75,9 +78,11 @@ std::string FormatoPredefinito(int id) {
 std::pair<int, int> Indirizzo(const std::string& ref) {
   int colonna = 0;
   size_t i = 0;
-  while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z') colonna = colonna * 26 + (ref[i++] - 'A' + 1);
+  while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z')
+    colonna = colonna * 26 + (ref[i++] - 'A' + 1);
   int riga = std::atoi(ref.c_str() + i);
-  if (colonna == 0 || riga == 0) throw std::runtime_error("riferimento di cella non valido: " + ref);
+  if (colonna == 0 || riga == 0)
+    throw std::runtime_error("riferimento di cella non valido: " + ref);
   return {riga, colonna};
 }
 

@@ -16,10 +16,10 @@ namespace vendrix::prova {
 struct CellaLetta {
   enum class Tipo { kVuota, kTesto, kNumero, kBooleano, kErrore };
   Tipo tipo = Tipo::kVuota;
-  std::string testo;     // kTesto: the text
-  double numero = 0;     // kNumero: the number
-  std::string grezzo;    // the value as the file spells it
-  std::string formato;   // number format code ("General" when none)
+  std::string testo;    // kTesto: the text
+  double numero = 0;    // kNumero: the number
+  std::string grezzo;   // the value as the file spells it
+  std::string formato;  // number format code ("General" when none)
 };
 
 struct FoglioLetto {
