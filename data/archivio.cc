@@ -19,10 +19,10 @@ void CreaArchivio(DBEngine& motore, const std::string& percorso) {
   };
   // The sizes of the fixed-size types are ignored by the engine; only the text sizes count.
   static constexpr Definizione kCampi[] = {
-      {kNumeroHotel, dbInteger, 2}, {kDataRif, dbText, 8},       {kTotRO, dbCurrency, 5},
-      {kTotBB, dbCurrency, 5},      {kTotHB, dbCurrency, 5},     {kTotFB, dbCurrency, 5},
-      {kTotSupl, dbCurrency, 5},    {kTotRetta, dbCurrency, 5},  {kTipoCamera, dbText, 30},
-      {kAgenzia, dbText, 100},      {kTotCamOcc, dbLong, 4},     {kTotPax, dbLong, 4},
+      {kNumeroHotel, dbInteger, 2}, {kDataRif, dbText, 8},      {kTotRO, dbCurrency, 5},
+      {kTotBB, dbCurrency, 5},      {kTotHB, dbCurrency, 5},    {kTotFB, dbCurrency, 5},
+      {kTotSupl, dbCurrency, 5},    {kTotRetta, dbCurrency, 5}, {kTipoCamera, dbText, 30},
+      {kAgenzia, dbText, 100},      {kTotCamOcc, dbLong, 4},    {kTotPax, dbLong, 4},
       {kExtra, dbCurrency, 5},
   };
   for (const auto& c : kCampi) td.Fields.Append(td.CreateField(c.nome, c.tipo, c.dimensione));

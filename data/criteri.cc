@@ -34,12 +34,18 @@ int Confronta(double a, double b) {
 bool Esito(Operatore op, int c) {
   if (c == kNonConfrontabile) return false;
   switch (op) {
-    case Operatore::kUguale: return c == 0;
-    case Operatore::kDiverso: return c != 0;
-    case Operatore::kMinore: return c < 0;
-    case Operatore::kMinoreUguale: return c <= 0;
-    case Operatore::kMaggiore: return c > 0;
-    case Operatore::kMaggioreUguale: return c >= 0;
+    case Operatore::kUguale:
+      return c == 0;
+    case Operatore::kDiverso:
+      return c != 0;
+    case Operatore::kMinore:
+      return c < 0;
+    case Operatore::kMinoreUguale:
+      return c <= 0;
+    case Operatore::kMaggiore:
+      return c > 0;
+    case Operatore::kMaggioreUguale:
+      return c >= 0;
   }
   return false;
 }
@@ -90,8 +96,10 @@ int Criterio::Valuta(int i, const std::vector<Colonna>& colonne, uint32_t riga) 
       if (c == kNonConfrontabile) return kIgnoto;
       return Esito(n.op, c) ? kVero : kFalso;
     }
-    case Nodo::kENull: return colonne[n.colonna].Tag(riga) == kCellaNull ? kVero : kFalso;
-    case Nodo::kNonENull: return colonne[n.colonna].Tag(riga) != kCellaNull ? kVero : kFalso;
+    case Nodo::kENull:
+      return colonne[n.colonna].Tag(riga) == kCellaNull ? kVero : kFalso;
+    case Nodo::kNonENull:
+      return colonne[n.colonna].Tag(riga) != kCellaNull ? kVero : kFalso;
   }
   return kFalso;
 }
@@ -125,8 +133,8 @@ class AnalizzatoreCriteri {
   }
 
   void Leggi() {
-    while (p_ < testo_.size() && (testo_[p_] == ' ' || testo_[p_] == '\t' || testo_[p_] == '\r' ||
-                                  testo_[p_] == '\n')) {
+    while (p_ < testo_.size() &&
+           (testo_[p_] == ' ' || testo_[p_] == '\t' || testo_[p_] == '\r' || testo_[p_] == '\n')) {
       ++p_;
     }
     corrente_ = Token{};
@@ -166,7 +174,8 @@ class AnalizzatoreCriteri {
       corrente_.testo = std::string(testo_.substr(inizio, p_ - inizio));
     } else if ((c >= '0' && c <= '9') || c == '.') {
       size_t inizio = p_;
-      while (p_ < testo_.size() && ((testo_[p_] >= '0' && testo_[p_] <= '9') || testo_[p_] == '.')) {
+      while (p_ < testo_.size() &&
+             ((testo_[p_] >= '0' && testo_[p_] <= '9') || testo_[p_] == '.')) {
         ++p_;
       }
       if (p_ < testo_.size() && (testo_[p_] == 'e' || testo_[p_] == 'E')) {
@@ -291,7 +300,8 @@ class AnalizzatoreCriteri {
     }
     if (corrente_.tipo != kNumero) Errore_("atteso un numero o un testo tra apici");
     double x;
-    if (!numeri::LeggiNumero(corrente_.testo, x)) Errore_("numero non valido '" + corrente_.testo + "'");
+    if (!numeri::LeggiNumero(corrente_.testo, x))
+      Errore_("numero non valido '" + corrente_.testo + "'");
     l.tipo = Letterale::kNumero;
     l.numero = negativo ? -x : x;
     Leggi();
@@ -300,8 +310,8 @@ class AnalizzatoreCriteri {
 
   int Campo() {
     if (corrente_.tipo != kNome) Errore_("atteso il nome di un campo");
-    static constexpr std::string_view kRiservate[] = {"and", "or", "not", "is", "null", "like",
-                                                      "between", "in"};
+    static constexpr std::string_view kRiservate[] = {"and",  "or",   "not",     "is",
+                                                      "null", "like", "between", "in"};
     for (auto r : kRiservate) {
       if (Parola(r)) Errore_("atteso il nome di un campo invece di '" + corrente_.testo + "'");
     }
@@ -314,9 +324,9 @@ class AnalizzatoreCriteri {
 
   Operatore LeggiOperatore() {
     static const std::pair<std::string_view, Operatore> kOperatori[] = {
-        {"=", Operatore::kUguale},       {"<>", Operatore::kDiverso},
-        {"<", Operatore::kMinore},       {"<=", Operatore::kMinoreUguale},
-        {">", Operatore::kMaggiore},     {">=", Operatore::kMaggioreUguale}};
+        {"=", Operatore::kUguale},   {"<>", Operatore::kDiverso},
+        {"<", Operatore::kMinore},   {"<=", Operatore::kMinoreUguale},
+        {">", Operatore::kMaggiore}, {">=", Operatore::kMaggioreUguale}};
     if (corrente_.tipo == kSimbolo) {
       for (auto& [s, op] : kOperatori) {
         if (corrente_.testo == s) {
@@ -328,18 +338,23 @@ class AnalizzatoreCriteri {
     if (corrente_.tipo == kNome) {
       Errore_("operatore '" + corrente_.testo + "' non gestito");
     }
-    Errore_(corrente_.tipo == kFine ? "manca l'operatore di confronto"
-                                    : "atteso un operatore di confronto invece di '" +
-                                          corrente_.testo + "'");
+    Errore_(corrente_.tipo == kFine
+                ? "manca l'operatore di confronto"
+                : "atteso un operatore di confronto invece di '" + corrente_.testo + "'");
   }
 
   static Operatore Rovescia(Operatore op) {
     switch (op) {
-      case Operatore::kMinore: return Operatore::kMaggiore;
-      case Operatore::kMinoreUguale: return Operatore::kMaggioreUguale;
-      case Operatore::kMaggiore: return Operatore::kMinore;
-      case Operatore::kMaggioreUguale: return Operatore::kMinoreUguale;
-      default: return op;
+      case Operatore::kMinore:
+        return Operatore::kMaggiore;
+      case Operatore::kMinoreUguale:
+        return Operatore::kMaggioreUguale;
+      case Operatore::kMaggiore:
+        return Operatore::kMinore;
+      case Operatore::kMaggioreUguale:
+        return Operatore::kMinoreUguale;
+      default:
+        return op;
     }
   }
 
@@ -367,9 +382,9 @@ class AnalizzatoreCriteri {
     }
     n.op = LeggiOperatore();
     if (!ELetterale()) {
-      Errore_(corrente_.tipo == kFine ? "manca il valore da confrontare"
-                                      : "atteso un numero o un testo tra apici invece di '" +
-                                            corrente_.testo + "'");
+      Errore_(corrente_.tipo == kFine
+                  ? "manca il valore da confrontare"
+                  : "atteso un numero o un testo tra apici invece di '" + corrente_.testo + "'");
     }
     n.letterale = LeggiLetterale();
     return Aggiungi(n);

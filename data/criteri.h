@@ -15,11 +15,18 @@
 
 namespace vendrix::engine_detail {
 
-enum class Operatore : uint8_t { kUguale, kDiverso, kMinore, kMinoreUguale, kMaggiore, kMaggioreUguale };
+enum class Operatore : uint8_t {
+  kUguale,
+  kDiverso,
+  kMinore,
+  kMinoreUguale,
+  kMaggiore,
+  kMaggioreUguale
+};
 
 struct Letterale {
   enum Tipo : uint8_t { kNull, kNumero, kTesto } tipo = kNull;
-  double numero = 0;       // kNumero; for kTesto, the text read as a number when `numerico`
+  double numero = 0;  // kNumero; for kTesto, the text read as a number when `numerico`
   bool numerico = false;
   std::string testo;
 };

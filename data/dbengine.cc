@@ -138,14 +138,17 @@ void SommaValutaPasso(sqlite3_context* ctx, int, sqlite3_value** argv) {
   int64_t n;
   try {
     switch (sqlite3_value_type(v)) {
-      case SQLITE_NULL: return;
+      case SQLITE_NULL:
+        return;
       case SQLITE_INTEGER:
         if (__builtin_mul_overflow(sqlite3_value_int64(v), int64_t{10000}, &n)) {
           s->errore = kOverflow;
           return;
         }
         break;
-      case SQLITE_FLOAT: n = Valuta::DaDouble(sqlite3_value_double(v)).Decimillesimi(); break;
+      case SQLITE_FLOAT:
+        n = Valuta::DaDouble(sqlite3_value_double(v)).Decimillesimi();
+        break;
       default: {
         const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
         n = Valuta::DaTesto(t ? t : "").Decimillesimi();
@@ -204,8 +207,8 @@ void Configura(sqlite3* db) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_create_function_v2(db, "vx_somma_valuta", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                              nullptr, SommaValutaPasso, SommaValutaFine, nullptr);
-  sqlite3_create_function_v2(db, "vx_right", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                             Destra, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "vx_right", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Destra,
+                             nullptr, nullptr, nullptr);
 }
 
 std::string Messaggio(sqlite3* db) { return db ? sqlite3_errmsg(db) : "memoria esaurita"; }
@@ -215,16 +218,25 @@ std::string Ragione(sqlite3* db) {
   int codice = db ? (sqlite3_extended_errcode(db) & 0xFF) : SQLITE_NOMEM;
   switch (codice) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return "il database è bloccato da un altro utente";
-    case SQLITE_READONLY: return "il database è in sola lettura";
-    case SQLITE_FULL: return "disco pieno";
-    case SQLITE_CANTOPEN: return "impossibile aprire il file";
-    case SQLITE_NOTADB: return "il file non è un database riconosciuto";
-    case SQLITE_CORRUPT: return "il file del database è danneggiato";
-    case SQLITE_IOERR: return "errore di lettura o scrittura del file (" + Messaggio(db) + ")";
+    case SQLITE_LOCKED:
+      return "il database è bloccato da un altro utente";
+    case SQLITE_READONLY:
+      return "il database è in sola lettura";
+    case SQLITE_FULL:
+      return "disco pieno";
+    case SQLITE_CANTOPEN:
+      return "impossibile aprire il file";
+    case SQLITE_NOTADB:
+      return "il file non è un database riconosciuto";
+    case SQLITE_CORRUPT:
+      return "il file del database è danneggiato";
+    case SQLITE_IOERR:
+      return "errore di lettura o scrittura del file (" + Messaggio(db) + ")";
     case SQLITE_PERM:
-    case SQLITE_AUTH: return "accesso negato";
-    default: return Messaggio(db);
+    case SQLITE_AUTH:
+      return "accesso negato";
+    default:
+      return Messaggio(db);
   }
 }
 
@@ -285,10 +297,9 @@ const std::string& Motore::UriJet(const std::string& percorso, const std::string
   char buf[64];
   std::snprintf(buf, sizeof buf, "%p-%d", static_cast<void*>(this), ++contatore);
   copia.uri = std::string("file:/vxjet-") + buf + "?vfs=memdb";
-  int rc = sqlite3_open_v2(copia.uri.c_str(), &copia.db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI |
-                               SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(
+      copia.uri.c_str(), &copia.db,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string m = Messaggio(copia.db);
     sqlite3_close_v2(copia.db);
@@ -436,10 +447,9 @@ std::shared_ptr<Connessione> CreaConnessione(const std::shared_ptr<Motore>& moto
   c->motore = motore;
   c->nome = nome;
   std::string uri = UriFile(percorso, nullptr);
-  int rc = sqlite3_open_v2(uri.c_str(), &c->db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI |
-                               SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(
+      uri.c_str(), &c->db,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
   // SQLite writes nothing until the first change: the header is written now, so that the new
   // file is a database from its first byte.
   if (rc == SQLITE_OK) {
@@ -520,11 +530,14 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
         if (n < INT32_MIN || n > INT32_MAX) throw overflow();
         return Valore(static_cast<int32_t>(n));
       }
-      case TipoCampo::kValuta: return Valore(v.ComeValuta());
-      case TipoCampo::kDoppio: return Valore(v.Numero());
+      case TipoCampo::kValuta:
+        return Valore(v.ComeValuta());
+      case TipoCampo::kDoppio:
+        return Valore(v.Numero());
       case TipoCampo::kTesto:
         if (v.Tipo() == TipoValore::kTesto) {
-          if (campo.dimensione <= 0 || v.ComeTesto().size() <= static_cast<size_t>(campo.dimensione)) {
+          if (campo.dimensione <= 0 ||
+              v.ComeTesto().size() <= static_cast<size_t>(campo.dimensione)) {
             return v;
           }
           return Valore(Tronca(v.ComeTesto(), campo.dimensione));
@@ -545,11 +558,13 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
           throw mismatch("'" + v.ComeTesto() + "' non è una data");
         }
         return Valore(DataOra{v.Numero()});
-      case TipoCampo::kDinamico: return v;
+      case TipoCampo::kDinamico:
+        return v;
     }
   } catch (const Errore& e) {
     std::string m = e.what();
-    if (m.rfind("Tipo non corrispondente nel campo", 0) == 0 || m.rfind("Overflow nel campo", 0) == 0) {
+    if (m.rfind("Tipo non corrispondente nel campo", 0) == 0 ||
+        m.rfind("Overflow nel campo", 0) == 0) {
       throw;
     }
     if (m.rfind("Overflow", 0) == 0) throw overflow();
@@ -560,14 +575,20 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
 
 void Lega(sqlite3_stmt* st, int k, const Valore& v) {
   switch (v.Tipo()) {
-    case TipoValore::kNull: sqlite3_bind_null(st, k); break;
+    case TipoValore::kNull:
+      sqlite3_bind_null(st, k);
+      break;
     case TipoValore::kTesto:
       sqlite3_bind_text(st, k, v.ComeTesto().data(), static_cast<int>(v.ComeTesto().size()),
                         SQLITE_STATIC);
       break;
     case TipoValore::kIntero:
-    case TipoValore::kLungo: sqlite3_bind_int64(st, k, v.Intero()); break;
-    case TipoValore::kBooleano: sqlite3_bind_int(st, k, v.Intero() != 0 ? 1 : 0); break;
+    case TipoValore::kLungo:
+      sqlite3_bind_int64(st, k, v.Intero());
+      break;
+    case TipoValore::kBooleano:
+      sqlite3_bind_int(st, k, v.Intero() != 0 ? 1 : 0);
+      break;
     case TipoValore::kValuta: {
       // As a plain decimal number, so that any SQLite tool reads the amount; read back exact.
       int64_t n = v.ComeValuta().Decimillesimi();
@@ -579,7 +600,9 @@ void Lega(sqlite3_stmt* st, int k, const Valore& v) {
       break;
     }
     case TipoValore::kDoppio:
-    case TipoValore::kData: sqlite3_bind_double(st, k, v.Numero()); break;
+    case TipoValore::kData:
+      sqlite3_bind_double(st, k, v.Numero());
+      break;
   }
 }
 
@@ -701,8 +724,7 @@ void Insieme::CaricaColonne(const std::vector<int>& indici_colonne) {
       for (size_t k = 0; k < da_caricare.size(); ++k) {
         Colonna tmp;
         tmp.AggiungiDaSqlite(i.st, static_cast<int>(k) + 1, campi[da_caricare[k]].tipo);
-        colonne[da_caricare[k]].Sostituisci(it->second,
-                                            tmp.Leggi(0, campi[da_caricare[k]].tipo));
+        colonne[da_caricare[k]].Sostituisci(it->second, tmp.Leggi(0, campi[da_caricare[k]].tipo));
       }
       continue;
     }
@@ -731,8 +753,8 @@ std::shared_ptr<const Criterio> Insieme::Analizza(std::string_view criteri) {
   for (const auto& v : cache) {
     if (v.criterio && v.testo == criteri) return v.criterio;
   }
-  auto c = std::make_shared<const Criterio>(Criterio::Analizza(
-      criteri, [this](std::string_view nome) { return IndiceCampo(nome); }));
+  auto c = std::make_shared<const Criterio>(
+      Criterio::Analizza(criteri, [this](std::string_view nome) { return IndiceCampo(nome); }));
   cache[prossima_cache] = VoceCache{std::string(criteri), c};
   prossima_cache = (prossima_cache + 1) % cache.size();
   return c;
@@ -898,7 +920,7 @@ void Insieme::Update() {
   ControllaUtilizzabile();
   if (modo == Modo::kNormale) throw Errore("Update senza AddNew o Edit " + Descrizione());
   conn->ControllaAperta();
-  std::string maschera(campi.size(), '0');
+  maschera.resize(campi.size());
   for (size_t c = 0; c < campi.size(); ++c) maschera[c] = impostato[c] ? '1' : '0';
   bool aggiunta = modo == Modo::kAggiunta;
   if (!aggiunta && maschera.find('1') == std::string::npos) {
@@ -919,7 +941,8 @@ void Insieme::Update() {
         valori += valori.empty() ? "?" : ", ?";
       }
       sql = "INSERT INTO main." + QuotaNome(nome_tabella) +
-            (nomi_campi.empty() ? " DEFAULT VALUES" : " (" + nomi_campi + ") VALUES (" + valori + ")");
+            (nomi_campi.empty() ? " DEFAULT VALUES"
+                                : " (" + nomi_campi + ") VALUES (" + valori + ")");
     } else {
       std::string assegnazioni;
       for (size_t c = 0; c < campi.size(); ++c) {
@@ -1002,7 +1025,8 @@ std::string ErroreSql(Connessione& conn, const std::string& sql) {
       schema = t.substr(0, p);
       tab = t.substr(p + 1);
     }
-    dettaglio = "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'";
+    dettaglio =
+        "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'";
   } else if (auto c = dopo("no such column: "); !c.empty()) {
     dettaglio = "Campo '" + c + "' non trovato";
   } else if (auto c2 = dopo("ambiguous column name: "); !c2.empty()) {
@@ -1100,7 +1124,8 @@ bool ETestoSql(std::string_view s) {
   size_t p = 0;
   while (p < s.size() && (s[p] == ' ' || s[p] == '\t' || s[p] == '\r' || s[p] == '\n')) ++p;
   return s.size() - p >= 6 && UgualeNoCase(s.substr(p, 6), "select") &&
-         (s.size() - p == 6 || !(std::isalnum(static_cast<unsigned char>(s[p + 6])) || s[p + 6] == '_'));
+         (s.size() - p == 6 ||
+          !(std::isalnum(static_cast<unsigned char>(s[p + 6])) || s[p + 6] == '_'));
 }
 
 }  // namespace
@@ -1179,7 +1204,8 @@ std::unique_ptr<Insieme> ApriInsieme(const std::shared_ptr<Connessione>& conn,
 Valore Campo::Value() const { return insieme_->Leggi(indice_); }
 void Campo::SetValue(const Valore& valore) { insieme_->Scrivi(indice_, valore); }
 
-Recordset::Recordset(std::unique_ptr<engine_detail::Insieme> insieme) : insieme_(std::move(insieme)) {
+Recordset::Recordset(std::unique_ptr<engine_detail::Insieme> insieme)
+    : insieme_(std::move(insieme)) {
   insieme_->conn->insiemi.insert(insieme_.get());
 }
 Recordset::~Recordset() = default;
@@ -1257,7 +1283,8 @@ std::unique_ptr<Recordset> Database::OpenRecordset(std::string_view origine, int
     throw Errore("OpenRecordset: tipo di recordset " + std::to_string(tipo) +
                  " non gestito (solo dbOpenDynaset)");
   }
-  return std::unique_ptr<Recordset>(new Recordset(engine_detail::ApriInsieme(connessione_, origine)));
+  return std::unique_ptr<Recordset>(
+      new Recordset(engine_detail::ApriInsieme(connessione_, origine)));
 }
 
 void Database::ElencoTabelle::Append(const TableDef& tabella) {
@@ -1278,12 +1305,24 @@ void Database::ElencoTabelle::Append(const TableDef& tabella) {
     visti.Aggiungi(f.nome, static_cast<int>(i));
     std::string tipo;
     switch (f.tipo) {
-      case dbBoolean: tipo = "BOOLEAN"; break;
-      case dbInteger: tipo = "SMALLINT"; break;
-      case dbLong: tipo = "INTEGER"; break;
-      case dbCurrency: tipo = "CURRENCY"; break;
-      case dbDouble: tipo = "DOUBLE"; break;
-      case dbDate: tipo = "DATETIME"; break;
+      case dbBoolean:
+        tipo = "BOOLEAN";
+        break;
+      case dbInteger:
+        tipo = "SMALLINT";
+        break;
+      case dbLong:
+        tipo = "INTEGER";
+        break;
+      case dbCurrency:
+        tipo = "CURRENCY";
+        break;
+      case dbDouble:
+        tipo = "DOUBLE";
+        break;
+      case dbDate:
+        tipo = "DATETIME";
+        break;
       case dbText:
         tipo = "VARCHAR(" + std::to_string(f.dimensione > 0 ? f.dimensione : 255) + ")";
         break;
@@ -1314,7 +1353,8 @@ void Database::BeginTrans() {
 void Database::CommitTrans() {
   auto& c = *connessione_;
   c.ControllaAperta();
-  if (c.transazioni == 0) throw Errore("CommitTrans senza BeginTrans sul database '" + c.nome + "'");
+  if (c.transazioni == 0)
+    throw Errore("CommitTrans senza BeginTrans sul database '" + c.nome + "'");
   int livello = c.transazioni - 1;
   c.Esegui(livello == 0 ? "COMMIT" : "RELEASE vx" + std::to_string(livello),
            "CommitTrans sul database '" + c.nome + "'");
@@ -1352,7 +1392,8 @@ DBEngine::DBEngine() : motore_(std::make_shared<engine_detail::Motore>()), works
 DBEngine::~DBEngine() = default;
 
 Workspace& DBEngine::Workspaces(int indice) {
-  if (indice != 0) throw Errore("Workspaces(" + std::to_string(indice) + "): workspace inesistente");
+  if (indice != 0)
+    throw Errore("Workspaces(" + std::to_string(indice) + "): workspace inesistente");
   return workspace_;
 }
 

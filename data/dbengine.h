@@ -27,7 +27,7 @@ constexpr int dbLong = 4;      // 32-bit signed
 constexpr int dbCurrency = 5;  // four-decimal fixed point
 constexpr int dbDouble = 7;
 constexpr int dbDate = 8;
-constexpr int dbText = 10;     // with a size in characters
+constexpr int dbText = 10;  // with a size in characters
 
 // General locale of CreateDatabase: code page 1252, general sort order.
 inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
@@ -73,12 +73,17 @@ class Recordset {
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
 
-  // Criteria: comparisons (=, <>, <, <=, >, >=) of a field with a number or a quoted text, joined
-  // by and/or, with parentheses, e.g. "NumeroHotel = 1 and Sigla = 'BB'". Null never matches.
-  // FindFirst searches from the first row, FindNext from the row after the current one.
+  // Criteria: comparisons (=, <>, <, <=, >, >=) of a field with a number or a quoted text
+  // ('a''b' or "a"), "Field Is [Not] Null", joined by and/or/not, with parentheses, e.g.
+  // "NumeroHotel = 1 and Sigla = 'BB'". Texts compare exactly, in code order; a number against a
+  // text field reads the text as a number (a text that is none does not match). Null never
+  // matches, not even with <>. Build literals with Quota.
+  // FindFirst searches from the first row, FindNext from the row after the current one. A fresh
+  // set stands on its first row. A find while an AddNew/Edit waits for Update throws.
   void FindFirst(std::string_view criteri);
   void FindNext(std::string_view criteri);
-  // True when the last find found nothing; the current row is then undefined.
+  // True when the last find found nothing; there is then no current row, and reading a field
+  // throws until a find succeeds.
   bool NoMatch() const;
 
   // The named field; throws Errore when the set has no such field.
@@ -89,15 +94,19 @@ class Recordset {
   int NumeroCampi() const;
   std::string NomeCampo(int indice) const;
 
-  // Begins a new row (all fields Null) / an edit of the current row; Update stores it.
+  // Begins a new row (all fields Null) / an edit of the current row; Update stores it. While the
+  // row is being built, Fields reads it. After Update the current row is the one before AddNew.
+  // Sets over SQL texts and over the suite's Access files throw here.
   void AddNew();
   void Edit();
   void Update(int tipo = dbUpdateRegular, bool forza = false);
 
+  // Moves to the last row; on an empty set there is then no current row (no error).
   void MoveLast();
-  // After MoveLast: the number of rows of the set.
+  // The number of rows of the set (also before MoveLast).
   int64_t RecordCount() const;
 
+  // Releases the rows; any later use throws.
   void Close();
 
  private:
@@ -147,7 +156,9 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   // origine: a table name or an SQL SELECT text in the dialect of the hotel suite
-  // ("... In 'TipiCamere.mdb' ...", Left(f,n), sum() ... as ..., Group by, Order by).
+  // ("... In 'TipiCamere.mdb' ...", Left(f,n), sum() ... as ..., Group by, Order by). A file
+  // named with In is relative to the working folder unless absolute; '\\' separates folders too.
+  // A sum of a Currency field reads back as exact Currency. Only dbOpenDynaset is accepted.
   std::unique_ptr<Recordset> OpenRecordset(std::string_view origine, int tipo = dbOpenDynaset);
 
   TableDef CreateTableDef(std::string nome) const { return TableDef(std::move(nome)); }
@@ -169,6 +180,8 @@ class Database {
   void CommitTrans();
   void Rollback();
 
+  // Releases the file: an open transaction is rolled back and the recordsets opened on this
+  // database can no longer be used. The destructor closes too.
   void Close();
   const std::string& Name() const;
 

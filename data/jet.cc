@@ -99,7 +99,7 @@ class Figlio {
     }
     pid_ = fork();
     if (pid_ == 0) {
-      // The child: only async-signal-safe calls until libmdb, and never back into the caller.
+      // The child reads the file and ends here: it never returns into the caller's code.
       dup2(diagnostica[1], STDERR_FILENO);
       dup2(diagnostica[1], STDOUT_FILENO);
       signal(SIGPIPE, SIG_DFL);
@@ -147,8 +147,8 @@ class Figlio {
       auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(
           limite - std::chrono::steady_clock::now());
       if (resto.count() <= 0) {
-        throw LetturaFallita{"la lettura non procede da " +
-                             std::to_string(secondi_senza_dati_) + " secondi"};
+        throw LetturaFallita{"la lettura non procede da " + std::to_string(secondi_senza_dati_) +
+                             " secondi"};
       }
       pollfd attese[2] = {{dati_, POLLIN, 0}, {diagnostica_, POLLIN, 0}};
       int quante = diagnostica_ >= 0 ? 2 : 1;
@@ -228,7 +228,7 @@ class Figlio {
       const int segnale = WTERMSIG(stato);
       const char* causa = segnale == SIGSEGV || segnale == SIGBUS ? "accesso a memoria non valida"
                           : segnale == SIGABRT || segnale == SIGTRAP ? "arresto per errore interno"
-                                                                      : "segnale inatteso";
+                                                                     : "segnale inatteso";
       return "la libreria di lettura si è interrotta: " + std::string(causa) + ", segnale " +
              std::to_string(segnale);
     }
@@ -434,8 +434,8 @@ double ValutaReale(int64_t decimillesimi) {
   }
   // Beyond 2^53 the integer itself would round first: let strtod round the decimal text once.
   const bool negativo = decimillesimi < 0;
-  uint64_t assoluto = negativo ? 0 - static_cast<uint64_t>(decimillesimi)
-                               : static_cast<uint64_t>(decimillesimi);
+  uint64_t assoluto =
+      negativo ? 0 - static_cast<uint64_t>(decimillesimi) : static_cast<uint64_t>(decimillesimi);
   char testo[32];
   std::snprintf(testo, sizeof testo, "%s%llu.%04llu", negativo ? "-" : "",
                 static_cast<unsigned long long>(assoluto / 10000),
@@ -445,15 +445,24 @@ double ValutaReale(int64_t decimillesimi) {
 
 std::string TipoDichiarato(Genere genere, uint32_t dimensione) {
   switch (genere) {
-    case kBooleano: return "BOOLEAN";
-    case kIntero16: return "SMALLINT";
-    case kIntero32: return "INTEGER";
-    case kValuta: return "CURRENCY";
-    case kDoppio: return "DOUBLE";
-    case kData: return "DATETIME";
-    case kTesto: return "VARCHAR(" + std::to_string(dimensione) + ")";
-    case kMemo: return "TEXT";
-    case kBinario: return "BLOB";
+    case kBooleano:
+      return "BOOLEAN";
+    case kIntero16:
+      return "SMALLINT";
+    case kIntero32:
+      return "INTEGER";
+    case kValuta:
+      return "CURRENCY";
+    case kDoppio:
+      return "DOUBLE";
+    case kData:
+      return "DATETIME";
+    case kTesto:
+      return "VARCHAR(" + std::to_string(dimensione) + ")";
+    case kMemo:
+      return "TEXT";
+    case kBinario:
+      return "BLOB";
   }
   return "BLOB";
 }
@@ -497,8 +506,7 @@ class Destinazione {
       inserisci += i ? ", ?" : "?";
     }
     Esegui(crea + ")");
-    if (sqlite3_prepare_v2(db_, (inserisci + ")").c_str(), -1, &inserisci_, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(db_, (inserisci + ")").c_str(), -1, &inserisci_, nullptr) != SQLITE_OK) {
       throw Errore(Messaggio(sqlite3_errmsg(db_)));
     }
   }
@@ -583,10 +591,9 @@ void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
               break;
             case kNumeroIntero: {
               const int64_t v = flusso->I64();
-              const bool adatto =
-                  (genere == kBooleano && (v == 0 || v == 1)) ||
-                  (genere == kIntero16 && v >= INT16_MIN && v <= INT16_MAX) ||
-                  (genere == kIntero32 && v >= INT32_MIN && v <= INT32_MAX);
+              const bool adatto = (genere == kBooleano && (v == 0 || v == 1)) ||
+                                  (genere == kIntero16 && v >= INT16_MIN && v <= INT16_MAX) ||
+                                  (genere == kIntero32 && v >= INT32_MIN && v <= INT32_MAX);
               if (!adatto) throw Flusso::Incoerente();
               sqlite3_bind_int64(ins, p, v);
               break;

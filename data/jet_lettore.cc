@@ -157,13 +157,12 @@ class Testi {
 
   // The code page libmdb should use for names too (it converts them itself).
   static std::string NomeCodePage(unsigned code_page) {
-    switch (code_page) {
-      case 874: case 932: case 936: case 949: case 950: case 1250: case 1251: case 1252:
-      case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
-        return "CP" + std::to_string(code_page);
-      default:
-        return "CP1252";
+    static constexpr unsigned kNote[] = {874,  932,  936,  949,  950,  1250, 1251,
+                                         1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    for (unsigned nota : kNote) {
+      if (nota == code_page) return "CP" + std::to_string(code_page);
     }
+    return "CP1252";
   }
 
   std::string Converti(const unsigned char* p, size_t n) const {
@@ -368,28 +367,34 @@ struct Colonna {
   std::string dove;     // "'Colonna' della tabella 'Tabella'", for messages
 };
 
+// Kind and fixed size (0: variable) of each Jet column type; OLE, binary and any type libmdb does
+// not know are kept as bytes.
+struct TipoJet {
+  int tipo;
+  Genere genere;
+  int byte_fissi;
+};
+constexpr TipoJet kTipiJet[] = {
+    {MDB_BOOL, kBooleano, 0},    {MDB_BYTE, kIntero16, 1},    {MDB_INT, kIntero16, 2},
+    {MDB_LONGINT, kIntero32, 4}, {MDB_COMPLEX, kIntero32, 4}, {MDB_MONEY, kValuta, 8},
+    {MDB_FLOAT, kDoppio, 4},     {MDB_DOUBLE, kDoppio, 8},    {MDB_NUMERIC, kDoppio, 17},
+    {MDB_DATETIME, kData, 8},    {MDB_REPID, kTesto, 16},     {MDB_TEXT, kTesto, 0},
+    {MDB_MEMO, kMemo, 0},
+};
+
 Colonna Descrivi(MdbColumn* col, bool jet3, const std::string& tabella) {
-  Colonna c{col, kBinario, 0, 0, "'" + std::string(col->name) + "' della tabella '" + tabella + "'"};
-  switch (col->col_type) {
-    case MDB_BOOL: c.genere = kBooleano; break;
-    case MDB_BYTE: c.genere = kIntero16; c.byte_fissi = 1; break;
-    case MDB_INT: c.genere = kIntero16; c.byte_fissi = 2; break;
-    case MDB_LONGINT: c.genere = kIntero32; c.byte_fissi = 4; break;
-    case MDB_COMPLEX: c.genere = kIntero32; c.byte_fissi = 4; break;
-    case MDB_MONEY: c.genere = kValuta; c.byte_fissi = 8; break;
-    case MDB_FLOAT: c.genere = kDoppio; c.byte_fissi = 4; break;
-    case MDB_DOUBLE: c.genere = kDoppio; c.byte_fissi = 8; break;
-    case MDB_NUMERIC: c.genere = kDoppio; c.byte_fissi = 17; break;
-    case MDB_DATETIME: c.genere = kData; c.byte_fissi = 8; break;
-    case MDB_REPID: c.genere = kTesto; c.dimensione = 38; c.byte_fissi = 16; break;
-    case MDB_TEXT: {
-      c.genere = kTesto;
-      int caratteri = jet3 ? col->col_size : col->col_size / 2;
-      c.dimensione = caratteri > 0 ? static_cast<uint32_t>(caratteri) : 255;
-      break;
-    }
-    case MDB_MEMO: c.genere = kMemo; break;
-    default: c.genere = kBinario; break;  // OLE, binary and kinds libmdb does not know
+  Colonna c{col, kBinario, 0, 0,
+            "'" + std::string(col->name) + "' della tabella '" + tabella + "'"};
+  for (const TipoJet& t : kTipiJet) {
+    if (t.tipo != col->col_type) continue;
+    c.genere = t.genere;
+    c.byte_fissi = t.byte_fissi;
+  }
+  if (col->col_type == MDB_REPID) c.dimensione = 38;  // as {8-4-4-4-12}
+  if (col->col_type == MDB_TEXT) {
+    // Jet 3 keeps one byte a character, Jet 4 two (before compression).
+    int caratteri = jet3 ? col->col_size : col->col_size / 2;
+    c.dimensione = caratteri > 0 ? static_cast<uint32_t>(caratteri) : 255;
   }
   return c;
 }
@@ -411,8 +416,14 @@ void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, con
     throw Guasto{"un valore del campo " + c.dove + " è troncato"};
   }
   switch (c.mdb->col_type) {
-    case MDB_BYTE: out->U8(kNumeroIntero); out->I64(p[0]); return;
-    case MDB_INT: out->U8(kNumeroIntero); out->I64(static_cast<int16_t>(Leggi16(p))); return;
+    case MDB_BYTE:
+      out->U8(kNumeroIntero);
+      out->I64(p[0]);
+      return;
+    case MDB_INT:
+      out->U8(kNumeroIntero);
+      out->I64(static_cast<int16_t>(Leggi16(p)));
+      return;
     case MDB_LONGINT:
     case MDB_COMPLEX:
       out->U8(kNumeroIntero);
@@ -446,15 +457,24 @@ void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, con
       out->F64(Decimale(p, c.mdb->col_prec));
       return;
     }
-    case MDB_REPID: out->U8(kStringa); out->Str(Guid(p)); return;
-    case MDB_TEXT: out->U8(kStringa); out->Str(testi.Converti(p, n)); return;
+    case MDB_REPID:
+      out->U8(kStringa);
+      out->Str(Guid(p));
+      return;
+    case MDB_TEXT:
+      out->U8(kStringa);
+      out->Str(testi.Converti(p, n));
+      return;
     case MDB_MEMO: {
       std::string dati = LeggiLval(file, p, n, c.dove);
       out->U8(kStringa);
       out->Str(testi.Converti(reinterpret_cast<const unsigned char*>(dati.data()), dati.size()));
       return;
     }
-    case MDB_OLE: out->U8(kByte); out->Str(LeggiLval(file, p, n, c.dove)); return;
+    case MDB_OLE:
+      out->U8(kByte);
+      out->Str(LeggiLval(file, p, n, c.dove));
+      return;
     default:
       out->U8(kByte);
       out->Str(std::string(reinterpret_cast<const char*>(p), n));
@@ -526,8 +546,8 @@ void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, 
         }
         const auto* valore = static_cast<const unsigned char*>(f.value);
         const bool nullo = f.is_null || colonne[static_cast<size_t>(f.colnum)].genere == kBooleano;
-        if (!nullo && (f.siz < 0 || valore < mdb->pg_buf ||
-                       valore + f.siz > mdb->pg_buf + pagina)) {
+        if (!nullo &&
+            (f.siz < 0 || valore < mdb->pg_buf || valore + f.siz > mdb->pg_buf + pagina)) {
           throw Guasto{"una riga della tabella '" + nome + "' esce dalla sua pagina"};
         }
         per_colonna[static_cast<size_t>(f.colnum)] = &f;

@@ -46,18 +46,18 @@ enum Genere : uint8_t {
 // Tag of a value in a kRiga message.
 enum Etichetta : uint8_t {
   kNullo = 0,
-  kNumeroIntero = 1,    // int64: booleans and integers
-  kNumeroReale = 2,     // double: doubles and dates
-  kDecimillesimi = 3,   // int64: Currency in ten-thousandths
-  kStringa = 4,         // str: UTF-8 text
-  kByte = 5,            // str: raw bytes
+  kNumeroIntero = 1,   // int64: booleans and integers
+  kNumeroReale = 2,    // double: doubles and dates
+  kDecimillesimi = 3,  // int64: Currency in ten-thousandths
+  kStringa = 4,        // str: UTF-8 text
+  kByte = 5,           // str: raw bytes
 };
 
 // Limits the parent enforces on the stream (the child keeps within them for a sound file).
-constexpr uint32_t kMaxNome = 1024;          // bytes of a table or column name
-constexpr uint32_t kMaxColonne = 255;        // columns of a Jet table
-constexpr uint32_t kMaxTabelle = 32768;      // tables of a file
-constexpr uint32_t kMaxValore = 1u << 30;    // bytes of one memo or OLE value
+constexpr uint32_t kMaxNome = 1024;        // bytes of a table or column name
+constexpr uint32_t kMaxColonne = 255;      // columns of a Jet table
+constexpr uint32_t kMaxTabelle = 32768;    // tables of a file
+constexpr uint32_t kMaxValore = 1u << 30;  // bytes of one memo or OLE value
 
 // Reads the Access file at `percorso` with libmdb and writes it to `fd` as the stream above.
 // Runs in the child process only. Returns the exit code for the child; never throws.

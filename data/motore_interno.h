@@ -69,8 +69,7 @@ struct Connessione {
   void Esegui(const std::string& sql, const std::string& operazione);
   // The schema of the file named `file` in an SQL text, attaching it read-only on first use.
   // `usati` collects the schemas the current text needs, which are never detached for it.
-  std::string Allega(const std::string& file, std::set<std::string>& usati,
-                     const std::string& sql);
+  std::string Allega(const std::string& file, std::set<std::string>& usati, const std::string& sql);
   // The file behind a schema name, for messages.
   std::string FileDiSchema(const std::string& schema) const;
 };
@@ -122,6 +121,7 @@ struct Insieme {
   size_t prossima_cache = 0;
 
   std::map<std::string, sqlite3_stmt*> inserimenti, aggiornamenti;
+  std::string maschera;  // fields set in the row being stored, '1' or '0' per field
   sqlite3_stmt* leggi_riga = nullptr;
   std::vector<std::span<const uint32_t>> candidati;
 

@@ -98,15 +98,21 @@ void Colonna::AggiungiTesto(std::string_view s) {
 
 std::pair<uint8_t, uint64_t> Colonna::CodificaValore(const Valore& v) {
   switch (v.Tipo()) {
-    case TipoValore::kNull: return {kCellaNull, 0};
-    case TipoValore::kTesto: return Codifica(v.ComeTesto());
+    case TipoValore::kNull:
+      return {kCellaNull, 0};
+    case TipoValore::kTesto:
+      return Codifica(v.ComeTesto());
     case TipoValore::kIntero:
-    case TipoValore::kLungo: return {kCellaIntero, static_cast<uint64_t>(v.Intero())};
-    case TipoValore::kDoppio: return {kCellaReale, std::bit_cast<uint64_t>(v.Numero())};
+    case TipoValore::kLungo:
+      return {kCellaIntero, static_cast<uint64_t>(v.Intero())};
+    case TipoValore::kDoppio:
+      return {kCellaReale, std::bit_cast<uint64_t>(v.Numero())};
     case TipoValore::kValuta:
       return {kCellaValuta, static_cast<uint64_t>(v.ComeValuta().Decimillesimi())};
-    case TipoValore::kBooleano: return {kCellaBool, v.Intero() != 0 ? 1u : 0u};
-    case TipoValore::kData: return {kCellaData, std::bit_cast<uint64_t>(v.Numero())};
+    case TipoValore::kBooleano:
+      return {kCellaBool, v.Intero() != 0 ? 1u : 0u};
+    case TipoValore::kData:
+      return {kCellaData, std::bit_cast<uint64_t>(v.Numero())};
   }
   return {kCellaNull, 0};
 }
@@ -124,7 +130,9 @@ void Colonna::Sostituisci(size_t r, const Valore& v) {
 
 void Colonna::AggiungiDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo) {
   switch (sqlite3_column_type(st, i)) {
-    case SQLITE_NULL: AggiungiNull(); return;
+    case SQLITE_NULL:
+      AggiungiNull();
+      return;
     case SQLITE_INTEGER: {
       int64_t n = sqlite3_column_int64(st, i);
       int64_t dec;
@@ -193,36 +201,50 @@ std::string_view Colonna::Testo(size_t r) const {
 
 double Colonna::Numero(size_t r) const {
   switch (etichette_[r]) {
-    case kCellaIntero: return static_cast<double>(Intero(r));
-    case kCellaValuta: return static_cast<double>(Intero(r)) / 10000.0;
-    case kCellaBool: return dati_[r] ? -1.0 : 0.0;
+    case kCellaIntero:
+      return static_cast<double>(Intero(r));
+    case kCellaValuta:
+      return static_cast<double>(Intero(r)) / 10000.0;
+    case kCellaBool:
+      return dati_[r] ? -1.0 : 0.0;
     case kCellaReale:
-    case kCellaData: return Reale(r);
-    default: return 0;
+    case kCellaData:
+      return Reale(r);
+    default:
+      return 0;
   }
 }
 
 Valore Colonna::Leggi(size_t r, TipoCampo tipo) const {
   switch (etichette_[r]) {
-    case kCellaNull: return Valore();
+    case kCellaNull:
+      return Valore();
     case kCellaIntero: {
       int64_t n = Intero(r);
       switch (tipo) {
         case TipoCampo::kIntero:
           if (n >= INT16_MIN && n <= INT16_MAX) return Valore(static_cast<int16_t>(n));
           break;
-        case TipoCampo::kDoppio: return Valore(static_cast<double>(n));
-        case TipoCampo::kValuta: return Valore(Valuta::DaDecimillesimi(n * 10000));
-        default: break;
+        case TipoCampo::kDoppio:
+          return Valore(static_cast<double>(n));
+        case TipoCampo::kValuta:
+          return Valore(Valuta::DaDecimillesimi(n * 10000));
+        default:
+          break;
       }
       if (n >= INT32_MIN && n <= INT32_MAX) return Valore(static_cast<int32_t>(n));
       return Valore(static_cast<double>(n));
     }
-    case kCellaReale: return Valore(Reale(r));
-    case kCellaValuta: return Valore(Valuta::DaDecimillesimi(Intero(r)));
-    case kCellaBool: return Valore(dati_[r] != 0);
-    case kCellaData: return Valore(DataOra{Reale(r)});
-    default: return Valore(std::string(Testo(r)));
+    case kCellaReale:
+      return Valore(Reale(r));
+    case kCellaValuta:
+      return Valore(Valuta::DaDecimillesimi(Intero(r)));
+    case kCellaBool:
+      return Valore(dati_[r] != 0);
+    case kCellaData:
+      return Valore(DataOra{Reale(r)});
+    default:
+      return Valore(std::string(Testo(r)));
   }
 }
 
@@ -270,7 +292,8 @@ Indice::Indice(const Colonna& colonna) : righe_costruzione_(colonna.Righe()) {
   for (size_t r = 0; r < colonna.Righe(); ++r) {
     uint8_t tag = colonna.Tag(r);
     if (tag == kCellaNull) continue;  // Null never matches
-    uint64_t chiave = colonna.ETesto(r) ? ChiaveTesto(colonna.Testo(r)) : ChiaveNumero(colonna.Numero(r));
+    uint64_t chiave =
+        colonna.ETesto(r) ? ChiaveTesto(colonna.Testo(r)) : ChiaveNumero(colonna.Numero(r));
     voci.emplace_back(chiave, static_cast<uint32_t>(r));
   }
   principale_.Costruisci(voci);

@@ -41,13 +41,13 @@ DefinizioneCampo TipoDaDichiarato(std::string nome, const char* dichiarato);
 // Tags of a cell.
 enum Etichetta : uint8_t {
   kCellaNull = 0,
-  kCellaIntero = 1,   // int64
-  kCellaReale = 2,    // double
-  kCellaValuta = 3,   // int64 ten-thousandths
-  kCellaBool = 4,     // 0 or 1
-  kCellaData = 5,     // double days
-  kCellaArena = 6,    // offset (40 bits) and length (24 bits) in the arena
-  kCellaCorta = 16,   // + length 0..8: bytes in the payload
+  kCellaIntero = 1,  // int64
+  kCellaReale = 2,   // double
+  kCellaValuta = 3,  // int64 ten-thousandths
+  kCellaBool = 4,    // 0 or 1
+  kCellaData = 5,    // double days
+  kCellaArena = 6,   // offset (40 bits) and length (24 bits) in the arena
+  kCellaCorta = 16,  // + length 0..8: bytes in the payload
 };
 
 class Colonna {
@@ -109,7 +109,8 @@ class Indice {
   explicit Indice(const Colonna& colonna);
 
   // Candidates for "field = number": rows with that number, and text rows reading as it.
-  void CandidatiNumero(const Colonna& colonna, double x, std::vector<std::span<const uint32_t>>& out);
+  void CandidatiNumero(const Colonna& colonna, double x,
+                       std::vector<std::span<const uint32_t>>& out);
   // Candidates for "field = 'text'": rows with that text, and numeric rows equal to the text
   // read as a number.
   void CandidatiTesto(const Colonna& colonna, std::string_view s, bool numerico, double x,

@@ -224,9 +224,9 @@ class Traduttore {
       int min_arg, max_arg;
     };
     static constexpr Funzione kFunzioni[] = {
-        {"left", "substr", 2, 2},  {"right", "vx_right", 2, 2}, {"mid", "substr", 2, 3},
-        {"len", "length", 1, 1},   {"ucase", "upper", 1, 1},    {"lcase", "lower", 1, 1},
-        {"trim", "trim", 1, 1},    {"ltrim", "ltrim", 1, 1},    {"rtrim", "rtrim", 1, 1},
+        {"left", "substr", 2, 2}, {"right", "vx_right", 2, 2}, {"mid", "substr", 2, 3},
+        {"len", "length", 1, 1},  {"ucase", "upper", 1, 1},    {"lcase", "lower", 1, 1},
+        {"trim", "trim", 1, 1},   {"ltrim", "ltrim", 1, 1},    {"rtrim", "rtrim", 1, 1},
         {"nz", "ifnull", 1, 2},
     };
     for (size_t i = 0; i + 1 < t_.size(); ++i) {
@@ -259,9 +259,9 @@ class Traduttore {
 
   static bool Riservata(std::string_view p) {
     static constexpr std::string_view kRiservate[] = {
-        "from",  "where", "group", "order", "having", "union", "as",  "on",  "join",
-        "inner", "left",  "right", "outer", "and",    "or",    "not", "in",  "is",
-        "null",  "select", "by",   "asc",   "desc",   "limit", "cross", "natural"};
+        "from",  "where",  "group", "order", "having", "union", "as",    "on",     "join",
+        "inner", "left",   "right", "outer", "and",    "or",    "not",   "in",     "is",
+        "null",  "select", "by",    "asc",   "desc",   "limit", "cross", "natural"};
     for (auto r : kRiservate) {
       if (UgualeNoCase(p, r)) return true;
     }
@@ -299,8 +299,8 @@ class Traduttore {
       }
       for (size_t j = a.da + 1; j < a.fine; ++j) {
         if (profondita[j] != profondita[k]) continue;
-        if (Parola(j, "where") || Parola(j, "group") || Parola(j, "order") ||
-            Parola(j, "having") || Parola(j, "union")) {
+        if (Parola(j, "where") || Parola(j, "group") || Parola(j, "order") || Parola(j, "having") ||
+            Parola(j, "union")) {
           break;
         }
         bool dopo_separatore = j == a.da + 1 || Simbolo(j - 1, ",") || Parola(j - 1, "join");

@@ -52,14 +52,22 @@ int128 DividiArrotondando(int128 n, int128 d) {
 
 const char* NomeTipo(TipoValore t) {
   switch (t) {
-    case TipoValore::kNull: return "Null";
-    case TipoValore::kTesto: return "Testo";
-    case TipoValore::kIntero: return "Intero";
-    case TipoValore::kLungo: return "Lungo";
-    case TipoValore::kDoppio: return "Doppio";
-    case TipoValore::kValuta: return "Valuta";
-    case TipoValore::kBooleano: return "Booleano";
-    case TipoValore::kData: return "Data";
+    case TipoValore::kNull:
+      return "Null";
+    case TipoValore::kTesto:
+      return "Testo";
+    case TipoValore::kIntero:
+      return "Intero";
+    case TipoValore::kLungo:
+      return "Lungo";
+    case TipoValore::kDoppio:
+      return "Doppio";
+    case TipoValore::kValuta:
+      return "Valuta";
+    case TipoValore::kBooleano:
+      return "Booleano";
+    case TipoValore::kData:
+      return "Data";
   }
   return "?";
 }
@@ -115,9 +123,12 @@ std::string TestoData(double giorni) {
 int Rango(TipoValore t) {
   switch (t) {
     case TipoValore::kIntero:
-    case TipoValore::kBooleano: return 1;
-    case TipoValore::kLungo: return 2;
-    default: return 3;
+    case TipoValore::kBooleano:
+      return 1;
+    case TipoValore::kLungo:
+      return 2;
+    default:
+      return 3;
   }
 }
 
@@ -126,6 +137,18 @@ int Rango(TipoValore t) {
 Valuta Valuta::DaDouble(double x) {
   if (!std::isfinite(x)) throw Errore("Overflow: valore non finito convertito in Currency");
   if (x == 0) return Valuta(0);
+  // Below 1e9 the 15-digit decimal value lies within 5e-7 of x, so x * 10000 is within 0.01 of
+  // it in ten-thousandths: unless that falls near a half, both round to the same count.
+  double assoluto = std::fabs(x);
+  if (assoluto < 1e9) {
+    double y = assoluto * 10000.0;
+    double intera = std::floor(y);
+    double resto = y - intera;
+    if (std::fabs(resto - 0.5) > 0.01) {
+      int64_t n = static_cast<int64_t>(intera) + (resto > 0.5 ? 1 : 0);
+      return Valuta(x < 0 ? -n : n);
+    }
+  }
   // 15 significant digits: d.dddddddddddddde±XX
   char buf[48];
   std::snprintf(buf, sizeof buf, "%.14e", x);
@@ -197,9 +220,7 @@ Valuta Valuta::DaTesto(std::string_view testo) {
   return ValutaDa128(negativo ? -n : n);
 }
 
-Valuta Valuta::ArrotondaCentesimi() const {
-  return ValutaDa128(DividiArrotondando(n_, 100) * 100);
-}
+Valuta Valuta::ArrotondaCentesimi() const { return ValutaDa128(DividiArrotondando(n_, 100) * 100); }
 
 std::string Valuta::Testo(int decimali) const {
   if (decimali < 0) decimali = 0;
@@ -256,53 +277,72 @@ bool Valore::IsNumero() const {
     case TipoValore::kLungo:
     case TipoValore::kDoppio:
     case TipoValore::kValuta:
-    case TipoValore::kBooleano: return true;
-    default: return false;
+    case TipoValore::kBooleano:
+      return true;
+    default:
+      return false;
   }
 }
 
 std::string Valore::Testo() const {
   switch (Tipo()) {
-    case TipoValore::kNull: NullNonAmmesso();
-    case TipoValore::kTesto: return std::get<std::string>(v_);
-    case TipoValore::kIntero: return std::to_string(std::get<int16_t>(v_));
-    case TipoValore::kLungo: return std::to_string(std::get<int32_t>(v_));
-    case TipoValore::kDoppio: return TestoDoppio(std::get<double>(v_));
+    case TipoValore::kNull:
+      NullNonAmmesso();
+    case TipoValore::kTesto:
+      return std::get<std::string>(v_);
+    case TipoValore::kIntero:
+      return std::to_string(std::get<int16_t>(v_));
+    case TipoValore::kLungo:
+      return std::to_string(std::get<int32_t>(v_));
+    case TipoValore::kDoppio:
+      return TestoDoppio(std::get<double>(v_));
     case TipoValore::kValuta: {
       std::string s = std::get<Valuta>(v_).Testo(4);
       while (s.back() == '0') s.pop_back();
       if (s.back() == '.') s.pop_back();
       return s;
     }
-    case TipoValore::kBooleano: return std::get<bool>(v_) ? "Vero" : "Falso";
-    case TipoValore::kData: return TestoData(std::get<DataOra>(v_).giorni);
+    case TipoValore::kBooleano:
+      return std::get<bool>(v_) ? "Vero" : "Falso";
+    case TipoValore::kData:
+      return TestoData(std::get<DataOra>(v_).giorni);
   }
   return {};
 }
 
 double Valore::Numero() const {
   switch (Tipo()) {
-    case TipoValore::kNull: NullNonAmmesso();
+    case TipoValore::kNull:
+      NullNonAmmesso();
     case TipoValore::kTesto: {
       double x;
       if (!numeri::LeggiNumero(std::get<std::string>(v_), x)) NonNumero(std::get<std::string>(v_));
       return x;
     }
-    case TipoValore::kIntero: return std::get<int16_t>(v_);
-    case TipoValore::kLungo: return std::get<int32_t>(v_);
-    case TipoValore::kDoppio: return std::get<double>(v_);
-    case TipoValore::kValuta: return std::get<Valuta>(v_).ComeDouble();
-    case TipoValore::kBooleano: return std::get<bool>(v_) ? -1 : 0;
-    case TipoValore::kData: return std::get<DataOra>(v_).giorni;
+    case TipoValore::kIntero:
+      return std::get<int16_t>(v_);
+    case TipoValore::kLungo:
+      return std::get<int32_t>(v_);
+    case TipoValore::kDoppio:
+      return std::get<double>(v_);
+    case TipoValore::kValuta:
+      return std::get<Valuta>(v_).ComeDouble();
+    case TipoValore::kBooleano:
+      return std::get<bool>(v_) ? -1 : 0;
+    case TipoValore::kData:
+      return std::get<DataOra>(v_).giorni;
   }
   return 0;
 }
 
 int64_t Valore::Intero() const {
   switch (Tipo()) {
-    case TipoValore::kIntero: return std::get<int16_t>(v_);
-    case TipoValore::kLungo: return std::get<int32_t>(v_);
-    case TipoValore::kBooleano: return std::get<bool>(v_) ? -1 : 0;
+    case TipoValore::kIntero:
+      return std::get<int16_t>(v_);
+    case TipoValore::kLungo:
+      return std::get<int32_t>(v_);
+    case TipoValore::kBooleano:
+      return std::get<bool>(v_) ? -1 : 0;
     case TipoValore::kValuta: {
       // Half to even on the exact ten-thousandths.
       int64_t n = std::get<Valuta>(v_).Decimillesimi();
@@ -324,13 +364,20 @@ int64_t Valore::Intero() const {
 
 Valuta Valore::ComeValuta() const {
   switch (Tipo()) {
-    case TipoValore::kNull: NullNonAmmesso();
-    case TipoValore::kValuta: return std::get<Valuta>(v_);
-    case TipoValore::kIntero: return Valuta::DaDecimillesimi(std::get<int16_t>(v_) * 10000LL);
-    case TipoValore::kLungo: return Valuta::DaDecimillesimi(std::get<int32_t>(v_) * 10000LL);
-    case TipoValore::kBooleano: return Valuta::DaDecimillesimi(std::get<bool>(v_) ? -10000 : 0);
-    case TipoValore::kTesto: return Valuta::DaTesto(std::get<std::string>(v_));
-    default: return Valuta::DaDouble(Numero());
+    case TipoValore::kNull:
+      NullNonAmmesso();
+    case TipoValore::kValuta:
+      return std::get<Valuta>(v_);
+    case TipoValore::kIntero:
+      return Valuta::DaDecimillesimi(std::get<int16_t>(v_) * 10000LL);
+    case TipoValore::kLungo:
+      return Valuta::DaDecimillesimi(std::get<int32_t>(v_) * 10000LL);
+    case TipoValore::kBooleano:
+      return Valuta::DaDecimillesimi(std::get<bool>(v_) ? -10000 : 0);
+    case TipoValore::kTesto:
+      return Valuta::DaTesto(std::get<std::string>(v_));
+    default:
+      return Valuta::DaDouble(Numero());
   }
 }
 

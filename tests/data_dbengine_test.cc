@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,6 @@ std::string Messaggio(F&& f) {
   return "(nessun errore)";
 }
 
-
 // Each test runs in a folder of its own, which is the working folder.
 class MotoreDati : public ::testing::Test {
  protected:
@@ -68,9 +68,10 @@ class MotoreDati : public ::testing::Test {
 
   // Writes table `tabella` into `file` (created when missing) with the given fields and rows.
   void ScriviTabella(const std::string& file, const std::string& tabella,
-                     const std::vector<Field>& campi, const std::vector<std::vector<Valore>>& righe) {
-    std::unique_ptr<Database> db = fs::exists(file) ? motore_.OpenDatabase(file)
-                                                    : motore_.Workspaces(0).CreateDatabase(file);
+                     const std::vector<Field>& campi,
+                     const std::vector<std::vector<Valore>>& righe) {
+    std::unique_ptr<Database> db =
+        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces(0).CreateDatabase(file);
     TableDef td = db->CreateTableDef(tabella);
     for (const auto& c : campi) td.Fields.Append(c);
     db->TableDefs().Append(td);
@@ -104,9 +105,9 @@ class MotoreDati : public ::testing::Test {
 Valuta V(int64_t n) { return Valuta::DaDecimillesimi(n); }
 
 const std::vector<Field> kCampiProva = {
-    {"Id", dbLong, 0},          {"NumeroHotel", dbInteger, 0}, {"Sigla", dbText, 10},
-    {"Codice", dbLong, 0},      {"NumTesto", dbText, 10},      {"Importo", dbCurrency, 0},
-    {"Nota", dbText, 20},       {"DataInizio", dbText, 8},     {"DataFine", dbText, 8},
+    {"Id", dbLong, 0},     {"NumeroHotel", dbInteger, 0}, {"Sigla", dbText, 10},
+    {"Codice", dbLong, 0}, {"NumTesto", dbText, 10},      {"Importo", dbCurrency, 0},
+    {"Nota", dbText, 20},  {"DataInizio", dbText, 8},     {"DataFine", dbText, 8},
 };
 
 const std::vector<std::vector<Valore>> kRigheProva = {
@@ -116,7 +117,8 @@ const std::vector<std::vector<Valore>> kRigheProva = {
     {int32_t{3}, int16_t{1}, "HB", int32_t{-3}, "abc", V(200000), Valore(), "20240702", "20240703"},
     {int32_t{4}, int16_t{1}, "bb", int32_t{8}, " 12 ", V(199999), "x", "20240630", "20240702"},
     {int32_t{5}, int16_t{1}, "O'Hara", int32_t{12}, "7", V(0), Valore(), "20240703", "20240705"},
-    {int32_t{6}, int16_t{1}, Valore(), int32_t{12}, Valore(), Valore(), "z", "20240701", "20240702"},
+    {int32_t{6}, int16_t{1}, Valore(), int32_t{12}, Valore(), Valore(), "z", "20240701",
+     "20240702"},
     {int32_t{7}, int16_t{1}, "BB", int32_t{9}, "012", V(100000), "x", "20240702", "20240710"},
 };
 
@@ -155,7 +157,8 @@ TEST_F(MotoreDati, LeFindSeguonoICriteri) {
       {"Importo = 0", {"5"}, "zero amount, not Null"},
       {"[Sigla] = 'BB' AND [NumeroHotel]=1", {"1", "7"}, "bracketed names, upper-case AND"},
       {"1 = NumeroHotel and 'HB' = Sigla", {"3"}, "literal on the left"},
-      {"NumeroHotel = 1 and DataInizio <= '20240702' and DataFine > '20240702'", {"1", "3", "7"},
+      {"NumeroHotel = 1 and DataInizio <= '20240702' and DataFine > '20240702'",
+       {"1", "3", "7"},
        "date keys compared as quoted text"},
       {"NumeroHotel = 3", {}, "nothing matches"},
       {"Sigla = 'BB' or Nota = 'z'", {"1", "2", "6", "7"}, "or without any index"},
@@ -167,15 +170,16 @@ TEST_F(MotoreDati, LeFindSeguonoICriteri) {
 }
 
 TEST_F(MotoreDati, OgniValoreQuotatoSelezionaSoloSeStesso) {
-  const std::vector<std::string> testi = {"O'Hara", "'", "''", "x' or 'a'='a", "a\"b", "",
-                                          "D'Ami'co", "x"};
+  const std::vector<std::string> testi = {"O'Hara", "'", "''",       "x' or 'a'='a",
+                                          "a\"b",   "",  "D'Ami'co", "x"};
   std::vector<std::vector<Valore>> righe;
   for (size_t i = 0; i < testi.size(); ++i) righe.push_back({int32_t(i), testi[i]});
   ScriviTabella("Q.mdb", "Q", {{"Id", dbLong, 0}, {"Sigla", dbText, 30}}, righe);
   auto db = motore_.OpenDatabase("Q.mdb");
   auto rs = db->OpenRecordset("Q");
   for (size_t i = 0; i < testi.size(); ++i) {
-    EXPECT_EQ(Visita(*rs, "Sigla = " + Quota(testi[i])), std::vector<std::string>{std::to_string(i)})
+    EXPECT_EQ(Visita(*rs, "Sigla = " + Quota(testi[i])),
+              std::vector<std::string>{std::to_string(i)})
         << testi[i];
   }
   EXPECT_EQ(Quota("O'Hara"), "'O''Hara'");
@@ -187,7 +191,8 @@ TEST_F(MotoreDati, FindNextProsegueDopoLaRigaCorrenteENoMatchLasciaSenzaRiga) {
   auto db = motore_.OpenDatabase("Prova.mdb");
   auto rs = db->OpenRecordset("Select * From Prova Order by Codice desc, Id");
   EXPECT_EQ(rs->Fields("Id").Value().Testo(), "5") << "a fresh set stands on its first row";
-  EXPECT_EQ(Visita(*rs, "NumeroHotel = 1"), (std::vector<std::string>{"5", "6", "7", "4", "1", "3"}));
+  EXPECT_EQ(Visita(*rs, "NumeroHotel = 1"),
+            (std::vector<std::string>{"5", "6", "7", "4", "1", "3"}));
   EXPECT_TRUE(rs->NoMatch());
   EXPECT_THROW(rs->Fields("Id").Value(), Errore) << "no current row after a failed find";
   rs->FindFirst("Sigla = 'BB'");
@@ -261,19 +266,23 @@ TEST_F(MotoreDati, CriteriMalformatiDannoUnErroreChiaro) {
 
 TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
   ScriviTabella("T.mdb", "T",
-                {{"Piccolo", dbInteger, 2}, {"Lungo", dbLong, 4}, {"Soldi", dbCurrency, 5},
-                 {"Reale", dbDouble, 8}, {"Breve", dbText, 5}, {"Si", dbBoolean, 1},
+                {{"Piccolo", dbInteger, 2},
+                 {"Lungo", dbLong, 4},
+                 {"Soldi", dbCurrency, 5},
+                 {"Reale", dbDouble, 8},
+                 {"Breve", dbText, 5},
+                 {"Si", dbBoolean, 1},
                  {"Giorno", dbDate, 8}},
                 {});
   auto db = motore_.OpenDatabase("T.mdb");
   auto rs = db->OpenRecordset("T");
   rs->AddNew();
-  rs->Fields("Piccolo") = 2.5;           // rounded half to even
-  rs->Fields("Lungo") = "123";           // numeric text
+  rs->Fields("Piccolo") = 2.5;  // rounded half to even
+  rs->Fields("Lungo") = "123";  // numeric text
   rs->Fields("Soldi") = 0.1;
   for (int i = 0; i < 9; ++i) rs->Fields("Soldi") = rs->Fields("Soldi").Value() + Valore(0.1);
   rs->Fields("Reale") = int32_t{3};
-  rs->Fields("Breve") = "àèìòùxyz";      // cut by characters, not bytes
+  rs->Fields("Breve") = "àèìòùxyz";  // cut by characters, not bytes
   rs->Fields("Si") = int16_t{-1};
   rs->Fields("Giorno") = "01/07/2024";
   EXPECT_EQ(rs->Fields("Soldi").Value(), Valore(V(10000))) << "the row being built is read back";
@@ -304,7 +313,8 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
   rs->AddNew();
   for (const auto& c : casi) {
     std::string m = Messaggio([&] { rs->Fields(c.campo) = c.valore; });
-    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.campo << " " << Descrivi(c.valore) << " -> " << m;
+    EXPECT_NE(m.find(c.messaggio), std::string::npos)
+        << c.campo << " " << Descrivi(c.valore) << " -> " << m;
   }
   rs->Fields("Piccolo") = int32_t{-32768};
   EXPECT_EQ(rs->Fields("Lungo").Value(), Valore()) << "an unset field of a new row is Null";
@@ -350,17 +360,27 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
             "Impossibile aprire il database 'Vuoto.mdb': il file non è un database riconosciuto");
   EXPECT_NE(Messaggio([&] { motore_.OpenDatabase("Cartella.mdb"); }).find("cartella"),
             std::string::npos);
+  // The format comes from the first bytes, never from the name.
+  fs::copy_file("Prova.mdb", "Copia.dat");
+  EXPECT_NO_THROW(motore_.OpenDatabase("Copia.dat")->OpenRecordset("Prova"));
+  {
+    std::ofstream troncato("Troncato.mdb", std::ios::binary);
+    troncato.write("\0\1\0\0Standard Jet DB\0\1\0\0", 24);
+  }
+  EXPECT_NE(Messaggio([&] { motore_.OpenDatabase("Troncato.mdb"); }).find("Troncato.mdb"),
+            std::string::npos);
   EXPECT_EQ(Messaggio([&] { motore_.Workspaces(0).CreateDatabase("Prova.mdb"); }),
             "Impossibile creare il database 'Prova.mdb': il file esiste già");
-  EXPECT_NE(Messaggio([&] { motore_.Workspaces(0).CreateDatabase("manca/X.mdb"); })
-                .find("Impossibile creare il database 'manca/X.mdb'"),
+  EXPECT_NE(Messaggio([&] {
+              motore_.Workspaces(0).CreateDatabase("manca/X.mdb");
+            }).find("Impossibile creare il database 'manca/X.mdb'"),
             std::string::npos);
   EXPECT_FALSE(fs::exists("manca"));
 
   auto db = motore_.OpenDatabase("Prova.mdb");
   EXPECT_EQ(Messaggio([&] { db->OpenRecordset("Manca"); }),
             "Tabella 'Manca' non trovata nel database 'Prova.mdb'");
-  auto rs = db->OpenRecordset("prova") ;
+  auto rs = db->OpenRecordset("prova");
   EXPECT_EQ(Messaggio([&] { rs->Fields("Manca"); }),
             "Campo 'Manca' non trovato nella tabella 'Prova' del database 'Prova.mdb'");
   EXPECT_EQ(Messaggio([&] { rs->Update(); }).find("Update senza AddNew o Edit"), 0u);
@@ -394,7 +414,8 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
     EXPECT_NE(m.find(c.sql), std::string::npos) << "the message names the SQL: " << m;
   }
   EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova")[0][0], "7") << "nothing deleted";
-  for (const char* non_select : {"Delete From Prova", "Drop Table Prova", "Update Prova Set Id = 1"}) {
+  for (const char* non_select :
+       {"Delete From Prova", "Drop Table Prova", "Update Prova Set Id = 1"}) {
     EXPECT_NE(Messaggio([&] { db->OpenRecordset(non_select); }).find("Tabella"), std::string::npos)
         << "a text not starting with Select is a table name";
   }
@@ -439,8 +460,11 @@ TEST_F(MotoreDati, TransazioniEChiusura) {
   EXPECT_NE(Messaggio([&] { db->CommitTrans(); }).find("CommitTrans senza BeginTrans"),
             std::string::npos);
 
+  ScriviTabella("Altro.mdb", "Altro", kCampiProva, kRigheProva);
   db->BeginTrans();
   aggiungi(103);
+  auto altro = db->OpenRecordset("Select Id From Altro In 'Altro.mdb' Where Id = 2");
+  EXPECT_EQ(altro->RecordCount(), 1) << "another file named inside a transaction";
   db->Close();
   EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova WHERE Id = 103")[0][0], "0")
       << "closing with a transaction open rolls it back";
@@ -469,6 +493,37 @@ TEST_F(MotoreDati, MoveLastRecordCountEOggettiCheSopravvivonoAlMotore) {
   EXPECT_THROW(rs->RecordCount(), Errore);
 }
 
+TEST_F(MotoreDati, TestiCasualiNonFannoMaiCadereIlMotore) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  ScriviTabella("Altro.mdb", "Altro", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova");
+  const std::vector<std::string> pezzi = {
+      "Select",      "*",       "From", "Prova",     "Altro", "In",    "'Altro.mdb'", "'Manca.mdb'",
+      "Where",       "and",     "or",   "not",       "(",     ")",     "=",           "<>",
+      "<=",          ">",       "'x'",  "'O''Hara'", "\"y\"", "12",    "-3.5",        "Sigla",
+      "NumeroHotel", "[Sigla]", "Left", "sum",       "Group", "Order", "by",          ",",
+      ";",           "&",       "Is",   "Null",      "[",     "'",     "\"",          "#",
+      "?",           "--",      "/*",   "Importo",   "as",    "T",     ".",           "1e999"};
+  std::mt19937 caso(7);
+  for (int i = 0; i < 3000; ++i) {
+    std::string testo = i % 2 ? "Select " : "";
+    int n = 1 + static_cast<int>(caso() % 14);
+    for (int k = 0; k < n; ++k) testo += pezzi[caso() % pezzi.size()] + (caso() % 4 ? " " : "");
+    try {
+      auto r = db->OpenRecordset(testo);
+      r->FindFirst("NumeroHotel = 1 or NumeroHotel <> 1");
+    } catch (const Errore&) {
+    }
+    try {
+      rs->FindFirst(testo);
+      rs->FindNext(testo);
+    } catch (const Errore&) {
+    }
+  }
+  EXPECT_EQ(Visita(*rs, "Id = 5"), std::vector<std::string>{"5"}) << "the set still works";
+}
+
 TEST(Archivio, CreaArchivioScriveLaTabellaVendrixNellOrdine) {
   fs::path cartella = fs::temp_directory_path() / ("vx_arch_" + std::to_string(getpid()));
   fs::remove_all(cartella);
@@ -478,10 +533,10 @@ TEST(Archivio, CreaArchivioScriveLaTabellaVendrixNellOrdine) {
   CreaArchivio(motore, file);
   auto schema = Grezzo(file, "SELECT name, type FROM pragma_table_info('Vendrix')");
   const std::vector<std::vector<std::string>> attesi = {
-      {"NumeroHotel", "SMALLINT"}, {"DataRif", "VARCHAR(8)"},    {"TotRO", "CURRENCY"},
-      {"TotBB", "CURRENCY"},       {"TotHB", "CURRENCY"},        {"TotFB", "CURRENCY"},
-      {"TotSupl", "CURRENCY"},     {"TotRetta", "CURRENCY"},     {"TipoCamera", "VARCHAR(30)"},
-      {"Agenzia", "VARCHAR(100)"}, {"TotCamOcc", "INTEGER"},     {"TotPax", "INTEGER"},
+      {"NumeroHotel", "SMALLINT"}, {"DataRif", "VARCHAR(8)"}, {"TotRO", "CURRENCY"},
+      {"TotBB", "CURRENCY"},       {"TotHB", "CURRENCY"},     {"TotFB", "CURRENCY"},
+      {"TotSupl", "CURRENCY"},     {"TotRetta", "CURRENCY"},  {"TipoCamera", "VARCHAR(30)"},
+      {"Agenzia", "VARCHAR(100)"}, {"TotCamOcc", "INTEGER"},  {"TotPax", "INTEGER"},
       {"Extra", "CURRENCY"},
   };
   EXPECT_EQ(schema, attesi);

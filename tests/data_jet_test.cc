@@ -80,8 +80,10 @@ class CartellaTemporanea {
 std::string Quota(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -330,8 +332,8 @@ std::string ConfrontaTabella(const Destinazione& dest, const fs::path& file,
   }
   sqlite3_finalize(st);
   if (differenza.empty() && r != csv.size()) {
-    differenza = "righe lette " + std::to_string(r - 1) + ", mdb-export " +
-                 std::to_string(csv.size() - 1);
+    differenza =
+        "righe lette " + std::to_string(r - 1) + ", mdb-export " + std::to_string(csv.size() - 1);
   }
   return differenza;
 }
@@ -380,17 +382,18 @@ TEST(LetturaJet, TipiDichiaratiDelleColonne) {
     const char* colonna;
     const char* tipo;
   } casi[] = {
-      {"nwind.mdb", "Order Details", "OrderID", "INTEGER"},         // Long
-      {"nwind.mdb", "Order Details", "UnitPrice", "CURRENCY"},      // Currency
-      {"nwind.mdb", "Order Details", "Quantity", "SMALLINT"},       // Integer
-      {"nwind.mdb", "Order Details", "Discount", "DOUBLE"},         // Single
-      {"nwind.mdb", "Products", "Discontinued", "BOOLEAN"},         // Yes/No
-      {"nwind.mdb", "Orders", "OrderDate", "DATETIME"},             // Date/Time
-      {"nwind.mdb", "Customers", "CustomerID", "VARCHAR(5)"},       // Jet 3 text: bytes = chars
-      {"nwind.mdb", "Employees", "Notes", "TEXT"},                  // Memo
-      {"nwind.mdb", "Employees", "Photo", "BLOB"},                  // OLE object
-      {"nwind.mdb", "Umsätze", "Freight", "CURRENCY"},              // a code page 1252 name
-      {"DateTestDatabase.mdb", "DateTest", "ShortTextCol", "VARCHAR(255)"},  // Jet 4: 2 bytes a char
+      {"nwind.mdb", "Order Details", "OrderID", "INTEGER"},     // Long
+      {"nwind.mdb", "Order Details", "UnitPrice", "CURRENCY"},  // Currency
+      {"nwind.mdb", "Order Details", "Quantity", "SMALLINT"},   // Integer
+      {"nwind.mdb", "Order Details", "Discount", "DOUBLE"},     // Single
+      {"nwind.mdb", "Products", "Discontinued", "BOOLEAN"},     // Yes/No
+      {"nwind.mdb", "Orders", "OrderDate", "DATETIME"},         // Date/Time
+      {"nwind.mdb", "Customers", "CustomerID", "VARCHAR(5)"},   // Jet 3 text: bytes = chars
+      {"nwind.mdb", "Employees", "Notes", "TEXT"},              // Memo
+      {"nwind.mdb", "Employees", "Photo", "BLOB"},              // OLE object
+      {"nwind.mdb", "Umsätze", "Freight", "CURRENCY"},          // a code page 1252 name
+      {"DateTestDatabase.mdb", "DateTest", "ShortTextCol",
+       "VARCHAR(255)"},  // Jet 4: 2 bytes a char
       {"DateTestDatabase.mdb", "DateTest", "LongTextCol", "TEXT"},
       {"DateTestDatabase.mdb", "DateTest", "TimeCol", "DATETIME"},
   };
@@ -438,8 +441,8 @@ TEST(LetturaJet, ValoriCheMdbExportNonMostra) {
   };
   for (const Caso& caso : casi) {
     SCOPED_TRACE(caso.testo);
-    sqlite3_prepare_v2(date.db(), "SELECT DateTimeCol FROM jet.DateTest WHERE LongTextCol = ?1",
-                       -1, &st, nullptr);
+    sqlite3_prepare_v2(date.db(), "SELECT DateTimeCol FROM jet.DateTest WHERE LongTextCol = ?1", -1,
+                       &st, nullptr);
     sqlite3_bind_text(st, 1, caso.testo, -1, SQLITE_STATIC);
     ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
     int anno = Anno(sqlite3_column_double(st, 0));
@@ -509,8 +512,7 @@ std::vector<size_t> PagineVive(const std::string& file, size_t pagina) {
   for (size_t p = 1; p * pagina < file.size(); ++p) {
     uint32_t proprietaria;
     std::memcpy(&proprietaria, file.data() + p * pagina + 4, 4);
-    if (file[p * pagina] == 0x02 ||
-        (file[p * pagina] == 0x01 && definizioni.count(proprietaria))) {
+    if (file[p * pagina] == 0x02 || (file[p * pagina] == 0x01 && definizioni.count(proprietaria))) {
       pagine.push_back(p);
     }
   }
@@ -547,18 +549,18 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
       bool troncata = true;  // when read, it must give the rows of the whole file
     };
     std::vector<Copia> copie;
-    for (size_t lunghezza : {size_t{0}, size_t{100}, pagina + 1, originale.size() / 2 + 7,
-                             originale.size() - 1}) {
-      copie.push_back({"troncato a " + std::to_string(lunghezza) + " byte",
-                       originale.substr(0, lunghezza)});
+    for (size_t lunghezza :
+         {size_t{0}, size_t{100}, pagina + 1, originale.size() / 2 + 7, originale.size() - 1}) {
+      copie.push_back(
+          {"troncato a " + std::to_string(lunghezza) + " byte", originale.substr(0, lunghezza)});
     }
     // 744 pages of nwind.mdb cut a property list of the catalog in two: libmdb then loops
     // allocating memory without end.
     for (size_t n : {size_t{3}, size_t{4}, size_t{8}, size_t{16}, size_t{19}, size_t{24},
                      size_t{32}, size_t{64}, size_t{300}, size_t{744}, pagine - 1}) {
       if (n >= pagine) continue;
-      copie.push_back({"troncato a " + std::to_string(n) + " pagine",
-                       originale.substr(0, n * pagina)});
+      copie.push_back(
+          {"troncato a " + std::to_string(n) + " pagine", originale.substr(0, n * pagina)});
     }
     std::mt19937 caso(20240701);
     const int seme_vive = CompilatoConAsan() ? 30 : 60;
@@ -568,8 +570,8 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
       std::string descrizione = std::string("bit invertiti") + (ovunque ? " ovunque:" : ":");
       const int quanti = 1 + static_cast<int>(caso() % (ovunque ? 16 : 8));
       for (int k = 0; k < quanti; ++k) {
-        size_t pos = ovunque ? caso() % dati.size()
-                             : vive[caso() % vive.size()] * pagina + caso() % pagina;
+        size_t pos =
+            ovunque ? caso() % dati.size() : vive[caso() % vive.size()] * pagina + caso() % pagina;
         int bit = static_cast<int>(caso() % 8);
         dati[pos] = static_cast<char>(dati[pos] ^ (1 << bit));
         descrizione += " " + std::to_string(pos) + "." + std::to_string(bit);
@@ -592,8 +594,7 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
         // is a fault to fix; in libmdb it is libmdb's own, contained and turned into this error.
         if (messaggio.find("Sanitizer") != std::string::npos) {
           if (messaggio.find("libmdb.so") == std::string::npos) ADD_FAILURE() << messaggio;
-          std::printf("libmdb fermata da un sanitizer: %s, %s\n", nome,
-                      copia.descrizione.c_str());
+          std::printf("libmdb fermata da un sanitizer: %s, %s\n", nome, copia.descrizione.c_str());
         }
         EXPECT_TRUE(dest.Tabelle().empty()) << messaggio;
         continue;
@@ -721,7 +722,12 @@ TEST_F(MotoreSuJet, NienteSiScriveSulFileAccess) {
   DBEngine motore;
   auto db = motore.OpenDatabase("Clienti.mdb");
   auto clienti = db->OpenRecordset("Customers");
-  EXPECT_THROW(clienti->AddNew(), Errore);
+  try {
+    clienti->AddNew();
+    ADD_FAILURE() << "AddNew senza errore";
+  } catch (const Errore& e) {
+    EXPECT_NE(std::string(e.what()).find("Clienti.mdb"), std::string::npos) << e.what();
+  }
   clienti->FindFirst("CustomerID = 'ALFKI'");
   ASSERT_FALSE(clienti->NoMatch());
   try {
@@ -757,11 +763,12 @@ TEST_F(MotoreSuJet, SottoSelezioniTraFileAccessESqlite) {
       "Select Numero From Ordini Where Cliente In (Select CustomerID From Customers In "
       "'Clienti.mdb' Where Country = 'Mexico') Order by Numero");
   std::vector<Valore> numeri;
-  for (messicani->FindFirst("Numero > 0"); !messicani->NoMatch(); messicani->FindNext("Numero > 0")) {
+  for (messicani->FindFirst("Numero > 0"); !messicani->NoMatch();
+       messicani->FindNext("Numero > 0")) {
     numeri.push_back(messicani->Fields("Numero").Value());
   }
-  EXPECT_EQ(numeri, (std::vector<Valore>{Valore(int32_t{1}), Valore(int32_t{3}),
-                                         Valore(int32_t{5})}));
+  EXPECT_EQ(numeri,
+            (std::vector<Valore>{Valore(int32_t{1}), Valore(int32_t{3}), Valore(int32_t{5})}));
 
   // A query on the Access file naming the SQLite file.
   auto access = motore.OpenDatabase("Clienti.mdb");
@@ -773,8 +780,8 @@ TEST_F(MotoreSuJet, SottoSelezioniTraFileAccessESqlite) {
        ordinanti->FindNext("CompanyName <> ''")) {
     nomi.push_back(ordinanti->Fields("CompanyName").Value());
   }
-  EXPECT_EQ(nomi, (std::vector<Valore>{Valore("Alfreds Futterkiste"),
-                                       Valore("Berglunds snabbköp")}));
+  EXPECT_EQ(nomi,
+            (std::vector<Valore>{Valore("Alfreds Futterkiste"), Valore("Berglunds snabbköp")}));
 }
 
 TEST_F(MotoreSuJet, FileDanneggiatoDaErroreCheLoNomina) {

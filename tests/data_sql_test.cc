@@ -40,8 +40,9 @@ class SqlAlbergo : public ::testing::Test {
  protected:
   void SetUp() override {
     precedente_ = fs::current_path();
-    cartella_ = fs::temp_directory_path() / ("vx_sql_" + std::to_string(getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    cartella_ = fs::temp_directory_path() /
+                ("vx_sql_" + std::to_string(getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(cartella_);
     fs::create_directories(cartella_ / kStorico);
     fs::current_path(cartella_);
@@ -54,7 +55,8 @@ class SqlAlbergo : public ::testing::Test {
 
   void Scrivi(const std::string& file, const std::string& tabella, const std::vector<Field>& campi,
               const std::vector<Riga>& righe) {
-    auto db = fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces(0).CreateDatabase(file);
+    auto db =
+        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces(0).CreateDatabase(file);
     TableDef td = db->CreateTableDef(tabella);
     for (const auto& c : campi) td.Fields.Append(c);
     db->TableDefs().Append(td);
@@ -70,8 +72,11 @@ class SqlAlbergo : public ::testing::Test {
 
   void ScriviAlbergo() {
     Scrivi("TipiCamere.mdb", "TipiCamere",
-           {{"NumeroHotel", dbInteger}, {"Sigla", dbText, 10}, {"Tipologia", dbText, 1},
-            {"Descrizione", dbText, 50}, {"Quantita", dbInteger}},
+           {{"NumeroHotel", dbInteger},
+            {"Sigla", dbText, 10},
+            {"Tipologia", dbText, 1},
+            {"Descrizione", dbText, 50},
+            {"Quantita", dbInteger}},
            {{I(1), "DOP", "C", "Doppia", I(10)},
             {I(1), "SIN", "C", "Singola", I(5)},
             {I(1), "SAL", "S", "Sala", I(1)},
@@ -81,63 +86,87 @@ class SqlAlbergo : public ::testing::Test {
            {{"NumeroHotel", dbInteger}, {"NumeroCamera", dbText, 10}, {"TipoCamera", dbText, 10}},
            {{I(1), "101", "DOP"}, {I(1), "102", "SIN"}, {I(1), "S1", "SAL"}, {I(1), "1'A", "D'A"}});
     Scrivi("Camere_Prenotazione.mdb", "Camere_Prenotazione",
-           {{"NumeroHotel", dbInteger}, {"NumeroPrenotazione", dbLong}, {"NumeroCamera", dbText, 10},
-            {"DataArrivo", dbText, 8}, {"DataPartenza", dbText, 8}, {"TipoCamera", dbText, 10},
-            {"QuantitàCamere", dbInteger}, {"NumeroPersone", dbInteger}},
-           {{I(1), L(10), "1", "20240630", "20240702", "DOP", I(1), I(2)},   // overlaps
-            {I(1), L(11), "1", "20240731", "20240801", "SIN", I(2), I(4)},   // arrives last day
-            {I(1), L(12), "1", "20240620", "20240701", "DOP", I(1), I(2)},   // leaves first day
-            {I(1), L(13), "1", "20240710", "20240712", "SAL", I(1), I(1)},   // not a bedroom
-            {I(1), L(14), "1", "20240710", "20240712", "DOP", I(1), I(0)},   // nobody
-            {I(2), L(15), "1", "20240710", "20240712", "DOP", I(1), I(2)},   // other hotel
-            {I(1), L(16), "2", "20240805", "20240807", "DOP", I(1), I(2)},   // after
-            {I(1), L(17), "1", "20240715", "20240716", "D'A", I(1), I(2)}}); // apostrophe type
+           {{"NumeroHotel", dbInteger},
+            {"NumeroPrenotazione", dbLong},
+            {"NumeroCamera", dbText, 10},
+            {"DataArrivo", dbText, 8},
+            {"DataPartenza", dbText, 8},
+            {"TipoCamera", dbText, 10},
+            {"QuantitàCamere", dbInteger},
+            {"NumeroPersone", dbInteger}},
+           {{I(1), L(10), "1", "20240630", "20240702", "DOP", I(1), I(2)},    // overlaps
+            {I(1), L(11), "1", "20240731", "20240801", "SIN", I(2), I(4)},    // arrives last day
+            {I(1), L(12), "1", "20240620", "20240701", "DOP", I(1), I(2)},    // leaves first day
+            {I(1), L(13), "1", "20240710", "20240712", "SAL", I(1), I(1)},    // not a bedroom
+            {I(1), L(14), "1", "20240710", "20240712", "DOP", I(1), I(0)},    // nobody
+            {I(2), L(15), "1", "20240710", "20240712", "DOP", I(1), I(2)},    // other hotel
+            {I(1), L(16), "2", "20240805", "20240807", "DOP", I(1), I(2)},    // after
+            {I(1), L(17), "1", "20240715", "20240716", "D'A", I(1), I(2)}});  // apostrophe type
     Scrivi("Scheda_Prenotazione.mdb", "Scheda_Prenotazione",
-           {{"NumeroHotel", dbInteger}, {"NumeroPrenotazione", dbLong},
-            {"TipoPrenotazione", dbText, 1}, {"Ditta", dbText, 50}},
-           {{I(1), L(10), "C", "ALFA"}, {I(1), L(11), "O", "BETA"}, {I(1), L(12), "D", "GAMMA"},
-            {I(1), L(13), "D", "DELTA"}, {I(1), L(17), "D", Valore()}, {I(1), L(16), "C", "FUORI"},
-            {I(1), L(14), "X", "ICS"}, {I(2), L(15), "C", "ALTRO"}});
+           {{"NumeroHotel", dbInteger},
+            {"NumeroPrenotazione", dbLong},
+            {"TipoPrenotazione", dbText, 1},
+            {"Ditta", dbText, 50}},
+           {{I(1), L(10), "C", "ALFA"},
+            {I(1), L(11), "O", "BETA"},
+            {I(1), L(12), "D", "GAMMA"},
+            {I(1), L(13), "D", "DELTA"},
+            {I(1), L(17), "D", Valore()},
+            {I(1), L(16), "C", "FUORI"},
+            {I(1), L(14), "X", "ICS"},
+            {I(2), L(15), "C", "ALTRO"}});
     const std::vector<Field> addebiti = {
-        {"NumeroHotel", dbInteger},   {"CodiceCliente", dbLong},  {"NumeroCamera", dbText, 10},
-        {"DataInizio", dbText, 8},    {"DataFine", dbText, 8},    {"ImportoTotale", dbCurrency},
-        {"Descrizione", dbText, 50},  {"VoceAddebito", dbLong},   {"Arrangiamento", dbText, 10}};
-    Scrivi("Arrangiamento.mdb", "Arrangiamento", addebiti,
-           {{I(1), L(10), "*1", "20240630", "20240702", V(1000000), "Camera", L(1), "BB"},
-            {I(1), L(11), "*1", "20240731", "20240801", V(500000), "Camera", L(1), "HB"},
-            {I(1), L(12), "*1", "20240620", "20240701", V(100000), "Camera", L(1), "BB"},
-            {I(1), L(10), "101", "20240630", "20240702", V(10000), "Bar", L(2), Valore()},
-            {I(1), L(1234), "101", "20240701", "20240703", V(555000), "SUPPL letto", L(2), Valore()},
-            {I(1), L(1235), "102", "20240601", "20240610", V(10000), "Camera", L(1), "BB"},
-            {I(1), L(1238), "S1", "20240701", "20240703", V(20000), "Sala", L(3), Valore()},
-            {I(1), L(1239), Valore(), "20240702", "20240704", V(30000), "Senza camera", L(3), Valore()},
-            {I(2), L(10), "*1", "20240630", "20240702", V(990000), "Altro albergo", L(1), "BB"}});
+        {"NumeroHotel", dbInteger},  {"CodiceCliente", dbLong}, {"NumeroCamera", dbText, 10},
+        {"DataInizio", dbText, 8},   {"DataFine", dbText, 8},   {"ImportoTotale", dbCurrency},
+        {"Descrizione", dbText, 50}, {"VoceAddebito", dbLong},  {"Arrangiamento", dbText, 10}};
+    Scrivi(
+        "Arrangiamento.mdb", "Arrangiamento", addebiti,
+        {{I(1), L(10), "*1", "20240630", "20240702", V(1000000), "Camera", L(1), "BB"},
+         {I(1), L(11), "*1", "20240731", "20240801", V(500000), "Camera", L(1), "HB"},
+         {I(1), L(12), "*1", "20240620", "20240701", V(100000), "Camera", L(1), "BB"},
+         {I(1), L(10), "101", "20240630", "20240702", V(10000), "Bar", L(2), Valore()},
+         {I(1), L(1234), "101", "20240701", "20240703", V(555000), "SUPPL letto", L(2), Valore()},
+         {I(1), L(1235), "102", "20240601", "20240610", V(10000), "Camera", L(1), "BB"},
+         {I(1), L(1238), "S1", "20240701", "20240703", V(20000), "Sala", L(3), Valore()},
+         {I(1), L(1239), Valore(), "20240702", "20240704", V(30000), "Senza camera", L(3),
+          Valore()},
+         {I(2), L(10), "*1", "20240630", "20240702", V(990000), "Altro albergo", L(1), "BB"}});
     const std::vector<Field> schede = {
-        {"NumeroHotel", dbInteger},        {"NumeroProgressivo", dbLong},  {"NomeCliente", dbText, 50},
-        {"NumeroCamera", dbText, 10},      {"DataArrivo", dbText, 8},      {"DataPartenza", dbText, 8},
-        {"DataPartenzaReale", dbText, 8},  {"Partito", dbText, 1},         {"NumeroComponente", dbInteger},
-        {"CodiceCapoFamiglia", dbLong},    {"CodiceCapoGruppo", dbLong}};
-    Scrivi("Scheda_Cliente.mdb", "Scheda_Cliente", schede,
-           {{I(1), L(1234), "ROSSI MARIO", "101", "20240630", "20240702", Valore(), "N", I(1), L(0), L(0)},
-            {I(1), L(1236), "BIANCHI", "101", "20240630", "20240702", Valore(), "N", I(2), L(1234), L(0)},
-            {I(1), L(1235), "VERDI", "102", "20240601", "20240610", "20240610", "S", I(1), L(0), L(0)},
-            {I(1), L(1237), "NERI", "102", "20240625", "20240630", "20240705", "S", I(1), L(0), L(0)},
-            {I(1), L(1238), "GIALLI", "S1", "20240701", "20240703", Valore(), "N", I(1), L(0), L(0)},
-            {I(1), L(1239), "BLU", "1'A", "20240702", "20240704", Valore(), "N", I(1), L(0), L(0)},
-            {I(1), L(1240), "ROSA", "102", "20240801", "20240803", Valore(), "N", I(1), L(0), L(0)},
-            {I(1), L(1241), "VIOLA", "102", "20240701", "20240705", "20240702", "N", I(1), L(0), L(0)}});
+        {"NumeroHotel", dbInteger},       {"NumeroProgressivo", dbLong},
+        {"NomeCliente", dbText, 50},      {"NumeroCamera", dbText, 10},
+        {"DataArrivo", dbText, 8},        {"DataPartenza", dbText, 8},
+        {"DataPartenzaReale", dbText, 8}, {"Partito", dbText, 1},
+        {"NumeroComponente", dbInteger},  {"CodiceCapoFamiglia", dbLong},
+        {"CodiceCapoGruppo", dbLong}};
+    Scrivi(
+        "Scheda_Cliente.mdb", "Scheda_Cliente", schede,
+        {{I(1), L(1234), "ROSSI MARIO", "101", "20240630", "20240702", Valore(), "N", I(1), L(0),
+          L(0)},
+         {I(1), L(1236), "BIANCHI", "101", "20240630", "20240702", Valore(), "N", I(2), L(1234),
+          L(0)},
+         {I(1), L(1235), "VERDI", "102", "20240601", "20240610", "20240610", "S", I(1), L(0), L(0)},
+         {I(1), L(1237), "NERI", "102", "20240625", "20240630", "20240705", "S", I(1), L(0), L(0)},
+         {I(1), L(1238), "GIALLI", "S1", "20240701", "20240703", Valore(), "N", I(1), L(0), L(0)},
+         {I(1), L(1239), "BLU", "1'A", "20240702", "20240704", Valore(), "N", I(1), L(0), L(0)},
+         {I(1), L(1240), "ROSA", "102", "20240801", "20240803", Valore(), "N", I(1), L(0), L(0)},
+         {I(1), L(1241), "VIOLA", "102", "20240701", "20240705", "20240702", "N", I(1), L(0),
+          L(0)}});
     // History, in the history folder and (different rows) in the working folder.
     const std::string st = kStorico + "/";
-    Scrivi(st + "SchedaStoricoClienti.mdb", "Scheda_Cliente", schede,
-           {{I(1), L(18001234), "X", "101", "20240628", "20240710", "20240705", "S", I(1), L(57), L(0)},
-            {I(1), L(18001235), "Y", "999", "20240620", "20240630", "20240703", "S", I(1), L(0), L(0)},
-            {I(1), L(18001236), "Z", "101", "20240601", "20240605", "20240605", "S", I(1), L(0), L(0)}});
+    Scrivi(
+        st + "SchedaStoricoClienti.mdb", "Scheda_Cliente", schede,
+        {{I(1), L(18001234), "X", "101", "20240628", "20240710", "20240705", "S", I(1), L(57),
+          L(0)},
+         {I(1), L(18001235), "Y", "999", "20240620", "20240630", "20240703", "S", I(1), L(0), L(0)},
+         {I(1), L(18001236), "Z", "101", "20240601", "20240605", "20240605", "S", I(1), L(0),
+          L(0)}});
     Scrivi(st + "ArrangiamentoStoricoClienti.mdb", "Arrangiamento", addebiti,
            {{I(1), L(18001234), "101", "20240628", "20240710", V(800000), "Camera", L(1), "BB"},
             {I(1), L(18001236), "101", "20240601", "20240605", V(800000), "Camera", L(1), "BB"},
             {I(1), L(18001235), "*9", "20240620", "20240630", V(800000), "Camera", L(1), "BB"}});
     Scrivi("SchedaStoricoClienti.mdb", "Scheda_Cliente", schede,
-           {{I(1), L(18009999), "W", "101", "20240705", "20240706", "20240706", "S", I(1), L(0), L(0)}});
+           {{I(1), L(18009999), "W", "101", "20240705", "20240706", "20240706", "S", I(1), L(0),
+             L(0)}});
     Scrivi("ArrangiamentoStoricoClienti.mdb", "Arrangiamento", addebiti,
            {{I(1), L(18009999), "101", "20240705", "20240706", V(10000), "Camera", L(1), "BB"},
             {I(1), L(18001234), "101", "20240628", "20240710", V(800000), "Camera", L(1), "BB"}});
@@ -145,8 +174,10 @@ class SqlAlbergo : public ::testing::Test {
     CreaArchivio(motore_, "Vendrix.mdb");
     auto db = motore_.OpenDatabase("Vendrix.mdb");
     auto rs = db->OpenRecordset("Vendrix");
-    //            DataRif      RO          BB          HB         Supl       Retta       Tipo   Agenzia  Cam Pax Extra
-    const std::vector<std::tuple<const char*, int64_t, int64_t, int64_t, int64_t, int64_t, const char*, Valore, int, int, int64_t>>
+    //            DataRif      RO          BB          HB         Supl       Retta       Tipo
+    //            Agenzia  Cam Pax Extra
+    const std::vector<std::tuple<const char*, int64_t, int64_t, int64_t, int64_t, int64_t,
+                                 const char*, Valore, int, int, int64_t>>
         righe = {
             {"20240701", 1000, 0, 0, 0, 1000, "DOP", "ALFA", 1, 2, 0},
             {"20240701", 2000, 0, 0, 0, 2000, "DOP", "ALFA", 1, 2, 15000},
@@ -226,8 +257,8 @@ TEST_F(SqlAlbergo, PassoPrenotazioni) {
     auto testate = testate_db->OpenRecordset(
         "Select * From Scheda_Prenotazione Where NumeroHotel = 1 and " + c.condizione +
         " and NumeroPrenotazione In (Select NumeroPrenotazione From Camere_Prenotazione In "
-        "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= '" + kAl +
-        "' and DataPartenza > '" + kDal + "')");
+        "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= '" +
+        kAl + "' and DataPartenza > '" + kDal + "')");
     EXPECT_EQ(Righe(*testate, {"NumeroPrenotazione", "Ditta"}), c.attese) << c.condizione;
   }
 
@@ -235,15 +266,16 @@ TEST_F(SqlAlbergo, PassoPrenotazioni) {
   auto addebiti = addebiti_db->OpenRecordset(
       "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) = '*' and "
       "CodiceCliente In (Select NumeroPrenotazione From Camere_Prenotazione In "
-      "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= '" + kAl +
-      "' and DataPartenza > '" + kDal + "')");
+      "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= '" +
+      kAl + "' and DataPartenza > '" + kDal + "')");
   EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}),
             (Testi{"10|*1|100", "11|*1|50"}));
   // The run's find for one room line and day.
   std::string numero_camera = "1";
   EXPECT_EQ(Righe(*addebiti, {"ImportoTotale"},
                   "NumeroHotel = 1 and CodiceCliente = 10 and DataInizio <= '20240701' and "
-                  "DataFine > '20240701' and NumeroCamera = " + Quota("*" + numero_camera)),
+                  "DataFine > '20240701' and NumeroCamera = " +
+                      Quota("*" + numero_camera)),
             Testi{"100"});
   addebiti->FindFirst("NumeroHotel = 1");
   EXPECT_EQ(addebiti->Fields("ImportoTotale").Value().Tipo(), TipoValore::kValuta);
@@ -265,7 +297,8 @@ TEST_F(SqlAlbergo, PassoClientiInCasa) {
   auto addebiti = addebiti_db->OpenRecordset(
       "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
       "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In 'Scheda_Cliente.mdb' "
-      "Where NumeroHotel = 1 and DataArrivo <= '" + kAl + "' and DataPartenza > '" + kDal + "')");
+      "Where NumeroHotel = 1 and DataArrivo <= '" +
+      kAl + "' and DataPartenza > '" + kDal + "')");
   EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}),
             (Testi{"1234|101|55.5", "1238|S1|2"}))
       << "a line without room number never matches Left(...) <> '*'";
@@ -301,7 +334,8 @@ TEST_F(SqlAlbergo, PassoStoricoConEsenzaCartella) {
     auto schede_db = motore_.OpenDatabase(file("SchedaStoricoClienti.mdb"));
     auto schede = schede_db->OpenRecordset(
         "Select * From Scheda_Cliente Where NumeroHotel = 1 and DataArrivo <= '" + kAl +
-        "' and DataPartenzaReale > '" + kDal + "' Order by DataArrivo,NumeroCamera,NumeroProgressivo;");
+        "' and DataPartenzaReale > '" + kDal +
+        "' Order by DataArrivo,NumeroCamera,NumeroProgressivo;");
     EXPECT_EQ(Righe(*schede, {"NumeroProgressivo", "NumeroCamera"}), c.schede) << c.cartella;
     auto addebiti_db = motore_.OpenDatabase(file("ArrangiamentoStoricoClienti.mdb"));
     auto addebiti = addebiti_db->OpenRecordset(
@@ -343,7 +377,8 @@ TEST_F(SqlAlbergo, ReportGiornaliero) {
 
 TEST_F(SqlAlbergo, ReportTipoCameraEAgenzia) {
   auto tipi_db = motore_.OpenDatabase("TipiCamere.mdb");
-  auto tipi = tipi_db->OpenRecordset("Select * From TipiCamere Where NumeroHotel = 1 and Tipologia = 'C'");
+  auto tipi =
+      tipi_db->OpenRecordset("Select * From TipiCamere Where NumeroHotel = 1 and Tipologia = 'C'");
   EXPECT_EQ(Righe(*tipi, {"Sigla", "Descrizione", "Quantita"}),
             (Testi{"DOP|Doppia|10", "SIN|Singola|5", "D'A|Doppia d'angolo|2"}));
 
@@ -379,8 +414,10 @@ TEST_F(SqlAlbergo, ReportTipoCameraEAgenzia) {
             (Testi{" |SIN|0|0|1", "ALFA|D'A|8.25|7.25|1", "ALFA|DOP|1|0|3"}))
       << "a blank agency counts, an empty or missing one does not; code order";
   per_agenzia->FindFirst("NumeroHotel = 1");
-  for (auto [campo, tipo] : {std::pair{"TTRe", TipoValore::kValuta}, {"TTSupl", TipoValore::kValuta},
-                             {"TTPx", TipoValore::kLungo}, {"Agenzia", TipoValore::kTesto}}) {
+  for (auto [campo, tipo] : {std::pair{"TTRe", TipoValore::kValuta},
+                             {"TTSupl", TipoValore::kValuta},
+                             {"TTPx", TipoValore::kLungo},
+                             {"Agenzia", TipoValore::kTesto}}) {
     EXPECT_EQ(per_agenzia->Fields(campo).Value().Tipo(), tipo) << campo;
   }
   tipi->FindFirst("NumeroHotel = 1 and Sigla = " + Quota("D'A"));
@@ -397,18 +434,30 @@ TEST_F(SqlAlbergo, SommeEFunzioni) {
   };
   const Caso casi[] = {
       {"Select sum(TotRO) From Vendrix", {"sum(TotRO)"}, {"44.3333"}, "a sum without alias"},
-      {"Select Sum(Vendrix.TotRO) As Tot From Vendrix Where TipoCamera = 'DOP'", {"Tot"}, {"34.3333"},
+      {"Select Sum(Vendrix.TotRO) As Tot From Vendrix Where TipoCamera = 'DOP'",
+       {"Tot"},
+       {"34.3333"},
        "qualified column, any case"},
-      {"Select sum(TotRO) as T From Vendrix Where TipoCamera = 'NESSUNO'", {"T"}, {"Null"},
+      {"Select sum(TotRO) as T From Vendrix Where TipoCamera = 'NESSUNO'",
+       {"T"},
+       {"Null"},
        "the sum of no rows is Null"},
       {"Select Left(DataRif,6) as Mese, count(*) as N From Vendrix Group by Left(DataRif,6)",
-       {"Mese", "N"}, {"202407|7"}, "Left in the select list and in Group by"},
+       {"Mese", "N"},
+       {"202407|7"},
+       "Left in the select list and in Group by"},
       {"Select Right(DataRif,2) as G, Mid(DataRif,5,2) as M, Len(Agenzia) as N From Vendrix "
        "Where TipoCamera = 'SIN' Order by Agenzia",
-       {"G", "M", "N"}, {"01|07|Null", "01|07|1"}, "Right, Mid, Len"},
-      {"Select TipoCamera & '-' & DataRif as K From Vendrix Where TotCamOcc = 2", {"K"},
-       {"DOP-20240702"}, "& joins texts"},
-      {"Select [TipoCamera] From [Vendrix] Where \"D'A\" = TipoCamera", {"TipoCamera"}, {"D'A"},
+       {"G", "M", "N"},
+       {"01|07|Null", "01|07|1"},
+       "Right, Mid, Len"},
+      {"Select TipoCamera & '-' & DataRif as K From Vendrix Where TotCamOcc = 2",
+       {"K"},
+       {"DOP-20240702"},
+       "& joins texts"},
+      {"Select [TipoCamera] From [Vendrix] Where \"D'A\" = TipoCamera",
+       {"TipoCamera"},
+       {"D'A"},
        "bracketed names, double-quoted text"},
       {"Select max(TotRetta) as M From Vendrix", {"M"}, {"33.3333"}, "max of Currency"},
   };
@@ -444,8 +493,9 @@ TEST_F(SqlAlbergo, FileNominatiConInSiCollegaUnaVoltaSola) {
   auto db = motore_.OpenDatabase("TipiCamere.mdb");
   for (int giro = 0; giro < 2; ++giro) {
     for (int i = 0; i < 14; ++i) {
-      std::string sql = "Select N From T In " + Quota(file[i]) + " Where N In (Select N From T In " +
-                        Quota(file[i]) + ") and N In (Select N From T In " + Quota(file[(i + 1) % 14]) +
+      std::string sql = "Select N From T In " + Quota(file[i]) +
+                        " Where N In (Select N From T In " + Quota(file[i]) +
+                        ") and N In (Select N From T In " + Quota(file[(i + 1) % 14]) +
                         " Where N >= 0) or N = " + std::to_string(i);
       auto rs = db->OpenRecordset(sql);
       EXPECT_EQ(rs->RecordCount(), 1) << sql;

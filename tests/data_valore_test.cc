@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 
 #include "data/errore.h"
 #include "data/valore.h"
@@ -39,9 +41,39 @@ TEST(Valuta, DaDoubleArrotondaAQuattroDecimaliSulValoreDecimale) {
   }
 }
 
+TEST(Valuta, DaDoubleCoincideConLaLetturaDelTestoA15Cifre) {
+  // The reading of a double equals the exact decimal rounding of its 15-digit text, for amounts
+  // of every size and especially for those that fall on or next to half a ten-thousandth.
+  std::mt19937_64 caso(12345);
+  std::uniform_int_distribution<int64_t> conteggio(-99999999999999, 99999999999999);
+  std::uniform_real_distribution<double> scala(-12, 14);
+  for (int i = 0; i < 200000; ++i) {
+    double x;
+    switch (i % 4) {
+      case 0:
+        x = (static_cast<double>(conteggio(caso) % 100000000000) + 0.5) / 10000.0;
+        break;
+      case 1:
+        x = std::nextafter((static_cast<double>(conteggio(caso) % 1000000) + 0.5) / 10000.0,
+                           (i & 8) ? 1e300 : -1e300);
+        break;
+      case 2:
+        x = std::pow(10.0, scala(caso)) * ((i & 16) ? -1 : 1);
+        break;
+      default:
+        x = static_cast<double>(conteggio(caso)) / 1000.0;
+        break;
+    }
+    char testo[40];
+    std::snprintf(testo, sizeof testo, "%.15g", x);
+    ASSERT_EQ(Valuta::DaDouble(x), Valuta::DaTesto(testo)) << testo;
+  }
+}
+
 TEST(Valuta, DaDoubleRifiutaValoriFuoriDominio) {
-  for (double x : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                   -std::numeric_limits<double>::infinity(), 1e15, -1e16, 1e300}) {
+  for (double x :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(), 1e15, -1e16, 1e300}) {
     EXPECT_THROW(Valuta::DaDouble(x), Errore) << x;
   }
   EXPECT_EQ(Valuta::DaDouble(922337203685477.0).Decimillesimi(), 9223372036854770000);
@@ -53,10 +85,11 @@ TEST(Valuta, DaTestoLeggeDecimaliEsatti) {
     int64_t atteso;
   };
   const Caso casi[] = {
-      {"12", 120000},        {"-12.345", -123450},     {"0.00005", 1},
-      {"-0.00005", -1},      {"0.00004999", 0},        {" 7.5 ", 75000},
-      {"+3", 30000},         {".5", 5000},             {"1e2", 1000000},
-      {"922337203685477.5807", INT64_MAX},
+      {"12", 120000},    {"-12.345", -123450},
+      {"0.00005", 1},    {"-0.00005", -1},
+      {"0.00004999", 0}, {" 7.5 ", 75000},
+      {"+3", 30000},     {".5", 5000},
+      {"1e2", 1000000},  {"922337203685477.5807", INT64_MAX},
   };
   for (const auto& c : casi) {
     EXPECT_EQ(Valuta::DaTesto(c.testo).Decimillesimi(), c.atteso) << c.testo;
@@ -102,8 +135,8 @@ TEST(Valore, SommaPropagaNullESceglieIlTipo) {
   const Caso casi[] = {
       {"Null plus a number is Null", Valore(), Valore(int32_t{5}), Valore()},
       {"a number plus Null is Null", Valore(Valuta()), Valore(), Valore()},
-      {"Currency plus double is Currency, rounded once",
-       Valore(V(1000)), Valore(0.123456), Valore(V(2235))},
+      {"Currency plus double is Currency, rounded once", Valore(V(1000)), Valore(0.123456),
+       Valore(V(2235))},
       {"double plus Currency is Currency", Valore(0.1), Valore(V(2000)), Valore(V(3000))},
       {"Currency plus text reads the text", Valore(V(10000)), Valore("2.5"), Valore(V(35000))},
       {"Integer plus Integer stays Integer", Valore(int16_t{2}), Valore(int16_t{3}),
