@@ -356,8 +356,11 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
     return it->second.schema;
   }
   Formato f = ControllaFile(percorso, file, " nominato nel testo SQL \"" + sql + "\"");
+  // A file on disk names the default file system layer explicitly: attached to the in-memory
+  // copy of an Access file, it would otherwise inherit that connection's memory-only layer.
+  const std::string su_disco = std::string("?mode=ro&vfs=") + sqlite3_vfs_find(nullptr)->zName;
   std::string uri = f == Formato::kJet ? motore->UriJet(percorso.string(), canon, file)
-                                       : UriFile(percorso, "?mode=ro");
+                                       : UriFile(percorso, su_disco.c_str());
   int limite = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
   if (static_cast<int>(allegati.size()) >= limite) {
     for (auto a = allegati.begin(); a != allegati.end(); ++a) {

@@ -784,6 +784,36 @@ TEST_F(MotoreSuJet, SottoSelezioniTraFileAccessESqlite) {
             (std::vector<Valore>{Valore("Alfreds Futterkiste"), Valore("Berglunds snabbköp")}));
 }
 
+// The engine reads an Access file once and answers every later use from what it read: a copy
+// spoilt after the first use goes unnoticed by the same engine, and is found by a new one.
+TEST_F(MotoreSuJet, UnFileSiLeggeUnaVoltaPerMotore) {
+  DBEngine motore;
+  auto primo = motore.OpenDatabase("Clienti.mdb");
+  ScriviFile("Clienti.mdb", originale_.substr(0, originale_.size() / 2 + 7));
+  auto secondo = motore.OpenDatabase("Clienti.mdb");
+  auto clienti = secondo->OpenRecordset("Select CustomerID From Customers Where City = 'Berlin'");
+  clienti->FindFirst("CustomerID <> ''");
+  ASSERT_FALSE(clienti->NoMatch());
+  EXPECT_EQ(clienti->Fields("CustomerID").Value(), Valore("ALFKI"));
+  {
+    auto nuovo = motore.Workspaces(0).CreateDatabase("Vuoto.mdb");
+    TableDef t = nuovo->CreateTableDef("Uno");
+    t.Fields.Append(t.CreateField("Codice", dbText, 5));
+    nuovo->TableDefs().Append(t);
+  }
+  // The program's own databases stay SQLite files, whatever their name.
+  EXPECT_EQ(LeggiFile("Vuoto.mdb").substr(0, 16), std::string("SQLite format 3", 16));
+  auto sqlite = motore.OpenDatabase("Vuoto.mdb");
+  auto tedeschi = sqlite->OpenRecordset(
+      "Select CustomerID From Customers In 'Clienti.mdb' Where Country = 'Germany'");
+  tedeschi->MoveLast();
+  EXPECT_EQ(tedeschi->RecordCount(), 11);
+
+  DBEngine altro;
+  EXPECT_THROW(altro.OpenDatabase("Clienti.mdb"), Errore);
+  ScriviFile("Clienti.mdb", originale_);
+}
+
 TEST_F(MotoreSuJet, FileDanneggiatoDaErroreCheLoNomina) {
   std::string troncato = originale_.substr(0, originale_.size() / 2 + 7);
   ScriviFile("Rotto.mdb", troncato);
