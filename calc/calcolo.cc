@@ -1,12 +1,15 @@
 #include "calc/calcolo.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 #include "calc/contesto.h"
 #include "calc/date.h"
 #include "calc/giorni.h"
 #include "calc/linea_stato.h"
+#include "calc/passi_in_parallelo.h"
 #include "calc/pulizia.h"
 #include "data/archivio.h"
 #include "data/errore.h"
@@ -112,16 +115,48 @@ void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::
                    " rimasto da un calcolo precedente: eliminarlo e ripetere il calcolo.");
     }
     DBEngine motore;
+    // The new file counts only once it is synced and renamed into place (SostituisciFile); until
+    // then nothing in it needs to survive a crash.
+    motore.FileDiLavoro(nuovo);
     CreaArchivio(motore, nuovo);
     {
       ContestoCalcolo contesto(motore, nuovo, linea, std::move(periodo));
-      if (!condizione.empty()) PassoPrenotazioni(contesto, condizione);
-      if (clienti == 1) {
-        PassoClientiInCasa(contesto);
-        PassoStoricoClienti(contesto);
+      const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
+      const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo);
+      // The suite's Access files are read here, before any other thread runs (reading one
+      // starts a process); SQLite files need nothing.
+      std::vector<std::string> sorgenti;
+      if (!condizione.empty()) {
+        sorgenti = {tabelle::kFileCamerePrenotazione, tabelle::kFileSchedaPrenotazione,
+                    tabelle::kFileArrangiamento, tabelle::kFileTipiCamere};
       }
+      if (clienti == 1) {
+        for (const SorgenteOspiti* s : {&in_casa, &storico}) {
+          sorgenti.insert(sorgenti.end(), {s->file_schede, s->file_ditte, s->file_addebiti});
+        }
+        sorgenti.insert(sorgenti.end(), {tabelle::kFileTipiCamere, tabelle::kFileNumeriCamere});
+      }
+      for (const std::string& file : sorgenti) motore.LeggiPrima(file);
+      // The passes work on threads of their own, the bookings pass on one and the two guest
+      // passes on another, while this thread stores their rows: the bookings rows, then the
+      // guests' rows, as if the passes had run here one after the other.
+      std::optional<PassiInParallelo> prenotazioni, ospiti;
+      if (!condizione.empty()) {
+        prenotazioni.emplace(motore, contesto.periodo, [condizione](AmbitoPasso& ambito) {
+          PassoPrenotazioni(ambito, condizione);
+        });
+      }
+      if (clienti == 1) {
+        ospiti.emplace(motore, contesto.periodo, [in_casa, storico](AmbitoPasso& ambito) {
+          PassoClientiInCasa(ambito, in_casa);
+          PassoStoricoClienti(ambito, storico);
+        });
+      }
+      if (prenotazioni) ignorati += prenotazioni->Scrivi(contesto);
+      if (ospiti) ignorati += ospiti->Scrivi(contesto);
+      prenotazioni.reset();
+      ospiti.reset();
       contesto.Chiudi();
-      ignorati = contesto.soggiorni_ignorati;
     }
     PulisciAgenzie(motore, nuovo, linea);
     SostituisciFile(nuovo, finale);

@@ -15,34 +15,18 @@ namespace vendrix {
 
 namespace t = tabelle;
 
-ContestoCalcolo::ContestoCalcolo(DBEngine& motore_, const std::string& percorso_statistiche,
-                                 LineaStato& linea_, Periodo periodo_)
-    : motore(motore_), linea(linea_), periodo(std::move(periodo_)) {
-  db_statistiche_ = motore.OpenDatabase(percorso_statistiche);
-  db_statistiche_->BeginTrans();
-  statistiche_ = db_statistiche_->OpenRecordset(t::kVendrix, dbOpenDynaset);
+Consultazioni::Consultazioni(DBEngine& motore) {
   db_voci_ = motore.OpenDatabase(t::kFileVociFattura);
   voci_ = db_voci_->OpenRecordset(t::kVociFattura, dbOpenDynaset);
   db_arrangiamenti_ = motore.OpenDatabase(t::kFileArrangiamenti);
   arrangiamenti_ = db_arrangiamenti_->OpenRecordset(t::kNomiArrangiamenti, dbOpenDynaset);
   db_camere_ = motore.OpenDatabase(t::kFileNumeriCamere);
   camere_ = db_camere_->OpenRecordset(t::kNumeriCamere, dbOpenDynaset);
-
-  const Recordset& s = *statistiche_;
-  campi = {
-      s.IndiceCampo(t::kNumeroHotel), s.IndiceCampo(t::kDataRif),   s.IndiceCampo(t::kTotRO),
-      s.IndiceCampo(t::kTotBB),       s.IndiceCampo(t::kTotHB),     s.IndiceCampo(t::kTotFB),
-      s.IndiceCampo(t::kTotSupl),     s.IndiceCampo(t::kTotRetta),  s.IndiceCampo(t::kTipoCamera),
-      s.IndiceCampo(t::kAgenzia),     s.IndiceCampo(t::kTotCamOcc), s.IndiceCampo(t::kTotPax),
-      s.IndiceCampo(t::kExtra)};
   campo_reparto_ = voci_->IndiceCampo(t::kReparto);
   campo_tipo_ = arrangiamenti_->IndiceCampo(t::kTipo);
 }
 
-void ContestoCalcolo::Chiudi() {
-  db_statistiche_->CommitTrans();
-  statistiche_->Close();
-  db_statistiche_->Close();
+void Consultazioni::Chiudi() {
   voci_->Close();
   db_voci_->Close();
   arrangiamenti_->Close();
@@ -51,7 +35,7 @@ void ContestoCalcolo::Chiudi() {
   db_camere_->Close();
 }
 
-bool ContestoCalcolo::VoceArrangiamento(const std::optional<std::string>& codice) {
+bool Consultazioni::VoceArrangiamento(const std::optional<std::string>& codice) {
   // A line without a usable code matches no invoice item: it is an extra.
   if (!codice) return false;
   auto trovata = voci_note_.find(*codice);
@@ -67,7 +51,7 @@ bool ContestoCalcolo::VoceArrangiamento(const std::optional<std::string>& codice
   return arrangiamento;
 }
 
-Classe ContestoCalcolo::ClasseArrangiamento(const std::string& sigla) {
+Classe Consultazioni::ClasseArrangiamento(const std::string& sigla) {
   auto trovata = arrangiamenti_noti_.find(sigla);
   if (trovata != arrangiamenti_noti_.end()) return trovata->second;
   arrangiamenti_->FindFirst("NumeroHotel = 1 and Sigla = " + Quota(sigla));
@@ -90,41 +74,59 @@ Classe ContestoCalcolo::ClasseArrangiamento(const std::string& sigla) {
   return classe;
 }
 
+ContestoCalcolo::ContestoCalcolo(DBEngine& motore_, const std::string& percorso_statistiche,
+                                 LineaStato& linea_, Periodo periodo_)
+    : motore(motore_), linea(linea_), periodo(std::move(periodo_)) {
+  db_statistiche_ = motore.OpenDatabase(percorso_statistiche);
+  db_statistiche_->BeginTrans();
+  statistiche_ = db_statistiche_->OpenRecordset(t::kVendrix, dbOpenDynaset);
+  consultazioni_ = std::make_unique<Consultazioni>(motore);
+
+  const Recordset& s = *statistiche_;
+  campi = {
+      s.IndiceCampo(t::kNumeroHotel), s.IndiceCampo(t::kDataRif),   s.IndiceCampo(t::kTotRO),
+      s.IndiceCampo(t::kTotBB),       s.IndiceCampo(t::kTotHB),     s.IndiceCampo(t::kTotFB),
+      s.IndiceCampo(t::kTotSupl),     s.IndiceCampo(t::kTotRetta),  s.IndiceCampo(t::kTipoCamera),
+      s.IndiceCampo(t::kAgenzia),     s.IndiceCampo(t::kTotCamOcc), s.IndiceCampo(t::kTotPax),
+      s.IndiceCampo(t::kExtra)};
+}
+
+void ContestoCalcolo::Chiudi() {
+  db_statistiche_->CommitTrans();
+  statistiche_->Close();
+  db_statistiche_->Close();
+  consultazioni_->Chiudi();
+}
+
 CampiAddebito::CampiAddebito(const Recordset& addebiti)
     : importo(addebiti.IndiceCampo(tabelle::kImportoTotale)),
       descrizione(addebiti.IndiceCampo(tabelle::kDescrizione)),
       voce(addebiti.IndiceCampo(tabelle::kVoceAddebito)),
       arrangiamento(addebiti.IndiceCampo(tabelle::kArrangiamento)) {}
 
-void RigaInCorso::Aggiungi(Valore RigaInCorso::*totale, int campo, const Valore& importo) {
-  this->*totale = this->*totale + importo;
-  statistiche->Fields(campo) = this->*totale;
+void IniziaRiga(long giorno, bool cam_occ_iniziale, RigaCalcolata& riga) {
+  riga.giorno = giorno;
+  riga.cam_occ_iniziale = cam_occ_iniziale;
+  riga.totali.fill(Valuta{});
+  riga.nulli.fill(false);
 }
 
-void IniziaRiga(ContestoCalcolo& contesto, long giorno, bool cam_occ_iniziale, RigaInCorso& riga) {
+void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const ValoriRiga& valori) {
   Recordset& s = contesto.statistiche();
   const auto& c = contesto.campi;
-  riga.statistiche = &s;
-  riga.campi = &c;
+  // Every field is written once, with the value the row ends with: the stored row is the one
+  // that writing each change of a total as it came would store.
   s.AddNew();
   s.Fields(c.numero_hotel) = Valore(HotelCorrente);
-  s.Fields(c.data_rif) = Valore(ChiaveDaNumeroGiorno(giorno));
-  const Valore zero(Valuta{});
-  riga.tot_ro = riga.tot_bb = riga.tot_hb = riga.tot_fb = zero;
-  riga.tot_supl = riga.tot_retta = riga.extra = zero;
-  s.Fields(c.tot_ro) = zero;
-  s.Fields(c.tot_bb) = zero;
-  s.Fields(c.tot_hb) = zero;
-  s.Fields(c.tot_fb) = zero;
-  s.Fields(c.tot_supl) = zero;
-  s.Fields(c.tot_retta) = zero;
-  if (cam_occ_iniziale) s.Fields(c.tot_cam_occ) = Valore(int32_t{0});
-  s.Fields(c.extra) = zero;
-}
-
-void ConcludiRiga(ContestoCalcolo& contesto, const ValoriRiga& valori) {
-  Recordset& s = contesto.statistiche();
-  const auto& c = contesto.campi;
+  s.Fields(c.data_rif) = Valore(ChiaveDaNumeroGiorno(riga.giorno));
+  s.Fields(c.tot_ro) = riga.ValoreDi(RigaCalcolata::kRO);
+  s.Fields(c.tot_bb) = riga.ValoreDi(RigaCalcolata::kBB);
+  s.Fields(c.tot_hb) = riga.ValoreDi(RigaCalcolata::kHB);
+  s.Fields(c.tot_fb) = riga.ValoreDi(RigaCalcolata::kFB);
+  s.Fields(c.tot_supl) = riga.ValoreDi(RigaCalcolata::kSupl);
+  s.Fields(c.tot_retta) = riga.ValoreDi(RigaCalcolata::kRetta);
+  if (riga.cam_occ_iniziale) s.Fields(c.tot_cam_occ) = Valore(int32_t{0});
+  s.Fields(c.extra) = riga.ValoreDi(RigaCalcolata::kExtra);
   s.Fields(c.tipo_camera) = valori.tipo_camera;
   if (valori.agenzia) s.Fields(c.agenzia) = *valori.agenzia;
   if (valori.cam_occ) s.Fields(c.tot_cam_occ) = *valori.cam_occ;
@@ -132,50 +134,55 @@ void ConcludiRiga(ContestoCalcolo& contesto, const ValoriRiga& valori) {
   s.Update(dbUpdateRegular, false);
 }
 
-void ClassificaAddebito(ContestoCalcolo& contesto, RigaInCorso& riga, Recordset& line,
+void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
                         const CampiAddebito& campi) {
-  const auto& c = *riga.campi;
   const Valore importo = line.Fields(campi.importo).Value();
-  riga.Aggiungi(&RigaInCorso::tot_retta, c.tot_retta, importo);
+  riga.Aggiungi(RigaCalcolata::kRetta, importo);
 
   const Valore descrizione = line.Fields(campi.descrizione).Value();
-  if (!descrizione.IsNull() && descrizione.Testo().find("SUPPL") != std::string::npos) {
-    riga.Aggiungi(&RigaInCorso::tot_supl, c.tot_supl, importo);
+  bool supplemento = false;
+  if (descrizione.Tipo() == TipoValore::kTesto) {
+    supplemento = descrizione.ComeTesto().find("SUPPL") != std::string::npos;
+  } else if (!descrizione.IsNull()) {
+    supplemento = descrizione.Testo().find("SUPPL") != std::string::npos;
+  }
+  if (supplemento) {
+    riga.Aggiungi(RigaCalcolata::kSupl, importo);
     return;
   }
-  if (!contesto.VoceArrangiamento(NumeroPerCriterio(line.Fields(campi.voce).Value()))) {
-    riga.Aggiungi(&RigaInCorso::extra, c.extra, importo);
+  if (!consultazioni.VoceArrangiamento(NumeroPerCriterio(line.Fields(campi.voce).Value()))) {
+    riga.Aggiungi(RigaCalcolata::kExtra, importo);
     return;
   }
-  switch (contesto.ClasseArrangiamento(TestoDi(line.Fields(campi.arrangiamento).Value()))) {
+  switch (consultazioni.ClasseArrangiamento(TestoDi(line.Fields(campi.arrangiamento).Value()))) {
     case Classe::kRO:
-      riga.Aggiungi(&RigaInCorso::tot_ro, c.tot_ro, importo);
+      riga.Aggiungi(RigaCalcolata::kRO, importo);
       break;
     case Classe::kBB:
-      riga.Aggiungi(&RigaInCorso::tot_bb, c.tot_bb, importo);
+      riga.Aggiungi(RigaCalcolata::kBB, importo);
       break;
     case Classe::kHB:
-      riga.Aggiungi(&RigaInCorso::tot_hb, c.tot_hb, importo);
+      riga.Aggiungi(RigaCalcolata::kHB, importo);
       break;
     case Classe::kFB:
-      riga.Aggiungi(&RigaInCorso::tot_fb, c.tot_fb, importo);
+      riga.Aggiungi(RigaCalcolata::kFB, importo);
       break;
     case Classe::kNessuna:
       break;
   }
 }
 
-bool GiorniSoggiorno(ContestoCalcolo& contesto, const Valore& arrivo, const Valore& partenza,
-                     long& primo, long& ultimo) {
+bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza, long& primo,
+                     long& ultimo) {
   long giorno_arrivo = 0, giorno_partenza = 0;
   if (!NumeroGiornoDaChiave(TestoDi(arrivo), giorno_arrivo) ||
       !NumeroGiornoDaChiave(TestoDi(partenza), giorno_partenza)) {
-    ++contesto.soggiorni_ignorati;
+    ++ambito.soggiorni_ignorati;
     return false;
   }
   // The arrival day counts, the departure day does not; only days of the period give rows.
-  primo = std::max(giorno_arrivo, contesto.periodo.giorno_dal);
-  ultimo = std::min(giorno_partenza - 1, contesto.periodo.giorno_al);
+  primo = std::max(giorno_arrivo, ambito.periodo.giorno_dal);
+  ultimo = std::min(giorno_partenza - 1, ambito.periodo.giorno_al);
   return true;
 }
 
@@ -216,8 +223,17 @@ std::optional<std::string> NumeroPerCriterio(const Valore& valore) {
 }
 
 std::string CriterioGiorno(long giorno) {
-  const std::string chiave = Quota(ChiaveDaNumeroGiorno(giorno));
-  return "DataInizio <= " + chiave + " and DataFine > " + chiave;
+  std::string criterio;
+  AggiungiCriterioGiorno(criterio, giorno);
+  return criterio;
+}
+
+void AggiungiCriterioGiorno(std::string& criterio, long giorno) {
+  const std::string chiave = ChiaveDaNumeroGiorno(giorno);
+  criterio += "DataInizio <= ";
+  Quota(chiave, criterio);
+  criterio += " and DataFine > ";
+  Quota(chiave, criterio);
 }
 
 std::optional<std::string> CartellaStorico() {

@@ -1,14 +1,18 @@
 #ifndef VENDRIX_CALC_CONTESTO_H_
 #define VENDRIX_CALC_CONTESTO_H_
 
-// The steps that the passes of the calculation run share: the open row sets of the run
-// (ContestoCalcolo), the day walk of one stay, the adding of one statistics row (RigaGiorno) and
-// the sorting of one charge line into its totals (ClassificaAddebito). Internal to calc/.
+// The steps that the passes of the calculation run share: the lookups every pass makes
+// (Consultazioni), the open statistics set of the run (ContestoCalcolo), the day walk of one
+// stay, the working out of one statistics row (RigaGiorno), the sorting of one charge line into
+// its totals (ClassificaAddebito) and the storing of a row worked out (ScriviRiga). Internal to
+// calc/.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "calc/linea_stato.h"
@@ -26,12 +30,92 @@ struct Periodo {
 // The board total that a board item's amount goes to; kNessuna: only TotRetta.
 enum class Classe { kNessuna, kRO, kBB, kHB, kFB };
 
-// What a run opens for its whole length and every pass consults: the statistics set of the new
-// file (inside one transaction), the invoice items, the board arrangements and the room numbers.
+// The row sets every pass consults while it sorts charge lines and names rooms: the invoice
+// items, the board arrangements and the room numbers. The answers for a code are looked up once
+// and remembered for the run. One thread uses an object of this class; a pass that runs on a
+// thread of its own opens its own.
+class Consultazioni {
+ public:
+  // Opens the three databases and their sets, in this order.
+  explicit Consultazioni(DBEngine& motore);
+  // Closes invoice items, board arrangements and room numbers, in this order.
+  void Chiudi();
+
+  // Board class of an invoice item code (the text written into the criteria, or nullopt when
+  // the line has no usable code): true for a board item, false for an extra.
+  bool VoceArrangiamento(const std::optional<std::string>& codice);
+  // The total that a board arrangement code sends its amount to.
+  Classe ClasseArrangiamento(const std::string& sigla);
+  Recordset& camere() { return *camere_; }
+
+ private:
+  std::unique_ptr<Database> db_voci_, db_arrangiamenti_, db_camere_;
+  std::unique_ptr<Recordset> voci_, arrangiamenti_, camere_;
+  int campo_reparto_ = 0, campo_tipo_ = 0;
+  std::unordered_map<std::string, bool> voci_note_;
+  std::unordered_map<std::string, Classe> arrangiamenti_noti_;
+};
+
+// The descriptive fields of a row: TipoCamera, Agenzia (not set when empty optional), TotCamOcc
+// (not set when empty optional) and TotPax, written in this order after the money totals.
+struct ValoriRiga {
+  Valore tipo_camera;
+  std::optional<Valore> agenzia;
+  std::optional<Valore> cam_occ;
+  Valore pax;
+  friend bool operator==(const ValoriRiga&, const ValoriRiga&) = default;
+};
+
+// One statistics row as a pass has worked it out: its day (a day number), whether TotCamOcc
+// starts at 0, and its seven money totals after all its charge lines. Each total starts at
+// Currency 0 and stays Currency (the sum of Currency and any amount is Currency) until a Null
+// amount makes it Null for good, so it is held as a Currency count and a Null mark.
+struct RigaCalcolata {
+  enum Totale { kRO, kBB, kHB, kFB, kSupl, kRetta, kExtra, kTotali };
+  long giorno = 0;
+  std::array<Valuta, kTotali> totali{};
+  std::array<bool, kTotali> nulli{};
+  bool cam_occ_iniziale = false;
+
+  // Adds `importo` to a total as the engine adds two values: Null if either is Null, otherwise
+  // the amount as Currency added exactly (throws Errore when the amount is not a number or the
+  // sum overflows).
+  void Aggiungi(Totale totale, const Valore& importo) {
+    if (nulli[totale] || importo.IsNull()) {
+      nulli[totale] = true;
+      return;
+    }
+    totali[totale] = totali[totale] + importo.ComeValuta();
+  }
+  Valore ValoreDi(Totale totale) const { return nulli[totale] ? Valore() : Valore(totali[totale]); }
+};
+
+// Where a pass sends its progress texts and its rows, in the order it makes them.
+class DestinoRighe {
+ public:
+  virtual ~DestinoRighe() = default;
+  virtual void Stato(std::string_view testo) = 0;
+  virtual void Riga(const RigaCalcolata& riga, const ValoriRiga& valori) = 0;
+};
+
+// What a pass works with: the engine, the period, the lookups of its thread, where its rows go,
+// and the count of the stays it skipped because their arrival or departure is not a date key.
+struct AmbitoPasso {
+  DBEngine& motore;
+  const Periodo& periodo;
+  Consultazioni& consultazioni;
+  DestinoRighe& destino;
+  int64_t soggiorni_ignorati = 0;
+};
+
+// What a run opens for its whole length on its own thread: the statistics set of the new file
+// (inside one transaction), then the lookups. The passes, on threads of their own, consult
+// lookups of their own; these are opened at set-up all the same, so that a reference file that
+// is missing stops the run before any pass starts.
 class ContestoCalcolo {
  public:
-  // Opens the four databases and their sets, in this order, and begins the transaction on the
-  // statistics file `percorso_statistiche`.
+  // Opens the statistics database and its set, then the lookups, and begins the transaction on
+  // the statistics file `percorso_statistiche`.
   ContestoCalcolo(DBEngine& motore, const std::string& percorso_statistiche, LineaStato& linea,
                   Periodo periodo);
   // Commits the new rows and closes statistics, invoice items, board arrangements and room
@@ -41,11 +125,7 @@ class ContestoCalcolo {
   DBEngine& motore;
   LineaStato& linea;
   const Periodo periodo;
-  // Stays skipped because their arrival or departure is not a date key.
-  int64_t soggiorni_ignorati = 0;
-
   Recordset& statistiche() { return *statistiche_; }
-  Recordset& camere() { return *camere_; }
 
   // Field positions of the statistics set.
   struct CampiStatistiche {
@@ -53,20 +133,16 @@ class ContestoCalcolo {
         agenzia, tot_cam_occ, tot_pax, extra;
   } campi;
 
-  // Board class of an invoice item code (the text written into the criteria, or nullopt when
-  // the line has no usable code): true for a board item, false for an extra. Looked up once per
-  // code, then remembered for the run.
-  bool VoceArrangiamento(const std::optional<std::string>& codice);
-  // The total that a board arrangement code sends its amount to. Remembered like the above.
-  Classe ClasseArrangiamento(const std::string& sigla);
-
  private:
-  std::unique_ptr<Database> db_statistiche_, db_voci_, db_arrangiamenti_, db_camere_;
-  std::unique_ptr<Recordset> statistiche_, voci_, arrangiamenti_, camere_;
-  int campo_reparto_ = 0, campo_tipo_ = 0;
-  std::unordered_map<std::string, bool> voci_note_;
-  std::unordered_map<std::string, Classe> arrangiamenti_noti_;
+  std::unique_ptr<Database> db_statistiche_;
+  std::unique_ptr<Recordset> statistiche_;
+  std::unique_ptr<Consultazioni> consultazioni_;
 };
+
+// Adds and stores one statistics row worked out by a pass: AddNew, then NumeroHotel, DataRif,
+// the money totals (TotCamOcc 0 among them when the row asks for it), the descriptive values,
+// each field once with its final value and in the order the run gives them; then Update.
+void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const ValoriRiga& valori);
 
 // The field positions of a charge-line set that ClassificaAddebito reads.
 struct CampiAddebito {
@@ -74,33 +150,16 @@ struct CampiAddebito {
   int importo, descrizione, voce, arrangiamento;
 };
 
-// The values of one statistics row being added, as written so far. Every change is written into
-// the row at once, so the fields receive their values in the order the run gives them.
-struct RigaInCorso {
-  Recordset* statistiche;
-  const ContestoCalcolo::CampiStatistiche* campi;
-  Valore tot_ro, tot_bb, tot_hb, tot_fb, tot_supl, tot_retta, extra;
-  void Aggiungi(Valore RigaInCorso::*totale, int campo, const Valore& importo);
-};
-
-// The descriptive fields of a row: TipoCamera, Agenzia (not set when empty optional), TotCamOcc
-// (not set when empty optional) and TotPax, written in this order after the charge lines.
-struct ValoriRiga {
-  Valore tipo_camera;
-  std::optional<Valore> agenzia;
-  std::optional<Valore> cam_occ;
-  Valore pax;
-};
-
-// Adds `line`'s amount to the totals of the row being added.
-void ClassificaAddebito(ContestoCalcolo& contesto, RigaInCorso& riga, Recordset& line,
+// Adds `line`'s amount to the totals of `riga`.
+void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
                         const CampiAddebito& campi);
 
-// Adds and stores the statistics row of one stay for day `giorno` (a day number): the charge
-// lines of `addebiti` that meet `criterio` (none when `criterio` is null), then the values that
-// `valori` gives, asked for only now. `cam_occ_iniziale` gives TotCamOcc the initial 0 too.
+// Works out the statistics row of one stay for day `giorno` (a day number) and hands it to the
+// pass's destination: the charge lines of `addebiti` that meet `criterio` (none when `criterio`
+// is null), then the values that `valori` gives, asked for only now. `cam_occ_iniziale` gives
+// TotCamOcc the initial 0 too.
 template <typename FnValori>
-void RigaGiorno(ContestoCalcolo& contesto, long giorno, Recordset& addebiti,
+void RigaGiorno(AmbitoPasso& ambito, long giorno, Recordset& addebiti,
                 const CampiAddebito& campi_addebito, const std::string* criterio,
                 bool cam_occ_iniziale, FnValori&& valori);
 
@@ -108,7 +167,7 @@ void RigaGiorno(ContestoCalcolo& contesto, long giorno, Recordset& addebiti,
 // `riga(giorno)` for those inside the period. Returns false, and counts the stay as skipped,
 // when either key is not the date key of a real day.
 template <typename FnRiga>
-bool CamminaGiorni(ContestoCalcolo& contesto, const Valore& arrivo, const Valore& partenza,
+bool CamminaGiorni(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
                    FnRiga&& riga);
 
 // Text of a field value as it is joined into a message or a criteria text: empty for Null.
@@ -122,11 +181,25 @@ std::string TestoNumero(double numero);
 std::optional<std::string> NumeroPerCriterio(const Valore& valore);
 // "DataInizio <= 'K' and DataFine > 'K'" for the date key K of day `giorno`.
 std::string CriterioGiorno(long giorno);
+// The same text appended to `criterio`, for a criterion built anew in one buffer every day.
+void AggiungiCriterioGiorno(std::string& criterio, long giorno);
 
-// The passes.
-void PassoPrenotazioni(ContestoCalcolo& contesto, const std::string& condizione_tipo);
-void PassoClientiInCasa(ContestoCalcolo& contesto);
-void PassoStoricoClienti(ContestoCalcolo& contesto);
+// Where a guest pass reads its cards, their companies and their charge lines: the three files
+// and the SQL texts of the cards and of the charge lines for one period.
+struct SorgenteOspiti {
+  bool storico = false;
+  std::string file_schede, file_ditte, file_addebiti;
+  std::string sql_schede, sql_addebiti;
+};
+// The sources of the in-house guests pass and of the guest history pass (this one reads DIRSH).
+SorgenteOspiti SorgenteClientiInCasa(const Periodo& periodo);
+SorgenteOspiti SorgenteStoricoClienti(const Periodo& periodo);
+
+// The passes. Each opens the databases and sets of its stays and charge lines, in its order,
+// sends its rows and progress texts to `ambito.destino`, and closes what it opened.
+void PassoPrenotazioni(AmbitoPasso& ambito, const std::string& condizione_tipo);
+void PassoClientiInCasa(AmbitoPasso& ambito, const SorgenteOspiti& sorgente);
+void PassoStoricoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente);
 
 // The Agenzia of a guest card, looked up in the company set `ditte`: the card's own company row
 // (by `progressivo`), else, when it has a head of family, the head's row (code + `scarto`), else,
@@ -142,33 +215,32 @@ std::optional<std::string> CartellaStorico();
 // ---------------------------------------------------------------------------------------------
 // Template definitions.
 
-void IniziaRiga(ContestoCalcolo& contesto, long giorno, bool cam_occ_iniziale, RigaInCorso& riga);
-void ConcludiRiga(ContestoCalcolo& contesto, const ValoriRiga& valori);
+void IniziaRiga(long giorno, bool cam_occ_iniziale, RigaCalcolata& riga);
 
 template <typename FnValori>
-void RigaGiorno(ContestoCalcolo& contesto, long giorno, Recordset& addebiti,
+void RigaGiorno(AmbitoPasso& ambito, long giorno, Recordset& addebiti,
                 const CampiAddebito& campi_addebito, const std::string* criterio,
                 bool cam_occ_iniziale, FnValori&& valori) {
-  RigaInCorso riga;
-  IniziaRiga(contesto, giorno, cam_occ_iniziale, riga);
+  RigaCalcolata riga;
+  IniziaRiga(giorno, cam_occ_iniziale, riga);
   if (criterio != nullptr) {
     addebiti.FindFirst(*criterio);
     while (!addebiti.NoMatch()) {
-      ClassificaAddebito(contesto, riga, addebiti, campi_addebito);
+      ClassificaAddebito(ambito.consultazioni, riga, addebiti, campi_addebito);
       addebiti.FindNext(*criterio);
     }
   }
-  ConcludiRiga(contesto, valori());
+  ambito.destino.Riga(riga, valori());
 }
 
-bool GiorniSoggiorno(ContestoCalcolo& contesto, const Valore& arrivo, const Valore& partenza,
-                     long& primo, long& ultimo);
+bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza, long& primo,
+                     long& ultimo);
 
 template <typename FnRiga>
-bool CamminaGiorni(ContestoCalcolo& contesto, const Valore& arrivo, const Valore& partenza,
+bool CamminaGiorni(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
                    FnRiga&& riga) {
   long primo = 0, ultimo = -1;
-  if (!GiorniSoggiorno(contesto, arrivo, partenza, primo, ultimo)) return false;
+  if (!GiorniSoggiorno(ambito, arrivo, partenza, primo, ultimo)) return false;
   for (long giorno = primo; giorno <= ultimo; ++giorno) riga(giorno);
   return true;
 }

@@ -1,7 +1,5 @@
 #include "calc/date.h"
 
-#include <cstdio>
-
 #include "calc/giorni.h"
 #include "data/errore.h"
 
@@ -118,8 +116,13 @@ std::string ChiaveDaNumeroGiorno(long numero) {
   if (anno < 1 || anno > 9999) {
     throw Errore("Data fuori dall'intervallo degli anni da 0001 a 9999.");
   }
-  char testo[16];
-  std::snprintf(testo, sizeof testo, "%04d%02d%02d", anno, mese, giorno);
+  // Built by hand: this runs for every row a calculation writes.
+  std::string testo(8, '0');
+  for (int i = 3; i >= 0; --i, anno /= 10) testo[i] = static_cast<char>('0' + anno % 10);
+  testo[4] = static_cast<char>('0' + mese / 10);
+  testo[5] = static_cast<char>('0' + mese % 10);
+  testo[6] = static_cast<char>('0' + giorno / 10);
+  testo[7] = static_cast<char>('0' + giorno % 10);
   return testo;
 }
 

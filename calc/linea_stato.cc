@@ -7,8 +7,8 @@ namespace vendrix {
 LineaStato::LineaStato(Interfaccia& ui, std::chrono::milliseconds intervallo, Orologio orologio)
     : ui_(ui), intervallo_(intervallo), orologio_(std::move(orologio)) {}
 
-void LineaStato::Imposta(std::string testo) {
-  testo_ = std::move(testo);
+void LineaStato::Imposta(std::string_view testo) {
+  testo_.assign(testo);
   in_attesa_ = true;
   const auto adesso = orologio_();
   if (!mostrato_ || adesso - ultimo_ >= intervallo_) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "calc/interfaccia.h"
 
@@ -22,7 +23,7 @@ class LineaStato {
                       Orologio orologio = &std::chrono::steady_clock::now);
 
   // Takes a progress text; shows it at once when the last one shown is older than the interval.
-  void Imposta(std::string testo);
+  void Imposta(std::string_view testo);
   // Shows the last text taken, unless it is already the one on show.
   void Fine();
   // The last text taken (empty before the first).

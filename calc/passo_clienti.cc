@@ -10,17 +10,6 @@ namespace vendrix {
 
 namespace t = tabelle;
 
-namespace {
-
-// What tells the two guest passes apart.
-struct SorgenteClienti {
-  bool storico = false;
-  std::string file_schede, file_ditte, file_addebiti;
-  std::string sql_schede, sql_addebiti;
-};
-
-}  // namespace
-
 std::optional<Valore> AgenziaCliente(Recordset& ditte, int campo_ragione, const Valore& progressivo,
                                      const Valore& capo_famiglia, const Valore& capo_gruppo,
                                      double scarto) {
@@ -50,49 +39,55 @@ double ScartoAnno(const std::string& arrivo) {
   return ((arrivo[2] - '0') * 10 + (arrivo[3] - '0')) * 1000000.0;
 }
 
-void PassoClienti(ContestoCalcolo& contesto, const SorgenteClienti& sorgente) {
-  DBEngine& motore = contesto.motore;
+void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
+  DBEngine& motore = ambito.motore;
   std::unique_ptr<Database> db_schede, db_ditte, db_addebiti;
-  std::unique_ptr<Recordset> schede, ditte, addebiti;
+  std::unique_ptr<Recordset> insieme_schede, insieme_ditte, insieme_addebiti;
   if (sorgente.storico) {
     db_schede = motore.OpenDatabase(sorgente.file_schede);
     db_ditte = motore.OpenDatabase(sorgente.file_ditte);
     db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-    addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
-    schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
-    ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
+    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
   } else {
     db_schede = motore.OpenDatabase(sorgente.file_schede);
-    schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
+    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
     db_ditte = motore.OpenDatabase(sorgente.file_ditte);
-    ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
     db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-    addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
   }
+  Recordset& schede = *insieme_schede;
+  Recordset& ditte = *insieme_ditte;
+  Recordset& addebiti = *insieme_addebiti;
+  Recordset& camere = ambito.consultazioni.camere();
+  const bool storico = sorgente.storico;
 
-  const int f_progressivo = schede->IndiceCampo(t::kNumeroProgressivo);
-  const int f_nome = sorgente.storico ? -1 : schede->IndiceCampo(t::kNomeCliente);
-  const int f_camera = schede->IndiceCampo(t::kNumeroCamera);
-  const int f_arrivo = schede->IndiceCampo(t::kDataArrivo);
-  const int f_partenza = schede->IndiceCampo(t::kDataPartenza);
-  const int f_componente = schede->IndiceCampo(t::kNumeroComponente);
-  const int f_famiglia = schede->IndiceCampo(t::kCodiceCapoFamiglia);
-  const int f_gruppo = schede->IndiceCampo(t::kCodiceCapoGruppo);
-  const int f_ragione = ditte->IndiceCampo(t::kRagioneSociale);
-  const int f_tipo_camera = contesto.camere().IndiceCampo(t::kTipoCamera);
-  const CampiAddebito campi_addebito(*addebiti);
+  const int f_progressivo = schede.IndiceCampo(t::kNumeroProgressivo);
+  const int f_nome = storico ? -1 : schede.IndiceCampo(t::kNomeCliente);
+  const int f_camera = schede.IndiceCampo(t::kNumeroCamera);
+  const int f_arrivo = schede.IndiceCampo(t::kDataArrivo);
+  const int f_partenza = schede.IndiceCampo(t::kDataPartenza);
+  const int f_componente = schede.IndiceCampo(t::kNumeroComponente);
+  const int f_famiglia = schede.IndiceCampo(t::kCodiceCapoFamiglia);
+  const int f_gruppo = schede.IndiceCampo(t::kCodiceCapoGruppo);
+  const int f_ragione = ditte.IndiceCampo(t::kRagioneSociale);
+  const int f_tipo_camera = camere.IndiceCampo(t::kTipoCamera);
+  const CampiAddebito campi_addebito(addebiti);
 
   const std::string kTutte = "NumeroHotel = 1";
-  schede->FindFirst(kTutte);
-  while (!schede->NoMatch()) {
-    const Valore progressivo = schede->Fields(f_progressivo).Value();
-    const Valore camera = schede->Fields(f_camera).Value();
-    const Valore arrivo = schede->Fields(f_arrivo).Value();
-    if (sorgente.storico) {
-      contesto.linea.Imposta("Lettura scheda storico clienti n. " + TestoDi(progressivo));
+  std::string criterio;  // of the charge lines of one card and night
+  schede.FindFirst(kTutte);
+  while (!schede.NoMatch()) {
+    const Valore progressivo = schede.Fields(f_progressivo).Value();
+    const Valore camera = schede.Fields(f_camera).Value();
+    const Valore arrivo = schede.Fields(f_arrivo).Value();
+    if (storico) {
+      ambito.destino.Stato("Lettura scheda storico clienti n. " + TestoDi(progressivo));
     } else {
-      contesto.linea.Imposta("Lettura scheda cliente n. " + TestoDi(progressivo) +
-                             TestoDi(schede->Fields(f_nome).Value()));
+      ambito.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) +
+                           TestoDi(schede.Fields(f_nome).Value()));
     }
 
     // A card without a usable number matches no charge line; its nights still count.
@@ -107,41 +102,41 @@ void PassoClienti(ContestoCalcolo& contesto, const SorgenteClienti& sorgente) {
     const auto dai_valori = [&]() -> const ValoriRiga& {
       if (valori) return *valori;
       valori.emplace();
-      contesto.camere().FindFirst("NumeroHotel = 1 and NumeroCamera = " + Quota(TestoDi(camera)));
-      valori->tipo_camera = contesto.camere().NoMatch()
-                                ? Valore(" ")
-                                : contesto.camere().Fields(f_tipo_camera).Value();
+      camere.FindFirst("NumeroHotel = 1 and NumeroCamera = " + Quota(TestoDi(camera)));
+      valori->tipo_camera = camere.NoMatch() ? Valore(" ") : camere.Fields(f_tipo_camera).Value();
       valori->agenzia = AgenziaCliente(
-          *ditte, f_ragione, progressivo, schede->Fields(f_famiglia).Value(),
-          schede->Fields(f_gruppo).Value(), sorgente.storico ? ScartoAnno(TestoDi(arrivo)) : 0);
-      const std::optional<double> componente = ComeNumero(schede->Fields(f_componente).Value());
+          ditte, f_ragione, progressivo, schede.Fields(f_famiglia).Value(),
+          schede.Fields(f_gruppo).Value(), storico ? ScartoAnno(TestoDi(arrivo)) : 0);
+      const std::optional<double> componente = ComeNumero(schede.Fields(f_componente).Value());
       if (componente && *componente == 1) valori->cam_occ = Valore(int32_t{1});
       valori->pax = Valore(int32_t{1});
       return *valori;
     };
 
-    CamminaGiorni(contesto, arrivo, schede->Fields(f_partenza).Value(), [&](long giorno) {
-      const std::string criterio = prima + CriterioGiorno(giorno) + dopo;
-      RigaGiorno(contesto, giorno, *addebiti, campi_addebito, numero ? &criterio : nullptr,
+    CamminaGiorni(ambito, arrivo, schede.Fields(f_partenza).Value(), [&](long giorno) {
+      criterio.assign(prima);
+      AggiungiCriterioGiorno(criterio, giorno);
+      criterio += dopo;
+      RigaGiorno(ambito, giorno, addebiti, campi_addebito, numero ? &criterio : nullptr,
                  /*cam_occ_iniziale=*/true, dai_valori);
     });
-    schede->FindNext(kTutte);
+    schede.FindNext(kTutte);
   }
 
-  schede->Close();
+  schede.Close();
   db_schede->Close();
-  ditte->Close();
+  ditte.Close();
   db_ditte->Close();
-  addebiti->Close();
+  addebiti.Close();
   db_addebiti->Close();
 }
 
 }  // namespace
 
-void PassoClientiInCasa(ContestoCalcolo& contesto) {
-  const std::string al = Quota(contesto.periodo.chiave_al);
-  const std::string dal = Quota(contesto.periodo.chiave_dal);
-  SorgenteClienti sorgente;
+SorgenteOspiti SorgenteClientiInCasa(const Periodo& periodo) {
+  const std::string al = Quota(periodo.chiave_al);
+  const std::string dal = Quota(periodo.chiave_dal);
+  SorgenteOspiti sorgente;
   sorgente.storico = false;
   sorgente.file_schede = t::kFileSchedaCliente;
   sorgente.file_ditte = t::kFileDittaIntestataria;
@@ -158,15 +153,15 @@ void PassoClientiInCasa(ContestoCalcolo& contesto) {
       "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In 'Scheda_Cliente.mdb' "
       "Where NumeroHotel = 1 and DataArrivo <= " +
       al + " and DataPartenza > " + dal + ")";
-  PassoClienti(contesto, sorgente);
+  return sorgente;
 }
 
-void PassoStoricoClienti(ContestoCalcolo& contesto) {
-  const std::string al = Quota(contesto.periodo.chiave_al);
-  const std::string dal = Quota(contesto.periodo.chiave_dal);
-  SorgenteClienti sorgente;
+SorgenteOspiti SorgenteStoricoClienti(const Periodo& periodo) {
+  const std::string al = Quota(periodo.chiave_al);
+  const std::string dal = Quota(periodo.chiave_dal);
+  SorgenteOspiti sorgente;
   sorgente.storico = true;
-  // DIRSH is read again here, at every run; its value is used exactly as it stands.
+  // DIRSH is read again at every run; its value is used exactly as it stands.
   const std::optional<std::string> cartella = CartellaStorico();
   const auto nel_storico = [&](const char* file) {
     return cartella ? *cartella + std::filesystem::path::preferred_separator + file
@@ -183,7 +178,15 @@ void PassoStoricoClienti(ContestoCalcolo& contesto) {
   sorgente.sql_schede =
       "Select * From Scheda_Cliente Where NumeroHotel = 1 and DataArrivo <= " + al +
       " and DataPartenzaReale > " + dal + " Order by DataArrivo,NumeroCamera,NumeroProgressivo;";
-  PassoClienti(contesto, sorgente);
+  return sorgente;
+}
+
+void PassoClientiInCasa(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
+  PassoClienti(ambito, sorgente);
+}
+
+void PassoStoricoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
+  PassoClienti(ambito, sorgente);
 }
 
 }  // namespace vendrix

@@ -7,26 +7,26 @@ namespace vendrix {
 
 namespace t = tabelle;
 
-void PassoPrenotazioni(ContestoCalcolo& contesto, const std::string& condizione_tipo) {
-  const Periodo& p = contesto.periodo;
+void PassoPrenotazioni(AmbitoPasso& ambito, const std::string& condizione_tipo) {
+  const Periodo& p = ambito.periodo;
   const std::string al = Quota(p.chiave_al);
   const std::string dal = Quota(p.chiave_dal);
 
-  auto db_righe = contesto.motore.OpenDatabase(t::kFileCamerePrenotazione);
+  auto db_righe = ambito.motore.OpenDatabase(t::kFileCamerePrenotazione);
   auto righe = db_righe->OpenRecordset(
       "Select * From Camere_Prenotazione Where NumeroHotel = 1 and DataArrivo <= " + al +
           " and DataPartenza > " + dal +
           " and TipoCamera In (Select Sigla From TipiCamere In 'TipiCamere.mdb' Where "
           "NumeroHotel = 1 and Tipologia = 'C') and NumeroPersone > 0;",
       dbOpenDynaset);
-  auto db_schede = contesto.motore.OpenDatabase(t::kFileSchedaPrenotazione);
+  auto db_schede = ambito.motore.OpenDatabase(t::kFileSchedaPrenotazione);
   auto schede = db_schede->OpenRecordset(
       "Select * From Scheda_Prenotazione Where NumeroHotel = 1 and " + condizione_tipo +
           " and NumeroPrenotazione In (Select NumeroPrenotazione From Camere_Prenotazione In "
           "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= " +
           al + " and DataPartenza > " + dal + ")",
       dbOpenDynaset);
-  auto db_addebiti = contesto.motore.OpenDatabase(t::kFileArrangiamento);
+  auto db_addebiti = ambito.motore.OpenDatabase(t::kFileArrangiamento);
   auto addebiti = db_addebiti->OpenRecordset(
       "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) = '*' and "
       "CodiceCliente In (Select NumeroPrenotazione From Camere_Prenotazione In "
@@ -45,6 +45,7 @@ void PassoPrenotazioni(ContestoCalcolo& contesto, const std::string& condizione_
   const CampiAddebito campi_addebito(*addebiti);
 
   const std::string kTutte = "NumeroHotel = 1";
+  std::string criterio;  // of the charge lines of one line and day
   righe->FindFirst(kTutte);
   while (!righe->NoMatch()) {
     const Valore prenotazione = righe->Fields(f_prenotazione).Value();
@@ -52,7 +53,7 @@ void PassoPrenotazioni(ContestoCalcolo& contesto, const std::string& condizione_
     const std::optional<std::string> numero = NumeroPerCriterio(prenotazione);
     if (numero) schede->FindFirst("NumeroHotel = 1 and NumeroPrenotazione = " + *numero);
     if (numero && !schede->NoMatch()) {
-      contesto.linea.Imposta("Lettura prenotazione n. " + TestoDi(prenotazione));
+      ambito.destino.Stato("Lettura prenotazione n. " + TestoDi(prenotazione));
 
       ValoriRiga valori;
       valori.tipo_camera = righe->Fields(f_tipo).Value();
@@ -63,10 +64,12 @@ void PassoPrenotazioni(ContestoCalcolo& contesto, const std::string& condizione_
       const std::string dopo =
           " and NumeroCamera = " + Quota("*" + TestoDi(righe->Fields(f_camera).Value()));
 
-      CamminaGiorni(contesto, righe->Fields(f_arrivo).Value(), righe->Fields(f_partenza).Value(),
+      CamminaGiorni(ambito, righe->Fields(f_arrivo).Value(), righe->Fields(f_partenza).Value(),
                     [&](long giorno) {
-                      const std::string criterio = prima + CriterioGiorno(giorno) + dopo;
-                      RigaGiorno(contesto, giorno, *addebiti, campi_addebito, &criterio,
+                      criterio.assign(prima);
+                      AggiungiCriterioGiorno(criterio, giorno);
+                      criterio += dopo;
+                      RigaGiorno(ambito, giorno, *addebiti, campi_addebito, &criterio,
                                  /*cam_occ_iniziale=*/false,
                                  [&]() -> const ValoriRiga& { return valori; });
                     });

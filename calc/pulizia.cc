@@ -1,5 +1,6 @@
 #include "calc/pulizia.h"
 
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +79,13 @@ std::string Da1252(const std::string& testo) {
   return risultato;
 }
 
+// Appends the plain decimal digits of `n`.
+void AggiungiNumero(std::string& testo, int64_t n) {
+  char cifre[24];
+  const auto [fine, errore] = std::to_chars(cifre, cifre + sizeof cifre, n);
+  testo.append(cifre, fine);
+}
+
 }  // namespace
 
 std::vector<std::string> LeggiFiltri(const std::string& percorso) {
@@ -119,27 +127,31 @@ void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, L
   auto db = motore.OpenDatabase(percorso_statistiche);
   db->BeginTrans();
   auto righe = db->OpenRecordset(tabelle::kVendrix, dbOpenDynaset);
+  const int campo = righe->IndiceCampo(tabelle::kAgenzia);  // read on every row
   const std::string kTutte = "NumeroHotel = 1";
   righe->FindFirst(kTutte);
   if (!righe->NoMatch()) {
     righe->MoveLast();
     const int64_t totale = righe->RecordCount() - 1;
     const std::string di = " di " + std::to_string(totale);
-    const int campo = righe->IndiceCampo(tabelle::kAgenzia);
     int64_t i = 0;
+    std::string progresso;
     righe->FindFirst(kTutte);
     while (!righe->NoMatch()) {
-      linea.Imposta("Pulizia record n. " + std::to_string(i) + di);
-      const Valore agenzia = righe->Fields(campo).Value();
+      progresso.assign("Pulizia record n. ");
+      AggiungiNumero(progresso, i);
+      progresso += di;
+      linea.Imposta(progresso);
+      Valore agenzia = righe->Fields(campo).Value();
       if (!agenzia.IsNull()) {
-        std::string attuale = agenzia.Testo();
+        if (agenzia.Tipo() != TipoValore::kTesto) agenzia = Valore(agenzia.Testo());
         // Every text is tested, the later ones against the value already blanked.
         for (const std::string& filtro : filtri) {
-          if (attuale.find(filtro) == std::string::npos) continue;
+          if (agenzia.ComeTesto().find(filtro) == std::string::npos) continue;
           righe->Edit();
           righe->Fields(campo) = Valore(" ");
           righe->Update(dbUpdateRegular, false);
-          attuale = " ";
+          agenzia = Valore(" ");
         }
       }
       ++i;

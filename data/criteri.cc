@@ -26,6 +26,39 @@ bool InizioNome(unsigned char c) {
 }
 bool CarattereNome(unsigned char c) { return InizioNome(c) || (c >= '0' && c <= '9'); }
 
+// The quick readers of a criteria text (LeggiForma, LeggiComeModello) take tokens apart by the
+// rules of AnalizzatoreCriteri::Leggi, with these two.
+
+// Where the text quoted with `q` that opens at `p` ends, past its closing quote (a doubled quote
+// stands inside it); npos when it is not closed.
+size_t FineTestoTraApici(std::string_view t, size_t p, char q) {
+  for (++p; p < t.size(); ++p) {
+    if (t[p] != q) continue;
+    if (p + 1 < t.size() && t[p + 1] == q) {
+      ++p;
+      continue;
+    }
+    return p + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Where the number that opens at `p` ends: digits and points, then an exponent when one
+// follows; npos when a name starts right after it (the parser refuses that).
+size_t FineNumero(std::string_view t, size_t p) {
+  while (p < t.size() && ((t[p] >= '0' && t[p] <= '9') || t[p] == '.')) ++p;
+  if (p < t.size() && (t[p] == 'e' || t[p] == 'E')) {
+    size_t q = p + 1;
+    if (q < t.size() && (t[q] == '+' || t[q] == '-')) ++q;
+    if (q < t.size() && t[q] >= '0' && t[q] <= '9') {
+      p = q;
+      while (p < t.size() && t[p] >= '0' && t[p] <= '9') ++p;
+    }
+  }
+  if (p < t.size() && InizioNome(static_cast<unsigned char>(t[p]))) return std::string_view::npos;
+  return p;
+}
+
 int Confronta(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return kNonConfrontabile;
   return a < b ? -1 : (a > b ? 1 : 0);
@@ -115,6 +148,10 @@ class AnalizzatoreCriteri {
     c_.radice_ = Espressione();
     if (corrente_.tipo != kFine) Errore_("testo inatteso '" + corrente_.testo + "'");
     RaccogliUguaglianze(c_.radice_);
+    c_.letterali_ = letterali_letti_;
+    for (size_t i = 0; i < c_.nodi_.size(); ++i) {
+      if (c_.nodi_[i].parametro >= 0) c_.parametrici_.push_back(static_cast<int>(i));
+    }
     std::sort(c_.colonne_.begin(), c_.colonne_.end());
     c_.colonne_.erase(std::unique(c_.colonne_.begin(), c_.colonne_.end()), c_.colonne_.end());
     return std::move(c_);
@@ -160,6 +197,7 @@ class AnalizzatoreCriteri {
       }
       corrente_.tipo = kTesto;
       corrente_.testo = std::move(s);
+      ++letterali_letti_;
     } else if (c == '[') {
       size_t fine = testo_.find(']', p_);
       if (fine == std::string_view::npos) Errore_("parentesi quadra non chiusa");
@@ -188,6 +226,7 @@ class AnalizzatoreCriteri {
       }
       corrente_.tipo = kNumero;
       corrente_.testo = std::string(testo_.substr(inizio, p_ - inizio));
+      ++letterali_letti_;
       if (p_ < testo_.size() && InizioNome(static_cast<unsigned char>(testo_[p_]))) {
         Errore_("numero non valido '" + corrente_.testo + testo_[p_] + "'");
       }
@@ -274,24 +313,26 @@ class AnalizzatoreCriteri {
            Parola("null") || Parola("true") || Parola("false");
   }
 
-  Letterale LeggiLetterale() {
-    Letterale l;
+  // Reads the literal of comparison `n`, noting which literal of the text it is.
+  void LeggiLetterale(Nodo& n) {
+    Letterale& l = n.letterale;
     if (corrente_.tipo == kTesto) {
       l.tipo = Letterale::kTesto;
       l.testo = corrente_.testo;
       l.numerico = numeri::LeggiNumero(l.testo, l.numero);
+      n.parametro = letterali_letti_ - 1;
       Leggi();
-      return l;
+      return;
     }
     if (Parola("null")) {
       Leggi();
-      return l;
+      return;
     }
     if (Parola("true") || Parola("false")) {
       l.tipo = Letterale::kNumero;
       l.numero = Parola("true") ? -1 : 0;
       Leggi();
-      return l;
+      return;
     }
     bool negativo = false;
     while (Simbolo("-") || Simbolo("+")) {
@@ -304,8 +345,9 @@ class AnalizzatoreCriteri {
       Errore_("numero non valido '" + corrente_.testo + "'");
     l.tipo = Letterale::kNumero;
     l.numero = negativo ? -x : x;
+    n.parametro = letterali_letti_ - 1;
+    n.negativo = negativo;
     Leggi();
-    return l;
   }
 
   int Campo() {
@@ -363,7 +405,7 @@ class AnalizzatoreCriteri {
     n.tipo = Nodo::kConfronto;
     if (ELetterale()) {
       // literal op field
-      n.letterale = LeggiLetterale();
+      LeggiLetterale(n);
       n.op = Rovescia(LeggiOperatore());
       n.colonna = Campo();
       return Aggiungi(n);
@@ -386,7 +428,7 @@ class AnalizzatoreCriteri {
                   ? "manca il valore da confrontare"
                   : "atteso un numero o un testo tra apici invece di '" + corrente_.testo + "'");
     }
-    n.letterale = LeggiLetterale();
+    LeggiLetterale(n);
     return Aggiungi(n);
   }
 
@@ -407,11 +449,142 @@ class AnalizzatoreCriteri {
   Token corrente_;
   Criterio c_;
   int profondita_ = 0;
+  int letterali_letti_ = 0;  // quoted texts and numbers read so far
 };
 
 Criterio Criterio::Analizza(std::string_view testo,
                             const std::function<int(std::string_view)>& risolvi) {
   return AnalizzatoreCriteri(testo, risolvi).Analizza();
+}
+
+// Reads the tokens exactly as AnalizzatoreCriteri::Leggi does; whatever that would refuse makes
+// the text one without a shape.
+bool LeggiForma(std::string_view testo, FormaCriterio& forma) {
+  forma.chiave.clear();
+  forma.letterali.clear();
+  const auto aggiungi_nome = [&](std::string_view nome) {
+    const auto n = static_cast<uint32_t>(nome.size());
+    forma.chiave += 'N';
+    forma.chiave.append(reinterpret_cast<const char*>(&n), sizeof n);
+    forma.chiave.append(nome);
+  };
+  size_t p = 0;
+  const size_t fine = testo.size();
+  while (true) {
+    while (p < fine &&
+           (testo[p] == ' ' || testo[p] == '\t' || testo[p] == '\r' || testo[p] == '\n')) {
+      ++p;
+    }
+    if (p >= fine) return true;
+    const auto c = static_cast<unsigned char>(testo[p]);
+    if (c == '\'' || c == '"') {
+      const char q = static_cast<char>(c);
+      const size_t chiusa = FineTestoTraApici(testo, p, q);
+      if (chiusa == std::string_view::npos) return false;
+      forma.letterali.push_back({{true, q, p, chiusa}, testo.substr(p + 1, chiusa - p - 2)});
+      forma.chiave += '\'';
+      p = chiusa;
+    } else if (c == '[') {
+      const size_t chiusa = testo.find(']', p);
+      if (chiusa == std::string_view::npos || chiusa == p + 1) return false;
+      aggiungi_nome(testo.substr(p + 1, chiusa - p - 1));
+      p = chiusa + 1;
+    } else if (InizioNome(c)) {
+      const size_t inizio = p;
+      while (p < fine && CarattereNome(static_cast<unsigned char>(testo[p]))) ++p;
+      aggiungi_nome(testo.substr(inizio, p - inizio));
+    } else if ((c >= '0' && c <= '9') || c == '.') {
+      const size_t dopo = FineNumero(testo, p);
+      if (dopo == std::string_view::npos) return false;
+      forma.letterali.push_back({{false, 0, p, dopo}, testo.substr(p, dopo - p)});
+      p = dopo;
+      forma.chiave += '#';
+    } else {
+      const std::string_view due = testo.substr(p, 2);
+      if (due == "<>" || due == "<=" || due == ">=") {
+        forma.chiave += 'S';
+        forma.chiave.append(due);
+        p += 2;
+      } else if (std::string_view("=<>()+-").find(static_cast<char>(c)) != std::string_view::npos) {
+        forma.chiave += 's';
+        forma.chiave += static_cast<char>(c);
+        ++p;
+      } else {
+        return false;
+      }
+    }
+  }
+}
+
+bool LeggiComeModello(std::string_view modello, const std::vector<FormaCriterio::Posto>& posti,
+                      std::string_view testo, FormaCriterio& forma) {
+  forma.letterali.clear();
+  size_t a = 0, b = 0;  // in `modello`, in `testo`
+  const size_t fine = testo.size();
+  for (const FormaCriterio::Posto& m : posti) {
+    // Up to the literal the two texts are the same bytes, so the reader stands at the start of
+    // a token in both; the literal is then read by the rules of AnalizzatoreCriteri::Leggi.
+    const std::string_view tratto = modello.substr(a, m.inizio - a);
+    if (testo.substr(b, tratto.size()) != tratto) return false;
+    b += tratto.size();
+    FormaCriterio::Pezzo pezzo;
+    pezzo.posto = m;
+    pezzo.posto.inizio = b;
+    if (m.testo) {
+      if (b >= fine || testo[b] != m.apice) return false;
+      const size_t chiusa = FineTestoTraApici(testo, b, m.apice);
+      if (chiusa == std::string_view::npos) return false;
+      pezzo.grezzo = testo.substr(b + 1, chiusa - b - 2);
+      b = chiusa;
+    } else {
+      if (b >= fine || !((testo[b] >= '0' && testo[b] <= '9') || testo[b] == '.')) return false;
+      const size_t dopo = FineNumero(testo, b);
+      if (dopo == std::string_view::npos) return false;
+      pezzo.grezzo = testo.substr(b, dopo - b);
+      b = dopo;
+    }
+    pezzo.posto.fine = b;
+    forma.letterali.push_back(pezzo);
+    a = m.fine;
+  }
+  return testo.substr(b) == modello.substr(a);
+}
+
+bool Criterio::ImpostaLetterali(const FormaCriterio& forma) {
+  if (static_cast<int>(forma.letterali.size()) != letterali_) return false;
+  // Every number is checked before anything changes.
+  numeri_.clear();
+  for (int i : parametrici_) {
+    const FormaCriterio::Pezzo& pezzo = forma.letterali[nodi_[i].parametro];
+    if (pezzo.posto.testo != (nodi_[i].letterale.tipo == Letterale::kTesto)) return false;
+    if (!pezzo.posto.testo) {
+      double x;
+      if (!numeri::LeggiNumero(pezzo.grezzo, x)) return false;
+      numeri_.push_back(nodi_[i].negativo ? -x : x);
+    }
+  }
+  size_t numero = 0;
+  for (int i : parametrici_) {
+    Letterale& l = nodi_[i].letterale;
+    const FormaCriterio::Pezzo& pezzo = forma.letterali[nodi_[i].parametro];
+    if (!pezzo.posto.testo) {
+      l.numero = numeri_[numero++];
+      continue;
+    }
+    const char apice = pezzo.posto.apice;
+    if (pezzo.grezzo.find(apice) == std::string_view::npos) {
+      l.testo.assign(pezzo.grezzo);
+    } else {
+      l.testo.clear();
+      for (size_t k = 0; k < pezzo.grezzo.size(); ++k) {
+        l.testo += pezzo.grezzo[k];
+        if (pezzo.grezzo[k] == apice) ++k;  // a doubled quote stands for one
+      }
+    }
+    l.numerico = numeri::LeggiNumero(l.testo, l.numero);
+    if (!l.numerico) l.numero = 0;
+  }
+  return true;
 }
 
 }  // namespace vendrix::engine_detail

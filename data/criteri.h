@@ -37,7 +37,40 @@ struct Nodo {
   int colonna = -1;
   Letterale letterale;
   int sinistro = -1, destro = -1;  // children (kNon uses sinistro)
+  // The place, among the literals of the text, of the literal this comparison took (-1 for Null,
+  // True and False, which belong to the shape), and whether signs before it negated it.
+  int parametro = -1;
+  bool negativo = false;
 };
+
+// A criteria text as the quick reader takes it apart: its shape (the tokens with every quoted
+// text and number left out) and those literals in text order. Two texts of the same shape parse
+// to the same tree and differ only in its literals.
+struct FormaCriterio {
+  // Where a literal stands in its text, quotes included, and what kind it is.
+  struct Posto {
+    bool testo = false;  // a quoted text; otherwise a number
+    char apice = 0;      // the quote of a text, doubled inside it
+    size_t inizio = 0, fine = 0;
+  };
+  struct Pezzo {
+    Posto posto;
+    std::string_view grezzo;  // as written, without the quotes
+  };
+  std::string chiave;  // filled by LeggiForma only
+  std::vector<Pezzo> letterali;
+};
+
+// Reads the shape of `testo` into `forma`, whose literals point into `testo`. Returns false when
+// the text holds anything the parser would refuse: such a text is left to Criterio::Analizza,
+// which reports the fault.
+bool LeggiForma(std::string_view testo, FormaCriterio& forma);
+
+// The quick way to the same shape: true when `testo` is `modello`, whose literals stand at
+// `posti`, with only the contents of its literals changed; `forma` then holds the literals of
+// `testo` (its key is not filled). False says nothing: the two may still have the same shape.
+bool LeggiComeModello(std::string_view modello, const std::vector<FormaCriterio::Posto>& posti,
+                      std::string_view testo, FormaCriterio& forma);
 
 class Criterio {
  public:
@@ -45,6 +78,11 @@ class Criterio {
   // unknown field). Throws Errore "Criterio non valido: ..." for anything malformed.
   static Criterio Analizza(std::string_view testo,
                            const std::function<int(std::string_view)>& risolvi);
+
+  // Gives the literals of the tree the values of `forma`, read from a text of the same shape as
+  // the one parsed. Returns false, and changes nothing, when a literal is not valid where it
+  // stands (a number that does not read as one); the parser then reports it.
+  bool ImpostaLetterali(const FormaCriterio& forma);
 
   bool Soddisfa(const std::vector<Colonna>& colonne, uint32_t riga) const {
     return Valuta(radice_, colonne, riga) == kVero;
@@ -63,6 +101,9 @@ class Criterio {
   int radice_ = -1;
   std::vector<int> uguaglianze_;
   std::vector<int> colonne_;
+  std::vector<int> parametrici_;  // the comparison nodes whose literal comes from the text
+  int letterali_ = 0;             // quoted texts and numbers in the text
+  std::vector<double> numeri_;    // scratch of ImpostaLetterali
   friend class AnalizzatoreCriteri;
 };
 

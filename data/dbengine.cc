@@ -26,13 +26,17 @@ using engine_detail::TipoCampo;
 std::string Quota(std::string_view testo) {
   std::string s;
   s.reserve(testo.size() + 2);
-  s += '\'';
-  for (char c : testo) {
-    if (c == '\'') s += '\'';
-    s += c;
-  }
-  s += '\'';
+  Quota(testo, s);
   return s;
+}
+
+void Quota(std::string_view testo, std::string& destinazione) {
+  destinazione += '\'';
+  for (char c : testo) {
+    if (c == '\'') destinazione += '\'';
+    destinazione += c;
+  }
+  destinazione += '\'';
 }
 
 namespace engine_detail {
@@ -213,6 +217,13 @@ void Configura(sqlite3* db) {
 
 std::string Messaggio(sqlite3* db) { return db ? sqlite3_errmsg(db) : "memoria esaurita"; }
 
+// A work file is thrown away whole if anything fails, and its owner syncs it before putting it in
+// place: its journal stays in memory (a rollback still works) and no commit waits for the disk.
+int ConfiguraFileDiLavoro(sqlite3* db) {
+  return sqlite3_exec(db, "PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF", nullptr,
+                      nullptr, nullptr);
+}
+
 // SQLite's reasons in the program's words.
 std::string Ragione(sqlite3* db) {
   int codice = db ? (sqlite3_extended_errcode(db) & 0xFF) : SQLITE_NOMEM;
@@ -289,8 +300,19 @@ Motore::~Motore() {
   for (auto& [percorso, copia] : copie_jet) sqlite3_close_v2(copia.db);
 }
 
-const std::string& Motore::UriJet(const std::string& percorso, const std::string& canonico,
-                                  const std::string& nome) {
+void Motore::AggiungiFileDiLavoro(const std::string& canonico) {
+  std::lock_guard<std::mutex> blocco(mutex);
+  file_di_lavoro.insert(canonico);
+}
+
+bool Motore::EFileDiLavoro(const std::string& canonico) {
+  std::lock_guard<std::mutex> blocco(mutex);
+  return file_di_lavoro.count(canonico) > 0;
+}
+
+std::string Motore::UriJet(const std::string& percorso, const std::string& canonico,
+                           const std::string& nome) {
+  std::lock_guard<std::mutex> blocco(mutex);
   auto it = copie_jet.find(canonico);
   if (it != copie_jet.end()) return it->second.uri;
   CopiaJet copia;
@@ -436,6 +458,12 @@ std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& moto
     throw Errore("Impossibile aprire il database '" + nome + "': " + r);
   }
   if (f == Formato::kSqlite && sqlite3_db_readonly(c->db, "main") == 1) c->sola_lettura = true;
+  if (f == Formato::kSqlite && !c->sola_lettura && motore->EFileDiLavoro(c->canonico) &&
+      ConfiguraFileDiLavoro(c->db) != SQLITE_OK) {
+    std::string r = Ragione(c->db);
+    c->Chiudi();
+    throw Errore("Impossibile aprire il database '" + nome + "': " + r);
+  }
   return c;
 }
 
@@ -457,6 +485,9 @@ std::shared_ptr<Connessione> CreaConnessione(const std::shared_ptr<Motore>& moto
   // file is a database from its first byte.
   if (rc == SQLITE_OK) {
     Configura(c->db);
+    if (motore->EFileDiLavoro(Canonico(percorso))) rc = ConfiguraFileDiLavoro(c->db);
+  }
+  if (rc == SQLITE_OK) {
     rc = sqlite3_exec(c->db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
@@ -576,6 +607,33 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
   return v;
 }
 
+// True when `v` is already what Converti would make of it for `campo`: it is then stored as it
+// is, without a conversion.
+bool GiaDelTipo(const DefinizioneCampo& campo, const Valore& v) {
+  switch (v.Tipo()) {
+    case TipoValore::kNull:
+      return true;
+    case TipoValore::kIntero:
+      return campo.tipo == TipoCampo::kIntero || campo.tipo == TipoCampo::kDinamico;
+    case TipoValore::kLungo:
+      return campo.tipo == TipoCampo::kLungo || campo.tipo == TipoCampo::kDinamico;
+    case TipoValore::kValuta:
+      return campo.tipo == TipoCampo::kValuta || campo.tipo == TipoCampo::kDinamico;
+    case TipoValore::kDoppio:
+      return campo.tipo == TipoCampo::kDoppio || campo.tipo == TipoCampo::kDinamico;
+    case TipoValore::kBooleano:
+      return campo.tipo == TipoCampo::kBooleano || campo.tipo == TipoCampo::kDinamico;
+    case TipoValore::kData:
+      return campo.tipo == TipoCampo::kData || campo.tipo == TipoCampo::kDinamico;
+    case TipoValore::kTesto:
+      return campo.tipo == TipoCampo::kDinamico ||
+             (campo.tipo == TipoCampo::kTesto &&
+              (campo.dimensione <= 0 ||
+               v.ComeTesto().size() <= static_cast<size_t>(campo.dimensione)));
+  }
+  return false;
+}
+
 void Lega(sqlite3_stmt* st, int k, const Valore& v) {
   switch (v.Tipo()) {
     case TipoValore::kNull:
@@ -621,6 +679,9 @@ Insieme::~Insieme() {
 }
 
 void Insieme::Rilascia() {
+  ++generazione;
+  ripresa.valida = false;
+  ultime_istruzioni[0] = ultime_istruzioni[1] = UltimaIstruzione{};
   for (auto& [k, st] : inserimenti) sqlite3_finalize(st);
   for (auto& [k, st] : aggiornamenti) sqlite3_finalize(st);
   inserimenti.clear();
@@ -655,6 +716,7 @@ int Insieme::IndiceCampo(std::string_view nome) const {
   ControllaUtilizzabile();
   int i = nomi.Cerca(nome);
   if (i < 0) throw Errore("Campo '" + std::string(nome) + "' non trovato " + Descrizione());
+  if (static_cast<size_t>(i) < richiesti.size()) richiesti[i] = 1;
   return i;
 }
 
@@ -675,8 +737,10 @@ void Insieme::CaricaRowid() {
   }
   righe = rowid.size();
   rowid_ordinati = true;
+  ++generazione;
   colonne.assign(campi.size(), Colonna());
   caricata.assign(campi.size(), 0);
+  richiesti.resize(campi.size(), 0);
   indici.clear();
   indici.resize(campi.size());
 }
@@ -694,6 +758,15 @@ void Insieme::CaricaColonne(const std::vector<int>& indici_colonne) {
     if (!caricata[c]) da_caricare.push_back(c);
   }
   if (da_caricare.empty()) return;
+  // A field whose position was asked for is about to be read: it comes with this reading of the
+  // table rather than with one of its own.
+  for (size_t c = 0; c < richiesti.size(); ++c) {
+    if (richiesti[c] && !caricata[c] &&
+        std::find(da_caricare.begin(), da_caricare.end(), static_cast<int>(c)) ==
+            da_caricare.end()) {
+      da_caricare.push_back(static_cast<int>(c));
+    }
+  }
   conn->ControllaAperta();
   std::string sql = "SELECT " + colonna_rowid;
   for (int c : da_caricare) sql += ", " + QuotaNome(campi[c].nome);
@@ -750,17 +823,66 @@ void Insieme::CaricaColonne(const std::vector<int>& indici_colonne) {
     }
   }
   for (int c : da_caricare) caricata[c] = 1;
+  ++generazione;
 }
 
-std::shared_ptr<const Criterio> Insieme::Analizza(std::string_view criteri) {
-  for (const auto& v : cache) {
-    if (v.criterio && v.testo == criteri) return v.criterio;
+const Criterio& Insieme::Analizza(std::string_view criteri) {
+  if (cache[ultima_voce].criterio && cache[ultima_voce].testo == criteri) {
+    return *cache[ultima_voce].criterio;
   }
-  auto c = std::make_shared<const Criterio>(
+  for (size_t i = 0; i < cache.size(); ++i) {
+    if (cache[i].criterio && cache[i].testo == criteri) {
+      ultima_voce = i;
+      return *cache[i].criterio;
+    }
+  }
+  // A text of the same shape as an entry's, told first by comparing the two outside their
+  // literals, then by the shape key.
+  bool rifiutata = false;  // a literal the parser refuses: it says which below
+  for (size_t k = 0; k < cache.size() && !rifiutata; ++k) {
+    const size_t i = (ultima_voce + k) % cache.size();
+    VoceCache& v = cache[i];
+    if (!v.criterio || !v.con_forma) continue;
+    if (!LeggiComeModello(v.testo, v.posti, criteri, forma_letta)) continue;
+    if (!v.criterio->ImpostaLetterali(forma_letta)) {
+      rifiutata = true;
+      break;
+    }
+    ++versione_criteri;
+    v.Ricorda(criteri, forma_letta);
+    ultima_voce = i;
+    return *v.criterio;
+  }
+  const bool con_forma = !rifiutata && LeggiForma(criteri, forma_letta);
+  if (con_forma) {
+    for (size_t i = 0; i < cache.size(); ++i) {
+      VoceCache& v = cache[i];
+      if (!v.criterio || !v.con_forma || v.forma != forma_letta.chiave) continue;
+      if (v.criterio->ImpostaLetterali(forma_letta)) {
+        ++versione_criteri;
+        v.Ricorda(criteri, forma_letta);
+        ultima_voce = i;
+        return *v.criterio;
+      }
+      break;
+    }
+  }
+  auto c = std::make_unique<Criterio>(
       Criterio::Analizza(criteri, [this](std::string_view nome) { return IndiceCampo(nome); }));
-  cache[prossima_cache] = VoceCache{std::string(criteri), c};
+  ++versione_criteri;
+  ultima_voce = prossima_cache;
+  VoceCache& v = cache[prossima_cache];
   prossima_cache = (prossima_cache + 1) % cache.size();
-  return c;
+  v.con_forma = con_forma;
+  v.forma = con_forma ? forma_letta.chiave : std::string();
+  if (con_forma) {
+    v.Ricorda(criteri, forma_letta);
+  } else {
+    v.testo.assign(criteri);
+    v.posti.clear();
+  }
+  v.criterio = std::move(c);
+  return *v.criterio;
 }
 
 Indice& Insieme::IndiceDi(int colonna) {
@@ -774,17 +896,52 @@ void Insieme::Trova(std::string_view criteri, int64_t da) {
     throw Errore("Impossibile cercare " + Descrizione() +
                  ": un record aggiunto o modificato attende Update");
   }
-  std::shared_ptr<const Criterio> c = Analizza(criteri);
-  if (tabella) CaricaColonne(c->Colonne());
+  const Criterio& c = Analizza(criteri);
+  if (tabella) CaricaColonne(c.Colonne());
   if (da < 0) da = 0;
   uint32_t inizio = static_cast<uint32_t>(da);
 
+  // The merge of candidate lists, in row order, from the positions in `pos`: the first row that
+  // meets the criteria becomes current, and `ripresa` remembers where the merge stopped.
+  const auto unisci = [&](std::array<size_t, 8>& pos) {
+    const size_t k = migliori.size();
+    while (true) {
+      uint32_t minimo = UINT32_MAX;
+      for (size_t j = 0; j < k; ++j) {
+        if (pos[j] < migliori[j].size()) minimo = std::min(minimo, migliori[j][pos[j]]);
+      }
+      if (minimo == UINT32_MAX) break;
+      for (size_t j = 0; j < k; ++j) {
+        if (pos[j] < migliori[j].size() && migliori[j][pos[j]] == minimo) ++pos[j];
+      }
+      if (minimo < righe && c.Soddisfa(colonne, minimo)) {
+        corrente = minimo;
+        nessuna = false;
+        ripresa.valida = true;
+        ripresa.criterio = &c;
+        ripresa.versione = versione_criteri;
+        ripresa.generazione = generazione;
+        ripresa.da = minimo + 1;
+        return true;
+      }
+    }
+    ripresa.valida = false;
+    return false;
+  };
+
+  if (ripresa.valida && ripresa.criterio == &c && ripresa.versione == versione_criteri &&
+      ripresa.generazione == generazione && ripresa.da == inizio) {
+    if (!unisci(ripresa.pos)) nessuna = true;
+    return;
+  }
+  ripresa.valida = false;
+
   // Candidates from the equality with the fewest rows.
   bool indicizzata = false;
-  std::vector<std::span<const uint32_t>> migliori;
+  migliori.clear();
   size_t quanti_migliori = SIZE_MAX;
-  for (int u : c->Uguaglianze()) {
-    const engine_detail::Nodo& n = c->NodoIn(u);
+  for (int u : c.Uguaglianze()) {
+    const engine_detail::Nodo& n = c.NodoIn(u);
     Indice& ix = IndiceDi(n.colonna);
     candidati.clear();
     if (n.letterale.tipo == engine_detail::Letterale::kNumero) {
@@ -797,37 +954,24 @@ void Insieme::Trova(std::string_view criteri, int64_t da) {
     for (auto s : candidati) quanti += s.size();
     if (quanti < quanti_migliori) {
       quanti_migliori = quanti;
-      migliori = candidati;
+      migliori.swap(candidati);
       indicizzata = true;
     }
   }
 
   if (indicizzata) {
-    // Walk the candidate lists merged, in row order, from `inizio`.
-    size_t k = migliori.size();
     std::array<size_t, 8> pos{};
-    for (size_t j = 0; j < k; ++j) {
+    for (size_t j = 0; j < migliori.size(); ++j) {
       pos[j] = static_cast<size_t>(
           std::lower_bound(migliori[j].begin(), migliori[j].end(), inizio) - migliori[j].begin());
     }
-    while (true) {
-      uint32_t minimo = UINT32_MAX;
-      for (size_t j = 0; j < k; ++j) {
-        if (pos[j] < migliori[j].size()) minimo = std::min(minimo, migliori[j][pos[j]]);
-      }
-      if (minimo == UINT32_MAX) break;
-      for (size_t j = 0; j < k; ++j) {
-        if (pos[j] < migliori[j].size() && migliori[j][pos[j]] == minimo) ++pos[j];
-      }
-      if (minimo < righe && c->Soddisfa(colonne, minimo)) {
-        corrente = minimo;
-        nessuna = false;
-        return;
-      }
+    if (unisci(pos)) {
+      ripresa.pos = pos;
+      return;
     }
   } else {
     for (size_t r = inizio; r < righe; ++r) {
-      if (c->Soddisfa(colonne, static_cast<uint32_t>(r))) {
+      if (c.Soddisfa(colonne, static_cast<uint32_t>(r))) {
         corrente = static_cast<int64_t>(r);
         nessuna = false;
         return;
@@ -842,7 +986,11 @@ Valore Insieme::Leggi(int indice) {
   if (indice < 0 || indice >= static_cast<int>(campi.size())) {
     throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + Descrizione());
   }
-  if (modo != Modo::kNormale) return buffer[indice];
+  if (modo == Modo::kAggiunta) return impostato[indice] ? buffer[indice] : Valore();
+  if (modo == Modo::kModifica) {
+    if (!riga_letta && !impostato[indice]) LeggiRigaInModifica();
+    return buffer[indice];
+  }
   if (corrente < 0 || nessuna || static_cast<size_t>(corrente) >= righe) {
     throw Errore("Nessun record corrente " + Descrizione() + " (lettura del campo '" +
                  campi[indice].nome + "')");
@@ -874,14 +1022,20 @@ void Insieme::Scrivi(int indice, const Valore& valore) {
     throw Errore("Impossibile scrivere il campo '" + campi[indice].nome + "' " + Descrizione() +
                  ": manca AddNew o Edit");
   }
-  buffer[indice] = Converti(campi[indice], valore);
+  if (GiaDelTipo(campi[indice], valore)) {
+    buffer[indice] = valore;
+  } else {
+    buffer[indice] = Converti(campi[indice], valore);
+  }
   impostato[indice] = 1;
 }
 
 void Insieme::AddNew() {
   ControllaAggiornabile("AddNew");
   modo = Modo::kAggiunta;
-  buffer.assign(campi.size(), Valore());
+  // The buffer keeps its values (and their memory) from row to row: a field not written since
+  // AddNew reads as Null and is not stored.
+  buffer.resize(campi.size());
   impostato.assign(campi.size(), 0);
 }
 
@@ -893,6 +1047,15 @@ void Insieme::Edit() {
   if (corrente < 0 || nessuna || static_cast<size_t>(corrente) >= righe) {
     throw Errore("Edit: nessun record corrente " + Descrizione());
   }
+  // The row is read from the file only when a field of it is read before Update: an edit that
+  // only writes (the common case) costs the one UPDATE. Update tells a row deleted meanwhile.
+  buffer.resize(campi.size());
+  impostato.assign(campi.size(), 0);
+  riga_letta = false;
+  modo = Modo::kModifica;
+}
+
+void Insieme::LeggiRigaInModifica() {
   if (!leggi_riga) {
     std::string sql = "SELECT ";
     for (size_t c = 0; c < campi.size(); ++c) sql += (c ? ", " : "") + QuotaNome(campi[c].nome);
@@ -906,17 +1069,18 @@ void Insieme::Edit() {
   if (rc != SQLITE_ROW) {
     std::string r = rc == SQLITE_DONE ? "il record è stato eliminato" : Ragione(conn->db);
     sqlite3_reset(leggi_riga);
+    modo = Modo::kNormale;  // the edit is over: there is no row to edit
     throw Errore("Edit " + Descrizione() + ": " + r);
   }
-  buffer.assign(campi.size(), Valore());
+  // Fields already written keep the value written.
   for (size_t c = 0; c < campi.size(); ++c) {
-    Colonna tmp;
-    tmp.AggiungiDaSqlite(leggi_riga, static_cast<int>(c), campi[c].tipo);
-    buffer[c] = tmp.Leggi(0, campi[c].tipo);
+    if (impostato[c]) continue;
+    appoggio.Azzera();
+    appoggio.AggiungiDaSqlite(leggi_riga, static_cast<int>(c), campi[c].tipo);
+    buffer[c] = appoggio.Leggi(0, campi[c].tipo);
   }
   sqlite3_reset(leggi_riga);
-  impostato.assign(campi.size(), 0);
-  modo = Modo::kModifica;
+  riga_letta = true;
 }
 
 void Insieme::Update() {
@@ -927,13 +1091,21 @@ void Insieme::Update() {
   for (size_t c = 0; c < campi.size(); ++c) maschera[c] = impostato[c] ? '1' : '0';
   bool aggiunta = modo == Modo::kAggiunta;
   if (!aggiunta && maschera.find('1') == std::string::npos) {
+    if (!riga_letta) LeggiRigaInModifica();  // nothing to store: only that the row is still there
     modo = Modo::kNormale;
     return;
   }
   auto& cache_istruzioni = aggiunta ? inserimenti : aggiornamenti;
-  sqlite3_stmt*& st = cache_istruzioni[maschera];
-  std::string operazione = aggiunta ? "Impossibile aggiungere il record " + Descrizione()
-                                    : "Impossibile aggiornare il record " + Descrizione();
+  UltimaIstruzione& ultima = ultime_istruzioni[aggiunta ? 0 : 1];
+  if (!ultima.st || ultima.maschera != maschera) {
+    ultima.st = nullptr;
+    ultima.maschera = maschera;
+  }
+  sqlite3_stmt*& st = ultima.st ? ultima.st : cache_istruzioni[maschera];
+  const auto operazione = [&] {
+    return aggiunta ? "Impossibile aggiungere il record " + Descrizione()
+                    : "Impossibile aggiornare il record " + Descrizione();
+  };
   if (!st) {
     std::string sql;
     if (aggiunta) {
@@ -958,19 +1130,25 @@ void Insieme::Update() {
     if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
       std::string r = Ragione(conn->db);
       cache_istruzioni.erase(maschera);
-      throw Errore(operazione + ": " + r);
+      throw Errore(operazione() + ": " + r);
     }
   }
+  ultima.st = st;
   int k = 0;
   for (size_t c = 0; c < campi.size(); ++c) {
     if (impostato[c]) Lega(st, ++k, buffer[c]);
   }
   if (!aggiunta) sqlite3_bind_int64(st, ++k, rowid[corrente]);
+  ++generazione;  // whatever happens next, rows or indexes may change
   int rc = sqlite3_step(st);
   std::string ragione = rc == SQLITE_DONE ? "" : Ragione(conn->db);
   sqlite3_reset(st);
-  sqlite3_clear_bindings(st);
-  if (rc != SQLITE_DONE) throw Errore(operazione + ": " + ragione);
+  sqlite3_clear_bindings(st);  // texts were bound without a copy: no pointer into `buffer` stays
+  if (rc != SQLITE_DONE) throw Errore(operazione() + ": " + ragione);
+  if (!aggiunta && sqlite3_changes(conn->db) == 0) {
+    modo = Modo::kNormale;
+    throw Errore(operazione() + ": il record è stato eliminato");
+  }
 
   if (aggiunta) {
     int64_t id = sqlite3_last_insert_rowid(conn->db);
@@ -1008,7 +1186,6 @@ void Insieme::Update() {
     }
   }
   modo = Modo::kNormale;
-  buffer.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1398,6 +1575,24 @@ Workspace& DBEngine::Workspaces(int indice) {
   if (indice != 0)
     throw Errore("Workspaces(" + std::to_string(indice) + "): workspace inesistente");
   return workspace_;
+}
+
+void DBEngine::LeggiPrima(const std::string& nome) {
+  fs::path percorso = engine_detail::RisolviPercorso(nome);
+  std::error_code ec;
+  if (!fs::is_regular_file(percorso, ec) ||
+      engine_detail::RiconosciFormato(percorso) != engine_detail::Formato::kJet) {
+    return;
+  }
+  try {
+    motore_->UriJet(percorso.string(), engine_detail::Canonico(percorso), nome);
+  } catch (const Errore&) {
+    // Told again, with the same words, to whoever opens the file.
+  }
+}
+
+void DBEngine::FileDiLavoro(const std::string& nome) {
+  motore_->AggiungiFileDiLavoro(engine_detail::Canonico(engine_detail::RisolviPercorso(nome)));
 }
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& nome) {

@@ -65,7 +65,9 @@ class Campo {
 // A searchable set of rows: a table (in table order) or the result of an SQL SELECT (in the order
 // the SQL gives). Rows are visited with FindFirst / FindNext; a find with an equality on a field
 // takes its candidates from an index on that field, built on first use, so it costs about the
-// rows it matches. Sets over a table of a SQLite file are updatable; sets over SQL texts and over
+// rows it matches. A set keeps the criteria it parsed last, by their shape: a text that differs
+// from one of them only in its quoted texts and numbers is not parsed again, and a FindNext with
+// the criteria of the find before it goes on from where that one stopped. Sets over a table of a SQLite file are updatable; sets over SQL texts and over
 // the suite's Access files are read-only.
 class Recordset {
  public:
@@ -207,6 +209,8 @@ class Workspace {
 // The engine. A run creates one and opens its databases through it; what the engine has read of
 // the suite's Access files is kept for the engine's life, so a file is read once per run however
 // many queries name it. Databases and recordsets may outlive the engine object itself.
+// Several threads may open databases through one engine at the same time; a database and the
+// recordsets opened on it are then used by one thread at a time (they may change hands).
 class DBEngine {
  public:
   DBEngine();
@@ -219,6 +223,18 @@ class DBEngine {
   // format is recognised from the file's first bytes. Throws Errore when the file is missing or
   // is not a database.
   std::unique_ptr<Database> OpenDatabase(const std::string& nome);
+  // When `nome` is one of the suite's Access files, reads it now, as the first database or SQL
+  // text naming it would, so that later openings find it read. Anything else, a missing file or
+  // one that cannot be read, is left for the opening that needs it to report.
+  // Reading an Access file starts a process of its own: a program that opens databases on
+  // several threads reads its Access files first, on one thread, before the others start.
+  void LeggiPrima(const std::string& nome);
+  // Declares the file `nome` a work file: one its owner builds from nothing, throws away if
+  // anything fails, and syncs to disk itself before putting it in place. The databases this
+  // engine creates or opens on it keep their rollback journal in memory and do not wait for the
+  // disk at each commit; a crash can leave such a file damaged, so it must never be a file that
+  // counts until its owner has synced it.
+  void FileDiLavoro(const std::string& nome);
 
  private:
   friend class Workspace;
@@ -228,6 +244,8 @@ class DBEngine {
 
 // The one helper that turns a text into a quoted literal for SQL and criteria texts: 'a''b'.
 std::string Quota(std::string_view testo);
+// The same literal, appended to `destinazione`, for texts built over and over in one buffer.
+void Quota(std::string_view testo, std::string& destinazione);
 
 }  // namespace vendrix
 

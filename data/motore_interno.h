@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <span>
 #include <string>
@@ -23,23 +24,28 @@ namespace vendrix::engine_detail {
 struct Insieme;
 
 // What lives as long as the engine or any database opened through it: the in-memory copies of
-// the Access files read so far.
+// the Access files read so far and the work files. Databases may be opened through one engine
+// from several threads at once, so every member is reached under `mutex`.
 struct Motore {
   struct CopiaJet {
     std::string uri;
     sqlite3* db = nullptr;  // keeps the in-memory copy alive
   };
+  std::mutex mutex;
   std::map<std::string, CopiaJet> copie_jet;  // by canonical path
   int contatore = 0;
+  std::set<std::string> file_di_lavoro;  // canonical paths
 
   Motore() = default;
   Motore(const Motore&) = delete;
   Motore& operator=(const Motore&) = delete;
   ~Motore();
   // The URI of the in-memory copy of the Access file at `percorso` (canonical path
-  // `canonico`), importing it on first use.
-  const std::string& UriJet(const std::string& percorso, const std::string& canonico,
-                            const std::string& nome);
+  // `canonico`), importing it on first use. Two threads asking for the same file import it once.
+  std::string UriJet(const std::string& percorso, const std::string& canonico,
+                     const std::string& nome);
+  void AggiungiFileDiLavoro(const std::string& canonico);
+  bool EFileDiLavoro(const std::string& canonico);
 };
 
 // One open database file.
@@ -101,6 +107,9 @@ struct Insieme {
   MappaNomi nomi;
   std::vector<Colonna> colonne;
   std::vector<char> caricata;
+  // Fields of a table set whose position a caller asked for (IndiceCampo, Fields by name): they
+  // will be read, so they are read from the file with the next column that is.
+  mutable std::vector<char> richiesti;
   std::vector<int64_t> rowid;
   bool rowid_ordinati = true;
   size_t righe = 0;
@@ -111,19 +120,52 @@ struct Insieme {
   enum class Modo { kNormale, kAggiunta, kModifica } modo = Modo::kNormale;
   std::vector<Valore> buffer;
   std::vector<char> impostato;
+  bool riga_letta = false;  // in an edit: the row has been read into `buffer`
   std::vector<std::unique_ptr<Indice>> indici;
 
+  // Parsed criteria by shape: a run builds a new text for every stay and day, all of one shape,
+  // so the tree is parsed once and only its literals change from find to find.
   struct VoceCache {
-    std::string testo;
-    std::shared_ptr<const Criterio> criterio;
+    bool con_forma = false;
+    std::string forma;                        // shape key (FormaCriterio::chiave)
+    std::string testo;                        // the text whose literals the tree holds now
+    std::vector<FormaCriterio::Posto> posti;  // where those literals stand in `testo`
+    std::unique_ptr<Criterio> criterio;
+    void Ricorda(std::string_view nuovo, const FormaCriterio& letta) {
+      testo.assign(nuovo);
+      posti.clear();
+      for (const auto& pezzo : letta.letterali) posti.push_back(pezzo.posto);
+    }
   };
   std::array<VoceCache, 8> cache;
   size_t prossima_cache = 0;
+  size_t ultima_voce = 0;         // the entry of the last find, tried first
+  uint64_t versione_criteri = 0;  // grows whenever a cached tree is parsed or given new literals
+  FormaCriterio forma_letta;      // scratch of Analizza
+
+  // Grows whenever the rows or the indexes change; the state below is then stale.
+  uint64_t generazione = 0;
+  // Where the last indexed find stopped: a FindNext with the same criteria right after it goes on
+  // merging the same candidate lists (`migliori`) from there instead of choosing them again.
+  struct Ripresa {
+    bool valida = false;
+    const Criterio* criterio = nullptr;
+    uint64_t versione = 0, generazione = 0;
+    uint32_t da = 0;  // the first row the next find must look at
+    std::array<size_t, 8> pos{};
+  } ripresa;
 
   std::map<std::string, sqlite3_stmt*> inserimenti, aggiornamenti;
   std::string maschera;  // fields set in the row being stored, '1' or '0' per field
+  // The statement of the last insert and of the last update, tried before the maps above.
+  struct UltimaIstruzione {
+    std::string maschera;
+    sqlite3_stmt* st = nullptr;
+  };
+  std::array<UltimaIstruzione, 2> ultime_istruzioni;
   sqlite3_stmt* leggi_riga = nullptr;
-  std::vector<std::span<const uint32_t>> candidati;
+  Colonna appoggio;  // one cell, to read a row of the file into values
+  std::vector<std::span<const uint32_t>> candidati, migliori;  // scratch of Trova
 
   Insieme() = default;
   Insieme(const Insieme&) = delete;
@@ -139,13 +181,16 @@ struct Insieme {
   void CaricaRowid();
   // After a rollback: the rows are read again from the file.
   void Ricarica();
-  std::shared_ptr<const Criterio> Analizza(std::string_view criteri);
+  // The parsed criteria of `criteri`, valid until the next call.
+  const Criterio& Analizza(std::string_view criteri);
   Indice& IndiceDi(int colonna);
   void Trova(std::string_view criteri, int64_t da);
   Valore Leggi(int indice);
   void Scrivi(int indice, const Valore& valore);
   void AddNew();
   void Edit();
+  // Reads the row being edited from the file into the fields not written yet.
+  void LeggiRigaInModifica();
   void Update();
   void ControllaAggiornabile(const char* operazione) const;
 };

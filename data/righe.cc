@@ -256,7 +256,8 @@ uint64_t ChiaveNumero(double x) {
 uint64_t ChiaveTesto(std::string_view s) { return Mescola(std::hash<std::string_view>{}(s)); }
 
 void Indice::Gruppi::Costruisci(std::vector<std::pair<uint64_t, uint32_t>>& voci) {
-  std::sort(voci.begin(), voci.end());
+  // Often already in order: a column that holds one value (NumeroHotel), or ascending codes.
+  if (!std::is_sorted(voci.begin(), voci.end())) std::sort(voci.begin(), voci.end());
   posizioni.resize(voci.size());
   size_t distinti = 0;
   for (size_t i = 0; i < voci.size(); ++i) {

@@ -58,6 +58,12 @@ class Colonna {
     dati_.reserve(n);
   }
   void Svuota();
+  // Removes every cell but keeps the memory, for a column used over and over.
+  void Azzera() {
+    etichette_.clear();
+    dati_.clear();
+    arena_.clear();
+  }
 
   void AggiungiNull() { Aggiungi(kCellaNull, 0); }
   void AggiungiIntero(int64_t n) { Aggiungi(kCellaIntero, static_cast<uint64_t>(n)); }

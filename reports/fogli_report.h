@@ -53,24 +53,33 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::Valore
                          Recordset& gruppi, std::string_view criteri, int64_t base,
                          FormaRevPar forma);
 
+// The grouped query on the statistics store that fills each sheet, run exactly as written: by day
+// and agency (sheet "Data"), by room type and agency ("Tipo camera"), by agency and room type
+// ("Agenzia"). Each Riempi function below walks the set of its query.
+extern const char* const kGruppiPerGiorno;
+extern const char* const kGruppiPerTipo;
+extern const char* const kGruppiPerAgenzia;
+
 // Number of rooms of a room type: its Quantita as a whole number, 0 when it is empty.
 int64_t QuantitaTipo(Recordset& tipi_camere);
 
 // Sheet "Data": the text format of A2 to A1000, the headings, height and widths.
 void PreparaFoglioData(excel::Worksheet& foglio);
-// One row per day of the period, from the statistics grouped by day and agency.
-void RiempiFoglioData(excel::Worksheet& foglio, Database& vendrix, const PeriodoReport& periodo);
+// One row per day of the period, from `gruppi`, the statistics grouped by day and agency.
+void RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi, const PeriodoReport& periodo);
 
 // Sheet "Tipo camera": headings, height and widths.
 void PreparaFoglioTipoCamera(excel::Worksheet& foglio);
-// One row per room type of `tipi_camere`, from the statistics grouped by room type and agency.
-void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+// One row per room type of `tipi_camere`, from `gruppi`, the statistics grouped by room type and
+// agency.
+void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo);
 
 // Sheet "Agenzia": headings, height and widths.
 void PreparaFoglioAgenzia(excel::Worksheet& foglio);
-// One row per agency and room type with statistics; the room types come from `tipi_camere`.
-void RiempiFoglioAgenzia(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+// One row per agency and room type with statistics, from `gruppi`; the room types come from
+// `tipi_camere`.
+void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                          const PeriodoReport& periodo);
 
 }  // namespace vendrix

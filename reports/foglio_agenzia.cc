@@ -27,12 +27,6 @@ constexpr const char* kIntestazioni[] = {"Agenzia",
                                          "Extra",
                                          "Tot Pax"};
 
-constexpr const char* kGruppiPerAgenzia =
-    "Select NumeroHotel,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia,TipoCamera From Vendrix "
-    "Where Agenzia >= ' ' Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
-
 // Columns of the agency sheet.
 constexpr int kAgenzia = 1;
 constexpr int kTipoCamera = 2;
@@ -56,6 +50,12 @@ std::string SenzaSpazi(const std::string& testo) {
 
 }  // namespace
 
+const char* const kGruppiPerAgenzia =
+    "Select NumeroHotel,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
+    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
+    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia,TipoCamera From Vendrix "
+    "Where Agenzia >= ' ' Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
+
 void PreparaFoglioAgenzia(excel::Worksheet& foglio) {
   int c = 1;
   for (const char* intestazione : kIntestazioni) foglio.Cells(1, c++) = intestazione;
@@ -64,27 +64,25 @@ void PreparaFoglioAgenzia(excel::Worksheet& foglio) {
   foglio.Range("C1:Q1000").ColumnWidth(10);
 }
 
-void RiempiFoglioAgenzia(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                          const PeriodoReport& periodo) {
-  auto gruppi = vendrix.OpenRecordset(kGruppiPerAgenzia);
-  const int somme[] = {gruppi->IndiceCampo("TTRO"),   gruppi->IndiceCampo("TTBB"),
-                       gruppi->IndiceCampo("TTHB"),   gruppi->IndiceCampo("TTFB"),
-                       gruppi->IndiceCampo("TTSupl"), gruppi->IndiceCampo("TTRe")};
-  const int campo_agenzia = gruppi->IndiceCampo(tabelle::kAgenzia);
-  const int campo_tipo = gruppi->IndiceCampo(tabelle::kTipoCamera);
-  const int campo_camere = gruppi->IndiceCampo("TTCOc");
-  const int campo_extra = gruppi->IndiceCampo("TTEx");
-  const int campo_pax = gruppi->IndiceCampo("TTPx");
+  const int somme[] = {gruppi.IndiceCampo("TTRO"),   gruppi.IndiceCampo("TTBB"),
+                       gruppi.IndiceCampo("TTHB"),   gruppi.IndiceCampo("TTFB"),
+                       gruppi.IndiceCampo("TTSupl"), gruppi.IndiceCampo("TTRe")};
+  const int campo_agenzia = gruppi.IndiceCampo(tabelle::kAgenzia);
+  const int campo_tipo = gruppi.IndiceCampo(tabelle::kTipoCamera);
+  const int campo_camere = gruppi.IndiceCampo("TTCOc");
+  const int campo_extra = gruppi.IndiceCampo("TTEx");
+  const int campo_pax = gruppi.IndiceCampo("TTPx");
 
   int64_t riga = 2;
-  for (gruppi->FindFirst("NumeroHotel = 1"); !gruppi->NoMatch();
-       gruppi->FindNext("NumeroHotel = 1")) {
+  for (gruppi.FindFirst("NumeroHotel = 1"); !gruppi.NoMatch(); gruppi.FindNext("NumeroHotel = 1")) {
     if (riga > excel::kMassimoRighe) {
       throw Errore("Troppe righe per il foglio \"Agenzia\": al massimo " +
                    std::to_string(excel::kMassimoRighe - 1) + " agenzie e tipi camera");
     }
     const int r = static_cast<int>(riga);
-    auto valore = [&](int indice) { return ValoreCella::DaCampo(gruppi->Fields(indice).Value()); };
+    auto valore = [&](int indice) { return ValoreCella::DaCampo(gruppi.Fields(indice).Value()); };
 
     foglio.Cells(r, kAgenzia) = valore(campo_agenzia);
     for (int i = 0; i < 6; ++i) foglio.Cells(r, kRO + i) = valore(somme[i]).ComeValuta();
@@ -95,7 +93,7 @@ void RiempiFoglioAgenzia(excel::Worksheet& foglio, Database& vendrix, Recordset&
     foglio.Cells(r, kADR) = occupate != 0 ? ImportoArrotondato(retta, occupate) : Valuta{};
 
     // The room type of the group; a code missing from the room types offers no room nights.
-    const Valore tipo = gruppi->Fields(campo_tipo).Value();
+    const Valore tipo = gruppi.Fields(campo_tipo).Value();
     tipi_camere.FindFirst("NumeroHotel = 1 and Sigla = " +
                           Quota(SenzaSpazi(tipo.IsNull() ? "" : tipo.Testo())));
     int64_t capacita = 0;
@@ -126,7 +124,6 @@ void RiempiFoglioAgenzia(excel::Worksheet& foglio, Database& vendrix, Recordset&
     }
     ++riga;
   }
-  gruppi->Close();
 }
 
 }  // namespace vendrix

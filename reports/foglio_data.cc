@@ -24,14 +24,13 @@ constexpr const char* kIntestazioni[] = {"Data",
                                          "Entrata media per ospite",
                                          "Extra",
                                          "Tot Pax"};
+}  // namespace
 
-constexpr const char* kGruppiPerGiorno =
+const char* const kGruppiPerGiorno =
     "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
     "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
     "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
     "Group by NumeroHotel,DataRif,Agenzia Order by DataRif";
-
-}  // namespace
 
 void PreparaFoglioData(excel::Worksheet& foglio) {
   // The day texts must stay texts, not become dates.
@@ -42,17 +41,15 @@ void PreparaFoglioData(excel::Worksheet& foglio) {
   foglio.Range("A1:R1000").ColumnWidth(10);
 }
 
-void RiempiFoglioData(excel::Worksheet& foglio, Database& vendrix, const PeriodoReport& periodo) {
-  auto gruppi = vendrix.OpenRecordset(kGruppiPerGiorno);
+void RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi, const PeriodoReport& periodo) {
   std::string giorno = periodo.dal;
   // One row per day: the count of days was checked against the sheet's rows by the caller.
   for (int64_t n = 0; n < periodo.giorni_periodo; ++n) {
     if (n > 0) giorno = GiornoSuccessivo(giorno);
     const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(DataAMG(giorno));
-    ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(giorno), *gruppi,
+    ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(giorno), gruppi,
                         criteri, periodo.totale_camere, FormaRevPar::kImporto);
   }
-  gruppi->Close();
 }
 
 }  // namespace vendrix

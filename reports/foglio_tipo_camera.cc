@@ -24,14 +24,13 @@ constexpr const char* kIntestazioni[] = {"Tipo camera",
                                          "Entrata media per ospite",
                                          "Extra",
                                          "Tot Pax"};
+}  // namespace
 
-constexpr const char* kGruppiPerTipo =
+const char* const kGruppiPerTipo =
     "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
     "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
     "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
     "Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
-
-}  // namespace
 
 void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
   int c = 1;
@@ -41,9 +40,8 @@ void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
   foglio.Range("B1:P1000").ColumnWidth(10);
 }
 
-void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Database& vendrix, Recordset& tipi_camere,
+void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo) {
-  auto gruppi = vendrix.OpenRecordset(kGruppiPerTipo);
   int riga = 2;
   for (tipi_camere.FindFirst("NumeroHotel = 1"); !tipi_camere.NoMatch();
        tipi_camere.FindNext("NumeroHotel = 1")) {
@@ -54,11 +52,10 @@ void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Database& vendrix, Records
     const int64_t capacita = QuantitaTipo(tipi_camere) * periodo.giorni_periodo;
     ScriviRigaRiepilogo(
         foglio, riga,
-        excel::ValoreCella::DaCampo(tipi_camere.Fields(tabelle::kDescrizione).Value()), *gruppi,
+        excel::ValoreCella::DaCampo(tipi_camere.Fields(tabelle::kDescrizione).Value()), gruppi,
         criteri, capacita, FormaRevPar::kTesto);
     ++riga;
   }
-  gruppi->Close();
 }
 
 }  // namespace vendrix

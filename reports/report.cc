@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
 #include <system_error>
 
@@ -52,6 +54,23 @@ int64_t ContaCamere(DBEngine& motore) {
   insieme->Close();
   tipi->Close();
   return camere;
+}
+
+// A grouped query on the statistics store, opened on a connection of its own.
+struct Gruppi {
+  std::unique_ptr<Database> vendrix;
+  std::unique_ptr<Recordset> insieme;
+  void Chiudi() {
+    insieme->Close();
+    vendrix->Close();
+  }
+};
+
+Gruppi ApriGruppi(DBEngine& motore, const char* sql) {
+  Gruppi gruppi;
+  gruppi.vendrix = motore.OpenDatabase(tabelle::kFileVendrix);
+  gruppi.insieme = gruppi.vendrix->OpenRecordset(sql);
+  return gruppi;
 }
 
 // Saves the workbooks under temporary names in `cartella`, then gives each its final name: a
@@ -124,24 +143,40 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
   PreparaFoglioAgenzia(agenzia);
 
   DBEngine motore;
+  // The room types first: reading them, when they are in an Access file, starts a process, which
+  // is best done before any other thread runs.
   periodo.totale_camere = ContaCamere(motore);
-
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
+
+  // The three grouped queries are most of the run. The second and the third run on threads of
+  // their own, each on its own connection, while this thread runs the first; the sheets are then
+  // filled in their order, each from its own query, and an error of a query is met where its
+  // sheet would have met it.
+  std::future<Gruppi> per_tipo, per_agenzia;
+  try {
+    per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo);
+    per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia);
+  } catch (const std::system_error&) {
+    throw Errore(
+        "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "
+        "altri programmi e riprovare.");
+  }
+
   {
-    auto vendrix = motore.OpenDatabase(tabelle::kFileVendrix);
-    RiempiFoglioData(data, *vendrix, periodo);
-    vendrix->Close();
+    Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno);
+    RiempiFoglioData(data, *gruppi.insieme, periodo);
+    gruppi.Chiudi();
   }
   {
-    auto vendrix = motore.OpenDatabase(tabelle::kFileVendrix);
-    RiempiFoglioTipoCamera(tipo_camera, *vendrix, *tipi_camere, periodo);
-    vendrix->Close();
+    Gruppi gruppi = per_tipo.get();
+    RiempiFoglioTipoCamera(tipo_camera, *gruppi.insieme, *tipi_camere, periodo);
+    gruppi.Chiudi();
   }
   {
-    auto vendrix = motore.OpenDatabase(tabelle::kFileVendrix);
-    RiempiFoglioAgenzia(agenzia, *vendrix, *tipi_camere, periodo);
-    vendrix->Close();
+    Gruppi gruppi = per_agenzia.get();
+    RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
+    gruppi.Chiudi();
   }
   tipi_camere->Close();
   file_tipi->Close();

@@ -799,6 +799,102 @@ TEST_F(AlbergoTest, AFailedRunLeavesThePreviousFileByteForByte) {
   }
 }
 
+// The guest passes work on a thread of their own while the bookings pass runs; the table must
+// still hold the bookings rows first, then the in-house rows, then the history rows, each pass in
+// its own order, as when the passes run one after the other.
+TEST_F(AlbergoTest, RowsComeInTheOrderOfThePasses) {
+  Prenotazione(1, "C", S("PRENOTAZIONE"));
+  RigaCamera(1, S("1"), S("20200101"), S("20211001"));  // 639 nights
+  Prenotazione(2, "C", S("PRENOTAZIONE"));
+  RigaCamera(2, S("2"), S("20210101"), S("20210201"));
+  Schede({{N(5), "PRIMO", "101", "20200301", "20211130", "", "N", N(1), N(0), N(0)},
+          {N(6), "SECONDO", "102", "20200101", "20200301", "", "N", N(1), N(0), N(0)}});
+  Ditte({{N(5), S("CASA")}, {N(6), S("CASA")}});
+  Addebito(N(5), S("101"), "20200301", "20211130", E(10), S("Pensione"), N(1), S("HB"));
+  Schede({{N(21000007), "", "201", "20210601", "20211231", "20211231", "S", N(1), N(0), N(0)}},
+         t::kFileSchedaStorico);
+  Ditte({{N(21000007), S("STORICO")}}, t::kFileDittaStorico);
+
+  const std::vector<Riga> righe = Esegui({1, 0, 1}, "01/01/2020", "31/12/2021");
+  std::vector<std::string> tratti;  // the agency of each run of equal agencies, in table order
+  std::map<std::string, size_t> conta;
+  for (const Riga& r : righe) {
+    if (tratti.empty() || tratti.back() != r.agenzia) tratti.push_back(r.agenzia);
+    ++conta[r.agenzia];
+  }
+  EXPECT_EQ(tratti, (std::vector<std::string>{"PRENOTAZIONE", "CASA", "STORICO"}));
+  EXPECT_EQ(conta["PRENOTAZIONE"], 639u + 31u);
+  EXPECT_EQ(conta["CASA"], 639u + 60u);
+  EXPECT_EQ(conta["STORICO"], 213u);
+  // Within a pass, the stays in the pass's order and the days in order.
+  std::vector<std::string> casa;
+  for (const Riga& r : righe) {
+    if (r.agenzia == "CASA") casa.push_back(r.data);
+  }
+  EXPECT_EQ(casa.front(), "20200101") << "card 6 arrives first";
+  EXPECT_EQ(casa[59], "20200229");
+  EXPECT_EQ(casa[60], "20200301") << "then card 5";
+  EXPECT_TRUE(std::is_sorted(casa.begin() + 60, casa.end()));
+  EXPECT_EQ(std::count_if(righe.begin(), righe.end(),
+                          [](const Riga& r) { return r.agenzia == "CASA" && r.retta == "10.00"; }),
+            639);
+  EXPECT_EQ(ui_.stati.back(), "Lettura scheda storico clienti n. 21000007");
+  EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato});
+}
+
+// An error met by a guest pass stops the run as if the pass ran on the run's own thread: the same
+// error, the status line on the stay at fault, the previous statistics untouched. An error of
+// the bookings pass stops the guest passes too.
+TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
+  struct Caso {
+    const char* nome;
+    std::function<void(AlbergoTest&)> guasta;
+    const char* errore;
+    std::string ultimo_stato;
+  };
+  const Caso casi[] = {
+      {"an amount that is not a number, on the second card",
+       [](AlbergoTest& a) {
+         a.Addebito(N(6), S("102"), "20240702", "20240703", S("dieci"), S("Bar"), N(2), kNull);
+       },
+       "'dieci' non è un numero", "Lettura scheda cliente n. 6SECONDO"},
+      {"a history file missing, after the in-house cards",
+       [](AlbergoTest&) { fs::remove(t::kFileArrangiamentoStorico); },
+       "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7TERZO"},
+      {"an amount that is not a number in the bookings pass",
+       [](AlbergoTest& a) {
+         a.Addebito(N(1), S("*1"), "20240701", "20240702", S("cento"), S("Pensione"), N(1),
+                    S("HB"));
+       },
+       "'cento' non è un numero", "Lettura prenotazione n. 1"},
+  };
+  for (const Caso& c : casi) {
+    NuovoAlbergo();
+    Prenotazione(1, "C", S("ALFA"));
+    RigaCamera(1, S("1"), S("20240701"), S("20240703"));
+    Prenotazione(2, "C", S("BETA"));
+    RigaCamera(2, S("1"), S("20240701"), S("20240703"));
+    Schede({{N(5), "PRIMO", "101", "20240701", "20240704", "", "N", N(1), N(0), N(0)},
+            {N(6), "SECONDO", "102", "20240701", "20240704", "", "N", N(1), N(0), N(0)},
+            {N(7), "TERZO", "201", "20240701", "20240704", "", "N", N(1), N(0), N(0)}});
+    ASSERT_EQ(Esegui({1, 0, 1}, "01/07/2024", "31/07/2024").size(), 13u) << c.nome;
+    const std::string prima = LeggiFile(t::kFileVendrix);
+    c.guasta(*this);
+    FintaUi ui({1, 0, 1});
+    std::string messaggio;
+    try {
+      CalcolaStatistiche(ui, "01/07/2024", "31/07/2024");
+    } catch (const Errore& e) {
+      messaggio = e.what();
+    }
+    EXPECT_NE(messaggio.find(c.errore), std::string::npos) << c.nome << ": " << messaggio;
+    ASSERT_FALSE(ui.stati.empty()) << c.nome;
+    EXPECT_EQ(ui.stati.back(), c.ultimo_stato) << c.nome;
+    EXPECT_EQ(LeggiFile(t::kFileVendrix), prima) << c.nome;
+    EXPECT_TRUE(ui.messaggi.empty()) << c.nome;
+  }
+}
+
 TEST_F(AlbergoTest, PeriodTextsThatAreNotDatesTouchNothing) {
   Prenotazione(1, "C", S("ALFA"));
   RigaCamera(1, S("1"), S("20240701"), S("20240703"));

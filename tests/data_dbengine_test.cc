@@ -7,8 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/archivio.h"
@@ -184,6 +186,9 @@ TEST_F(MotoreDati, OgniValoreQuotatoSelezionaSoloSeStesso) {
   }
   EXPECT_EQ(Quota("O'Hara"), "'O''Hara'");
   EXPECT_EQ(Quota(""), "''");
+  std::string criteri = "Sigla = ";
+  Quota("D'Ami'co", criteri);
+  EXPECT_EQ(criteri, "Sigla = 'D''Ami''co'") << "the appending form quotes the same way";
 }
 
 TEST_F(MotoreDati, FindNextProsegueDopoLaRigaCorrenteENoMatchLasciaSenzaRiga) {
@@ -522,6 +527,348 @@ TEST_F(MotoreDati, TestiCasualiNonFannoMaiCadereIlMotore) {
     }
   }
   EXPECT_EQ(Visita(*rs, "Id = 5"), std::vector<std::string>{"5"}) << "the set still works";
+}
+
+// A set keeps the criteria it has parsed, by their shape with the literals left out: texts of
+// one shape but other literals must find exactly what a set that never saw the shape finds.
+TEST_F(MotoreDati, CriteriDellaStessaFormaTrovanoQuelloCheTrovaUnInsiemeNuovo) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto riusato = db->OpenRecordset("Prova");
+  // Each group: texts of one shape, in the order they are asked.
+  const std::vector<std::vector<std::string>> gruppi = {
+      {"NumeroHotel = 1 and Codice = 7", "NumeroHotel = 1 and Codice = 12",
+       "NumeroHotel = 1 and Codice = 9", "NumeroHotel = 1 and Codice = 1e1",
+       "NumeroHotel = 1 and Codice = .5", "NumeroHotel = 1 and Codice = 12.0"},
+      {"Sigla = 'BB'", "Sigla = 'bb'", "Sigla = 'O''Hara'", "Sigla = ''", "Sigla = 'HB'",
+       "Sigla = '12'", "Sigla = 'x'' or ''a''=''a'"},
+      {"Sigla = \"BB\"", "Sigla = \"O'Hara\"", "Sigla = \"a\"\"b\""},
+      {"NumTesto = '12'", "NumTesto = ' 12 '", "NumTesto = '012'", "NumTesto = '12.0'",
+       "NumTesto = 'abc'", "NumTesto = '7'"},
+      {"NumTesto = 12", "NumTesto = 7", "NumTesto = 0012", "NumTesto = 1234567890123456789"},
+      {"Codice = -3", "Codice = -7", "Codice = - -12", "Codice = +8"},
+      {"Codice = - 3", "Codice = - 12"},
+      {"1 = NumeroHotel and 'HB' = Sigla", "2 = NumeroHotel and 'BB' = Sigla",
+       "1 = NumeroHotel and 'BB' = Sigla"},
+      {"NumeroHotel = 1 and DataInizio <= '20240702' and DataFine > '20240702'",
+       "NumeroHotel = 1 and DataInizio <= '20240630' and DataFine > '20240630'",
+       "NumeroHotel = 1 and DataInizio <= '20240709' and DataFine > '20240709'",
+       "NumeroHotel = 2 and DataInizio <= '20240701' and DataFine > '20240701'"},
+      {"Importo >= 10.5 and Importo < 20", "Importo >= 0 and Importo < 10.5",
+       "Importo >= 19.9999 and Importo < 20.0001"},
+      {"[Sigla] = 'BB' AND [NumeroHotel]=1", "[Sigla] = 'HB' AND [NumeroHotel]=1"},
+      {"Sigla = 'BB' or Nota = 'z'", "Sigla = 'HB' or Nota = 'x'", "Sigla = 'bb' or Nota = 'y'"},
+      {"Nota <> 'x' and Codice = 12", "Nota <> 'z' and Codice = 12", "Nota <> 'y' and Codice = 7"},
+      {"Sigla = 'BB' and Codice = Null", "Sigla = 'HB' and Codice = Null"},
+      {"Codice = '7'", "Codice = '12'", "Codice = 'sette'", "Codice = ' -3 '", "Codice = '12'"},
+      {"Sigla = 'HB'", "Sigla = 'HB' or Codice = 12", "Sigla = 'BB' or Codice = 7 or Codice = 9",
+       "Sigla = 'BB' or Codice = 7", "Sigla = 'HB'"},
+  };
+  for (const auto& gruppo : gruppi) {
+    for (const std::string& criteri : gruppo) {
+      auto nuovo = db->OpenRecordset("Prova");
+      EXPECT_EQ(Visita(*riusato, criteri), Visita(*nuovo, criteri)) << criteri;
+    }
+  }
+  // The same shape with the spacing changed, and literals the reader must refuse: the message is
+  // the one a fresh set gives.
+  const std::vector<std::string> diversi = {
+      "NumeroHotel=1 and Codice=12",          "NumeroHotel = 1 and Codice = 1.2.3",
+      "NumeroHotel = 1 and Codice = 12abc",   "Sigla = 'BB",
+      "NumeroHotel = 1 and Codice = 'sette'", "NumeroHotel = 1 and Codice = 7"};
+  for (const std::string& criteri : diversi) {
+    auto nuovo = db->OpenRecordset("Prova");
+    const std::string atteso = Messaggio([&] { Visita(*nuovo, criteri); });
+    EXPECT_EQ(Messaggio([&] { Visita(*riusato, criteri); }), atteso) << criteri;
+    auto di_nuovo = db->OpenRecordset("Prova");
+    EXPECT_EQ(Visita(*riusato, "NumeroHotel = 1 and Codice = 12"),
+              Visita(*di_nuovo, "NumeroHotel = 1 and Codice = 12"))
+        << "after " << criteri;
+  }
+}
+
+// FindNext goes on from where the last find stopped; adding and changing rows in between must
+// not make it skip or repeat a row. A model of the table tells what each find must give.
+TEST_F(MotoreDati, FindNextProsegueGiustoTraAggiunteEModifiche) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  struct RigaModello {
+    int id, hotel, codice;
+    std::string sigla;  // "" for Null
+  };
+  std::vector<RigaModello> modello;
+  for (const auto& r : kRigheProva) {
+    modello.push_back({static_cast<int>(r[0].Intero()), static_cast<int>(r[1].Intero()),
+                       static_cast<int>(r[3].Intero()), r[2].IsNull() ? "" : r[2].Testo()});
+  }
+  struct Criterio {
+    std::string testo;
+    std::function<bool(const RigaModello&)> soddisfa;
+  };
+  const std::vector<Criterio> criteri = {
+      {"NumeroHotel = 1", [](const RigaModello& r) { return r.hotel == 1; }},
+      {"Sigla = 'BB'", [](const RigaModello& r) { return r.sigla == "BB"; }},
+      {"Codice = 12", [](const RigaModello& r) { return r.codice == 12; }},
+      {"NumeroHotel = 1 and Sigla = 'BB'",
+       [](const RigaModello& r) { return r.hotel == 1 && r.sigla == "BB"; }},
+      {"Sigla = 'BB' or Codice = 12",
+       [](const RigaModello& r) { return r.sigla == "BB" || r.codice == 12; }},
+  };
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova");
+  db->BeginTrans();  // many small writes: one commit at the end
+  std::mt19937 caso(11);
+  int prossimo_id = 100;
+  // The current row, as a position in the model: a fresh set stands on its first row, and a
+  // find that fails leaves the position where it was (FindNext goes on from there).
+  size_t corrente = 0;
+  bool su_riga = true;
+  size_t in_uso = 0;  // a walk keeps its criteria, as the runs' walks do; now and then not
+  for (int passo = 0; passo < 3000; ++passo) {
+    const int mossa = static_cast<int>(caso() % 10);
+    const bool prima = mossa < 1;
+    if (prima || caso() % 10 == 0) in_uso = caso() % criteri.size();
+    const Criterio& c = criteri[in_uso];
+    if (mossa < 7) {
+      if (prima) {
+        rs->FindFirst(c.testo);
+      } else {
+        rs->FindNext(c.testo);
+      }
+      su_riga = false;
+      for (size_t i = prima ? 0 : corrente + 1; i < modello.size(); ++i) {
+        if (c.soddisfa(modello[i])) {
+          corrente = i;
+          su_riga = true;
+          break;
+        }
+      }
+      const std::string dove =
+          c.testo + (prima ? " (FindFirst)" : " (FindNext)") + " at step " + std::to_string(passo);
+      ASSERT_EQ(rs->NoMatch(), !su_riga) << dove;
+      if (su_riga) {
+        EXPECT_EQ(rs->Fields("Id").Value().Intero(), modello[corrente].id) << dove;
+      }
+    } else if (mossa < 9) {  // change the current row
+      if (!su_riga) continue;
+      RigaModello& r = modello[corrente];
+      const char* sigle[] = {"BB", "HB", "bb", "FB"};
+      r.sigla = sigle[caso() % 4];
+      r.codice = static_cast<int>(caso() % 3) * 5 + 7;  // 7, 12, 17
+      rs->Edit();
+      rs->Fields("Sigla") = r.sigla;
+      rs->Fields("Codice") = int32_t(r.codice);
+      rs->Update();
+    } else {  // add a row; the current row stays the one before AddNew
+      RigaModello r{prossimo_id++, static_cast<int>(caso() % 2) + 1, 12, "BB"};
+      modello.push_back(r);
+      rs->AddNew();
+      rs->Fields("Id") = int32_t(r.id);
+      rs->Fields("NumeroHotel") = int16_t(r.hotel);
+      rs->Fields("Sigla") = r.sigla;
+      rs->Fields("Codice") = int32_t(r.codice);
+      rs->Update();
+    }
+  }
+  db->CommitTrans();
+  EXPECT_GT(modello.size(), 200u);
+}
+
+TEST_F(MotoreDati, EditLeggeLaRigaDalFileSoloQuandoServeESegnalaUnaRigaEliminata) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  auto db = motore_.OpenDatabase("Prova.mdb");
+  auto rs = db->OpenRecordset("Prova");
+  rs->FindFirst("Id = 3");
+  rs->Edit();
+  rs->Fields("Nota") = "nuova";
+  EXPECT_EQ(rs->Fields("Nota").Value(), Valore("nuova")) << "a field written reads as written";
+  EXPECT_EQ(rs->Fields("Sigla").Value(), Valore("HB")) << "the others as the file holds them";
+  EXPECT_EQ(rs->Fields("Importo").Value(), Valore(V(200000)));
+  rs->Fields("Sigla") = "XX";
+  EXPECT_EQ(rs->Fields("Sigla").Value(), Valore("XX"));
+  rs->Update();
+  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT Sigla, Nota, Codice FROM Prova WHERE Id = 3")[0],
+            (std::vector<std::string>{"XX", "nuova", "-3"}));
+
+  // Rows deleted behind the set's back, by another program.
+  const auto elimina = [](int id) {
+    sqlite3* grezzo = nullptr;
+    sqlite3_open("Prova.mdb", &grezzo);
+    sqlite3_exec(grezzo, ("DELETE FROM Prova WHERE Id = " + std::to_string(id)).c_str(), nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(grezzo);
+  };
+  struct Caso {
+    int id;
+    const char* perche;
+    std::function<void()> modifica;
+  };
+  const Caso casi[] = {
+      {1, "a field written", [&] { rs->Fields("Nota") = "z"; }},
+      {4, "a field read", [&] { rs->Fields("Nota").Value(); }},
+      {5, "nothing written", [] {}},
+  };
+  for (const Caso& c : casi) {
+    rs->FindFirst("Id = " + std::to_string(c.id));
+    ASSERT_FALSE(rs->NoMatch());
+    elimina(c.id);
+    rs->Edit();
+    const std::string m = Messaggio([&] {
+      c.modifica();
+      rs->Update();
+    });
+    EXPECT_NE(m.find("il record è stato eliminato"), std::string::npos) << c.perche << ": " << m;
+    EXPECT_NO_THROW(rs->FindFirst("Id = 7")) << c.perche << ": the set is usable again";
+  }
+  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova")[0][0], "4") << "nothing added";
+}
+
+// A work file keeps its journal in memory: no journal file beside it while a transaction writes,
+// and a rollback still undoes the transaction. Other files keep theirs on disk.
+TEST_F(MotoreDati, UnFileDiLavoroTieneIlGiornaleInMemoria) {
+  ScriviTabella("Normale.mdb", "Prova", kCampiProva, kRigheProva);
+  motore_.FileDiLavoro("Lavoro.mdb");
+  ScriviTabella("Lavoro.mdb", "Prova", kCampiProva, kRigheProva);
+  for (const std::string file : {"Normale.mdb", "Lavoro.mdb"}) {
+    auto db = motore_.OpenDatabase(file);
+    auto rs = db->OpenRecordset("Prova");
+    db->BeginTrans();
+    for (int i = 0; i < 200; ++i) {
+      rs->AddNew();
+      rs->Fields("Id") = int32_t{1000 + i};
+      rs->Fields("Nota") = std::string(20, 'n');
+      rs->Update();
+    }
+    rs->FindFirst("Id = 1");
+    rs->Edit();
+    rs->Fields("Sigla") = "ZZ";
+    rs->Update();
+    EXPECT_EQ(fs::exists(file + "-journal"), file == "Normale.mdb") << file;
+    db->Rollback();
+    EXPECT_EQ(rs->RecordCount(), 7) << file;
+    db->Close();
+    EXPECT_EQ(Grezzo(file, "SELECT count(*), max(Sigla) FROM Prova")[0],
+              (std::vector<std::string>{"7", "bb"}))
+        << file << ": the rollback undid the transaction";
+  }
+}
+
+// One engine, several threads opening databases and reading sets at once, each its own: every
+// thread finds what one thread alone finds.
+TEST_F(MotoreDati, PiuThreadApronoInsiemiConLoStessoMotore) {
+  ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
+  ScriviTabella("Altro.mdb", "Altro", kCampiProva, kRigheProva);
+  const std::vector<std::string> testi = {
+      "Select * From Prova Where Codice In (Select Codice From Altro In 'Altro.mdb' Where "
+      "NumeroHotel = 1) Order by Id desc",
+      "Select Sigla, sum(Importo) as Totale From Prova Group by Sigla Order by Sigla",
+      "Prova",
+  };
+  const auto leggi = [&](DBEngine& motore, const std::string& testo) {
+    auto db = motore.OpenDatabase("Prova.mdb");
+    auto rs = db->OpenRecordset(testo);
+    std::vector<std::string> visti;
+    for (rs->FindFirst("NumeroHotel = 1 or NumeroHotel <> 1 or NumeroHotel Is Null");
+         !rs->NoMatch();
+         rs->FindNext("NumeroHotel = 1 or NumeroHotel <> 1 or NumeroHotel Is Null")) {
+      std::string riga;
+      for (int c = 0; c < rs->NumeroCampi(); ++c) riga += Descrivi(rs->Fields(c).Value()) + "|";
+      visti.push_back(riga);
+    }
+    return visti;
+  };
+  // The grouped set has no NumeroHotel: its walk uses a field it has.
+  std::vector<std::vector<std::string>> attesi;
+  for (const std::string& testo : testi) {
+    if (testo.find("Group by") != std::string::npos) {
+      attesi.push_back({});
+      continue;
+    }
+    attesi.push_back(leggi(motore_, testo));
+    ASSERT_FALSE(attesi.back().empty()) << testo;
+  }
+  DBEngine condiviso;
+  std::vector<std::vector<std::vector<std::string>>> risultati(6);
+  std::vector<std::string> errori(6);
+  std::vector<std::thread> fili;
+  for (int f = 0; f < 6; ++f) {
+    fili.emplace_back([&, f] {
+      try {
+        for (int giro = 0; giro < 20; ++giro) {
+          for (const std::string& testo : testi) {
+            if (testo.find("Group by") != std::string::npos) {
+              auto db = condiviso.OpenDatabase("Prova.mdb");
+              db->OpenRecordset(testo)->MoveLast();
+              continue;
+            }
+            risultati[f].push_back(leggi(condiviso, testo));
+          }
+        }
+      } catch (const Errore& e) {
+        errori[f] = e.what();
+      }
+    });
+  }
+  for (auto& filo : fili) filo.join();
+  for (int f = 0; f < 6; ++f) {
+    EXPECT_EQ(errori[f], "") << "thread " << f;
+    ASSERT_EQ(risultati[f].size(), 40u) << "thread " << f;
+    for (size_t i = 0; i < risultati[f].size(); ++i) {
+      EXPECT_EQ(risultati[f][i], attesi[i % 2 == 0 ? 0 : 2]) << "thread " << f << ", set " << i;
+    }
+  }
+}
+
+// An Access file read beforehand serves the threads that open it afterwards; reading beforehand
+// a file that is missing or no database changes nothing of what its opening reports.
+TEST_F(MotoreDati, UnFileAccessLettoPrimaServeAiThreadCheLoAprono) {
+  motore_.LeggiPrima("Manca.mdb");
+  std::ofstream("Testo.mdb") << "questo non è un database\n";
+  motore_.LeggiPrima("Testo.mdb");
+  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Manca.mdb"); }),
+            "Impossibile aprire il database 'Manca.mdb': file non trovato");
+  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Testo.mdb"); }),
+            "Impossibile aprire il database 'Testo.mdb': il file non è un database riconosciuto");
+
+  const fs::path campione = fs::path(VENDRIX_SHARED_DIR) / "jet" / "nwind.mdb";
+  if (!fs::exists(campione)) GTEST_SKIP() << "manca il file Access di prova " << campione;
+  fs::copy_file(campione, "Nwind.mdb");
+  const std::string sql =
+      "Select OrderID, ProductID, UnitPrice, Quantity From [Order Details] Where OrderID < 10400 "
+      "Order by OrderID, ProductID";
+  const auto leggi = [&](DBEngine& motore) {
+    auto db = motore.OpenDatabase("Nwind.mdb");
+    auto rs = db->OpenRecordset(sql);
+    std::vector<std::string> righe;
+    for (rs->FindFirst("OrderID > 0"); !rs->NoMatch(); rs->FindNext("OrderID > 0")) {
+      righe.push_back(rs->Fields("OrderID").Value().Testo() + "|" +
+                      rs->Fields("ProductID").Value().Testo() + "|" +
+                      rs->Fields("UnitPrice").Value().Testo() + "|" +
+                      rs->Fields("Quantity").Value().Testo());
+    }
+    return righe;
+  };
+  const std::vector<std::string> attese = leggi(motore_);
+  ASSERT_GT(attese.size(), 100u);
+
+  DBEngine condiviso;
+  condiviso.LeggiPrima("Nwind.mdb");
+  std::vector<std::vector<std::string>> lette(3);
+  std::vector<std::string> errori(3);
+  std::vector<std::thread> fili;
+  for (int f = 0; f < 3; ++f) {
+    fili.emplace_back([&, f] {
+      try {
+        lette[f] = leggi(condiviso);
+      } catch (const Errore& e) {
+        errori[f] = e.what();
+      }
+    });
+  }
+  for (auto& filo : fili) filo.join();
+  for (int f = 0; f < 3; ++f) {
+    EXPECT_EQ(errori[f], "") << "thread " << f;
+    EXPECT_EQ(lette[f], attese) << "thread " << f;
+  }
 }
 
 TEST(Archivio, CreaArchivioScriveLaTabellaVendrixNellOrdine) {

@@ -4,6 +4,7 @@
 #include "reports/report.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -579,6 +580,53 @@ TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
   std::map<std::string, std::string> dopo;
   for (const auto& e : fs::directory_iterator("Excel")) dopo[e.path().filename()] = Contenuto(e);
   EXPECT_EQ(dopo, prima);
+}
+
+// The three grouped queries run at the same time, yet a fault is reported as the sheets meet it
+// in their order: the first failing query in sheet order gives the error, and nothing is saved.
+TEST_F(ReportTest, UnErroreDelleQueryArrivaNellOrdineDeiFogli) {
+  ScriviTipi(kTipi);
+  struct Caso {
+    const char* nome;
+    const char* colonne;  // of a table Vendrix that lacks what some queries need
+    const char* atteso;   // a piece of the text of the query that must fail first
+    const char* assente;  // and one of a later query that must not be named
+  };
+  const Caso casi[] = {
+      {"no day: the daily sheet fails first",
+       "NumeroHotel, TipoCamera, Agenzia, TotRO, TotBB, TotHB, TotFB, TotSupl, TotRetta, "
+       "TotCamOcc, TotPax, Extra",
+       "Group by NumeroHotel,DataRif,Agenzia", "Where Agenzia >= ' '"},
+      {"no room type: the room-type sheet, not the agency sheet",
+       "NumeroHotel, DataRif, Agenzia, TotRO, TotBB, TotHB, TotFB, TotSupl, TotRetta, "
+       "TotCamOcc, TotPax, Extra",
+       "Group by NumeroHotel,TipoCamera,Agenzia", "Where Agenzia >= ' '"},
+      {"no extras: the daily sheet again",
+       "NumeroHotel, DataRif, TipoCamera, Agenzia, TotRO, TotBB, TotHB, TotFB, TotSupl, TotRetta, "
+       "TotCamOcc, TotPax",
+       "Group by NumeroHotel,DataRif,Agenzia", "Group by NumeroHotel,TipoCamera,Agenzia"},
+  };
+  for (const Caso& c : casi) {
+    fs::remove(t::kFileVendrix);
+    fs::remove_all("Excel");
+    {
+      sqlite3* db = nullptr;
+      sqlite3_open(t::kFileVendrix, &db);
+      const std::string sql = std::string("CREATE TABLE Vendrix (") + c.colonne + ")";
+      ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << c.nome;
+      sqlite3_close(db);
+    }
+    FinestraFinta finestra("01/07/2024", "02/07/2024");
+    std::string messaggio;
+    try {
+      CreaReportExcel(finestra, "Excel");
+    } catch (const Errore& e) {
+      messaggio = e.what();
+    }
+    EXPECT_NE(messaggio.find(c.atteso), std::string::npos) << c.nome << ": " << messaggio;
+    EXPECT_EQ(messaggio.find(c.assente), std::string::npos) << c.nome << ": " << messaggio;
+    EXPECT_FALSE(fs::exists("Excel")) << c.nome;
+  }
 }
 
 TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
