@@ -14,27 +14,14 @@
 #include "app/demo/hotel_demo.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
+#include "tests/support/comando.h"
 
 namespace vendrix {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Esito {
-  int codice = -1;
-  std::string out, err;
-};
-
-std::string Leggi(const fs::path& percorso) {
-  std::ifstream f(percorso, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-std::string Quotato(const std::string& testo) {
-  std::string q = "'";
-  for (char c : testo) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using prova::Esito;
 
 class BatchTest : public ::testing::Test {
  protected:
@@ -58,19 +45,7 @@ class BatchTest : public ::testing::Test {
 
   // Runs vendrix-batch in `cartella` with `argomenti`.
   static Esito Esegui(const fs::path& cartella, const std::vector<std::string>& argomenti) {
-    const fs::path out = cartella / "batch.out", err = cartella / "batch.err";
-    std::string comando = "cd " + Quotato(cartella.string()) + " && " +
-                          Quotato(std::string(VENDRIX_APP_DIR) + "/vendrix-batch");
-    for (const std::string& a : argomenti) comando += " " + Quotato(a);
-    comando += " >" + Quotato(out.string()) + " 2>" + Quotato(err.string()) + " </dev/null";
-    const int stato = std::system(comando.c_str());
-    Esito esito;
-    esito.codice = WIFEXITED(stato) ? WEXITSTATUS(stato) : -1;
-    esito.out = Leggi(out);
-    esito.err = Leggi(err);
-    fs::remove(out);
-    fs::remove(err);
-    return esito;
+    return prova::EseguiBatch(cartella, argomenti);
   }
 
   static int64_t RigheStatistiche(const fs::path& cartella) {
@@ -125,7 +100,7 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
       {"excel", "01/01/2024", "31/01/2024", "--cartella"},
       {"stampa", "01/01/2024", "31/01/2024"},
   };
-  const std::string prima = Leggi(*albergo_ / tabelle::kFileVendrix);
+  const std::string prima = prova::LeggiFile(*albergo_ / tabelle::kFileVendrix);
   for (const auto& argomenti : casi) {
     std::string nome;
     for (const auto& a : argomenti) nome += a + " ";
@@ -134,7 +109,7 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
     EXPECT_NE(esito.err.find("Uso:"), std::string::npos) << nome << esito.err;
     EXPECT_EQ(esito.out, "") << nome;
   }
-  EXPECT_EQ(Leggi(*albergo_ / tabelle::kFileVendrix), prima);
+  EXPECT_EQ(prova::LeggiFile(*albergo_ / tabelle::kFileVendrix), prima);
 
   const Esito aiuto = Esegui(*albergo_, {"--help"});
   EXPECT_EQ(aiuto.codice, 0);
@@ -153,7 +128,7 @@ TEST_F(BatchTest, AFailedRunReportsItsErrorAndKeepsThePreviousFile) {
   EXPECT_EQ(esito.codice, 1);
   EXPECT_NE(esito.err, "");
   EXPECT_EQ(esito.out, "");
-  EXPECT_EQ(Leggi(vuota / tabelle::kFileVendrix), prima);
+  EXPECT_EQ(prova::LeggiFile(vuota / tabelle::kFileVendrix), prima);
   fs::remove_all(vuota);
 }
 

@@ -15,6 +15,7 @@
 #include "app/demo/hotel_demo.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
+#include "tests/support/comando.h"
 #include "tests/support/lettore_xlsx.h"
 
 namespace vendrix {
@@ -24,42 +25,11 @@ namespace fs = std::filesystem;
 using prova::CellaLetta;
 using prova::FoglioLetto;
 
-struct Esito {
-  int codice = -1;
-  std::string out, err;
-};
-
-std::string Leggi(const fs::path& percorso) {
-  std::ifstream f(percorso, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-std::string Quotato(const std::string& testo) {
-  std::string q = "'";
-  for (char c : testo) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs a shell command in `cartella`, with its output caught.
-Esito Shell(const fs::path& cartella, const std::string& comando) {
-  const fs::path out = cartella / "comando.out", err = cartella / "comando.err";
-  const std::string completo = "cd " + Quotato(cartella.string()) + " && " + comando + " >" +
-                               Quotato(out.string()) + " 2>" + Quotato(err.string()) +
-                               " </dev/null";
-  const int stato = std::system(completo.c_str());
-  Esito esito;
-  esito.codice = WIFEXITED(stato) ? WEXITSTATUS(stato) : -1;
-  esito.out = Leggi(out);
-  esito.err = Leggi(err);
-  fs::remove(out);
-  fs::remove(err);
-  return esito;
-}
+using prova::Esito;
+using prova::Shell;
 
 Esito Batch(const fs::path& cartella, const std::vector<std::string>& argomenti) {
-  std::string comando = Quotato(std::string(VENDRIX_APP_DIR) + "/vendrix-batch");
-  for (const std::string& a : argomenti) comando += " " + Quotato(a);
-  return Shell(cartella, comando);
+  return prova::EseguiBatch(cartella, argomenti);
 }
 
 Valuta Importo(const CellaLetta& c) { return Valuta::DaDouble(c.numero); }
@@ -218,9 +188,9 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
   fs::create_directories(csv);
   std::string comando =
       programma + " -env:UserInstallation=file://" + (*albergo_ / "profilo").string() +
-      " --headless --norestore --convert-to csv --outdir " + Quotato(csv.string());
+      " --headless --norestore --convert-to csv --outdir " + prova::QuotaShell(csv.string());
   for (const char* nome : {"REPORT_DATA.XLS", "REPORT_TIPOCAMERA.XLS", "REPORT_AGENZIA.XLS"}) {
-    comando += " " + Quotato((*albergo_ / "uscita" / nome).string());
+    comando += " " + prova::QuotaShell((*albergo_ / "uscita" / nome).string());
   }
   Esito esito = Shell(*albergo_, "timeout 300 " + comando);
   ASSERT_EQ(esito.codice, 0) << esito.out << esito.err;
@@ -248,7 +218,7 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
   };
   for (const Atteso& a : attesi) {
     SCOPED_TRACE(a.file);
-    std::istringstream righe(Leggi(csv / a.file));
+    std::istringstream righe(prova::LeggiFile(csv / a.file));
     std::string riga;
     ASSERT_TRUE(std::getline(righe, riga)) << "file CSV vuoto o mancante";
     EXPECT_EQ(riga, a.intestazione);

@@ -1,0 +1,31 @@
+#ifndef VENDRIX_TESTS_SUPPORT_COMANDO_H_
+#define VENDRIX_TESTS_SUPPORT_COMANDO_H_
+
+// Test-only: running the program's commands as a user would, with their output caught.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vendrix::prova {
+
+struct Esito {
+  int codice = -1;  // exit code, -1 when the command did not exit normally
+  std::string out, err;
+};
+
+// The whole content of a file, empty when it cannot be read.
+std::string LeggiFile(const std::filesystem::path& percorso);
+
+// A word for /bin/sh, quoted so that blanks and apostrophes pass unchanged.
+std::string QuotaShell(const std::string& testo);
+
+// Runs a shell command in `cartella`, stdin closed, with its output caught.
+Esito Shell(const std::filesystem::path& cartella, const std::string& comando);
+
+// Runs vendrix-batch (from VENDRIX_APP_DIR) in `cartella` with `argomenti`, stdin closed.
+Esito EseguiBatch(const std::filesystem::path& cartella, const std::vector<std::string>& argomenti);
+
+}  // namespace vendrix::prova
+
+#endif  // VENDRIX_TESTS_SUPPORT_COMANDO_H_
