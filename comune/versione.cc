@@ -1,0 +1,1 @@
+#include "comune/versione.h"
