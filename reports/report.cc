@@ -16,6 +16,7 @@
 #include "data/errore.h"
 #include "data/tabelle.h"
 #include "reports/cartella_lavoro.h"
+#include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 
 namespace vendrix {
@@ -118,10 +119,10 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
                  ": correggere il periodo");
   }
   periodo.giorni_periodo = DifferenzaGiorni(periodo.dal, periodo.al) + 1;
-  // Row 1 holds the headings: one row fewer than the sheet has is left for the days.
-  if (periodo.giorni_periodo > excel::kMassimoRighe - 1) {
+  // Row 1 holds the headings, and an empty row and the totals follow the days.
+  if (periodo.giorni_periodo > excel::kMassimoRighe - 3) {
     throw Errore("Periodo troppo lungo: il foglio \"Data\" contiene al massimo " +
-                 std::to_string(excel::kMassimoRighe - 1) + " giorni");
+                 std::to_string(excel::kMassimoRighe - 3) + " giorni");
   }
   std::error_code errore;
   if (!fs::is_regular_file(tabelle::kFileVendrix, errore)) {
@@ -153,10 +154,12 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
   // their own, each on its own connection, while this thread runs the first; the sheets are then
   // filled in their order, each from its own query, and an error of a query is met where its
   // sheet would have met it.
-  std::future<Gruppi> per_tipo, per_agenzia;
+  std::future<Gruppi> per_tipo, per_agenzia, senza_agenzia;
   try {
     per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo);
     per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia);
+    senza_agenzia =
+        std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenziaSoltanto);
   } catch (const std::system_error&) {
     throw Errore(
         "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "
@@ -167,16 +170,22 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
     Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno);
     RiempiFoglioData(data, *gruppi.insieme, periodo);
     gruppi.Chiudi();
+    CompletaReportData(*cartelle[0], periodo, "");
   }
   {
     Gruppi gruppi = per_tipo.get();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi.insieme, *tipi_camere, periodo);
     gruppi.Chiudi();
+    CompletaReportTipoCamera(*cartelle[1], periodo);
   }
   {
     Gruppi gruppi = per_agenzia.get();
     RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
     gruppi.Chiudi();
+    Gruppi altri = senza_agenzia.get();
+    const SommeSenzaAgenzia somme = SommaSenzaAgenzia(*altri.insieme);
+    altri.Chiudi();
+    CompletaReportAgenzia(*cartelle[2], periodo, somme);
   }
   tipi_camere->Close();
   file_tipi->Close();
