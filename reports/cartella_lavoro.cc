@@ -111,6 +111,10 @@ double LarghezzaTesto(std::string_view testo, bool grassetto) {
       larghezza += 0.95;
     }
   }
+  // Never less than one character a character: a font narrower than the estimate is no risk.
+  double caratteri = 0;
+  for (unsigned char c : testo) caratteri += (c & 0xC0) != 0x80 ? 1 : 0;
+  larghezza = std::max(larghezza, caratteri);
   return grassetto ? larghezza * 1.1 : larghezza;
 }
 

@@ -225,7 +225,8 @@ void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descri
   }
   for (int c = 1; c <= ultima; ++c) {
     excel::Intervallo intervallo = foglio.Range(Cella(riga, c));
-    intervallo.NumberFormat(c == 1 ? excel::kFormatoGenerale : descrizione.colonne[c - 1].formato);
+    // The first column keeps the format of its cells (texts on the daily sheet).
+    if (c > 1) intervallo.NumberFormat(descrizione.colonne[c - 1].formato);
     if (grassetto) intervallo.FontBold();
   }
 }
