@@ -16,9 +16,6 @@
 
 namespace vendrix {
 
-// Statistics grouped by hotel and agency: what the agency sheet leaves out is summed from it.
-extern const char* const kGruppiPerAgenziaSoltanto;
-
 // Sums of the statistics rows of hotel 1 without an agency text (empty or missing), the rows the
 // agency sheet leaves out.
 struct SommeSenzaAgenzia {
@@ -27,8 +24,8 @@ struct SommeSenzaAgenzia {
   int64_t ospiti = 0;
 };
 
-// Sums the groups of `gruppi` (kGruppiPerAgenziaSoltanto) whose agency the agency sheet leaves
-// out.
+// Sums the groups of `gruppi`, statistics grouped by hotel, agency and anything else (the
+// room-type query), whose agency the agency sheet leaves out.
 SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi);
 
 // The daily workbook: its sheet "Data" filled for `periodo`, as sheet 1. `tipi_soggiorno` names

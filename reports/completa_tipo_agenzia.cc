@@ -89,11 +89,6 @@ void PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
 
 }  // namespace
 
-const char* const kGruppiPerAgenziaSoltanto =
-    "Select NumeroHotel,Agenzia,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx From Vendrix Group by NumeroHotel,Agenzia";
-
 SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi) {
   const int agenzia = gruppi.IndiceCampo(tabelle::kAgenzia);
   auto valuta = [&](const char* campo) {

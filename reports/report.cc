@@ -154,12 +154,10 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
   // their own, each on its own connection, while this thread runs the first; the sheets are then
   // filled in their order, each from its own query, and an error of a query is met where its
   // sheet would have met it.
-  std::future<Gruppi> per_tipo, per_agenzia, senza_agenzia;
+  std::future<Gruppi> per_tipo, per_agenzia;
   try {
     per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo);
     per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia);
-    senza_agenzia =
-        std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenziaSoltanto);
   } catch (const std::system_error&) {
     throw Errore(
         "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "
@@ -172,9 +170,13 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
     gruppi.Chiudi();
     CompletaReportData(*cartelle[0], periodo, "");
   }
+  SommeSenzaAgenzia senza_agenzia;
   {
     Gruppi gruppi = per_tipo.get();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi.insieme, *tipi_camere, periodo);
+    // Its groups by room type and agency cover every statistics row: what the agency sheet
+    // leaves out is summed from them.
+    senza_agenzia = SommaSenzaAgenzia(*gruppi.insieme);
     gruppi.Chiudi();
     CompletaReportTipoCamera(*cartelle[1], periodo);
   }
@@ -182,10 +184,7 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
     Gruppi gruppi = per_agenzia.get();
     RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
     gruppi.Chiudi();
-    Gruppi altri = senza_agenzia.get();
-    const SommeSenzaAgenzia somme = SommaSenzaAgenzia(*altri.insieme);
-    altri.Chiudi();
-    CompletaReportAgenzia(*cartelle[2], periodo, somme);
+    CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
   }
   tipi_camere->Close();
   file_tipi->Close();
