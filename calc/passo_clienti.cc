@@ -86,7 +86,7 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
     if (storico) {
       ambito.destino.Stato("Lettura scheda storico clienti n. " + TestoDi(progressivo));
     } else {
-      ambito.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) +
+      ambito.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) + " " +
                            TestoDi(schede.Fields(f_nome).Value()));
     }
 
