@@ -31,17 +31,6 @@ const DescrizioneFoglio kDescrizioneRiepilogo{
         {"Quota su Totale Retta", Genere::kEtichetta, excel::kFormatoPercentuale, 12},
     }};
 
-// The first day of the period. Its text passed the date check: day, month and year stand in
-// characters 1-2, 4-5 and 7-10.
-sys_days PrimoGiorno(const PeriodoReport& periodo) {
-  const std::string& dal = periodo.dal;
-  const int giorno = std::stoi(dal.substr(0, 2));
-  const int mese = std::stoi(dal.substr(3, 2));
-  const int anno = std::stoi(dal.substr(6, 4));
-  return sys_days(year_month_day(std::chrono::year(anno), std::chrono::month(mese),
-                                 std::chrono::day(giorno)));
-}
-
 std::string TestoMese(const year_month_day& giorno) {
   char testo[16];
   std::snprintf(testo, sizeof testo, "%02u/%04d", static_cast<unsigned>(giorno.month()),
@@ -63,7 +52,7 @@ std::string Adesso() {
 int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoReport& periodo) {
   const DescrizioneFoglio& d = kDescrizioneMesi;
   ScriviIntestazioni(mesi, d);
-  const sys_days primo = PrimoGiorno(periodo);
+  const sys_days primo = periodo.giorno_dal;
   int riga = 1;
   int64_t inizio = 0;  // index of the month's first day
   for (int64_t i = 0; i < periodo.giorni_periodo; ++i) {
