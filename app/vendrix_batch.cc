@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/crea_excel_confronto.h"
 #include "calc/calcolo.h"
 #include "calc/linea_stato.h"
 #include "calc/vendrix_routine.h"
@@ -30,7 +31,7 @@ constexpr int kEsitoUso = 2;
 const char* const kUso =
     "Uso:\n"
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
-    "  vendrix-batch excel DAL AL [--cartella CARTELLA]\n"
+    "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
@@ -50,8 +51,13 @@ const char* const kAiuto =
     "                   dalle statistiche di Vendrix.mdb (come \"Crea Excel\") e stampa i file\n"
     "                   scritti. Le statistiche devono essere dello stesso periodo: altrimenti\n"
     "                   esegui prima `vendrix-batch calcola`.\n"
+    "                   Accanto a ogni cifra del riepilogo e dei mesi mette lo stesso periodo\n"
+    "                   dell'anno precedente (il 29/02 diventa il 28/02), calcolato dai file\n"
+    "                   dell'albergo con prenotazioni confermate e clienti in casa + storico,\n"
+    "                   senza toccare Vendrix.mdb.\n"
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
+    "                     --senza-confronto    senza l'anno precedente\n"
     "\n"
     "Opzioni:\n"
     "  --help     mostra questo aiuto ed esce\n"
@@ -123,6 +129,7 @@ int Principale(const std::vector<std::string>& argomenti) {
 
   bool confermate = false, opzionate = false, clienti = false;
   std::optional<fs::path> cartella_excel;
+  bool confronto = true;
   for (size_t i = 3; i < argomenti.size(); ++i) {
     const std::string& a = argomenti[i];
     if (comando == "calcola" && a == "--confermate") {
@@ -136,6 +143,8 @@ int Principale(const std::vector<std::string>& argomenti) {
         return ErroreUso("--cartella vuole il nome di una cartella.");
       }
       cartella_excel = argomenti[++i];
+    } else if (comando == "excel" && a == "--senza-confronto") {
+      confronto = false;
     } else {
       return ErroreUso("argomento non valido: " + a + ".");
     }
@@ -168,7 +177,9 @@ int Principale(const std::vector<std::string>& argomenti) {
     if (comando == "calcola") {
       CalcolaStatistiche(ui, r);
     } else {
-      for (const std::string& percorso : CreaReportExcel(ui, r)) {
+      const std::vector<std::string> percorsi =
+          confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);
+      for (const std::string& percorso : percorsi) {
         std::cout << percorso << '\n';
       }
       std::cout << std::flush;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/crea_excel_confronto.h"
 #include "calc/calcolo.h"
 #include "comune/versione.h"
-#include "reports/report.h"
 #include "ui/vendrix_dt.h"
 
 namespace {
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     vendrix::CalcolaStatistiche(ui, r);
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
-    return vendrix::CreaReportExcel(ui, r);
+    return vendrix::CreaExcelConConfronto(ui, r);
   };
 
   vendrix::VendrixDT finestra(elaborazioni);

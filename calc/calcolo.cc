@@ -104,92 +104,114 @@ std::string CondizioneTipo(bool confermate, bool opzionate) {
   return {};
 }
 
-}  // namespace
-
-void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
-  // Checked before anything is touched: either would replace the statistics with an empty table.
+// Refuses, before anything is touched, what would only replace the statistics with an empty
+// table; returns the hotel folder as a full path, by which every file of the run is named
+// whatever the current folder.
+fs::path CartellaDelCalcolo(const Richiesta& r) {
   if (r.dal > r.al) {
     throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
   }
   if (!r.confermate && !r.opzionate && !r.clienti) throw Errore(kNessunTipoSoggiorno);
-  Periodo periodo = FaiPeriodo(r);
-  const bool clienti = r.clienti;
-  const std::string condizione = CondizioneTipo(r.confermate, r.opzionate);
-
-  // Every file of the run is named from here on by its full path, whatever the current folder.
   std::error_code errore_cartella;
   const fs::path cartella = fs::absolute(r.cartella_hotel, errore_cartella);
   if (errore_cartella) {
     throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
                  TestoErroreSistema(errore_cartella) + ").");
   }
+  return cartella;
+}
+
+struct EsitoCalcolo {
+  int64_t righe = 0;
+  int64_t ignorati = 0;  // stays skipped for dates that are no calendar day
+};
+
+// Builds the statistics of `r` into the store `nuovo`, a file that must not exist yet: the
+// passes, the agency clean-up and table Periodo. The store counts only once its owner has synced
+// it or put it to its use; on failure it may be left half-written.
+EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuovo,
+                                LineaStato& linea, const Richiesta& r) {
+  const bool clienti = r.clienti;
+  const std::string condizione = CondizioneTipo(r.confermate, r.opzionate);
+  EsitoCalcolo esito;
+  DBEngine motore(cartella);
+  // Nothing in the new file needs to survive a crash until its owner has put it to its use.
+  motore.FileDiLavoro(nuovo);
+  CreaArchivio(motore, nuovo);
+  {
+    ContestoCalcolo contesto(motore, nuovo, linea, FaiPeriodo(r));
+    const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
+    const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo, r.cartella_storico);
+    // The suite's Access files are read here, before any other thread runs (reading one
+    // starts a process); SQLite files need nothing.
+    std::vector<std::string> sorgenti;
+    if (!condizione.empty()) {
+      sorgenti = {tabelle::kFileCamerePrenotazione, tabelle::kFileSchedaPrenotazione,
+                  tabelle::kFileArrangiamento, tabelle::kFileTipiCamere};
+    }
+    if (clienti) {
+      for (const SorgenteOspiti* s : {&in_casa, &storico}) {
+        sorgenti.insert(sorgenti.end(), {s->file_schede, s->file_ditte, s->file_addebiti});
+      }
+      sorgenti.insert(sorgenti.end(), {tabelle::kFileTipiCamere, tabelle::kFileNumeriCamere});
+    }
+    for (const std::string& file : sorgenti) motore.LeggiPrima(file);
+    // The passes work on threads of their own, the bookings pass on one and the two guest
+    // passes on another, while this thread stores their rows: the bookings rows, then the
+    // guests' rows, as if the passes had run here one after the other.
+    std::optional<PassiInParallelo> prenotazioni, ospiti;
+    if (!condizione.empty()) {
+      prenotazioni.emplace(motore, contesto.periodo, [condizione](AmbitoPasso& ambito) {
+        PassoPrenotazioni(ambito, condizione);
+      });
+    }
+    if (clienti) {
+      ospiti.emplace(motore, contesto.periodo, [in_casa, storico](AmbitoPasso& ambito) {
+        PassoClientiInCasa(ambito, in_casa);
+        PassoStoricoClienti(ambito, storico);
+      });
+    }
+    if (prenotazioni) esito.ignorati += prenotazioni->Scrivi(contesto);
+    if (ospiti) esito.ignorati += ospiti->Scrivi(contesto);
+    prenotazioni.reset();
+    ospiti.reset();
+    contesto.Chiudi();
+    esito.righe = contesto.righe_scritte;
+  }
+  PulisciAgenzie(motore, nuovo, linea);
+  PeriodoStatistiche registro;
+  registro.dal = r.dal;
+  registro.al = r.al;
+  registro.confermate = r.confermate;
+  registro.opzionate = r.opzionate;
+  registro.clienti = r.clienti;
+  registro.creato_il = OraLocale();
+  registro.versione = kVersione;
+  ScriviPeriodo(motore, nuovo, registro);
+  return esito;
+}
+
+// Removes a file left at `percorso` with its companions, so that the store is built from nothing.
+void LiberaPosto(const std::string& percorso) {
+  RimuoviTemporaneo(percorso);
+  std::error_code errore;
+  if (fs::exists(percorso, errore) || errore) {
+    throw Errore("Impossibile eliminare il file " + percorso +
+                 " rimasto da un calcolo precedente: eliminarlo e ripetere il calcolo.");
+  }
+}
+
+}  // namespace
+
+void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
+  const fs::path cartella = CartellaDelCalcolo(r);
   const std::string finale = (cartella / tabelle::kFileVendrix).string();
   const std::string nuovo = finale + kSuffissoNuovo;
-  int64_t righe = 0;
   LineaStato linea(ui);
-  int64_t ignorati = 0;
+  EsitoCalcolo esito;
   try {
-    RimuoviTemporaneo(nuovo);
-    std::error_code errore;
-    if (fs::exists(nuovo, errore) || errore) {
-      throw Errore("Impossibile eliminare il file " + nuovo +
-                   " rimasto da un calcolo precedente: eliminarlo e ripetere il calcolo.");
-    }
-    DBEngine motore(cartella);
-    // The new file counts only once it is synced and renamed into place (SostituisciFile); until
-    // then nothing in it needs to survive a crash.
-    motore.FileDiLavoro(nuovo);
-    CreaArchivio(motore, nuovo);
-    {
-      ContestoCalcolo contesto(motore, nuovo, linea, std::move(periodo));
-      const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
-      const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo, r.cartella_storico);
-      // The suite's Access files are read here, before any other thread runs (reading one
-      // starts a process); SQLite files need nothing.
-      std::vector<std::string> sorgenti;
-      if (!condizione.empty()) {
-        sorgenti = {tabelle::kFileCamerePrenotazione, tabelle::kFileSchedaPrenotazione,
-                    tabelle::kFileArrangiamento, tabelle::kFileTipiCamere};
-      }
-      if (clienti) {
-        for (const SorgenteOspiti* s : {&in_casa, &storico}) {
-          sorgenti.insert(sorgenti.end(), {s->file_schede, s->file_ditte, s->file_addebiti});
-        }
-        sorgenti.insert(sorgenti.end(), {tabelle::kFileTipiCamere, tabelle::kFileNumeriCamere});
-      }
-      for (const std::string& file : sorgenti) motore.LeggiPrima(file);
-      // The passes work on threads of their own, the bookings pass on one and the two guest
-      // passes on another, while this thread stores their rows: the bookings rows, then the
-      // guests' rows, as if the passes had run here one after the other.
-      std::optional<PassiInParallelo> prenotazioni, ospiti;
-      if (!condizione.empty()) {
-        prenotazioni.emplace(motore, contesto.periodo, [condizione](AmbitoPasso& ambito) {
-          PassoPrenotazioni(ambito, condizione);
-        });
-      }
-      if (clienti) {
-        ospiti.emplace(motore, contesto.periodo, [in_casa, storico](AmbitoPasso& ambito) {
-          PassoClientiInCasa(ambito, in_casa);
-          PassoStoricoClienti(ambito, storico);
-        });
-      }
-      if (prenotazioni) ignorati += prenotazioni->Scrivi(contesto);
-      if (ospiti) ignorati += ospiti->Scrivi(contesto);
-      prenotazioni.reset();
-      ospiti.reset();
-      contesto.Chiudi();
-      righe = contesto.righe_scritte;
-    }
-    PulisciAgenzie(motore, nuovo, linea);
-    PeriodoStatistiche registro;
-    registro.dal = r.dal;
-    registro.al = r.al;
-    registro.confermate = r.confermate;
-    registro.opzionate = r.opzionate;
-    registro.clienti = r.clienti;
-    registro.creato_il = OraLocale();
-    registro.versione = kVersione;
-    ScriviPeriodo(motore, nuovo, registro);
+    LiberaPosto(nuovo);
+    esito = CostruisciArchivio(cartella, nuovo, linea, r);
     SostituisciFile(nuovo, finale);
   } catch (...) {
     linea.Fine();
@@ -198,13 +220,34 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   }
   linea.Fine();
 
+  const int64_t righe = esito.righe;
   std::string messaggio = "Creazione dati completata!\r\nOra si possono generare i fogli Excel";
   messaggio += "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) + ", " + TestoTipiSoggiorno(r) + ": " +
                std::to_string(righe) + (righe == 1 ? " riga" : " righe") + " di statistiche.";
-  if (ignorati > 0) {
-    messaggio += "\r\nSoggiorni ignorati per date non valide: " + std::to_string(ignorati);
+  if (esito.ignorati > 0) {
+    messaggio += "\r\nSoggiorni ignorati per date non valide: " + std::to_string(esito.ignorati);
   }
   ui.MsgBox(messaggio, "Statistiche");
+}
+
+void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio) {
+  const fs::path cartella = CartellaDelCalcolo(r);
+  std::error_code errore;
+  const std::string percorso = fs::absolute(archivio, errore).string();
+  if (errore) {
+    throw Errore("Percorso delle statistiche non valido: " + archivio.string() + " (" +
+                 TestoErroreSistema(errore) + ").");
+  }
+  LineaStato linea(ui);
+  try {
+    LiberaPosto(percorso);
+    CostruisciArchivio(cartella, percorso, linea, r);
+  } catch (...) {
+    linea.Fine();
+    RimuoviTemporaneo(percorso);
+    throw;
+  }
+  linea.Fine();
 }
 
 }  // namespace vendrix

@@ -1,6 +1,8 @@
 #ifndef VENDRIX_CALC_CALCOLO_H_
 #define VENDRIX_CALC_CALCOLO_H_
 
+#include <filesystem>
+
 #include "comune/interfaccia.h"
 #include "comune/richiesta.h"
 
@@ -14,6 +16,14 @@ namespace vendrix {
 // the previous Vendrix.mdb is left exactly as it was. A reversed period or no kind of stay is
 // refused the same way, before anything is touched.
 void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
+
+// The same calculation as CalcolaStatistiche, into a store of its own at `archivio` (a file of
+// that name is replaced) instead of Vendrix.mdb, which is neither read nor touched; for
+// statistics used once and thrown away, such as last year's beside a report. The store is not
+// synced to disk. Progress goes to `ui`'s status line; no message is shown. Refuses `r` as
+// CalcolaStatistiche does; on failure throws Errore and removes what it wrote at `archivio`.
+void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
+                          const std::filesystem::path& archivio);
 
 }  // namespace vendrix
 

@@ -159,8 +159,31 @@ std::string Cifre(const std::string& intera, bool migliaia) {
   return esito;
 }
 
+// What a section of a number format shows around the number: quoted texts, a currency in
+// brackets ("[$€-410]" shows its symbol), '%' and any other character as it stands.
+std::string Letterale(std::string_view parte) {
+  std::string esito;
+  for (size_t i = 0; i < parte.size(); ++i) {
+    if (parte[i] == '"') {
+      const size_t chiusa = parte.find('"', i + 1);
+      esito += parte.substr(i + 1, chiusa == std::string_view::npos ? chiusa : chiusa - i - 1);
+      if (chiusa == std::string_view::npos) break;
+      i = chiusa;
+    } else if (parte.substr(i, 2) == "[$") {
+      const size_t trattino = parte.find_first_of("-]", i);
+      esito += parte.substr(i + 2, trattino - i - 2);
+      i = parte.find(']', i);
+      if (i == std::string_view::npos) break;
+    } else {
+      esito += parte[i];
+    }
+  }
+  return esito;
+}
+
 // A value as a number format shows it: the formats the reports use ("0", "0.00", "0.00%",
-// "#,##0.00" with a currency suffix, text, general).
+// "#,##0.00" with a currency suffix, a text in quotes after the number, a sign before it, one to
+// three sections for positive, negative and zero numbers; text, general).
 std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
   if (v.Vuota()) return "";
   if (v.Tipo() == TipoCella::kTesto) return v.Testo();
@@ -170,11 +193,33 @@ std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
     std::snprintf(testo, sizeof testo, "%.10g", x);
     return testo;
   }
-  const bool percento = formato.find('%') != std::string::npos;
-  const bool migliaia = formato.find(',') != std::string::npos;
+  std::vector<std::string_view> sezioni;
+  for (size_t da = 0;;) {
+    const size_t a = formato.find(';', da);
+    sezioni.push_back(std::string_view(formato).substr(da, a == std::string::npos ? a : a - da));
+    if (a == std::string::npos) break;
+    da = a + 1;
+  }
+  // A negative number shown by a section of its own takes its sign from that section.
+  std::string_view sezione = sezioni[0];
+  bool segno_proprio = false;
+  if (x < 0 && sezioni.size() > 1) {
+    sezione = sezioni[1];
+    segno_proprio = true;
+  } else if (x == 0 && sezioni.size() > 2) {
+    sezione = sezioni[2];
+  }
+  const size_t inizio = sezione.find_first_of("#0");
+  if (inizio == std::string_view::npos) return Letterale(sezione);
+  size_t fine = sezione.find_last_of("#0");
+  if (fine + 1 < sezione.size() && sezione[fine + 1] == '.') ++fine;
+  const std::string_view numero_formato = sezione.substr(inizio, fine + 1 - inizio);
+  const bool percento = sezione.find('%') != std::string_view::npos;
+  const bool migliaia = numero_formato.find(',') != std::string_view::npos;
   size_t decimali = 0;
-  if (size_t punto = formato.find('.'); punto != std::string::npos) {
-    while (punto + 1 + decimali < formato.size() && formato[punto + 1 + decimali] == '0') {
+  if (size_t punto = numero_formato.find('.'); punto != std::string_view::npos) {
+    while (punto + 1 + decimali < numero_formato.size() &&
+           numero_formato[punto + 1 + decimali] == '0') {
       ++decimali;
     }
   }
@@ -182,16 +227,13 @@ std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
   std::snprintf(testo, sizeof testo, "%.*f", static_cast<int>(decimali), std::fabs(x));
   std::string numero = testo;
   const size_t punto = numero.find('.');
-  std::string esito = (x < 0 && numero.find_first_not_of("0.") != std::string::npos) ? "-" : "";
+  std::string esito = Letterale(sezione.substr(0, inizio));
+  if (!segno_proprio && x < 0 && numero.find_first_not_of("0.") != std::string::npos) {
+    esito += "-";
+  }
   esito += Cifre(numero.substr(0, punto), migliaia);
   if (punto != std::string::npos) esito += numero.substr(punto);
-  if (percento) esito += '%';
-  // A currency in brackets, "[$€-410]", shows as its symbol after a space.
-  if (size_t dollaro = formato.find("[$"); dollaro != std::string::npos) {
-    const size_t trattino = formato.find('-', dollaro);
-    esito += " " + formato.substr(dollaro + 2, trattino - dollaro - 2);
-  }
-  return esito;
+  return esito + Letterale(sezione.substr(fine + 1));
 }
 
 void ControllaCella(int riga, int colonna) {

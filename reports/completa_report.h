@@ -28,11 +28,25 @@ struct SommeSenzaAgenzia {
 // room-type query), whose agency the agency sheet leaves out.
 SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi);
 
+// Last year beside the daily workbook's summary and months.
+struct ConfrontoReport {
+  bool chiesto = false;  // false: the workbook as without comparison
+  // Last year's statistics grouped by day and agency (kGruppiPerGiorno); nullptr when they are
+  // not available, and then `motivo` says why.
+  Recordset* gruppi = nullptr;
+  PeriodoReport periodo;       // last year's period, the same rooms
+  std::string tipi_soggiorno;  // the kinds of stay last year's statistics count
+  std::string motivo;
+};
+
 // The daily workbook: its sheet "Data" filled for `periodo`, as sheet 1. `tipi_soggiorno` names
 // the kinds of stay the statistics were worked out for; empty when the store does not record
-// them.
+// them. With a comparison asked, "Mesi" and "Riepilogo" get last year's figures beside their own
+// (empty, with the reason under the summary, when they are not available) and last year's days
+// go on a sheet of their own after them.
 void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
-                        const std::string& tipi_soggiorno);
+                        const std::string& tipi_soggiorno,
+                        const ConfrontoReport& confronto = ConfrontoReport{});
 
 // The room-type workbook, its sheet "Tipo camera" filled.
 void CompletaReportTipoCamera(excel::Workbook& cartella, const PeriodoReport& periodo);

@@ -84,6 +84,19 @@ int DescrizioneFoglio::Indice(Genere genere) const {
 
 const DescrizioneFoglio kDescrizioneData{"Data", ColonneRiepilogo("Data", 10, kEuro)};
 const DescrizioneFoglio kDescrizioneMesi{"Mesi", ColonneRiepilogo("Mese", 10, kEuro)};
+const DescrizioneFoglio kDescrizioneMesiConfronto{"Mesi", [] {
+  std::vector<Colonna> colonne = ColonneRiepilogo("Mese", 10, kEuro);
+  colonne.insert(colonne.end(), {
+                                    {"Camere vendute AP", Genere::kAnnoPrecedente, "", 10},
+                                    {"% occupazione AP", Genere::kAnnoPrecedente, kPercento, 10},
+                                    {"ADR AP", Genere::kAnnoPrecedente, kEuro, 10},
+                                    {"RevPar AP", Genere::kAnnoPrecedente, kEuro, 10},
+                                    {"Totale Retta AP", Genere::kAnnoPrecedente, kEuro, 10},
+                                });
+  return colonne;
+}()};
+const DescrizioneFoglio kDescrizioneDataAnnoPrecedente{"Data anno precedente",
+                                                       ColonneRiepilogo("Data", 10, kEuro)};
 const DescrizioneFoglio kDescrizioneTipoCamera{"Tipo camera",
                                                ColonneRiepilogo("Tipo camera", 50, "0.00")};
 const DescrizioneFoglio kDescrizioneAgenzia{

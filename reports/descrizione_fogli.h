@@ -32,6 +32,7 @@ enum class Genere {
   kOccupazioneAgenzia,  // rooms sold through an agency / room nights available
   kRevPar,              // room revenue / room nights available, to the cent
   kEntrataOspite,       // room revenue / guests, to the cent
+  kAnnoPrecedente,      // a figure of last year beside the row's own: written by the comparison
 };
 
 // True for the kinds a summary row sums.
@@ -57,6 +58,10 @@ struct DescrizioneFoglio {
 
 extern const DescrizioneFoglio kDescrizioneData;
 extern const DescrizioneFoglio kDescrizioneMesi;
+// "Mesi" with last year's figures after its own columns.
+extern const DescrizioneFoglio kDescrizioneMesiConfronto;
+// Last year's days, laid out as "Data".
+extern const DescrizioneFoglio kDescrizioneDataAnnoPrecedente;
 extern const DescrizioneFoglio kDescrizioneTipoCamera;
 extern const DescrizioneFoglio kDescrizioneAgenzia;
 

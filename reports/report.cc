@@ -58,9 +58,9 @@ struct Gruppi {
   }
 };
 
-Gruppi ApriGruppi(DBEngine& motore, const char* sql) {
+Gruppi ApriGruppi(DBEngine& motore, const char* sql, const std::string& archivio) {
   Gruppi gruppi;
-  gruppi.vendrix = motore.OpenDatabase(tabelle::kFileVendrix);
+  gruppi.vendrix = motore.OpenDatabase(archivio);
   gruppi.insieme = gruppi.vendrix->OpenRecordset(sql);
   return gruppi;
 }
@@ -93,6 +93,104 @@ void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
   }
 }
 
+// What the run knows before it reads a statistic.
+struct Premesse {
+  PeriodoReport periodo;
+  fs::path cartella_hotel;  // full path
+  std::string vendrix;      // the statistics store
+  std::string tipi_soggiorno;
+};
+
+PeriodoReport PeriodoDi(Giorno dal, Giorno al) {
+  PeriodoReport periodo;
+  periodo.giorno_dal = dal;
+  periodo.giorno_al = al;
+  periodo.dal = TestoData(dal);
+  periodo.al = TestoData(al);
+  periodo.giorni_periodo = (al - dal).count() + 1;
+  return periodo;
+}
+
+Premesse Prepara(const Richiesta& r) {
+  if (r.dal > r.al) {
+    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
+  }
+  Premesse p;
+  p.periodo = PeriodoDi(r.dal, r.al);
+  if (p.periodo.giorni_periodo > kMassimoGiorniPeriodo) {
+    throw Errore("Periodo troppo lungo: il foglio \"Data\" contiene al massimo " +
+                 std::to_string(kMassimoGiorniPeriodo) + " giorni. Scegliere un periodo più breve.");
+  }
+  // Every file of the run is named by its full path, whatever the current folder.
+  std::error_code errore;
+  p.cartella_hotel = fs::absolute(r.cartella_hotel, errore);
+  if (errore) {
+    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
+                 TestoErroreSistema(errore) + ").");
+  }
+  p.vendrix = (p.cartella_hotel / tabelle::kFileVendrix).string();
+  if (!fs::is_regular_file(p.vendrix, errore)) {
+    throw StatisticheDaCalcolare("Archivio delle statistiche '" + p.vendrix + "' non trovato");
+  }
+
+  DBEngine motore(p.cartella_hotel);
+  // The statistics of another period would give a workbook of zeros, and sums of that period.
+  // A store without the table (made elsewhere) is read as it is.
+  const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, p.vendrix);
+  if (calcolato && (calcolato->dal != r.dal || calcolato->al != r.al)) {
+    throw StatisticheDaCalcolare(
+        "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
+        TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) + ")");
+  }
+  // The summary names the kinds of stay when the store records them.
+  if (calcolato) {
+    p.tipi_soggiorno =
+        TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti);
+  }
+  return p;
+}
+
+// Starts reading last year's statistics, when given, on a connection of their own; what cannot
+// be read is not available, for the reason the error gives.
+void ApriAnnoPrecedente(DBEngine& motore, const ConfrontoAnnoPrecedente& anno_precedente,
+                        ConfrontoReport& confronto, std::future<Gruppi>& per_giorno) {
+  if (const auto* mancante = std::get_if<AnnoPrecedenteNonDisponibile>(&anno_precedente)) {
+    confronto.chiesto = true;
+    confronto.motivo = mancante->motivo;
+    return;
+  }
+  const auto* statistiche = std::get_if<StatisticheAnnoPrecedente>(&anno_precedente);
+  if (statistiche == nullptr) return;
+  confronto.chiesto = true;
+  try {
+    if (statistiche->dal > statistiche->al) {
+      throw Errore(MessaggioPeriodoInvertito(statistiche->dal, statistiche->al));
+    }
+    std::error_code errore;
+    const std::string archivio = fs::absolute(statistiche->archivio, errore).string();
+    if (errore || !fs::is_regular_file(archivio, errore)) {
+      throw Errore("archivio delle statistiche '" + statistiche->archivio.string() +
+                   "' non trovato.");
+    }
+    const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, archivio);
+    if (!calcolato || calcolato->dal != statistiche->dal || calcolato->al != statistiche->al) {
+      throw Errore("le statistiche dell'anno precedente non sono del periodo " +
+                   TestoPeriodo(statistiche->dal, statistiche->al) + ".");
+    }
+    const int64_t camere = confronto.periodo.totale_camere;
+    confronto.periodo = PeriodoDi(statistiche->dal, statistiche->al);
+    confronto.periodo.totale_camere = camere;
+    confronto.tipi_soggiorno =
+        TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti);
+    per_giorno = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerGiorno,
+                            archivio);
+  } catch (const Errore& e) {
+    confronto.motivo = e.what();
+  } catch (const std::system_error&) {
+    confronto.motivo = "risorse del sistema esaurite.";
+  }
+}
+
 }  // namespace
 
 StatisticheDaCalcolare::StatisticheDaCalcolare(const std::string& motivo)
@@ -100,46 +198,17 @@ StatisticheDaCalcolare::StatisticheDaCalcolare(const std::string& motivo)
 
 std::string StatisticheDaCalcolare::TestoSenzaFinestra() const { return motivo_ + kRimedioBatch; }
 
-std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r) {
-  if (r.dal > r.al) {
-    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
-  }
-  PeriodoReport periodo;
-  periodo.giorno_dal = r.dal;
-  periodo.giorno_al = r.al;
-  periodo.dal = TestoData(r.dal);
-  periodo.al = TestoData(r.al);
-  periodo.giorni_periodo = (r.al - r.dal).count() + 1;
-  if (periodo.giorni_periodo > kMassimoGiorniPeriodo) {
-    throw Errore("Periodo troppo lungo: il foglio \"Data\" contiene al massimo " +
-                 std::to_string(kMassimoGiorniPeriodo) + " giorni. Scegliere un periodo più breve.");
-  }
-  // Every file of the run is named by its full path, whatever the current folder.
-  std::error_code errore;
-  const fs::path cartella_hotel = fs::absolute(r.cartella_hotel, errore);
-  if (errore) {
-    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
-                 TestoErroreSistema(errore) + ").");
-  }
-  const std::string vendrix = (cartella_hotel / tabelle::kFileVendrix).string();
-  if (!fs::is_regular_file(vendrix, errore)) {
-    throw StatisticheDaCalcolare("Archivio delle statistiche '" + vendrix + "' non trovato");
-  }
+void ControllaReportExcel(const Richiesta& r) { Prepara(r); }
 
+std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r,
+                                         const ConfrontoAnnoPrecedente& anno_precedente) {
+  const Premesse premesse = Prepara(r);
+  PeriodoReport periodo = premesse.periodo;
+  const fs::path& cartella_hotel = premesse.cartella_hotel;
+  const std::string& vendrix = premesse.vendrix;
+  const std::string& tipi_soggiorno = premesse.tipi_soggiorno;
+  std::error_code errore;
   DBEngine motore(cartella_hotel);
-  // The statistics of another period would give a workbook of zeros, and sums of that period.
-  // A store without the table (made elsewhere) is read as it is.
-  const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, vendrix);
-  if (calcolato && (calcolato->dal != r.dal || calcolato->al != r.al)) {
-    throw StatisticheDaCalcolare(
-        "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
-        TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) + ")");
-  }
-  // The summary names the kinds of stay when the store records them.
-  const std::string tipi_soggiorno =
-      calcolato
-          ? TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti)
-          : std::string();
 
   excel::Application excel;
   std::vector<excel::Workbook*> cartelle;
@@ -158,6 +227,10 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   // The room types first: reading them, when they are in an Access file, starts a process, which
   // is best done before any other thread runs.
   periodo.totale_camere = ContaCamere(motore);
+  ConfrontoReport confronto;
+  confronto.periodo.totale_camere = periodo.totale_camere;
+  std::future<Gruppi> per_giorno_ap;
+  ApriAnnoPrecedente(motore, anno_precedente, confronto, per_giorno_ap);
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
@@ -167,8 +240,10 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   // sheet would have met it.
   std::future<Gruppi> per_tipo, per_agenzia;
   try {
-    per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo);
-    per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia);
+    per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo,
+                          vendrix);
+    per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia,
+                             vendrix);
   } catch (const std::system_error&) {
     throw Errore(
         "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "
@@ -176,10 +251,20 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   }
 
   {
-    Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno);
+    Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno, vendrix);
     RiempiFoglioData(data, *gruppi.insieme, periodo);
     gruppi.Chiudi();
-    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno);
+    Gruppi gruppi_ap;
+    if (per_giorno_ap.valid()) {
+      try {
+        gruppi_ap = per_giorno_ap.get();
+        confronto.gruppi = gruppi_ap.insieme.get();
+      } catch (const Errore& e) {
+        confronto.motivo = e.what();
+      }
+    }
+    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno, confronto);
+    if (confronto.gruppi != nullptr) gruppi_ap.Chiudi();
   }
   SommeSenzaAgenzia senza_agenzia;
   {

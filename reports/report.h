@@ -1,9 +1,12 @@
 #ifndef VENDRIX_REPORTS_REPORT_H_
 #define VENDRIX_REPORTS_REPORT_H_
 
+#include <filesystem>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "comune/date.h"
 #include "comune/interfaccia.h"
 #include "comune/richiesta.h"
 #include "data/errore.h"
@@ -14,6 +17,23 @@ namespace vendrix {
 inline constexpr const char* kFileReport[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx",
                                               "REPORT_AGENZIA.xlsx"};
 
+// Last year's statistics, worked out by whoever starts the report run: a statistics store of
+// the period `dal`..`al`, which the run only reads.
+struct StatisticheAnnoPrecedente {
+  std::filesystem::path archivio;
+  Giorno dal, al;
+};
+
+// Last year's statistics could not be worked out; `motivo` says why, in words for the user.
+struct AnnoPrecedenteNonDisponibile {
+  std::string motivo;
+};
+
+// What the report run is given of last year: nothing (the workbooks without comparison), its
+// statistics, or why there are none.
+using ConfrontoAnnoPrecedente =
+    std::variant<std::monostate, StatisticheAnnoPrecedente, AnnoPrecedenteNonDisponibile>;
+
 // The "C&rea Excel" run: reads the statistics from Vendrix.mdb and the room types from
 // TipiCamere.mdb in r.cartella_hotel, and writes the three workbooks of kFileReport into
 // r.cartella_excel (taken inside r.cartella_hotel when relative; created when missing). Returns
@@ -21,7 +41,16 @@ inline constexpr const char* kFileReport[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCA
 // longer than kMassimoGiorniPeriodo days, and StatisticheDaCalcolare when there are no
 // statistics or they were computed for another period; on any other failure no half-written
 // workbook is left. Workbooks of other names (such as those of older versions) are left alone.
-std::vector<std::string> CreaReportExcel(Interfaccia& ui, const Richiesta& r);
+// Given last year, the daily workbook sets it beside the period on "Mesi" and "Riepilogo" and
+// adds a sheet of last year's days; a store of last year that cannot be read is reported on
+// "Riepilogo" as not available and fails nothing. The first sheet of each workbook is the same
+// with or without it.
+std::vector<std::string> CreaReportExcel(Interfaccia& ui, const Richiesta& r,
+                                         const ConfrontoAnnoPrecedente& anno_precedente = {});
+
+// Throws what CreaReportExcel throws before it reads a statistic (a period it refuses,
+// StatisticheDaCalcolare), without writing anything: for a caller with work to do before it.
+void ControllaReportExcel(const Richiesta& r);
 
 // The statistics store cannot serve the period asked: it is missing, or its table Periodo names
 // another period. The remedy is a calculation for the period asked; what() words it for the

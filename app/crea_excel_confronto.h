@@ -1,0 +1,33 @@
+#ifndef VENDRIX_APP_CREA_EXCEL_CONFRONTO_H_
+#define VENDRIX_APP_CREA_EXCEL_CONFRONTO_H_
+
+// The "C&rea Excel" run with last year beside the period: the calculation of last year and the
+// report put together, for the window and vendrix-batch alike.
+
+#include <string>
+#include <vector>
+
+#include "comune/date.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
+
+namespace vendrix {
+
+// The same day one year earlier; 29 February gives 28 February.
+Giorno UnAnnoPrima(Giorno giorno);
+
+// Status texts of last year's calculation begin so.
+inline constexpr char kPrefissoAnnoPrecedente[] = "Anno precedente - ";
+
+// Writes the three workbooks as CreaReportExcel does, with last year beside the period: first
+// works out the statistics of r.dal..r.al one year earlier (UnAnnoPrima of both) from the hotel
+// files, with confirmed bookings and in-house guests + history whatever r asks, into a temporary
+// store of its own (in the system's temporary folder, else in the hotel folder) that is removed
+// afterwards, whatever happens. Vendrix.mdb is never written. When last year cannot be worked
+// out, the workbooks are written all the same and say why. Returns the paths written; throws as
+// CreaReportExcel does, before last year is worked out when the report itself cannot be made.
+std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r);
+
+}  // namespace vendrix
+
+#endif  // VENDRIX_APP_CREA_EXCEL_CONFRONTO_H_
