@@ -17,6 +17,7 @@
 #include "data/dbengine.h"
 #include "data/tabelle.h"
 #include "tests/support/comando.h"
+#include "tests/support/lettore_xlsx.h"
 
 namespace vendrix {
 namespace {
@@ -112,6 +113,7 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
       {"calcola", "01/01/2024", "31/01/2024", "--tutto"},
       {"excel", "01/01/2024", "31/01/2024", "--clienti"},
       {"excel", "01/01/2024", "31/01/2024", "--cartella"},
+      {"calcola", "01/01/2024", "31/01/2024", "--senza-confronto"},
       {"stampa", "01/01/2024", "31/01/2024"},
   };
   const std::string prima = prova::LeggiFile(*albergo_ / tabelle::kFileVendrix);
@@ -180,6 +182,20 @@ TEST_F(BatchTest, ExcelWritesTheThreeWorkbooksOfThePeriodComputed) {
     for (const char* f : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
       EXPECT_TRUE(fs::is_regular_file(cartella / f)) << cartella / f;
     }
+  }
+
+  // Last year beside the period unless --senza-confronto; the statistics stay as they were.
+  const std::string statistiche = prova::LeggiFile(*albergo_ / tabelle::kFileVendrix);
+  for (const bool confronto : {true, false}) {
+    std::vector<std::string> argomenti = {"excel", "01/01/2024", "31/01/2024"};
+    if (!confronto) argomenti.push_back("--senza-confronto");
+    const Esito esito = Esegui(*albergo_, argomenti);
+    ASSERT_EQ(esito.codice, 0) << esito.err;
+    const prova::CartellaLetta data =
+        prova::LeggiXlsx((*albergo_ / "Excel" / "REPORT_DATA.xlsx").string());
+    EXPECT_EQ(data.fogli.size(), confronto ? 4u : 3u);
+    EXPECT_EQ(data.Foglio("Riepilogo").Cella("D1").testo, confronto ? "Anno precedente" : "");
+    EXPECT_EQ(prova::LeggiFile(*albergo_ / tabelle::kFileVendrix), statistiche);
   }
 }
 
