@@ -677,6 +677,10 @@ std::string Mostrato(const CellaLetta& c) {
     std::snprintf(testo, sizeof testo, "%.2f%%", c.numero * 100);
   } else if (c.formato == "0.00") {
     std::snprintf(testo, sizeof testo, "%.2f", c.numero);
+  } else if (c.formato.find(" pp") != std::string::npos) {
+    std::snprintf(testo, sizeof testo, "%+.2f pp", c.numero);  // a change in points
+  } else if (c.formato.starts_with("+0.00%")) {
+    std::snprintf(testo, sizeof testo, "%+.2f%%", c.numero * 100);  // a relative change
   } else if (c.formato == excel::kFormatoValuta) {
     std::snprintf(testo, sizeof testo, "%'.2f €", c.numero);  // with a thousands separator
   } else {
@@ -1045,6 +1049,69 @@ TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteC
   const FoglioLetto riepilogo = Cartella("REPORT_DATA.xlsx").Foglio("Riepilogo");
   EXPECT_EQ(riepilogo.Cella("A3").testo, "Tipi di soggiorno");
   EXPECT_EQ(riepilogo.Cella("B3").testo, "prenotazioni confermate, clienti in casa + storico");
+}
+
+TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
+  ScriviTipi(kTipi);
+  // Without table Periodo in this year's store the summary has no line "Tipi di soggiorno":
+  // Totale Retta is on row 10, the line under the table on row 23.
+  // Last year's store: one day of sales a year before, with the period it was computed for.
+  ScriviStatistiche({{"20230702", Valore("DBL"), Valore("Rossi"), 3, 5, "1234567.89", "0",
+                      "1234567.89"}});
+  fs::rename(P(t::kFileVendrix), P("anno_precedente.mdb"));
+  PeriodoStatistiche registrato;
+  registrato.dal = *LeggiData("01/07/2023");
+  registrato.al = *LeggiData("02/07/2023");
+  registrato.confermate = registrato.clienti = true;
+  {
+    DBEngine motore(cartella_);
+    ScriviPeriodo(motore, P("anno_precedente.mdb").string(), registrato);
+  }
+  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+
+  const std::string nota = "Confronto con l'anno precedente non disponibile: ";
+  struct Caso {
+    const char* nome;
+    ConfrontoAnnoPrecedente confronto;
+    std::string nota;  // the line under the summary; its start when it ends with '*'
+  };
+  const Caso casi[] = {
+      {"given: figures beside the period", StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.al},
+       "Anno precedente dal 01/07/2023 al 02/07/2023: soggiorni effettivi (prenotazioni "
+       "confermate, clienti in casa + storico)."},
+      {"not available", AnnoPrecedenteNonDisponibile{"file mancante."},
+       nota + "file mancante."},
+      {"a store that is not there", StatisticheAnnoPrecedente{P("manca.mdb"), registrato.dal, registrato.al},
+       nota + "*"},
+      {"a store of another period", StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.dal},
+       nota + "*"},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.nome);
+    FinestraFinta finestra;
+    ASSERT_EQ(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"), c.confronto).size(), 3u);
+    const prova::CartellaLetta cartella = Cartella("REPORT_DATA.xlsx");
+    const FoglioLetto& riepilogo = cartella.Foglio("Riepilogo");
+    const std::string riga = riepilogo.Cella("A23").testo;
+    if (c.nota.ends_with('*')) {
+      EXPECT_TRUE(riga.starts_with(c.nota.substr(0, c.nota.size() - 1))) << riga;
+    } else {
+      EXPECT_EQ(riga, c.nota);
+    }
+    const bool dato = std::holds_alternative<StatisticheAnnoPrecedente>(c.confronto) &&
+                      cartella.fogli.size() == 4;
+    EXPECT_EQ(riepilogo.Cella("D10").tipo,
+              dato ? CellaLetta::Tipo::kNumero : CellaLetta::Tipo::kVuota);
+    if (dato) {
+      EXPECT_DOUBLE_EQ(riepilogo.Cella("D10").numero, 1234567.89);
+      EXPECT_NEAR(riepilogo.Cella("E10").numero, 10 / 1234567.89 - 1, 1e-12);
+    }
+    // Every figure fits its column; the line under the table runs on into the empty cells.
+    for (FoglioLetto foglio : cartella.fogli) {
+      if (foglio.nome == "Riepilogo") foglio.celle.erase({23, 1});
+      ControllaLarghezze(foglio);
+    }
+  }
 }
 
 }  // namespace
