@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <system_error>
 
@@ -21,19 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::year_month_day;
 
-// Passes everything on, the status texts with the prefix that says they are last year's.
-class InterfacciaAnnoPrecedente : public Interfaccia {
+// The status line of a run that may not reach the user.
+class Silenziosa : public Interfaccia {
  public:
-  explicit InterfacciaAnnoPrecedente(Interfaccia& ui) : ui_(ui) {}
-  void ImpostaStato(const std::string& testo) override {
-    ui_.ImpostaStato(kPrefissoAnnoPrecedente + testo);
-  }
-  void MsgBox(const std::string& testo, const std::string& titolo) override {
-    ui_.MsgBox(testo, titolo);
-  }
-
- private:
-  Interfaccia& ui_;
+  void ImpostaStato(const std::string&) override {}
+  void MsgBox(const std::string&, const std::string&) override {}
 };
 
 // A file of a name no other file has, created empty in `cartella`; its name is held until
@@ -96,23 +89,37 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
   if (!errore) file.emplace(temporanea);
   if (!file || file->Percorso().empty()) file.emplace(fs::absolute(r.cartella_hotel, errore));
 
-  ConfrontoAnnoPrecedente confronto;
   if (file->Percorso().empty()) {
-    confronto = AnnoPrecedenteNonDisponibile{
-        "impossibile creare un file temporaneo (" + TestoErroreSistema(file->Problema()) + ")."};
-  } else {
-    try {
-      InterfacciaAnnoPrecedente stato(ui);
-      CalcolaStatisticheIn(stato, anno_precedente, file->Percorso());
-      confronto = StatisticheAnnoPrecedente{file->Percorso(), anno_precedente.dal,
-                                            anno_precedente.al};
-    } catch (const Errore& e) {
-      confronto = AnnoPrecedenteNonDisponibile{e.what()};
-    }
+    return CreaReportExcel(
+        ui, r,
+        AnnoPrecedenteNonDisponibile{"impossibile creare un file temporaneo (" +
+                                     TestoErroreSistema(file->Problema()) + ")."});
   }
-  // Last year's texts on the status line are over.
-  ui.ImpostaStato("Scrittura dei fogli Excel");
-  return CreaReportExcel(ui, r, confronto);
+  const std::string archivio = file->Percorso();
+  // Last year is worked out on a thread of its own while the report reads this year's
+  // statistics, which it waits for only to fill last year's figures. That thread may not touch
+  // the window: its progress is not shown.
+  auto calcolo = [anno_precedente, archivio]() -> AnnoPrecedente {
+    try {
+      Silenziosa nessuno;
+      CalcolaStatisticheIn(nessuno, anno_precedente, archivio);
+      return StatisticheAnnoPrecedente{archivio, anno_precedente.dal, anno_precedente.al};
+    } catch (const Errore& e) {
+      return AnnoPrecedenteNonDisponibile{e.what()};
+    }
+  };
+  ui.ImpostaStato(kStatoConfronto);
+  std::shared_future<AnnoPrecedente> esito;
+  try {
+    esito = std::async(std::launch::async, calcolo).share();
+  } catch (const std::system_error&) {
+    // No thread to be had: one after the other.
+    std::promise<AnnoPrecedente> subito;
+    subito.set_value(calcolo());
+    esito = subito.get_future().share();
+  }
+  // `esito` goes before `file`: the calculation is over before its store is removed.
+  return CreaReportExcel(ui, r, AnnoPrecedenteInCorso{esito});
 }
 
 }  // namespace vendrix

@@ -16,14 +16,16 @@ namespace vendrix {
 // The same day one year earlier; 29 February gives 28 February.
 Giorno UnAnnoPrima(Giorno giorno);
 
-// Status texts of last year's calculation begin so.
-inline constexpr char kPrefissoAnnoPrecedente[] = "Anno precedente - ";
+// The status line while last year is worked out beside the report.
+inline constexpr char kStatoConfronto[] = "Calcolo dell'anno precedente e creazione dei fogli Excel";
 
 // Writes the three workbooks as CreaReportExcel does, with last year beside the period: first
 // works out the statistics of r.dal..r.al one year earlier (UnAnnoPrima of both) from the hotel
 // files, with confirmed bookings and in-house guests + history whatever r asks, into a temporary
 // store of its own (in the system's temporary folder, else in the hotel folder) that is removed
-// afterwards, whatever happens. Vendrix.mdb is never written. When last year cannot be worked
+// afterwards, whatever happens. It runs on a thread of its own while the report reads this
+// year's statistics, and shows no progress of its own: `ui` is only called from the caller's
+// thread. Vendrix.mdb is never written. When last year cannot be worked
 // out, the workbooks are written all the same and say why. Returns the paths written; throws as
 // CreaReportExcel does, before last year is worked out when the report itself cannot be made.
 std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r);

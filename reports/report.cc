@@ -150,45 +150,58 @@ Premesse Prepara(const Richiesta& r) {
   return p;
 }
 
-// Starts reading last year's statistics, when given, on a connection of their own; what cannot
-// be read is not available, for the reason the error gives.
-void ApriAnnoPrecedente(DBEngine& motore, const ConfrontoAnnoPrecedente& anno_precedente,
-                        ConfrontoReport& confronto, std::future<Gruppi>& per_giorno) {
-  if (const auto* mancante = std::get_if<AnnoPrecedenteNonDisponibile>(&anno_precedente)) {
-    confronto.chiesto = true;
-    confronto.motivo = mancante->motivo;
-    return;
+// Last year's statistics as the report reads them: its day groups open, or why there are none.
+struct AnnoPrecedenteLetto {
+  std::optional<Gruppi> gruppi;
+  PeriodoReport periodo;
+  std::string tipi_soggiorno;
+  std::string motivo;
+};
+
+// Waits for last year's statistics when they are still being worked out, then opens their day
+// groups on a connection of their own; what cannot be read is not available, for the reason the
+// error gives.
+AnnoPrecedenteLetto LeggiAnnoPrecedente(DBEngine& motore, const ConfrontoAnnoPrecedente& dato,
+                                        int64_t camere) {
+  AnnoPrecedenteLetto letto;
+  AnnoPrecedente esito;
+  if (const auto* in_corso = std::get_if<AnnoPrecedenteInCorso>(&dato)) {
+    esito = in_corso->esito.get();
+  } else if (const auto* statistiche = std::get_if<StatisticheAnnoPrecedente>(&dato)) {
+    esito = *statistiche;
+  } else if (const auto* mancante = std::get_if<AnnoPrecedenteNonDisponibile>(&dato)) {
+    esito = *mancante;
   }
-  const auto* statistiche = std::get_if<StatisticheAnnoPrecedente>(&anno_precedente);
-  if (statistiche == nullptr) return;
-  confronto.chiesto = true;
+  if (const auto* mancante = std::get_if<AnnoPrecedenteNonDisponibile>(&esito)) {
+    letto.motivo = mancante->motivo;
+    return letto;
+  }
+  const StatisticheAnnoPrecedente& statistiche = std::get<StatisticheAnnoPrecedente>(esito);
   try {
-    if (statistiche->dal > statistiche->al) {
-      throw Errore(MessaggioPeriodoInvertito(statistiche->dal, statistiche->al));
+    if (statistiche.dal > statistiche.al) {
+      throw Errore(MessaggioPeriodoInvertito(statistiche.dal, statistiche.al));
     }
     std::error_code errore;
-    const std::string archivio = fs::absolute(statistiche->archivio, errore).string();
+    const std::string archivio = fs::absolute(statistiche.archivio, errore).string();
     if (errore || !fs::is_regular_file(archivio, errore)) {
-      throw Errore("archivio delle statistiche '" + statistiche->archivio.string() +
+      throw Errore("archivio delle statistiche '" + statistiche.archivio.string() +
                    "' non trovato.");
     }
     const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, archivio);
-    if (!calcolato || calcolato->dal != statistiche->dal || calcolato->al != statistiche->al) {
+    if (!calcolato || calcolato->dal != statistiche.dal || calcolato->al != statistiche.al) {
       throw Errore("le statistiche dell'anno precedente non sono del periodo " +
-                   TestoPeriodo(statistiche->dal, statistiche->al) + ".");
+                   TestoPeriodo(statistiche.dal, statistiche.al) + ".");
     }
-    const int64_t camere = confronto.periodo.totale_camere;
-    confronto.periodo = PeriodoDi(statistiche->dal, statistiche->al);
-    confronto.periodo.totale_camere = camere;
-    confronto.tipi_soggiorno =
+    letto.periodo = PeriodoDi(statistiche.dal, statistiche.al);
+    letto.periodo.totale_camere = camere;
+    letto.tipi_soggiorno =
         TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti);
-    per_giorno = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerGiorno,
-                            archivio);
+    letto.gruppi = ApriGruppi(motore, kGruppiPerGiorno, archivio);
   } catch (const Errore& e) {
-    confronto.motivo = e.what();
-  } catch (const std::system_error&) {
-    confronto.motivo = "risorse del sistema esaurite.";
+    letto.gruppi.reset();
+    letto.motivo = e.what();
   }
+  return letto;
 }
 
 }  // namespace
@@ -227,10 +240,6 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   // The room types first: reading them, when they are in an Access file, starts a process, which
   // is best done before any other thread runs.
   periodo.totale_camere = ContaCamere(motore);
-  ConfrontoReport confronto;
-  confronto.periodo.totale_camere = periodo.totale_camere;
-  std::future<Gruppi> per_giorno_ap;
-  ApriAnnoPrecedente(motore, anno_precedente, confronto, per_giorno_ap);
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
@@ -238,8 +247,16 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   // their own, each on its own connection, while this thread runs the first; the sheets are then
   // filled in their order, each from its own query, and an error of a query is met where its
   // sheet would have met it.
+  // Last year, when asked, is read the same way, after waiting for it when it is still being
+  // worked out elsewhere.
   std::future<Gruppi> per_tipo, per_agenzia;
+  std::future<AnnoPrecedenteLetto> anno_precedente_letto;
   try {
+    if (!std::holds_alternative<std::monostate>(anno_precedente)) {
+      anno_precedente_letto =
+          std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
+                     std::cref(anno_precedente), periodo.totale_camere);
+    }
     per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo,
                           vendrix);
     per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia,
@@ -254,17 +271,18 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno, vendrix);
     RiempiFoglioData(data, *gruppi.insieme, periodo);
     gruppi.Chiudi();
-    Gruppi gruppi_ap;
-    if (per_giorno_ap.valid()) {
-      try {
-        gruppi_ap = per_giorno_ap.get();
-        confronto.gruppi = gruppi_ap.insieme.get();
-      } catch (const Errore& e) {
-        confronto.motivo = e.what();
-      }
+    ConfrontoReport confronto;
+    AnnoPrecedenteLetto letto;
+    if (anno_precedente_letto.valid()) {
+      letto = anno_precedente_letto.get();
+      confronto.chiesto = true;
+      confronto.gruppi = letto.gruppi ? letto.gruppi->insieme.get() : nullptr;
+      confronto.periodo = letto.periodo;
+      confronto.tipi_soggiorno = letto.tipi_soggiorno;
+      confronto.motivo = letto.motivo;
     }
     CompletaReportData(*cartelle[0], periodo, tipi_soggiorno, confronto);
-    if (confronto.gruppi != nullptr) gruppi_ap.Chiudi();
+    if (letto.gruppi) letto.gruppi->Chiudi();
   }
   SommeSenzaAgenzia senza_agenzia;
   {

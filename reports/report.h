@@ -2,6 +2,7 @@
 #define VENDRIX_REPORTS_REPORT_H_
 
 #include <filesystem>
+#include <future>
 #include <string>
 #include <variant>
 #include <vector>
@@ -29,10 +30,19 @@ struct AnnoPrecedenteNonDisponibile {
   std::string motivo;
 };
 
+// What becomes of last year: its statistics, or why there are none.
+using AnnoPrecedente = std::variant<StatisticheAnnoPrecedente, AnnoPrecedenteNonDisponibile>;
+
+// Last year still being worked out elsewhere while the report run reads this year's statistics;
+// the run waits for it only when it needs it.
+struct AnnoPrecedenteInCorso {
+  std::shared_future<AnnoPrecedente> esito;
+};
+
 // What the report run is given of last year: nothing (the workbooks without comparison), its
-// statistics, or why there are none.
-using ConfrontoAnnoPrecedente =
-    std::variant<std::monostate, StatisticheAnnoPrecedente, AnnoPrecedenteNonDisponibile>;
+// statistics, why there are none, or the promise of one of the two.
+using ConfrontoAnnoPrecedente = std::variant<std::monostate, StatisticheAnnoPrecedente,
+                                             AnnoPrecedenteNonDisponibile, AnnoPrecedenteInCorso>;
 
 // The "C&rea Excel" run: reads the statistics from Vendrix.mdb and the room types from
 // TipiCamere.mdb in r.cartella_hotel, and writes the three workbooks of kFileReport into

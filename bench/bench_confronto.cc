@@ -1,0 +1,175 @@
+// "C&rea Excel" with and without last year beside the period, over one year of a 1000-room hotel
+// with three years of history before its live data (the hotel of size L of bench_strada, written
+// in a folder of its own). The statistics of the period are computed once; then each run is timed
+// in a child process of its own: wall time, CPU time (user + system, every thread of the child)
+// and peak resident memory. The machine may be shared: CPU time says what the run itself cost.
+//
+//   bench_confronto [--cartella DIR] [--ripetizioni N]
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "app/crea_excel_confronto.h"
+#include "app/demo/hotel_demo.h"
+#include "calc/calcolo.h"
+#include "calc/vendrix_routine.h"
+#include "comune/date.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
+#include "reports/report.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class InterfacciaBench : public vendrix::Interfaccia {
+ public:
+  void ImpostaStato(const std::string&) override {}
+  void MsgBox(const std::string&, const std::string&) override {}
+};
+
+struct Misura {
+  double secondi = 0, cpu = 0, picco_mb = 0;
+  bool riuscita = false;
+  std::string errore;
+};
+
+// Runs `lavoro` in a child process: its wall time comes back through a pipe, its CPU time and
+// peak resident memory from wait4.
+Misura InFiglio(const std::function<void()>& lavoro) {
+  int tubo[2];
+  if (pipe(tubo) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(tubo[0]);
+    std::string esito;
+    try {
+      const auto t0 = std::chrono::steady_clock::now();
+      lavoro();
+      esito = "ok " + std::to_string(std::chrono::duration<double>(
+                                         std::chrono::steady_clock::now() - t0)
+                                         .count());
+    } catch (const std::exception& e) {
+      esito = std::string("errore ") + e.what();
+    }
+    (void)!write(tubo[1], esito.data(), esito.size());
+    close(tubo[1]);
+    _exit(0);
+  }
+  close(tubo[1]);
+  std::string esito;
+  char buf[4096];
+  ssize_t letti;
+  while ((letti = read(tubo[0], buf, sizeof buf)) > 0) esito.append(buf, letti);
+  close(tubo[0]);
+  int stato = 0;
+  rusage uso{};
+  wait4(pid, &stato, 0, &uso);
+  Misura m;
+  m.picco_mb = uso.ru_maxrss / 1024.0;
+  m.cpu = uso.ru_utime.tv_sec + uso.ru_utime.tv_usec / 1e6 + uso.ru_stime.tv_sec +
+          uso.ru_stime.tv_usec / 1e6;
+  std::istringstream in(esito);
+  std::string parola;
+  in >> parola;
+  if (parola == "ok") {
+    in >> m.secondi;
+    m.riuscita = true;
+  } else {
+    m.errore = esito.empty() ? "processo terminato senza esito" : esito;
+  }
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  fs::path cartella = fs::temp_directory_path() / "vendrix-bench" / "confronto-L";
+  int ripetizioni = 3;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--cartella" && i + 1 < argc) {
+      cartella = argv[++i];
+    } else if (a == "--ripetizioni" && i + 1 < argc) {
+      ripetizioni = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::cerr << "uso: bench_confronto [--cartella DIR] [--ripetizioni N]\n";
+      return 2;
+    }
+  }
+  vendrix::CaricaModulo();
+  if (!fs::exists(cartella / "Arrangiamento.mdb")) {
+    vendrix::demo::OpzioniDemo o;
+    o.camere = 1000;
+    o.giorni = 1096;
+    o.giorni_storico = 1096;
+    o.dal = "01/01/2023";
+    o.seme = 7;
+    vendrix::demo::ScriviHotelDemo(cartella.string(), o);
+  }
+  vendrix::Richiesta r =
+      vendrix::NuovaRichiesta(*vendrix::LeggiData("01/01/2024"), *vendrix::LeggiData("31/12/2024"),
+                              cartella);
+  r.cartella_storico = cartella;
+  r.confermate = r.opzionate = r.clienti = true;
+  const Misura calcolo = InFiglio([&] {
+    InterfacciaBench ui;
+    vendrix::CalcolaStatistiche(ui, r);
+  });
+  if (!calcolo.riuscita) {
+    std::cerr << "calcolo: " << calcolo.errore << "\n";
+    return 1;
+  }
+
+  std::printf("%-22s %8s %8s %8s\n", "Crea Excel, size L", "wall s", "cpu s", "peak MB");
+  const std::pair<const char*, std::function<void()>> corse[] = {
+      {"senza confronto",
+       [&] {
+         InterfacciaBench ui;
+         vendrix::CreaReportExcel(ui, r);
+       }},
+      {"con confronto",
+       [&] {
+         InterfacciaBench ui;
+         vendrix::CreaExcelConConfronto(ui, r);
+       }},
+      // What the comparison adds first: last year's calculation alone.
+      {"  di cui anno prec.",
+       [&] {
+         InterfacciaBench ui;
+         vendrix::Richiesta ap = r;
+         ap.dal = vendrix::UnAnnoPrima(r.dal);
+         ap.al = vendrix::UnAnnoPrima(r.al);
+         ap.opzionate = false;
+         const fs::path file = cartella / "bench-anno-precedente.mdb";
+         vendrix::CalcolaStatisticheIn(ui, ap, file);
+         fs::remove(file);
+       }},
+  };
+  for (const auto& [nome, lavoro] : corse) {
+    Misura migliore;
+    for (int i = 0; i < ripetizioni; ++i) {
+      const Misura m = InFiglio(lavoro);
+      if (!m.riuscita) {
+        std::cerr << nome << ": " << m.errore << "\n";
+        return 1;
+      }
+      if (i == 0 || m.secondi < migliore.secondi) migliore = m;
+    }
+    std::printf("%-22s %8.2f %8.2f %8.0f\n", nome, migliore.secondi, migliore.cpu,
+                migliore.picco_mb);
+    std::fflush(stdout);
+  }
+  return 0;
+}
