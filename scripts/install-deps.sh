@@ -13,6 +13,7 @@ packages=(
   libzip-dev libpugixml-dev
   xvfb xauth
   fonts-dejavu-core fonts-liberation fonts-crosextra-carlito
+  dpkg-dev file fakeroot help2man man-db lintian desktop-file-utils
 )
 
 missing=()
