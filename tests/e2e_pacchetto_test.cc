@@ -149,6 +149,7 @@ TEST_F(PacchettoTest, ManualPagesRenderWithoutWarnings) {
     EXPECT_EQ(e.codice, 0) << c << ": " << e.err;
     EXPECT_EQ(e.err, "") << c;
     EXPECT_NE(e.out.find(c), std::string::npos) << e.out;
+    EXPECT_EQ(e.out.find("??"), std::string::npos) << "lettere perse: " << e.out;
     EXPECT_NE(e.out.find(kVersione), std::string::npos) << e.out;
   }
 }
