@@ -1577,20 +1577,6 @@ Workspace& DBEngine::Workspaces(int indice) {
   return workspace_;
 }
 
-void DBEngine::LeggiPrima(const std::string& nome) {
-  fs::path percorso = engine_detail::RisolviPercorso(nome);
-  std::error_code ec;
-  if (!fs::is_regular_file(percorso, ec) ||
-      engine_detail::RiconosciFormato(percorso) != engine_detail::Formato::kJet) {
-    return;
-  }
-  try {
-    motore_->UriJet(percorso.string(), engine_detail::Canonico(percorso), nome);
-  } catch (const Errore&) {
-    // Told again, with the same words, to whoever opens the file.
-  }
-}
-
 void DBEngine::FileDiLavoro(const std::string& nome) {
   motore_->AggiungiFileDiLavoro(engine_detail::Canonico(engine_detail::RisolviPercorso(nome)));
 }
