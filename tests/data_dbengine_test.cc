@@ -422,6 +422,10 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
     EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.sql << " -> " << m;
     EXPECT_NE(m.find(c.sql), std::string::npos) << "the message names the SQL: " << m;
   }
+  const std::string nullo("Select * From Prova Where Sigla = 'B\0' or Id = 1", 48);
+  EXPECT_NE(Messaggio([&] { db->OpenRecordset(nullo); }).find("carattere non ammesso"),
+            std::string::npos)
+      << "a null byte, which SQLite would take for the end of the text";
   EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova")[0][0], "7") << "nothing deleted";
   for (const char* non_select :
        {"Delete From Prova", "Drop Table Prova", "Update Prova Set Id = 1"}) {
