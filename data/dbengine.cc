@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -567,7 +568,8 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
       case TipoCampo::kValuta:
         return Valore(v.ComeValuta());
       case TipoCampo::kDoppio:
-        return Valore(v.Numero());
+        // The file keeps no negative zero: the row holds what reading it back gives.
+        return Valore(v.Numero() + 0.0);
       case TipoCampo::kTesto:
         if (v.Tipo() == TipoValore::kTesto) {
           if (campo.dimensione <= 0 ||
@@ -620,6 +622,7 @@ bool GiaDelTipo(const DefinizioneCampo& campo, const Valore& v) {
     case TipoValore::kValuta:
       return campo.tipo == TipoCampo::kValuta || campo.tipo == TipoCampo::kDinamico;
     case TipoValore::kDoppio:
+      if (v.Numero() == 0 && std::signbit(v.Numero())) return false;
       return campo.tipo == TipoCampo::kDoppio || campo.tipo == TipoCampo::kDinamico;
     case TipoValore::kBooleano:
       return campo.tipo == TipoCampo::kBooleano || campo.tipo == TipoCampo::kDinamico;

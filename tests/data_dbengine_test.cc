@@ -326,6 +326,7 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
         << c.campo << " " << Descrivi(c.valore) << " -> " << m;
   }
   rs->Fields("Piccolo") = int32_t{-32768};
+  rs->Fields("Reale") = -0.0;
   EXPECT_EQ(rs->Fields("Lungo").Value(), Valore()) << "an unset field of a new row is Null";
   EXPECT_EQ(rs->Fields("Lungo").Value() + Valore(int32_t{1}), Valore()) << "Null plus 1 is Null";
   rs->Update();
@@ -334,6 +335,11 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
   ASSERT_EQ(righe.size(), 2u);
   EXPECT_EQ(righe[1], (std::vector<std::string>{"-32768", "NULL", "NULL", "null"}));
   EXPECT_EQ(righe[0][2], "1") << "a whole amount is a plain number in the file";
+  rs->MoveLast();
+  auto riletta = db->OpenRecordset("T");
+  riletta->MoveLast();
+  EXPECT_EQ(rs->Fields("Reale").Value().Testo(), riletta->Fields("Reale").Value().Testo())
+      << "a negative zero reads the same from the set that wrote it and from the file";
 }
 
 TEST_F(MotoreDati, CurrencyNelFileELettoEsatto) {
