@@ -1,23 +1,28 @@
 // vendrix-batch: the two runs of the window without the window, for scripts and scheduled jobs.
 // It works in the current folder exactly as the window does.
 
-#include <array>
-#include <cstdio>
-#include <exception>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
-#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "calc/calcolo.h"
-#include "calc/interfaccia.h"
 #include "calc/linea_stato.h"
 #include "calc/vendrix_routine.h"
+#include "comune/date.h"
+#include "comune/errore_sistema.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
+#include "comune/versione.h"
 #include "data/errore.h"
 #include "reports/report.h"
 
 namespace vendrix {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kEsitoErrore = 1;
 constexpr int kEsitoUso = 2;
@@ -26,26 +31,34 @@ const char* const kUso =
     "Uso:\n"
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA]\n"
-    "  vendrix-batch --help\n";
+    "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
     "Statistiche sulle vendite, senza finestra. Lavora sui file dell'albergo della cartella\n"
     "corrente, come il programma con la finestra.\n"
     "\n"
-    "  calcola DAL AL   ricrea Vendrix.mdb con le statistiche del periodo (come \"&Calcola\").\n"
+    "Comandi:\n"
+    "  calcola DAL AL   ricrea Vendrix.mdb con le statistiche del periodo (come \"Calcola\").\n"
     "                   Soggiorni contati:\n"
     "                     --confermate  prenotazioni confermate\n"
     "                     --opzionate   prenotazioni opzionate\n"
     "                     --clienti     clienti in casa + storico (cartella dello storico:\n"
-    "                                   variabile d'ambiente DIRSH)\n"
+    "                                   variabile d'ambiente DIRSH, altrimenti la cartella\n"
+    "                                   corrente)\n"
     "                   Senza opzioni: solo le prenotazioni confermate.\n"
-    "  excel DAL AL     scrive REPORT_DATA.XLS, REPORT_TIPOCAMERA.XLS e REPORT_AGENZIA.XLS dalle\n"
-    "                   statistiche di Vendrix.mdb (come \"C&rea Excel\") e stampa i file "
-    "scritti.\n"
-    "                     --cartella CARTELLA  dove scriverli (di solito la cartella Excel\n"
-    "                                          del programma)\n"
+    "  excel DAL AL     scrive REPORT_DATA.xlsx, REPORT_TIPOCAMERA.xlsx e REPORT_AGENZIA.xlsx\n"
+    "                   dalle statistiche di Vendrix.mdb (come \"Crea Excel\") e stampa i file\n"
+    "                   scritti. Le statistiche devono essere dello stesso periodo: altrimenti\n"
+    "                   esegui prima `vendrix-batch calcola`.\n"
+    "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
+    "                                          della cartella corrente, creata se manca)\n"
     "\n"
-    "Date: GG/MM/AAAA, oppure GGMMAA o GGMMAAAA. La data iniziale non puo' seguire la finale.\n"
+    "Opzioni:\n"
+    "  --help     mostra questo aiuto ed esce\n"
+    "  --version  mostra la versione ed esce\n"
+    "\n"
+    "Date: GG/MM/AAAA (anche G/M/AAAA, con / . o - come separatori), GGMMAAAA o GGMMAA\n"
+    "(anni 00-49: 2000-2049; 50-99: 1950-1999). La data iniziale non può seguire la finale.\n"
     "L'avanzamento va sullo standard error, il messaggio finale sullo standard output.\n"
     "Esito: 0 riuscito, 1 errore durante il lavoro (il precedente Vendrix.mdb resta com'era),\n"
     "2 argomenti o date non validi.\n";
@@ -53,24 +66,16 @@ const char* const kAiuto =
 // Writes status texts to stderr, one a line.
 class StatoSuStderr : public Interfaccia {
  public:
-  int Chk(int) const override { return 0; }
-  std::string Text1(int) const override { return {}; }
   void ImpostaStato(const std::string& testo) override { std::cerr << testo << '\n' << std::flush; }
   void MsgBox(const std::string&, const std::string&) override {}
 };
 
-// The window's place taken by the command line: check boxes from the options, date boxes from
-// the arguments, status line on stderr (at most about 20 texts a second, the last one always),
-// messages on stdout.
+// The window's place taken by the command line: status line on stderr (at most about 20 texts a
+// second, the last one always), messages on stdout.
 class InterfacciaBatch : public Interfaccia {
  public:
-  InterfacciaBatch(std::array<int, 3> chk, std::string dal, std::string al)
-      : chk_(chk), date_{std::move(dal), std::move(al)}, linea_(stderr_) {}
+  InterfacciaBatch() : linea_(stderr_) {}
 
-  int Chk(int indice) const override { return indice >= 0 && indice < 3 ? chk_[indice] : 0; }
-  std::string Text1(int indice) const override {
-    return indice >= 0 && indice < 2 ? date_[indice] : std::string();
-  }
   void ImpostaStato(const std::string& testo) override { linea_.Imposta(testo); }
   void MsgBox(const std::string& testo, const std::string& /*titolo*/) override {
     linea_.Fine();
@@ -89,8 +94,6 @@ class InterfacciaBatch : public Interfaccia {
   void Fine() { linea_.Fine(); }
 
  private:
-  std::array<int, 3> chk_;
-  std::array<std::string, 2> date_;
   StatoSuStderr stderr_;
   LineaStato linea_;
 };
@@ -100,32 +103,14 @@ int ErroreUso(const std::string& motivo) {
   return kEsitoUso;
 }
 
-// The date as the window's date box accepts it on Enter (cleaned, expanded, checked), written
-// back as DD/MM/YYYY. Positions count characters, as the date routines do.
-bool LeggiData(std::string_view testo, std::string& data) {
-  const std::string pulita = EspandiData(FiltraTesto(testo));
-  if (ControllaData(pulita) != 1) return false;
-  std::vector<size_t> inizi;  // where each character of the date starts
-  const size_t primo = pulita.find_first_not_of(' ');
-  for (size_t i = primo; i < pulita.size(); ++i) {
-    if ((static_cast<unsigned char>(pulita[i]) & 0xC0) != 0x80) inizi.push_back(i);
-  }
-  inizi.push_back(pulita.size());
-  if (inizi.size() < 11) return false;
-  const auto pezzo = [&](size_t da, size_t n) {
-    return ValoreNumerico(std::string_view(pulita).substr(inizi[da], inizi[da + n] - inizi[da]));
-  };
-  char testo_data[32];
-  std::snprintf(testo_data, sizeof testo_data, "%02d/%02d/%04d", static_cast<int>(pezzo(0, 2)),
-                static_cast<int>(pezzo(3, 2)), static_cast<int>(pezzo(6, 4)));
-  data = testo_data;
-  return true;
-}
-
 int Principale(const std::vector<std::string>& argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::cout << kUso << '\n' << kAiuto;
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << "vendrix-batch " << kVersione << '\n';
       return 0;
     }
   }
@@ -136,51 +121,63 @@ int Principale(const std::vector<std::string>& argomenti) {
   }
   if (argomenti.size() < 3) return ErroreUso("mancano le date DAL e AL.");
 
-  std::array<int, 3> chk = {0, 0, 0};
-  bool opzioni_chk = false;
-  std::string cartella;
-  bool con_cartella = false;
+  bool confermate = false, opzionate = false, clienti = false;
+  std::optional<fs::path> cartella_excel;
   for (size_t i = 3; i < argomenti.size(); ++i) {
     const std::string& a = argomenti[i];
     if (comando == "calcola" && a == "--confermate") {
-      chk[0] = 1;
-      opzioni_chk = true;
+      confermate = true;
     } else if (comando == "calcola" && a == "--opzionate") {
-      chk[1] = 1;
-      opzioni_chk = true;
+      opzionate = true;
     } else if (comando == "calcola" && a == "--clienti") {
-      chk[2] = 1;
-      opzioni_chk = true;
-    } else if (comando == "excel" && a == "--cartella" && !con_cartella) {
-      if (i + 1 >= argomenti.size()) return ErroreUso("--cartella vuole il nome di una cartella.");
-      cartella = argomenti[++i];
-      con_cartella = true;
+      clienti = true;
+    } else if (comando == "excel" && a == "--cartella" && !cartella_excel) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--cartella vuole il nome di una cartella.");
+      }
+      cartella_excel = argomenti[++i];
     } else {
       return ErroreUso("argomento non valido: " + a + ".");
     }
   }
   // Without options, the check boxes as the window starts: confirmed bookings only.
-  if (!opzioni_chk) chk = {1, 0, 0};
+  if (!confermate && !opzionate && !clienti) confermate = true;
 
-  std::string dal, al;
-  if (!LeggiData(argomenti[1], dal)) return ErroreUso("data DAL non valida: " + argomenti[1] + ".");
-  if (!LeggiData(argomenti[2], al)) return ErroreUso("data AL non valida: " + argomenti[2] + ".");
-  if (ControllaPeriodo(dal, al) != 1) {
-    return ErroreUso("la data DAL (" + dal + ") segue la data AL (" + al + ").");
+  const std::optional<Giorno> dal = LeggiData(argomenti[1]);
+  if (!dal) return ErroreUso("DAL: " + MessaggioDataNonValida(argomenti[1]));
+  const std::optional<Giorno> al = LeggiData(argomenti[2]);
+  if (!al) return ErroreUso("AL: " + MessaggioDataNonValida(argomenti[2]));
+  if (*dal > *al) return ErroreUso(MessaggioPeriodoInvertito(*dal, *al));
+
+  std::error_code errore;
+  const fs::path corrente = fs::current_path(errore);
+  if (errore) {
+    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
+              << TestoErroreSistema(errore) << ".\n";
+    return kEsitoErrore;
   }
+  Richiesta r = NuovaRichiesta(*dal, *al, corrente);
+  r.confermate = confermate;
+  r.opzionate = opzionate;
+  r.clienti = clienti;
+  // A folder given on the command line is taken from where the command was typed.
+  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
 
-  InterfacciaBatch ui(chk, dal, al);
+  InterfacciaBatch ui;
   try {
     if (comando == "calcola") {
-      CalcolaStatistiche(ui, dal, al);
+      CalcolaStatistiche(ui, r);
     } else {
-      if (!con_cartella) cartella = CartellaExcelPredefinita();
-      for (const std::string& percorso : CreaReportExcel(ui, cartella)) {
+      for (const std::string& percorso : CreaReportExcel(ui, r)) {
         std::cout << percorso << '\n';
       }
       std::cout << std::flush;
     }
     ui.Fine();
+  } catch (const StatisticheDaCalcolare& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
+    return kEsitoErrore;
   } catch (const Errore& e) {
     ui.Fine();
     std::cerr << "vendrix-batch: " << e.what() << '\n';

@@ -8,13 +8,15 @@
 #include <string_view>
 
 #include "app/demo/hotel_demo.h"
+#include "comune/versione.h"
 #include "data/errore.h"
 
 namespace {
 
 constexpr const char* kUso =
     "Uso: vendrix-demo CARTELLA [--camere N] [--giorni N] [--dal GG/MM/AAAA] [--storico N] "
-    "[--seme N]\n";
+    "[--seme N]\n"
+    "     vendrix-demo --help | --version\n";
 
 constexpr const char* kAiuto =
     "Scrive nella CARTELLA un hotel di prova: i file dell'hotel (tipi e numeri di camere,\n"
@@ -27,7 +29,8 @@ constexpr const char* kAiuto =
     "  --dal GG/MM/AAAA  data di inizio (predefinita 01/01/2024)\n"
     "  --storico N       giorni di schede archiviate prima della data di inizio (predefinito 60)\n"
     "  --seme N          seme dei dati casuali: stesso seme, stesso hotel (predefinito 1)\n"
-    "  --help            mostra questo aiuto\n"
+    "  --help            mostra questo aiuto ed esce\n"
+    "  --version         mostra la versione ed esce\n"
     "\n"
     "Esempio: vendrix-demo C:\\Hotel --camere 300 --giorni 365 --dal 01/01/2024\n";
 
@@ -52,6 +55,10 @@ int main(int argc, char** argv) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUso << "\n" << kAiuto;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "vendrix-demo " << vendrix::kVersione << "\n";
       return 0;
     }
     if (arg.starts_with("--")) {

@@ -1,21 +1,59 @@
-// vendrix: the window. Opens VendrixDT; closing it ends the program. Takes no arguments.
+// vendrix: the window. Opens VendrixDT on the hotel files of the current folder; closing it ends
+// the program. --help and --version print and exit.
 
 #include <QApplication>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
 #include <string>
+#include <vector>
 
 #include "calc/calcolo.h"
+#include "comune/versione.h"
 #include "reports/report.h"
 #include "ui/vendrix_dt.h"
 
+namespace {
+
+const char kUso[] = "Uso: vendrix [--help] [--version]\n";
+
+const char kAiuto[] =
+    "Statistiche sulle vendite di un albergo: apre la finestra che le calcola dai file\n"
+    "dell'albergo della cartella corrente e ne scrive i fogli Excel nella sua cartella Excel.\n"
+    "\n"
+    "Opzioni:\n"
+    "  --help     mostra questo aiuto ed esce\n"
+    "  --version  mostra la versione ed esce\n"
+    "\n"
+    "Per lavorare senza finestra: vendrix-batch --help.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before Qt starts: no display is needed to read them.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::cout << kUso << '\n' << kAiuto;
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "vendrix " << vendrix::kVersione << '\n';
+      return 0;
+    }
+  }
+
   QApplication applicazione(argc, argv);
   applicazione.setApplicationName("Vendrix");
+  applicazione.setApplicationVersion(vendrix::kVersione);
 
   vendrix::Elaborazioni elaborazioni;
-  elaborazioni.calcola = [](vendrix::Interfaccia& ui, const std::string& dal,
-                            const std::string& al) { vendrix::CalcolaStatistiche(ui, dal, al); };
-  elaborazioni.crea_excel = [](vendrix::Interfaccia& ui) {
-    vendrix::CreaReportExcel(ui, vendrix::CartellaExcelPredefinita());
+  std::error_code errore;
+  elaborazioni.cartella_hotel = std::filesystem::current_path(errore);
+  elaborazioni.calcola = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
+    vendrix::CalcolaStatistiche(ui, r);
+  };
+  elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
+    return vendrix::CreaReportExcel(ui, r);
   };
 
   vendrix::VendrixDT finestra(elaborazioni);

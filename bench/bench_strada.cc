@@ -29,11 +29,12 @@
 
 #include "app/demo/hotel_demo.h"
 #include "calc/calcolo.h"
-#include "calc/date.h"
-#include "calc/interfaccia.h"
 #include "calc/linea_stato.h"
 #include "calc/pulizia.h"
 #include "calc/vendrix_routine.h"
+#include "comune/date.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -53,18 +54,24 @@ struct Taglia {
   std::string periodo_dal, periodo_al;
 };
 
-// Runs no window: all three boxes set, the period in the date boxes, messages swallowed.
+// Runs no window: messages swallowed.
 class InterfacciaBench : public vendrix::Interfaccia {
  public:
-  InterfacciaBench(std::string dal, std::string al) : dal_(std::move(dal)), al_(std::move(al)) {}
-  int Chk(int) const override { return 1; }
-  std::string Text1(int i) const override { return i == 0 ? dal_ : al_; }
   void ImpostaStato(const std::string&) override {}
   void MsgBox(const std::string&, const std::string&) override {}
-
- private:
-  std::string dal_, al_;
 };
+
+// The size's period with every kind of stay, in the hotel folder `cartella` (its history there
+// too, and the workbooks in its Excel folder).
+vendrix::Richiesta RichiestaDi(const Taglia& t, const fs::path& cartella) {
+  vendrix::Richiesta r;
+  r.dal = *vendrix::LeggiData(t.periodo_dal);
+  r.al = *vendrix::LeggiData(t.periodo_al);
+  r.confermate = r.opzionate = r.clienti = true;
+  r.cartella_hotel = r.cartella_storico = cartella;
+  r.cartella_excel = cartella / "Excel";
+  return r;
+}
 
 struct Misura {
   double secondi = 0;
@@ -278,11 +285,11 @@ long long SoloPulizia(const fs::path& cartella, const Taglia& t, double& secondi
       fs::rename(da, a, e);
     }
   } rimetti{da_parte, filtro};
-  InterfacciaBench ui(t.periodo_dal, t.periodo_al);
-  vendrix::CalcolaStatistiche(ui, t.periodo_dal, t.periodo_al);
+  InterfacciaBench ui;
+  vendrix::CalcolaStatistiche(ui, RichiestaDi(t, cartella));
   fs::rename(da_parte, filtro);
   vendrix::LineaStato linea(ui);
-  vendrix::DBEngine motore;
+  vendrix::DBEngine motore(cartella);
   auto t0 = std::chrono::steady_clock::now();
   vendrix::PulisciAgenzie(motore, (cartella / vendrix::tabelle::kFileVendrix).string(), linea);
   secondi = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -347,21 +354,22 @@ int main(int argc, char** argv) {
       vendrix::demo::ScriviHotelDemo(cartella.string(), o);
     }
     fs::current_path(cartella);
-    const std::string da = vendrix::DataAMG(t.periodo_dal), a = vendrix::DataAMG(t.periodo_al);
+    const std::string da = vendrix::ChiaveData(*vendrix::LeggiData(t.periodo_dal));
+    const std::string a = vendrix::ChiaveData(*vendrix::LeggiData(t.periodo_al));
 
     Misura calc, report, pavimento;
     for (int r = 0; r < ripetizioni; ++r) {
       Misura m = InFiglio([&] {
-        InterfacciaBench ui(t.periodo_dal, t.periodo_al);
-        vendrix::CalcolaStatistiche(ui, t.periodo_dal, t.periodo_al);
+        InterfacciaBench ui;
+        vendrix::CalcolaStatistiche(ui, RichiestaDi(t, cartella));
         return Conta(cartella / "Vendrix.mdb", "count(*)");
       });
       if (!m.riuscita) { std::cerr << t.nome << " calcolo: " << m.errore << "\n"; return 1; }
       if (r == 0 || m.secondi < calc.secondi) calc = m;
       m = InFiglio([&] {
-        InterfacciaBench ui(t.periodo_dal, t.periodo_al);
+        InterfacciaBench ui;
         return static_cast<long long>(
-            vendrix::CreaReportExcel(ui, (cartella / "Excel").string()).size());
+            vendrix::CreaReportExcel(ui, RichiestaDi(t, cartella)).size());
       });
       if (!m.riuscita) { std::cerr << t.nome << " report: " << m.errore << "\n"; return 1; }
       if (r == 0 || m.secondi < report.secondi) report = m;

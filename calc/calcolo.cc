@@ -1,16 +1,17 @@
 #include "calc/calcolo.h"
 
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 #include <vector>
 
 #include "calc/contesto.h"
-#include "calc/date.h"
-#include "calc/giorni.h"
 #include "calc/linea_stato.h"
 #include "calc/passi_in_parallelo.h"
 #include "calc/pulizia.h"
+#include "comune/errore_sistema.h"
+#include "comune/versione.h"
 #include "data/archivio.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -66,45 +67,65 @@ void SostituisciFile(const std::string& nuovo, const std::string& finale) {
   std::error_code errore;
   fs::rename(nuovo, finale, errore);
   if (errore) {
-    throw Errore("Impossibile sostituire " + finale + " con i nuovi dati (" + errore.message() +
+    throw Errore("Impossibile sostituire " + finale + " con i nuovi dati (" +
+                 TestoErroreSistema(errore) +
                  "). Chiudere i programmi che lo usano e ripetere il calcolo.");
   }
   fs::path cartella = fs::absolute(fs::path(finale), errore).parent_path();
   if (!errore) Sincronizza(cartella.string(), true);
 }
 
-Periodo FaiPeriodo(const std::string& dal, const std::string& al) {
+Periodo FaiPeriodo(const Richiesta& r) {
   Periodo periodo;
-  periodo.dal = dal;
-  periodo.al = al;
-  periodo.giorno_dal = NumeroGiorno(dal);
-  periodo.giorno_al = NumeroGiorno(al);
-  periodo.chiave_dal = DataAMG(dal);
-  periodo.chiave_al = DataAMG(al);
+  periodo.giorno_dal = r.dal;
+  periodo.giorno_al = r.al;
+  periodo.chiave_dal = ChiaveData(r.dal);
+  periodo.chiave_al = ChiaveData(r.al);
   return periodo;
 }
 
+// Local time as the store records it: "YYYY-MM-DD HH:MM:SS".
+std::string OraLocale() {
+  const std::time_t adesso = std::time(nullptr);
+  std::tm ora{};
+  localtime_r(&adesso, &ora);
+  char testo[32];
+  std::strftime(testo, sizeof testo, "%Y-%m-%d %H:%M:%S", &ora);
+  return testo;
+}
+
 // The booking types that the two booking check boxes select; empty: no booking is read.
-std::string CondizioneTipo(int confermate, int opzionate) {
-  if (confermate == 1 && opzionate == 1) {
+std::string CondizioneTipo(bool confermate, bool opzionate) {
+  if (confermate && opzionate) {
     return "(TipoPrenotazione = 'C' or TipoPrenotazione = 'D' or TipoPrenotazione = 'O')";
   }
-  if (confermate == 1) return "(TipoPrenotazione = 'C' or TipoPrenotazione = 'D')";
-  if (opzionate == 1) return "(TipoPrenotazione = 'O')";
+  if (confermate) return "(TipoPrenotazione = 'C' or TipoPrenotazione = 'D')";
+  if (opzionate) return "(TipoPrenotazione = 'O')";
   return {};
 }
 
 }  // namespace
 
-void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::string& dataAl) {
-  // The period is checked before anything is touched: a date that is not a date would otherwise
-  // select nothing and replace the statistics with an empty table.
-  Periodo periodo = FaiPeriodo(dataDal, dataAl);
-  const int confermate = ui.Chk(0), opzionate = ui.Chk(1), clienti = ui.Chk(2);
-  const std::string condizione = CondizioneTipo(confermate, opzionate);
+void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
+  // Checked before anything is touched: either would replace the statistics with an empty table.
+  if (r.dal > r.al) {
+    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
+  }
+  if (!r.confermate && !r.opzionate && !r.clienti) throw Errore(kNessunTipoSoggiorno);
+  Periodo periodo = FaiPeriodo(r);
+  const bool clienti = r.clienti;
+  const std::string condizione = CondizioneTipo(r.confermate, r.opzionate);
 
-  const std::string finale = tabelle::kFileVendrix;
+  // Every file of the run is named from here on by its full path, whatever the current folder.
+  std::error_code errore_cartella;
+  const fs::path cartella = fs::absolute(r.cartella_hotel, errore_cartella);
+  if (errore_cartella) {
+    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
+                 TestoErroreSistema(errore_cartella) + ").");
+  }
+  const std::string finale = (cartella / tabelle::kFileVendrix).string();
   const std::string nuovo = finale + kSuffissoNuovo;
+  int64_t righe = 0;
   LineaStato linea(ui);
   int64_t ignorati = 0;
   try {
@@ -114,7 +135,7 @@ void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::
       throw Errore("Impossibile eliminare il file " + nuovo +
                    " rimasto da un calcolo precedente: eliminarlo e ripetere il calcolo.");
     }
-    DBEngine motore;
+    DBEngine motore(cartella);
     // The new file counts only once it is synced and renamed into place (SostituisciFile); until
     // then nothing in it needs to survive a crash.
     motore.FileDiLavoro(nuovo);
@@ -122,7 +143,7 @@ void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::
     {
       ContestoCalcolo contesto(motore, nuovo, linea, std::move(periodo));
       const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
-      const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo);
+      const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo, r.cartella_storico);
       // The passes work on threads of their own, the bookings pass on one and the two guest
       // passes on another, while this thread stores their rows: the bookings rows, then the
       // guests' rows, as if the passes had run here one after the other.
@@ -132,7 +153,7 @@ void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::
           PassoPrenotazioni(ambito, condizione);
         });
       }
-      if (clienti == 1) {
+      if (clienti) {
         ospiti.emplace(motore, contesto.periodo, [in_casa, storico](AmbitoPasso& ambito) {
           PassoClientiInCasa(ambito, in_casa);
           PassoStoricoClienti(ambito, storico);
@@ -143,8 +164,18 @@ void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::
       prenotazioni.reset();
       ospiti.reset();
       contesto.Chiudi();
+      righe = contesto.righe_scritte;
     }
     PulisciAgenzie(motore, nuovo, linea);
+    PeriodoStatistiche registro;
+    registro.dal = r.dal;
+    registro.al = r.al;
+    registro.confermate = r.confermate;
+    registro.opzionate = r.opzionate;
+    registro.clienti = r.clienti;
+    registro.creato_il = OraLocale();
+    registro.versione = kVersione;
+    ScriviPeriodo(motore, nuovo, registro);
     SostituisciFile(nuovo, finale);
   } catch (...) {
     linea.Fine();
@@ -154,6 +185,8 @@ void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::
   linea.Fine();
 
   std::string messaggio = "Creazione dati completata!\r\nOra si possono generare i fogli Excel";
+  messaggio += "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) + ", " + TestoTipiSoggiorno(r) + ": " +
+               std::to_string(righe) + (righe == 1 ? " riga" : " righe") + " di statistiche.";
   if (ignorati > 0) {
     messaggio += "\r\nSoggiorni ignorati per date non valide: " + std::to_string(ignorati);
   }

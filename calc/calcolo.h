@@ -1,18 +1,19 @@
 #ifndef VENDRIX_CALC_CALCOLO_H_
 #define VENDRIX_CALC_CALCOLO_H_
 
-#include <string>
-
-#include "calc/interfaccia.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
 
 namespace vendrix {
 
-// The "&Calcola" run: rebuilds Vendrix.mdb in the working folder for the period dataDal..dataAl
-// (display dates) from the hotel files of the working folder, with the stays that the check boxes
-// of `ui` select, then shows the completion message through `ui`. The new statistics are built
-// in a temporary file and replace Vendrix.mdb only when the whole run has succeeded: on failure
-// it throws Errore and the previous Vendrix.mdb is left exactly as it was.
-void CalcolaStatistiche(Interfaccia& ui, const std::string& dataDal, const std::string& dataAl);
+// The "&Calcola" run: rebuilds Vendrix.mdb in r.cartella_hotel for the period r.dal..r.al from
+// the hotel files of that folder (the history files of r.cartella_storico), with the kinds of
+// stay r asks for; records in its table Periodo what the statistics were computed for; then
+// shows the completion message through `ui`. The new statistics are built in a temporary file
+// and replace Vendrix.mdb only when the whole run has succeeded: on failure it throws Errore and
+// the previous Vendrix.mdb is left exactly as it was. A reversed period or no kind of stay is
+// refused the same way, before anything is touched.
+void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 
 }  // namespace vendrix
 

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "calc/giorni.h"
 #include "calc/vendrix_routine.h"
 #include "data/tabelle.h"
 
@@ -108,7 +107,7 @@ CampiAddebito::CampiAddebito(const Recordset& addebiti, std::string file_addebit
       file(std::move(file_addebiti)),
       numero_di(std::move(numero)) {}
 
-void IniziaRiga(long giorno, bool cam_occ_iniziale, RigaCalcolata& riga) {
+void IniziaRiga(Giorno giorno, bool cam_occ_iniziale, RigaCalcolata& riga) {
   riga.giorno = giorno;
   riga.cam_occ_iniziale = cam_occ_iniziale;
   riga.totali.fill(Valuta{});
@@ -122,7 +121,7 @@ void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const Valo
   // that writing each change of a total as it came would store.
   s.AddNew();
   s.Fields(c.numero_hotel) = Valore(HotelCorrente);
-  s.Fields(c.data_rif) = Valore(ChiaveDaNumeroGiorno(riga.giorno));
+  s.Fields(c.data_rif) = Valore(ChiaveData(riga.giorno));
   s.Fields(c.tot_ro) = riga.ValoreDi(RigaCalcolata::kRO);
   s.Fields(c.tot_bb) = riga.ValoreDi(RigaCalcolata::kBB);
   s.Fields(c.tot_hb) = riga.ValoreDi(RigaCalcolata::kHB);
@@ -136,6 +135,7 @@ void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const Valo
   if (valori.cam_occ) s.Fields(c.tot_cam_occ) = *valori.cam_occ;
   s.Fields(c.tot_pax) = valori.pax;
   s.Update(dbUpdateRegular, false);
+  ++contesto.righe_scritte;
 }
 
 void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
@@ -186,17 +186,17 @@ void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recor
   }
 }
 
-bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza, long& primo,
-                     long& ultimo) {
-  long giorno_arrivo = 0, giorno_partenza = 0;
-  if (!NumeroGiornoDaChiave(TestoDi(arrivo), giorno_arrivo) ||
-      !NumeroGiornoDaChiave(TestoDi(partenza), giorno_partenza)) {
+bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
+                     Giorno& primo, Giorno& ultimo) {
+  const std::optional<Giorno> giorno_arrivo = GiornoDaChiave(TestoDi(arrivo));
+  const std::optional<Giorno> giorno_partenza = GiornoDaChiave(TestoDi(partenza));
+  if (!giorno_arrivo || !giorno_partenza) {
     ++ambito.soggiorni_ignorati;
     return false;
   }
   // The arrival day counts, the departure day does not; only days of the period give rows.
-  primo = std::max(giorno_arrivo, ambito.periodo.giorno_dal);
-  ultimo = std::min(giorno_partenza - 1, ambito.periodo.giorno_al);
+  primo = std::max(*giorno_arrivo, ambito.periodo.giorno_dal);
+  ultimo = std::min(*giorno_partenza - std::chrono::days{1}, ambito.periodo.giorno_al);
   return true;
 }
 
@@ -236,27 +236,19 @@ std::optional<std::string> NumeroPerCriterio(const Valore& valore) {
   return TestoNumero(*numero);
 }
 
-std::string CriterioGiorno(long giorno) {
+std::string CriterioGiorno(Giorno giorno) {
   std::string criterio;
   AggiungiCriterioGiorno(criterio, giorno);
   return criterio;
 }
 
-void AggiungiCriterioGiorno(std::string& criterio, long giorno) {
-  const std::string chiave = ChiaveDaNumeroGiorno(giorno);
+void AggiungiCriterioGiorno(std::string& criterio, Giorno giorno) {
+  const std::string chiave = ChiaveData(giorno);
   criterio += "DataInizio <= ";
   Quota(chiave, criterio);
   criterio += " and DataFine > ";
   Quota(chiave, criterio);
 }
 
-std::optional<std::string> CartellaStorico() {
-  const char* valore = std::getenv("DIRSH");
-  if (valore == nullptr) return std::nullopt;
-  std::string_view testo(valore);
-  const size_t inizio = testo.find_first_not_of(" \t");
-  if (inizio == std::string_view::npos) return std::nullopt;
-  return std::string(testo);
-}
 
 }  // namespace vendrix

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,15 +17,15 @@
 #include <unordered_map>
 
 #include "calc/linea_stato.h"
+#include "comune/date.h"
 #include "data/dbengine.h"
 
 namespace vendrix {
 
 // The period of a run, checked once at its start.
 struct Periodo {
-  std::string dal, al;                 // display dates, as handed to the run
-  std::string chiave_dal, chiave_al;   // DataAMG of the two
-  long giorno_dal = 0, giorno_al = 0;  // day numbers of the two
+  Giorno giorno_dal, giorno_al;       // both ends belong to the period
+  std::string chiave_dal, chiave_al;  // their date keys, the form in which they enter SQL texts
 };
 
 // The board total that a board item's amount goes to; kNessuna: only TotRetta.
@@ -66,13 +67,13 @@ struct ValoriRiga {
   friend bool operator==(const ValoriRiga&, const ValoriRiga&) = default;
 };
 
-// One statistics row as a pass has worked it out: its day (a day number), whether TotCamOcc
+// One statistics row as a pass has worked it out: its day, whether TotCamOcc
 // starts at 0, and its seven money totals after all its charge lines. Each total starts at
 // Currency 0 and stays Currency (the sum of Currency and any amount is Currency) until a Null
 // amount makes it Null for good, so it is held as a Currency count and a Null mark.
 struct RigaCalcolata {
   enum Totale { kRO, kBB, kHB, kFB, kSupl, kRetta, kExtra, kTotali };
-  long giorno = 0;
+  Giorno giorno;
   std::array<Valuta, kTotali> totali{};
   std::array<bool, kTotali> nulli{};
   bool cam_occ_iniziale = false;
@@ -125,6 +126,7 @@ class ContestoCalcolo {
   DBEngine& motore;
   LineaStato& linea;
   const Periodo periodo;
+  int64_t righe_scritte = 0;  // rows stored by ScriviRiga
   Recordset& statistiche() { return *statistiche_; }
 
   // Field positions of the statistics set.
@@ -158,12 +160,12 @@ struct CampiAddebito {
 void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
                         const CampiAddebito& campi);
 
-// Works out the statistics row of one stay for day `giorno` (a day number) and hands it to the
+// Works out the statistics row of one stay for day `giorno` and hands it to the
 // pass's destination: the charge lines of `addebiti` that meet `criterio` (none when `criterio`
 // is null), then the values that `valori` gives, asked for only now. `cam_occ_iniziale` gives
 // TotCamOcc the initial 0 too.
 template <typename FnValori>
-void RigaGiorno(AmbitoPasso& ambito, long giorno, Recordset& addebiti,
+void RigaGiorno(AmbitoPasso& ambito, Giorno giorno, Recordset& addebiti,
                 const CampiAddebito& campi_addebito, const std::string* criterio,
                 bool cam_occ_iniziale, FnValori&& valori);
 
@@ -184,9 +186,9 @@ std::string TestoNumero(double numero);
 // is not a number (such a value can match no row).
 std::optional<std::string> NumeroPerCriterio(const Valore& valore);
 // "DataInizio <= 'K' and DataFine > 'K'" for the date key K of day `giorno`.
-std::string CriterioGiorno(long giorno);
+std::string CriterioGiorno(Giorno giorno);
 // The same text appended to `criterio`, for a criterion built anew in one buffer every day.
-void AggiungiCriterioGiorno(std::string& criterio, long giorno);
+void AggiungiCriterioGiorno(std::string& criterio, Giorno giorno);
 
 // Where a guest pass reads its cards, their companies and their charge lines: the three files
 // and the SQL texts of the cards and of the charge lines for one period.
@@ -195,9 +197,11 @@ struct SorgenteOspiti {
   std::string file_schede, file_ditte, file_addebiti;
   std::string sql_schede, sql_addebiti;
 };
-// The sources of the in-house guests pass and of the guest history pass (this one reads DIRSH).
+// The sources of the in-house guests pass and of the guest history pass, whose files lie in
+// `cartella_storico`.
 SorgenteOspiti SorgenteClientiInCasa(const Periodo& periodo);
-SorgenteOspiti SorgenteStoricoClienti(const Periodo& periodo);
+SorgenteOspiti SorgenteStoricoClienti(const Periodo& periodo,
+                                      const std::filesystem::path& cartella_storico);
 
 // The passes. Each opens the databases and sets of its stays and charge lines, in its order,
 // sends its rows and progress texts to `ambito.destino`, and closes what it opened.
@@ -213,16 +217,13 @@ std::optional<Valore> AgenziaCliente(Recordset& ditte, int campo_ragione, const 
                                      const Valore& capo_famiglia, const Valore& capo_gruppo,
                                      double scarto);
 
-// The history folder: the value of DIRSH, unchanged, when it holds more than blanks.
-std::optional<std::string> CartellaStorico();
-
 // ---------------------------------------------------------------------------------------------
 // Template definitions.
 
-void IniziaRiga(long giorno, bool cam_occ_iniziale, RigaCalcolata& riga);
+void IniziaRiga(Giorno giorno, bool cam_occ_iniziale, RigaCalcolata& riga);
 
 template <typename FnValori>
-void RigaGiorno(AmbitoPasso& ambito, long giorno, Recordset& addebiti,
+void RigaGiorno(AmbitoPasso& ambito, Giorno giorno, Recordset& addebiti,
                 const CampiAddebito& campi_addebito, const std::string* criterio,
                 bool cam_occ_iniziale, FnValori&& valori) {
   RigaCalcolata riga;
@@ -237,15 +238,15 @@ void RigaGiorno(AmbitoPasso& ambito, long giorno, Recordset& addebiti,
   ambito.destino.Riga(riga, valori());
 }
 
-bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza, long& primo,
-                     long& ultimo);
+bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
+                     Giorno& primo, Giorno& ultimo);
 
 template <typename FnRiga>
 bool CamminaGiorni(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
                    FnRiga&& riga) {
-  long primo = 0, ultimo = -1;
+  Giorno primo, ultimo;
   if (!GiorniSoggiorno(ambito, arrivo, partenza, primo, ultimo)) return false;
-  for (long giorno = primo; giorno <= ultimo; ++giorno) riga(giorno);
+  for (Giorno giorno = primo; giorno <= ultimo; giorno += std::chrono::days{1}) riga(giorno);
   return true;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "calc/interfaccia.h"
+#include "comune/interfaccia.h"
 
 namespace vendrix {
 

@@ -86,7 +86,7 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
     if (storico) {
       ambito.destino.Stato("Lettura scheda storico clienti n. " + TestoDi(progressivo));
     } else {
-      ambito.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) +
+      ambito.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) + " " +
                            TestoDi(schede.Fields(f_nome).Value()));
     }
 
@@ -113,7 +113,7 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
       return *valori;
     };
 
-    CamminaGiorni(ambito, arrivo, schede.Fields(f_partenza).Value(), [&](long giorno) {
+    CamminaGiorni(ambito, arrivo, schede.Fields(f_partenza).Value(), [&](Giorno giorno) {
       criterio.assign(prima);
       AggiungiCriterioGiorno(criterio, giorno);
       criterio += dopo;
@@ -156,17 +156,13 @@ SorgenteOspiti SorgenteClientiInCasa(const Periodo& periodo) {
   return sorgente;
 }
 
-SorgenteOspiti SorgenteStoricoClienti(const Periodo& periodo) {
+SorgenteOspiti SorgenteStoricoClienti(const Periodo& periodo,
+                                      const std::filesystem::path& cartella_storico) {
   const std::string al = Quota(periodo.chiave_al);
   const std::string dal = Quota(periodo.chiave_dal);
   SorgenteOspiti sorgente;
   sorgente.storico = true;
-  // DIRSH is read again at every run; its value is used exactly as it stands.
-  const std::optional<std::string> cartella = CartellaStorico();
-  const auto nel_storico = [&](const char* file) {
-    return cartella ? *cartella + std::filesystem::path::preferred_separator + file
-                    : std::string(file);
-  };
+  const auto nel_storico = [&](const char* file) { return (cartella_storico / file).string(); };
   sorgente.file_schede = nel_storico(t::kFileSchedaStorico);
   sorgente.file_ditte = nel_storico(t::kFileDittaStorico);
   sorgente.file_addebiti = nel_storico(t::kFileArrangiamentoStorico);

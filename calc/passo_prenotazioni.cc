@@ -65,7 +65,7 @@ void PassoPrenotazioni(AmbitoPasso& ambito, const std::string& condizione_tipo) 
           " and NumeroCamera = " + Quota("*" + TestoDi(righe->Fields(f_camera).Value()));
 
       CamminaGiorni(ambito, righe->Fields(f_arrivo).Value(), righe->Fields(f_partenza).Value(),
-                    [&](long giorno) {
+                    [&](Giorno giorno) {
                       criterio.assign(prima);
                       AggiungiCriterioGiorno(criterio, giorno);
                       criterio += dopo;

@@ -121,7 +121,7 @@ std::vector<std::string> LeggiFiltri(const std::string& percorso) {
 }
 
 void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, LineaStato& linea) {
-  const std::vector<std::string> filtri = LeggiFiltri(tabelle::kFileFiltro);
+  const std::vector<std::string> filtri = LeggiFiltri((motore.Cartella() / tabelle::kFileFiltro).string());
   if (filtri.empty()) return;
 
   auto db = motore.OpenDatabase(percorso_statistiche);

@@ -17,7 +17,7 @@ std::vector<std::string> LeggiFiltri(const std::string& percorso);
 
 // The agency clean-up: in table Vendrix of the statistics file `percorso_statistiche`, sets
 // Agenzia to " " on every row of hotel 1 whose Agenzia contains one of the texts of
-// VendrixFiltro.txt (working folder), in one transaction. Writes "Pulizia record n. i di n" on
+// VendrixFiltro.txt (the engine's working folder), in one transaction. Writes "Pulizia record n. i di n" on
 // the status line for every row visited. Without filter texts it opens nothing; without rows it
 // ends at once, writing nothing. Throws Errore on failure, leaving the table as it was.
 void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, LineaStato& linea);

@@ -31,3 +31,70 @@ void CreaArchivio(DBEngine& motore, const std::string& percorso) {
 }
 
 }  // namespace vendrix
+
+namespace vendrix {
+
+void ScriviPeriodo(DBEngine& motore, const std::string& percorso,
+                   const PeriodoStatistiche& periodo) {
+  using namespace tabelle;
+  std::unique_ptr<Database> db = motore.OpenDatabase(percorso);
+  TableDef td = db->CreateTableDef(kPeriodo);
+  td.Fields.Append(td.CreateField(kDal, dbText, 8));
+  td.Fields.Append(td.CreateField(kAl, dbText, 8));
+  td.Fields.Append(td.CreateField(kConfermate, dbInteger, 2));
+  td.Fields.Append(td.CreateField(kOpzionate, dbInteger, 2));
+  td.Fields.Append(td.CreateField(kClienti, dbInteger, 2));
+  td.Fields.Append(td.CreateField(kCreatoIl, dbText, 19));
+  td.Fields.Append(td.CreateField(kVersione, dbText, 30));
+  db->TableDefs().Append(td);
+  auto riga = db->OpenRecordset(kPeriodo, dbOpenDynaset);
+  riga->AddNew();
+  riga->Fields(kDal) = Valore(ChiaveData(periodo.dal));
+  riga->Fields(kAl) = Valore(ChiaveData(periodo.al));
+  const auto zero_uno = [](bool si) { return Valore(static_cast<int16_t>(si ? 1 : 0)); };
+  riga->Fields(kConfermate) = zero_uno(periodo.confermate);
+  riga->Fields(kOpzionate) = zero_uno(periodo.opzionate);
+  riga->Fields(kClienti) = zero_uno(periodo.clienti);
+  riga->Fields(kCreatoIl) = Valore(periodo.creato_il);
+  riga->Fields(kVersione) = Valore(periodo.versione);
+  riga->Update();
+  riga->Close();
+  db->Close();
+}
+
+std::optional<PeriodoStatistiche> LeggiPeriodo(DBEngine& motore, const std::string& percorso) {
+  using namespace tabelle;
+  std::unique_ptr<Database> db = motore.OpenDatabase(percorso);
+  if (!db->HaTabella(kPeriodo)) return std::nullopt;
+  auto riga = db->OpenRecordset(kPeriodo, dbOpenDynaset);
+  const auto testo = [&](const char* campo) {
+    const Valore v = riga->Fields(campo).Value();
+    return v.IsNull() ? std::string() : v.Testo();
+  };
+  const auto si = [&](const char* campo) {
+    const Valore v = riga->Fields(campo).Value();
+    return !v.IsNull() && v.IsNumero() && v.Numero() != 0;
+  };
+  PeriodoStatistiche periodo;
+  std::optional<Giorno> dal, al;
+  if (riga->RecordCount() > 0) {
+    dal = GiornoDaChiave(testo(kDal));
+    al = GiornoDaChiave(testo(kAl));
+  }
+  if (!dal || !al) {
+    throw Errore("La tabella " + std::string(kPeriodo) + " di '" + percorso +
+                 "' non dice per quale periodo sono le statistiche: ricalcolarle.");
+  }
+  periodo.dal = *dal;
+  periodo.al = *al;
+  periodo.confermate = si(kConfermate);
+  periodo.opzionate = si(kOpzionate);
+  periodo.clienti = si(kClienti);
+  periodo.creato_il = testo(kCreatoIl);
+  periodo.versione = testo(kVersione);
+  riga->Close();
+  db->Close();
+  return periodo;
+}
+
+}  // namespace vendrix

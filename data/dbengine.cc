@@ -1,6 +1,8 @@
 #include "data/dbengine.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <fstream>
 #include <unordered_map>
 
+#include "comune/date.h"
 #include "data/jet.h"
 #include "data/motore_interno.h"
 #include "data/numeri.h"
@@ -49,15 +52,19 @@ namespace {
 
 enum class Formato { kSqlite, kJet, kSconosciuto };
 
-// A path as the caller wrote it; the hotel suite writes folders with backslashes, which are
+// A path as the caller wrote it, a relative one taken inside `cartella` (the engine's working
+// folder; empty: the process's). The hotel suite writes folders with backslashes, which are
 // taken as separators when the path does not exist as written.
-fs::path RisolviPercorso(const std::string& nome) {
-  fs::path p(nome);
+fs::path RisolviPercorso(const std::string& nome, const fs::path& cartella) {
+  const auto dentro = [&](const fs::path& p) {
+    return cartella.empty() || p.is_absolute() ? p : cartella / p;
+  };
+  fs::path p = dentro(fs::path(nome));
   std::error_code ec;
   if (fs::exists(p, ec) || nome.find('\\') == std::string::npos) return p;
   std::string barre = nome;
   std::replace(barre.begin(), barre.end(), '\\', '/');
-  fs::path q(barre);
+  fs::path q = dentro(fs::path(barre));
   if (fs::exists(q, ec)) return q;
   // For a file still to be created: its folder decides.
   if (!fs::exists(p.parent_path().empty() ? fs::path(".") : p.parent_path(), ec) &&
@@ -270,25 +277,13 @@ std::string Tronca(const std::string& s, int n) {
   return s;
 }
 
-// Parses "DD/MM/YYYY" into days since 30/12/1899.
+// A text written into a date field: the program's one date rule, as days since 30/12/1899 (the
+// day count of the hotel suite's dates).
 bool LeggiData(std::string_view t, double& giorni) {
-  t = numeri::SenzaSpazi(t);
-  if (t.size() != 10 || t[2] != '/' || t[5] != '/') return false;
-  int g = 0, m = 0, a = 0;
-  for (int i : {0, 1}) g = g * 10 + (t[i] - '0');
-  for (int i : {3, 4}) m = m * 10 + (t[i] - '0');
-  for (int i : {6, 7, 8, 9}) a = a * 10 + (t[i] - '0');
-  for (int i : {0, 1, 3, 4, 6, 7, 8, 9}) {
-    if (t[i] < '0' || t[i] > '9') return false;
-  }
-  if (m < 1 || m > 12 || g < 1 || g > 31) return false;
-  int y = a - (m <= 2 ? 1 : 0);
-  int era = (y >= 0 ? y : y - 399) / 400;
-  int yoe = y - era * 400;
-  int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + g - 1;
-  int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  int64_t giorni_1970 = static_cast<int64_t>(era) * 146097 + doe - 719468;
-  giorni = static_cast<double>(giorni_1970 + 25569);
+  const std::optional<Giorno> giorno = vendrix::LeggiData(t);
+  if (!giorno) return false;
+  constexpr std::chrono::sys_days kOrigine = std::chrono::year{1899} / 12 / 30;
+  giorni = static_cast<double>((*giorno - kOrigine).count());
   return true;
 }
 
@@ -370,7 +365,7 @@ void Connessione::Esegui(const std::string& sql, const std::string& operazione) 
 
 std::string Connessione::Allega(const std::string& file, std::set<std::string>& usati,
                                 const std::string& sql) {
-  fs::path percorso = RisolviPercorso(file);
+  fs::path percorso = RisolviPercorso(file, motore->cartella);
   std::string canon = Canonico(percorso);
   if (canon == canonico) return "main";
   auto it = allegati.find(canon);
@@ -427,7 +422,7 @@ std::string Connessione::FileDiSchema(const std::string& schema) const {
 
 std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,
                                              const std::string& nome) {
-  fs::path percorso = RisolviPercorso(nome);
+  fs::path percorso = RisolviPercorso(nome, motore->cartella);
   Formato f = ControllaFile(percorso, nome, "");
   auto c = std::make_shared<Connessione>();
   c->motore = motore;
@@ -470,7 +465,7 @@ std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& moto
 
 std::shared_ptr<Connessione> CreaConnessione(const std::shared_ptr<Motore>& motore,
                                              const std::string& nome) {
-  fs::path percorso = RisolviPercorso(nome);
+  fs::path percorso = RisolviPercorso(nome, motore->cartella);
   std::error_code ec;
   if (fs::exists(percorso, ec) || fs::is_symlink(percorso, ec)) {
     throw Errore("Impossibile creare il database '" + nome + "': il file esiste già");
@@ -1566,12 +1561,38 @@ void Database::Close() {
 
 const std::string& Database::Name() const { return connessione_->nome; }
 
+bool Database::HaTabella(std::string_view nome) const {
+  engine_detail::Connessione& conn = *connessione_;
+  conn.ControllaAperta();
+  engine_detail::Istruzione q;
+  sqlite3_prepare_v2(conn.db,
+                     "SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') "
+                     "AND name = ?1 COLLATE NOCASE",
+                     -1, &q.st, nullptr);
+  if (!q.st) {
+    throw Errore("Impossibile leggere le tabelle del database '" + conn.nome +
+                 "': " + engine_detail::Ragione(conn.db));
+  }
+  sqlite3_bind_text(q.st, 1, nome.data(), static_cast<int>(nome.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(q.st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    throw Errore("Impossibile leggere le tabelle del database '" + conn.nome +
+                 "': " + engine_detail::Ragione(conn.db));
+  }
+  return rc == SQLITE_ROW;
+}
+
 std::unique_ptr<Database> Workspace::CreateDatabase(const std::string& nome, std::string_view) {
   return std::unique_ptr<Database>(
       new Database(engine_detail::CreaConnessione(motore_->motore_, nome)));
 }
 
-DBEngine::DBEngine() : motore_(std::make_shared<engine_detail::Motore>()), workspace_(this) {}
+DBEngine::DBEngine(std::filesystem::path cartella)
+    : motore_(std::make_shared<engine_detail::Motore>()), workspace_(this) {
+  motore_->cartella = std::move(cartella);
+}
+
+const std::filesystem::path& DBEngine::Cartella() const { return motore_->cartella; }
 DBEngine::~DBEngine() = default;
 
 Workspace& DBEngine::Workspaces(int indice) {
@@ -1581,7 +1602,7 @@ Workspace& DBEngine::Workspaces(int indice) {
 }
 
 void DBEngine::FileDiLavoro(const std::string& nome) {
-  motore_->AggiungiFileDiLavoro(engine_detail::Canonico(engine_detail::RisolviPercorso(nome)));
+  motore_->AggiungiFileDiLavoro(engine_detail::Canonico(engine_detail::RisolviPercorso(nome, motore_->cartella)));
 }
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& nome) {

@@ -7,6 +7,7 @@
 // naming the operation and the file, table, field or SQL text at fault.
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -159,7 +160,7 @@ class Database {
 
   // origine: a table name or an SQL SELECT text in the dialect of the hotel suite
   // ("... In 'TipiCamere.mdb' ...", Left(f,n), sum() ... as ..., Group by, Order by). A file
-  // named with In is relative to the working folder unless absolute; '\\' separates folders too.
+  // named with In is relative to the engine's working folder unless absolute; '\\' separates folders too.
   // A sum of a Currency field reads back as exact Currency. Only dbOpenDynaset is accepted.
   std::unique_ptr<Recordset> OpenRecordset(std::string_view origine, int tipo = dbOpenDynaset);
 
@@ -186,6 +187,8 @@ class Database {
   // database can no longer be used. The destructor closes too.
   void Close();
   const std::string& Name() const;
+  // True when the file has a table (or view) of that name, in any case of letters.
+  bool HaTabella(std::string_view nome) const;
 
  private:
   friend class DBEngine;
@@ -215,12 +218,16 @@ class Workspace {
 // (vendrix-lettore-jet, beside the running program), never by a copy of this process.
 class DBEngine {
  public:
-  DBEngine();
+  // `cartella` is the working folder: every relative file name given to the engine (databases
+  // opened or created, files named with In in SQL texts) is taken inside it. Empty: the
+  // process's current folder.
+  explicit DBEngine(std::filesystem::path cartella = {});
   ~DBEngine();
   DBEngine(const DBEngine&) = delete;
   DBEngine& operator=(const DBEngine&) = delete;
 
   Workspace& Workspaces(int indice);
+  const std::filesystem::path& Cartella() const;
   // Opens a database file named by path (a bare name is looked for in the working folder). The
   // format is recognised from the file's first bytes. Throws Errore when the file is missing or
   // is not a database.

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <filesystem>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,6 +32,8 @@ struct Motore {
     std::string uri;
     sqlite3* db = nullptr;  // keeps the in-memory copy alive
   };
+  // The folder relative file names are taken in; set once, before any database is opened.
+  std::filesystem::path cartella;
   std::mutex mutex;
   std::map<std::string, CopiaJet> copie_jet;  // by canonical path
   int contatore = 0;

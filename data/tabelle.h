@@ -94,6 +94,16 @@ inline constexpr const char* kTotCamOcc = "TotCamOcc";
 inline constexpr const char* kTotPax = "TotPax";
 inline constexpr const char* kExtra = "Extra";
 
+// The period the statistics store was computed for: one row, written by the calculation run.
+inline constexpr const char* kPeriodo = "Periodo";
+inline constexpr const char* kDal = "Dal";
+inline constexpr const char* kAl = "Al";
+inline constexpr const char* kConfermate = "Confermate";
+inline constexpr const char* kOpzionate = "Opzionate";
+inline constexpr const char* kClienti = "Clienti";
+inline constexpr const char* kCreatoIl = "CreatoIl";
+inline constexpr const char* kVersione = "Versione";
+
 // The agency filter file.
 inline constexpr const char* kFileFiltro = "VendrixFiltro.txt";
 

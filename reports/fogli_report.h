@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "comune/date.h"
 #include "data/dbengine.h"
 #include "reports/cartella_lavoro.h"
 
@@ -15,8 +16,9 @@ namespace vendrix {
 
 // What every sheet of one run knows of the period and of the hotel.
 struct PeriodoReport {
-  std::string dal;             // from-date "DD/MM/YYYY", as the window held it
-  std::string al;              // to-date
+  Giorno giorno_dal, giorno_al;  // both ends belong to the period
+  std::string dal;             // from-date "DD/MM/YYYY"
+  std::string al;              // to-date "DD/MM/YYYY"
   int64_t giorni_periodo = 0;  // days of the period, both ends included
   int64_t totale_camere = 0;   // rooms of the hotel
 };

@@ -1,6 +1,6 @@
 // Sheet "Data": one row per calendar day of the period.
 
-#include "calc/date.h"
+#include "comune/date.h"
 #include "reports/fogli_report.h"
 
 namespace vendrix {
@@ -42,12 +42,11 @@ void PreparaFoglioData(excel::Worksheet& foglio) {
 }
 
 void RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi, const PeriodoReport& periodo) {
-  std::string giorno = periodo.dal;
   // One row per day: the count of days was checked against the sheet's rows by the caller.
   for (int64_t n = 0; n < periodo.giorni_periodo; ++n) {
-    if (n > 0) giorno = GiornoSuccessivo(giorno);
-    const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(DataAMG(giorno));
-    ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(giorno), gruppi,
+    const Giorno giorno = periodo.giorno_dal + std::chrono::days{n};
+    const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(ChiaveData(giorno));
+    ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(TestoData(giorno)), gruppi,
                         criteri, periodo.totale_camere, FormaRevPar::kImporto);
   }
 }

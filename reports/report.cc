@@ -10,8 +10,9 @@
 #include <memory>
 #include <system_error>
 
-#include "calc/date.h"
-#include "calc/vendrix_routine.h"
+#include "comune/date.h"
+#include "comune/errore_sistema.h"
+#include "data/archivio.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -27,21 +28,11 @@ namespace fs = std::filesystem;
 constexpr const char* kTipiCamere =
     "Select * From TipiCamere Where NumeroHotel = 1 and Tipologia = 'C'";
 
-struct Cartella {
-  const char* foglio;
-  const char* file;
-};
-constexpr Cartella kCartelle[] = {{"Data", "REPORT_DATA.XLS"},
-                                  {"Tipo camera", "REPORT_TIPOCAMERA.XLS"},
-                                  {"Agenzia", "REPORT_AGENZIA.XLS"}};
+// The first sheet of each workbook, in the order of kFileReport.
+constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
 
-// A date box as the run reads it: spaces around the date do not count, as in the date check.
-std::string DataDellaCasella(const Interfaccia& ui, int indice) {
-  std::string testo = ui.Text1(indice);
-  size_t inizio = testo.find_first_not_of(' ');
-  if (inizio == std::string::npos) return "";
-  return testo.substr(inizio, testo.find_last_not_of(' ') - inizio + 1);
-}
+constexpr char kRimedioFinestra[] = ": premere \"Calcola\" per il periodo richiesto.";
+constexpr char kRimedioBatch[] = ": esegui prima `vendrix-batch calcola` per il periodo richiesto.";
 
 int64_t ContaCamere(DBEngine& motore) {
   auto tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
@@ -88,8 +79,8 @@ void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
       std::error_code errore;
       fs::rename(provvisori[i], percorsi[i], errore);
       if (errore) {
-        throw Errore("Impossibile scrivere '" + percorsi[i] + "': " + errore.message() +
-                     ". Chiudere il file se è aperto e riprovare");
+        throw Errore("Impossibile scrivere '" + percorsi[i] + "': " + TestoErroreSistema(errore) +
+                     ". Chiudere il file se è aperto e riprovare.");
       }
     }
   } catch (...) {
@@ -103,36 +94,54 @@ void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
 
 }  // namespace
 
-std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& cartella) {
+StatisticheDaCalcolare::StatisticheDaCalcolare(const std::string& motivo)
+    : Errore(motivo + kRimedioFinestra), motivo_(motivo) {}
+
+std::string StatisticheDaCalcolare::TestoSenzaFinestra() const { return motivo_ + kRimedioBatch; }
+
+std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r) {
+  if (r.dal > r.al) {
+    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
+  }
   PeriodoReport periodo;
-  periodo.dal = DataDellaCasella(ui, 0);
-  periodo.al = DataDellaCasella(ui, 1);
-  if (ControllaData(periodo.dal) != 1) {
-    throw Errore("Data iniziale non valida: \"" + ui.Text1(0) + "\". Inserirla come GG/MM/AAAA");
-  }
-  if (ControllaData(periodo.al) != 1) {
-    throw Errore("Data finale non valida: \"" + ui.Text1(1) + "\". Inserirla come GG/MM/AAAA");
-  }
-  if (ControllaPeriodo(periodo.dal, periodo.al) != 1) {
-    throw Errore("La data iniziale " + periodo.dal + " viene dopo la data finale " + periodo.al +
-                 ": correggere il periodo");
-  }
-  periodo.giorni_periodo = DifferenzaGiorni(periodo.dal, periodo.al) + 1;
-  // Row 1 holds the headings: one row fewer than the sheet has is left for the days.
-  if (periodo.giorni_periodo > excel::kMassimoRighe - 1) {
+  periodo.giorno_dal = r.dal;
+  periodo.giorno_al = r.al;
+  periodo.dal = TestoData(r.dal);
+  periodo.al = TestoData(r.al);
+  periodo.giorni_periodo = (r.al - r.dal).count() + 1;
+  if (periodo.giorni_periodo > kMassimoGiorniPeriodo) {
     throw Errore("Periodo troppo lungo: il foglio \"Data\" contiene al massimo " +
-                 std::to_string(excel::kMassimoRighe - 1) + " giorni");
+                 std::to_string(kMassimoGiorniPeriodo) + " giorni. Scegliere un periodo più breve.");
   }
+  // Every file of the run is named by its full path, whatever the current folder.
   std::error_code errore;
-  if (!fs::is_regular_file(tabelle::kFileVendrix, errore)) {
-    throw Errore("Archivio statistiche 'Vendrix.mdb' non trovato: premere prima \"Calcola\"");
+  const fs::path cartella_hotel = fs::absolute(r.cartella_hotel, errore);
+  if (errore) {
+    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
+                 TestoErroreSistema(errore) + ").");
+  }
+  const std::string vendrix = (cartella_hotel / tabelle::kFileVendrix).string();
+  if (!fs::is_regular_file(vendrix, errore)) {
+    throw StatisticheDaCalcolare("Archivio delle statistiche '" + vendrix + "' non trovato");
+  }
+
+  DBEngine motore(cartella_hotel);
+  // The statistics of another period would give a workbook of zeros, and sums of that period.
+  // A store without the table (made elsewhere) is read as it is.
+  if (const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, vendrix)) {
+    if (calcolato->dal != r.dal || calcolato->al != r.al) {
+      throw StatisticheDaCalcolare(
+          "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
+          TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) +
+          ")");
+    }
   }
 
   excel::Application excel;
   std::vector<excel::Workbook*> cartelle;
-  for (const Cartella& c : kCartelle) {
+  for (const char* foglio : kFogli) {
     excel::Workbook& nuova = excel.Workbooks().Add();
-    nuova.Sheets(1).SetName(c.foglio);
+    nuova.Sheets(1).SetName(foglio);
     cartelle.push_back(&nuova);
   }
   excel::Worksheet& data = cartelle[0]->Worksheets(1);
@@ -142,7 +151,6 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
   PreparaFoglioTipoCamera(tipo_camera);
   PreparaFoglioAgenzia(agenzia);
 
-  DBEngine motore;
   periodo.totale_camere = ContaCamere(motore);
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
@@ -180,25 +188,18 @@ std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& car
   file_tipi->Close();
 
   // Only now, with the three workbooks complete, is anything written.
-  fs::path destinazione = cartella.empty() ? fs::path(".") : fs::path(cartella);
+  const fs::path destinazione = cartella_hotel / r.cartella_excel;  // as it is when absolute
   fs::create_directories(destinazione, errore);
   if (errore || !fs::is_directory(destinazione)) {
     throw Errore("Impossibile creare la cartella '" + destinazione.string() + "'" +
-                 (errore ? ": " + errore.message() : std::string()));
+                 (errore ? ": " + TestoErroreSistema(errore) : std::string()) + ".");
   }
   std::vector<std::string> percorsi;
-  for (const Cartella& c : kCartelle) percorsi.push_back((destinazione / c.file).string());
+  for (const char* file : kFileReport) percorsi.push_back((destinazione / file).string());
   SalvaTutte(cartelle, percorsi);
   for (excel::Workbook* c : cartelle) c->Close();
   excel.Quit();
   return percorsi;
-}
-
-std::string CartellaExcelPredefinita() {
-  std::error_code errore;
-  fs::path programma = fs::read_symlink("/proc/self/exe", errore);
-  fs::path cartella = errore ? fs::current_path(errore) : programma.parent_path();
-  return (cartella / "Excel").string();
 }
 
 }  // namespace vendrix

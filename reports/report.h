@@ -4,19 +4,36 @@
 #include <string>
 #include <vector>
 
-#include "calc/interfaccia.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
+#include "data/errore.h"
 
 namespace vendrix {
 
-// The "C&rea Excel" run: reads the period from the date boxes of `ui`, the statistics from
-// Vendrix.mdb and the room types from TipiCamere.mdb in the working folder, and writes
-// REPORT_DATA.XLS, REPORT_TIPOCAMERA.XLS and REPORT_AGENZIA.XLS into `cartella` (created when
-// missing). Returns the paths written. Throws Errore, without touching a file, when the dates are
-// not valid or out of order; on any other failure no half-written workbook is left.
-std::vector<std::string> CreaReportExcel(Interfaccia& ui, const std::string& cartella);
+// The file names of the three workbooks, in the order the run writes them.
+inline constexpr const char* kFileReport[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx",
+                                              "REPORT_AGENZIA.xlsx"};
 
-// The folder the window writes the workbooks into: the "Excel" folder of the program folder.
-std::string CartellaExcelPredefinita();
+// The "C&rea Excel" run: reads the statistics from Vendrix.mdb and the room types from
+// TipiCamere.mdb in r.cartella_hotel, and writes the three workbooks of kFileReport into
+// r.cartella_excel (taken inside r.cartella_hotel when relative; created when missing). Returns
+// the paths written. Throws Errore, without touching a file, when the period is reversed or
+// longer than kMassimoGiorniPeriodo days, and StatisticheDaCalcolare when there are no
+// statistics or they were computed for another period; on any other failure no half-written
+// workbook is left. Workbooks of other names (such as those of older versions) are left alone.
+std::vector<std::string> CreaReportExcel(Interfaccia& ui, const Richiesta& r);
+
+// The statistics store cannot serve the period asked: it is missing, or its table Periodo names
+// another period. The remedy is a calculation for the period asked; what() words it for the
+// window ("premere "Calcola""), TestoSenzaFinestra() for the headless command.
+class StatisticheDaCalcolare : public Errore {
+ public:
+  explicit StatisticheDaCalcolare(const std::string& motivo);
+  std::string TestoSenzaFinestra() const;
+
+ private:
+  std::string motivo_;
+};
 
 }  // namespace vendrix
 

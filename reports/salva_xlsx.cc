@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "comune/errore_sistema.h"
 #include "reports/cartella_lavoro.h"
 
 namespace vendrix::excel {
@@ -146,9 +147,8 @@ class ScritturaXlsx {
     lxw_error esito = workbook_close(cartella_);
     cartella_ = nullptr;
     if (esito != LXW_NO_ERROR) {
-      std::string motivo = lxw_strerror(esito);
-      if (errno != 0) motivo += ": " + std::string(std::strerror(errno));
-      Fallito(motivo);
+      // The system's reason, when there is one, says more to the user than the library's.
+      Fallito(errno != 0 ? TestoErroreSistema(errno) : std::string(lxw_strerror(esito)));
     }
   }
 
@@ -194,7 +194,7 @@ void Workbook::SaveAs(const std::string& percorso) const {
     std::filesystem::rename(provvisorio, percorso, errore);
     if (errore) {
       throw Errore("Salvataggio della cartella di lavoro '" + percorso +
-                   "' non riuscito: " + errore.message());
+                   "' non riuscito: " + TestoErroreSistema(errore));
     }
   } catch (...) {
     std::error_code ignorato;

@@ -10,7 +10,7 @@ rm -rf hotel-demo
 "$bin/vendrix-demo" hotel-demo --camere 120 --giorni 366 --dal 01/01/2024
 cd hotel-demo
 time "$bin/vendrix-batch" calcola 01/01/2024 31/12/2024 --confermate --opzionate --clienti
-time "$bin/vendrix-batch" excel 01/01/2024 31/12/2024 --cartella "$PWD/Excel"
+time "$bin/vendrix-batch" excel 01/01/2024 31/12/2024 # into hotel-demo/Excel, the default
 echo
 echo "Statistiche: $PWD/Vendrix.mdb"
 echo "Fogli Excel: $PWD/Excel"

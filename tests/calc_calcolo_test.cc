@@ -17,10 +17,13 @@
 
 #include "app/demo/hotel_demo.h"
 #include "calc/calcolo.h"
-#include "calc/date.h"
 #include "calc/linea_stato.h"
 #include "calc/pulizia.h"
 #include "calc/vendrix_routine.h"
+#include "comune/date.h"
+#include "comune/richiesta.h"
+#include "comune/versione.h"
+#include "data/archivio.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -40,18 +43,12 @@ Valore E(double euro) { return Valore(Valuta::DaDouble(euro)); }
 
 class FintaUi : public Interfaccia {
  public:
-  explicit FintaUi(std::array<int, 3> chk = {1, 0, 0}) : chk_(chk) {}
-  int Chk(int i) const override { return chk_.at(i); }
-  std::string Text1(int) const override { return {}; }
   void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
   void MsgBox(const std::string& testo, const std::string& titolo) override {
     messaggi.push_back(titolo + ": " + testo);
   }
   std::vector<std::string> stati;
   std::vector<std::string> messaggi;
-
- private:
-  std::array<int, 3> chk_;
 };
 
 // A statistics row as text, for readable comparisons: money with two decimals, Null as "-".
@@ -72,30 +69,28 @@ void ScriviFile(const std::string& percorso, const std::string& contenuto) {
   f << contenuto;
 }
 
-// A hotel in a folder of its own, which is the working folder while the test runs.
+// A hotel in a folder of its own, which the runs are asked to work in.
 class AlbergoTest : public ::testing::Test {
  public:
   void SetUp() override {
     char modello[] = "/tmp/vendrix_calc_XXXXXX";
     ASSERT_NE(mkdtemp(modello), nullptr);
     cartella_ = modello;
-    precedente_ = fs::current_path();
-    fs::current_path(cartella_);
     unsetenv("DIRSH");
     CaricaModulo();
     NuovoAlbergo();
   }
   void TearDown() override {
-    fs::current_path(precedente_);
     unsetenv("DIRSH");
     std::error_code e;
     fs::remove_all(cartella_, e);
   }
 
   // Empty hotel files with the reference tables every test shares, and no statistics yet.
-  void NuovoAlbergo(const std::string& dove = ".") {
-    if (dove == ".") {
-      for (const char* f : {t::kFileVendrix, t::kFileFiltro}) fs::remove(f);
+  void NuovoAlbergo(std::string dove = "") {
+    if (dove.empty()) {
+      dove = cartella_.string();
+      for (const char* f : {t::kFileVendrix, t::kFileFiltro}) fs::remove(P(f));
     }
     demo::CreaFileHotel(dove);
     Metti(dove + "/" + t::kFileTipiCamere, t::kTipiCamere,
@@ -131,9 +126,12 @@ class AlbergoTest : public ::testing::Test {
            {N(1), S("B'B"), S("Colazione"), S("C")}});
   }
 
+  // A file of the hotel folder (a path that is absolute already is left as it is).
+  std::string P(const std::string& file) const { return (cartella_ / file).string(); }
+
   void Metti(const std::string& file, const char* tabella, const std::vector<std::string>& campi,
              const Righe& righe) {
-    demo::InserisciRighe(file, tabella, campi, righe);
+    demo::InserisciRighe(P(file), tabella, campi, righe);
   }
 
   void Prenotazione(int32_t n, const char* tipo, const Valore& ditta) {
@@ -187,15 +185,27 @@ class AlbergoTest : public ::testing::Test {
           righe);
   }
 
+  // What the window asks with these check boxes and dates, for the test's hotel.
+  Richiesta Chiedi(std::array<int, 3> chk, const std::string& dal, const std::string& al) const {
+    const std::optional<Giorno> giorno_dal = LeggiData(dal), giorno_al = LeggiData(al);
+    EXPECT_TRUE(giorno_dal && giorno_al) << dal << " - " << al;
+    Richiesta r = NuovaRichiesta(giorno_dal.value_or(Giorno{}), giorno_al.value_or(Giorno{}),
+                                 cartella_);
+    r.confermate = chk[0] == 1;
+    r.opzionate = chk[1] == 1;
+    r.clienti = chk[2] == 1;
+    return r;
+  }
+
   std::vector<Riga> Esegui(std::array<int, 3> chk, const std::string& dal, const std::string& al) {
-    ui_ = FintaUi(chk);
-    CalcolaStatistiche(ui_, dal, al);
+    ui_ = FintaUi();
+    CalcolaStatistiche(ui_, Chiedi(chk, dal, al));
     return LeggiStatistiche();
   }
 
-  static std::vector<Riga> LeggiStatistiche() {
+  std::vector<Riga> LeggiStatistiche() const {
     DBEngine motore;
-    auto db = motore.OpenDatabase(t::kFileVendrix);
+    auto db = motore.OpenDatabase(P(t::kFileVendrix));
     auto rs = db->OpenRecordset(t::kVendrix);
     std::vector<Riga> righe;
     rs->FindFirst("NumeroHotel = 1");
@@ -212,7 +222,7 @@ class AlbergoTest : public ::testing::Test {
     return righe;
   }
 
-  fs::path cartella_, precedente_;
+  fs::path cartella_;
   FintaUi ui_;
 };
 
@@ -235,6 +245,11 @@ std::vector<std::string> Riassunto(const std::vector<Riga>& righe, bool ordina =
 
 const std::string kCompletato =
     "Statistiche: Creazione dati completata!\r\nOra si possono generare i fogli Excel";
+
+// One completion message, with its line on what was computed.
+bool Completato(const std::vector<std::string>& messaggi) {
+  return messaggi.size() == 1 && messaggi[0].rfind(kCompletato + "\r\nPeriodo dal ", 0) == 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // The day walk.
@@ -271,7 +286,6 @@ TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
       {"departure on the first day", "20240625", "20240701", "01/07/2024", "31/07/2024", {}},
       {"arrival on the last day", "20240731", "20240805", "01/07/2024", "31/07/2024", {"20240731"}},
       {"departure before arrival", "20240712", "20240710", "01/07/2024", "31/07/2024", {}},
-      {"from-date after to-date", "20240701", "20240705", "05/07/2024", "01/07/2024", {}},
       {"one-day period", "20240701", "20240705", "03/07/2024", "03/07/2024", {"20240703"}},
       {"29 February",
        "20240228",
@@ -297,7 +311,15 @@ TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
     Prenotazione(7, "C", S("ALFA"));
     RigaCamera(7, S("1"), S(c.arrivo), S(c.partenza));
     EXPECT_EQ(Date(Esegui({1, 0, 0}, c.dal, c.al)), c.date) << c.nome;
-    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato}) << c.nome;
+    const Richiesta r = Chiedi({1, 0, 0}, c.dal, c.al);
+    const size_t n = c.date.size();
+    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato + "\r\nPeriodo " +
+                                                     TestoPeriodo(r.dal, r.al) +
+                                                     ", prenotazioni confermate: " +
+                                                     std::to_string(n) +
+                                                     (n == 1 ? " riga" : " righe") +
+                                                     " di statistiche."})
+        << c.nome;
   }
 }
 
@@ -449,7 +471,6 @@ TEST_F(AlbergoTest, BookingTypesFollowTheCheckBoxes) {
       {{1, 0, 0}, {"TIPO C", "TIPO D"}},
       {{0, 1, 0}, {"TIPO O"}},
       {{1, 1, 0}, {"TIPO C", "TIPO D", "TIPO O"}},
-      {{0, 0, 0}, {}},
       {{0, 0, 1}, {}},  // only guests: no booking is read
   };
   for (const Caso& c : casi) {
@@ -457,7 +478,7 @@ TEST_F(AlbergoTest, BookingTypesFollowTheCheckBoxes) {
     for (const Riga& r : Esegui(c.chk, "01/07/2024", "31/07/2024")) agenzie.push_back(r.agenzia);
     std::sort(agenzie.begin(), agenzie.end());
     EXPECT_EQ(agenzie, c.agenzie) << c.chk[0] << c.chk[1] << c.chk[2];
-    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato});
+    EXPECT_TRUE(Completato(ui_.messaggi));
   }
 }
 
@@ -540,7 +561,7 @@ TEST_F(AlbergoTest, GuestCardsGiveOneRowPerGuestAndNight) {
   std::sort(attese.begin(), attese.end());
   EXPECT_EQ(Riassunto(Esegui({0, 0, 1}, "01/07/2024", "31/07/2024")), attese);
   // Cards come by arrival, room and number, so card 8 is the last one read.
-  EXPECT_EQ(ui_.stati.back(), "Lettura scheda cliente n. 8VUOTO");
+  EXPECT_EQ(ui_.stati.back(), "Lettura scheda cliente n. 8 VUOTO");
 }
 
 TEST_F(AlbergoTest, TheAgencyOfAGuestCard) {
@@ -740,8 +761,8 @@ TEST_F(AlbergoTest, TheHistoryFolderComesFromDIRSH) {
 
   // Blanks around the value stay in the path: that folder does not exist, and the run fails.
   setenv("DIRSH", (" " + altrove).c_str(), 1);
-  ui_ = FintaUi({0, 0, 1});
-  EXPECT_THROW(CalcolaStatistiche(ui_, "01/07/2024", "31/07/2024"), Errore);
+  ui_ = FintaUi();
+  EXPECT_THROW(CalcolaStatistiche(ui_, Chiedi({0, 0, 1}, "01/07/2024", "31/07/2024")), Errore);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -756,7 +777,7 @@ TEST_F(AlbergoTest, TwoRunsInARowGiveTheSameTable) {
   const auto seconda = Riassunto(Esegui({1, 1, 1}, "01/07/2024", "31/07/2024"), false);
   EXPECT_EQ(prima.size(), 12u);
   EXPECT_EQ(prima, seconda);
-  EXPECT_FALSE(fs::exists("Vendrix.mdb.nuovo"));
+  EXPECT_FALSE(fs::exists(P("Vendrix.mdb.nuovo")));
 }
 
 TEST_F(AlbergoTest, AFailedRunLeavesThePreviousFileByteForByte) {
@@ -766,14 +787,14 @@ TEST_F(AlbergoTest, AFailedRunLeavesThePreviousFileByteForByte) {
   };
   const Caso casi[] = {
       {"a history file missing, after the bookings and in-house rows",
-       [] { fs::remove(t::kFileDittaStorico); }},
+       [&] { fs::remove(P(t::kFileDittaStorico)); }},
       {"a source file that is not a database",
-       [] { ScriviFile(t::kFileTipiCamere, "questo non e' un database"); }},
-      {"the invoice items missing", [] { fs::remove(t::kFileVociFattura); }},
+       [&] { ScriviFile(P(t::kFileTipiCamere), "questo non e' un database"); }},
+      {"the invoice items missing", [&] { fs::remove(P(t::kFileVociFattura)); }},
       {"the room lines' table missing",
-       [] {
-         fs::remove(t::kFileCamerePrenotazione);
-         fs::copy_file(t::kFileVociFattura, t::kFileCamerePrenotazione);
+       [&] {
+         fs::remove(P(t::kFileCamerePrenotazione));
+         fs::copy_file(P(t::kFileVociFattura), P(t::kFileCamerePrenotazione));
        }},
   };
   for (const Caso& c : casi) {
@@ -782,17 +803,18 @@ TEST_F(AlbergoTest, AFailedRunLeavesThePreviousFileByteForByte) {
     RigaCamera(1, S("1"), S("20240701"), S("20240703"));
     Schede({{N(5), "ROSSI", "101", "20240701", "20240704", "", "N", N(1), N(0), N(0)}});
     ASSERT_EQ(Esegui({1, 0, 1}, "01/07/2024", "31/07/2024").size(), 5u) << c.nome;
-    const std::string prima = LeggiFile(t::kFileVendrix);
+    const std::string prima = LeggiFile(P(t::kFileVendrix));
 
     // New data that the failed run would have written.
     Prenotazione(2, "C", S("BETA"));
     RigaCamera(2, S("1"), S("20240701"), S("20240731"));
     c.guasta();
-    FintaUi ui({1, 0, 1});
-    EXPECT_THROW(CalcolaStatistiche(ui, "01/07/2024", "31/07/2024"), Errore) << c.nome;
-    EXPECT_EQ(LeggiFile(t::kFileVendrix), prima) << c.nome;
+    FintaUi ui;
+    EXPECT_THROW(CalcolaStatistiche(ui, Chiedi({1, 0, 1}, "01/07/2024", "31/07/2024")), Errore)
+        << c.nome;
+    EXPECT_EQ(LeggiFile(P(t::kFileVendrix)), prima) << c.nome;
     EXPECT_TRUE(ui.messaggi.empty()) << c.nome;
-    for (const auto& voce : fs::directory_iterator(".")) {
+    for (const auto& voce : fs::directory_iterator(cartella_)) {
       EXPECT_EQ(voce.path().filename().string().find("Vendrix.mdb."), std::string::npos)
           << c.nome << ": " << voce.path();
     }
@@ -839,7 +861,7 @@ TEST_F(AlbergoTest, RowsComeInTheOrderOfThePasses) {
                           [](const Riga& r) { return r.agenzia == "CASA" && r.retta == "10.00"; }),
             639);
   EXPECT_EQ(ui_.stati.back(), "Lettura scheda storico clienti n. 21000007");
-  EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato});
+  EXPECT_TRUE(Completato(ui_.messaggi));
 }
 
 // An error met by a guest pass stops the run as if the pass ran on the run's own thread: the same
@@ -859,17 +881,17 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
        },
        "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 6: "
        "Tipo non corrispondente: 'dieci' non è un numero",
-       "Lettura scheda cliente n. 6SECONDO"},
+       "Lettura scheda cliente n. 6 SECONDO"},
       {"an amount beyond Currency, on the third card",
        [](AlbergoTest& a) {
          a.Addebito(N(7), S("201"), "20240702", "20240703", Valore(1e300), S("Bar"), N(2), kNull);
        },
        "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 7: "
        "Overflow",
-       "Lettura scheda cliente n. 7TERZO"},
+       "Lettura scheda cliente n. 7 TERZO"},
       {"a history file missing, after the in-house cards",
-       [](AlbergoTest&) { fs::remove(t::kFileArrangiamentoStorico); },
-       "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7TERZO"},
+       [](AlbergoTest& a) { fs::remove(a.P(t::kFileArrangiamentoStorico)); },
+       "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7 TERZO"},
       {"an amount that is not a number in the bookings pass",
        [](AlbergoTest& a) {
          a.Addebito(N(1), S("*1"), "20240701", "20240702", S("cento"), S("Pensione"), N(1),
@@ -889,40 +911,74 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
             {N(6), "SECONDO", "102", "20240701", "20240704", "", "N", N(1), N(0), N(0)},
             {N(7), "TERZO", "201", "20240701", "20240704", "", "N", N(1), N(0), N(0)}});
     ASSERT_EQ(Esegui({1, 0, 1}, "01/07/2024", "31/07/2024").size(), 13u) << c.nome;
-    const std::string prima = LeggiFile(t::kFileVendrix);
+    const std::string prima = LeggiFile(P(t::kFileVendrix));
     c.guasta(*this);
-    FintaUi ui({1, 0, 1});
+    FintaUi ui;
     std::string messaggio;
     try {
-      CalcolaStatistiche(ui, "01/07/2024", "31/07/2024");
+      CalcolaStatistiche(ui, Chiedi({1, 0, 1}, "01/07/2024", "31/07/2024"));
     } catch (const Errore& e) {
       messaggio = e.what();
     }
     EXPECT_NE(messaggio.find(c.errore), std::string::npos) << c.nome << ": " << messaggio;
     ASSERT_FALSE(ui.stati.empty()) << c.nome;
     EXPECT_EQ(ui.stati.back(), c.ultimo_stato) << c.nome;
-    EXPECT_EQ(LeggiFile(t::kFileVendrix), prima) << c.nome;
+    EXPECT_EQ(LeggiFile(P(t::kFileVendrix)), prima) << c.nome;
     EXPECT_TRUE(ui.messaggi.empty()) << c.nome;
   }
 }
 
-TEST_F(AlbergoTest, PeriodTextsThatAreNotDatesTouchNothing) {
+TEST_F(AlbergoTest, AReversedPeriodOrNoKindOfStayIsRefusedAndTouchesNothing) {
   Prenotazione(1, "C", S("ALFA"));
   RigaCamera(1, S("1"), S("20240701"), S("20240703"));
   Esegui({1, 0, 0}, "01/07/2024", "31/07/2024");
-  const std::string prima = LeggiFile(t::kFileVendrix);
-  const std::pair<const char*, const char*> periodi[] = {{"", ""},
-                                                         {"01/07/2024", ""},
-                                                         {" ", "31/07/2024"},
-                                                         {"31/06/2024", "31/07/2024"},
-                                                         {"2024-07-01", "31/07/2024"},
-                                                         {"01/07/24", "31/07/24"}};
-  for (const auto& [dal, al] : periodi) {
+  const std::string prima = LeggiFile(P(t::kFileVendrix));
+  struct Caso {
+    std::array<int, 3> chk;
+    const char* dal;
+    const char* al;
+    const char* messaggio;
+  };
+  const Caso casi[] = {
+      {{1, 0, 0},
+       "05/07/2024",
+       "01/07/2024",
+       "La data iniziale 05/07/2024 viene dopo la data finale 01/07/2024: correggere il periodo."},
+      {{0, 0, 0}, "01/07/2024", "31/07/2024", "Selezionare almeno un tipo di soggiorno"},
+  };
+  for (const Caso& c : casi) {
     FintaUi ui;
-    EXPECT_THROW(CalcolaStatistiche(ui, dal, al), Errore) << dal << " - " << al;
-    EXPECT_EQ(LeggiFile(t::kFileVendrix), prima) << dal << " - " << al;
+    std::string messaggio;
+    try {
+      CalcolaStatistiche(ui, Chiedi(c.chk, c.dal, c.al));
+    } catch (const Errore& e) {
+      messaggio = e.what();
+    }
+    EXPECT_EQ(messaggio, c.messaggio);
+    EXPECT_EQ(LeggiFile(P(t::kFileVendrix)), prima) << c.messaggio;
     EXPECT_TRUE(ui.messaggi.empty());
   }
+}
+
+TEST_F(AlbergoTest, TheStoreRecordsThePeriodAndTheKindsOfStay) {
+  const std::pair<std::array<int, 3>, const char*> casi[] = {{{1, 0, 0}, "31/07/2024"},
+                                                              {{0, 1, 1}, "01/07/2024"}};
+  for (const auto& [chk, al] : casi) {
+    Esegui(chk, "01/07/2024", al);
+    DBEngine motore;
+    const std::optional<PeriodoStatistiche> periodo = LeggiPeriodo(motore, P(t::kFileVendrix));
+    ASSERT_TRUE(periodo);
+    EXPECT_EQ(ChiaveData(periodo->dal), "20240701");
+    EXPECT_EQ(TestoData(periodo->al), al);
+    EXPECT_EQ((std::array<int, 3>{periodo->confermate, periodo->opzionate, periodo->clienti}), chk);
+    const std::string& ora = periodo->creato_il;  // "YYYY-MM-DD HH:MM:SS"
+    EXPECT_TRUE(ora.size() == 19 && ora[4] == '-' && ora[10] == ' ' && ora[16] == ':') << ora;
+    EXPECT_EQ(periodo->versione, kVersione);
+  }
+  // The statistics table keeps its own 13 fields only.
+  DBEngine motore;
+  auto db = motore.OpenDatabase(P(t::kFileVendrix));
+  EXPECT_EQ(db->OpenRecordset(t::kVendrix)->NumeroCampi(), 13);
 }
 
 TEST_F(AlbergoTest, ALeftoverTemporaryFileIsNotMixedIn) {
@@ -930,11 +986,11 @@ TEST_F(AlbergoTest, ALeftoverTemporaryFileIsNotMixedIn) {
   Prenotazione(1, "C", S("ALFA"));
   RigaCamera(1, S("1"), S("20240701"), S("20240702"));
   Esegui({1, 0, 0}, "01/07/2024", "31/07/2024");
-  fs::copy_file(t::kFileVendrix, "Vendrix.mdb.nuovo");
-  ScriviFile("Vendrix.mdb.nuovo-journal", "residuo");
+  fs::copy_file(P(t::kFileVendrix), P("Vendrix.mdb.nuovo"));
+  ScriviFile(P("Vendrix.mdb.nuovo-journal"), "residuo");
   EXPECT_EQ(Esegui({1, 0, 0}, "01/07/2024", "31/07/2024").size(), 1u);
-  EXPECT_FALSE(fs::exists("Vendrix.mdb.nuovo"));
-  EXPECT_FALSE(fs::exists("Vendrix.mdb.nuovo-journal"));
+  EXPECT_FALSE(fs::exists(P("Vendrix.mdb.nuovo")));
+  EXPECT_FALSE(fs::exists(P("Vendrix.mdb.nuovo-journal")));
 }
 
 TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {
@@ -951,8 +1007,10 @@ TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {
   EXPECT_EQ(Riassunto(righe),
             (std::vector<std::string>{"20240701|DBL|BUONA|1|1|0.00", "20240701|DBL|BUONA|1|2|0.00",
                                       "20240702|DBL|BUONA|1|2|0.00"}));
-  EXPECT_EQ(ui_.messaggi, std::vector<std::string>{
-                              kCompletato + "\r\nSoggiorni ignorati per date non valide: 4"});
+  ASSERT_TRUE(Completato(ui_.messaggi));
+  EXPECT_TRUE(ui_.messaggi[0].ends_with(
+      "3 righe di statistiche.\r\nSoggiorni ignorati per date non valide: 4"))
+      << ui_.messaggi[0];
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1012,14 +1070,14 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
     }
     Prenotazione(n, "C", kNull);  // an empty agency matches nothing
     RigaCamera(n, S("1"), S("20240701"), S("20240702"), "DBL", 1, n);
-    if (c.file) ScriviFile(t::kFileFiltro, c.file);
+    if (c.file) ScriviFile(P(t::kFileFiltro), c.file);
     const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/07/2024", "01/07/2024");
     ASSERT_EQ(righe.size(), std::size(agenzie) + 1) << c.nome;
     std::vector<std::string> attese = c.dopo, dopo(righe.size());
     attese.push_back("-");
     for (const Riga& r : righe) dopo.at(std::stoi(r.pax) - 1) = r.agenzia;
     EXPECT_EQ(dopo, attese) << c.nome;
-    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato}) << c.nome;
+    EXPECT_TRUE(Completato(ui_.messaggi)) << c.nome;
   }
 }
 
@@ -1027,11 +1085,11 @@ TEST_F(AlbergoTest, TheCleanUpCountsEveryRow) {
   Prenotazione(1, "C", S("ALFA"));
   RigaCamera(1, S("1"), S("20240701"), S("20240812"));  // 42 nights
   Esegui({1, 0, 0}, "01/01/2024", "31/12/2024");
-  ScriviFile(t::kFileFiltro, "ALFA\r\n");
+  ScriviFile(P(t::kFileFiltro), "ALFA\r\n");
 
   FintaUi ui;
   LineaStato linea(ui, std::chrono::milliseconds(0));
-  DBEngine motore;
+  DBEngine motore(cartella_);
   PulisciAgenzie(motore, t::kFileVendrix, linea);
   ASSERT_EQ(ui.stati.size(), 42u);
   EXPECT_EQ(ui.stati.front(), "Pulizia record n. 0 di 41");
@@ -1040,10 +1098,10 @@ TEST_F(AlbergoTest, TheCleanUpCountsEveryRow) {
 }
 
 TEST_F(AlbergoTest, AnEmptyTableEndsTheCleanUpAtOnce) {
-  ScriviFile(t::kFileFiltro, "ALFA\r\n");
+  ScriviFile(P(t::kFileFiltro), "ALFA\r\n");
   EXPECT_TRUE(Esegui({1, 0, 0}, "01/07/2024", "31/07/2024").empty());
   EXPECT_TRUE(ui_.stati.empty());
-  EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato});
+  EXPECT_TRUE(Completato(ui_.messaggi));
 }
 
 TEST_F(AlbergoTest, CountersGoPast32767) {
@@ -1051,8 +1109,8 @@ TEST_F(AlbergoTest, CountersGoPast32767) {
   Prenotazione(1, "C", S("ALFA SRL"));
   RigaCamera(1, S("1"), S("19000101"), S("20100101"));
   Addebito(N(1), S("*1"), "19000101", "20100101", E(1), S("Pensione"), N(1), S("RO"));
-  ScriviFile(t::kFileFiltro, "ALFA");
-  const long giorni = DifferenzaGiorni("01/01/1900", "01/01/2010");
+  ScriviFile(P(t::kFileFiltro), "ALFA");
+  const long giorni = (*LeggiData("01/01/2010") - *LeggiData("01/01/1900")).count();
   ASSERT_EQ(giorni, 40177);
   const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/01/1900", "31/12/2009");
   ASSERT_EQ(righe.size(), static_cast<size_t>(giorni));

@@ -15,8 +15,6 @@ using Istante = std::chrono::steady_clock::time_point;
 
 class StatiRegistrati : public Interfaccia {
  public:
-  int Chk(int) const override { return 0; }
-  std::string Text1(int) const override { return {}; }
   void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
   void MsgBox(const std::string&, const std::string&) override {}
   std::vector<std::string> stati;

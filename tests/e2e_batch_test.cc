@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/demo/hotel_demo.h"
+#include "comune/date.h"
+#include "comune/versione.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
 #include "tests/support/comando.h"
@@ -70,15 +72,24 @@ TEST_F(BatchTest, CalcolaRebuildsTheStatisticsOfADemoHotel) {
   const Esito tutto = Esegui(*albergo_, {"calcola", "01/01/2024", "31/01/2024", "--confermate",
                                          "--opzionate", "--clienti"});
   ASSERT_EQ(tutto.codice, 0) << tutto.err;
-  EXPECT_EQ(tutto.out, "Creazione dati completata!\nOra si possono generare i fogli Excel\n");
-  EXPECT_NE(tutto.err.find("Pulizia record n. "), std::string::npos) << tutto.err;
   const int64_t con_tutto = RigheStatistiche(*albergo_);
   EXPECT_GT(con_tutto, 0);
+  EXPECT_EQ(tutto.out,
+            "Creazione dati completata!\nOra si possono generare i fogli Excel\nPeriodo dal "
+            "01/01/2024 al 31/01/2024, prenotazioni confermate, prenotazioni opzionate, clienti "
+            "in casa + storico: " +
+                std::to_string(con_tutto) + " righe di statistiche.\n");
+  EXPECT_NE(tutto.err.find("Pulizia record n. "), std::string::npos) << tutto.err;
 
-  // No option: the window's start state, confirmed bookings only; short date forms as typed.
-  const Esito predefinito = Esegui(*albergo_, {"calcola", "010124", "31012024"});
+  // No option: the window's start state, confirmed bookings only; a two-digit year is of this
+  // century, and the short forms are read as the window reads them.
+  const Esito predefinito = Esegui(*albergo_, {"calcola", "010124", "31.1.2024"});
   ASSERT_EQ(predefinito.codice, 0) << predefinito.err;
+  EXPECT_NE(predefinito.out.find("dal 01/01/2024 al 31/01/2024, prenotazioni confermate:"),
+            std::string::npos)
+      << predefinito.out;
   const int64_t confermate = RigheStatistiche(*albergo_);
+  EXPECT_GT(confermate, 0);
   EXPECT_LT(confermate, con_tutto);
 
   const Esito solo_confermate =
@@ -94,6 +105,9 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
       {"calcola", "01/01/2024"},
       {"calcola", "32/01/2024", "31/01/2024"},
       {"calcola", "01/01/2024", "31/02/2024"},
+      {"calcola", "1//1//2024", "31/01/2024"},
+      {"calcola", "01/01/2024", "01/01/2E03"},
+      {"calcola", "01/01/24", "31/01/24"},
       {"calcola", "31/01/2024", "01/01/2024"},
       {"calcola", "01/01/2024", "31/01/2024", "--tutto"},
       {"excel", "01/01/2024", "31/01/2024", "--clienti"},
@@ -111,8 +125,18 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
   }
   EXPECT_EQ(prova::LeggiFile(*albergo_ / tabelle::kFileVendrix), prima);
 
+  // The message says which argument is wrong, in the window's words.
+  const Esito data = Esegui(*albergo_, {"excel", "01/01/2024", "01/01/2E03"});
+  EXPECT_EQ(data.err.substr(0, data.err.find('\n')),
+            "vendrix-batch: AL: " + MessaggioDataNonValida("01/01/2E03"));
+
+  const Esito versione = Esegui(*albergo_, {"--version"});
+  EXPECT_EQ(versione.codice, 0);
+  EXPECT_EQ(versione.out, std::string("vendrix-batch ") + kVersione + "\n");
   const Esito aiuto = Esegui(*albergo_, {"--help"});
   EXPECT_EQ(aiuto.codice, 0);
+  EXPECT_TRUE(aiuto.out.starts_with("Uso:\n")) << aiuto.out;
+  EXPECT_EQ(aiuto.out.find('&'), std::string::npos) << "no access keys in printed texts";
   EXPECT_NE(aiuto.out.find("calcola DAL AL"), std::string::npos) << aiuto.out;
   EXPECT_NE(aiuto.out.find("DIRSH"), std::string::npos) << aiuto.out;
 }
@@ -132,22 +156,44 @@ TEST_F(BatchTest, AFailedRunReportsItsErrorAndKeepsThePreviousFile) {
   fs::remove_all(vuota);
 }
 
-TEST_F(BatchTest, ExcelWritesTheThreeWorkbooks) {
+TEST_F(BatchTest, ExcelWritesTheThreeWorkbooksOfThePeriodComputed) {
   ASSERT_EQ(Esegui(*albergo_, {"calcola", "01/01/2024", "31/01/2024", "--clienti"}).codice, 0);
+  // Another period than the statistics': refused, nothing written.
+  const Esito altro = Esegui(*albergo_, {"excel", "01/01/2024", "30/01/2024"});
+  EXPECT_EQ(altro.codice, 1);
+  EXPECT_EQ(altro.err,
+            "vendrix-batch: Le statistiche sono del periodo dal 01/01/2024 al 31/01/2024 (clienti "
+            "in casa + storico): esegui prima `vendrix-batch calcola` per il periodo richiesto.\n");
+  EXPECT_FALSE(fs::exists(*albergo_ / "Excel"));
+
   const fs::path uscita = *albergo_ / "fogli";
-  const Esito esito =
-      Esegui(*albergo_, {"excel", "01/01/2024", "31/01/2024", "--cartella", uscita.string()});
-  ASSERT_EQ(esito.codice, 0) << esito.err;
-  std::vector<std::string> scritti;
-  size_t inizio = 0;
-  for (size_t fine; (fine = esito.out.find('\n', inizio)) != std::string::npos; inizio = fine + 1) {
-    const std::string riga = esito.out.substr(inizio, fine - inizio);
-    if (fs::exists(riga)) scritti.push_back(fs::path(riga).filename().string());
+  for (const bool con_cartella : {true, false}) {
+    std::vector<std::string> argomenti = {"excel", "01/01/2024", "31/01/2024"};
+    if (con_cartella) argomenti.insert(argomenti.end(), {"--cartella", "fogli"});
+    const Esito esito = Esegui(*albergo_, argomenti);
+    ASSERT_EQ(esito.codice, 0) << esito.err;
+    // Without --cartella, the Excel folder of the hotel folder.
+    const fs::path cartella = con_cartella ? uscita : *albergo_ / "Excel";
+    EXPECT_EQ(esito.out, (cartella / "REPORT_DATA.xlsx").string() + "\n" +
+                             (cartella / "REPORT_TIPOCAMERA.xlsx").string() + "\n" +
+                             (cartella / "REPORT_AGENZIA.xlsx").string() + "\n");
+    for (const char* f : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
+      EXPECT_TRUE(fs::is_regular_file(cartella / f)) << cartella / f;
+    }
   }
-  std::sort(scritti.begin(), scritti.end());
-  EXPECT_EQ(scritti, (std::vector<std::string>{"REPORT_AGENZIA.XLS", "REPORT_DATA.XLS",
-                                               "REPORT_TIPOCAMERA.XLS"}))
-      << esito.out;
+}
+
+TEST_F(BatchTest, EveryCommandPrintsItsVersion) {
+  for (const char* comando : {"vendrix", "vendrix-batch", "vendrix-demo"}) {
+    const Esito esito = prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando +
+                                                    " --version");
+    EXPECT_EQ(esito.codice, 0) << comando << esito.err;
+    EXPECT_EQ(esito.out, std::string(comando) + " " + kVersione + "\n");
+    const Esito aiuto =
+        prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando + " --help");
+    EXPECT_EQ(aiuto.codice, 0) << comando << aiuto.err;
+    EXPECT_TRUE(aiuto.out.starts_with("Uso:")) << aiuto.out;
+  }
 }
 
 }  // namespace

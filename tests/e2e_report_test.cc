@@ -99,7 +99,7 @@ TEST_F(ReportBatchTest, ExcelScriveITreFileEStampaIPercorsi) {
   ASSERT_EQ(calcola_.codice, 0) << calcola_.err;
   ASSERT_EQ(excel_.codice, 0) << excel_.err;
   std::string attesi;
-  for (const char* nome : {"REPORT_DATA.XLS", "REPORT_TIPOCAMERA.XLS", "REPORT_AGENZIA.XLS"}) {
+  for (const char* nome : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
     const fs::path file = *albergo_ / "uscita" / nome;
     EXPECT_TRUE(prova::EFileZip(file.string())) << file;
     attesi += file.string() + "\n";
@@ -115,7 +115,7 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
   ASSERT_GT(camere, 0) << "il calcolo non ha prodotto statistiche";
 
   // Daily sheet: 31 days, every sale of the period on one of them.
-  FoglioLetto data = Foglio("REPORT_DATA.XLS");
+  FoglioLetto data = Foglio("REPORT_DATA.xlsx");
   EXPECT_EQ(data.UltimaRigaConValori(), 32);
   Valuta g;
   int64_t k = 0, q = 0;
@@ -141,7 +141,7 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
             "TipoCamera In (Select Sigla From TipiCamere In 'TipiCamere.mdb' Where "
             "NumeroHotel = 1 and Tipologia = 'C')")
           .ComeValuta();
-  FoglioLetto tipi = Foglio("REPORT_TIPOCAMERA.XLS");
+  FoglioLetto tipi = Foglio("REPORT_TIPOCAMERA.xlsx");
   Valuta g_tipi;
   int64_t capacita = 0;
   for (int riga = 2; riga <= tipi.UltimaRigaConValori(); ++riga) {
@@ -153,7 +153,7 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
 
   // Agency sheet: every row with an agency text, a blank one included.
   const Valore retta_agenzie = Somma(*albergo_, "TotRetta", "Agenzia >= ' '");
-  FoglioLetto agenzie = Foglio("REPORT_AGENZIA.XLS");
+  FoglioLetto agenzie = Foglio("REPORT_AGENZIA.xlsx");
   Valuta g_agenzie;
   for (int riga = 2; riga <= agenzie.UltimaRigaConValori(); ++riga) {
     g_agenzie += Importo(agenzie.Cella(riga, 8));
@@ -167,7 +167,7 @@ TEST_F(ReportBatchTest, SenzaStatisticheExcelFallisceESpiegaCosaFare) {
   for (const char* file : {tabelle::kFileTipiCamere}) fs::copy_file(*albergo_ / file, vuota / file);
   Esito esito = Batch(vuota, {"excel", "01/01/2024", "31/01/2024", "--cartella", "Excel"});
   EXPECT_EQ(esito.codice, 1);
-  EXPECT_NE(esito.err.find("Calcola"), std::string::npos) << esito.err;
+  EXPECT_NE(esito.err.find("esegui prima `vendrix-batch calcola`"), std::string::npos) << esito.err;
   EXPECT_EQ(esito.out, "");
   EXPECT_FALSE(fs::exists(vuota / "Excel"));
 }
@@ -189,7 +189,7 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
   std::string comando =
       programma + " -env:UserInstallation=file://" + (*albergo_ / "profilo").string() +
       " --headless --norestore --convert-to csv --outdir " + prova::QuotaShell(csv.string());
-  for (const char* nome : {"REPORT_DATA.XLS", "REPORT_TIPOCAMERA.XLS", "REPORT_AGENZIA.XLS"}) {
+  for (const char* nome : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
     comando += " " + prova::QuotaShell((*albergo_ / "uscita" / nome).string());
   }
   Esito esito = Shell(*albergo_, "timeout 300 " + comando);

@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "app/demo/hotel_demo.h"
-#include "calc/vendrix_routine.h"
+#include "comune/date.h"
+#include "comune/richiesta.h"
 #include "data/archivio.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
@@ -33,15 +34,9 @@ using prova::FoglioLetto;
 
 class FinestraFinta : public Interfaccia {
  public:
-  FinestraFinta(std::string dal, std::string al) : date_{std::move(dal), std::move(al)} {}
-  int Chk(int) const override { return 0; }
-  std::string Text1(int indice) const override { return date_[indice]; }
   void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
   void MsgBox(const std::string& testo, const std::string&) override { messaggi.push_back(testo); }
   std::vector<std::string> stati, messaggi;
-
- private:
-  std::string date_[2];
 };
 
 // A statistics row; amounts as decimal texts.
@@ -130,16 +125,12 @@ std::string Contenuto(const fs::path& file) {
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CaricaModulo();
     char modello[] = "/tmp/vendrix_report_XXXXXX";
     ASSERT_NE(::mkdtemp(modello), nullptr);
     cartella_ = modello;
-    precedente_ = fs::current_path();
-    fs::current_path(cartella_);
     demo::CreaFileHotel(cartella_.string());
   }
   void TearDown() override {
-    fs::current_path(precedente_);
     std::error_code e;
     fs::remove_all(cartella_, e);
   }
@@ -150,14 +141,14 @@ class ReportTest : public ::testing::Test {
       righe.push_back({Valore(int16_t{1}), Valore(tipo.sigla), Valore(tipo.tipologia),
                        tipo.descrizione, tipo.quantita});
     }
-    demo::InserisciRighe(t::kFileTipiCamere, t::kTipiCamere,
+    demo::InserisciRighe(P(t::kFileTipiCamere), t::kTipiCamere,
                          {t::kNumeroHotel, t::kSigla, t::kTipologia, t::kDescrizione, t::kQuantita},
                          righe);
   }
 
   // The statistics store as a calculation run leaves it.
   void ScriviStatistiche(const std::vector<Statistica>& righe) {
-    DBEngine motore;
+    DBEngine motore(cartella_);
     CreaArchivio(motore);
     auto db = motore.OpenDatabase(t::kFileVendrix);
     auto rs = db->OpenRecordset(t::kVendrix);
@@ -184,9 +175,23 @@ class ReportTest : public ::testing::Test {
     db->Close();
   }
 
+  // A file of the hotel folder.
+  fs::path P(const std::string& file) const { return cartella_ / file; }
+
+  // The report of the period asked, into `excel` (inside the hotel folder when relative).
+  Richiesta Chiedi(const std::string& dal, const std::string& al,
+                   const fs::path& excel = "Excel") const {
+    const std::optional<Giorno> giorno_dal = LeggiData(dal), giorno_al = LeggiData(al);
+    EXPECT_TRUE(giorno_dal && giorno_al) << dal << " - " << al;
+    Richiesta r = NuovaRichiesta(giorno_dal.value_or(Giorno{}), giorno_al.value_or(Giorno{}),
+                                 cartella_);
+    r.cartella_excel = excel;
+    return r;
+  }
+
   std::vector<std::string> Esegui(const std::string& dal, const std::string& al) {
-    FinestraFinta finestra(dal, al);
-    auto percorsi = CreaReportExcel(finestra, "Excel");
+    FinestraFinta finestra;
+    auto percorsi = CreaReportExcel(finestra, Chiedi(dal, al));
     EXPECT_TRUE(finestra.messaggi.empty());
     return percorsi;
   }
@@ -197,7 +202,7 @@ class ReportTest : public ::testing::Test {
     return letta.fogli.at(0);
   }
 
-  fs::path cartella_, precedente_;
+  fs::path cartella_;
 };
 
 // The hotel of most tests: 10 rooms of bedroom types, a hall that is no bedroom, an empty type.
@@ -213,16 +218,16 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   ScriviStatistiche({});
   std::vector<std::string> percorsi = Esegui("01/07/2024", "03/07/2024");
   ASSERT_EQ(percorsi.size(), 3u);
-  const char* nomi[] = {"REPORT_DATA.XLS", "REPORT_TIPOCAMERA.XLS", "REPORT_AGENZIA.XLS"};
+  const char* nomi[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(fs::path(percorsi[i]), fs::path("Excel") / nomi[i]);
+    EXPECT_EQ(fs::path(percorsi[i]), P("Excel") / nomi[i]);
     EXPECT_TRUE(prova::EFileZip(percorsi[i])) << percorsi[i];
   }
   std::vector<std::string> presenti;
-  for (const auto& e : fs::directory_iterator("Excel")) presenti.push_back(e.path().filename());
+  for (const auto& e : fs::directory_iterator(P("Excel"))) presenti.push_back(e.path().filename());
   std::sort(presenti.begin(), presenti.end());
-  EXPECT_EQ(presenti, (std::vector<std::string>{"REPORT_AGENZIA.XLS", "REPORT_DATA.XLS",
-                                                "REPORT_TIPOCAMERA.XLS"}));
+  EXPECT_EQ(presenti, (std::vector<std::string>{"REPORT_AGENZIA.xlsx", "REPORT_DATA.xlsx",
+                                                "REPORT_TIPOCAMERA.xlsx"}));
 
   struct Atteso {
     const char* file;
@@ -271,9 +276,9 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   for (int c = 2; c <= 16; ++c) larghezze_tipo.push_back({c, 10});
   for (int c = 3; c <= 17; ++c) larghezze_agenzia.push_back({c, 10});
   const Atteso attesi[] = {
-      {"REPORT_DATA.XLS", "Data", data, larghezze_data},
-      {"REPORT_TIPOCAMERA.XLS", "Tipo camera", tipo, larghezze_tipo},
-      {"REPORT_AGENZIA.XLS", "Agenzia", agenzia, larghezze_agenzia},
+      {"REPORT_DATA.xlsx", "Data", data, larghezze_data},
+      {"REPORT_TIPOCAMERA.xlsx", "Tipo camera", tipo, larghezze_tipo},
+      {"REPORT_AGENZIA.xlsx", "Agenzia", agenzia, larghezze_agenzia},
   };
   for (const Atteso& a : attesi) {
     SCOPED_TRACE(a.file);
@@ -290,7 +295,7 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   }
 
   // Daily sheet: a zero row for each day, the day column formatted as text down to row 1000.
-  FoglioLetto f = Foglio("REPORT_DATA.XLS");
+  FoglioLetto f = Foglio("REPORT_DATA.xlsx");
   ControllaRiga(f, 2, RigaZero("01/07/2024", 10), "@");
   ControllaRiga(f, 3, RigaZero("02/07/2024", 10), "@");
   ControllaRiga(f, 4, RigaZero("03/07/2024", 10), "@");
@@ -301,13 +306,13 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   EXPECT_EQ(f.Cella("A1").formato, "General");
 
   // Room-type sheet: a zero row for each bedroom type, with the room nights it offers.
-  f = Foglio("REPORT_TIPOCAMERA.XLS");
+  f = Foglio("REPORT_TIPOCAMERA.xlsx");
   ControllaRiga(f, 2, RigaZero("Doppia", 18));
   ControllaRiga(f, 3, RigaZero("Singola", 12));
   ControllaRiga(f, 4, RigaZero("Senza camere", 0));
   EXPECT_EQ(f.UltimaRigaConValori(), 4);
 
-  EXPECT_EQ(Foglio("REPORT_AGENZIA.XLS").UltimaRigaConValori(), 1);
+  EXPECT_EQ(Foglio("REPORT_AGENZIA.xlsx").UltimaRigaConValori(), 1);
 }
 
 TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
@@ -331,7 +336,7 @@ TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
        2},
   });
   ASSERT_EQ(Esegui("30/12/2023", "02/01/2024").size(), 3u);
-  FoglioLetto f = Foglio("REPORT_DATA.XLS");
+  FoglioLetto f = Foglio("REPORT_DATA.xlsx");
 
   // G = 100, K = 3, 10 rooms: ADR 33.33, 30.00%, RevPar 0.3 x 33.33 = 9.999 -> 10.00.
   ControllaRiga(
@@ -364,7 +369,7 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
       {"20240302", Valore("VUOTA"), Valore("Rossi"), 0, 0, "50", "50"},
   });
   Esegui("01/03/2024", "02/03/2024");
-  FoglioLetto f = Foglio("REPORT_DATA.XLS");
+  FoglioLetto f = Foglio("REPORT_DATA.xlsx");
   ControllaRiga(
       f, 2,
       {Txt("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05), Eur(50.03),
@@ -375,12 +380,12 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
                  Pct(0), Int(0), Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)},
                 "@");
   // The type without rooms, with sales: capacity 0 in every division.
-  f = Foglio("REPORT_TIPOCAMERA.XLS");
+  f = Foglio("REPORT_TIPOCAMERA.xlsx");
   ControllaRiga(f, 2,
                 {Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05), Eur(75.03),
                  Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
   EXPECT_EQ(f.UltimaRigaConValori(), 2);
-  f = Foglio("REPORT_AGENZIA.XLS");
+  f = Foglio("REPORT_AGENZIA.xlsx");
   ControllaRiga(
       f, 2,
       {Txt("Rossi"), Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05),
@@ -410,16 +415,16 @@ TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
        "01/03/2023",
        {"27/02/2023", "28/02/2023", "01/03/2023"}},
       {"un giorno solo", "29/02/2024", "29/02/2024", {"29/02/2024"}},
-      {"la prima riga porta la data come scritta nella casella",
+      {"ogni riga porta la data come GG/MM/AAAA, anche se scritta altrimenti",
        "28.02.2024",
        "01/03/2024",
-       {"28.02.2024", "29/02/2024", "01/03/2024"}},
+       {"28/02/2024", "29/02/2024", "01/03/2024"}},
       {"spazi attorno alle date", " 28/02/2024 ", "29/02/2024 ", {"28/02/2024", "29/02/2024"}},
   };
   for (const Caso& c : casi) {
     SCOPED_TRACE(c.protegge);
     Esegui(c.dal, c.al);
-    FoglioLetto f = Foglio("REPORT_DATA.XLS");
+    FoglioLetto f = Foglio("REPORT_DATA.xlsx");
     EXPECT_EQ(f.UltimaRigaConValori(), static_cast<int>(c.giorni.size()) + 1);
     for (size_t i = 0; i < c.giorni.size(); ++i) {
       const int riga = static_cast<int>(i) + 2;
@@ -429,7 +434,7 @@ TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
       EXPECT_EQ(f.Cella(riga, 11).numero, venduto ? 1 : 0) << c.giorni[i];
     }
     // Room nights of the types follow the days of the period.
-    FoglioLetto tipi = Foglio("REPORT_TIPOCAMERA.XLS");
+    FoglioLetto tipi = Foglio("REPORT_TIPOCAMERA.xlsx");
     EXPECT_EQ(tipi.Cella("N3").numero, 4.0 * static_cast<double>(c.giorni.size()));
   }
 }
@@ -456,7 +461,7 @@ TEST_F(ReportTest, FoglioTipoCameraUnaRigaPerTipoNellOrdineDeiTipi) {
   righe.push_back({"20240701", Valore("SALA"), Valore("Rossi"), 1, 1, "70", "70"});
   ScriviStatistiche(righe);
   Esegui("01/07/2024", "07/07/2024");
-  FoglioLetto f = Foglio("REPORT_TIPOCAMERA.XLS");
+  FoglioLetto f = Foglio("REPORT_TIPOCAMERA.xlsx");
   // 7 x 101 + 7 x 50.5 - 100 = 960.5 over 19 rooms: 50.55; 19 of 28: 67.86%; RevPar
   // 19/28 x 50.55 = 34.30; 14 agency rooms - 2 = 12 of 28: 42.86%; 960.5 / 27 guests = 35.57.
   ControllaRiga(
@@ -482,7 +487,7 @@ TEST_F(ReportTest, FoglioTipoCameraEsempioDiOccupazione) {
   ScriviStatistiche(righe);
   Esegui("01/07/2024", "07/07/2024");
   ControllaRiga(
-      Foglio("REPORT_TIPOCAMERA.XLS"), 2,
+      Foglio("REPORT_TIPOCAMERA.xlsx"), 2,
       {Txt("Doppia"), Eur(2100), Eur(0), Eur(0), Eur(0), Eur(0), Eur(2100), Eur(100), Pct(0.75),
        Dec(75), Int(21), Pct(0.75), Int(21), Int(7), Eur(50), Eur(0), Int(42)});
 }
@@ -501,7 +506,7 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
       {"20240702", Valore("SGL"), Valore("Rossi"), 1, 1, "5", "5", "0", "0", "0", "0", "0", 2},
   });
   Esegui("01/07/2024", "02/07/2024");
-  FoglioLetto f = Foglio("REPORT_AGENZIA.XLS");
+  FoglioLetto f = Foglio("REPORT_AGENZIA.xlsx");
   // Ordered by agency, then by the code as stored: " " first, "DBL  " before "XXX".
   ControllaRiga(f, 2,
                 {Txt(" "), Txt("Doppia"), Eur(10), Eur(0), Eur(0), Eur(0), Eur(0), Eur(10), Eur(10),
@@ -524,7 +529,7 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
   EXPECT_EQ(f.UltimaRigaConValori(), 6);
 }
 
-TEST_F(ReportTest, DateNonValideOFuoriOrdineRifiutateSenzaToccareFile) {
+TEST_F(ReportTest, PeriodoInvertitoOTroppoLungoRifiutatoSenzaToccareFile) {
   ScriviTipi(kTipi);
   ScriviStatistiche({});
   struct Caso {
@@ -533,52 +538,47 @@ TEST_F(ReportTest, DateNonValideOFuoriOrdineRifiutateSenzaToccareFile) {
     const char* al;
   };
   const Caso casi[] = {
-      {"caselle vuote", "", ""},
-      {"data iniziale senza forma", "1/7/2024", "31/07/2024"},
-      {"data finale impossibile", "01/07/2024", "31/06/2024"},
-      {"29 febbraio di un anno comune", "29/02/2023", "01/03/2023"},
-      {"anno prima del 1900", "31/12/1899", "01/01/1900"},
       {"data iniziale dopo la finale", "02/07/2024", "01/07/2024"},
       {"anno dopo, stesso giorno", "01/07/2025", "01/07/2024"},
-      {"periodo piu' lungo delle righe di un foglio", "01/01/1900", "31/12/9999"},
+      {"periodo più lungo delle righe di un foglio", "01/01/1900", "31/12/9999"},
   };
   for (const Caso& c : casi) {
     SCOPED_TRACE(c.protegge);
-    FinestraFinta finestra(c.dal, c.al);
-    EXPECT_THROW(CreaReportExcel(finestra, "Excel"), Errore);
-    EXPECT_FALSE(fs::exists("Excel"));
+    FinestraFinta finestra;
+    EXPECT_THROW(CreaReportExcel(finestra, Chiedi(c.dal, c.al)), Errore);
+    EXPECT_FALSE(fs::exists(P("Excel")));
   }
 }
 
 TEST_F(ReportTest, SenzaArchivioStatisticheSiChiedeDiCalcolarePrima) {
   ScriviTipi(kTipi);
-  FinestraFinta finestra("01/07/2024", "02/07/2024");
+  FinestraFinta finestra;
   try {
-    CreaReportExcel(finestra, "Excel");
+    CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"));
     ADD_FAILURE() << "report creato senza Vendrix.mdb";
-  } catch (const Errore& e) {
+  } catch (const StatisticheDaCalcolare& e) {
     EXPECT_NE(std::string(e.what()).find("Vendrix.mdb"), std::string::npos) << e.what();
-    EXPECT_NE(std::string(e.what()).find("Calcola"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("premere \"Calcola\""), std::string::npos) << e.what();
   }
-  EXPECT_FALSE(fs::exists("Excel"));
+  EXPECT_FALSE(fs::exists(P("Excel")));
 }
 
 TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
   ScriviTipi(kTipi);
   ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
   Esegui("01/07/2024", "01/07/2024");
-  EXPECT_EQ(Foglio("REPORT_DATA.XLS").UltimaRigaConValori(), 2);
+  EXPECT_EQ(Foglio("REPORT_DATA.xlsx").UltimaRigaConValori(), 2);
   Esegui("01/07/2024", "03/07/2024");
-  EXPECT_EQ(Foglio("REPORT_DATA.XLS").UltimaRigaConValori(), 4);
+  EXPECT_EQ(Foglio("REPORT_DATA.xlsx").UltimaRigaConValori(), 4);
 
   // A run that fails half-way (the room types are gone) leaves the workbooks as they were.
   std::map<std::string, std::string> prima;
-  for (const auto& e : fs::directory_iterator("Excel")) prima[e.path().filename()] = Contenuto(e);
-  fs::remove(t::kFileTipiCamere);
-  FinestraFinta finestra("01/07/2024", "02/07/2024");
-  EXPECT_THROW(CreaReportExcel(finestra, "Excel"), Errore);
+  for (const auto& e : fs::directory_iterator(P("Excel"))) prima[e.path().filename()] = Contenuto(e);
+  fs::remove(P(t::kFileTipiCamere));
+  FinestraFinta finestra;
+  EXPECT_THROW(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024")), Errore);
   std::map<std::string, std::string> dopo;
-  for (const auto& e : fs::directory_iterator("Excel")) dopo[e.path().filename()] = Contenuto(e);
+  for (const auto& e : fs::directory_iterator(P("Excel"))) dopo[e.path().filename()] = Contenuto(e);
   EXPECT_EQ(dopo, prima);
 }
 
@@ -607,51 +607,99 @@ TEST_F(ReportTest, UnErroreDelleQueryArrivaNellOrdineDeiFogli) {
        "Group by NumeroHotel,DataRif,Agenzia", "Group by NumeroHotel,TipoCamera,Agenzia"},
   };
   for (const Caso& c : casi) {
-    fs::remove(t::kFileVendrix);
-    fs::remove_all("Excel");
+    fs::remove(P(t::kFileVendrix));
+    fs::remove_all(P("Excel"));
     {
       sqlite3* db = nullptr;
-      sqlite3_open(t::kFileVendrix, &db);
+      sqlite3_open(P(t::kFileVendrix).c_str(), &db);
       const std::string sql = std::string("CREATE TABLE Vendrix (") + c.colonne + ")";
       ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << c.nome;
       sqlite3_close(db);
     }
-    FinestraFinta finestra("01/07/2024", "02/07/2024");
+    FinestraFinta finestra;
     std::string messaggio;
     try {
-      CreaReportExcel(finestra, "Excel");
+      CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"));
     } catch (const Errore& e) {
       messaggio = e.what();
     }
     EXPECT_NE(messaggio.find(c.atteso), std::string::npos) << c.nome << ": " << messaggio;
     EXPECT_EQ(messaggio.find(c.assente), std::string::npos) << c.nome << ": " << messaggio;
-    EXPECT_FALSE(fs::exists("Excel")) << c.nome;
+    EXPECT_FALSE(fs::exists(P("Excel"))) << c.nome;
   }
 }
 
 TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
   ScriviTipi(kTipi);
   ScriviStatistiche({});
-  FinestraFinta finestra("01/07/2024", "01/07/2024");
-  auto percorsi = CreaReportExcel(finestra, "uscita/annuale/Excel");
-  for (const std::string& p : percorsi) EXPECT_TRUE(prova::EFileZip(p)) << p;
+  FinestraFinta finestra;
+  auto percorsi = CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024", "uscita/annuale"));
+  for (const std::string& p : percorsi) {
+    EXPECT_EQ(fs::path(p).parent_path(), P("uscita/annuale"));
+    EXPECT_TRUE(prova::EFileZip(p)) << p;
+  }
 
   // A file where the folder should be.
-  { std::ofstream("occupato") << "x"; }
-  EXPECT_THROW(CreaReportExcel(finestra, "occupato/Excel"), Errore);
+  { std::ofstream(P("occupato")) << "x"; }
+  EXPECT_THROW(CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024", "occupato/Excel")),
+               Errore);
   // A workbook name taken by a folder that cannot be replaced: the error is reported and no
   // temporary file is left behind.
-  fs::create_directories("bloccato/REPORT_AGENZIA.XLS/dentro");
-  EXPECT_THROW(CreaReportExcel(finestra, "bloccato"), Errore);
-  for (const auto& e : fs::directory_iterator("bloccato")) {
+  fs::create_directories(P("bloccato/REPORT_AGENZIA.xlsx/dentro"));
+  EXPECT_THROW(CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024", "bloccato")), Errore);
+  for (const auto& e : fs::directory_iterator(P("bloccato"))) {
     const std::string nome = e.path().filename();
-    EXPECT_TRUE(nome.starts_with("REPORT_") && nome.ends_with(".XLS")) << nome;
+    EXPECT_TRUE(nome.starts_with("REPORT_") && nome.ends_with(".xlsx")) << nome;
   }
 }
 
-TEST(CartellaExcelPredefinita, CartellaExcelAccantoAlProgramma) {
-  fs::path attesa = fs::read_symlink("/proc/self/exe").parent_path() / "Excel";
-  EXPECT_EQ(fs::path(CartellaExcelPredefinita()), attesa);
+TEST_F(ReportTest, LaCartellaPredefinitaEExcelNellAlbergoEIVecchiXlsRestano) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  fs::create_directories(P("Excel"));
+  { std::ofstream(P("Excel/REPORT_DATA.XLS")) << "di un'altra versione"; }
+  FinestraFinta finestra;
+  const Richiesta r = NuovaRichiesta(*LeggiData("01/07/2024"), *LeggiData("01/07/2024"), cartella_);
+  const std::vector<std::string> percorsi = CreaReportExcel(finestra, r);
+  ASSERT_EQ(percorsi.size(), 3u);
+  EXPECT_EQ(fs::path(percorsi[0]), P("Excel/REPORT_DATA.xlsx"));
+  EXPECT_EQ(Contenuto(P("Excel/REPORT_DATA.XLS")), "di un'altra versione");
+}
+
+TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteComeSono) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+  // Without the table Periodo (a store made elsewhere), any period is read.
+  EXPECT_EQ(Esegui("01/06/2024", "30/06/2024").size(), 3u);
+
+  PeriodoStatistiche periodo;
+  periodo.dal = *LeggiData("01/07/2024");
+  periodo.al = *LeggiData("31/07/2024");
+  periodo.confermate = periodo.clienti = true;
+  periodo.creato_il = "2024-08-01 09:30:00";
+  periodo.versione = "1.1.0";
+  {
+    DBEngine motore(cartella_);
+    ScriviPeriodo(motore, t::kFileVendrix, periodo);
+    EXPECT_EQ(LeggiPeriodo(motore, t::kFileVendrix), periodo);
+  }
+  fs::remove_all(P("Excel"));
+  FinestraFinta finestra;
+  for (const auto& [dal, al] : {std::pair{"01/07/2024", "30/07/2024"}, {"02/07/2024", "31/07/2024"}}) {
+    try {
+      CreaReportExcel(finestra, Chiedi(dal, al));
+      ADD_FAILURE() << "report di un altro periodo: " << dal << " - " << al;
+    } catch (const StatisticheDaCalcolare& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Le statistiche sono del periodo dal 01/07/2024 al 31/07/2024 (prenotazioni "
+                "confermate, clienti in casa + storico): premere \"Calcola\" per il periodo "
+                "richiesto.");
+      EXPECT_NE(e.TestoSenzaFinestra().find("esegui prima `vendrix-batch calcola`"),
+                std::string::npos);
+    }
+  }
+  EXPECT_FALSE(fs::exists(P("Excel")));
+  EXPECT_EQ(Esegui("01/07/2024", "31/07/2024").size(), 3u);
 }
 
 }  // namespace

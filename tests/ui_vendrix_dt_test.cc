@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "calc/vendrix_routine.h"
+#include "comune/date.h"
 #include "data/errore.h"
 #include "ui/vendrix_dt.h"
 
@@ -39,27 +40,44 @@ class AmbienteQt : public ::testing::Environment {
 };
 ::testing::Environment* const kAmbiente = ::testing::AddGlobalTestEnvironment(new AmbienteQt);
 
+// A run as the window asked for it.
 struct Calcolo {
   std::string dal, al;
   Interfaccia* ui;
-  int chk0, chk1, chk2;
+  bool confermate, opzionate, clienti;
+  std::filesystem::path cartella_hotel, cartella_excel;
 };
+
+const std::filesystem::path kAlbergo = "/srv/albergo";
 
 class VendrixDTTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Elaborazioni elaborazioni;
-    elaborazioni.calcola = [this](Interfaccia& ui, const std::string& dal, const std::string& al) {
-      calcoli_.push_back({dal, al, &ui, ui.Chk(0), ui.Chk(1), ui.Chk(2)});
+    elaborazioni.cartella_hotel = kAlbergo;
+    elaborazioni.calcola = [this](Interfaccia& ui, const Richiesta& r) {
+      calcoli_.push_back({TestoData(r.dal), TestoData(r.al), &ui, r.confermate, r.opzionate,
+                          r.clienti, r.cartella_hotel, r.cartella_excel});
       if (durante_calcolo_) durante_calcolo_(ui);
     };
-    elaborazioni.crea_excel = [this](Interfaccia& ui) {
+    elaborazioni.crea_excel = [this](Interfaccia& ui, const Richiesta& r) {
       ++report_;
+      richieste_report_.push_back({TestoData(r.dal), TestoData(r.al), &ui, r.confermate,
+                                   r.opzionate, r.clienti, r.cartella_hotel, r.cartella_excel});
       if (durante_report_) durante_report_(ui);
+      std::vector<std::string> percorsi;
+      for (const char* f : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
+        percorsi.push_back((r.cartella_excel / f).string());
+      }
+      return percorsi;
     };
+    elaborazioni.apri_cartella = [this](const std::filesystem::path& c) { aperte_.push_back(c); };
     finestra_ = std::make_unique<VendrixDT>(
-        elaborazioni, [this](QWidget*, const QString& testo, const QString& titolo) {
-          messaggi_.push_back(titolo.toStdString() + ": " + testo.toStdString());
+        elaborazioni,
+        [this](QWidget*, const QString& testo, const QString& titolo, const QString& altro) {
+          messaggi_.push_back(titolo.toStdString() + ": " + testo.toStdString() +
+                              (altro.isEmpty() ? "" : " [" + altro.toStdString() + "]"));
+          return scegli_altro_;
         });
     Mostra();
   }
@@ -93,8 +111,10 @@ class VendrixDTTest : public ::testing::Test {
   }
 
   std::unique_ptr<VendrixDT> finestra_;
-  std::vector<Calcolo> calcoli_;
+  std::vector<Calcolo> calcoli_, richieste_report_;
   int report_ = 0;
+  bool scegli_altro_ = false;  // the user's answer to a message with a second button
+  std::vector<std::filesystem::path> aperte_;
   std::vector<std::string> messaggi_;  // "title: text"
   std::function<void(Interfaccia&)> durante_calcolo_;
   std::function<void(Interfaccia&)> durante_report_;
@@ -167,12 +187,10 @@ TEST_F(VendrixDTTest, PaintsTheColoursAndTheFramesAroundTheDateBoxes) {
   }
 }
 
-TEST(VendrixDTCarica, LoadingTheWindowSetsTheModuleValues) {
-  GiorniMese.fill(0);
+TEST(VendrixDTCarica, LoadingTheWindowSetsTheHotel) {
   HotelCorrente = 0;
-  VendrixDT finestra(Elaborazioni{}, [](QWidget*, const QString&, const QString&) {});
-  EXPECT_EQ(GiorniMese,
-            (std::array<int16_t, 13>{0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}));
+  VendrixDT finestra(Elaborazioni{},
+                     [](QWidget*, const QString&, const QString&, const QString&) { return false; });
   EXPECT_EQ(HotelCorrente, 1);
 }
 
@@ -189,14 +207,17 @@ TEST_F(VendrixDTTest, TabFollowsTheTabIndex) {
 
 TEST_F(VendrixDTTest, EnterInTheFromDateCleansExpandsAndMovesOnOnlyWhenValid) {
   const std::tuple<QString, std::string, bool> casi[] = {
-      {"010119", "01/01/2019", true},
-      {"010120", "01/01/1920", true},
+      {"010724", "01/07/2024", true},
+      {"010149", "01/01/2049", true},
+      {"010150", "01/01/1950", true},
       {"01'01'2021", "01/01/2021", true},
-      {"01.01.2021", "01.01.2021", true},
-      {"01/01/21", "01//0/1/21", false},
-      {"", " ", false},
+      {"01.01.2021", "01/01/2021", true},
+      {"1/1/2024", "01/01/2024", true},
+      {"1-1-2024", "01/01/2024", true},
+      {"01/01/24", "01/01/24", false},
+      {"", "", false},
       {"29/02/2021", "29/02/2021", false},
-      {"01/01/9E99", "01/01/9E99", false},
+      {"01/01/2E03", "01/01/2E03", false},
       {"abc", "ABC", false},
       {"01/01/2021999", "01/01/2021", true},  // the box takes ten characters at most
   };
@@ -217,9 +238,10 @@ TEST_F(VendrixDTTest, EnterInTheToDateMovesToCalcolaOnlyForAValidPeriod) {
   const std::tuple<const char*, QString, QString, std::string, std::string> casi[] = {
       {"ordinary period", "01/07/2024", "31072024", "31/07/2024", "T_0"},
       {"one-day period", "01/07/2024", "01072024", "01/07/2024", "T_0"},
-      {"short form of the last century", "01/07/2024", "310724", "31/07/1924", "Text1_1"},
+      {"short form of this century", "01/07/2024", "310724", "31/07/2024", "T_0"},
       {"reversed dates", "01/01/2025", "31/12/2024", "31/12/2024", "Text1_1"},
-      {"from-date not expanded again", "01072024", "31072024", "31/07/2024", "Text1_1"},
+      {"from-date read by the same rule", "01072024", "31072024", "31/07/2024", "T_0"},
+      {"from-date that is no date", "01/01/24", "31072024", "31/07/2024", "Text1_1"},
       {"invalid to-date", "01/07/2024", "ab", "AB", "Text1_1"},
   };
   for (const auto& [perche, dal, digitato, mostrato, fuoco] : casi) {
@@ -289,60 +311,116 @@ TEST_F(VendrixDTTest, AccessKeysEnterAndSpacePressTheButtonsAndEscapeDoesNothing
     EXPECT_EQ(report_, caso.report);
     EXPECT_EQ(finestra_->isVisible(), caso.aperta);
   }
-  EXPECT_TRUE(messaggi_.empty());
+  // Only the completion messages of the three reports.
+  EXPECT_EQ(messaggi_.size(), 3u);
+  for (const std::string& m : messaggi_) {
+    EXPECT_TRUE(m.starts_with("Statistiche: Fogli Excel creati nella cartella")) << m;
+  }
 }
 
-TEST_F(VendrixDTTest, RunsGetTheDateTextsAsTheyStandAndTheCheckBoxes) {
-  // Valid but neither expanded nor in order: the order is the runs' concern.
-  Date("31.07.2024", "01-07-2024");
+TEST_F(VendrixDTTest, ButtonsExpandTheDatesWriteThemBackAndAskForTheCheckedKinds) {
+  Date("1.7.2024", "010824");
   for (const char* scelta : {"Chk_0", "Chk_2"}) {
     Controllo(scelta)->setFocus();
     Premi(Qt::Key_Space);
   }
-  durante_report_ = [](Interfaccia& ui) {
-    EXPECT_EQ(ui.Text1(0), "31.07.2024");
-    EXPECT_EQ(ui.Text1(1), "01-07-2024");
-  };
   Comando(0)->click();
+  EXPECT_EQ(Casella(0)->text(), "01/07/2024");
+  EXPECT_EQ(Casella(1)->text(), "01/08/2024");
+  Date("1.7.2024", "010824");
   Comando(1)->click();
   ASSERT_EQ(calcoli_.size(), 1u);
-  EXPECT_EQ(calcoli_[0].dal, "31.07.2024");
-  EXPECT_EQ(calcoli_[0].al, "01-07-2024");
-  EXPECT_EQ(std::make_tuple(calcoli_[0].chk0, calcoli_[0].chk1, calcoli_[0].chk2),
-            std::make_tuple(0, 0, 1));
-  EXPECT_EQ(report_, 1);
-  EXPECT_TRUE(messaggi_.empty());
+  ASSERT_EQ(richieste_report_.size(), 1u);
+  for (const Calcolo& c : {calcoli_[0], richieste_report_[0]}) {
+    EXPECT_EQ(c.dal, "01/07/2024");
+    EXPECT_EQ(c.al, "01/08/2024");
+    EXPECT_EQ(std::make_tuple(c.confermate, c.opzionate, c.clienti),
+              std::make_tuple(false, false, true));
+    EXPECT_EQ(c.cartella_hotel, kAlbergo);
+    EXPECT_EQ(c.cartella_excel, kAlbergo / "Excel") << "the workbooks go beside the hotel files";
+  }
+  EXPECT_EQ(Casella(0)->text(), "01/07/2024");
 }
 
-TEST_F(VendrixDTTest, ButtonsRefuseInvalidDatesWithAMessageAndRunNothing) {
-  const std::string kInizio =
-      "Statistiche: La data di inizio non è valida: scriverla nella forma GG/MM/AAAA.";
-  const std::string kFine =
-      "Statistiche: La data di fine non è valida: scriverla nella forma GG/MM/AAAA.";
-  const std::string kEntrambe =
-      "Statistiche: Le date di inizio e di fine non sono valide: scriverle nella forma GG/MM/AAAA.";
-  const std::tuple<const char*, QString, QString, std::string, std::string> casi[] = {
-      {"both empty", "", "", kEntrambe, "Text1_0"},
-      {"to-date empty", "01/07/2024", "", kFine, "Text1_1"},
-      {"from-date still in short form", "010724", "31/07/2024", kInizio, "Text1_0"},
-      {"to-date 31 February", "01/02/2024", "31/02/2024", kFine, "Text1_1"},
-      {"year too large", "01/07/2024", "01/01/9E99", kFine, "Text1_1"},
+TEST_F(VendrixDTTest, ButtonsRefuseWhatWouldDestroyOrMisleadWithAMessageAndRunNothing) {
+  const std::string kTitolo = "Statistiche: ";
+  struct Caso {
+    const char* perche;
+    QString dal, al;
+    std::string messaggio;
+    std::string fuoco;
+    QString mostra_dal, mostra_al;  // the boxes after the click: cleaned and expanded
+  };
+  const Caso casi[] = {
+      {"both empty", "", "", MessaggioDataNonValida(""), "Text1_0", "", ""},
+      {"to-date empty", "010724", "", MessaggioDataNonValida(""), "Text1_1", "01/07/2024", ""},
+      {"two-digit year with separators", "01/07/24", "31/07/2024",
+       MessaggioDataNonValida("01/07/24"), "Text1_0", "01/07/24", "31/07/2024"},
+      {"to-date 31 February", "01/02/2024", "31/02/2024", MessaggioDataNonValida("31/02/2024"),
+       "Text1_1", "01/02/2024", "31/02/2024"},
+      {"an exponent in the year", "01/07/2024", "01/01/2e03", MessaggioDataNonValida("01/01/2E03"),
+       "Text1_1", "01/07/2024", "01/01/2E03"},
+      {"reversed period", "010824", "1/7/2024",
+       "La data iniziale 01/08/2024 viene dopo la data finale 01/07/2024: correggere il periodo.",
+       "Text1_0", "01/08/2024", "01/07/2024"},
   };
   for (int comando : {0, 1}) {
-    for (const auto& [perche, dal, al, messaggio, fuoco] : casi) {
-      SCOPED_TRACE(std::string(perche) + (comando == 0 ? " / Calcola" : " / Crea Excel"));
+    for (const Caso& c : casi) {
+      SCOPED_TRACE(std::string(c.perche) + (comando == 0 ? " / Calcola" : " / Crea Excel"));
       messaggi_.clear();
-      Date(dal, al);
+      Date(c.dal, c.al);
       Comando(comando)->setFocus();
       Premi(Qt::Key_Return);
-      EXPECT_EQ(messaggi_, std::vector<std::string>{messaggio});
-      EXPECT_EQ(Fuoco(), fuoco);
-      EXPECT_EQ(Casella(0)->text(), dal) << "the boxes are left as they were";
-      EXPECT_EQ(Casella(1)->text(), al);
+      EXPECT_EQ(messaggi_, std::vector<std::string>{kTitolo + c.messaggio});
+      EXPECT_EQ(Fuoco(), c.fuoco);
+      EXPECT_EQ(Casella(0)->text(), c.mostra_dal);
+      EXPECT_EQ(Casella(1)->text(), c.mostra_al);
     }
   }
+  // No kind of stay: "Calcola" keeps the statistics there are; the report needs no kind.
+  messaggi_.clear();
+  Date("01/07/2024", "31/07/2024");
+  Controllo("Chk_0")->setFocus();
+  Premi(Qt::Key_Space);
+  Comando(0)->click();
+  EXPECT_EQ(messaggi_,
+            std::vector<std::string>{kTitolo + "Selezionare almeno un tipo di soggiorno"});
   EXPECT_TRUE(calcoli_.empty());
   EXPECT_EQ(report_, 0);
+  Comando(1)->click();
+  EXPECT_EQ(report_, 1);
+}
+
+TEST_F(VendrixDTTest, EnteringADateBoxByTabOrMouseSelectsItsWholeText) {
+  Date("01/07/2024", "31/07/2024");
+  Casella(0)->setFocus();
+  Premi(Qt::Key_Tab);
+  ASSERT_EQ(Fuoco(), "Text1_1");
+  EXPECT_EQ(Casella(1)->selectedText(), "31/07/2024");
+  Comando(1)->setFocus();
+  QTest::mouseClick(Casella(0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  ASSERT_EQ(Fuoco(), "Text1_0");
+  EXPECT_EQ(Casella(0)->selectedText(), "01/07/2024");
+  // Typing replaces the date, despite the ten-character limit.
+  Digita("010824");
+  EXPECT_EQ(Casella(0)->text(), "010824");
+}
+
+TEST_F(VendrixDTTest, CreaExcelNamesTheFolderAndTheFilesAndCanOpenTheFolder) {
+  Date("01/07/2024", "31/07/2024");
+  for (bool apri : {false, true}) {
+    SCOPED_TRACE(apri);
+    messaggi_.clear();
+    scegli_altro_ = apri;
+    Comando(1)->click();
+    const std::string cartella = (kAlbergo / "Excel").string();
+    EXPECT_EQ(messaggi_, std::vector<std::string>{
+                             "Statistiche: Fogli Excel creati nella cartella " + cartella +
+                             ":\r\nREPORT_DATA.xlsx\r\nREPORT_TIPOCAMERA.xlsx\r\n"
+                             "REPORT_AGENZIA.xlsx [Apri cartella]"});
+    EXPECT_EQ(aperte_, apri ? std::vector<std::filesystem::path>{cartella}
+                            : std::vector<std::filesystem::path>{});
+  }
 }
 
 TEST_F(VendrixDTTest, AFailingRunIsShownAndTheWindowStaysUsable) {
@@ -367,7 +445,7 @@ TEST_F(VendrixDTTest, AFailingRunIsShownAndTheWindowStaysUsable) {
     durante_calcolo_ = durante_report_ = nullptr;
     Premi(Qt::Key_Return);
     EXPECT_EQ(calcoli_.size() + report_, 2u);
-    EXPECT_EQ(messaggi_.size(), 1u);
+    EXPECT_EQ(messaggi_.size(), comando == 0 ? 1u : 2u) << "the report ends with its message";
   }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/controlli.h"
 
 #include <QFocusEvent>
+#include <QMouseEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
@@ -22,7 +23,17 @@ void CasellaData::focusInEvent(QFocusEvent* evento) {
   if (evento->reason() == Qt::ActiveWindowFocusReason || evento->reason() == Qt::PopupFocusReason) {
     return;
   }
+  fuoco_dal_mouse_ = evento->reason() == Qt::MouseFocusReason;
   if (al_fuoco_) al_fuoco_();
+}
+
+void CasellaData::mousePressEvent(QMouseEvent* evento) {
+  QLineEdit::mousePressEvent(evento);
+  // The click that brought the focus would otherwise leave a bare caret where it landed.
+  if (fuoco_dal_mouse_) {
+    fuoco_dal_mouse_ = false;
+    if (al_fuoco_) al_fuoco_();
+  }
 }
 
 Pulsante::Pulsante(const QString& testo, QWidget* parent) : QPushButton(testo, parent) {

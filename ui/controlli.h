@@ -12,16 +12,20 @@
 namespace vendrix {
 
 // A date box. `al_fuoco` runs whenever the box receives the focus from the user or the program,
-// but not when the whole window is merely activated again.
+// but not when the whole window is merely activated again. When a mouse click gives it the
+// focus, `al_fuoco` runs again after the click has placed the caret, so that what it does (select
+// the whole text) is what the user sees.
 class CasellaData : public QLineEdit {
  public:
   explicit CasellaData(QWidget* parent, std::function<void()> al_fuoco);
 
  protected:
   void focusInEvent(QFocusEvent* evento) override;
+  void mousePressEvent(QMouseEvent* evento) override;
 
  private:
   std::function<void()> al_fuoco_;
+  bool fuoco_dal_mouse_ = false;  // the focus came with the mouse press not yet handled
 };
 
 // A command button that Enter presses as Space does: outside dialogs Qt leaves Enter to the

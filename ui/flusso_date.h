@@ -1,8 +1,8 @@
 #ifndef VENDRIX_UI_FLUSSO_DATE_H_
 #define VENDRIX_UI_FLUSSO_DATE_H_
 
-// What the window does with the two date boxes, as plain functions: the Enter key in a box and
-// the check made before a run starts. The window only copies the results into its widgets.
+// What the window does with the Enter key in a date box, as plain functions over the one date
+// rule of comune/date.h. The window only copies the results into its widgets.
 
 #include <string>
 #include <string_view>
@@ -25,15 +25,6 @@ EsitoInvio InvioDataDal(std::string_view testo);
 // stands: the to-date is cleaned and expanded; the focus moves to "&Calcola" only when both dates
 // are valid and the from-date is not later than the to-date.
 EsitoInvio InvioDataAl(std::string_view testo_dal, std::string_view testo_al);
-
-// The outcome of the check a button makes before starting a run.
-struct VerificaDate {
-  int casella = -1;       // the first date box to correct, or -1 when both dates are valid
-  std::string messaggio;  // what to tell the user, empty when both dates are valid
-};
-
-// Checks the two box texts as they stand; their order is left to the runs.
-VerificaDate VerificaPeriodo(std::string_view testo_dal, std::string_view testo_al);
 
 }  // namespace vendrix
 

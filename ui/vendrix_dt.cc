@@ -1,18 +1,21 @@
 #include "ui/vendrix_dt.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPalette>
 #include <QStringList>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <exception>
 #include <utility>
 
 #include "calc/vendrix_routine.h"
+#include "comune/date.h"
 #include "ui/controlli.h"
 #include "ui/flusso_date.h"
 
@@ -79,21 +82,31 @@ void ImpostaColore(QWidget* controllo, QPalette::ColorRole ruolo, const QColor& 
 
 }  // namespace
 
-void MessaggioModale(QWidget* finestra, const QString& testo, const QString& titolo) {
+bool MessaggioModale(QWidget* finestra, const QString& testo, const QString& titolo,
+                     const QString& altro) {
   QMessageBox messaggio(finestra);
   messaggio.setWindowTitle(titolo);
   // Error texts quote SQL and names: they are shown as written, never read as markup.
   messaggio.setTextFormat(Qt::PlainText);
   messaggio.setText(testo);
   messaggio.setStandardButtons(QMessageBox::Ok);
+  QPushButton* pulsante_altro =
+      altro.isEmpty() ? nullptr : messaggio.addButton(altro, QMessageBox::ActionRole);
+  messaggio.setDefaultButton(QMessageBox::Ok);
   messaggio.setWindowModality(Qt::ApplicationModal);
   messaggio.exec();
+  return pulsante_altro != nullptr && messaggio.clickedButton() == pulsante_altro;
 }
 
 VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidget* parent)
     : QWidget(parent),
       elaborazioni_(std::move(elaborazioni)),
       presentatore_(std::move(presentatore)) {
+  if (!elaborazioni_.apri_cartella) {
+    elaborazioni_.apri_cartella = [](const std::filesystem::path& cartella) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(cartella.string())));
+    };
+  }
   CreaControlli();
   CollegaEventi();
   Form_Load();
@@ -196,10 +209,10 @@ void VendrixDT::Form_Load() { CaricaModulo(); }
 void VendrixDT::T_Click(int indice) {
   switch (indice) {
     case 0:
-      EseguiSeDateValide([this] { elaborazioni_.calcola(*this, Text1(0), Text1(1)); });
+      Calcola();
       break;
     case 1:
-      EseguiSeDateValide([this] { elaborazioni_.crea_excel(*this); });
+      CreaExcel();
       break;
     case 2:
       close();
@@ -223,13 +236,36 @@ void VendrixDT::Text1_KeyPress(int indice) {
   }
 }
 
-void VendrixDT::EseguiSeDateValide(const std::function<void()>& elaborazione) {
-  const VerificaDate verifica = VerificaPeriodo(Text1(0), Text1(1));
-  if (verifica.casella >= 0) {
-    MsgBox(verifica.messaggio, kTitoloMessaggi);
-    text1_[verifica.casella]->setFocus(Qt::OtherFocusReason);
-    return;
+std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
+  // The buttons clean and expand both boxes as Enter does, and write the result back, so that
+  // the user sees the dates the run is asked for.
+  std::array<Giorno, 2> giorni;
+  for (int i = 0; i < 2; ++i) {
+    text1_[i]->setText(QString::fromStdString(PulisciData(Text1(i))));
   }
+  for (int i = 0; i < 2; ++i) {
+    const std::optional<Giorno> giorno = LeggiData(Text1(i));
+    if (!giorno) {
+      MsgBox(MessaggioDataNonValida(Text1(i)), kTitoloMessaggi);
+      text1_[i]->setFocus(Qt::OtherFocusReason);
+      return std::nullopt;
+    }
+    giorni[i] = *giorno;
+  }
+  if (giorni[0] > giorni[1]) {
+    MsgBox(MessaggioPeriodoInvertito(giorni[0], giorni[1]),
+           kTitoloMessaggi);
+    text1_[0]->setFocus(Qt::OtherFocusReason);
+    return std::nullopt;
+  }
+  Richiesta r = NuovaRichiesta(giorni[0], giorni[1], elaborazioni_.cartella_hotel);
+  r.confermate = chk_[0]->isChecked();
+  r.opzionate = chk_[1]->isChecked();
+  r.clienti = chk_[2]->isChecked();
+  return r;
+}
+
+void VendrixDT::Esegui(const std::function<void()>& elaborazione) {
   // Caught here, once per run: the window stays open and the user can try again.
   try {
     elaborazione();
@@ -240,7 +276,34 @@ void VendrixDT::EseguiSeDateValide(const std::function<void()>& elaborazione) {
   }
 }
 
-int VendrixDT::Chk(int indice) const { return chk_.at(indice)->isChecked() ? 1 : 0; }
+void VendrixDT::Calcola() {
+  const std::optional<Richiesta> r = LeggiRichiesta();
+  if (!r) return;
+  // Nothing to count: the statistics already there stay as they are.
+  if (!r->confermate && !r->opzionate && !r->clienti) {
+    MsgBox(kNessunTipoSoggiorno, kTitoloMessaggi);
+    chk_[0]->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  Esegui([&] { elaborazioni_.calcola(*this, *r); });
+}
+
+void VendrixDT::CreaExcel() {
+  const std::optional<Richiesta> r = LeggiRichiesta();
+  if (!r) return;
+  Esegui([&] {
+    const std::vector<std::string> percorsi = elaborazioni_.crea_excel(*this, *r);
+    if (percorsi.empty()) return;
+    const std::filesystem::path cartella = std::filesystem::path(percorsi.front()).parent_path();
+    std::string testo = "Fogli Excel creati nella cartella " + cartella.string() + ":";
+    for (const std::string& percorso : percorsi) {
+      testo += "\r\n" + std::filesystem::path(percorso).filename().string();
+    }
+    if (presentatore_(this, QString::fromStdString(testo), kTitoloMessaggi, "Apri cartella")) {
+      elaborazioni_.apri_cartella(cartella);
+    }
+  });
+}
 
 std::string VendrixDT::Text1(int indice) const { return text1_.at(indice)->text().toStdString(); }
 
@@ -252,7 +315,7 @@ void VendrixDT::ImpostaStato(const std::string& testo) {
 }
 
 void VendrixDT::MsgBox(const std::string& testo, const std::string& titolo) {
-  presentatore_(this, QString::fromStdString(testo), QString::fromStdString(titolo));
+  presentatore_(this, QString::fromStdString(testo), QString::fromStdString(titolo), QString());
 }
 
 }  // namespace vendrix

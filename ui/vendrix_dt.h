@@ -2,15 +2,20 @@
 #define VENDRIX_UI_VENDRIX_DT_H_
 
 // VendrixDT, the program's only window: the two date boxes, the three check boxes, the three
-// command buttons and the status line. The runs it starts reach it only as an Interfaccia.
+// command buttons and the status line. It fills a Richiesta from its controls and hands it to
+// the runs, which reach the window only as an Interfaccia.
 
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "calc/interfaccia.h"
+#include "comune/interfaccia.h"
+#include "comune/richiesta.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,35 +26,41 @@ class CasellaData;
 class Cornice;
 class Pulsante;
 
-// The two runs the window starts. Each receives the window itself; both may throw, and the
-// window shows what they throw.
+// What the window starts and where. Each run receives the window itself and the request made
+// from the controls; both may throw, and the window shows what they throw.
 struct Elaborazioni {
-  // "&Calcola": the from-date and to-date texts as they stand in the boxes.
-  std::function<void(Interfaccia& ui, const std::string& dal, const std::string& al)> calcola;
-  // "C&rea Excel": the run reads the date boxes itself.
-  std::function<void(Interfaccia& ui)> crea_excel;
+  // The hotel folder the requests name (the history folder and the workbook folder follow from
+  // it, see NuovaRichiesta).
+  std::filesystem::path cartella_hotel;
+  // "&Calcola".
+  std::function<void(Interfaccia& ui, const Richiesta& r)> calcola;
+  // "C&rea Excel": returns the paths of the workbooks written.
+  std::function<std::vector<std::string>(Interfaccia& ui, const Richiesta& r)> crea_excel;
+  // Opens a folder in the desktop's file manager; by default through QDesktopServices.
+  std::function<void(const std::filesystem::path& cartella)> apri_cartella;
 };
 
-// Shows a message to the user and returns once it has been closed.
-using Presentatore =
-    std::function<void(QWidget* finestra, const QString& testo, const QString& titolo)>;
+// Shows a message to the user and returns once it has been closed: true when the user chose the
+// button `altro` shown beside OK (none when `altro` is empty).
+using Presentatore = std::function<bool(QWidget* finestra, const QString& testo,
+                                        const QString& titolo, const QString& altro)>;
 
-// The real presenter: a modal message box with the given title and a single OK button.
-void MessaggioModale(QWidget* finestra, const QString& testo, const QString& titolo);
+// The real presenter: a modal message box with the given title, an OK button and, when `altro`
+// is not empty, a second button with that caption.
+bool MessaggioModale(QWidget* finestra, const QString& testo, const QString& titolo,
+                     const QString& altro);
 
 class VendrixDT : public QWidget, public Interfaccia {
   Q_OBJECT
 
  public:
-  // Builds the window with its controls in their start-up state and loads the module values
-  // GiorniMese and HotelCorrente. The focus is given to Text1(0).
+  // Builds the window with its controls in their start-up state and loads the module value
+  // HotelCorrente. The focus is given to the from-date box.
   explicit VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore = MessaggioModale,
                      QWidget* parent = nullptr);
   ~VendrixDT() override;
 
   // Interfaccia.
-  int Chk(int indice) const override;
-  std::string Text1(int indice) const override;
   void ImpostaStato(const std::string& testo) override;
   void MsgBox(const std::string& testo, const std::string& titolo) override;
 
@@ -63,8 +74,15 @@ class VendrixDT : public QWidget, public Interfaccia {
   void Text1_GotFocus(int indice);
   void Text1_KeyPress(int indice);
 
-  // Starts a run once both date boxes hold valid dates, and shows whatever the run throws.
-  void EseguiSeDateValide(const std::function<void()>& elaborazione);
+  std::string Text1(int indice) const;
+  // The request the boxes and check boxes make, after the buttons' clean-up of the two dates
+  // (written back into the boxes); nullopt, with the message shown and the focus on the box to
+  // correct, when a date is not valid or the period is reversed.
+  std::optional<Richiesta> LeggiRichiesta();
+  // Runs `elaborazione` and shows whatever it throws.
+  void Esegui(const std::function<void()>& elaborazione);
+  void Calcola();
+  void CreaExcel();
 
   Elaborazioni elaborazioni_;
   Presentatore presentatore_;

@@ -4,6 +4,7 @@
 
 #include "app/demo/hotel_demo.h"
 #include "app/demo/scrittura.h"
+#include "comune/errore_sistema.h"
 #include "data/errore.h"
 
 namespace vendrix::demo {
@@ -21,7 +22,7 @@ void Rimuovi(const fs::path& percorso) {
     std::error_code errore;
     fs::remove(p, errore);
     if (errore) {
-      throw Errore("Impossibile sostituire il file '" + p.string() + "': " + errore.message());
+      throw Errore("Impossibile sostituire il file '" + p.string() + "': " + TestoErroreSistema(errore));
     }
   }
 }
@@ -32,7 +33,7 @@ void CreaFileHotel(const std::string& cartella) {
   std::error_code errore;
   fs::create_directories(cartella, errore);
   if (errore) {
-    throw Errore("Impossibile creare la cartella '" + cartella + "': " + errore.message());
+    throw Errore("Impossibile creare la cartella '" + cartella + "': " + TestoErroreSistema(errore));
   }
   for (const TabellaHotel& tabella : dettaglio::TabelleHotel()) {
     fs::path percorso = fs::path(cartella) / tabella.file;

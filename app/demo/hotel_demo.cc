@@ -7,6 +7,7 @@
 #include "app/demo/hotel_demo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +15,13 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/demo/scrittura.h"
+#include "comune/date.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
 
@@ -32,54 +35,27 @@ using dettaglio::TabellaHotel;
 
 namespace {
 
-// ---- Calendar: days counted from 01/01/1970 -------------------------------------------------
-
-int GiornoDaData(int anno, int mese, int giorno) {
-  anno -= mese <= 2;
-  const int era = (anno >= 0 ? anno : anno - 399) / 400;
-  const int yoe = anno - era * 400;
-  const int doy = (153 * (mese + (mese > 2 ? -3 : 9)) + 2) / 5 + giorno - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
+// ---- Calendar: days counted from 01/01/1970, as the program's Giorno counts them ------------
 
 struct Data {
   int anno, mese, giorno;
 };
 
 Data DataDaGiorno(int n) {
-  n += 719468;
-  const int era = (n >= 0 ? n : n - 146096) / 146097;
-  const int doe = n - era * 146097;
-  const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int mp = (5 * doy + 2) / 153;
-  const int giorno = doy - (153 * mp + 2) / 5 + 1;
-  const int mese = mp + (mp < 10 ? 3 : -9);
-  return {yoe + era * 400 + (mese <= 2), mese, giorno};
+  const std::chrono::year_month_day data{Giorno{std::chrono::days{n}}};
+  return {static_cast<int>(data.year()), static_cast<int>(static_cast<unsigned>(data.month())),
+          static_cast<int>(static_cast<unsigned>(data.day()))};
 }
 
 // Date key YYYYMMDD, the form of every date field of the hotel files.
-std::string Chiave(int giorno) {
-  Data d = DataDaGiorno(giorno);
-  char testo[16];
-  std::snprintf(testo, sizeof testo, "%04d%02d%02d", d.anno, d.mese, d.giorno);
-  return testo;
-}
+std::string Chiave(int giorno) { return ChiaveData(Giorno{std::chrono::days{giorno}}); }
 
-// Reads "DD/MM/YYYY"; false when the text is not a calendar date of that form.
+// A date as the program reads it; false when the text is not one.
 bool LeggiData(const std::string& testo, int& giorno) {
-  if (testo.size() != 10 || testo[2] != '/' || testo[5] != '/') return false;
-  for (int i : {0, 1, 3, 4, 6, 7, 8, 9}) {
-    if (testo[i] < '0' || testo[i] > '9') return false;
-  }
-  const int g = std::stoi(testo.substr(0, 2));
-  const int m = std::stoi(testo.substr(3, 2));
-  const int a = std::stoi(testo.substr(6, 4));
-  if (m < 1 || m > 12 || g < 1) return false;
-  giorno = GiornoDaData(a, m, g);
-  Data verifica = DataDaGiorno(giorno);
-  return verifica.anno == a && verifica.mese == m && verifica.giorno == g;
+  const std::optional<Giorno> letto = vendrix::LeggiData(testo);
+  if (!letto) return false;
+  giorno = static_cast<int>(letto->time_since_epoch().count());
+  return true;
 }
 
 // ---- Random numbers: splitmix64, the same sequence on every platform --------------------------
@@ -962,7 +938,7 @@ class ScrittoreHotel {
 std::string ControllaOpzioni(const OpzioniDemo& opzioni) {
   int dal = 0;
   if (!LeggiData(opzioni.dal, dal)) {
-    return "La data di inizio '" + opzioni.dal + "' non è valida: scriverla come GG/MM/AAAA";
+    return "Data di inizio: " + MessaggioDataNonValida(opzioni.dal);
   }
   if (DataDaGiorno(dal).anno < 1901 || DataDaGiorno(dal).anno > 2099) {
     return "La data di inizio deve cadere tra il 1901 e il 2099";

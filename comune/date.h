@@ -1,0 +1,52 @@
+#ifndef VENDRIX_COMUNE_DATE_H_
+#define VENDRIX_COMUNE_DATE_H_
+
+// The one date rule of the program. A date is typed as "DD/MM/YYYY", as DDMMYY or DDMMYYYY, or
+// with one-digit day and month and '/', '.' or '-' between the parts; whatever the user typed,
+// the window's Enter, its buttons and vendrix-batch read it with these functions, so the same
+// text gets the same answer everywhere. Date keys "YYYYMMDD" are the form of the hotel files'
+// dates and of the statistics store.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vendrix {
+
+// A calendar day.
+using Giorno = std::chrono::sys_days;
+
+// The longest period a report can show: the sheet "Data" holds one heading row, one row per day,
+// then an empty row and the "Totale" row, within the 1048576 rows of a worksheet.
+inline constexpr int64_t kMassimoGiorniPeriodo = 1048576 - 3;
+
+// The typed text cleaned and expanded, as it is written back into the date box: blanks around it
+// and apostrophes dropped, letters in upper case; then DDMMYY (years 00-49 are 2000-2049, 50-99
+// are 1950-1999) and DDMMYYYY become "DD/MM/YYYY", and so does D/M/YYYY with one- or two-digit
+// day and month and '/', '.' or '-' as the separators (the same one twice). Any other text is
+// returned cleaned but not expanded.
+std::string PulisciData(std::string_view testo);
+
+// The day a typed text names: PulisciData, then exactly "DD/MM/YYYY" of a real calendar day
+// from 01/01/1900 to 31/12/9999. nullopt for anything else, including any non-ASCII character.
+std::optional<Giorno> LeggiData(std::string_view testo);
+
+// "DD/MM/YYYY" of a day.
+std::string TestoData(Giorno giorno);
+// The date key "YYYYMMDD" of a day of the years 0001 to 9999.
+std::string ChiaveData(Giorno giorno);
+// The day of a date key: exactly eight digits of a real calendar day of the years 0001 to 9999
+// (hotel files may hold old dates); nullopt otherwise.
+std::optional<Giorno> GiornoDaChiave(std::string_view chiave);
+
+// The message for a text that is not a date, the same in the window and headless.
+std::string MessaggioDataNonValida(std::string_view testo);
+// The message for a from-date later than the to-date, the same in the window, headless and in
+// the runs that refuse it.
+std::string MessaggioPeriodoInvertito(Giorno dal, Giorno al);
+
+}  // namespace vendrix
+
+#endif  // VENDRIX_COMUNE_DATE_H_
