@@ -17,6 +17,7 @@
 #include "data/errore.h"
 #include "data/tabelle.h"
 #include "reports/cartella_lavoro.h"
+#include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 
 namespace vendrix {
@@ -128,14 +129,17 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   DBEngine motore(cartella_hotel);
   // The statistics of another period would give a workbook of zeros, and sums of that period.
   // A store without the table (made elsewhere) is read as it is.
-  if (const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, vendrix)) {
-    if (calcolato->dal != r.dal || calcolato->al != r.al) {
-      throw StatisticheDaCalcolare(
-          "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
-          TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) +
-          ")");
-    }
+  const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, vendrix);
+  if (calcolato && (calcolato->dal != r.dal || calcolato->al != r.al)) {
+    throw StatisticheDaCalcolare(
+        "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
+        TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) + ")");
   }
+  // The summary names the kinds of stay when the store records them.
+  const std::string tipi_soggiorno =
+      calcolato
+          ? TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti)
+          : std::string();
 
   excel::Application excel;
   std::vector<excel::Workbook*> cartelle;
@@ -173,16 +177,23 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno);
     RiempiFoglioData(data, *gruppi.insieme, periodo);
     gruppi.Chiudi();
+    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno);
   }
+  SommeSenzaAgenzia senza_agenzia;
   {
     Gruppi gruppi = per_tipo.get();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi.insieme, *tipi_camere, periodo);
+    // Its groups by room type and agency cover every statistics row: what the agency sheet
+    // leaves out is summed from them.
+    senza_agenzia = SommaSenzaAgenzia(*gruppi.insieme);
     gruppi.Chiudi();
+    CompletaReportTipoCamera(*cartelle[1], periodo);
   }
   {
     Gruppi gruppi = per_agenzia.get();
     RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
     gruppi.Chiudi();
+    CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
   }
   tipi_camere->Close();
   file_tipi->Close();
