@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
+  clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3
   libxlsxwriter-dev
