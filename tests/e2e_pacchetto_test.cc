@@ -106,6 +106,8 @@ TEST_F(PacchettoTest, MenuEntryIsValidAndStartsTheInstalledWindowWithItsIcon) {
   EXPECT_NE(testo.find("\nExec=vendrix\n"), std::string::npos) << testo;
   EXPECT_NE(testo.find("\nIcon=vendrix\n"), std::string::npos) << testo;
   EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/bin/vendrix"));
+  // The engine looks for the Access reader beside the running program.
+  EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/bin/vendrix-lettore-jet"));
   EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/share/icons/hicolor/scalable/apps/vendrix.svg"));
 }
 
