@@ -79,14 +79,13 @@ std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& 
 }
 
 void RimuoviAvanzi(const fs::path& cartella, const std::string& inizio,
-                   const std::string& fine) noexcept {
+                   const std::string& segno) noexcept {
   std::error_code errore;
   std::vector<fs::path> avanzi;
   for (fs::directory_iterator it(cartella, errore), fine_elenco; !errore && it != fine_elenco;
        it.increment(errore)) {
     const std::string nome = it->path().filename().string();
-    if (nome.size() >= inizio.size() + fine.size() && nome.compare(0, inizio.size(), inizio) == 0 &&
-        nome.compare(nome.size() - fine.size(), fine.size(), fine) == 0) {
+    if (nome.starts_with(inizio) && nome.find(segno, inizio.size()) != std::string::npos) {
       avanzi.push_back(it->path());
     }
   }

@@ -60,12 +60,12 @@ class BloccoCartella {
 // existing name (mkstemp), and returns its path. Throws Errore when it cannot be created.
 std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso = {});
 
-// Removes, in `cartella`, every file whose name starts with `inizio` and, when `fine` is not
-// empty, ends with `fine`. Only for leftovers of killed runs, under the lock that proves no run
-// is writing them: a file that cannot be removed is left for a later run, because it does not
-// stand in the way of this one.
+// Removes, in `cartella`, every file whose name starts with `inizio` and holds `segno` after
+// it (any name, when `segno` is empty). Only for leftovers of killed runs, under the lock that
+// proves no run is writing them: a file that cannot be removed is left for a later run, because
+// it does not stand in the way of this one.
 void RimuoviAvanzi(const std::filesystem::path& cartella, const std::string& inizio,
-                   const std::string& fine = {}) noexcept;
+                   const std::string& segno = {}) noexcept;
 
 }  // namespace vendrix
 

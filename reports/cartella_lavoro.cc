@@ -79,6 +79,121 @@ int LeggiColonna(std::string_view lettere) {
   return static_cast<int>(colonna);
 }
 
+
+// Height of one line of text at the default font, in points, and the margin a column keeps
+// around its widest value, in characters.
+constexpr double kPuntiRiga = 15;
+constexpr double kMargine = 1.5;
+
+// Width of a text in characters of the default font (the width of its digit 0), from the
+// widths of the font's glyphs, rounded up a little: digits 1, most lower-case letters 0.9,
+// capitals 1.25.
+double LarghezzaTesto(std::string_view testo, bool grassetto) {
+  double larghezza = 0;
+  for (size_t i = 0; i < testo.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(testo[i]);
+    if ((c & 0xC0) == 0x80) continue;  // continues a UTF-8 sequence
+    if (c >= '0' && c <= '9') {
+      larghezza += 1;
+    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' ||
+               c == 'i' || c == 'l' || c == 'j' || c == '|' || c == '!') {
+      larghezza += 0.5;
+    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' ||
+               c == '/') {
+      larghezza += 0.7;
+    } else if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '%' || c == '@') {
+      larghezza += 1.6;
+    } else if (c >= 'A' && c <= 'Z') {
+      larghezza += 1.25;
+    } else if (c >= 0x80) {
+      larghezza += 1.1;  // accented letters, the euro sign
+    } else {
+      larghezza += 0.95;
+    }
+  }
+  // Never less than one character a character: a font narrower than the estimate is no risk.
+  double caratteri = 0;
+  for (unsigned char c : testo) caratteri += (c & 0xC0) != 0x80 ? 1 : 0;
+  larghezza = std::max(larghezza, caratteri);
+  return grassetto ? larghezza * 1.1 : larghezza;
+}
+
+// Width a text wrapped at its spaces needs so that it takes at most `righe` lines.
+double LarghezzaACapo(const std::string& testo, int righe, bool grassetto) {
+  std::vector<std::string> parole;
+  size_t inizio = 0;
+  while (inizio <= testo.size()) {
+    size_t spazio = testo.find(' ', inizio);
+    if (spazio == std::string::npos) spazio = testo.size();
+    if (spazio > inizio) parole.push_back(testo.substr(inizio, spazio - inizio));
+    inizio = spazio + 1;
+  }
+  const double intera = LarghezzaTesto(testo, grassetto);
+  double larghezza = 0;
+  for (const std::string& p : parole) larghezza = std::max(larghezza, LarghezzaTesto(p, grassetto));
+  for (; larghezza < intera; larghezza += 0.5) {
+    int usate = 1;
+    std::string riga;
+    for (const std::string& p : parole) {
+      std::string con = riga.empty() ? p : riga + " " + p;
+      if (!riga.empty() && LarghezzaTesto(con, grassetto) > larghezza) {
+        ++usate;
+        riga = p;
+      } else {
+        riga = con;
+      }
+    }
+    if (usate <= righe) return larghezza;
+  }
+  return intera;
+}
+
+// Digits of a whole number with a ',' between thousands when `migliaia`.
+std::string Cifre(const std::string& intera, bool migliaia) {
+  if (!migliaia) return intera;
+  std::string esito;
+  for (size_t i = 0; i < intera.size(); ++i) {
+    if (i > 0 && (intera.size() - i) % 3 == 0) esito += ',';
+    esito += intera[i];
+  }
+  return esito;
+}
+
+// A value as a number format shows it: the formats the reports use ("0", "0.00", "0.00%",
+// "#,##0.00" with a currency suffix, text, general).
+std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
+  if (v.Vuota()) return "";
+  if (v.Tipo() == TipoCella::kTesto) return v.Testo();
+  double x = v.Numero();
+  char testo[64];
+  if (formato.empty() || formato == kFormatoTesto) {
+    std::snprintf(testo, sizeof testo, "%.10g", x);
+    return testo;
+  }
+  const bool percento = formato.find('%') != std::string::npos;
+  const bool migliaia = formato.find(',') != std::string::npos;
+  size_t decimali = 0;
+  if (size_t punto = formato.find('.'); punto != std::string::npos) {
+    while (punto + 1 + decimali < formato.size() && formato[punto + 1 + decimali] == '0') {
+      ++decimali;
+    }
+  }
+  if (percento) x *= 100;
+  std::snprintf(testo, sizeof testo, "%.*f", static_cast<int>(decimali), std::fabs(x));
+  std::string numero = testo;
+  const size_t punto = numero.find('.');
+  std::string esito = (x < 0 && numero.find_first_not_of("0.") != std::string::npos) ? "-" : "";
+  esito += Cifre(numero.substr(0, punto), migliaia);
+  if (punto != std::string::npos) esito += numero.substr(punto);
+  if (percento) esito += '%';
+  // A currency in brackets, "[$€-410]", shows as its symbol after a space.
+  if (size_t dollaro = formato.find("[$"); dollaro != std::string::npos) {
+    const size_t trattino = formato.find('-', dollaro);
+    esito += " " + formato.substr(dollaro + 2, trattino - dollaro - 2);
+  }
+  return esito;
+}
+
 void ControllaCella(int riga, int colonna) {
   if (riga < 1 || riga > kMassimoRighe || colonna < 1 || colonna > kMassimoColonne) {
     throw Errore("Cella fuori dal foglio: riga " + std::to_string(riga) + ", colonna " +
@@ -221,35 +336,80 @@ ValoreCella RiferimentoCella::Value() const {
 
 void RiferimentoCella::SetValue(const ValoreCella& valore) {
   Cella& cella = foglio_->Crea(riga_, colonna_);
-  const bool generale = cella.formato == 0;
-  if (valore.Tipo() == TipoCella::kTesto && foglio_->formati_[cella.formato] != kFormatoTesto) {
+  if (!foglio_->formule_.empty()) foglio_->formule_.erase({riga_, colonna_});
+  const FormatoCella& formato = foglio_->formati_[cella.formato];
+  const bool generale = formato.numero.empty();
+  auto con_numero = [&](const char* numero) {
+    FormatoCella nuovo = foglio_->formati_[cella.formato];
+    nuovo.numero = numero;
+    cella.formato = foglio_->IndiceFormato(nuovo);
+  };
+  if (valore.Tipo() == TipoCella::kTesto && formato.numero != kFormatoTesto) {
     if (auto numero = LeggiNumero(valore.Testo())) {
       cella.valore = ValoreCella(numero->valore);
-      if (generale) cella.formato = foglio_->IndiceFormato(numero->formato);
+      if (generale) con_numero(numero->formato.c_str());
       return;
     }
   }
-  if (valore.Tipo() == TipoCella::kValuta && generale) {
-    cella.formato = foglio_->IndiceFormato(kFormatoValuta);
-  }
+  if (valore.Tipo() == TipoCella::kValuta && generale) con_numero(kFormatoValuta);
   cella.valore = valore;
 }
 
 std::string RiferimentoCella::NumberFormat() const {
   const Cella* cella = foglio_->Trova(riga_, colonna_);
-  return foglio_->formati_[cella == nullptr ? 0 : cella->formato];
+  return foglio_->formati_[cella == nullptr ? 0 : cella->formato].numero;
 }
 
-void Intervallo::NumberFormat(const std::string& formato) {
+void RiferimentoCella::SetFormula(const std::string& formula, const ValoreCella& risultato) {
+  if (formula.empty() || risultato.Tipo() == TipoCella::kTesto) {
+    throw Errore("Formula non valida nella cella riga " + std::to_string(riga_) + ", colonna " +
+                 std::to_string(colonna_));
+  }
+  SetValue(risultato);
+  foglio_->formule_[{riga_, colonna_}] = formula;
+}
+
+std::string RiferimentoCella::Formula() const {
+  auto it = foglio_->formule_.find({riga_, colonna_});
+  return it == foglio_->formule_.end() ? std::string() : it->second;
+}
+
+template <typename Modifica>
+void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2,
+                              Modifica modifica) {
   // Formatting is by cell, so a whole column or a huge block would be held cell by cell.
-  const int64_t celle = int64_t{riga2_ - riga1_ + 1} * int64_t{colonna2_ - colonna1_ + 1};
+  const int64_t celle = int64_t{riga2 - riga1 + 1} * int64_t{colonna2 - colonna1 + 1};
   if (celle > 1000000) {
     throw Errore("Formato su un intervallo troppo grande (" + std::to_string(celle) + " celle)");
   }
-  const uint16_t indice = foglio_->IndiceFormato(formato);
-  for (int r = riga1_; r <= riga2_; ++r) {
-    for (int c = colonna1_; c <= colonna2_; ++c) foglio_->Crea(r, c).formato = indice;
+  std::map<uint16_t, uint16_t> nuovi;  // old format -> changed format
+  for (int r = riga1; r <= riga2; ++r) {
+    for (int c = colonna1; c <= colonna2; ++c) {
+      Cella& cella = Crea(r, c);
+      auto [it, nuovo] = nuovi.try_emplace(cella.formato, 0);
+      if (nuovo) {
+        FormatoCella formato = formati_[cella.formato];
+        modifica(formato);
+        it->second = IndiceFormato(formato);
+      }
+      cella.formato = it->second;
+    }
   }
+}
+
+void Intervallo::NumberFormat(const std::string& formato) {
+  foglio_->CambiaFormato(riga1_, colonna1_, riga2_, colonna2_,
+                         [&](FormatoCella& f) { f.numero = formato; });
+}
+
+void Intervallo::FontBold() {
+  foglio_->CambiaFormato(riga1_, colonna1_, riga2_, colonna2_,
+                         [](FormatoCella& f) { f.grassetto = true; });
+}
+
+void Intervallo::WrapText() {
+  foglio_->CambiaFormato(riga1_, colonna1_, riga2_, colonna2_,
+                         [](FormatoCella& f) { f.a_capo = true; });
 }
 
 void Intervallo::RowHeight(double punti) {
@@ -309,7 +469,7 @@ const Cella* Worksheet::Trova(int riga, int colonna) const {
   return &celle[colonna - 1];
 }
 
-uint16_t Worksheet::IndiceFormato(const std::string& formato) {
+uint16_t Worksheet::IndiceFormato(const FormatoCella& formato) {
   auto it = std::find(formati_.begin(), formati_.end(), formato);
   if (it != formati_.end()) return static_cast<uint16_t>(it - formati_.begin());
   if (formati_.size() > 60000) throw Errore("Troppi formati diversi nel foglio \"" + nome_ + "\"");
@@ -334,14 +494,99 @@ Intervallo Worksheet::Range(std::string_view prima, std::string_view ultima) {
   return Intervallo(this, std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2));
 }
 
-Workbook::Workbook() : foglio_("Foglio1") {}
+void Worksheet::FreezePanes(int riga, int colonna) {
+  ControllaCella(riga, colonna);
+  riquadri_ = {riga, colonna};
+}
+
+void Worksheet::AutoFilter(std::string_view indirizzo) {
+  Intervallo r = Range(indirizzo);
+  filtro_ = IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(),
+                             r.UltimaColonna()};
+}
+
+void Worksheet::AggiungiGrafico(Grafico grafico) {
+  auto celle = [](const IntervalloFoglio& i) -> int64_t {
+    if (i.riga1 != i.riga2 && i.colonna1 != i.colonna2) return -1;
+    return int64_t{i.riga2 - i.riga1 + 1} * (i.colonna2 - i.colonna1 + 1);
+  };
+  bool secondaria = false;
+  for (const SerieGrafico& s : grafico.serie) {
+    const int64_t n = celle(s.valori);
+    if (n <= 0 || n != celle(s.categorie) || (secondaria && !s.asse_secondario)) {
+      throw Errore("Grafico \"" + grafico.titolo + "\" non valido: serie \"" + s.nome + "\"");
+    }
+    secondaria = secondaria || s.asse_secondario;
+  }
+  if (grafico.serie.empty()) throw Errore("Grafico \"" + grafico.titolo + "\" senza serie");
+  ControllaCella(grafico.riga, grafico.colonna);
+  grafici_.push_back(std::move(grafico));
+}
+
+double Worksheet::LarghezzaColonna(int colonna) const {
+  auto it = larghezze_colonne_.find(colonna);
+  return it == larghezze_colonne_.end() ? 8.43 : it->second;
+}
+
+std::string Worksheet::TestoMostrato(int riga, int colonna) const {
+  const Cella* cella = Trova(riga, colonna);
+  if (cella == nullptr) return "";
+  return TestoNelFormato(cella->valore, formati_[cella->formato].numero);
+}
+
+void Worksheet::AllargaColonne(int prima, int ultima) {
+  for (int c = prima; c <= ultima; ++c) {
+    double necessaria = 0;
+    for (size_t i = 0; i < righe_.size(); ++i) {
+      const int riga = static_cast<int>(i) + 1;
+      if (righe_[i].size() < static_cast<size_t>(c)) continue;
+      const Cella& cella = righe_[i][c - 1];
+      if (cella.valore.Vuota()) continue;
+      const FormatoCella& formato = formati_[cella.formato];
+      const std::string testo = TestoNelFormato(cella.valore, formato.numero);
+      double larghezza = 0;
+      if (formato.a_capo && cella.valore.Tipo() == TipoCella::kTesto) {
+        auto altezza = altezze_righe_.find(riga);
+        const int righe = altezza == altezze_righe_.end()
+                              ? 1
+                              : std::max(1, static_cast<int>(altezza->second / kPuntiRiga));
+        larghezza = LarghezzaACapo(testo, righe, formato.grassetto);
+      } else {
+        larghezza = LarghezzaTesto(testo, formato.grassetto);
+      }
+      necessaria = std::max(necessaria, larghezza);
+    }
+    if (necessaria == 0) continue;
+    // Room for the cell's margins and for fonts a little wider than the estimate.
+    necessaria = std::min(255.0, std::ceil(necessaria + kMargine));
+    if (necessaria > LarghezzaColonna(c)) larghezze_colonne_[c] = necessaria;
+  }
+}
+
+Workbook::Workbook() { fogli_.push_back(std::make_unique<Worksheet>("Foglio1")); }
 
 Worksheet& Workbook::Sheets(int indice) {
-  if (indice != 1) {
-    throw Errore("Indice non compreso nell'intervallo: la cartella ha un solo foglio, non il " +
-                 std::to_string(indice));
+  if (indice < 1 || indice > Count()) {
+    throw Errore("Indice non compreso nell'intervallo: la cartella ha " + std::to_string(Count()) +
+                 " fogli, non il " + std::to_string(indice));
   }
-  return foglio_;
+  return *fogli_[indice - 1];
+}
+
+Worksheet& Workbook::AggiungiFoglio(const std::string& nome) {
+  auto minuscolo = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return t;
+  };
+  for (const auto& f : fogli_) {
+    if (minuscolo(f->Name()) == minuscolo(nome)) {
+      throw Errore("La cartella ha già un foglio \"" + nome + "\"");
+    }
+  }
+  auto foglio = std::make_unique<Worksheet>("Foglio");
+  foglio->SetName(nome);
+  fogli_.push_back(std::move(foglio));
+  return *fogli_.back();
 }
 
 void Workbook::Close() {

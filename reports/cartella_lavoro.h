@@ -1,15 +1,18 @@
 #ifndef VENDRIX_REPORTS_CARTELLA_LAVORO_H_
 #define VENDRIX_REPORTS_CARTELLA_LAVORO_H_
 
-// The workbook model the report run writes into: an application holding workbooks, each with one
-// worksheet of cells addressed by row and column, and the few formats the reports set. The
-// operations keep the names of the spreadsheet object model (Workbooks.Add, Cells, Range,
-// NumberFormat, RowHeight, ColumnWidth, SaveAs, Close, Quit). Everything lives in memory until
-// SaveAs writes the workbook as an xlsx file. Every failure throws Errore.
+// The workbook model the report run writes into: an application holding workbooks, each with
+// worksheets of cells addressed by row and column, formulas with their stored result, the few
+// formats the reports set, frozen panes, an autofilter, print settings and charts. The operations
+// keep the names of the spreadsheet object model (Workbooks.Add, Cells, Range, NumberFormat,
+// RowHeight, ColumnWidth, FreezePanes, AutoFilter, PageSetup, SaveAs, Close, Quit); what that
+// model has no plain name for is named in Italian. Everything lives in memory until SaveAs writes
+// the workbook as an xlsx file. Every failure throws Errore.
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -77,8 +80,16 @@ class ValoreCella {
 // For test output and messages.
 std::string Descrivi(const ValoreCella& v);
 
-// A stored cell: its value and its number format, as an index into the formats of its sheet
-// (0 is kFormatoGenerale). A sheet can hold a million rows: a cell is kept small.
+// How a cell is shown: its number format, bold, and text wrapped onto several lines.
+struct FormatoCella {
+  std::string numero = kFormatoGenerale;
+  bool grassetto = false;
+  bool a_capo = false;
+  friend bool operator==(const FormatoCella&, const FormatoCella&) = default;
+};
+
+// A stored cell: its value and its format, as an index into the formats of its sheet (0 is the
+// general format). A sheet can hold a million rows: a cell is kept small.
 struct Cella {
   ValoreCella valore;
   uint16_t formato = 0;
@@ -107,6 +118,13 @@ class RiferimentoCella {
   }
   std::string NumberFormat() const;
 
+  // Writes a formula ("SUBTOTAL(109,B2:B9)", without the leading '=') with the result it gives,
+  // which Value() returns and the saved file stores, so that a reader that does not recalculate
+  // sees it. The caller vouches that the two agree. A later SetValue drops the formula.
+  void SetFormula(const std::string& formula, const ValoreCella& risultato);
+  // The formula of the cell; empty when it holds a plain value.
+  std::string Formula() const;
+
  private:
   friend class Worksheet;
   RiferimentoCella(Worksheet* foglio, int riga, int colonna)
@@ -126,6 +144,10 @@ class Intervallo {
   // Sets the width in characters of every column of the range (the whole column, as widths are
   // a property of columns).
   void ColumnWidth(double caratteri);
+  // Shows the cells of the range in bold (creating the cells, empty).
+  void FontBold();
+  // Wraps the texts of the range onto several lines at word breaks (creating the cells, empty).
+  void WrapText();
 
   int PrimaRiga() const { return riga1_; }
   int UltimaRiga() const { return riga2_; }
@@ -144,6 +166,44 @@ class Intervallo {
 // not a cell address inside the sheet.
 std::pair<int, int> LeggiIndirizzo(std::string_view indirizzo);
 
+// A rectangle of a named sheet, 1-based, as a chart refers to its data.
+struct IntervalloFoglio {
+  std::string foglio;
+  int riga1 = 1, colonna1 = 1, riga2 = 1, colonna2 = 1;
+  friend bool operator==(const IntervalloFoglio&, const IntervalloFoglio&) = default;
+};
+
+// Print settings of a sheet.
+struct ImpostazioniPagina {
+  bool orizzontale = false;     // landscape
+  int pagine_in_larghezza = 0;  // fit to this many pages wide; 0 leaves the scale at 100 %
+  int righe_ripetute = 0;       // rows 1 to n printed on top of every page; 0 for none
+};
+
+enum class TipoGrafico { kLinee, kColonne, kColonneImpilate, kBarre };
+
+struct SerieGrafico {
+  std::string nome;
+  IntervalloFoglio categorie;  // one row or one column
+  IntervalloFoglio valori;     // as many cells as categorie
+  // On the secondary (right) value axis, drawn as a line whatever the chart's type.
+  bool asse_secondario = false;
+};
+
+// A chart placed on a sheet with its top left corner at a cell.
+struct Grafico {
+  TipoGrafico tipo = TipoGrafico::kColonne;
+  std::string titolo;
+  std::string titolo_categorie;         // title of the category axis
+  std::string titolo_valori;            // title of the (primary) value axis
+  std::string formato_valori;           // number format of its labels; empty: from the cells
+  std::string titolo_valori_secondari;  // the secondary axis, when a series is on it
+  std::string formato_valori_secondari;
+  std::vector<SerieGrafico> serie;
+  int riga = 1, colonna = 1;
+  int larghezza = 640, altezza = 320;  // pixels
+};
+
 class Worksheet {
  public:
   explicit Worksheet(std::string nome) : nome_(std::move(nome)) {}
@@ -159,13 +219,40 @@ class Worksheet {
   Intervallo Range(std::string_view indirizzo);
   Intervallo Range(std::string_view prima, std::string_view ultima);
 
+  // Keeps the rows above `riga` and the columns left of `colonna` in view while the rest
+  // scrolls (FreezePanes on the cell at `riga`, `colonna`); (1, 1) freezes nothing.
+  void FreezePanes(int riga, int colonna);
+  // Puts the filter buttons on the first row of the range, filtering the rows below it.
+  void AutoFilter(std::string_view indirizzo);
+  ImpostazioniPagina& PageSetup() { return pagina_; }
+  // Places a chart on the sheet. Throws Errore when it has no series, a series whose categories
+  // and values differ in length or are not one row or column, or a secondary series before a
+  // primary one.
+  void AggiungiGrafico(Grafico grafico);
+
+  // Widens each column from `prima` to `ultima` so that every value shows whole, with its
+  // number format applied, at the default font: never narrower than the width set before. A
+  // wrapped text needs only its longest word on one line and at most as many lines as its row's
+  // height holds.
+  void AllargaColonne(int prima, int ultima);
+  // The width of a column in characters, 8.43 (the file format's default) when none was set.
+  double LarghezzaColonna(int colonna) const;
+  // The text a cell shows: its value through its number format (in the C locale: '.' for the
+  // decimals and ',' for thousands, whose widths are those of the user's separators).
+  std::string TestoMostrato(int riga, int colonna) const;
+
   // What the writer needs: the rows (row r at index r - 1, each as long as its last cell used;
-  // a cell never written is empty with format 0), the number formats the cells refer to, heights
-  // by row and widths by column.
+  // a cell never written is empty with format 0), the formats the cells refer to, heights by
+  // row, widths by column, formulas by (row, column) and the rest of the sheet's settings.
   const std::vector<std::vector<Cella>>& Righe() const { return righe_; }
-  const std::vector<std::string>& Formati() const { return formati_; }
+  const std::vector<FormatoCella>& Formati() const { return formati_; }
   const std::map<int, double>& AltezzeRighe() const { return altezze_righe_; }
   const std::map<int, double>& LarghezzeColonne() const { return larghezze_colonne_; }
+  const std::map<std::pair<int, int>, std::string>& Formule() const { return formule_; }
+  std::pair<int, int> RiquadriBloccati() const { return riquadri_; }
+  const std::optional<IntervalloFoglio>& FiltroAutomatico() const { return filtro_; }
+  const ImpostazioniPagina& Pagina() const { return pagina_; }
+  const std::vector<Grafico>& Grafici() const { return grafici_; }
 
  private:
   friend class RiferimentoCella;
@@ -173,23 +260,43 @@ class Worksheet {
   // The cell, created empty when missing; nullptr from Trova when missing.
   Cella& Crea(int riga, int colonna);
   const Cella* Trova(int riga, int colonna) const;
-  uint16_t IndiceFormato(const std::string& formato);
+  uint16_t IndiceFormato(const FormatoCella& formato);
+  // Changes one attribute of the format of every cell of a range.
+  template <typename Modifica>
+  void CambiaFormato(int riga1, int colonna1, int riga2, int colonna2, Modifica modifica);
 
   std::string nome_;
   std::vector<std::vector<Cella>> righe_;
-  std::vector<std::string> formati_{kFormatoGenerale};
+  std::vector<FormatoCella> formati_{FormatoCella{}};
   std::map<int, double> altezze_righe_;
   std::map<int, double> larghezze_colonne_;
+  std::map<std::pair<int, int>, std::string> formule_;
+  std::pair<int, int> riquadri_{1, 1};
+  std::optional<IntervalloFoglio> filtro_;
+  ImpostazioniPagina pagina_;
+  std::vector<Grafico> grafici_;
 };
 
-// A workbook with one worksheet.
+// The document properties a workbook carries in its file.
+struct ProprietaDocumento {
+  std::string titolo;
+  std::string soggetto;
+  std::string applicazione;  // the program that wrote the file, with its version
+};
+
+// A workbook: one or more worksheets, in order.
 class Workbook {
  public:
   Workbook();
 
-  // The first (and only) sheet; index 1. Throws Errore for any other index.
+  // The sheet at 1-based `indice`. Throws Errore outside 1 to Count().
   Worksheet& Sheets(int indice);
   Worksheet& Worksheets(int indice) { return Sheets(indice); }
+  int Count() const { return static_cast<int>(fogli_.size()); }
+  // Adds a sheet named `nome` after the last one (Worksheets.Add after the last). Throws
+  // Errore for a name the file format refuses or one the workbook already has.
+  Worksheet& AggiungiFoglio(const std::string& nome);
+  ProprietaDocumento& BuiltinDocumentProperties() { return proprieta_; }
 
   // Writes the workbook as an xlsx file under `percorso`, replacing a file of that name. On
   // failure throws Errore naming the file; a file already there is then left as it was and
@@ -203,7 +310,8 @@ class Workbook {
  private:
   friend class Workbooks;
   class Workbooks* elenco_ = nullptr;
-  Worksheet foglio_;
+  std::vector<std::unique_ptr<Worksheet>> fogli_;
+  ProprietaDocumento proprieta_;
 };
 
 class Workbooks {

@@ -1,6 +1,7 @@
 // Sheet "Agenzia": one row per agency and room type with statistics in the period.
 
 #include "data/tabelle.h"
+#include "reports/descrizione_fogli.h"
 #include "reports/fogli_report.h"
 #include "reports/valori_report.h"
 
@@ -10,22 +11,6 @@ namespace {
 
 using excel::ValoreCella;
 
-constexpr const char* kIntestazioni[] = {"Agenzia",
-                                         "Tipo camera",
-                                         "RO",
-                                         "BB",
-                                         "HB",
-                                         "FB",
-                                         "Supplementi",
-                                         "Totale Retta",
-                                         "ADR",
-                                         "% occupazione",
-                                         "RevPar",
-                                         "Camere occupate",
-                                         "Camere libere",
-                                         "Entrata media per ospite",
-                                         "Extra",
-                                         "Tot Pax"};
 
 // Columns of the agency sheet.
 constexpr int kAgenzia = 1;
@@ -57,11 +42,7 @@ const char* const kGruppiPerAgenzia =
     "Where Agenzia >= ' ' Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
 
 void PreparaFoglioAgenzia(excel::Worksheet& foglio) {
-  int c = 1;
-  for (const char* intestazione : kIntestazioni) foglio.Cells(1, c++) = intestazione;
-  foglio.Range("A1:R1").RowHeight(45);
-  foglio.Range("A1:B1000").ColumnWidth(50);
-  foglio.Range("C1:Q1000").ColumnWidth(10);
+  ScriviIntestazioni(foglio, kDescrizioneAgenzia);
 }
 
 void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,

@@ -1,30 +1,10 @@
 // Sheet "Data": one row per calendar day of the period.
 
 #include "comune/date.h"
+#include "reports/descrizione_fogli.h"
 #include "reports/fogli_report.h"
 
 namespace vendrix {
-
-namespace {
-
-constexpr const char* kIntestazioni[] = {"Data",
-                                         "RO",
-                                         "BB",
-                                         "HB",
-                                         "FB",
-                                         "Supplementi",
-                                         "Totale Retta",
-                                         "ADR",
-                                         "% occupazione",
-                                         "RevPar",
-                                         "Camere occupate",
-                                         "% occupazione agenzia",
-                                         "Camere occupate agenzia",
-                                         "Camere libere",
-                                         "Entrata media per ospite",
-                                         "Extra",
-                                         "Tot Pax"};
-}  // namespace
 
 const char* const kGruppiPerGiorno =
     "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
@@ -35,10 +15,7 @@ const char* const kGruppiPerGiorno =
 void PreparaFoglioData(excel::Worksheet& foglio) {
   // The day texts must stay texts, not become dates.
   foglio.Range("A2", "A1000").NumberFormat(excel::kFormatoTesto);
-  int c = 1;
-  for (const char* intestazione : kIntestazioni) foglio.Cells(1, c++) = intestazione;
-  foglio.Range("A1:S1").RowHeight(45);
-  foglio.Range("A1:R1000").ColumnWidth(10);
+  ScriviIntestazioni(foglio, kDescrizioneData);
 }
 
 void RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi, const PeriodoReport& periodo) {

@@ -1,30 +1,10 @@
 // Sheet "Tipo camera": one row per room type of the hotel, over the whole period.
 
 #include "data/tabelle.h"
+#include "reports/descrizione_fogli.h"
 #include "reports/fogli_report.h"
 
 namespace vendrix {
-
-namespace {
-
-constexpr const char* kIntestazioni[] = {"Tipo camera",
-                                         "RO",
-                                         "BB",
-                                         "HB",
-                                         "FB",
-                                         "Supplementi",
-                                         "Totale Retta",
-                                         "ADR",
-                                         "% occupazione",
-                                         "RevPar",
-                                         "Camere occupate",
-                                         "% occupazione agenzia",
-                                         "Camere occupate agenzia",
-                                         "Camere libere",
-                                         "Entrata media per ospite",
-                                         "Extra",
-                                         "Tot Pax"};
-}  // namespace
 
 const char* const kGruppiPerTipo =
     "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
@@ -33,11 +13,7 @@ const char* const kGruppiPerTipo =
     "Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
 
 void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
-  int c = 1;
-  for (const char* intestazione : kIntestazioni) foglio.Cells(1, c++) = intestazione;
-  foglio.Range("A1:S1").RowHeight(45);
-  foglio.Range("A1:A1000").ColumnWidth(50);
-  foglio.Range("B1:P1000").ColumnWidth(10);
+  ScriviIntestazioni(foglio, kDescrizioneTipoCamera);
 }
 
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,

@@ -16,6 +16,7 @@
 #include "data/errore.h"
 #include "data/tabelle.h"
 #include "reports/cartella_lavoro.h"
+#include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 
 namespace vendrix {
@@ -36,11 +37,11 @@ constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
 // under it, so any the run finds there while holding it belongs to a run that has ended
 // without removing it (it was killed).
 constexpr char kFileBloccoExcel[] = ".REPORT.lock";
-// A workbook is written as REPORT_x.xlsx.<6 random characters>.nuovo; saving it goes through a
-// further temporary of that name plus ".<pid>.tmp" (Workbook::SaveAs). Earlier versions named
-// the first REPORT_x.xlsx.<pid>.nuovo: the same pattern.
-constexpr char kSuffissoProvvisorio[] = ".nuovo";
-constexpr char kSuffissoSalvataggio[] = ".tmp";
+// A workbook is written as REPORT_x.xlsx.<6 random characters>.nuovo; saving it goes through
+// further temporaries whose names begin with that one (Workbook::SaveAs, and the zip library
+// when it rewrites the file). Earlier versions named the first REPORT_x.xlsx.<pid>.nuovo. So a
+// name of REPORT_x.xlsx. followed by text holding ".nuovo" is a temporary.
+constexpr char kSegnoProvvisorio[] = ".nuovo";
 
 constexpr char kRimedioFinestra[] = ": premere \"Calcola\" per il periodo richiesto.";
 constexpr char kRimedioBatch[] = ": esegui prima `vendrix-batch calcola` per il periodo richiesto.";
@@ -83,7 +84,7 @@ void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
   std::vector<std::string> provvisori;
   try {
     for (size_t i = 0; i < cartelle.size(); ++i) {
-      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSuffissoProvvisorio));
+      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio));
       cartelle[i]->SaveAs(provvisori.back());
     }
     for (size_t i = 0; i < provvisori.size(); ++i) {
@@ -137,14 +138,17 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   DBEngine motore(cartella_hotel);
   // The statistics of another period would give a workbook of zeros, and sums of that period.
   // A store without the table (made elsewhere) is read as it is.
-  if (const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, vendrix)) {
-    if (calcolato->dal != r.dal || calcolato->al != r.al) {
-      throw StatisticheDaCalcolare(
-          "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
-          TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) +
-          ")");
-    }
+  const std::optional<PeriodoStatistiche> calcolato = LeggiPeriodo(motore, vendrix);
+  if (calcolato && (calcolato->dal != r.dal || calcolato->al != r.al)) {
+    throw StatisticheDaCalcolare(
+        "Le statistiche sono del periodo " + TestoPeriodo(calcolato->dal, calcolato->al) + " (" +
+        TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti) + ")");
   }
+  // The summary names the kinds of stay when the store records them.
+  const std::string tipi_soggiorno =
+      calcolato
+          ? TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti)
+          : std::string();
 
   excel::Application excel;
   std::vector<excel::Workbook*> cartelle;
@@ -184,16 +188,23 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno);
     RiempiFoglioData(data, *gruppi.insieme, periodo);
     gruppi.Chiudi();
+    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno);
   }
+  SommeSenzaAgenzia senza_agenzia;
   {
     Gruppi gruppi = per_tipo.get();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi.insieme, *tipi_camere, periodo);
+    // Its groups by room type and agency cover every statistics row: what the agency sheet
+    // leaves out is summed from them.
+    senza_agenzia = SommaSenzaAgenzia(*gruppi.insieme);
     gruppi.Chiudi();
+    CompletaReportTipoCamera(*cartelle[1], periodo);
   }
   {
     Gruppi gruppi = per_agenzia.get();
     RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
     gruppi.Chiudi();
+    CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
   }
   tipi_camere->Close();
   file_tipi->Close();
@@ -211,8 +222,7 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
                                         destinazione.string() + ": riprovare al termine.");
   std::vector<std::string> percorsi;
   for (const char* file : kFileReport) {
-    RimuoviAvanzi(destinazione, std::string(file) + ".", kSuffissoProvvisorio);
-    RimuoviAvanzi(destinazione, std::string(file) + ".", kSuffissoSalvataggio);
+    RimuoviAvanzi(destinazione, std::string(file) + ".", kSegnoProvvisorio);
     percorsi.push_back((destinazione / file).string());
   }
   SalvaTutte(cartelle, percorsi);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <list>
 #include <map>
 #include <string>
 #include <system_error>
@@ -14,6 +15,7 @@
 
 #include "comune/errore_sistema.h"
 #include "reports/cartella_lavoro.h"
+#include "reports/ritocco_xlsx.h"
 
 namespace vendrix::excel {
 
@@ -92,6 +94,15 @@ class ScritturaXlsx {
   ScritturaXlsx(const ScritturaXlsx&) = delete;
   ScritturaXlsx& operator=(const ScritturaXlsx&) = delete;
 
+  void Proprieta(const ProprietaDocumento& proprieta) {
+    titolo_ = Utf8Valido(proprieta.titolo);
+    soggetto_ = Utf8Valido(proprieta.soggetto);
+    lxw_doc_properties p = {};
+    p.title = titolo_.data();
+    p.subject = soggetto_.data();
+    Controlla(workbook_set_properties(cartella_, &p), "proprietà del documento");
+  }
+
   void Foglio(const Worksheet& foglio) {
     lxw_worksheet* ws = workbook_add_worksheet(cartella_, foglio.Name().c_str());
     if (ws == nullptr) Fallito("impossibile aggiungere il foglio \"" + foglio.Name() + "\"");
@@ -103,8 +114,27 @@ class ScritturaXlsx {
       Controlla(worksheet_set_row(ws, riga - 1, altezza, nullptr),
                 "altezza della riga " + std::to_string(riga));
     }
+    const auto [riga_bloccata, colonna_bloccata] = foglio.RiquadriBloccati();
+    if (riga_bloccata > 1 || colonna_bloccata > 1) {
+      worksheet_freeze_panes(ws, riga_bloccata - 1, colonna_bloccata - 1);
+    }
+    if (const auto& filtro = foglio.FiltroAutomatico()) {
+      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1,
+                                     filtro->riga2 - 1, filtro->colonna2 - 1),
+                "filtro automatico");
+    }
+    const ImpostazioniPagina& pagina = foglio.Pagina();
+    if (pagina.orizzontale) worksheet_set_landscape(ws);
+    if (pagina.pagine_in_larghezza > 0) {
+      worksheet_fit_to_pages(ws, static_cast<uint16_t>(pagina.pagine_in_larghezza), 0);
+    }
+    if (pagina.righe_ripetute > 0) {
+      Controlla(worksheet_repeat_rows(ws, 0, pagina.righe_ripetute - 1), "righe da ripetere");
+    }
     std::vector<lxw_format*> formati;
-    for (const std::string& codice : foglio.Formati()) formati.push_back(Formato(codice));
+    for (const FormatoCella& f : foglio.Formati()) formati.push_back(Formato(f));
+    const auto& formule = foglio.Formule();
+    auto formula = formule.begin();
     const auto& righe = foglio.Righe();
     for (size_t i = 0; i < righe.size(); ++i) {
       for (size_t j = 0; j < righe[i].size(); ++j) {
@@ -114,6 +144,15 @@ class ScritturaXlsx {
         const lxw_col_t c = static_cast<lxw_col_t>(j);
         lxw_format* formato = formati.at(cella.formato);
         const ValoreCella& v = cella.valore;
+        // Formulas are kept in cell order: the next one is here or further on.
+        if (formula != formule.end() && formula->first == posizione) {
+          const double x = v.Numero();
+          if (!std::isfinite(x)) Fallito("numero non valido (" + Posizione(posizione) + ")");
+          Controlla(worksheet_write_formula_num(ws, r, c, formula->second.c_str(), formato, x),
+                    Posizione(posizione));
+          ++formula;
+          continue;
+        }
         switch (v.Tipo()) {
           case TipoCella::kVuota:
             if (formato != nullptr) {
@@ -140,7 +179,11 @@ class ScritturaXlsx {
         }
       }
     }
+    for (const Grafico& g : foglio.Grafici()) InserisciGrafico(ws, g);
   }
+
+  // Charts in the order the file numbers them: sheet by sheet, in the order placed.
+  const std::vector<const Grafico*>& Grafici() const { return grafici_; }
 
   void Chiudi() {
     errno = 0;
@@ -153,15 +196,93 @@ class ScritturaXlsx {
   }
 
  private:
-  lxw_format* Formato(const std::string& codice) {
-    if (codice.empty()) return nullptr;
-    auto [it, nuovo] = formati_.try_emplace(codice, nullptr);
+  lxw_format* Formato(const FormatoCella& f) {
+    if (f == FormatoCella{}) return nullptr;
+    const std::string chiave = f.numero + (f.grassetto ? "\x01" : "\x02") + (f.a_capo ? "1" : "0");
+    auto [it, nuovo] = formati_.try_emplace(chiave, nullptr);
     if (nuovo) {
       it->second = workbook_add_format(cartella_);
       if (it->second == nullptr) Fallito("memoria insufficiente");
-      format_set_num_format(it->second, codice.c_str());
+      if (!f.numero.empty()) format_set_num_format(it->second, f.numero.c_str());
+      if (f.grassetto) format_set_bold(it->second);
+      if (f.a_capo) {
+        format_set_text_wrap(it->second);
+        format_set_align(it->second, LXW_ALIGN_VERTICAL_TOP);
+      }
     }
     return it->second;
+  }
+
+  static void Serie(lxw_chart_series* serie, const SerieGrafico& s) {
+    chart_series_set_categories(serie, s.categorie.foglio.c_str(), s.categorie.riga1 - 1,
+                                s.categorie.colonna1 - 1, s.categorie.riga2 - 1,
+                                s.categorie.colonna2 - 1);
+    chart_series_set_values(serie, s.valori.foglio.c_str(), s.valori.riga1 - 1,
+                            s.valori.colonna1 - 1, s.valori.riga2 - 1, s.valori.colonna2 - 1);
+  }
+
+  void InserisciGrafico(lxw_worksheet* ws, const Grafico& g) {
+    uint8_t tipo = LXW_CHART_COLUMN;
+    switch (g.tipo) {
+      case TipoGrafico::kLinee:
+        tipo = LXW_CHART_LINE;
+        break;
+      case TipoGrafico::kColonne:
+        tipo = LXW_CHART_COLUMN;
+        break;
+      case TipoGrafico::kColonneImpilate:
+        tipo = LXW_CHART_COLUMN_STACKED;
+        break;
+      case TipoGrafico::kBarre:
+        tipo = LXW_CHART_BAR;
+        break;
+    }
+    lxw_chart* grafico = workbook_add_chart(cartella_, tipo);
+    if (grafico == nullptr) Fallito("memoria insufficiente");
+    // The library keeps the pointers it is given until the file is written.
+    testi_.push_back(Utf8Valido(g.titolo));
+    chart_title_set_name(grafico, testi_.back().c_str());
+    lxw_chart_font titolo = {};
+    titolo.size = 11;
+    titolo.bold = LXW_EXPLICIT_FALSE;
+    chart_title_set_name_font(grafico, &titolo);
+    for (const SerieGrafico& s : g.serie) {
+      lxw_chart_series* serie = chart_add_series(grafico, nullptr, nullptr);
+      if (serie == nullptr) Fallito("memoria insufficiente");
+      Serie(serie, s);
+      testi_.push_back(Utf8Valido(s.nome));
+      chart_series_set_name(serie, testi_.back().c_str());
+      if (tipo == LXW_CHART_LINE || s.asse_secondario) {
+        chart_series_set_marker_type(serie, LXW_CHART_MARKER_NONE);
+      }
+    }
+    testi_.push_back(Utf8Valido(g.titolo_categorie));
+    if (!testi_.back().empty()) chart_axis_set_name(grafico->x_axis, testi_.back().c_str());
+    testi_.push_back(Utf8Valido(g.titolo_valori));
+    if (!testi_.back().empty()) chart_axis_set_name(grafico->y_axis, testi_.back().c_str());
+    if (!g.formato_valori.empty()) {
+      testi_.push_back(g.formato_valori);
+      chart_axis_set_num_format(grafico->y_axis, testi_.back().c_str());
+    }
+    // Dates and names slanted, so that long labels stay readable side by side.
+    lxw_chart_font etichette = {};
+    etichette.rotation = tipo == LXW_CHART_BAR ? 0 : -45;
+    etichette.size = 8;
+    chart_axis_set_num_font(grafico->x_axis, &etichette);
+    if (tipo == LXW_CHART_BAR) chart_axis_set_reverse(grafico->x_axis);
+    const int punti = g.serie.front().valori.riga2 - g.serie.front().valori.riga1 + 1;
+    if (tipo == LXW_CHART_LINE && punti > 40) {
+      const auto passo = static_cast<uint16_t>((punti + 30) / 31);
+      chart_axis_set_interval_unit(grafico->x_axis, passo);
+      chart_axis_set_interval_tick(grafico->x_axis, passo);
+    }
+    chart_legend_set_position(grafico, LXW_CHART_LEGEND_BOTTOM);
+    lxw_chart_options opzioni = {};
+    opzioni.x_scale = g.larghezza / 480.0;
+    opzioni.y_scale = g.altezza / 288.0;
+    Controlla(worksheet_insert_chart_opt(ws, g.riga - 1, g.colonna - 1, grafico, &opzioni),
+              "grafico \"" + g.titolo + "\"");
+    grafici_.push_back(&g);
   }
 
   void Controlla(lxw_error esito, const std::string& dove) {
@@ -176,6 +297,9 @@ class ScritturaXlsx {
   std::string percorso_;
   lxw_workbook* cartella_ = nullptr;
   std::map<std::string, lxw_format*> formati_;
+  std::string titolo_, soggetto_;
+  std::list<std::string> testi_;
+  std::vector<const Grafico*> grafici_;
 };
 
 }  // namespace
@@ -187,8 +311,12 @@ void Workbook::SaveAs(const std::string& percorso) const {
   try {
     {
       ScritturaXlsx scrittura(provvisorio, percorso);
-      scrittura.Foglio(foglio_);
+      scrittura.Proprieta(proprieta_);
+      for (const auto& foglio : fogli_) scrittura.Foglio(*foglio);
       scrittura.Chiudi();
+      // What the library cannot write: a second value axis, and the program as the
+      // application that made the file.
+      RitoccaXlsx(provvisorio, percorso, scrittura.Grafici(), proprieta_.applicazione);
     }
     std::error_code errore;
     std::filesystem::rename(provvisorio, percorso, errore);

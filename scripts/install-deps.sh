@@ -13,6 +13,8 @@ packages=(
   libzip-dev libpugixml-dev
   xvfb xauth
   fonts-dejavu-core fonts-liberation fonts-crosextra-carlito
+  # The end-to-end tests print the workbooks as a user's spreadsheet application would.
+  libreoffice-calc-nogui poppler-utils
 )
 
 missing=()

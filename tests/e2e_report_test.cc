@@ -80,10 +80,26 @@ class ReportBatchTest : public ::testing::Test {
     delete albergo_;
   }
 
+  // The first sheet of a workbook.
   static FoglioLetto Foglio(const std::string& file) {
-    auto letta = prova::LeggiXlsx((*albergo_ / "uscita" / file).string());
-    EXPECT_EQ(letta.fogli.size(), 1u);
-    return letta.fogli.at(0);
+    return prova::LeggiXlsx((*albergo_ / "uscita" / file).string()).fogli.at(0);
+  }
+
+  // The last data row: the one two above the "Totale" row.
+  static int UltimaRigaDati(const FoglioLetto& foglio) {
+    for (int r = 2; r <= foglio.UltimaRigaConValori(); ++r) {
+      if (foglio.Cella(r, 1).testo == "Totale") return r - 2;
+    }
+    ADD_FAILURE() << "manca la riga Totale in " << foglio.nome;
+    return 0;
+  }
+
+  // The first of the programs named that is installed; empty for none.
+  static std::string Programma(std::initializer_list<const char*> nomi) {
+    for (const char* nome : nomi) {
+      if (Shell(*albergo_, std::string("command -v ") + nome).codice == 0) return nome;
+    }
+    return "";
   }
 
   static fs::path* albergo_;
@@ -116,7 +132,7 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
 
   // Daily sheet: 31 days, every sale of the period on one of them.
   FoglioLetto data = Foglio("REPORT_DATA.xlsx");
-  EXPECT_EQ(data.UltimaRigaConValori(), 32);
+  EXPECT_EQ(UltimaRigaDati(data), 32);
   Valuta g;
   int64_t k = 0, q = 0;
   for (int riga = 2; riga <= 32; ++riga) {
@@ -134,6 +150,8 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
   EXPECT_EQ(g, retta);
   EXPECT_EQ(k, camere);
   EXPECT_EQ(q, pax);
+  EXPECT_EQ(Importo(data.Cella("G34")), retta);
+  EXPECT_EQ(data.Cella("K34").numero, static_cast<double>(camere));
 
   // Room-type sheet: the sales of the rows whose type is a bedroom type of the hotel.
   const Valuta retta_tipi =
@@ -144,7 +162,7 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
   FoglioLetto tipi = Foglio("REPORT_TIPOCAMERA.xlsx");
   Valuta g_tipi;
   int64_t capacita = 0;
-  for (int riga = 2; riga <= tipi.UltimaRigaConValori(); ++riga) {
+  for (int riga = 2; riga <= UltimaRigaDati(tipi); ++riga) {
     g_tipi += Importo(tipi.Cella(riga, 7));
     capacita += static_cast<int64_t>(tipi.Cella(riga, 14).numero + tipi.Cella(riga, 11).numero);
   }
@@ -155,10 +173,16 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
   const Valore retta_agenzie = Somma(*albergo_, "TotRetta", "Agenzia >= ' '");
   FoglioLetto agenzie = Foglio("REPORT_AGENZIA.xlsx");
   Valuta g_agenzie;
-  for (int riga = 2; riga <= agenzie.UltimaRigaConValori(); ++riga) {
+  const int ultima_agenzia = UltimaRigaDati(agenzie);
+  for (int riga = 2; riga <= ultima_agenzia; ++riga) {
     g_agenzie += Importo(agenzie.Cella(riga, 8));
   }
   EXPECT_EQ(g_agenzie, retta_agenzie.IsNull() ? Valuta() : retta_agenzie.ComeValuta());
+  // Below the agencies' total, the rest: together the hotel's, as on the daily sheet.
+  EXPECT_EQ(agenzie.Cella(ultima_agenzia + 4, 1).testo, "Totale generale");
+  EXPECT_EQ(Importo(agenzie.Cella(ultima_agenzia + 4, 8)), retta);
+  EXPECT_EQ(agenzie.Cella(ultima_agenzia + 4, 12).numero, static_cast<double>(camere));
+  EXPECT_EQ(agenzie.Cella(ultima_agenzia + 4, 16).numero, static_cast<double>(pax));
 }
 
 TEST_F(ReportBatchTest, SenzaStatisticheExcelFallisceESpiegaCosaFare) {
@@ -175,13 +199,7 @@ TEST_F(ReportBatchTest, SenzaStatisticheExcelFallisceESpiegaCosaFare) {
 // A spreadsheet application opens the three files: LibreOffice, when it is installed, converts
 // each to CSV and finds the headings and one row per day.
 TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
-  std::string programma;
-  for (const char* nome : {"soffice", "libreoffice"}) {
-    if (Shell(*albergo_, std::string("command -v ") + nome).codice == 0) {
-      programma = nome;
-      break;
-    }
-  }
+  const std::string programma = Programma({"soffice", "libreoffice"});
   if (programma.empty()) GTEST_SKIP() << "LibreOffice non installato";
   ASSERT_EQ(excel_.codice, 0) << excel_.err;
   const fs::path csv = *albergo_ / "csv";
@@ -205,7 +223,7 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
        "Data,RO,BB,HB,FB,Supplementi,Totale Retta,ADR,% occupazione,RevPar,Camere occupate,"
        "% occupazione agenzia,Camere occupate agenzia,Camere libere,Entrata media per ospite,"
        "Extra,Tot Pax",
-       32},
+       34},
       {"REPORT_TIPOCAMERA.csv",
        "Tipo camera,RO,BB,HB,FB,Supplementi,Totale Retta,ADR,% occupazione,RevPar,"
        "Camere occupate,% occupazione agenzia,Camere occupate agenzia,Camere libere,"
@@ -213,7 +231,9 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
        -1},
       {"REPORT_AGENZIA.csv",
        "Agenzia,Tipo camera,RO,BB,HB,FB,Supplementi,Totale Retta,ADR,% occupazione,RevPar,"
-       "Camere occupate,Camere libere,Entrata media per ospite,Extra,Tot Pax",
+       "Camere occupate,Camere libere,Entrata media per ospite,Extra,Tot Pax"
+       // beside the table, the agencies of the chart
+       ",,Prime 10 agenzie,Totale Retta",
        -1},
   };
   for (const Atteso& a : attesi) {
@@ -222,16 +242,40 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
     std::string riga;
     ASSERT_TRUE(std::getline(righe, riga)) << "file CSV vuoto o mancante";
     EXPECT_EQ(riga, a.intestazione);
-    int n = 1;
-    std::string ultima;
-    while (std::getline(righe, riga)) {
-      ++n;
-      ultima = riga;
-    }
+    std::vector<std::string> tutte = {riga};
+    while (std::getline(righe, riga)) tutte.push_back(riga);
     if (a.righe > 0) {
-      EXPECT_EQ(n, a.righe);
-      EXPECT_EQ(ultima.substr(0, 11), "31/01/2024,");
+      ASSERT_EQ(static_cast<int>(tutte.size()), a.righe);
+      EXPECT_EQ(tutte[31].substr(0, 11), "31/01/2024,");
+      EXPECT_EQ(tutte[33].substr(0, 7), "Totale,");
     }
+  }
+}
+
+// Printed as LibreOffice prints them, no page of the three files shows a value too wide for its
+// column ("###").
+TEST_F(ReportBatchTest, StampatiConLibreOfficeNessunValoreTroppoLargo) {
+  const std::string programma = Programma({"soffice", "libreoffice"});
+  if (programma.empty()) GTEST_SKIP() << "LibreOffice non installato";
+  if (Programma({"pdftotext"}).empty()) GTEST_SKIP() << "pdftotext (poppler-utils) non installato";
+  ASSERT_EQ(excel_.codice, 0) << excel_.err;
+  const fs::path pdf = *albergo_ / "pdf";
+  fs::create_directories(pdf);
+  std::string comando =
+      programma + " -env:UserInstallation=file://" + (*albergo_ / "profilo_pdf").string() +
+      " --headless --norestore --convert-to pdf --outdir " + prova::QuotaShell(pdf.string());
+  for (const char* nome : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
+    comando += " " + prova::QuotaShell((*albergo_ / "uscita" / nome).string());
+  }
+  Esito esito = Shell(*albergo_, "timeout 300 " + comando);
+  ASSERT_EQ(esito.codice, 0) << esito.out << esito.err;
+  for (const char* nome : {"REPORT_DATA", "REPORT_TIPOCAMERA", "REPORT_AGENZIA"}) {
+    SCOPED_TRACE(nome);
+    const fs::path file = pdf / (std::string(nome) + ".pdf");
+    Esito testo = Shell(*albergo_, "pdftotext -layout " + prova::QuotaShell(file.string()) + " -");
+    ASSERT_EQ(testo.codice, 0) << testo.err;
+    EXPECT_NE(testo.out.find("Totale"), std::string::npos) << "il PDF non contiene i fogli";
+    EXPECT_EQ(testo.out.find("###"), std::string::npos) << testo.out;
   }
 }
 

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,6 +24,7 @@
 #include "data/blocco_cartella.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
+#include "comune/versione.h"
 #include "reports/cartella_lavoro.h"
 #include "tests/support/lettore_xlsx.h"
 
@@ -78,10 +81,20 @@ Atteso Pct(double x) { return {Atteso::Tipo::kPercentuale, "", x}; }
 Atteso Dec(double x) { return {Atteso::Tipo::kDueDecimali, "", x}; }
 Atteso Vuota() { return {Atteso::Tipo::kVuota, ""}; }
 
-// The zero row of the daily and room-type sheets.
-std::vector<Atteso> RigaZero(const std::string& prima, int64_t libere) {
-  return {Txt(prima), Eur(0), Eur(0), Eur(0), Eur(0),      Eur(0), Eur(0), Eur(0), Pct(0),
-          Int(0),     Int(0), Pct(0), Int(0), Int(libere), Int(0), Eur(0), Int(0)};
+// The zero row of the daily and room-type sheets: every number in its column's format, RevPar
+// an amount on the daily sheet and a two-decimal number on the room-type sheet.
+std::vector<Atteso> RigaZero(const std::string& prima, int64_t libere, bool giornaliera = true) {
+  return {Txt(prima), Eur(0), Eur(0), Eur(0), Eur(0),      Eur(0), Eur(0),
+          Eur(0),     Pct(0), giornaliera ? Eur(0) : Dec(0), Int(0), Pct(0),
+          Int(0),     Int(libere), Eur(0), Eur(0), Int(0)};
+}
+
+// The row of the sheet whose first cell reads "Totale"; 0 when there is none.
+int RigaTotale(const FoglioLetto& foglio) {
+  for (int r = 1; r <= foglio.UltimaRigaConValori(); ++r) {
+    if (foglio.Cella(r, 1).testo == "Totale") return r;
+  }
+  return 0;
 }
 
 void ControllaRiga(const FoglioLetto& foglio, int riga, const std::vector<Atteso>& attesi,
@@ -103,7 +116,8 @@ void ControllaRiga(const FoglioLetto& foglio, int riga, const std::vector<Atteso
         break;
       default: {
         EXPECT_EQ(c.tipo, CellaLetta::Tipo::kNumero) << c.testo;
-        EXPECT_EQ(c.numero, a.numero) << c.grezzo;
+        // A ratio is stored with 16 significant digits: equal to the last few bits.
+        EXPECT_DOUBLE_EQ(c.numero, a.numero) << c.grezzo;
         const char* formato = a.tipo == Atteso::Tipo::kValuta        ? excel::kFormatoValuta
                               : a.tipo == Atteso::Tipo::kPercentuale ? "0.00%"
                               : a.tipo == Atteso::Tipo::kDueDecimali ? "0.00"
@@ -197,11 +211,11 @@ class ReportTest : public ::testing::Test {
     return percorsi;
   }
 
-  FoglioLetto Foglio(const std::string& file) {
-    prova::CartellaLetta letta = prova::LeggiXlsx((cartella_ / "Excel" / file).string());
-    EXPECT_EQ(letta.fogli.size(), 1u);
-    return letta.fogli.at(0);
+  prova::CartellaLetta Cartella(const std::string& file) {
+    return prova::LeggiXlsx((cartella_ / "Excel" / file).string());
   }
+  // The first sheet of a workbook, the one each workbook has always had.
+  FoglioLetto Foglio(const std::string& file) { return Cartella(file).fogli.at(0); }
 
   fs::path cartella_;
 };
@@ -235,7 +249,7 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
     const char* file;
     const char* foglio;
     std::vector<std::string> intestazioni;
-    std::vector<std::pair<int, double>> larghezze;  // (column, width); others default
+    std::vector<std::pair<int, double>> larghezze;  // (column, least width)
   };
   const std::vector<std::string> comuni = {"RO",
                                            "BB",
@@ -274,9 +288,9 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
                                             "Tot Pax"};
   std::vector<std::pair<int, double>> larghezze_data, larghezze_tipo = {{1, 50}},
                                                       larghezze_agenzia = {{1, 50}, {2, 50}};
-  for (int c = 1; c <= 18; ++c) larghezze_data.push_back({c, 10});
-  for (int c = 2; c <= 16; ++c) larghezze_tipo.push_back({c, 10});
-  for (int c = 3; c <= 17; ++c) larghezze_agenzia.push_back({c, 10});
+  for (int c = 1; c <= 17; ++c) larghezze_data.push_back({c, 10});
+  for (int c = 2; c <= 17; ++c) larghezze_tipo.push_back({c, 10});
+  for (int c = 3; c <= 16; ++c) larghezze_agenzia.push_back({c, 10});
   const Atteso attesi[] = {
       {"REPORT_DATA.xlsx", "Data", data, larghezze_data},
       {"REPORT_TIPOCAMERA.xlsx", "Tipo camera", tipo, larghezze_tipo},
@@ -292,8 +306,10 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
     EXPECT_EQ(f.Cella(1, static_cast<int>(a.intestazioni.size()) + 1).tipo,
               CellaLetta::Tipo::kVuota);
     EXPECT_EQ(f.altezze, (std::map<int, double>{{1, 45}}));
-    std::map<int, double> larghezze(a.larghezze.begin(), a.larghezze.end());
-    EXPECT_EQ(f.larghezze, larghezze);
+    // The widths written are the least a column gets: fitting only widens.
+    for (const auto& [colonna, larghezza] : a.larghezze) {
+      EXPECT_GE(f.Larghezza(colonna).value_or(0), larghezza) << colonna;
+    }
   }
 
   // Daily sheet: a zero row for each day, the day column formatted as text down to row 1000.
@@ -301,7 +317,7 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   ControllaRiga(f, 2, RigaZero("01/07/2024", 10), "@");
   ControllaRiga(f, 3, RigaZero("02/07/2024", 10), "@");
   ControllaRiga(f, 4, RigaZero("03/07/2024", 10), "@");
-  EXPECT_EQ(f.UltimaRigaConValori(), 4);
+  EXPECT_EQ(RigaTotale(f), 6);
   EXPECT_EQ(f.Cella("A5").formato, "@");
   EXPECT_EQ(f.Cella("A1000").formato, "@");
   EXPECT_EQ(f.Cella("A1001").formato, "General");
@@ -309,12 +325,12 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
 
   // Room-type sheet: a zero row for each bedroom type, with the room nights it offers.
   f = Foglio("REPORT_TIPOCAMERA.xlsx");
-  ControllaRiga(f, 2, RigaZero("Doppia", 18));
-  ControllaRiga(f, 3, RigaZero("Singola", 12));
-  ControllaRiga(f, 4, RigaZero("Senza camere", 0));
-  EXPECT_EQ(f.UltimaRigaConValori(), 4);
+  ControllaRiga(f, 2, RigaZero("Doppia", 18, false));
+  ControllaRiga(f, 3, RigaZero("Singola", 12, false));
+  ControllaRiga(f, 4, RigaZero("Senza camere", 0, false));
+  EXPECT_EQ(RigaTotale(f), 6);
 
-  EXPECT_EQ(Foglio("REPORT_AGENZIA.xlsx").UltimaRigaConValori(), 1);
+  EXPECT_EQ(RigaTotale(Foglio("REPORT_AGENZIA.xlsx")), 3);
 }
 
 TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
@@ -357,9 +373,9 @@ TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
   ControllaRiga(
       f, 5,
       {Txt("02/01/2024"), Eur(99.99), Eur(0), Eur(0), Eur(0), Eur(0), Eur(99.99), Eur(33.33),
-       Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Int(0), Eur(0), Int(0)},
+       Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Eur(0), Eur(0), Int(0)},
       "@");
-  EXPECT_EQ(f.UltimaRigaConValori(), 5);
+  EXPECT_EQ(RigaTotale(f), 7);
 }
 
 TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
@@ -375,23 +391,23 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
   ControllaRiga(
       f, 2,
       {Txt("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05), Eur(50.03),
-       Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0), Int(4)},
+       Pct(0), Eur(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0), Int(4)},
       "@");
   ControllaRiga(f, 3,
                 {Txt("02/03/2024"), Eur(50), Eur(0), Eur(0), Eur(0), Eur(0), Eur(50), Eur(0),
-                 Pct(0), Int(0), Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)},
+                 Pct(0), Eur(0), Int(0), Pct(0), Int(0), Int(0), Eur(0), Eur(0), Int(0)},
                 "@");
   // The type without rooms, with sales: capacity 0 in every division.
   f = Foglio("REPORT_TIPOCAMERA.xlsx");
   ControllaRiga(f, 2,
                 {Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05), Eur(75.03),
-                 Pct(0), Int(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
-  EXPECT_EQ(f.UltimaRigaConValori(), 2);
+                 Pct(0), Dec(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
+  EXPECT_EQ(RigaTotale(f), 4);
   f = Foglio("REPORT_AGENZIA.xlsx");
   ControllaRiga(
       f, 2,
       {Txt("Rossi"), Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05),
-       Eur(75.03), Pct(0), Int(0), Int(2), Int(0), Eur(37.51), Eur(0), Int(4)});
+       Eur(75.03), Pct(0), Dec(0), Int(2), Int(0), Eur(37.51), Eur(0), Int(4)});
 }
 
 TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
@@ -427,7 +443,7 @@ TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
     SCOPED_TRACE(c.protegge);
     Esegui(c.dal, c.al);
     FoglioLetto f = Foglio("REPORT_DATA.xlsx");
-    EXPECT_EQ(f.UltimaRigaConValori(), static_cast<int>(c.giorni.size()) + 1);
+    EXPECT_EQ(RigaTotale(f), static_cast<int>(c.giorni.size()) + 3);
     for (size_t i = 0; i < c.giorni.size(); ++i) {
       const int riga = static_cast<int>(i) + 2;
       EXPECT_EQ(f.Cella(riga, 1).testo, c.giorni[i]) << riga;
@@ -470,12 +486,12 @@ TEST_F(ReportTest, FoglioTipoCameraUnaRigaPerTipoNellOrdineDeiTipi) {
       f, 2,
       {Txt("Singola"), Eur(607), Eur(353.5), Eur(0), Eur(0), Eur(0), Eur(960.5), Eur(50.55),
        Pct(0.6786), Dec(34.3), Int(19), Pct(0.4286), Int(12), Int(9), Eur(35.57), Eur(0), Int(27)});
-  ControllaRiga(f, 3, RigaZero("Suite", 14));
-  ControllaRiga(f, 4, RigaZero("Suite", 7));
+  ControllaRiga(f, 3, RigaZero("Suite", 14, false));
+  ControllaRiga(f, 4, RigaZero("Suite", 7, false));
   ControllaRiga(f, 5,
-                {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0), Int(0),
-                 Int(0), Pct(0), Int(0), Int(0), Int(0), Eur(0), Int(0)});
-  EXPECT_EQ(f.UltimaRigaConValori(), 5);
+                {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0), Dec(0),
+                 Int(0), Pct(0), Int(0), Int(0), Eur(0), Eur(0), Int(0)});
+  EXPECT_EQ(RigaTotale(f), 7);
 }
 
 TEST_F(ReportTest, FoglioTipoCameraEsempioDiOccupazione) {
@@ -519,7 +535,7 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
   // A code missing from the room types: the code itself, no room nights, no guests.
   ControllaRiga(f, 4,
                 {Txt("Bianchi"), Txt("XXX"), Eur(60), Eur(0), Eur(0), Eur(0), Eur(0), Eur(60),
-                 Eur(60), Pct(0), Int(0), Int(1), Int(0), Int(0), Eur(0), Int(0)});
+                 Eur(60), Pct(0), Dec(0), Int(1), Int(0), Eur(0), Eur(0), Int(0)});
   ControllaRiga(f, 5,
                 {Txt("Rossi"), Txt("Doppia"), Eur(0), Eur(0), Eur(150), Eur(0), Eur(0), Eur(150),
                  Eur(75), Pct(0.1667), Dec(12.5), Int(2), Int(12), Eur(50), Eur(0), Int(3)});
@@ -528,7 +544,7 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
       f, 6,
       {Txt("Rossi"), Txt("Singola"), Eur(0), Eur(160.01), Eur(0), Eur(0), Eur(0), Eur(160.01),
        Eur(80.01), Pct(0.25), Dec(20), Int(2), Int(8), Eur(53.34), Eur(3), Int(3)});
-  EXPECT_EQ(f.UltimaRigaConValori(), 6);
+  EXPECT_EQ(RigaTotale(f), 8);
 }
 
 TEST_F(ReportTest, PeriodoInvertitoOTroppoLungoRifiutatoSenzaToccareFile) {
@@ -569,9 +585,9 @@ TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
   ScriviTipi(kTipi);
   ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
   Esegui("01/07/2024", "01/07/2024");
-  EXPECT_EQ(Foglio("REPORT_DATA.xlsx").UltimaRigaConValori(), 2);
+  EXPECT_EQ(RigaTotale(Foglio("REPORT_DATA.xlsx")), 4);
   Esegui("01/07/2024", "03/07/2024");
-  EXPECT_EQ(Foglio("REPORT_DATA.xlsx").UltimaRigaConValori(), 4);
+  EXPECT_EQ(RigaTotale(Foglio("REPORT_DATA.xlsx")), 6);
 
   // A run that fails half-way (the room types are gone) leaves the workbooks as they were.
   std::map<std::string, std::string> prima;
@@ -676,8 +692,9 @@ TEST_F(ReportTest, UnCalcoloInCorsoOAltriFogliInScritturaFermanoIlReportSenzaToc
   const BloccoCartella lettura(cartella_, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
   Esegui("01/07/2024", "01/07/2024");
   std::map<std::string, std::string> prima;
-  for (const auto& e : fs::directory_iterator(P("Excel")))
+  for (const auto& e : fs::directory_iterator(P("Excel"))) {
     prima[e.path().filename()] = Contenuto(e);
+  }
   // Another run is writing into the same folder.
   const BloccoCartella scrittura(P("Excel"), ".REPORT.lock", BloccoCartella::Modo::kEsclusivo);
   try {
@@ -699,13 +716,339 @@ TEST_F(ReportTest, ITemporaneiDiRunInterrottiSpariscono) {
   // What killed runs leave, of this version and of earlier ones, and files of the user's.
   const char* const avanzi[] = {
       "REPORT_DATA.xlsx.4242.nuovo", "REPORT_DATA.xlsx.4242.nuovo.4242.tmp",
-      "REPORT_AGENZIA.xlsx.Ab3dEf.nuovo", "REPORT_TIPOCAMERA.xlsx.Ab3dEf.nuovo.77.tmp"};
+      "REPORT_AGENZIA.xlsx.Ab3dEf.nuovo", "REPORT_TIPOCAMERA.xlsx.Ab3dEf.nuovo.77.tmp",
+      "REPORT_TIPOCAMERA.xlsx.Ab3dEf.nuovo.77.tmp.Zz9Yx8"};
   const char* const dell_utente[] = {"REPORT_DATA.xlsx.copia", "ALTRO.xlsx.1.nuovo"};
   for (const char* f : avanzi) std::ofstream(P("Excel") / f) << "avanzo";
   for (const char* f : dell_utente) std::ofstream(P("Excel") / f) << "da tenere";
   Esegui("01/07/2024", "01/07/2024");
   for (const char* f : avanzi) EXPECT_FALSE(fs::exists(P("Excel") / f)) << f;
   for (const char* f : dell_utente) EXPECT_EQ(Contenuto(P("Excel") / f), "da tenere") << f;
+}
+
+// A number as a spreadsheet shows it in the formats the reports use; texts as they are.
+std::string Mostrato(const CellaLetta& c) {
+  if (c.tipo != CellaLetta::Tipo::kNumero) return c.testo;
+  char testo[64];
+  if (c.formato == "0.00%") {
+    std::snprintf(testo, sizeof testo, "%.2f%%", c.numero * 100);
+  } else if (c.formato == "0.00") {
+    std::snprintf(testo, sizeof testo, "%.2f", c.numero);
+  } else if (c.formato == excel::kFormatoValuta) {
+    std::snprintf(testo, sizeof testo, "%'.2f €", c.numero);  // with a thousands separator
+  } else {
+    std::snprintf(testo, sizeof testo, "%.10g", c.numero);
+  }
+  return testo;
+}
+
+// Every value of the sheet fits its column: at least one character of width per character
+// shown (for a wrapped heading, per character of its longest word).
+void ControllaLarghezze(const FoglioLetto& f) {
+  for (const auto& [posizione, cella] : f.celle) {
+    std::string testo = Mostrato(cella);
+    if (posizione.first == 1) {
+      size_t piu_lunga = 0, inizio = 0;
+      for (size_t p = 0; p <= testo.size(); ++p) {
+        if (p == testo.size() || testo[p] == ' ') {
+          piu_lunga = std::max(piu_lunga, p - inizio);
+          inizio = p + 1;
+        }
+      }
+      testo = testo.substr(0, piu_lunga);
+    }
+    size_t caratteri = 0;
+    for (unsigned char ch : testo) caratteri += (ch & 0xC0) != 0x80;
+    EXPECT_GE(f.Larghezza(posizione.second).value_or(8.43), static_cast<double>(caratteri))
+        << f.nome << " riga " << posizione.first << ", colonna " << posizione.second << ": "
+        << testo;
+  }
+}
+
+// Sales on the last day of a year, the first of the next, a leap day and the day after, over a
+// period that cuts December and March.
+const std::vector<Statistica> kVenditeAnnoBisestile = {
+    {"20231231", Valore("DBL"), Valore("Rossi"), 2, 3, "200.10", "100.05", "100.05", "0", "0",
+     "0", "10"},
+    {"20240101", Valore("SGL"), Valore(""), 1, 1, "50", "0", "0", "50"},
+    {"20240229", Valore("DBL"), Valore("Bianchi"), 3, 6, "299.99", "0", "0", "0", "299.99", "0",
+     "0.01"},
+    {"20240301", Valore("SGL"), Valore(), 1, 2, "33.33", "0", "0", "0", "0", "33.33"},
+};
+
+TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);
+  Esegui("30/12/2023", "01/03/2024");
+  prova::CartellaLetta cartella = Cartella("REPORT_DATA.xlsx");
+  ASSERT_EQ(cartella.fogli.size(), 3u);
+  EXPECT_EQ(cartella.fogli[1].nome, "Mesi");
+  EXPECT_EQ(cartella.fogli[2].nome, "Riepilogo");
+
+  // 63 days on rows 2 to 64, an empty row, the totals. 10 rooms x 63 days = 630 room nights.
+  const FoglioLetto& data = cartella.Foglio("Data");
+  EXPECT_EQ(data.Cella("A64").testo, "01/03/2024");
+  EXPECT_EQ(data.Cella("A65").tipo, CellaLetta::Tipo::kVuota);
+  ControllaRiga(data, 66,
+                {Txt("Totale"), Eur(100.05), Eur(100.05), Eur(50), Eur(299.99), Eur(33.33),
+                 Eur(583.42), Eur(83.35), Pct(7.0 / 630), Eur(0.93), Int(7), Pct(5.0 / 630),
+                 Int(5), Int(623), Eur(48.62), Eur(10.01), Int(12)},
+                "@");
+  struct Formula {
+    const char* cella;
+    const char* formula;
+  };
+  const Formula formule[] = {
+      {"B66", "SUBTOTAL(109,B2:B64)"},
+      {"K66", "SUBTOTAL(109,K2:K64)"},
+      {"H66", "IF(K66=0,0,ROUND(G66/K66,2))"},
+      {"I66", "IF((N66+K66)=0,0,K66/(N66+K66))"},
+      {"J66", "IF((N66+K66)=0,0,ROUND(G66/(N66+K66),2))"},
+      {"O66", "IF(Q66=0,0,ROUND(G66/Q66,2))"},
+  };
+  for (const Formula& f : formule) EXPECT_EQ(data.Cella(f.cella).formula, f.formula) << f.cella;
+  EXPECT_TRUE(data.Cella("G66").grassetto);
+  EXPECT_EQ(data.Cella("G64").formula, "");
+
+  // One row per month, only its days inside the period; capacity = free + sold.
+  const FoglioLetto& mesi = cartella.Foglio("Mesi");
+  ControllaRiga(mesi, 2,
+                {Txt("12/2023"), Eur(100.05), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(200.10),
+                 Eur(100.05), Pct(0.1), Eur(10.01), Int(2), Pct(0.1), Int(2), Int(18), Eur(66.70),
+                 Eur(10), Int(3)});
+  ControllaRiga(mesi, 3,
+                {Txt("01/2024"), Eur(0), Eur(0), Eur(50), Eur(0), Eur(0), Eur(50), Eur(50),
+                 Pct(1.0 / 310), Eur(0.16), Int(1), Pct(0), Int(0), Int(309), Eur(50), Eur(0),
+                 Int(1)});
+  ControllaRiga(mesi, 4,
+                {Txt("02/2024"), Eur(0), Eur(0), Eur(0), Eur(299.99), Eur(0), Eur(299.99),
+                 Eur(100), Pct(3.0 / 290), Eur(1.03), Int(3), Pct(3.0 / 290), Int(3), Int(287),
+                 Eur(50), Eur(0.01), Int(6)});
+  ControllaRiga(mesi, 5,
+                {Txt("03/2024"), Eur(0), Eur(0), Eur(0), Eur(0), Eur(33.33), Eur(33.33), Eur(33.33),
+                 Pct(0.1), Eur(3.33), Int(1), Pct(0), Int(0), Int(9), Eur(16.67), Eur(0), Int(2)});
+  EXPECT_EQ(mesi.Cella("B2").formula, "SUM('Data'!B2:B3)");
+  EXPECT_EQ(mesi.Cella("G4").formula, "SUM('Data'!G35:G63)");
+  EXPECT_EQ(mesi.Cella("H5").formula, "IF(K5=0,0,ROUND(G5/K5,2))");
+  EXPECT_EQ(RigaTotale(mesi), 7);
+  EXPECT_EQ(mesi.Cella("G7").formula, "SUBTOTAL(109,G2:G5)");
+  EXPECT_EQ(mesi.Cella("G7").numero, 583.42);
+  EXPECT_EQ(mesi.Cella("J7").numero, 0.93);
+
+  // The summary: figures over the totals of "Data", with their formulas.
+  const FoglioLetto& riepilogo = cartella.Foglio("Riepilogo");
+  std::map<std::string, int> riga;
+  for (int r = 2; r <= riepilogo.UltimaRigaConValori(); ++r) riga[riepilogo.Cella(r, 1).testo] = r;
+  EXPECT_EQ(riga.count("Tipi di soggiorno"), 0u) << "the store does not record them";
+  EXPECT_EQ(riepilogo.Cella(riga["Periodo"], 2).testo, "30/12/2023 - 01/03/2024");
+  EXPECT_EQ(riepilogo.Cella(riga["Creato il"], 2).testo.size(), 16u);
+  struct Cifra {
+    const char* voce;
+    double valore;
+    const char* formato;
+  };
+  const Cifra cifre[] = {
+      {"Giorni", 63, "0"},
+      {"Camere disponibili", 630, "#,##0"},
+      {"Camere vendute", 7, "#,##0"},
+      {"% occupazione", 7.0 / 630, "0.00%"},
+      {"ADR", 83.35, excel::kFormatoValuta},
+      {"RevPar", 0.93, excel::kFormatoValuta},
+      {"Totale Retta", 583.42, excel::kFormatoValuta},
+      {"di cui Extra", 10.01, excel::kFormatoValuta},
+      {"Retta senza extra", 573.41, excel::kFormatoValuta},
+      {"ADR senza extra", 81.92, excel::kFormatoValuta},
+      {"RevPar senza extra", 0.91, excel::kFormatoValuta},
+      {"Ospiti", 12, "#,##0"},
+      {"Entrata media per ospite", 48.62, excel::kFormatoValuta},
+      {"RO", 100.05, excel::kFormatoValuta},
+      {"FB", 299.99, excel::kFormatoValuta},
+      {"Supplementi", 33.33, excel::kFormatoValuta},
+  };
+  for (const Cifra& c : cifre) {
+    SCOPED_TRACE(c.voce);
+    ASSERT_EQ(riga.count(c.voce), 1u);
+    const CellaLetta cella = riepilogo.Cella(riga[c.voce], 2);
+    EXPECT_NEAR(cella.numero, c.valore, 1e-12);
+    EXPECT_EQ(cella.formato, c.formato);
+  }
+  EXPECT_EQ(riepilogo.Cella(riga["Camere disponibili"], 2).formula, "'Data'!N66+'Data'!K66");
+  EXPECT_EQ(riepilogo.Cella(riga["Totale Retta"], 2).formula, "'Data'!G66");
+  EXPECT_DOUBLE_EQ(riepilogo.Cella(riga["FB"], 3).numero, 299.99 / 583.42);
+  EXPECT_EQ(riepilogo.Cella(riga["Ospiti"], 3).tipo, CellaLetta::Tipo::kVuota);
+
+  // Charts beside the summary, over the days of "Data" and the months of "Mesi".
+  ASSERT_EQ(riepilogo.grafici.size(), 2u);
+  const prova::GraficoLetto& giorni = riepilogo.grafici[0];
+  ASSERT_EQ(giorni.serie.size(), 2u);
+  EXPECT_EQ(giorni.serie[0].valori, "Data!$I$2:$I$64");
+  EXPECT_EQ(giorni.serie[0].categorie, "Data!$A$2:$A$64");
+  EXPECT_FALSE(giorni.serie[0].asse_secondario);
+  EXPECT_EQ(giorni.serie[1].nome, "ADR");
+  EXPECT_EQ(giorni.serie[1].valori, "Data!$H$2:$H$64");
+  EXPECT_EQ(giorni.serie[1].gruppo, "lineChart");
+  EXPECT_TRUE(giorni.serie[1].asse_secondario);
+  EXPECT_GE(giorni.colonna, 6) << "beside the table, with room for more columns";
+  const prova::GraficoLetto& per_mese = riepilogo.grafici[1];
+  EXPECT_EQ(per_mese.raggruppamento, "stacked");
+  ASSERT_EQ(per_mese.serie.size(), 5u);
+  EXPECT_EQ(per_mese.serie[0].nome, "RO");
+  EXPECT_EQ(per_mese.serie[4].valori, "Mesi!$F$2:$F$5");
+  EXPECT_EQ(per_mese.serie[4].categorie, "Mesi!$A$2:$A$5");
+  EXPECT_EQ(per_mese.titoli_assi, (std::vector<std::string>{"Mese", "Retta"}));
+}
+
+TEST_F(ReportTest, UnaRigaPerOgniMeseToccatoDalPeriodo) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  struct Caso {
+    const char* protegge;
+    const char* dal;
+    const char* al;
+    std::vector<std::pair<std::string, int>> mesi;  // month, room nights available
+  };
+  const Caso casi[] = {
+      {"un giorno solo", "29/02/2024", "29/02/2024", {{"02/2024", 10}}},
+      {"cambio d'anno", "30/12/2023", "02/01/2024", {{"12/2023", 20}, {"01/2024", 20}}},
+      {"29 febbraio", "15/02/2024", "15/03/2024", {{"02/2024", 150}, {"03/2024", 150}}},
+      {"febbraio comune intero", "01/02/2023", "28/02/2023", {{"02/2023", 280}}},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.protegge);
+    Esegui(c.dal, c.al);
+    const FoglioLetto mesi = Cartella("REPORT_DATA.xlsx").Foglio("Mesi");
+    for (size_t i = 0; i < c.mesi.size(); ++i) {
+      const int r = static_cast<int>(i) + 2;
+      EXPECT_EQ(mesi.Cella(r, 1).testo, c.mesi[i].first);
+      EXPECT_EQ(mesi.Cella(r, 14).numero + mesi.Cella(r, 11).numero, c.mesi[i].second);
+    }
+    EXPECT_EQ(RigaTotale(mesi), static_cast<int>(c.mesi.size()) + 3);
+  }
+}
+
+// Every sheet: header frozen and filtered over the data rows, printed landscape one page wide
+// with the header on each page, widths that fit; the workbooks name the period and the program.
+TEST_F(ReportTest, OgniFoglioBloccatoFiltratoStampabileELeggibile) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);
+  Esegui("30/12/2023", "01/03/2024");
+  struct Caso {
+    const char* file;
+    const char* foglio;
+    const char* filtro;
+  };
+  const Caso casi[] = {
+      {"REPORT_DATA.xlsx", "Data", "A1:Q64"},
+      {"REPORT_DATA.xlsx", "Mesi", "A1:Q5"},
+      {"REPORT_TIPOCAMERA.xlsx", "Tipo camera", "A1:Q4"},
+      {"REPORT_AGENZIA.xlsx", "Agenzia", "A1:P3"},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.foglio);
+    const prova::CartellaLetta cartella = Cartella(c.file);
+    const FoglioLetto& f = cartella.Foglio(c.foglio);
+    EXPECT_EQ(f.riquadro, "A2");
+    EXPECT_EQ(f.filtro, c.filtro);
+    EXPECT_TRUE(f.orizzontale);
+    EXPECT_EQ(f.pagine_in_larghezza, 1);
+    EXPECT_EQ(f.righe_stampa, "$1:$1");
+    EXPECT_TRUE(f.Cella("B1").grassetto);
+    EXPECT_FALSE(f.Cella("B2").grassetto);
+    EXPECT_EQ(cartella.soggetto, "Periodo dal 30/12/2023 al 01/03/2024");
+    EXPECT_EQ(cartella.applicazione, std::string("Vendrix ") + kVersione);
+    EXPECT_FALSE(cartella.titolo.empty());
+    for (const FoglioLetto& foglio : cartella.fogli) ControllaLarghezze(foglio);
+  }
+}
+
+TEST_F(ReportTest, TipoCameraTotaleSulleNottiDeiTipiEGrafico) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);
+  Esegui("30/12/2023", "01/03/2024");
+  const FoglioLetto f = Foglio("REPORT_TIPOCAMERA.xlsx");
+  // Doppia 6 x 63 and Singola 4 x 63 room nights (the empty type adds none): 630.
+  ControllaRiga(f, 6,
+                {Txt("Totale"), Eur(100.05), Eur(100.05), Eur(50), Eur(299.99), Eur(33.33),
+                 Eur(583.42), Eur(83.35), Pct(7.0 / 630), Dec(0.93), Int(7), Pct(5.0 / 630),
+                 Int(5), Int(623), Eur(48.62), Eur(10.01), Int(12)});
+  EXPECT_EQ(f.Cella("N6").formula, "SUBTOTAL(109,N2:N4)");
+  ASSERT_EQ(f.grafici.size(), 1u);
+  const prova::GraficoLetto& g = f.grafici[0];
+  EXPECT_EQ(g.direzione, "col");
+  ASSERT_EQ(g.serie.size(), 2u);
+  EXPECT_EQ(g.serie[0].valori, "'Tipo camera'!$G$2:$G$4");
+  EXPECT_EQ(g.serie[0].categorie, "'Tipo camera'!$A$2:$A$4");
+  EXPECT_EQ(g.serie[1].valori, "'Tipo camera'!$I$2:$I$4");
+  EXPECT_TRUE(g.serie[1].asse_secondario);
+  EXPECT_GT(g.colonna, 17);
+}
+
+TEST_F(ReportTest, SenzaStatisticheOgniFoglioEGraficoConTotaliAZero) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  Esegui("01/07/2024", "01/07/2024");
+  const prova::CartellaLetta data = Cartella("REPORT_DATA.xlsx");
+  ControllaRiga(data.Foglio("Data"), 4,
+                {Txt("Totale"), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0),
+                 Eur(0), Int(0), Pct(0), Int(0), Int(10), Eur(0), Eur(0), Int(0)},
+                "@");
+  EXPECT_EQ(data.Foglio("Riepilogo").grafici.size(), 2u);
+  const FoglioLetto agenzia = Foglio("REPORT_AGENZIA.xlsx");
+  EXPECT_EQ(agenzia.filtro, "A1:P1");
+  EXPECT_EQ(agenzia.Cella("B3").formula, "");
+  EXPECT_EQ(agenzia.Cella("C3").formula, "SUBTOTAL(109,C2:C2)");
+  EXPECT_EQ(agenzia.Cella("A5").testo, "Totale generale");
+  EXPECT_EQ(agenzia.Cella("M5").numero, 10);
+  for (int c = 1; c <= 16; ++c) {
+    EXPECT_NE(agenzia.Cella(5, c).tipo, CellaLetta::Tipo::kErrore) << c;
+  }
+  ASSERT_EQ(agenzia.grafici.size(), 1u);
+  EXPECT_EQ(Foglio("REPORT_TIPOCAMERA.xlsx").grafici.size(), 1u);
+}
+
+// The agency sheet leaves out the stays without an agency text: below its total, those and the
+// sum of the two, which is the hotel's, as on the daily sheet.
+TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({
+      {"20240701", Valore("SGL"), Valore("Rossi"), 1, 2, "80", "0", "80", "0", "0", "0", "3"},
+      {"20240702", Valore("DBL"), Valore("Rossi"), 2, 3, "150", "0", "0", "150"},
+      {"20240701", Valore("DBL"), Valore("Bianchi"), 1, 2, "90", "0", "0", "0", "90"},
+      {"20240701", Valore("DBL"), Valore(" "), 1, 1, "500", "500"},
+      {"20240701", Valore("DBL"), Valore(""), 4, 4, "400", "400", "0", "0", "0", "0", "1.5"},
+      {"20240702", Valore("SGL"), Valore(), 3, 5, "300.01", "0", "0", "0", "0", "300.01"},
+      {"20240702", Valore("SGL"), Valore("Rossi"), 1, 1, "5", "5", "0", "0", "0", "0", "0", 2},
+  });
+  Esegui("01/07/2024", "02/07/2024");
+  const FoglioLetto data = Foglio("REPORT_DATA.xlsx");
+  const FoglioLetto f = Foglio("REPORT_AGENZIA.xlsx");
+  // Rows 2 to 5: " " / Doppia, Bianchi / Doppia, Rossi / Doppia, Rossi / Singola.
+  EXPECT_EQ(f.Cella("A7").testo, "Totale");
+  EXPECT_EQ(f.Cella("H7").numero, 820);
+  ControllaRiga(f, 8,
+                {Txt("Senza agenzia"), Vuota(), Eur(400), Eur(0), Eur(0), Eur(0), Eur(300.01), Eur(700.01),
+                 Eur(100), Pct(7.0 / 20), Dec(35), Int(7), Int(20), Eur(77.78), Eur(1.5),
+                 Int(9)});
+  EXPECT_EQ(f.Cella("A9").testo, "Totale generale");
+  EXPECT_EQ(f.Cella("H9").formula, "H7+H8");
+  // Amounts, rooms and guests of the whole as on "Data" (B..G, P, K, Q there).
+  const std::pair<int, int> stesse[] = {{3, 2}, {4, 3}, {5, 4}, {6, 5},   {7, 6},
+                                        {8, 7}, {15, 16}, {12, 11}, {16, 17}};
+  for (const auto& [agenzia, giorno] : stesse) {
+    EXPECT_EQ(f.Cella(9, agenzia).numero, data.Cella(5, giorno).numero) << agenzia;
+  }
+  EXPECT_EQ(f.Cella("I9").numero, data.Cella("H5").numero);
+
+  // The chart's agencies by room revenue over their types; the blank agency left out.
+  EXPECT_EQ(f.Cella("R2").testo, "Rossi");
+  EXPECT_EQ(f.Cella("S2").numero, 230);
+  EXPECT_EQ(f.Cella("R3").testo, "Bianchi");
+  EXPECT_EQ(f.Cella("R4").tipo, CellaLetta::Tipo::kVuota);
+  ASSERT_EQ(f.grafici.size(), 1u);
+  EXPECT_EQ(f.grafici[0].direzione, "bar");
+  ASSERT_EQ(f.grafici[0].serie.size(), 1u);
+  EXPECT_EQ(f.grafici[0].serie[0].categorie, "Agenzia!$R$2:$R$3");
+  EXPECT_EQ(f.grafici[0].serie[0].valori, "Agenzia!$S$2:$S$3");
 }
 
 TEST_F(ReportTest, LaCartellaPredefinitaEExcelNellAlbergoEIVecchiXlsRestano) {
@@ -755,6 +1098,10 @@ TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteC
   }
   EXPECT_FALSE(fs::exists(P("Excel")));
   EXPECT_EQ(Esegui("01/07/2024", "31/07/2024").size(), 3u);
+  // The summary names the kinds of stay the store records.
+  const FoglioLetto riepilogo = Cartella("REPORT_DATA.xlsx").Foglio("Riepilogo");
+  EXPECT_EQ(riepilogo.Cella("A3").testo, "Tipi di soggiorno");
+  EXPECT_EQ(riepilogo.Cella("B3").testo, "prenotazioni confermate, clienti in casa + storico");
 }
 
 }  // namespace

@@ -102,10 +102,104 @@ std::string Cartella(const std::string& parte) {
 
 std::string Risolvi(const std::string& base, const std::string& destinazione) {
   if (!destinazione.empty() && destinazione[0] == '/') return destinazione.substr(1);
-  return base + destinazione;
+  // "xl/worksheets/" + "../drawings/d.xml" -> "xl/drawings/d.xml"
+  std::vector<std::string> parti;
+  const std::string percorso = base + destinazione;
+  size_t inizio = 0;
+  while (inizio <= percorso.size()) {
+    size_t barra = percorso.find('/', inizio);
+    if (barra == std::string::npos) barra = percorso.size();
+    const std::string parte = percorso.substr(inizio, barra - inizio);
+    if (parte == "..") {
+      if (!parti.empty()) parti.pop_back();
+    } else if (!parte.empty() && parte != ".") {
+      parti.push_back(parte);
+    }
+    inizio = barra + 1;
+  }
+  std::string esito;
+  for (const std::string& p : parti) esito += (esito.empty() ? "" : "/") + p;
+  return esito;
+}
+
+
+std::string TestoTitolo(const pugi::xml_node& titolo) {
+  std::string testo;
+  for (pugi::xpath_node t : titolo.select_nodes(".//a:t")) testo += t.node().text().get();
+  return testo;
+}
+
+// The charts a sheet's drawing places, with their series and axes.
+void LeggiGrafici(const ArchivioZip& zip, const std::string& parte_foglio,
+                  const pugi::xml_node& ws, FoglioLetto& foglio) {
+  pugi::xml_node disegno = ws.child("drawing");
+  if (!disegno) return;
+  const std::string base = Cartella(parte_foglio);
+  auto destinazioni = [&](const std::string& parte) {
+    std::map<std::string, std::string> esito;
+    const std::string nome = Cartella(parte) + "_rels/" + parte.substr(Cartella(parte).size()) +
+                             ".rels";
+    pugi::xml_document rels = zip.Xml(nome);
+    for (pugi::xml_node r : rels.child("Relationships").children("Relationship")) {
+      esito[r.attribute("Id").value()] = Risolvi(Cartella(parte), r.attribute("Target").value());
+    }
+    return esito;
+  };
+  const std::string parte_disegno = destinazioni(parte_foglio)[disegno.attribute("r:id").value()];
+  auto grafici = destinazioni(parte_disegno);
+  pugi::xml_document xml_disegno = zip.Xml(parte_disegno);
+  for (pugi::xml_node ancora : xml_disegno.first_child().children()) {
+    pugi::xpath_node chart = ancora.select_node(".//c:chart");
+    if (!chart) continue;
+    GraficoLetto g;
+    g.riga = ancora.child("xdr:from").child("xdr:row").text().as_int() + 1;
+    g.colonna = ancora.child("xdr:from").child("xdr:col").text().as_int() + 1;
+    pugi::xml_document xml = zip.Xml(grafici[chart.node().attribute("r:id").value()]);
+    pugi::xml_node grafico = xml.child("c:chartSpace").child("c:chart");
+    g.titolo = TestoTitolo(grafico.child("c:title"));
+    pugi::xml_node area = grafico.child("c:plotArea");
+    std::map<std::string, std::string> posizione_asse;  // axis id -> axPos
+    for (pugi::xml_node asse : area.children()) {
+      const std::string nome = asse.name();
+      if (nome == "c:valAx" || nome == "c:catAx" || nome == "c:dateAx") {
+        posizione_asse[asse.child("c:axId").attribute("val").value()] =
+            asse.child("c:axPos").attribute("val").value();
+        if (asse.child("c:title")) g.titoli_assi.push_back(TestoTitolo(asse.child("c:title")));
+      }
+    }
+    for (pugi::xml_node gruppo : area.children()) {
+      std::string nome = gruppo.name();
+      if (nome.size() < 7 || nome.substr(nome.size() - 5) != "Chart") continue;
+      if (g.direzione.empty()) g.direzione = gruppo.child("c:barDir").attribute("val").value();
+      if (g.raggruppamento.empty()) {
+        g.raggruppamento = gruppo.child("c:grouping").attribute("val").value();
+      }
+      bool destra = false;
+      for (pugi::xml_node id : gruppo.children("c:axId")) {
+        destra = destra || posizione_asse[id.attribute("val").value()] == "r";
+      }
+      for (pugi::xml_node ser : gruppo.children("c:ser")) {
+        SerieLetta s;
+        s.nome = ser.child("c:tx").child("c:v").text().get();
+        s.categorie = ser.select_node("c:cat//c:f").node().text().get();
+        s.valori = ser.select_node("c:val//c:f").node().text().get();
+        s.gruppo = nome.substr(2);
+        s.asse_secondario = destra;
+        g.serie.push_back(s);
+      }
+    }
+    foglio.grafici.push_back(std::move(g));
+  }
 }
 
 }  // namespace
+
+const FoglioLetto& CartellaLetta::Foglio(const std::string& nome) const {
+  for (const FoglioLetto& f : fogli) {
+    if (f.nome == nome) return f;
+  }
+  throw std::runtime_error("manca il foglio " + nome);
+}
 
 CellaLetta FoglioLetto::Cella(int riga, int colonna) const {
   auto it = celle.find({riga, colonna});
@@ -181,8 +275,9 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
     for (pugi::xml_node si : sst.child("sst").children("si")) stringhe.push_back(TestoRicco(si));
   }
 
-  // Cell style index -> number format code.
+  // Cell style index -> number format code, bold.
   std::vector<std::string> formati_stile;
+  std::vector<bool> grassetto_stile;
   if (!parte_stili.empty()) {
     pugi::xml_document stili = zip.Xml(parte_stili);
     pugi::xml_node foglio_stili = stili.child("styleSheet");
@@ -190,7 +285,13 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
     for (pugi::xml_node f : foglio_stili.child("numFmts").children("numFmt")) {
       personali[f.attribute("numFmtId").as_int()] = f.attribute("formatCode").value();
     }
+    std::vector<bool> font_grassetto;
+    for (pugi::xml_node font : foglio_stili.child("fonts").children("font")) {
+      font_grassetto.push_back(static_cast<bool>(font.child("b")));
+    }
     for (pugi::xml_node xf : foglio_stili.child("cellXfs").children("xf")) {
+      size_t font = xf.attribute("fontId").as_uint(0);
+      grassetto_stile.push_back(font < font_grassetto.size() && font_grassetto[font]);
       int id = xf.attribute("numFmtId").as_int();
       auto it = personali.find(id);
       formati_stile.push_back(it != personali.end() ? it->second : FormatoPredefinito(id));
@@ -198,6 +299,21 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
   }
 
   CartellaLetta esito;
+  if (zip.Contiene("docProps/core.xml")) {
+    pugi::xml_node core = zip.Xml("docProps/core.xml").first_child();
+    esito.titolo = core.child("dc:title").text().get();
+    esito.soggetto = core.child("dc:subject").text().get();
+  }
+  if (zip.Contiene("docProps/app.xml")) {
+    esito.applicazione = zip.Xml("docProps/app.xml").first_child().child("Application").text().get();
+  }
+  std::map<int, std::string> titoli_stampa;  // by sheet index
+  for (pugi::xml_node n : cartella.child("workbook").child("definedNames").children()) {
+    if (std::string(n.attribute("name").value()) == "_xlnm.Print_Titles") {
+      std::string testo = n.text().get();
+      titoli_stampa[n.attribute("localSheetId").as_int()] = testo.substr(testo.rfind('!') + 1);
+    }
+  }
   for (pugi::xml_node s : cartella.child("workbook").child("sheets").children("sheet")) {
     FoglioLetto foglio;
     foglio.nome = s.attribute("name").value();
@@ -205,6 +321,18 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
     if (dest == destinazioni.end()) Fallito(percorso, "foglio senza parte: " + foglio.nome);
     pugi::xml_document xml = zip.Xml(dest->second);
     pugi::xml_node ws = xml.child("worksheet");
+    pugi::xml_node pane = ws.child("sheetViews").child("sheetView").child("pane");
+    if (std::string(pane.attribute("state").value()) == "frozen") {
+      foglio.riquadro = pane.attribute("topLeftCell").value();
+    }
+    foglio.filtro = ws.child("autoFilter").attribute("ref").value();
+    pugi::xml_node pagina = ws.child("pageSetup");
+    foglio.orizzontale = std::string(pagina.attribute("orientation").value()) == "landscape";
+    if (ws.child("sheetPr").child("pageSetUpPr").attribute("fitToPage").as_bool()) {
+      foglio.pagine_in_larghezza = pagina.attribute("fitToWidth").as_int(1);
+    }
+    foglio.righe_stampa = titoli_stampa[static_cast<int>(esito.fogli.size())];
+    LeggiGrafici(zip, dest->second, ws, foglio);
 
     for (pugi::xml_node col : ws.child("cols").children("col")) {
       if (!col.attribute("width")) continue;
@@ -224,6 +352,8 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
         CellaLetta cella;
         size_t stile = c.attribute("s").as_uint(0);
         cella.formato = stile < formati_stile.size() ? formati_stile[stile] : "General";
+        cella.grassetto = stile < grassetto_stile.size() && grassetto_stile[stile];
+        cella.formula = c.child("f").text().get();
         std::string tipo = c.attribute("t").value();
         pugi::xml_node v = c.child("v");
         if (tipo == "inlineStr") {

@@ -20,6 +20,27 @@ struct CellaLetta {
   double numero = 0;    // kNumero: the number
   std::string grezzo;   // the value as the file spells it
   std::string formato;  // number format code ("General" when none)
+  std::string formula;  // the formula without '=', empty when the cell holds a plain value
+  bool grassetto = false;
+};
+
+// A series of a chart: the formulas of its categories and values ("'Tipo camera'!$A$2:$A$7")
+// and the chart group it is drawn in ("barChart", "lineChart").
+struct SerieLetta {
+  std::string nome;
+  std::string categorie;
+  std::string valori;
+  std::string gruppo;
+  bool asse_secondario = false;  // its group stands on a value axis at the right
+};
+
+struct GraficoLetto {
+  std::string titolo;
+  std::string direzione;  // of a bar chart: "col" or "bar"
+  std::string raggruppamento;  // of its first group: "clustered", "stacked", "standard"
+  std::vector<SerieLetta> serie;
+  std::vector<std::string> titoli_assi;  // every axis title, in file order
+  int riga = 0, colonna = 0;              // 1-based cell of its top left corner
 };
 
 struct FoglioLetto {
@@ -27,6 +48,12 @@ struct FoglioLetto {
   std::map<std::pair<int, int>, CellaLetta> celle;  // by 1-based (row, column)
   std::map<int, double> altezze;                    // custom row heights, points
   std::map<int, double> larghezze;                  // column widths, characters
+  std::string riquadro;       // top left cell of the scrolling pane when frozen ("A2"), or ""
+  std::string filtro;         // autofilter range ("A1:Q7"), or ""
+  bool orizzontale = false;   // printed landscape
+  int pagine_in_larghezza = 0;  // fit to so many pages wide; 0 when not fitted
+  std::string righe_stampa;     // rows printed on every page ("$1:$1"), or ""
+  std::vector<GraficoLetto> grafici;
 
   // The cell at 1-based row and column; an empty cell ("General") when the file has none.
   CellaLetta Cella(int riga, int colonna) const;
@@ -40,6 +67,10 @@ struct FoglioLetto {
 
 struct CartellaLetta {
   std::vector<FoglioLetto> fogli;  // in workbook order
+  std::string titolo, soggetto, applicazione;  // document properties
+
+  // The sheet of that name; throws std::runtime_error when there is none.
+  const FoglioLetto& Foglio(const std::string& nome) const;
 };
 
 // Reads the workbook at `percorso`; throws std::runtime_error when it is not a readable xlsx

@@ -1,0 +1,50 @@
+#ifndef VENDRIX_REPORTS_COMPLETA_REPORT_H_
+#define VENDRIX_REPORTS_COMPLETA_REPORT_H_
+
+// What the report run adds to each workbook once its first sheet is filled, leaving every cell
+// of the first sheet where it is: the "Totale" row, column formats, fitted widths, frozen header,
+// autofilter, print settings, charts and document properties; the sheets "Mesi" and "Riepilogo"
+// of the daily workbook; the reconciliation rows of the agency sheet.
+
+#include <cstdint>
+#include <string>
+
+#include "data/dbengine.h"
+#include "data/valore.h"
+#include "reports/cartella_lavoro.h"
+#include "reports/fogli_report.h"
+
+namespace vendrix {
+
+// Sums of the statistics rows of hotel 1 without an agency text (empty or missing), the rows the
+// agency sheet leaves out.
+struct SommeSenzaAgenzia {
+  Valuta ro, bb, hb, fb, supplementi, retta, extra;
+  int64_t camere = 0;
+  int64_t ospiti = 0;
+};
+
+// Sums the groups of `gruppi`, statistics grouped by hotel, agency and anything else (the
+// room-type query), whose agency the agency sheet leaves out.
+SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi);
+
+// The daily workbook: its sheet "Data" filled for `periodo`, as sheet 1. `tipi_soggiorno` names
+// the kinds of stay the statistics were worked out for; empty when the store does not record
+// them.
+void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
+                        const std::string& tipi_soggiorno);
+
+// The room-type workbook, its sheet "Tipo camera" filled.
+void CompletaReportTipoCamera(excel::Workbook& cartella, const PeriodoReport& periodo);
+
+// The agency workbook, its sheet "Agenzia" filled; `senza_agenzia` the rows it leaves out.
+void CompletaReportAgenzia(excel::Workbook& cartella, const PeriodoReport& periodo,
+                           const SommeSenzaAgenzia& senza_agenzia);
+
+// Title, subject (the period) and application (this program and its version) of a workbook.
+void ImpostaProprieta(excel::Workbook& cartella, const std::string& titolo,
+                      const PeriodoReport& periodo);
+
+}  // namespace vendrix
+
+#endif  // VENDRIX_REPORTS_COMPLETA_REPORT_H_

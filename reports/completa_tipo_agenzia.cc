@@ -1,0 +1,164 @@
+// The room-type and the agency workbooks beyond their filled rows: totals, the agency sheet's
+// reconciliation with the daily one, and a chart each.
+
+#include <algorithm>
+
+#include "data/errore.h"
+#include "data/tabelle.h"
+#include "reports/completa_report.h"
+#include "reports/descrizione_fogli.h"
+
+namespace vendrix {
+
+namespace {
+
+using excel::ValoreCella;
+
+// Columns of the small table of the agencies with the most room revenue, beside the sheet's own.
+constexpr int kColonnaPrimeAgenzie = 18;
+constexpr int kPrimeAgenzie = 10;
+
+// The last row of a sheet that holds anything; 1 for headings only.
+int UltimaRiga(const excel::Worksheet& foglio) {
+  return std::max(1, static_cast<int>(foglio.Righe().size()));
+}
+
+void GraficoTipi(excel::Worksheet& foglio, int ultima) {
+  const DescrizioneFoglio& d = kDescrizioneTipoCamera;
+  const int fine = std::max(ultima, 2);
+  auto colonna = [&](Genere g) {
+    const int c = d.Indice(g);
+    return excel::IntervalloFoglio{d.nome, 2, c, fine, c};
+  };
+  excel::Grafico g;
+  g.tipo = excel::TipoGrafico::kColonne;
+  g.titolo = "Totale Retta e % occupazione per tipo camera";
+  g.titolo_categorie = "Tipo camera";
+  g.titolo_valori = "Totale Retta";
+  g.formato_valori = "#,##0 [$€-410]";
+  g.titolo_valori_secondari = "% occupazione";
+  g.formato_valori_secondari = "0%";
+  const excel::IntervalloFoglio tipi{d.nome, 2, 1, fine, 1};
+  g.serie.push_back({"Totale Retta", tipi, colonna(Genere::kRetta), false});
+  g.serie.push_back({"% occupazione", tipi, colonna(Genere::kOccupazione), true});
+  g.riga = 1;
+  g.colonna = d.NumeroColonne() + 2;
+  foglio.AggiungiGrafico(g);
+}
+
+// Beside the agency table: the ten agencies with the most room revenue over all their room types
+// (a blank agency left out), as a table and as horizontal bars.
+void PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
+  const DescrizioneFoglio& d = kDescrizioneAgenzia;
+  const int colonna_retta = d.Indice(Genere::kRetta);
+  std::map<std::string, Valuta> per_agenzia;
+  for (int r = 2; r <= ultima; ++r) {
+    const std::string agenzia = foglio.TestoMostrato(r, 1);
+    if (agenzia.find_first_not_of(' ') == std::string::npos) continue;
+    per_agenzia[agenzia] += foglio.Cells(r, colonna_retta).Value().ComeValuta();
+  }
+  std::vector<std::pair<std::string, Valuta>> ordinate(per_agenzia.begin(), per_agenzia.end());
+  std::stable_sort(ordinate.begin(), ordinate.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  if (ordinate.size() > kPrimeAgenzie) ordinate.resize(kPrimeAgenzie);
+
+  const int nome = kColonnaPrimeAgenzie, importo = kColonnaPrimeAgenzie + 1;
+  foglio.Cells(1, nome) = "Prime 10 agenzie";
+  foglio.Cells(1, importo) = "Totale Retta";
+  foglio.Range(Cella(1, nome), Cella(1, importo)).FontBold();
+  foglio.Range(Cella(1, nome), Cella(1, importo)).WrapText();
+  // Names stay texts, even one made of digits.
+  foglio.Range(Cella(2, nome), Cella(kPrimeAgenzie + 1, nome)).NumberFormat(excel::kFormatoTesto);
+  for (size_t i = 0; i < ordinate.size(); ++i) {
+    const int riga = static_cast<int>(i) + 2;
+    foglio.Cells(riga, nome) = ordinate[i].first;
+    foglio.Cells(riga, importo) = ordinate[i].second;
+  }
+  const int fine = std::max(2, static_cast<int>(ordinate.size()) + 1);
+  excel::Grafico g;
+  g.tipo = excel::TipoGrafico::kBarre;
+  g.titolo = "Prime 10 agenzie per Totale Retta";
+  g.titolo_valori = "Totale Retta";
+  g.formato_valori = "#,##0 [$€-410]";
+  g.serie.push_back({"Totale Retta", excel::IntervalloFoglio{d.nome, 2, nome, fine, nome},
+                     excel::IntervalloFoglio{d.nome, 2, importo, fine, importo}, false});
+  g.riga = kPrimeAgenzie + 3;
+  g.colonna = nome;
+  foglio.AggiungiGrafico(g);
+}
+
+}  // namespace
+
+SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi) {
+  const int agenzia = gruppi.IndiceCampo(tabelle::kAgenzia);
+  auto valuta = [&](const char* campo) {
+    return ValoreCella::DaCampo(gruppi.Fields(campo).Value()).ComeValuta();
+  };
+  auto intero = [&](const char* campo) {
+    return ValoreCella::DaCampo(gruppi.Fields(campo).Value()).ComeIntero();
+  };
+  SommeSenzaAgenzia s;
+  for (gruppi.FindFirst("NumeroHotel = 1"); !gruppi.NoMatch(); gruppi.FindNext("NumeroHotel = 1")) {
+    // The agency sheet takes the texts from a single space up: the others are left out there.
+    const Valore a = gruppi.Fields(agenzia).Value();
+    if (a.Tipo() == TipoValore::kTesto && a.ComeTesto() >= std::string(" ")) continue;
+    s.ro += valuta("TTRO");
+    s.bb += valuta("TTBB");
+    s.hb += valuta("TTHB");
+    s.fb += valuta("TTFB");
+    s.supplementi += valuta("TTSupl");
+    s.retta += valuta("TTRe");
+    s.extra += valuta("TTEx");
+    s.camere += intero("TTCOc");
+    s.ospiti += intero("TTPx");
+  }
+  return s;
+}
+
+void CompletaReportTipoCamera(excel::Workbook& cartella, const PeriodoReport& periodo) {
+  excel::Worksheet& foglio = cartella.Sheets(1);
+  const DescrizioneFoglio& d = kDescrizioneTipoCamera;
+  const int ultima = UltimaRiga(foglio);
+  FormattaColonne(foglio, d, ultima);
+  // Free rooms plus rooms sold of the totals: the sum of the types' room nights.
+  ScriviTotale(foglio, d, ultima);
+  GraficoTipi(foglio, ultima);
+  RifinisciFoglio(foglio, d, ultima, d.NumeroColonne());
+  ImpostaProprieta(cartella, "Vendite per tipo camera", periodo);
+}
+
+void CompletaReportAgenzia(excel::Workbook& cartella, const PeriodoReport& periodo,
+                           const SommeSenzaAgenzia& senza_agenzia) {
+  excel::Worksheet& foglio = cartella.Sheets(1);
+  const DescrizioneFoglio& d = kDescrizioneAgenzia;
+  const int ultima = UltimaRiga(foglio);
+  if (ultima + 4 > excel::kMassimoRighe) {
+    throw Errore("Troppe righe per il foglio \"Agenzia\": manca il posto dei totali");
+  }
+  FormattaColonne(foglio, d, ultima);
+  // The rows of one room type repeat its room nights for each agency: a total takes the hotel's.
+  const int64_t notti = periodo.totale_camere * periodo.giorni_periodo;
+  const int totale = ScriviTotale(foglio, d, ultima, notti);
+
+  const SommeSenzaAgenzia& s = senza_agenzia;
+  const ValoreCella valori[] = {s.ro,    s.bb,     s.hb,
+                                s.fb,    s.supplementi, s.retta,
+                                s.extra, ValoreCella(s.camere), ValoreCella(s.ospiti)};
+  const int colonne[] = {3, 4, 5, 6, 7, d.Indice(Genere::kRetta), d.NumeroColonne() - 1,
+                         d.Indice(Genere::kOccupate), d.Indice(Genere::kOspiti)};
+  std::map<int, Somma> senza, generale;
+  for (size_t i = 0; i < std::size(colonne); ++i) {
+    const int c = colonne[i];
+    senza[c] = {"", valori[i]};
+    generale[c] = {Cella(totale, c) + "+" + Cella(totale + 1, c),
+                   foglio.Cells(totale, c).Value() + valori[i]};
+  }
+  ScriviRigaSintesi(foglio, d, totale + 1, "Senza agenzia", senza, notti);
+  ScriviRigaSintesi(foglio, d, totale + 2, "Totale generale", generale, notti);
+
+  PrimeAgenzie(foglio, ultima);
+  RifinisciFoglio(foglio, d, ultima, kColonnaPrimeAgenzie + 1);
+  ImpostaProprieta(cartella, "Vendite per agenzia", periodo);
+}
+
+}  // namespace vendrix

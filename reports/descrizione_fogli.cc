@@ -1,0 +1,277 @@
+#include "reports/descrizione_fogli.h"
+
+#include "data/errore.h"
+#include "reports/valori_report.h"
+
+namespace vendrix {
+
+namespace {
+
+using excel::ValoreCella;
+
+constexpr const char* kEuro = excel::kFormatoValuta;
+constexpr const char* kPercento = excel::kFormatoPercentuale;
+
+// The columns the daily, monthly and room-type sheets share after their first one.
+std::vector<Colonna> ColonneRiepilogo(const std::string& prima, double larghezza_prima,
+                                      const char* formato_revpar) {
+  return {
+      {prima, Genere::kEtichetta, "", larghezza_prima},
+      {"RO", Genere::kImporto, kEuro, 10},
+      {"BB", Genere::kImporto, kEuro, 10},
+      {"HB", Genere::kImporto, kEuro, 10},
+      {"FB", Genere::kImporto, kEuro, 10},
+      {"Supplementi", Genere::kImporto, kEuro, 10},
+      {"Totale Retta", Genere::kRetta, kEuro, 10},
+      {"ADR", Genere::kADR, kEuro, 10},
+      {"% occupazione", Genere::kOccupazione, kPercento, 10},
+      {"RevPar", Genere::kRevPar, formato_revpar, 10},
+      {"Camere occupate", Genere::kOccupate, "", 10},
+      {"% occupazione agenzia", Genere::kOccupazioneAgenzia, kPercento, 10},
+      {"Camere occupate agenzia", Genere::kCamereAgenzia, "", 10},
+      {"Camere libere", Genere::kLibere, "", 10},
+      {"Entrata media per ospite", Genere::kEntrataOspite, kEuro, 10},
+      {"Extra", Genere::kImporto, kEuro, 10},
+      {"Tot Pax", Genere::kOspiti, "", 10},
+  };
+}
+
+// The ratio columns' formulas and values over the cells of one row.
+struct Rapporti {
+  std::string retta, occupate, agenzia, ospiti, capacita;  // cell addresses or expressions
+  Valuta valore_retta;
+  int64_t valore_occupate = 0, valore_agenzia = 0, valore_ospiti = 0, valore_capacita = 0;
+};
+
+std::string QuotaDi(const std::string& parte, const std::string& base) {
+  return "IF(" + base + "=0,0," + parte + "/" + base + ")";
+}
+std::string ImportoPer(const std::string& importo, const std::string& base) {
+  return "IF(" + base + "=0,0,ROUND(" + importo + "/" + base + ",2))";
+}
+double Frazione(int64_t parte, int64_t base) {
+  return base == 0 ? 0.0 : static_cast<double>(parte) / static_cast<double>(base);
+}
+Valuta ImportoDiviso(Valuta importo, int64_t base) {
+  return base == 0 ? Valuta{} : ImportoArrotondato(importo, base);
+}
+
+}  // namespace
+
+bool ESomma(Genere g) {
+  switch (g) {
+    case Genere::kImporto:
+    case Genere::kRetta:
+    case Genere::kConteggio:
+    case Genere::kOccupate:
+    case Genere::kCamereAgenzia:
+    case Genere::kOspiti:
+    case Genere::kLibere:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool EImporto(Genere g) { return g == Genere::kImporto || g == Genere::kRetta; }
+
+int DescrizioneFoglio::Indice(Genere genere) const {
+  for (size_t i = 0; i < colonne.size(); ++i) {
+    if (colonne[i].genere == genere) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+const DescrizioneFoglio kDescrizioneData{"Data", ColonneRiepilogo("Data", 10, kEuro)};
+const DescrizioneFoglio kDescrizioneMesi{"Mesi", ColonneRiepilogo("Mese", 10, kEuro)};
+const DescrizioneFoglio kDescrizioneTipoCamera{"Tipo camera",
+                                               ColonneRiepilogo("Tipo camera", 50, "0.00")};
+const DescrizioneFoglio kDescrizioneAgenzia{
+    "Agenzia",
+    {
+        {"Agenzia", Genere::kEtichetta, "", 50},
+        {"Tipo camera", Genere::kEtichetta, "", 50},
+        {"RO", Genere::kImporto, kEuro, 10},
+        {"BB", Genere::kImporto, kEuro, 10},
+        {"HB", Genere::kImporto, kEuro, 10},
+        {"FB", Genere::kImporto, kEuro, 10},
+        {"Supplementi", Genere::kImporto, kEuro, 10},
+        {"Totale Retta", Genere::kRetta, kEuro, 10},
+        {"ADR", Genere::kADR, kEuro, 10},
+        {"% occupazione", Genere::kOccupazione, kPercento, 10},
+        {"RevPar", Genere::kRevPar, "0.00", 10},
+        {"Camere occupate", Genere::kOccupate, "", 10},
+        // Headed "Camere libere", it holds the room nights the row's room type offers.
+        {"Camere libere", Genere::kCapacita, "", 10},
+        {"Entrata media per ospite", Genere::kEntrataOspite, kEuro, 10},
+        {"Extra", Genere::kImporto, kEuro, 10},
+        {"Tot Pax", Genere::kOspiti, "", 10},
+    }};
+
+std::string LettereColonna(int colonna) {
+  std::string lettere;
+  for (int c = colonna; c > 0; c = (c - 1) / 26) {
+    lettere.insert(lettere.begin(), static_cast<char>('A' + (c - 1) % 26));
+  }
+  return lettere;
+}
+
+std::string Cella(int riga, int colonna) { return LettereColonna(colonna) + std::to_string(riga); }
+
+std::string CellaDi(const std::string& foglio, int riga, int colonna) {
+  if (foglio.empty()) return Cella(riga, colonna);
+  std::string nome;
+  for (char c : foglio) nome += c == '\'' ? std::string("''") : std::string(1, c);
+  return "'" + nome + "'!" + Cella(riga, colonna);
+}
+
+void ScriviIntestazioni(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione) {
+  const int ultima = descrizione.NumeroColonne();
+  for (int c = 1; c <= ultima; ++c) {
+    const Colonna& colonna = descrizione.colonne[c - 1];
+    foglio.Cells(1, c) = colonna.intestazione;
+    foglio.Range(Cella(1, c)).ColumnWidth(colonna.larghezza);
+  }
+  foglio.Range(Cella(1, 1), Cella(1, ultima)).RowHeight(45);
+  foglio.Range(Cella(1, 1), Cella(1, ultima)).FontBold();
+  foglio.Range(Cella(1, 1), Cella(1, ultima)).WrapText();
+}
+
+ValoreCella SommaEsatta(excel::Worksheet& foglio, int colonna, int prima, int ultima,
+                        Genere genere) {
+  if (EImporto(genere)) {
+    Valuta somma;
+    for (int r = prima; r <= ultima; ++r) somma += foglio.Cells(r, colonna).Value().ComeValuta();
+    return ValoreCella(somma);
+  }
+  int64_t somma = 0;
+  for (int r = prima; r <= ultima; ++r) {
+    if (__builtin_add_overflow(somma, foglio.Cells(r, colonna).Value().ComeIntero(), &somma)) {
+      throw Errore("Overflow nella somma della colonna " + LettereColonna(colonna));
+    }
+  }
+  return ValoreCella(somma);
+}
+
+void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
+                       const std::string& etichetta, const std::map<int, Somma>& somme,
+                       int64_t capacita, bool grassetto) {
+  const int ultima = descrizione.NumeroColonne();
+  foglio.Cells(riga, 1) = etichetta;
+  for (int c = 2; c <= ultima; ++c) {
+    const Genere genere = descrizione.colonne[c - 1].genere;
+    if (!ESomma(genere)) continue;
+    auto it = somme.find(c);
+    if (it == somme.end()) {
+      foglio.Cells(riga, c) = EImporto(genere) ? ValoreCella(Valuta{}) : ValoreCella(0);
+    } else if (it->second.formula.empty()) {
+      foglio.Cells(riga, c) = it->second.valore;
+    } else {
+      foglio.Cells(riga, c).SetFormula(it->second.formula, it->second.valore);
+    }
+  }
+
+  auto cella = [&](Genere g) { return Cella(riga, descrizione.Indice(g)); };
+  auto intero = [&](Genere g) {
+    const int c = descrizione.Indice(g);
+    return c == 0 ? int64_t{0} : foglio.Cells(riga, c).Value().ComeIntero();
+  };
+  Rapporti r;
+  r.retta = cella(Genere::kRetta);
+  r.valore_retta = foglio.Cells(riga, descrizione.Indice(Genere::kRetta)).Value().ComeValuta();
+  r.occupate = cella(Genere::kOccupate);
+  r.valore_occupate = intero(Genere::kOccupate);
+  r.ospiti = cella(Genere::kOspiti);
+  r.valore_ospiti = intero(Genere::kOspiti);
+  if (descrizione.Indice(Genere::kCamereAgenzia) != 0) {
+    r.agenzia = cella(Genere::kCamereAgenzia);
+    r.valore_agenzia = intero(Genere::kCamereAgenzia);
+  }
+  if (const int c = descrizione.Indice(Genere::kCapacita); c != 0) {
+    foglio.Cells(riga, c) = capacita;
+    r.capacita = Cella(riga, c);
+    r.valore_capacita = capacita;
+  } else {
+    r.capacita = "(" + cella(Genere::kLibere) + "+" + r.occupate + ")";
+    r.valore_capacita = intero(Genere::kLibere) + r.valore_occupate;
+  }
+
+  for (int c = 2; c <= ultima; ++c) {
+    excel::RiferimentoCella destinazione = foglio.Cells(riga, c);
+    switch (descrizione.colonne[c - 1].genere) {
+      case Genere::kADR:
+        destinazione.SetFormula(ImportoPer(r.retta, r.occupate),
+                                ImportoDiviso(r.valore_retta, r.valore_occupate));
+        break;
+      case Genere::kOccupazione:
+        destinazione.SetFormula(QuotaDi(r.occupate, r.capacita),
+                                Frazione(r.valore_occupate, r.valore_capacita));
+        break;
+      case Genere::kOccupazioneAgenzia:
+        destinazione.SetFormula(QuotaDi(r.agenzia, r.capacita),
+                                Frazione(r.valore_agenzia, r.valore_capacita));
+        break;
+      case Genere::kRevPar:
+        destinazione.SetFormula(ImportoPer(r.retta, r.capacita),
+                                ImportoDiviso(r.valore_retta, r.valore_capacita));
+        break;
+      case Genere::kEntrataOspite:
+        destinazione.SetFormula(ImportoPer(r.retta, r.ospiti),
+                                ImportoDiviso(r.valore_retta, r.valore_ospiti));
+        break;
+      default:
+        break;
+    }
+  }
+  for (int c = 1; c <= ultima; ++c) {
+    excel::Intervallo intervallo = foglio.Range(Cella(riga, c));
+    // The first column keeps the format of its cells (texts on the daily sheet).
+    if (c > 1) intervallo.NumberFormat(descrizione.colonne[c - 1].formato);
+    if (grassetto) intervallo.FontBold();
+  }
+}
+
+int ScriviTotale(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int ultima,
+                 int64_t capacita) {
+  const int riga = std::max(ultima, 1) + 2;
+  if (riga > excel::kMassimoRighe) {
+    throw Errore("Troppe righe per il foglio \"" + foglio.Name() + "\": manca il posto del totale");
+  }
+  std::map<int, Somma> somme;
+  for (int c = 2; c <= descrizione.NumeroColonne(); ++c) {
+    const Genere genere = descrizione.colonne[c - 1].genere;
+    if (!ESomma(genere)) continue;
+    // Without data rows the range is the empty row below the headings.
+    const std::string intervallo = Cella(2, c) + ":" + Cella(std::max(ultima, 2), c);
+    somme[c] = {"SUBTOTAL(109," + intervallo + ")", SommaEsatta(foglio, c, 2, ultima, genere)};
+  }
+  ScriviRigaSintesi(foglio, descrizione, riga, "Totale", somme, capacita);
+  return riga;
+}
+
+void FormattaColonne(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int ultima) {
+  for (int c = 1; c <= descrizione.NumeroColonne(); ++c) {
+    const std::string& formato = descrizione.colonne[c - 1].formato;
+    if (formato.empty()) continue;
+    for (int r = 2; r <= ultima; ++r) {
+      excel::RiferimentoCella cella = foglio.Cells(r, c);
+      const excel::TipoCella tipo = cella.Value().Tipo();
+      if (tipo == excel::TipoCella::kTesto || tipo == excel::TipoCella::kVuota) continue;
+      if (cella.NumberFormat().empty()) foglio.Range(Cella(r, c)).NumberFormat(formato);
+    }
+  }
+}
+
+void RifinisciFoglio(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione,
+                     int ultima_dati, int ultima_colonna) {
+  foglio.FreezePanes(2, 1);
+  foglio.AutoFilter(Cella(1, 1) + ":" +
+                    Cella(std::max(ultima_dati, 1), descrizione.NumeroColonne()));
+  excel::ImpostazioniPagina& pagina = foglio.PageSetup();
+  pagina.orizzontale = true;
+  pagina.pagine_in_larghezza = 1;
+  pagina.righe_ripetute = 1;
+  foglio.AllargaColonne(1, ultima_colonna);
+}
+
+}  // namespace vendrix
