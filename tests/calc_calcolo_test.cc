@@ -990,33 +990,6 @@ TEST_F(AlbergoTest, TheStoreRecordsThePeriodAndTheKindsOfStay) {
   EXPECT_EQ(db->OpenRecordset(t::kVendrix)->NumeroCampi(), 13);
 }
 
-TEST_F(AlbergoTest, WhileAnotherRunHoldsTheFolderTheRunIsRefusedAtOnceAndTouchesNothing) {
-  Prenotazione(1, "C", S("ALFA"));
-  RigaCamera(1, S("1"), S("20240701"), S("20240702"));
-  Esegui({1, 0, 0}, "01/07/2024", "31/07/2024");
-  const std::string prima = LeggiFile(P(t::kFileVendrix));
-  RigaCamera(1, S("2"), S("20240701"), S("20240702"));
-  // A calculation holds the folder exclusive, a report shared.
-  const std::pair<BloccoCartella::Modo, const char*> casi[] = {
-      {BloccoCartella::Modo::kEsclusivo, "Un altro calcolo è in corso in questa cartella"},
-      {BloccoCartella::Modo::kCondiviso,
-       "I fogli Excel sono in creazione in questa cartella: riprovare al termine"},
-  };
-  for (const auto& [modo, messaggio] : casi) {
-    const BloccoCartella altro(cartella_, kFileBloccoAlbergo, modo);
-    FintaUi ui;
-    try {
-      CalcolaStatistiche(ui, Chiedi({1, 0, 0}, "01/07/2024", "31/07/2024"));
-      ADD_FAILURE() << "not refused: " << messaggio;
-    } catch (const CartellaOccupata& e) {
-      EXPECT_EQ(std::string(e.what()), messaggio);
-    }
-    EXPECT_EQ(LeggiFile(P(t::kFileVendrix)), prima) << messaggio;
-    EXPECT_TRUE(ui.messaggi.empty() && ui.stati.empty()) << messaggio;
-  }
-  EXPECT_EQ(Esegui({1, 0, 0}, "01/07/2024", "31/07/2024").size(), 2u);
-}
-
 TEST_F(AlbergoTest, LeftoverTemporaryFilesAreRemovedAndNotMixedIn) {
   // What killed runs could leave: half-written statistics files, of the fixed name of older
   // versions and of a unique name, with the database library's files beside them.

@@ -167,19 +167,12 @@ TEST_F(UnCalcoloAllaVoltaTest, TwoRunsStartedTogetherLeaveOneRunsCompleteStatist
         prova::Shell(*albergo_, "{ (" + comando(kLungo, "uno") + ") & sleep " + ritardo + "; " +
                                     comando(kBreve, "due") + "; wait; }");
     ASSERT_EQ(shell.codice, 0) << shell.err;
-    struct Run {
-      int codice;
-      std::string out, err;
-    };
-    Run runs[2];
+    Esito runs[2];
     for (int i = 0; i < 2; ++i) {
-      const std::string nome = i == 0 ? "uno" : "due";
-      runs[i].codice = std::stoi(prova::LeggiFile(*albergo_ / (nome + ".rc")));
-      runs[i].out = prova::LeggiFile(*albergo_ / (nome + ".out"));
-      runs[i].err = prova::LeggiFile(*albergo_ / (nome + ".err"));
-      for (const char* estensione : {".rc", ".out", ".err"}) {
-        fs::remove(*albergo_ / (nome + estensione));
-      }
+      const fs::path nome = *albergo_ / (i == 0 ? "uno" : "due");
+      runs[i] = {std::stoi(prova::LeggiFile(nome.string() + ".rc")),
+                 prova::LeggiFile(nome.string() + ".out"),
+                 prova::LeggiFile(nome.string() + ".err")};
     }
     const Contenuto finale = LeggiContenuto(*albergo_);
     if (runs[0].codice == 0 && runs[1].codice == 0) {

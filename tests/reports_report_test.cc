@@ -672,22 +672,10 @@ TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
   }
 }
 
-TEST_F(ReportTest, UnCalcoloInCorsoOAltriFogliInScritturaFermanoIlReportSenzaToccareFile) {
+TEST_F(ReportTest, AltriFogliInScritturaNellaStessaCartellaFermanoIlReportSenzaToccareFile) {
   ScriviTipi(kTipi);
   ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
   FinestraFinta finestra;
-  {
-    // A calculation is replacing the store.
-    const BloccoCartella calcolo(cartella_, kFileBloccoAlbergo, BloccoCartella::Modo::kEsclusivo);
-    try {
-      CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024"));
-      ADD_FAILURE() << "report durante un calcolo";
-    } catch (const CartellaOccupata& e) {
-      EXPECT_EQ(std::string(e.what()),
-                "Un calcolo è in corso in questa cartella: riprovare al termine");
-    }
-    EXPECT_FALSE(fs::exists(P("Excel")));
-  }
   // Another report of the same hotel reads too, into another folder: both go ahead.
   const BloccoCartella lettura(cartella_, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
   Esegui("01/07/2024", "01/07/2024");
