@@ -150,20 +150,6 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
       ContestoCalcolo contesto(motore, nuovo, linea, std::move(periodo));
       const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
       const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo, r.cartella_storico);
-      // The suite's Access files are read here, before any other thread runs (reading one
-      // starts a process); SQLite files need nothing.
-      std::vector<std::string> sorgenti;
-      if (!condizione.empty()) {
-        sorgenti = {tabelle::kFileCamerePrenotazione, tabelle::kFileSchedaPrenotazione,
-                    tabelle::kFileArrangiamento, tabelle::kFileTipiCamere};
-      }
-      if (clienti) {
-        for (const SorgenteOspiti* s : {&in_casa, &storico}) {
-          sorgenti.insert(sorgenti.end(), {s->file_schede, s->file_ditte, s->file_addebiti});
-        }
-        sorgenti.insert(sorgenti.end(), {tabelle::kFileTipiCamere, tabelle::kFileNumeriCamere});
-      }
-      for (const std::string& file : sorgenti) motore.LeggiPrima(file);
       // The passes work on threads of their own, the bookings pass on one and the two guest
       // passes on another, while this thread stores their rows: the bookings rows, then the
       // guests' rows, as if the passes had run here one after the other.

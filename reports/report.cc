@@ -164,8 +164,6 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   PreparaFoglioTipoCamera(tipo_camera);
   PreparaFoglioAgenzia(agenzia);
 
-  // The room types first: reading them, when they are in an Access file, starts a process, which
-  // is best done before any other thread runs.
   periodo.totale_camere = ContaCamere(motore);
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);

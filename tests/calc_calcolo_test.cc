@@ -882,7 +882,16 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
        [](AlbergoTest& a) {
          a.Addebito(N(6), S("102"), "20240702", "20240703", S("dieci"), S("Bar"), N(2), kNull);
        },
-       "'dieci' non è un numero", "Lettura scheda cliente n. 6 SECONDO"},
+       "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 6: "
+       "Tipo non corrispondente: 'dieci' non è un numero",
+       "Lettura scheda cliente n. 6 SECONDO"},
+      {"an amount beyond Currency, on the third card",
+       [](AlbergoTest& a) {
+         a.Addebito(N(7), S("201"), "20240702", "20240703", Valore(1e300), S("Bar"), N(2), kNull);
+       },
+       "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 7: "
+       "Overflow",
+       "Lettura scheda cliente n. 7 TERZO"},
       {"a history file missing, after the in-house cards",
        [](AlbergoTest& a) { fs::remove(a.P(t::kFileArrangiamentoStorico)); },
        "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7 TERZO"},
@@ -891,7 +900,9 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
          a.Addebito(N(1), S("*1"), "20240701", "20240702", S("cento"), S("Pensione"), N(1),
                     S("HB"));
        },
-       "'cento' non è un numero", "Lettura prenotazione n. 1"},
+       "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', prenotazione "
+       "n. 1: Tipo non corrispondente: 'cento' non è un numero",
+       "Lettura prenotazione n. 1"},
   };
   for (const Caso& c : casi) {
     NuovoAlbergo();
