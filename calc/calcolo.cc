@@ -13,6 +13,7 @@
 #include "comune/errore_sistema.h"
 #include "comune/versione.h"
 #include "data/archivio.h"
+#include "data/blocco_cartella.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
 
@@ -27,10 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The new statistics are written here, beside Vendrix.mdb, and take its place at the very end.
+// The new statistics are written beside Vendrix.mdb, in a file of a unique name that begins with
+// "Vendrix.mdb.nuovo.", which takes the place of Vendrix.mdb at the very end.
 const std::string kSuffissoNuovo = ".nuovo";
-// Files the database library may leave beside a database interrupted mid-write. A leftover one
-// beside a fresh file of the same name would be taken for that file's own, so they go too.
+// Files the database library may leave beside a database interrupted mid-write: their names
+// begin with the database's name, so removing what begins with the temporary's name takes them.
 const char* const kSuffissiCompagni[] = {"", "-journal", "-wal", "-shm"};
 
 void RimuoviTemporaneo(const std::string& percorso) noexcept {
@@ -107,9 +109,10 @@ std::string CondizioneTipo(bool confermate, bool opzionate) {
 }  // namespace
 
 void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
-  // Checked before anything is touched: either would replace the statistics with an empty table.
-  if (r.dal > r.al) {
-    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
+  // Checked before anything is touched: a reversed period or no kind of stay would replace the
+  // statistics with an empty table, a period too long for any report would only fill the disk.
+  if (const std::optional<std::string> rifiuto = RifiutoPeriodo(r.dal, r.al)) {
+    throw Errore(*rifiuto);
   }
   if (!r.confermate && !r.opzionate && !r.clienti) throw Errore(kNessunTipoSoggiorno);
   Periodo periodo = FaiPeriodo(r);
@@ -123,18 +126,21 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
     throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
                  TestoErroreSistema(errore_cartella) + ").");
   }
+  // Held to the end of the run: no other calculation replaces the store meanwhile and no report
+  // reads a store that is being replaced.
+  const BloccoCartella blocco(cartella, kFileBloccoAlbergo, BloccoCartella::Modo::kEsclusivo);
   const std::string finale = (cartella / tabelle::kFileVendrix).string();
-  const std::string nuovo = finale + kSuffissoNuovo;
+  // With the lock held no other run is writing here: whatever temporary is left was a killed
+  // run's (or that of a version that used one fixed name).
+  RimuoviAvanzi(cartella, tabelle::kFileVendrix + kSuffissoNuovo);
+  // The name is reserved, then its empty file removed for CreaArchivio to create the store
+  // there; under the lock nothing else takes it meanwhile.
+  const std::string nuovo = NuovoFileTemporaneo(finale + kSuffissoNuovo + ".");
+  RimuoviTemporaneo(nuovo);
   int64_t righe = 0;
   LineaStato linea(ui);
   int64_t ignorati = 0;
   try {
-    RimuoviTemporaneo(nuovo);
-    std::error_code errore;
-    if (fs::exists(nuovo, errore) || errore) {
-      throw Errore("Impossibile eliminare il file " + nuovo +
-                   " rimasto da un calcolo precedente: eliminarlo e ripetere il calcolo.");
-    }
     DBEngine motore(cartella);
     // The new file counts only once it is synced and renamed into place (SostituisciFile); until
     // then nothing in it needs to survive a crash.

@@ -17,10 +17,13 @@ inline constexpr const char* kFileReport[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCA
 // The "C&rea Excel" run: reads the statistics from Vendrix.mdb and the room types from
 // TipiCamere.mdb in r.cartella_hotel, and writes the three workbooks of kFileReport into
 // r.cartella_excel (taken inside r.cartella_hotel when relative; created when missing). Returns
-// the paths written. Throws Errore, without touching a file, when the period is reversed or
-// longer than kMassimoGiorniPeriodo days, and StatisticheDaCalcolare when there are no
-// statistics or they were computed for another period; on any other failure no half-written
-// workbook is left. Workbooks of other names (such as those of older versions) are left alone.
+// the paths written. Throws Errore, without touching a file, when RifiutoPeriodo refuses the
+// period, and StatisticheDaCalcolare when there are no statistics or they were computed for
+// another period; on any other failure no half-written workbook is left. Workbooks of other names
+// (such as those of older versions) are left alone. The run holds the hotel folder's lock shared
+// to its end, and the workbook folder's own lock exclusive while it writes there: when a
+// calculation or another run writing workbooks into the same folder holds them, it throws
+// CartellaOccupata at once. Temporary workbooks of killed runs are removed.
 std::vector<std::string> CreaReportExcel(Interfaccia& ui, const Richiesta& r);
 
 // The statistics store cannot serve the period asked: it is missing, or its table Periodo names

@@ -296,9 +296,8 @@ std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
     }
     giorni[i] = *giorno;
   }
-  if (giorni[0] > giorni[1]) {
-    MsgBox(MessaggioPeriodoInvertito(giorni[0], giorni[1]),
-           kTitoloMessaggi);
+  if (const std::optional<std::string> rifiuto = RifiutoPeriodo(giorni[0], giorni[1])) {
+    MsgBox(*rifiuto, kTitoloMessaggi);
     text1_[0]->setFocus(Qt::OtherFocusReason);
     return std::nullopt;
   }

@@ -86,7 +86,7 @@ class VendrixDT : public QWidget, public Interfaccia {
   std::string Text1(int indice) const;
   // The request the boxes and check boxes make, after the buttons' clean-up of the two dates
   // (written back into the boxes); nullopt, with the message shown and the focus on the box to
-  // correct, when a date is not valid or the period is reversed.
+  // correct, when a date is not valid or RifiutoPeriodo refuses the period.
   std::optional<Richiesta> LeggiRichiesta();
   // Runs `elaborazione` and shows whatever it throws.
   void Esegui(const std::function<void()>& elaborazione);
