@@ -1,17 +1,15 @@
 #include "app/crea_excel_confronto.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <optional>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "calc/calcolo.h"
 #include "comune/errore_sistema.h"
+#include "data/blocco_cartella.h"
 #include "data/errore.h"
 #include "reports/report.h"
 
@@ -29,38 +27,38 @@ class Silenziosa : public Interfaccia {
   void MsgBox(const std::string&, const std::string&) override {}
 };
 
-// A file of a name no other file has, created empty in `cartella`; its name is held until
-// the object goes, which removes it with whatever the database library left beside it.
-class FileTemporaneo {
+// Removes, when it goes, the file at `percorso` with whatever the database library left beside it.
+class Rimozione {
  public:
-  // Empty when no file could be created there.
-  explicit FileTemporaneo(const fs::path& cartella) {
-    std::string modello = (cartella / "vendrix-anno-precedente-XXXXXX").string();
-    const int fd = ::mkstemp(modello.data());
-    if (fd < 0) {
-      errore_ = std::error_code(errno, std::generic_category());
-      return;
-    }
-    ::close(fd);
-    percorso_ = modello;
-  }
-  ~FileTemporaneo() {
-    if (percorso_.empty()) return;
+  explicit Rimozione(std::string percorso) : percorso_(std::move(percorso)) {}
+  ~Rimozione() {
     for (const char* suffisso : {"", "-journal", "-wal", "-shm"}) {
       std::error_code ignorato;
       fs::remove(percorso_ + suffisso, ignorato);
     }
   }
-  FileTemporaneo(const FileTemporaneo&) = delete;
-  FileTemporaneo& operator=(const FileTemporaneo&) = delete;
-
-  const std::string& Percorso() const { return percorso_; }
-  const std::error_code& Problema() const { return errore_; }
+  Rimozione(const Rimozione&) = delete;
+  Rimozione& operator=(const Rimozione&) = delete;
 
  private:
   std::string percorso_;
-  std::error_code errore_;
 };
+
+// A new empty file of a name no other file has, for last year's store: in the system's
+// temporary folder, else in the hotel folder. Throws Errore when neither will do.
+std::string FileAnnoPrecedente(const fs::path& cartella_hotel) {
+  constexpr char kNome[] = "vendrix-anno-precedente-";
+  std::error_code errore;
+  const fs::path temporanea = fs::temp_directory_path(errore);
+  if (!errore) {
+    try {
+      return NuovoFileTemporaneo((temporanea / kNome).string(), ".mdb");
+    } catch (const Errore&) {
+      // The hotel folder is tried next.
+    }
+  }
+  return NuovoFileTemporaneo((cartella_hotel / kNome).string(), ".mdb");
+}
 
 }  // namespace
 
@@ -72,10 +70,20 @@ Giorno UnAnnoPrima(Giorno giorno) {
 }
 
 std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r) {
+  std::error_code errore;
+  const fs::path cartella = fs::absolute(r.cartella_hotel, errore);
+  if (errore) {
+    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
+                 TestoErroreSistema(errore) + ").");
+  }
+  // Held, as the report holds it, from before last year is worked out: a calculation under way
+  // refuses the run at once, and none starts before the report has read what it needs.
+  const BloccoCartella blocco(cartella, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
   // A report that cannot be made is refused before last year is worked out for nothing.
   ControllaReportExcel(r);
 
   Richiesta anno_precedente = r;
+  anno_precedente.cartella_hotel = cartella;
   anno_precedente.dal = UnAnnoPrima(r.dal);
   anno_precedente.al = UnAnnoPrima(r.al);
   // Last year's actual stays: confirmed bookings, and the guests of the cards and the history.
@@ -83,19 +91,13 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
   anno_precedente.opzionate = false;
   anno_precedente.clienti = true;
 
-  std::error_code errore;
-  fs::path temporanea = fs::temp_directory_path(errore);
-  std::optional<FileTemporaneo> file;
-  if (!errore) file.emplace(temporanea);
-  if (!file || file->Percorso().empty()) file.emplace(fs::absolute(r.cartella_hotel, errore));
-
-  if (file->Percorso().empty()) {
-    return CreaReportExcel(
-        ui, r,
-        AnnoPrecedenteNonDisponibile{"impossibile creare un file temporaneo (" +
-                                     TestoErroreSistema(file->Problema()) + ")."});
+  std::string archivio;
+  try {
+    archivio = FileAnnoPrecedente(cartella);
+  } catch (const Errore& e) {
+    return CreaReportExcel(ui, r, AnnoPrecedenteNonDisponibile{e.what()});
   }
-  const std::string archivio = file->Percorso();
+  const Rimozione rimozione(archivio);
   // Last year is worked out on a thread of its own while the report reads this year's
   // statistics, which it waits for only to fill last year's figures. That thread may not touch
   // the window: its progress is not shown.
@@ -118,7 +120,7 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
     subito.set_value(calcolo());
     esito = subito.get_future().share();
   }
-  // `esito` goes before `file`: the calculation is over before its store is removed.
+  // `esito` goes before `rimozione`: the calculation is over before its store is removed.
   return CreaReportExcel(ui, r, AnnoPrecedenteInCorso{esito});
 }
 

@@ -26,7 +26,8 @@ inline constexpr char kStatoConfronto[] = "Calcolo dell'anno precedente e creazi
 // afterwards, whatever happens. It runs on a thread of its own while the report reads this
 // year's statistics, and shows no progress of its own: `ui` is only called from the caller's
 // thread. Vendrix.mdb is never written. When last year cannot be worked
-// out, the workbooks are written all the same and say why. Returns the paths written; throws as
+// out, the workbooks are written all the same and say why. The hotel folder's lock is held
+// shared from the start, as the report holds it. Returns the paths written; throws as
 // CreaReportExcel does, before last year is worked out when the report itself cannot be made.
 std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r);
 

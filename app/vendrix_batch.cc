@@ -64,10 +64,11 @@ const char* const kAiuto =
     "  --version  mostra la versione ed esce\n"
     "\n"
     "Date: GG/MM/AAAA (anche G/M/AAAA, con / . o - come separatori), GGMMAAAA o GGMMAA\n"
-    "(anni 00-49: 2000-2049; 50-99: 1950-1999). La data iniziale non può seguire la finale.\n"
+    "(anni 00-49: 2000-2049; 50-99: 1950-1999). La data iniziale non può seguire la finale;\n"
+    "il periodo è al massimo di %GIORNI% giorni.\n"
     "L'avanzamento va sullo standard error, il messaggio finale sullo standard output.\n"
-    "Esito: 0 riuscito, 1 errore durante il lavoro (il precedente Vendrix.mdb resta com'era),\n"
-    "2 argomenti o date non validi.\n";
+    "Esito: 0 riuscito, 1 errore durante il lavoro (il precedente Vendrix.mdb resta com'era)\n"
+    "o un altro calcolo in corso nella stessa cartella, 2 argomenti o date non validi.\n";
 
 // Writes status texts to stderr, one a line.
 class StatoSuStderr : public Interfaccia {
@@ -112,7 +113,11 @@ int ErroreUso(const std::string& motivo) {
 int Principale(const std::vector<std::string>& argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
-      std::cout << kUso << '\n' << kAiuto;
+      std::string aiuto = kAiuto;
+      const std::string segnaposto = "%GIORNI%";
+      aiuto.replace(aiuto.find(segnaposto), segnaposto.size(),
+                    std::to_string(kMassimoGiorniPeriodo));
+      std::cout << kUso << '\n' << aiuto;
       return 0;
     }
     if (a == "--version") {
@@ -156,7 +161,9 @@ int Principale(const std::vector<std::string>& argomenti) {
   if (!dal) return ErroreUso("DAL: " + MessaggioDataNonValida(argomenti[1]));
   const std::optional<Giorno> al = LeggiData(argomenti[2]);
   if (!al) return ErroreUso("AL: " + MessaggioDataNonValida(argomenti[2]));
-  if (*dal > *al) return ErroreUso(MessaggioPeriodoInvertito(*dal, *al));
+  if (const std::optional<std::string> rifiuto = RifiutoPeriodo(*dal, *al)) {
+    return ErroreUso(*rifiuto);
+  }
 
   std::error_code errore;
   const fs::path corrente = fs::current_path(errore);

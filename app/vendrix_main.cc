@@ -1,5 +1,6 @@
-// vendrix: the window. Opens VendrixDT on the hotel files of the current folder; closing it ends
-// the program. --help and --version print and exit.
+// vendrix: the window. Opens VendrixDT on the hotel files of the current folder, or, when it
+// holds none (started from the application menu), of the folder the user chooses; closing it
+// ends the program. --help and --version print and exit.
 
 #include <QApplication>
 #include <cstring>
@@ -20,6 +21,9 @@ const char kUso[] = "Uso: vendrix [--help] [--version]\n";
 const char kAiuto[] =
     "Statistiche sulle vendite di un albergo: apre la finestra che le calcola dai file\n"
     "dell'albergo della cartella corrente e ne scrive i fogli Excel nella sua cartella Excel.\n"
+    "Se la cartella corrente non contiene l'albergo (manca TipiCamere.mdb), la finestra usa la\n"
+    "cartella scelta l'ultima volta o la chiede; \"Cartella hotel…\" (Alt+H, o il menu del\n"
+    "tasto destro) la cambia.\n"
     "\n"
     "Opzioni:\n"
     "  --help     mostra questo aiuto ed esce\n"
@@ -55,6 +59,7 @@ int main(int argc, char** argv) {
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
     return vendrix::CreaExcelConConfronto(ui, r);
   };
+  elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 
   vendrix::VendrixDT finestra(elaborazioni);
   finestra.show();

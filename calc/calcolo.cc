@@ -13,6 +13,7 @@
 #include "comune/errore_sistema.h"
 #include "comune/versione.h"
 #include "data/archivio.h"
+#include "data/blocco_cartella.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
 
@@ -27,10 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The new statistics are written here, beside Vendrix.mdb, and take its place at the very end.
+// The new statistics are written beside Vendrix.mdb, in a file of a unique name that begins with
+// "Vendrix.mdb.nuovo.", which takes the place of Vendrix.mdb at the very end.
 const std::string kSuffissoNuovo = ".nuovo";
-// Files the database library may leave beside a database interrupted mid-write. A leftover one
-// beside a fresh file of the same name would be taken for that file's own, so they go too.
+// Files the database library may leave beside a database interrupted mid-write: their names
+// begin with the database's name, so removing what begins with the temporary's name takes them.
 const char* const kSuffissiCompagni[] = {"", "-journal", "-wal", "-shm"};
 
 void RimuoviTemporaneo(const std::string& percorso) noexcept {
@@ -105,11 +107,12 @@ std::string CondizioneTipo(bool confermate, bool opzionate) {
 }
 
 // Refuses, before anything is touched, what would only replace the statistics with an empty
-// table; returns the hotel folder as a full path, by which every file of the run is named
+// table (a reversed period or no kind of stay) or fill the disk (a period too long for any
+// report); returns the hotel folder as a full path, by which every file of the run is named
 // whatever the current folder.
 fs::path CartellaDelCalcolo(const Richiesta& r) {
-  if (r.dal > r.al) {
-    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
+  if (const std::optional<std::string> rifiuto = RifiutoPeriodo(r.dal, r.al)) {
+    throw Errore(*rifiuto);
   }
   if (!r.confermate && !r.opzionate && !r.clienti) throw Errore(kNessunTipoSoggiorno);
   std::error_code errore_cartella;
@@ -142,20 +145,6 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
     ContestoCalcolo contesto(motore, nuovo, linea, FaiPeriodo(r));
     const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
     const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo, r.cartella_storico);
-    // The suite's Access files are read here, before any other thread runs (reading one
-    // starts a process); SQLite files need nothing.
-    std::vector<std::string> sorgenti;
-    if (!condizione.empty()) {
-      sorgenti = {tabelle::kFileCamerePrenotazione, tabelle::kFileSchedaPrenotazione,
-                  tabelle::kFileArrangiamento, tabelle::kFileTipiCamere};
-    }
-    if (clienti) {
-      for (const SorgenteOspiti* s : {&in_casa, &storico}) {
-        sorgenti.insert(sorgenti.end(), {s->file_schede, s->file_ditte, s->file_addebiti});
-      }
-      sorgenti.insert(sorgenti.end(), {tabelle::kFileTipiCamere, tabelle::kFileNumeriCamere});
-    }
-    for (const std::string& file : sorgenti) motore.LeggiPrima(file);
     // The passes work on threads of their own, the bookings pass on one and the two guest
     // passes on another, while this thread stores their rows: the bookings rows, then the
     // guests' rows, as if the passes had run here one after the other.
@@ -191,26 +180,24 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
   return esito;
 }
 
-// Removes a file left at `percorso` with its companions, so that the store is built from nothing.
-void LiberaPosto(const std::string& percorso) {
-  RimuoviTemporaneo(percorso);
-  std::error_code errore;
-  if (fs::exists(percorso, errore) || errore) {
-    throw Errore("Impossibile eliminare il file " + percorso +
-                 " rimasto da un calcolo precedente: eliminarlo e ripetere il calcolo.");
-  }
-}
-
 }  // namespace
 
 void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   const fs::path cartella = CartellaDelCalcolo(r);
+  // Held to the end of the run: no other calculation replaces the store meanwhile and no report
+  // reads a store that is being replaced.
+  const BloccoCartella blocco(cartella, kFileBloccoAlbergo, BloccoCartella::Modo::kEsclusivo);
   const std::string finale = (cartella / tabelle::kFileVendrix).string();
-  const std::string nuovo = finale + kSuffissoNuovo;
+  // With the lock held no other run is writing here: whatever temporary is left was a killed
+  // run's (or that of a version that used one fixed name).
+  RimuoviAvanzi(cartella, tabelle::kFileVendrix + kSuffissoNuovo);
+  // The name is reserved, then its empty file removed for CreaArchivio to create the store
+  // there; under the lock nothing else takes it meanwhile.
+  const std::string nuovo = NuovoFileTemporaneo(finale + kSuffissoNuovo + ".");
+  RimuoviTemporaneo(nuovo);
   LineaStato linea(ui);
   EsitoCalcolo esito;
   try {
-    LiberaPosto(nuovo);
     esito = CostruisciArchivio(cartella, nuovo, linea, r);
     SostituisciFile(nuovo, finale);
   } catch (...) {
@@ -240,7 +227,11 @@ void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& a
   }
   LineaStato linea(ui);
   try {
-    LiberaPosto(percorso);
+    // Whatever is there goes, companions included: the store is built from nothing.
+    RimuoviTemporaneo(percorso);
+    if (fs::exists(percorso, errore) || errore) {
+      throw Errore("Impossibile eliminare il file " + percorso + ": eliminarlo e riprovare.");
+    }
     CostruisciArchivio(cartella, percorso, linea, r);
   } catch (...) {
     linea.Fine();

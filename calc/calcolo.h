@@ -13,8 +13,10 @@ namespace vendrix {
 // stay r asks for; records in its table Periodo what the statistics were computed for; then
 // shows the completion message through `ui`. The new statistics are built in a temporary file
 // and replace Vendrix.mdb only when the whole run has succeeded: on failure it throws Errore and
-// the previous Vendrix.mdb is left exactly as it was. A reversed period or no kind of stay is
-// refused the same way, before anything is touched.
+// the previous Vendrix.mdb is left exactly as it was. A period RifiutoPeriodo refuses or no kind
+// of stay is refused the same way, before anything is touched. The run holds the folder's lock
+// exclusive from before it touches a file to its end: while another run holds it, it throws
+// CartellaOccupata (kCalcoloInCorso) at once. Temporary files of killed runs are removed.
 void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 
 // The same calculation as CalcolaStatistiche, into a store of its own at `archivio` (a file of
@@ -22,6 +24,7 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 // statistics used once and thrown away, such as last year's beside a report. The store is not
 // synced to disk. Progress goes to `ui`'s status line; no message is shown. Refuses `r` as
 // CalcolaStatistiche does; on failure throws Errore and removes what it wrote at `archivio`.
+// It takes no lock of the hotel folder: it writes nothing there unless `archivio` is there.
 void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
                           const std::filesystem::path& archivio);
 

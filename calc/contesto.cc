@@ -97,11 +97,15 @@ void ContestoCalcolo::Chiudi() {
   consultazioni_->Chiudi();
 }
 
-CampiAddebito::CampiAddebito(const Recordset& addebiti)
+CampiAddebito::CampiAddebito(const Recordset& addebiti, std::string file_addebiti,
+                             std::string numero)
     : importo(addebiti.IndiceCampo(tabelle::kImportoTotale)),
       descrizione(addebiti.IndiceCampo(tabelle::kDescrizione)),
       voce(addebiti.IndiceCampo(tabelle::kVoceAddebito)),
-      arrangiamento(addebiti.IndiceCampo(tabelle::kArrangiamento)) {}
+      arrangiamento(addebiti.IndiceCampo(tabelle::kArrangiamento)),
+      codice(addebiti.IndiceCampo(tabelle::kCodiceCliente)),
+      file(std::move(file_addebiti)),
+      numero_di(std::move(numero)) {}
 
 void IniziaRiga(Giorno giorno, bool cam_occ_iniziale, RigaCalcolata& riga) {
   riga.giorno = giorno;
@@ -137,7 +141,17 @@ void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const Valo
 void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
                         const CampiAddebito& campi) {
   const Valore importo = line.Fields(campi.importo).Value();
-  riga.Aggiungi(RigaCalcolata::kRetta, importo);
+  const auto aggiungi = [&](RigaCalcolata::Totale totale) {
+    try {
+      riga.Aggiungi(totale, importo);
+    } catch (const Errore& e) {
+      throw Errore("Importo non valido nel file '" + campi.file + "', tabella '" +
+                   tabelle::kArrangiamento + "', " + campi.numero_di + " n. " +
+                   TestoDi(line.Fields(campi.codice).Value()) + ": " + e.what() +
+                   ". Correggere l'addebito nel programma dell'albergo e ripetere il calcolo.");
+    }
+  };
+  aggiungi(RigaCalcolata::kRetta);
 
   const Valore descrizione = line.Fields(campi.descrizione).Value();
   bool supplemento = false;
@@ -147,25 +161,25 @@ void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recor
     supplemento = descrizione.Testo().find("SUPPL") != std::string::npos;
   }
   if (supplemento) {
-    riga.Aggiungi(RigaCalcolata::kSupl, importo);
+    aggiungi(RigaCalcolata::kSupl);
     return;
   }
   if (!consultazioni.VoceArrangiamento(NumeroPerCriterio(line.Fields(campi.voce).Value()))) {
-    riga.Aggiungi(RigaCalcolata::kExtra, importo);
+    aggiungi(RigaCalcolata::kExtra);
     return;
   }
   switch (consultazioni.ClasseArrangiamento(TestoDi(line.Fields(campi.arrangiamento).Value()))) {
     case Classe::kRO:
-      riga.Aggiungi(RigaCalcolata::kRO, importo);
+      aggiungi(RigaCalcolata::kRO);
       break;
     case Classe::kBB:
-      riga.Aggiungi(RigaCalcolata::kBB, importo);
+      aggiungi(RigaCalcolata::kBB);
       break;
     case Classe::kHB:
-      riga.Aggiungi(RigaCalcolata::kHB, importo);
+      aggiungi(RigaCalcolata::kHB);
       break;
     case Classe::kFB:
-      riga.Aggiungi(RigaCalcolata::kFB, importo);
+      aggiungi(RigaCalcolata::kFB);
       break;
     case Classe::kNessuna:
       break;

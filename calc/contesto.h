@@ -146,13 +146,17 @@ class ContestoCalcolo {
 // each field once with its final value and in the order the run gives them; then Update.
 void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const ValoriRiga& valori);
 
-// The field positions of a charge-line set that ClassificaAddebito reads.
+// The field positions of a charge-line set that ClassificaAddebito reads, and where the set comes
+// from: its file, and what its CodiceCliente numbers ("prenotazione" or "scheda"), for the
+// message about an amount that cannot be added.
 struct CampiAddebito {
-  explicit CampiAddebito(const Recordset& addebiti);
-  int importo, descrizione, voce, arrangiamento;
+  CampiAddebito(const Recordset& addebiti, std::string file, std::string numero_di);
+  int importo, descrizione, voce, arrangiamento, codice;
+  std::string file, numero_di;
 };
 
-// Adds `line`'s amount to the totals of `riga`.
+// Adds `line`'s amount to the totals of `riga`. Throws Errore naming the file, the table and the
+// booking or card number when the amount is not a number Currency can hold.
 void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
                         const CampiAddebito& campi);
 

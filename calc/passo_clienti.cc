@@ -74,7 +74,7 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
   const int f_gruppo = schede.IndiceCampo(t::kCodiceCapoGruppo);
   const int f_ragione = ditte.IndiceCampo(t::kRagioneSociale);
   const int f_tipo_camera = camere.IndiceCampo(t::kTipoCamera);
-  const CampiAddebito campi_addebito(addebiti);
+  const CampiAddebito campi_addebito(addebiti, sorgente.file_addebiti, "scheda");
 
   const std::string kTutte = "NumeroHotel = 1";
   std::string criterio;  // of the charge lines of one card and night

@@ -42,7 +42,7 @@ void PassoPrenotazioni(AmbitoPasso& ambito, const std::string& condizione_tipo) 
   const int f_quantita = righe->IndiceCampo(t::kQuantitaCamere);
   const int f_persone = righe->IndiceCampo(t::kNumeroPersone);
   const int f_ditta = schede->IndiceCampo(t::kDitta);
-  const CampiAddebito campi_addebito(*addebiti);
+  const CampiAddebito campi_addebito(*addebiti, t::kFileArrangiamento, "prenotazione");
 
   const std::string kTutte = "NumeroHotel = 1";
   std::string criterio;  // of the charge lines of one line and day

@@ -128,4 +128,15 @@ std::string MessaggioPeriodoInvertito(Giorno dal, Giorno al) {
          ": correggere il periodo.";
 }
 
+std::optional<std::string> RifiutoPeriodo(Giorno dal, Giorno al) {
+  if (dal > al) return MessaggioPeriodoInvertito(dal, al);
+  const int64_t giorni = (al - dal).count() + 1;
+  if (giorni > kMassimoGiorniPeriodo) {
+    return "Periodo troppo lungo: dal " + TestoData(dal) + " al " + TestoData(al) + " sono " +
+           std::to_string(giorni) + " giorni, al massimo " + std::to_string(kMassimoGiorniPeriodo) +
+           ". Scegliere un periodo più breve.";
+  }
+  return std::nullopt;
+}
+
 }  // namespace vendrix

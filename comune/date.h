@@ -19,7 +19,8 @@ namespace vendrix {
 using Giorno = std::chrono::sys_days;
 
 // The longest period a report can show: the sheet "Data" holds one heading row, one row per day,
-// then an empty row and the "Totale" row, within the 1048576 rows of a worksheet.
+// then an empty row and the "Totale" row, within the 1048576 rows of a worksheet. The calculation
+// takes no longer one: its statistics could never be shown.
 inline constexpr int64_t kMassimoGiorniPeriodo = 1048576 - 3;
 
 // The typed text cleaned and expanded, as it is written back into the date box: blanks around it
@@ -46,6 +47,11 @@ std::string MessaggioDataNonValida(std::string_view testo);
 // The message for a from-date later than the to-date, the same in the window, headless and in
 // the runs that refuse it.
 std::string MessaggioPeriodoInvertito(Giorno dal, Giorno al);
+
+// Why no run takes the period dal..al: a from-date later than the to-date
+// (MessaggioPeriodoInvertito), or more than kMassimoGiorniPeriodo days. nullopt for a period the
+// runs take. The window, vendrix-batch and the runs themselves all ask this.
+std::optional<std::string> RifiutoPeriodo(Giorno dal, Giorno al);
 
 }  // namespace vendrix
 

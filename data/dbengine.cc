@@ -4,6 +4,7 @@
 #include <chrono>
 #include <optional>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -562,7 +563,8 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
       case TipoCampo::kValuta:
         return Valore(v.ComeValuta());
       case TipoCampo::kDoppio:
-        return Valore(v.Numero());
+        // The file keeps no negative zero: the row holds what reading it back gives.
+        return Valore(v.Numero() + 0.0);
       case TipoCampo::kTesto:
         if (v.Tipo() == TipoValore::kTesto) {
           if (campo.dimensione <= 0 ||
@@ -615,6 +617,7 @@ bool GiaDelTipo(const DefinizioneCampo& campo, const Valore& v) {
     case TipoValore::kValuta:
       return campo.tipo == TipoCampo::kValuta || campo.tipo == TipoCampo::kDinamico;
     case TipoValore::kDoppio:
+      if (v.Numero() == 0 && std::signbit(v.Numero())) return false;
       return campo.tipo == TipoCampo::kDoppio || campo.tipo == TipoCampo::kDinamico;
     case TipoValore::kBooleano:
       return campo.tipo == TipoCampo::kBooleano || campo.tipo == TipoCampo::kDinamico;
@@ -1596,20 +1599,6 @@ Workspace& DBEngine::Workspaces(int indice) {
   if (indice != 0)
     throw Errore("Workspaces(" + std::to_string(indice) + "): workspace inesistente");
   return workspace_;
-}
-
-void DBEngine::LeggiPrima(const std::string& nome) {
-  fs::path percorso = engine_detail::RisolviPercorso(nome, motore_->cartella);
-  std::error_code ec;
-  if (!fs::is_regular_file(percorso, ec) ||
-      engine_detail::RiconosciFormato(percorso) != engine_detail::Formato::kJet) {
-    return;
-  }
-  try {
-    motore_->UriJet(percorso.string(), engine_detail::Canonico(percorso), nome);
-  } catch (const Errore&) {
-    // Told again, with the same words, to whoever opens the file.
-  }
 }
 
 void DBEngine::FileDiLavoro(const std::string& nome) {

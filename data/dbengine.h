@@ -213,7 +213,9 @@ class Workspace {
 // the suite's Access files is kept for the engine's life, so a file is read once per run however
 // many queries name it. Databases and recordsets may outlive the engine object itself.
 // Several threads may open databases through one engine at the same time; a database and the
-// recordsets opened on it are then used by one thread at a time (they may change hands).
+// recordsets opened on it are then used by one thread at a time (they may change hands). Any
+// thread may be the first to open an Access file: it is read by a program of its own
+// (vendrix-lettore-jet, beside the running program), never by a copy of this process.
 class DBEngine {
  public:
   // `cartella` is the working folder: every relative file name given to the engine (databases
@@ -230,12 +232,6 @@ class DBEngine {
   // format is recognised from the file's first bytes. Throws Errore when the file is missing or
   // is not a database.
   std::unique_ptr<Database> OpenDatabase(const std::string& nome);
-  // When `nome` is one of the suite's Access files, reads it now, as the first database or SQL
-  // text naming it would, so that later openings find it read. Anything else, a missing file or
-  // one that cannot be read, is left for the opening that needs it to report.
-  // Reading an Access file starts a process of its own: a program that opens databases on
-  // several threads reads its Access files first, on one thread, before the others start.
-  void LeggiPrima(const std::string& nome);
   // Declares the file `nome` a work file: one its owner builds from nothing, throws away if
   // anything fails, and syncs to disk itself before putting it in place. The databases this
   // engine creates or opens on it keep their rollback journal in memory and do not wait for the

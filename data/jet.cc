@@ -1,4 +1,4 @@
-// Reading the hotel suite's Access files. The file is read by a child process (jet_lettore.cc)
+// Reading the hotel suite's Access files. The file is read by the program vendrix-lettore-jet
 // that sends its tables through a pipe; this side checks what arrives and copies it into SQLite.
 // Whatever the child does on a damaged file (crash, endless loop, nonsense), the program gets an
 // Errore naming the file and the schema stays empty.
@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -77,6 +78,55 @@ size_t ControllaFile(const std::string& percorso, size_t* dimensione) {
   return pagina;
 }
 
+// Where the reading program is: named by VENDRIX_LETTORE_JET when set (the tests' build tree),
+// otherwise beside the running program, where the programs are installed together.
+std::string PercorsoLettore() {
+  if (const char* scelto = std::getenv("VENDRIX_LETTORE_JET"); scelto != nullptr && *scelto) {
+    return scelto;
+  }
+  char eseguibile[4096];
+  ssize_t n = readlink("/proc/self/exe", eseguibile, sizeof eseguibile - 1);
+  std::string cartella = n > 0 ? std::string(eseguibile, static_cast<size_t>(n)) : std::string();
+  size_t barra = cartella.rfind('/');
+  cartella = barra == std::string::npos ? std::string(".") : cartella.substr(0, barra);
+  return cartella + "/" + kNomeLettore;
+}
+
+// Starts the reading program on `percorso` with the stream on `dati` and its own output on
+// `diagnostica`; posix_spawn, unlike a bare fork, is safe in a process with other threads.
+// Returns 0, or the errno of the failure.
+int AvviaLettore(const std::string& lettore, const std::string& percorso, size_t memoria, int dati,
+                 int diagnostica, pid_t* pid) {
+  posix_spawn_file_actions_t azioni;
+  posix_spawnattr_t attributi;
+  if (posix_spawn_file_actions_init(&azioni) != 0) return ENOMEM;
+  if (posix_spawnattr_init(&attributi) != 0) {
+    posix_spawn_file_actions_destroy(&azioni);
+    return ENOMEM;
+  }
+  // The pipes are close-on-exec; dup2 gives the child its copies without that flag, and nothing
+  // else of this process (descriptors, blocked or ignored signals) reaches the child.
+  posix_spawn_file_actions_addopen(&azioni, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&azioni, diagnostica, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&azioni, diagnostica, STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&azioni, dati, kDescrittoreFlusso);
+  posix_spawn_file_actions_addclosefrom_np(&azioni, kDescrittoreFlusso + 1);
+  sigset_t nessuno, predefiniti;
+  sigemptyset(&nessuno);
+  sigemptyset(&predefiniti);
+  sigaddset(&predefiniti, SIGPIPE);
+  posix_spawnattr_setsigmask(&attributi, &nessuno);
+  posix_spawnattr_setsigdefault(&attributi, &predefiniti);
+  posix_spawnattr_setflags(&attributi, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  const std::string byte = std::to_string(memoria);
+  char* argomenti[] = {const_cast<char*>(lettore.c_str()), const_cast<char*>(percorso.c_str()),
+                       const_cast<char*>(byte.c_str()), nullptr};
+  int esito = posix_spawn(pid, lettore.c_str(), &azioni, &attributi, argomenti, environ);
+  posix_spawnattr_destroy(&attributi);
+  posix_spawn_file_actions_destroy(&azioni);
+  return esito;
+}
+
 // A failure of the reading process, turned into a message by Importa.
 struct LetturaFallita {
   std::string dettaglio;
@@ -97,26 +147,29 @@ class Figlio {
       close(dati[1]);
       throw LetturaFallita{"impossibile avviare la lettura"};
     }
-    pid_ = fork();
-    if (pid_ == 0) {
-      // The child reads the file and ends here: it never returns into the caller's code.
-      dup2(diagnostica[1], STDERR_FILENO);
-      dup2(diagnostica[1], STDOUT_FILENO);
-      signal(SIGPIPE, SIG_DFL);
-      sigset_t tutti;
-      sigemptyset(&tutti);
-      sigprocmask(SIG_SETMASK, &tutti, nullptr);
-      close(dati[0]);
-      close(diagnostica[0]);
-      LimitaMemoria(memoria);
-      _exit(ScriviDatabase(percorso.c_str(), dati[1]));
+    // Above the child's fixed descriptors, so that setting up one never overwrites another.
+    for (int* fd : {&dati[1], &diagnostica[1]}) {
+      if (*fd > kDescrittoreFlusso) continue;
+      int sopra = fcntl(*fd, F_DUPFD_CLOEXEC, kDescrittoreFlusso + 1);
+      if (sopra >= 0) {
+        close(*fd);
+        *fd = sopra;
+      }
     }
+    const std::string lettore = PercorsoLettore();
+    int avvio = AvviaLettore(lettore, percorso, memoria, dati[1], diagnostica[1], &pid_);
     close(dati[1]);
     close(diagnostica[1]);
     dati_ = dati[0];
     diagnostica_ = diagnostica[0];
-    if (pid_ < 0) {
+    if (avvio != 0) {
+      pid_ = -1;
       Chiudi();
+      if (avvio == ENOENT || avvio == EACCES || avvio == ENOEXEC) {
+        throw Errore("Impossibile leggere il file Access '" + percorso + "': il programma " +
+                     kNomeLettore + " non è stato trovato o non si può avviare (cercato in '" +
+                     lettore + "'). Reinstallare Vendrix.");
+      }
       throw LetturaFallita{"impossibile avviare la lettura"};
     }
     fcntl(dati_, F_SETFL, fcntl(dati_, F_GETFL) | O_NONBLOCK);

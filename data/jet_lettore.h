@@ -2,12 +2,16 @@
 #define VENDRIX_DATA_JET_LETTORE_H_
 
 // Internal to the Access reader. libmdb trusts the file it reads: a damaged page can make it read
-// out of bounds, crash or loop. So the file is read by a child process (ScriviDatabase, the only
-// code that calls libmdb), which sends what it reads through a pipe as the stream described here;
-// the parent (jet.cc) checks the stream and copies it into SQLite. A crash or a hang of the child
-// becomes an error naming the file.
+// out of bounds, crash or loop. So the file is read by a program of its own, vendrix-lettore-jet
+// (ScriviDatabase, the only code that calls libmdb), which sends what it reads through a pipe as
+// the stream described here; the caller (jet.cc) checks the stream and copies it into SQLite. A
+// crash or a hang of the reader becomes an error naming the file.
 //
-// The stream, in the machine's byte order (both ends are the same program):
+// The reader is started as `vendrix-lettore-jet FILE BYTES`: it caps its memory at BYTES beyond
+// what it starts with, writes the stream to descriptor kDescrittoreFlusso, prints libmdb's
+// complaints on its standard output and error, and exits 0 once the stream is sent.
+//
+// The stream, in the machine's byte order (both ends are built together and run on one machine):
 //   kTabella  name(str) columns(u32) then per column: name(str) kind(u8) size(u32)
 //   kRiga     one value per column: tag(u8) then int64 / double / str / nothing (Null)
 //   kFineTabella  rows(u64), the count of kRiga sent for the table
@@ -53,6 +57,9 @@ enum Etichetta : uint8_t {
   kByte = 5,           // str: raw bytes
 };
 
+constexpr const char* kNomeLettore = "vendrix-lettore-jet";
+constexpr int kDescrittoreFlusso = 3;
+
 // Limits the parent enforces on the stream (the child keeps within them for a sound file).
 constexpr uint32_t kMaxNome = 1024;        // bytes of a table or column name
 constexpr uint32_t kMaxColonne = 255;      // columns of a Jet table
@@ -60,7 +67,7 @@ constexpr uint32_t kMaxTabelle = 32768;    // tables of a file
 constexpr uint32_t kMaxValore = 1u << 30;  // bytes of one memo or OLE value
 
 // Reads the Access file at `percorso` with libmdb and writes it to `fd` as the stream above.
-// Runs in the child process only. Returns the exit code for the child; never throws.
+// Runs in the reader program only. Returns its exit code; never throws.
 int ScriviDatabase(const char* percorso, int fd) noexcept;
 
 // Caps the memory the calling process may still take at `byte` beyond what it has now, so that

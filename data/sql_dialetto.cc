@@ -22,6 +22,8 @@ class Traduttore {
   Traduttore(std::string_view sql, const ContestoSql& contesto) : sql_(sql), contesto_(contesto) {}
 
   SqlTradotto Traduci() {
+    // SQLite would read the text only up to a null byte, even inside quotes.
+    if (sql_.find('\0') != std::string_view::npos) Errore_("carattere non ammesso (byte nullo)");
     Dividi();
     TogliPuntoEVirgola();
     if (t_.empty()) Errore_("il testo è vuoto");

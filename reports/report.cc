@@ -2,8 +2,6 @@
 
 #include "reports/report.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -13,6 +11,7 @@
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
 #include "data/archivio.h"
+#include "data/blocco_cartella.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -31,6 +30,18 @@ constexpr const char* kTipiCamere =
 
 // The first sheet of each workbook, in the order of kFileReport.
 constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
+
+// The workbooks' own lock file in the folder they are written to. The run holds it exclusive
+// while it writes them: two runs writing into one folder (two hotels may share it) would mix
+// their workbooks. It also proves the workbooks' temporaries stale: they are only ever created
+// under it, so any the run finds there while holding it belongs to a run that has ended
+// without removing it (it was killed).
+constexpr char kFileBloccoExcel[] = ".REPORT.lock";
+// A workbook is written as REPORT_x.xlsx.<6 random characters>.nuovo; saving it goes through
+// further temporaries whose names begin with that one (Workbook::SaveAs, and the zip library
+// when it rewrites the file). Earlier versions named the first REPORT_x.xlsx.<pid>.nuovo. So a
+// name of REPORT_x.xlsx. followed by text holding ".nuovo" is a temporary.
+constexpr char kSegnoProvvisorio[] = ".nuovo";
 
 constexpr char kRimedioFinestra[] = ": premere \"Calcola\" per il periodo richiesto.";
 constexpr char kRimedioBatch[] = ": esegui prima `vendrix-batch calcola` per il periodo richiesto.";
@@ -65,16 +76,16 @@ Gruppi ApriGruppi(DBEngine& motore, const char* sql, const std::string& archivio
   return gruppi;
 }
 
-// Saves the workbooks under temporary names in `cartella`, then gives each its final name: a
-// failure leaves the previous reports as they were, with no half-written file.
+// Saves the workbooks under temporary names in their folder, then gives each its final name: a
+// failure leaves the previous reports as they were, with no half-written file. The caller holds
+// the folder's lock (see kFileBloccoExcel).
 void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
                 const std::vector<std::string>& percorsi) {
   std::vector<std::string> provvisori;
   try {
     for (size_t i = 0; i < cartelle.size(); ++i) {
-      std::string provvisorio = percorsi[i] + "." + std::to_string(::getpid()) + ".nuovo";
-      cartelle[i]->SaveAs(provvisorio);
-      provvisori.push_back(provvisorio);
+      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio));
+      cartelle[i]->SaveAs(provvisori.back());
     }
     for (size_t i = 0; i < provvisori.size(); ++i) {
       std::error_code errore;
@@ -111,16 +122,13 @@ PeriodoReport PeriodoDi(Giorno dal, Giorno al) {
   return periodo;
 }
 
-Premesse Prepara(const Richiesta& r) {
-  if (r.dal > r.al) {
-    throw Errore(MessaggioPeriodoInvertito(r.dal, r.al));
+// The period and the hotel folder of `r`, refused as the run refuses them.
+Premesse PreparaPeriodo(const Richiesta& r) {
+  if (const std::optional<std::string> rifiuto = RifiutoPeriodo(r.dal, r.al)) {
+    throw Errore(*rifiuto);
   }
   Premesse p;
   p.periodo = PeriodoDi(r.dal, r.al);
-  if (p.periodo.giorni_periodo > kMassimoGiorniPeriodo) {
-    throw Errore("Periodo troppo lungo: il foglio \"Data\" contiene al massimo " +
-                 std::to_string(kMassimoGiorniPeriodo) + " giorni. Scegliere un periodo più breve.");
-  }
   // Every file of the run is named by its full path, whatever the current folder.
   std::error_code errore;
   p.cartella_hotel = fs::absolute(r.cartella_hotel, errore);
@@ -128,6 +136,12 @@ Premesse Prepara(const Richiesta& r) {
     throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
                  TestoErroreSistema(errore) + ").");
   }
+  return p;
+}
+
+// The statistics store of `p`, refused when it cannot serve the period of `r`.
+void ControllaStatistiche(const Richiesta& r, Premesse& p) {
+  std::error_code errore;
   p.vendrix = (p.cartella_hotel / tabelle::kFileVendrix).string();
   if (!fs::is_regular_file(p.vendrix, errore)) {
     throw StatisticheDaCalcolare("Archivio delle statistiche '" + p.vendrix + "' non trovato");
@@ -147,7 +161,6 @@ Premesse Prepara(const Richiesta& r) {
     p.tipi_soggiorno =
         TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti);
   }
-  return p;
 }
 
 // Last year's statistics as the report reads them: its day groups open, or why there are none.
@@ -211,11 +224,18 @@ StatisticheDaCalcolare::StatisticheDaCalcolare(const std::string& motivo)
 
 std::string StatisticheDaCalcolare::TestoSenzaFinestra() const { return motivo_ + kRimedioBatch; }
 
-void ControllaReportExcel(const Richiesta& r) { Prepara(r); }
+void ControllaReportExcel(const Richiesta& r) {
+  Premesse premesse = PreparaPeriodo(r);
+  ControllaStatistiche(r, premesse);
+}
 
 std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r,
                                          const ConfrontoAnnoPrecedente& anno_precedente) {
-  const Premesse premesse = Prepara(r);
+  Premesse premesse = PreparaPeriodo(r);
+  // Held to the end of the run: a calculation never replaces the store while it is read.
+  const BloccoCartella blocco(premesse.cartella_hotel, kFileBloccoAlbergo,
+                              BloccoCartella::Modo::kCondiviso);
+  ControllaStatistiche(r, premesse);
   PeriodoReport periodo = premesse.periodo;
   const fs::path& cartella_hotel = premesse.cartella_hotel;
   const std::string& vendrix = premesse.vendrix;
@@ -237,8 +257,6 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   PreparaFoglioTipoCamera(tipo_camera);
   PreparaFoglioAgenzia(agenzia);
 
-  // The room types first: reading them, when they are in an Access file, starts a process, which
-  // is best done before any other thread runs.
   periodo.totale_camere = ContaCamere(motore);
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
@@ -310,8 +328,15 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     throw Errore("Impossibile creare la cartella '" + destinazione.string() + "'" +
                  (errore ? ": " + TestoErroreSistema(errore) : std::string()) + ".");
   }
+  const BloccoCartella blocco_excel(destinazione, kFileBloccoExcel,
+                                    BloccoCartella::Modo::kEsclusivo,
+                                    "Altri fogli Excel sono in scrittura nella cartella " +
+                                        destinazione.string() + ": riprovare al termine.");
   std::vector<std::string> percorsi;
-  for (const char* file : kFileReport) percorsi.push_back((destinazione / file).string());
+  for (const char* file : kFileReport) {
+    RimuoviAvanzi(destinazione, std::string(file) + ".", kSegnoProvvisorio);
+    percorsi.push_back((destinazione / file).string());
+  }
   SalvaTutte(cartelle, percorsi);
   for (excel::Workbook* c : cartelle) c->Close();
   excel.Quit();

@@ -47,10 +47,13 @@ using ConfrontoAnnoPrecedente = std::variant<std::monostate, StatisticheAnnoPrec
 // The "C&rea Excel" run: reads the statistics from Vendrix.mdb and the room types from
 // TipiCamere.mdb in r.cartella_hotel, and writes the three workbooks of kFileReport into
 // r.cartella_excel (taken inside r.cartella_hotel when relative; created when missing). Returns
-// the paths written. Throws Errore, without touching a file, when the period is reversed or
-// longer than kMassimoGiorniPeriodo days, and StatisticheDaCalcolare when there are no
-// statistics or they were computed for another period; on any other failure no half-written
-// workbook is left. Workbooks of other names (such as those of older versions) are left alone.
+// the paths written. Throws Errore, without touching a file, when RifiutoPeriodo refuses the
+// period, and StatisticheDaCalcolare when there are no statistics or they were computed for
+// another period; on any other failure no half-written workbook is left. Workbooks of other names
+// (such as those of older versions) are left alone. The run holds the hotel folder's lock shared
+// to its end, and the workbook folder's own lock exclusive while it writes there: when a
+// calculation or another run writing workbooks into the same folder holds them, it throws
+// CartellaOccupata at once. Temporary workbooks of killed runs are removed.
 // Given last year, the daily workbook sets it beside the period on "Mesi" and "Riepilogo" and
 // adds a sheet of last year's days; a store of last year that cannot be read is reported on
 // "Riepilogo" as not available and fails nothing. The first sheet of each workbook is the same
@@ -58,8 +61,9 @@ using ConfrontoAnnoPrecedente = std::variant<std::monostate, StatisticheAnnoPrec
 std::vector<std::string> CreaReportExcel(Interfaccia& ui, const Richiesta& r,
                                          const ConfrontoAnnoPrecedente& anno_precedente = {});
 
-// Throws what CreaReportExcel throws before it reads a statistic (a period it refuses,
-// StatisticheDaCalcolare), without writing anything: for a caller with work to do before it.
+// Throws what CreaReportExcel throws before it reads a statistic or takes a lock (a period it
+// refuses, StatisticheDaCalcolare), without writing anything: for a caller with work to do
+// before it.
 void ControllaReportExcel(const Richiesta& r);
 
 // The statistics store cannot serve the period asked: it is missing, or its table Periodo names

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
+  clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3
   libxlsxwriter-dev
@@ -15,6 +16,8 @@ packages=(
   fonts-dejavu-core fonts-liberation fonts-crosextra-carlito
   # The end-to-end tests print the workbooks as a user's spreadsheet application would.
   libreoffice-calc-nogui poppler-utils
+  # The Debian package: shlibdeps, manual pages from --help, lintian, the menu entry's check.
+  dpkg-dev file fakeroot help2man man-db lintian desktop-file-utils
 )
 
 missing=()

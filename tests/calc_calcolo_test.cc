@@ -24,6 +24,7 @@
 #include "comune/richiesta.h"
 #include "comune/versione.h"
 #include "data/archivio.h"
+#include "data/blocco_cartella.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -777,7 +778,9 @@ TEST_F(AlbergoTest, TwoRunsInARowGiveTheSameTable) {
   const auto seconda = Riassunto(Esegui({1, 1, 1}, "01/07/2024", "31/07/2024"), false);
   EXPECT_EQ(prima.size(), 12u);
   EXPECT_EQ(prima, seconda);
-  EXPECT_FALSE(fs::exists(P("Vendrix.mdb.nuovo")));
+  for (const auto& voce : fs::directory_iterator(cartella_)) {
+    EXPECT_EQ(voce.path().filename().string().find("Vendrix.mdb.nuovo"), std::string::npos);
+  }
 }
 
 TEST_F(AlbergoTest, AFailedRunLeavesThePreviousFileByteForByte) {
@@ -815,7 +818,7 @@ TEST_F(AlbergoTest, AFailedRunLeavesThePreviousFileByteForByte) {
     EXPECT_EQ(LeggiFile(P(t::kFileVendrix)), prima) << c.nome;
     EXPECT_TRUE(ui.messaggi.empty()) << c.nome;
     for (const auto& voce : fs::directory_iterator(cartella_)) {
-      EXPECT_EQ(voce.path().filename().string().find("Vendrix.mdb."), std::string::npos)
+      EXPECT_EQ(voce.path().filename().string().find("Vendrix.mdb.nuovo"), std::string::npos)
           << c.nome << ": " << voce.path();
     }
   }
@@ -879,7 +882,16 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
        [](AlbergoTest& a) {
          a.Addebito(N(6), S("102"), "20240702", "20240703", S("dieci"), S("Bar"), N(2), kNull);
        },
-       "'dieci' non è un numero", "Lettura scheda cliente n. 6 SECONDO"},
+       "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 6: "
+       "Tipo non corrispondente: 'dieci' non è un numero",
+       "Lettura scheda cliente n. 6 SECONDO"},
+      {"an amount beyond Currency, on the third card",
+       [](AlbergoTest& a) {
+         a.Addebito(N(7), S("201"), "20240702", "20240703", Valore(1e300), S("Bar"), N(2), kNull);
+       },
+       "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 7: "
+       "Overflow",
+       "Lettura scheda cliente n. 7 TERZO"},
       {"a history file missing, after the in-house cards",
        [](AlbergoTest& a) { fs::remove(a.P(t::kFileArrangiamentoStorico)); },
        "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7 TERZO"},
@@ -888,7 +900,9 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
          a.Addebito(N(1), S("*1"), "20240701", "20240702", S("cento"), S("Pensione"), N(1),
                     S("HB"));
        },
-       "'cento' non è un numero", "Lettura prenotazione n. 1"},
+       "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', prenotazione "
+       "n. 1: Tipo non corrispondente: 'cento' non è un numero",
+       "Lettura prenotazione n. 1"},
   };
   for (const Caso& c : casi) {
     NuovoAlbergo();
@@ -917,11 +931,21 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
   }
 }
 
-TEST_F(AlbergoTest, AReversedPeriodOrNoKindOfStayIsRefusedAndTouchesNothing) {
+TEST_F(AlbergoTest, AReversedOrTooLongPeriodOrNoKindOfStayIsRefusedAndTouchesNothing) {
   Prenotazione(1, "C", S("ALFA"));
   RigaCamera(1, S("1"), S("20240701"), S("20240703"));
   Esegui({1, 0, 0}, "01/07/2024", "31/07/2024");
+  fs::remove(P(kFileBloccoAlbergo));
   const std::string prima = LeggiFile(P(t::kFileVendrix));
+  const auto elenco = [&] {
+    std::vector<std::string> nomi;
+    for (const auto& voce : fs::directory_iterator(cartella_)) {
+      nomi.push_back(voce.path().filename().string());
+    }
+    std::sort(nomi.begin(), nomi.end());
+    return nomi;
+  };
+  const std::vector<std::string> file_prima = elenco();
   struct Caso {
     std::array<int, 3> chk;
     const char* dal;
@@ -934,6 +958,12 @@ TEST_F(AlbergoTest, AReversedPeriodOrNoKindOfStayIsRefusedAndTouchesNothing) {
        "01/07/2024",
        "La data iniziale 05/07/2024 viene dopo la data finale 01/07/2024: correggere il periodo."},
       {{0, 0, 0}, "01/07/2024", "31/07/2024", "Selezionare almeno un tipo di soggiorno"},
+      // One day more than the sheet "Data" can show.
+      {{1, 0, 1},
+       "01/01/1900",
+       "24/11/4770",
+       "Periodo troppo lungo: dal 01/01/1900 al 24/11/4770 sono 1048574 giorni, al massimo "
+       "1048573. Scegliere un periodo più breve."},
   };
   for (const Caso& c : casi) {
     FintaUi ui;
@@ -945,6 +975,7 @@ TEST_F(AlbergoTest, AReversedPeriodOrNoKindOfStayIsRefusedAndTouchesNothing) {
     }
     EXPECT_EQ(messaggio, c.messaggio);
     EXPECT_EQ(LeggiFile(P(t::kFileVendrix)), prima) << c.messaggio;
+    EXPECT_EQ(elenco(), file_prima) << c.messaggio;
     EXPECT_TRUE(ui.messaggi.empty());
   }
 }
@@ -970,16 +1001,20 @@ TEST_F(AlbergoTest, TheStoreRecordsThePeriodAndTheKindsOfStay) {
   EXPECT_EQ(db->OpenRecordset(t::kVendrix)->NumeroCampi(), 13);
 }
 
-TEST_F(AlbergoTest, ALeftoverTemporaryFileIsNotMixedIn) {
-  // What a killed run could leave: a half-written statistics file and a journal beside it.
+TEST_F(AlbergoTest, LeftoverTemporaryFilesAreRemovedAndNotMixedIn) {
+  // What killed runs could leave: half-written statistics files, of the fixed name of older
+  // versions and of a unique name, with the database library's files beside them.
   Prenotazione(1, "C", S("ALFA"));
   RigaCamera(1, S("1"), S("20240701"), S("20240702"));
   Esegui({1, 0, 0}, "01/07/2024", "31/07/2024");
-  fs::copy_file(P(t::kFileVendrix), P("Vendrix.mdb.nuovo"));
-  ScriviFile(P("Vendrix.mdb.nuovo-journal"), "residuo");
+  const char* const avanzi[] = {"Vendrix.mdb.nuovo", "Vendrix.mdb.nuovo-journal",
+                                "Vendrix.mdb.nuovo.Ab3dEf", "Vendrix.mdb.nuovo.Ab3dEf-wal",
+                                "Vendrix.mdb.nuovo.Ab3dEf-shm"};
+  for (const char* avanzo : avanzi) fs::copy_file(P(t::kFileVendrix), P(avanzo));
+  ScriviFile(P("Vendrix.mdb.vecchio"), "dell'utente");
   EXPECT_EQ(Esegui({1, 0, 0}, "01/07/2024", "31/07/2024").size(), 1u);
-  EXPECT_FALSE(fs::exists(P("Vendrix.mdb.nuovo")));
-  EXPECT_FALSE(fs::exists(P("Vendrix.mdb.nuovo-journal")));
+  for (const char* avanzo : avanzi) EXPECT_FALSE(fs::exists(P(avanzo))) << avanzo;
+  EXPECT_TRUE(fs::exists(P("Vendrix.mdb.vecchio")));
 }
 
 TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {

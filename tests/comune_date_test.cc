@@ -93,6 +93,23 @@ TEST(ChiaveDataTest, KeysRoundTripAndOnlyRealDaysAreKeys) {
   EXPECT_EQ(ChiaveData(*LeggiData("31/12/2023") + std::chrono::days{1}), "20240101");
 }
 
+TEST(RifiutoPeriodoTest, ThePeriodIsAtMostWhatTheSheetDataCanShowAndNotReversed) {
+  struct Caso {
+    const char* dal;
+    const char* al;
+    bool rifiutato;
+  };
+  const Caso casi[] = {
+      {"01/07/2024", "01/07/2024", false}, {"02/07/2024", "01/07/2024", true},
+      {"01/01/1900", "23/11/4770", false},  // exactly kMassimoGiorniPeriodo days
+      {"01/01/1900", "24/11/4770", true},  {"01/01/1900", "31/12/9999", true},
+  };
+  for (const Caso& c : casi) {
+    EXPECT_EQ(RifiutoPeriodo(*LeggiData(c.dal), *LeggiData(c.al)).has_value(), c.rifiutato)
+        << c.dal << " - " << c.al;
+  }
+}
+
 TEST(TestiComuniTest, KindsOfStayAndSystemErrorsAreNamedInItalian) {
   EXPECT_EQ(TestoTipiSoggiorno(true, false, true),
             "prenotazioni confermate, clienti in casa + storico");

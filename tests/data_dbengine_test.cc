@@ -2,9 +2,13 @@
 // statistics store it creates.
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -322,6 +326,7 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
         << c.campo << " " << Descrivi(c.valore) << " -> " << m;
   }
   rs->Fields("Piccolo") = int32_t{-32768};
+  rs->Fields("Reale") = -0.0;
   EXPECT_EQ(rs->Fields("Lungo").Value(), Valore()) << "an unset field of a new row is Null";
   EXPECT_EQ(rs->Fields("Lungo").Value() + Valore(int32_t{1}), Valore()) << "Null plus 1 is Null";
   rs->Update();
@@ -330,6 +335,11 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
   ASSERT_EQ(righe.size(), 2u);
   EXPECT_EQ(righe[1], (std::vector<std::string>{"-32768", "NULL", "NULL", "null"}));
   EXPECT_EQ(righe[0][2], "1") << "a whole amount is a plain number in the file";
+  rs->MoveLast();
+  auto riletta = db->OpenRecordset("T");
+  riletta->MoveLast();
+  EXPECT_EQ(rs->Fields("Reale").Value().Testo(), riletta->Fields("Reale").Value().Testo())
+      << "a negative zero reads the same from the set that wrote it and from the file";
 }
 
 TEST_F(MotoreDati, CurrencyNelFileELettoEsatto) {
@@ -418,6 +428,10 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
     EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.sql << " -> " << m;
     EXPECT_NE(m.find(c.sql), std::string::npos) << "the message names the SQL: " << m;
   }
+  const std::string nullo("Select * From Prova Where Sigla = 'B\0' or Id = 1", 48);
+  EXPECT_NE(Messaggio([&] { db->OpenRecordset(nullo); }).find("carattere non ammesso"),
+            std::string::npos)
+      << "a null byte, which SQLite would take for the end of the text";
   EXPECT_EQ(Grezzo("Prova.mdb", "SELECT count(*) FROM Prova")[0][0], "7") << "nothing deleted";
   for (const char* non_select :
        {"Delete From Prova", "Drop Table Prova", "Update Prova Set Id = 1"}) {
@@ -818,20 +832,15 @@ TEST_F(MotoreDati, PiuThreadApronoInsiemiConLoStessoMotore) {
   }
 }
 
-// An Access file read beforehand serves the threads that open it afterwards; reading beforehand
-// a file that is missing or no database changes nothing of what its opening reports.
-TEST_F(MotoreDati, UnFileAccessLettoPrimaServeAiThreadCheLoAprono) {
-  motore_.LeggiPrima("Manca.mdb");
-  std::ofstream("Testo.mdb") << "questo non è un database\n";
-  motore_.LeggiPrima("Testo.mdb");
-  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Manca.mdb"); }),
-            "Impossibile aprire il database 'Manca.mdb': file non trovato");
-  EXPECT_EQ(Messaggio([&] { motore_.OpenDatabase("Testo.mdb"); }),
-            "Impossibile aprire il database 'Testo.mdb': il file non è un database riconosciuto");
-
+// Any thread may be the first to open an Access file, while other threads of the process work
+// and hold the locks of the allocator, of stdio and of iconv: the reader is a program started
+// afresh, never a copy of this process. A missing file or one that is no database reports the
+// same from a thread as from the main one.
+TEST_F(MotoreDati, UnThreadQualsiasiApreUnFileAccessMentreAltriLavorano) {
   const fs::path campione = fs::path(VENDRIX_SHARED_DIR) / "jet" / "nwind.mdb";
   if (!fs::exists(campione)) GTEST_SKIP() << "manca il file Access di prova " << campione;
   fs::copy_file(campione, "Nwind.mdb");
+  std::ofstream("Testo.mdb") << "questo non è un database\n";
   const std::string sql =
       "Select OrderID, ProductID, UnitPrice, Quantity From [Order Details] Where OrderID < 10400 "
       "Order by OrderID, ProductID";
@@ -847,28 +856,75 @@ TEST_F(MotoreDati, UnFileAccessLettoPrimaServeAiThreadCheLoAprono) {
     }
     return righe;
   };
-  const std::vector<std::string> attese = leggi(motore_);
-  ASSERT_GT(attese.size(), 100u);
 
-  DBEngine condiviso;
-  condiviso.LeggiPrima("Nwind.mdb");
-  std::vector<std::vector<std::string>> lette(3);
-  std::vector<std::string> errori(3);
-  std::vector<std::thread> fili;
-  for (int f = 0; f < 3; ++f) {
-    fili.emplace_back([&, f] {
-      try {
-        lette[f] = leggi(condiviso);
-      } catch (const Errore& e) {
-        errori[f] = e.what();
+  std::atomic<bool> fermi{false};
+  std::vector<std::thread> lavoratori;
+  for (int l = 0; l < 3; ++l) {
+    lavoratori.emplace_back([&] {
+      while (!fermi) {
+        std::vector<std::string> v(64, std::string(200, 'x'));
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%zu", v.size());
+        std::fflush(stdout);
+        if (iconv_t c = iconv_open("UTF-8", "WINDOWS-1252"); c != reinterpret_cast<iconv_t>(-1)) {
+          iconv_close(c);
+        }
       }
     });
   }
+  // Two engines: on the shared one the threads meet on one reading, each other engine starts a
+  // reader of its own at the same time.
+  DBEngine condiviso;
+  constexpr int kLettori = 5;
+  std::vector<std::vector<std::string>> lette(kLettori);
+  std::vector<std::string> errori(kLettori), mancante(kLettori), testo(kLettori);
+  std::vector<std::thread> fili;
+  for (int f = 0; f < kLettori; ++f) {
+    fili.emplace_back([&, f] {
+      DBEngine proprio;
+      DBEngine& motore = f < 3 ? condiviso : proprio;
+      try {
+        lette[f] = leggi(motore);
+      } catch (const Errore& e) {
+        errori[f] = e.what();
+      }
+      mancante[f] = Messaggio([&] { motore.OpenDatabase("Manca.mdb"); });
+      testo[f] = Messaggio([&] { motore.OpenDatabase("Testo.mdb"); });
+    });
+  }
   for (auto& filo : fili) filo.join();
-  for (int f = 0; f < 3; ++f) {
+  fermi = true;
+  for (auto& l : lavoratori) l.join();
+
+  const std::vector<std::string> attese = leggi(motore_);
+  ASSERT_GT(attese.size(), 100u);
+  for (int f = 0; f < kLettori; ++f) {
     EXPECT_EQ(errori[f], "") << "thread " << f;
     EXPECT_EQ(lette[f], attese) << "thread " << f;
+    EXPECT_EQ(mancante[f], "Impossibile aprire il database 'Manca.mdb': file non trovato");
+    EXPECT_EQ(testo[f],
+              "Impossibile aprire il database 'Testo.mdb': il file non è un database riconosciuto");
   }
+}
+
+// Without its reader program an Access file cannot be read: the message says where the program
+// was looked for, so that the installation can be mended.
+TEST_F(MotoreDati, SenzaIlProgrammaDiLetturaIlMessaggioDiceDoveLoSiCercava) {
+  std::string testa(3 * 2048, '\0');
+  testa.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
+  std::ofstream("Vuoto.mdb", std::ios::binary) << testa;
+  const std::string lettore = (cartella_ / "manca" / "vendrix-lettore-jet").string();
+  const char* prima = std::getenv("VENDRIX_LETTORE_JET");
+  const std::string conservato = prima ? prima : "";
+  setenv("VENDRIX_LETTORE_JET", lettore.c_str(), 1);
+  const std::string m = Messaggio([&] { motore_.OpenDatabase("Vuoto.mdb"); });
+  if (prima)
+    setenv("VENDRIX_LETTORE_JET", conservato.c_str(), 1);
+  else
+    unsetenv("VENDRIX_LETTORE_JET");
+  EXPECT_NE(m.find("Impossibile leggere il file Access"), std::string::npos) << m;
+  EXPECT_NE(m.find("non è stato trovato"), std::string::npos) << m;
+  EXPECT_NE(m.find("'" + lettore + "'"), std::string::npos) << m;
 }
 
 TEST(Archivio, CreaArchivioScriveLaTabellaVendrixNellOrdine) {

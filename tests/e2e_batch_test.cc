@@ -110,6 +110,8 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
       {"calcola", "01/01/2024", "01/01/2E03"},
       {"calcola", "01/01/24", "31/01/24"},
       {"calcola", "31/01/2024", "01/01/2024"},
+      {"calcola", "01/01/1900", "31/12/9999", "--clienti"},  // longer than a report can show
+      {"excel", "01/01/1900", "31/12/9999"},
       {"calcola", "01/01/2024", "31/01/2024", "--tutto"},
       {"excel", "01/01/2024", "31/01/2024", "--clienti"},
       {"excel", "01/01/2024", "31/01/2024", "--cartella"},

@@ -21,6 +21,7 @@
 #include "comune/date.h"
 #include "comune/richiesta.h"
 #include "data/archivio.h"
+#include "data/blocco_cartella.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
 #include "comune/versione.h"
@@ -240,8 +241,9 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   std::vector<std::string> presenti;
   for (const auto& e : fs::directory_iterator(P("Excel"))) presenti.push_back(e.path().filename());
   std::sort(presenti.begin(), presenti.end());
-  EXPECT_EQ(presenti, (std::vector<std::string>{"REPORT_AGENZIA.xlsx", "REPORT_DATA.xlsx",
-                                                "REPORT_TIPOCAMERA.xlsx"}));
+  // Beside the workbooks, only the lock file of their folder.
+  EXPECT_EQ(presenti, (std::vector<std::string>{".REPORT.lock", "REPORT_AGENZIA.xlsx",
+                                                "REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx"}));
 
   struct Atteso {
     const char* file;
@@ -665,8 +667,51 @@ TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
   EXPECT_THROW(CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024", "bloccato")), Errore);
   for (const auto& e : fs::directory_iterator(P("bloccato"))) {
     const std::string nome = e.path().filename();
-    EXPECT_TRUE(nome.starts_with("REPORT_") && nome.ends_with(".xlsx")) << nome;
+    EXPECT_TRUE((nome.starts_with("REPORT_") && nome.ends_with(".xlsx")) || nome == ".REPORT.lock")
+        << nome;
   }
+}
+
+TEST_F(ReportTest, AltriFogliInScritturaNellaStessaCartellaFermanoIlReportSenzaToccareFile) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+  FinestraFinta finestra;
+  // Another report of the same hotel reads too, into another folder: both go ahead.
+  const BloccoCartella lettura(cartella_, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
+  Esegui("01/07/2024", "01/07/2024");
+  std::map<std::string, std::string> prima;
+  for (const auto& e : fs::directory_iterator(P("Excel"))) {
+    prima[e.path().filename()] = Contenuto(e);
+  }
+  // Another run is writing into the same folder.
+  const BloccoCartella scrittura(P("Excel"), ".REPORT.lock", BloccoCartella::Modo::kEsclusivo);
+  try {
+    CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024"));
+    ADD_FAILURE() << "due report nella stessa cartella";
+  } catch (const CartellaOccupata& e) {
+    EXPECT_EQ(std::string(e.what()), "Altri fogli Excel sono in scrittura nella cartella " +
+                                         P("Excel").string() + ": riprovare al termine.");
+  }
+  std::map<std::string, std::string> dopo;
+  for (const auto& e : fs::directory_iterator(P("Excel"))) dopo[e.path().filename()] = Contenuto(e);
+  EXPECT_EQ(dopo, prima);
+}
+
+TEST_F(ReportTest, ITemporaneiDiRunInterrottiSpariscono) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche({});
+  fs::create_directories(P("Excel"));
+  // What killed runs leave, of this version and of earlier ones, and files of the user's.
+  const char* const avanzi[] = {
+      "REPORT_DATA.xlsx.4242.nuovo", "REPORT_DATA.xlsx.4242.nuovo.4242.tmp",
+      "REPORT_AGENZIA.xlsx.Ab3dEf.nuovo", "REPORT_TIPOCAMERA.xlsx.Ab3dEf.nuovo.77.tmp",
+      "REPORT_TIPOCAMERA.xlsx.Ab3dEf.nuovo.77.tmp.Zz9Yx8"};
+  const char* const dell_utente[] = {"REPORT_DATA.xlsx.copia", "ALTRO.xlsx.1.nuovo"};
+  for (const char* f : avanzi) std::ofstream(P("Excel") / f) << "avanzo";
+  for (const char* f : dell_utente) std::ofstream(P("Excel") / f) << "da tenere";
+  Esegui("01/07/2024", "01/07/2024");
+  for (const char* f : avanzi) EXPECT_FALSE(fs::exists(P("Excel") / f)) << f;
+  for (const char* f : dell_utente) EXPECT_EQ(Contenuto(P("Excel") / f), "da tenere") << f;
 }
 
 // A number as a spreadsheet shows it in the formats the reports use; texts as they are.

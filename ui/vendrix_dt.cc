@@ -1,5 +1,6 @@
 #include "ui/vendrix_dt.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFontDatabase>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -16,6 +18,7 @@
 
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
+#include "data/tabelle.h"
 #include "ui/controlli.h"
 #include "ui/flusso_date.h"
 
@@ -110,6 +113,7 @@ VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidg
   CreaControlli();
   CollegaEventi();
   Form_Load();
+  PreparaCartellaHotel();
 }
 
 VendrixDT::~VendrixDT() = default;
@@ -206,6 +210,46 @@ void VendrixDT::CollegaEventi() {
 
 void VendrixDT::Form_Load() { CaricaModulo(); }
 
+void VendrixDT::PreparaCartellaHotel() {
+  if (!elaborazioni_.scegli_cartella) return;
+  // An action of the window, not a control: the fixed layout stays as it is.
+  auto* cambia = new QAction("Cartella &hotel…", this);
+  cambia->setObjectName("CartellaHotel");
+  cambia->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
+  connect(cambia, &QAction::triggered, this, &VendrixDT::CambiaCartellaHotel);
+  addAction(cambia);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+
+  if (ECartellaHotel(elaborazioni_.cartella_hotel)) return;
+  if (const std::optional<std::filesystem::path> ricordata = CartellaRicordata()) {
+    elaborazioni_.cartella_hotel = *ricordata;
+    ImpostaStato("Cartella hotel: " + ricordata->string());
+    return;
+  }
+  // Asked once the window is on screen, so that the chooser has a window to stand on.
+  QTimer::singleShot(0, this, [this] {
+    CambiaCartellaHotel();
+    if (!ECartellaHotel(elaborazioni_.cartella_hotel)) {
+      ImpostaStato("Nessun albergo in " + elaborazioni_.cartella_hotel.string() +
+                   ": Alt+H per scegliere la cartella");
+    }
+  });
+}
+
+void VendrixDT::CambiaCartellaHotel() {
+  const std::filesystem::path scelta =
+      elaborazioni_.scegli_cartella(this, elaborazioni_.cartella_hotel);
+  if (scelta.empty()) return;
+  elaborazioni_.cartella_hotel = scelta;
+  RicordaCartella(scelta);
+  ImpostaStato("Cartella hotel: " + scelta.string());
+  if (!ECartellaHotel(scelta)) {
+    MsgBox("Nella cartella " + scelta.string() + " non ci sono i file dell'albergo (" +
+               tabelle::kFileTipiCamere + "): sceglierne un'altra con Alt+H.",
+           kTitoloMessaggi);
+  }
+}
+
 void VendrixDT::T_Click(int indice) {
   switch (indice) {
     case 0:
@@ -252,9 +296,8 @@ std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
     }
     giorni[i] = *giorno;
   }
-  if (giorni[0] > giorni[1]) {
-    MsgBox(MessaggioPeriodoInvertito(giorni[0], giorni[1]),
-           kTitoloMessaggi);
+  if (const std::optional<std::string> rifiuto = RifiutoPeriodo(giorni[0], giorni[1])) {
+    MsgBox(*rifiuto, kTitoloMessaggi);
     text1_[0]->setFocus(Qt::OtherFocusReason);
     return std::nullopt;
   }

@@ -16,6 +16,7 @@
 
 #include "comune/interfaccia.h"
 #include "comune/richiesta.h"
+#include "ui/cartella_hotel.h"
 
 class QCheckBox;
 class QLabel;
@@ -38,6 +39,11 @@ struct Elaborazioni {
   std::function<std::vector<std::string>(Interfaccia& ui, const Richiesta& r)> crea_excel;
   // Opens a folder in the desktop's file manager; by default through QDesktopServices.
   std::function<void(const std::filesystem::path& cartella)> apri_cartella;
+  // When set, the window offers "Cartella hotel…" (Alt+H, or its context menu) to change the
+  // hotel folder, and when cartella_hotel holds no hotel it works on the folder chosen last
+  // time or, once shown, asks for one. Each choice is remembered for the next start. Unset, the
+  // window works on cartella_hotel and never asks.
+  SceltaCartella scegli_cartella;
 };
 
 // Shows a message to the user and returns once it has been closed: true when the user chose the
@@ -68,6 +74,9 @@ class VendrixDT : public QWidget, public Interfaccia {
   void CreaControlli();
   void CollegaEventi();
   void Form_Load();
+  // The hotel folder at start and the entry that changes it; see Elaborazioni::scegli_cartella.
+  void PreparaCartellaHotel();
+  void CambiaCartellaHotel();
 
   // Event handlers of the control groups; each receives the member's index.
   void T_Click(int indice);
@@ -77,7 +86,7 @@ class VendrixDT : public QWidget, public Interfaccia {
   std::string Text1(int indice) const;
   // The request the boxes and check boxes make, after the buttons' clean-up of the two dates
   // (written back into the boxes); nullopt, with the message shown and the focus on the box to
-  // correct, when a date is not valid or the period is reversed.
+  // correct, when a date is not valid or RifiutoPeriodo refuses the period.
   std::optional<Richiesta> LeggiRichiesta();
   // Runs `elaborazione` and shows whatever it throws.
   void Esegui(const std::function<void()>& elaborazione);

@@ -1,0 +1,98 @@
+#include "data/blocco_cartella.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+#include "comune/errore_sistema.h"
+
+namespace vendrix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Prendi(int fd, int modo) {
+  while (::flock(fd, modo | LOCK_NB) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+BloccoCartella::BloccoCartella(const fs::path& cartella, const char* nome_file, Modo modo,
+                               const std::string& occupata) {
+  const std::string percorso = (cartella / nome_file).string();
+  // Close-on-exec: a program started by the run must not keep the lock after the run ends.
+  fd_ = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0 && modo == Modo::kCondiviso &&
+      (errno == EACCES || errno == EROFS || errno == ENOENT)) {
+    fd_ = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == ENOENT)) return;
+  }
+  if (fd_ < 0) {
+    throw Errore("Impossibile aprire il file " + percorso +
+                 " che regola i calcoli nella cartella (" + TestoErroreSistema(errno) +
+                 "): controllare che la cartella esista e sia scrivibile.");
+  }
+  std::string rifiuto;
+  if (modo == Modo::kCondiviso) {
+    if (!Prendi(fd_, LOCK_SH)) rifiuto = kCalcoloInCorsoPerReport;
+  } else if (!Prendi(fd_, LOCK_EX)) {
+    // A shared lock granted now means only readers hold it; a refused one, another calculation.
+    // Converting it to exclusive succeeds when the holder has ended meanwhile.
+    if (!Prendi(fd_, LOCK_SH)) {
+      rifiuto = kCalcoloInCorso;
+    } else if (!Prendi(fd_, LOCK_EX)) {
+      rifiuto = kReportInCorso;
+    }
+  }
+  if (!rifiuto.empty()) {
+    ::close(fd_);
+    fd_ = -1;
+    throw CartellaOccupata(occupata.empty() ? rifiuto : occupata);
+  }
+}
+
+BloccoCartella::~BloccoCartella() {
+  if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
+}
+
+std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso) {
+  std::string nome = prefisso + "XXXXXX" + suffisso;
+  std::vector<char> modello(nome.begin(), nome.end());
+  modello.push_back('\0');
+  const int fd = ::mkostemps(modello.data(), static_cast<int>(suffisso.size()), O_CLOEXEC);
+  if (fd < 0) {
+    throw Errore("Impossibile creare il file temporaneo " + nome + " (" +
+                 TestoErroreSistema(errno) +
+                 "): controllare lo spazio libero e i permessi della cartella.");
+  }
+  ::close(fd);
+  return modello.data();
+}
+
+void RimuoviAvanzi(const fs::path& cartella, const std::string& inizio,
+                   const std::string& segno) noexcept {
+  std::error_code errore;
+  std::vector<fs::path> avanzi;
+  for (fs::directory_iterator it(cartella, errore), fine_elenco; !errore && it != fine_elenco;
+       it.increment(errore)) {
+    const std::string nome = it->path().filename().string();
+    if (nome.starts_with(inizio) && nome.find(segno, inizio.size()) != std::string::npos) {
+      avanzi.push_back(it->path());
+    }
+  }
+  for (const fs::path& avanzo : avanzi) {
+    std::error_code ignorato;
+    fs::remove(avanzo, ignorato);
+  }
+}
+
+}  // namespace vendrix
