@@ -289,18 +289,6 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno, vendrix);
     RiempiFoglioData(data, *gruppi.insieme, periodo);
     gruppi.Chiudi();
-    ConfrontoReport confronto;
-    AnnoPrecedenteLetto letto;
-    if (anno_precedente_letto.valid()) {
-      letto = anno_precedente_letto.get();
-      confronto.chiesto = true;
-      confronto.gruppi = letto.gruppi ? letto.gruppi->insieme.get() : nullptr;
-      confronto.periodo = letto.periodo;
-      confronto.tipi_soggiorno = letto.tipi_soggiorno;
-      confronto.motivo = letto.motivo;
-    }
-    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno, confronto);
-    if (letto.gruppi) letto.gruppi->Chiudi();
   }
   SommeSenzaAgenzia senza_agenzia;
   {
@@ -317,6 +305,22 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
     gruppi.Chiudi();
     CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
+  }
+  // The daily workbook is finished last, when last year, which may still be being worked out,
+  // is most likely there.
+  {
+    ConfrontoReport confronto;
+    AnnoPrecedenteLetto letto;
+    if (anno_precedente_letto.valid()) {
+      letto = anno_precedente_letto.get();
+      confronto.chiesto = true;
+      confronto.gruppi = letto.gruppi ? letto.gruppi->insieme.get() : nullptr;
+      confronto.periodo = letto.periodo;
+      confronto.tipi_soggiorno = letto.tipi_soggiorno;
+      confronto.motivo = letto.motivo;
+    }
+    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno, confronto);
+    if (letto.gruppi) letto.gruppi->Chiudi();
   }
   tipi_camere->Close();
   file_tipi->Close();
