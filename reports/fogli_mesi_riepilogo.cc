@@ -1,6 +1,7 @@
 // The daily workbook beyond its sheet "Data": the totals of "Data", the sheets "Mesi" and
 // "Riepilogo", the charts of the period, and last year beside them when asked.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -348,7 +349,8 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   }
   const int ultima = static_cast<int>(voci.size()) + 1;
 
-  // Beside the table, leaving room for columns added after it.
+  // Beside the table, one column apart, leaving room for columns added after it.
+  const int colonna_grafici = std::max(7, descrizione.NumeroColonne() + 2);
   excel::Grafico giorni;
   giorni.tipo = excel::TipoGrafico::kLinee;
   giorni.titolo = "% occupazione e ADR per giorno";
@@ -367,7 +369,7 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   giorni.serie.push_back({"% occupazione", date, colonna_data(Genere::kOccupazione), false});
   giorni.serie.push_back({"ADR", date, colonna_data(Genere::kADR), true});
   giorni.riga = 1;
-  giorni.colonna = 7;
+  giorni.colonna = colonna_grafici;
   foglio.AggiungiGrafico(giorni);
 
   excel::Grafico mesi;
@@ -383,7 +385,7 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
                           excel::IntervalloFoglio{nome_mesi, 2, c, ultimo_mese, c}, false});
   }
   mesi.riga = 18;
-  mesi.colonna = 7;
+  mesi.colonna = colonna_grafici;
   foglio.AggiungiGrafico(mesi);
 
   if (confronto.chiesto) {
@@ -400,7 +402,7 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
         {"RevPar anno precedente", etichette_mesi,
          excel::IntervalloFoglio{nome_mesi, 2, kRevParAP, ultimo_mese, kRevParAP}});
     revpar.riga = 35;
-    revpar.colonna = 7;
+    revpar.colonna = colonna_grafici;
     foglio.AggiungiGrafico(revpar);
   }
 

@@ -259,6 +259,9 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
             "IF(('Data anno precedente'!N34+R4)=0,0,ROUND(V4/('Data anno precedente'!N34+R4),2))");
 
   ASSERT_EQ(riepilogo.grafici.size(), 3u);
+  for (const prova::GraficoLetto& g : riepilogo.grafici) {
+    EXPECT_GT(g.colonna, 7) << g.titolo << ": on the columns of last year";
+  }
   const prova::GraficoLetto& revpar = riepilogo.grafici[2];
   ASSERT_EQ(revpar.serie.size(), 2u);
   EXPECT_EQ(revpar.direzione, "col");
