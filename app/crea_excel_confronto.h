@@ -17,7 +17,8 @@ namespace vendrix {
 Giorno UnAnnoPrima(Giorno giorno);
 
 // The status line while last year is worked out beside the report.
-inline constexpr char kStatoConfronto[] = "Calcolo dell'anno precedente e creazione dei fogli Excel";
+inline constexpr char kStatoConfronto[] =
+    "Calcolo dell'anno precedente e creazione dei fogli Excel";
 
 // Writes the three workbooks as CreaReportExcel does, with last year beside the period: first
 // works out the statistics of r.dal..r.al one year earlier (UnAnnoPrima of both) from the hotel

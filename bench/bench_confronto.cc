@@ -57,9 +57,9 @@ Misura InFiglio(const std::function<void()>& lavoro) {
     try {
       const auto t0 = std::chrono::steady_clock::now();
       lavoro();
-      esito = "ok " + std::to_string(std::chrono::duration<double>(
-                                         std::chrono::steady_clock::now() - t0)
-                                         .count());
+      esito =
+          "ok " + std::to_string(
+                      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     } catch (const std::exception& e) {
       esito = std::string("errore ") + e.what();
     }
@@ -118,9 +118,8 @@ int main(int argc, char** argv) {
     o.seme = 7;
     vendrix::demo::ScriviHotelDemo(cartella.string(), o);
   }
-  vendrix::Richiesta r =
-      vendrix::NuovaRichiesta(*vendrix::LeggiData("01/01/2024"), *vendrix::LeggiData("31/12/2024"),
-                              cartella);
+  vendrix::Richiesta r = vendrix::NuovaRichiesta(*vendrix::LeggiData("01/01/2024"),
+                                                 *vendrix::LeggiData("31/12/2024"), cartella);
   r.cartella_storico = cartella;
   r.confermate = r.opzionate = r.clienti = true;
   const Misura calcolo = InFiglio([&] {
@@ -164,8 +163,8 @@ int main(int argc, char** argv) {
       {"  report con AP fatto",
        [&] {
          InterfacciaBench ui;
-         vendrix::CreaReportExcel(
-             ui, r, vendrix::StatisticheAnnoPrecedente{archivio_ap, ap.dal, ap.al});
+         vendrix::CreaReportExcel(ui, r,
+                                  vendrix::StatisticheAnnoPrecedente{archivio_ap, ap.dal, ap.al});
        }},
   };
   for (const auto& [nome, lavoro] : corse) {

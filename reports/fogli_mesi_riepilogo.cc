@@ -117,8 +117,8 @@ void ScriviFigureAnnoPrecedente(excel::Worksheet& mesi, int riga, const Somma& v
   mesi.Cells(riga, kOccupazioneAP)
       .SetFormula("IF(" + capacita + "=0,0," + v + "/" + capacita + ")",
                   Frazione(camere, valore_capacita));
-  mesi.Cells(riga, kADRAP).SetFormula("IF(" + v + "=0,0,ROUND(" + t + "/" + v + ",2))",
-                                      ImportoDiviso(importo, camere));
+  mesi.Cells(riga, kADRAP)
+      .SetFormula("IF(" + v + "=0,0,ROUND(" + t + "/" + v + ",2))", ImportoDiviso(importo, camere));
   mesi.Cells(riga, kRevParAP)
       .SetFormula("IF(" + capacita + "=0,0,ROUND(" + t + "/" + capacita + ",2))",
                   ImportoDiviso(importo, valore_capacita));
@@ -146,9 +146,9 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
     for (int c = 2; c <= kDescrizioneMesi.NumeroColonne(); ++c) {
       const Genere genere = d.colonne[c - 1].genere;
       if (!ESomma(genere)) continue;
-      somme[c] = {"SUM(" + CellaDi(kDescrizioneData.nome, mese.prima, c) + ":" +
-                      Cella(mese.fine, c) + ")",
-                  SommaEsatta(data, c, mese.prima, mese.fine, genere)};
+      somme[c] = {
+          "SUM(" + CellaDi(kDescrizioneData.nome, mese.prima, c) + ":" + Cella(mese.fine, c) + ")",
+          SommaEsatta(data, c, mese.prima, mese.fine, genere)};
     }
     ++riga;
     ScriviRigaSintesi(mesi, d, riga, TestoMese(mese.giorno), somme, 0, false);
@@ -239,8 +239,7 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   voci.push_back({"Totale Retta", di_data(Genere::kRetta), ValoreCella(retta), euro, relativa});
   voci.push_back({"di cui Extra", CellaDi(data.Name(), totale, colonna_extra), ValoreCella(extra),
                   euro, relativa});
-  voci.push_back(
-      {"Retta senza extra", tot + "-" + ext, ValoreCella(senza_extra), euro, relativa});
+  voci.push_back({"Retta senza extra", tot + "-" + ext, ValoreCella(senza_extra), euro, relativa});
   voci.push_back({"ADR senza extra", per(senza, vend),
                   ValoreCella(ImportoDiviso(senza_extra, vendute)), euro, relativa});
   voci.push_back({"RevPar senza extra", per(senza, disp),
@@ -289,10 +288,9 @@ void ScriviPunti(excel::Worksheet& foglio, int riga, int destinazione, int attua
                   (valore_attuale - valore_passato) * 100);
 }
 
-void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int totale,
-                     int ultimo_mese, const PeriodoReport& periodo,
-                     const std::string& tipi_soggiorno, const ConfrontoReport& confronto,
-                     excel::Worksheet* data_ap, int totale_ap) {
+void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int totale, int ultimo_mese,
+                     const PeriodoReport& periodo, const std::string& tipi_soggiorno,
+                     const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap) {
   const DescrizioneFoglio& descrizione =
       confronto.chiesto ? kDescrizioneRiepilogoConfronto : kDescrizioneRiepilogo;
   ScriviIntestazioni(foglio, descrizione);
@@ -417,8 +415,8 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   if (confronto.chiesto) {
     foglio.Cells(ultima + 2, 1) =
         data_ap != nullptr
-            ? "Anno precedente " + TestoPeriodo(confronto.periodo.giorno_dal,
-                                                confronto.periodo.giorno_al) +
+            ? "Anno precedente " +
+                  TestoPeriodo(confronto.periodo.giorno_dal, confronto.periodo.giorno_al) +
                   ": soggiorni effettivi (" + confronto.tipi_soggiorno + ")."
             : "Confronto con l'anno precedente non disponibile: " + confronto.motivo;
   }
@@ -466,8 +464,8 @@ void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
     totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, confronto.periodo);
   }
   const int ultimo_mese = ScriviMesi(mesi, data, periodo, confronto, data_ap, totale_ap);
-  ScriviRiepilogo(riepilogo, data, totale, ultimo_mese, periodo, tipi_soggiorno, confronto,
-                  data_ap, totale_ap);
+  ScriviRiepilogo(riepilogo, data, totale, ultimo_mese, periodo, tipi_soggiorno, confronto, data_ap,
+                  totale_ap);
   ImpostaProprieta(cartella, "Vendite per giorno", periodo);
 }
 

@@ -271,14 +271,13 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   std::future<AnnoPrecedenteLetto> anno_precedente_letto;
   try {
     if (!std::holds_alternative<std::monostate>(anno_precedente)) {
-      anno_precedente_letto =
-          std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
-                     std::cref(anno_precedente), periodo.totale_camere);
+      anno_precedente_letto = std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
+                                         std::cref(anno_precedente), periodo.totale_camere);
     }
-    per_tipo = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo,
-                          vendrix);
-    per_agenzia = std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia,
-                             vendrix);
+    per_tipo =
+        std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo, vendrix);
+    per_agenzia =
+        std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia, vendrix);
   } catch (const std::system_error&) {
     throw Errore(
         "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "

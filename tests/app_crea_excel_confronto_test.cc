@@ -1,8 +1,6 @@
 // "C&rea Excel" with last year beside the period, on small hotels whose last year is planted by
 // the tests: bookings, in-house cards and history cards a year before the period.
 
-#include "app/crea_excel_confronto.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/crea_excel_confronto.h"
 #include "app/demo/hotel_demo.h"
 #include "calc/calcolo.h"
 #include "comune/date.h"
@@ -55,8 +54,10 @@ class ConfrontoTest : public ::testing::Test {
     demo::CreaFileHotel(cartella_.string());
     Metti(t::kFileTipiCamere, t::kTipiCamere,
           {t::kNumeroHotel, t::kSigla, t::kTipologia, t::kDescrizione, t::kQuantita},
-          {{N(1), S("DBL"), S("C"), S("Doppia"), N(6)}, {N(1), S("SGL"), S("C"), S("Singola"), N(4)}});
-    Metti(t::kFileNumeriCamere, t::kNumeriCamere, {t::kNumeroHotel, t::kNumeroCamera, t::kTipoCamera},
+          {{N(1), S("DBL"), S("C"), S("Doppia"), N(6)},
+           {N(1), S("SGL"), S("C"), S("Singola"), N(4)}});
+    Metti(t::kFileNumeriCamere, t::kNumeriCamere,
+          {t::kNumeroHotel, t::kNumeroCamera, t::kTipoCamera},
           {{N(1), S("101"), S("DBL")}, {N(1), S("201"), S("SGL")}});
     Metti(t::kFileVociFattura, t::kVociFattura,
           {t::kNumeroHotel, t::kCodice, t::kDescrizione, t::kReparto},
@@ -100,8 +101,8 @@ class ConfrontoTest : public ::testing::Test {
     Addebito(t::kFileArrangiamento, n, "*1", arrivo, partenza, retta, "BB");
   }
   // A departed guest alone in `camera`, with one charge line of `retta` per night.
-  void Scheda(const std::string& schede, const std::string& addebiti, int32_t n,
-              const char* camera, const char* arrivo, const char* partenza, double retta) {
+  void Scheda(const std::string& schede, const std::string& addebiti, int32_t n, const char* camera,
+              const char* arrivo, const char* partenza, double retta) {
     Metti(schede, t::kSchedaCliente,
           {t::kNumeroHotel, t::kNumeroProgressivo, t::kNomeCliente, t::kNumeroCamera,
            t::kDataArrivo, t::kDataPartenza, t::kDataPartenzaReale, t::kPartito,
@@ -138,8 +139,7 @@ class ConfrontoTest : public ::testing::Test {
   void NienteAvanzi() {
     EXPECT_TRUE(fs::is_empty(cartella_ / "tmp"));
     for (const auto& e : fs::directory_iterator(cartella_)) {
-      EXPECT_FALSE(e.path().filename().string().starts_with("vendrix-anno-precedente"))
-          << e.path();
+      EXPECT_FALSE(e.path().filename().string().starts_with("vendrix-anno-precedente")) << e.path();
     }
   }
 
