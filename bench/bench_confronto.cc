@@ -6,10 +6,6 @@
 //
 //   bench_confronto [--cartella DIR] [--ripetizioni N]
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,11 +13,11 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include "app/crea_excel_confronto.h"
 #include "app/demo/hotel_demo.h"
+#include "bench/in_figlio.h"
 #include "calc/calcolo.h"
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
@@ -30,6 +26,8 @@
 #include "reports/report.h"
 
 namespace fs = std::filesystem;
+using vendrix::bench::InFiglio;
+using vendrix::bench::Misura;
 
 namespace {
 
@@ -38,59 +36,6 @@ class InterfacciaBench : public vendrix::Interfaccia {
   void ImpostaStato(const std::string&) override {}
   void MsgBox(const std::string&, const std::string&) override {}
 };
-
-struct Misura {
-  double secondi = 0, cpu = 0, picco_mb = 0;
-  bool riuscita = false;
-  std::string errore;
-};
-
-// Runs `lavoro` in a child process: its wall time comes back through a pipe, its CPU time and
-// peak resident memory from wait4.
-Misura InFiglio(const std::function<void()>& lavoro) {
-  int tubo[2];
-  if (pipe(tubo) != 0) throw std::runtime_error("pipe");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(tubo[0]);
-    std::string esito;
-    try {
-      const auto t0 = std::chrono::steady_clock::now();
-      lavoro();
-      esito =
-          "ok " + std::to_string(
-                      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    } catch (const std::exception& e) {
-      esito = std::string("errore ") + e.what();
-    }
-    (void)!write(tubo[1], esito.data(), esito.size());
-    close(tubo[1]);
-    _exit(0);
-  }
-  close(tubo[1]);
-  std::string esito;
-  char buf[4096];
-  ssize_t letti;
-  while ((letti = read(tubo[0], buf, sizeof buf)) > 0) esito.append(buf, letti);
-  close(tubo[0]);
-  int stato = 0;
-  rusage uso{};
-  wait4(pid, &stato, 0, &uso);
-  Misura m;
-  m.picco_mb = uso.ru_maxrss / 1024.0;
-  m.cpu = uso.ru_utime.tv_sec + uso.ru_utime.tv_usec / 1e6 + uso.ru_stime.tv_sec +
-          uso.ru_stime.tv_usec / 1e6;
-  std::istringstream in(esito);
-  std::string parola;
-  in >> parola;
-  if (parola == "ok") {
-    in >> m.secondi;
-    m.riuscita = true;
-  } else {
-    m.errore = esito.empty() ? "processo terminato senza esito" : esito;
-  }
-  return m;
-}
 
 }  // namespace
 
@@ -125,6 +70,7 @@ int main(int argc, char** argv) {
   const Misura calcolo = InFiglio([&] {
     InterfacciaBench ui;
     vendrix::CalcolaStatistiche(ui, r);
+    return 0LL;
   });
   if (!calcolo.riuscita) {
     std::cerr << "calcolo: " << calcolo.errore << "\n";
@@ -140,7 +86,10 @@ int main(int argc, char** argv) {
     vendrix::CalcolaStatisticheIn(ui, ap, file);
   };
   const fs::path archivio_ap = cartella / "bench-ap.mdb";
-  if (const Misura m = InFiglio([&] { CalcolaAnnoPrecedente(archivio_ap); }); !m.riuscita) {
+  if (const Misura m = InFiglio([&] {
+        CalcolaAnnoPrecedente(archivio_ap);
+        return 0LL;
+      }); !m.riuscita) {
     std::cerr << "anno precedente: " << m.errore << "\n";
     return 1;
   }
@@ -170,7 +119,10 @@ int main(int argc, char** argv) {
   for (const auto& [nome, lavoro] : corse) {
     Misura migliore;
     for (int i = 0; i < ripetizioni; ++i) {
-      const Misura m = InFiglio(lavoro);
+      const Misura m = InFiglio([&] {
+        lavoro();
+        return 0LL;
+      });
       if (!m.riuscita) {
         std::cerr << nome << ": " << m.errore << "\n";
         return 1;

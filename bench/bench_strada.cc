@@ -11,9 +11,6 @@
 //   bench_strada [--taglie S,M,L] [--cartella DIR] [--ripetizioni N]
 
 #include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +25,7 @@
 #include <vector>
 
 #include "app/demo/hotel_demo.h"
+#include "bench/in_figlio.h"
 #include "calc/calcolo.h"
 #include "calc/linea_stato.h"
 #include "calc/pulizia.h"
@@ -41,6 +39,8 @@
 #include "reports/report.h"
 
 namespace fs = std::filesystem;
+using vendrix::bench::InFiglio;
+using vendrix::bench::Misura;
 using vendrix::demo::OpzioniDemo;
 
 namespace {
@@ -71,58 +71,6 @@ vendrix::Richiesta RichiestaDi(const Taglia& t, const fs::path& cartella) {
   r.cartella_hotel = r.cartella_storico = cartella;
   r.cartella_excel = cartella / "Excel";
   return r;
-}
-
-struct Misura {
-  double secondi = 0;
-  double picco_mb = 0;
-  long long valore = 0;  // a count the measured work reports back
-  bool riuscita = false;
-  std::string errore;
-};
-
-// Runs `lavoro` in a child process; the child sends back its time and a count through a pipe,
-// the parent reads the child's peak resident memory from wait4.
-Misura InFiglio(const std::function<long long()>& lavoro) {
-  int tubo[2];
-  if (pipe(tubo) != 0) throw std::runtime_error("pipe");
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(tubo[0]);
-    std::string esito;
-    try {
-      auto t0 = std::chrono::steady_clock::now();
-      long long n = lavoro();
-      double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-      esito = "ok " + std::to_string(s) + " " + std::to_string(n);
-    } catch (const std::exception& e) {
-      esito = std::string("errore ") + e.what();
-    }
-    (void)!write(tubo[1], esito.data(), esito.size());
-    close(tubo[1]);
-    _exit(0);
-  }
-  close(tubo[1]);
-  std::string esito;
-  char buf[4096];
-  ssize_t letti;
-  while ((letti = read(tubo[0], buf, sizeof buf)) > 0) esito.append(buf, letti);
-  close(tubo[0]);
-  int stato = 0;
-  rusage uso{};
-  wait4(pid, &stato, 0, &uso);
-  Misura m;
-  m.picco_mb = uso.ru_maxrss / 1024.0;
-  std::istringstream in(esito);
-  std::string parola;
-  in >> parola;
-  if (parola == "ok") {
-    in >> m.secondi >> m.valore;
-    m.riuscita = true;
-  } else {
-    m.errore = esito.empty() ? "processo terminato senza esito" : esito;
-  }
-  return m;
 }
 
 void Controlla(int rc, sqlite3* db, const std::string& cosa) {
