@@ -129,11 +129,16 @@ struct EsitoCalcolo {
   int64_t ignorati = 0;  // stays skipped for dates that are no calendar day
 };
 
+// How the agency clean-up is done: in a pass of its own over the stored table, with its
+// progress on the status line, or as each row is stored, which gives the same table without
+// reading it back but shows no progress of its own.
+enum class Pulizia { kPassoProprio, kInScrittura };
+
 // Builds the statistics of `r` into the store `nuovo`, a file that must not exist yet: the
 // passes, the agency clean-up and table Periodo. The store counts only once its owner has synced
 // it or put it to its use; on failure it may be left half-written.
 EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuovo,
-                                LineaStato& linea, const Richiesta& r) {
+                                LineaStato& linea, const Richiesta& r, Pulizia pulizia) {
   const bool clienti = r.clienti;
   const std::string condizione = CondizioneTipo(r.confermate, r.opzionate);
   EsitoCalcolo esito;
@@ -143,31 +148,40 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
   CreaArchivio(motore, nuovo);
   {
     ContestoCalcolo contesto(motore, nuovo, linea, FaiPeriodo(r));
+    if (pulizia == Pulizia::kInScrittura) {
+      contesto.filtri_agenzia = LeggiFiltri((motore.Cartella() / tabelle::kFileFiltro).string());
+    }
     const SorgenteOspiti in_casa = SorgenteClientiInCasa(contesto.periodo);
     const SorgenteOspiti storico = SorgenteStoricoClienti(contesto.periodo, r.cartella_storico);
-    // The passes work on threads of their own, the bookings pass on one and the two guest
-    // passes on another, while this thread stores their rows: the bookings rows, then the
-    // guests' rows, as if the passes had run here one after the other.
-    std::optional<PassiInParallelo> prenotazioni, ospiti;
+    // Each pass works on a thread of its own while this thread stores their rows: the bookings
+    // rows, then the in-house guests' rows, then the history's, as if the passes had run here
+    // one after the other. The history pass reads its files while the in-house guests are still
+    // being walked, which is most of a period whose guests are not archived yet.
+    std::optional<PassiInParallelo> prenotazioni, ospiti_in_casa, ospiti_storico;
     if (!condizione.empty()) {
       prenotazioni.emplace(motore, contesto.periodo, [condizione](AmbitoPasso& ambito) {
         PassoPrenotazioni(ambito, condizione);
       });
     }
     if (clienti) {
-      ospiti.emplace(motore, contesto.periodo, [in_casa, storico](AmbitoPasso& ambito) {
+      ospiti_in_casa.emplace(motore, contesto.periodo, [in_casa](AmbitoPasso& ambito) {
         PassoClientiInCasa(ambito, in_casa);
+      });
+      ospiti_storico.emplace(motore, contesto.periodo, [storico](AmbitoPasso& ambito) {
         PassoStoricoClienti(ambito, storico);
       });
     }
-    if (prenotazioni) esito.ignorati += prenotazioni->Scrivi(contesto);
-    if (ospiti) esito.ignorati += ospiti->Scrivi(contesto);
+    for (std::optional<PassiInParallelo>* passi :
+         {&prenotazioni, &ospiti_in_casa, &ospiti_storico}) {
+      if (*passi) esito.ignorati += (*passi)->Scrivi(contesto);
+    }
     prenotazioni.reset();
-    ospiti.reset();
+    ospiti_in_casa.reset();
+    ospiti_storico.reset();
     contesto.Chiudi();
     esito.righe = contesto.righe_scritte;
   }
-  PulisciAgenzie(motore, nuovo, linea);
+  if (pulizia == Pulizia::kPassoProprio) PulisciAgenzie(motore, nuovo, linea);
   PeriodoStatistiche registro;
   registro.dal = r.dal;
   registro.al = r.al;
@@ -198,7 +212,7 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   LineaStato linea(ui);
   EsitoCalcolo esito;
   try {
-    esito = CostruisciArchivio(cartella, nuovo, linea, r);
+    esito = CostruisciArchivio(cartella, nuovo, linea, r, Pulizia::kPassoProprio);
     SostituisciFile(nuovo, finale);
   } catch (...) {
     linea.Fine();
@@ -232,7 +246,8 @@ void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& a
     if (fs::exists(percorso, errore) || errore) {
       throw Errore("Impossibile eliminare il file " + percorso + ": eliminarlo e riprovare.");
     }
-    CostruisciArchivio(cartella, percorso, linea, r);
+    // Nobody watches this run's progress: the clean-up is done as rows are stored.
+    CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura);
   } catch (...) {
     linea.Fine();
     RimuoviTemporaneo(percorso);

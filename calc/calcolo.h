@@ -22,8 +22,10 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 // The same calculation as CalcolaStatistiche, into a store of its own at `archivio` (a file of
 // that name is replaced) instead of Vendrix.mdb, which is neither read nor touched; for
 // statistics used once and thrown away, such as last year's beside a report. The store is not
-// synced to disk. Progress goes to `ui`'s status line; no message is shown. Refuses `r` as
-// CalcolaStatistiche does; on failure throws Errore and removes what it wrote at `archivio`.
+// synced to disk. The passes' progress goes to `ui`'s status line; the agency clean-up is done
+// as rows are stored, with the same result and no progress text of its own. No message is
+// shown. Refuses `r` as CalcolaStatistiche does; on failure throws Errore and removes what it
+// wrote at `archivio`.
 // It takes no lock of the hotel folder: it writes nothing there unless `archivio` is there.
 void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
                           const std::filesystem::path& archivio);

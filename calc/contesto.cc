@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "calc/pulizia.h"
 #include "calc/vendrix_routine.h"
 #include "data/tabelle.h"
 
@@ -131,7 +132,23 @@ void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const Valo
   if (riga.cam_occ_iniziale) s.Fields(c.tot_cam_occ) = Valore(int32_t{0});
   s.Fields(c.extra) = riga.ValoreDi(RigaCalcolata::kExtra);
   s.Fields(c.tipo_camera) = valori.tipo_camera;
-  if (valori.agenzia) s.Fields(c.agenzia) = *valori.agenzia;
+  if (valori.agenzia) {
+    s.Fields(c.agenzia) = *valori.agenzia;
+    if (!contesto.filtri_agenzia.empty() && HotelCorrente == 1) {
+      // Tested as the field holds it (a text, cut to the field's size), as the clean-up reads
+      // it back from the table.
+      const Valore agenzia = s.Fields(c.agenzia).Value();
+      if (!agenzia.IsNull()) {
+        std::string testo =
+            agenzia.Tipo() == TipoValore::kTesto ? agenzia.ComeTesto() : agenzia.Testo();
+        if (testo != contesto.agenzia_provata_) {
+          contesto.agenzia_da_pulire_ = AgenziaDaPulire(testo, contesto.filtri_agenzia);
+          contesto.agenzia_provata_ = std::move(testo);
+        }
+        if (contesto.agenzia_da_pulire_) s.Fields(c.agenzia) = Valore(" ");
+      }
+    }
+  }
   if (valori.cam_occ) s.Fields(c.tot_cam_occ) = *valori.cam_occ;
   s.Fields(c.tot_pax) = valori.pax;
   s.Update(dbUpdateRegular, false);

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "calc/linea_stato.h"
 #include "comune/date.h"
@@ -127,6 +128,11 @@ class ContestoCalcolo {
   LineaStato& linea;
   const Periodo periodo;
   int64_t righe_scritte = 0;  // rows stored by ScriviRiga
+  // The agency filter texts, for a run that cleans agencies as it stores rows instead of in a
+  // pass of its own afterwards: ScriviRiga then stores " " for the agency of a row of hotel 1
+  // whose agency, as the field holds it, contains one of them (AgenziaDaPulire). Empty: rows are
+  // stored as they are worked out.
+  std::vector<std::string> filtri_agenzia;
   Recordset& statistiche() { return *statistiche_; }
 
   // Field positions of the statistics set.
@@ -139,6 +145,12 @@ class ContestoCalcolo {
   std::unique_ptr<Database> db_statistiche_;
   std::unique_ptr<Recordset> statistiche_;
   std::unique_ptr<Consultazioni> consultazioni_;
+
+  friend void ScriviRiga(ContestoCalcolo&, const RigaCalcolata&, const ValoriRiga&);
+  // The last agency text tested against filtri_agenzia and the answer: the rows of one stay
+  // follow each other with the same agency.
+  std::optional<std::string> agenzia_provata_;
+  bool agenzia_da_pulire_ = false;
 };
 
 // Adds and stores one statistics row worked out by a pass: AddNew, then NumeroHotel, DataRif,

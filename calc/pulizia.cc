@@ -120,6 +120,13 @@ std::vector<std::string> LeggiFiltri(const std::string& percorso) {
   return filtri;
 }
 
+bool AgenziaDaPulire(std::string_view agenzia, const std::vector<std::string>& filtri) {
+  for (const std::string& filtro : filtri) {
+    if (agenzia.find(filtro) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
 void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, LineaStato& linea) {
   const std::vector<std::string> filtri = LeggiFiltri((motore.Cartella() / tabelle::kFileFiltro).string());
   if (filtri.empty()) return;
@@ -145,13 +152,10 @@ void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, L
       Valore agenzia = righe->Fields(campo).Value();
       if (!agenzia.IsNull()) {
         if (agenzia.Tipo() != TipoValore::kTesto) agenzia = Valore(agenzia.Testo());
-        // Every text is tested, the later ones against the value already blanked.
-        for (const std::string& filtro : filtri) {
-          if (agenzia.ComeTesto().find(filtro) == std::string::npos) continue;
+        if (AgenziaDaPulire(agenzia.ComeTesto(), filtri)) {
           righe->Edit();
           righe->Fields(campo) = Valore(" ");
           righe->Update(dbUpdateRegular, false);
-          agenzia = Valore(" ");
         }
       }
       ++i;

@@ -2,6 +2,7 @@
 #define VENDRIX_CALC_PULIZIA_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "calc/linea_stato.h"
@@ -14,6 +15,9 @@ namespace vendrix {
 // occur in every agency). Empty result when the file is missing or its first line is empty: then
 // nothing is to be cleaned. A file that is not valid UTF-8 is read as Windows-1252.
 std::vector<std::string> LeggiFiltri(const std::string& percorso);
+
+// True when the stored agency text `agenzia` contains one of `filtri`: the clean-up blanks it.
+bool AgenziaDaPulire(std::string_view agenzia, const std::vector<std::string>& filtri);
 
 // The agency clean-up: in table Vendrix of the statistics file `percorso_statistiche`, sets
 // Agenzia to " " on every row of hotel 1 whose Agenzia contains one of the texts of

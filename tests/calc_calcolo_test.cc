@@ -55,6 +55,7 @@ class FintaUi : public Interfaccia {
 // A statistics row as text, for readable comparisons: money with two decimals, Null as "-".
 struct Riga {
   std::string data, ro, bb, hb, fb, supl, retta, extra, tipo, agenzia, cam_occ, pax;
+  friend bool operator==(const Riga&, const Riga&) = default;
 };
 
 std::string Soldi(const Valore& v) { return v.IsNull() ? "-" : v.ComeValuta().Testo(2); }
@@ -204,9 +205,9 @@ class AlbergoTest : public ::testing::Test {
     return LeggiStatistiche();
   }
 
-  std::vector<Riga> LeggiStatistiche() const {
+  std::vector<Riga> LeggiStatistiche(const std::string& archivio = t::kFileVendrix) const {
     DBEngine motore;
-    auto db = motore.OpenDatabase(P(t::kFileVendrix));
+    auto db = motore.OpenDatabase(P(archivio));
     auto rs = db->OpenRecordset(t::kVendrix);
     std::vector<Riga> righe;
     rs->FindFirst("NumeroHotel = 1");
@@ -1103,6 +1104,29 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
     EXPECT_EQ(dopo, attese) << c.nome;
     EXPECT_TRUE(Completato(ui_.messaggi)) << c.nome;
   }
+}
+
+TEST_F(AlbergoTest, AStoreUsedOnceIsCleanedAsVendrixMdb) {
+  // CalcolaStatisticheIn cleans agencies as it stores rows: the same texts must go as the
+  // clean-up of the stored table blanks, tested as the field holds them (cut to 100 characters).
+  const std::string lunga = std::string(100, 'X') + "ALFA";
+  const char* const agenzie[] = {"ALFA VIAGGI SRL", "Viaggi Beta", lunga.c_str(), "BETA"};
+  int32_t n = 1;
+  for (const char* agenzia : agenzie) {
+    Prenotazione(n, "C", S(agenzia));
+    RigaCamera(n, S("1"), S("20240701"), S("20240703"), "DBL", 1, n);
+    ++n;
+  }
+  ScriviFile(P(t::kFileFiltro), "ALFA\r\nBeta\r\n");
+  const std::vector<Riga> attese = Esegui({1, 0, 0}, "01/07/2024", "02/07/2024");
+  std::vector<std::string> agenzie_dopo;
+  for (const Riga& r : attese) agenzie_dopo.push_back(r.agenzia);
+  EXPECT_EQ(agenzie_dopo, (std::vector<std::string>{" ", " ", " ", " ", std::string(100, 'X'),
+                                                    std::string(100, 'X'), "BETA", "BETA"}));
+
+  FintaUi ui;
+  CalcolaStatisticheIn(ui, Chiedi({1, 0, 0}, "01/07/2024", "02/07/2024"), P("una-volta.mdb"));
+  EXPECT_EQ(LeggiStatistiche("una-volta.mdb"), attese);
 }
 
 TEST_F(AlbergoTest, TheCleanUpCountsEveryRow) {
