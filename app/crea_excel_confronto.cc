@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "calc/calcolo.h"
-#include "comune/errore_sistema.h"
 #include "data/blocco_cartella.h"
 #include "data/errore.h"
 #include "reports/report.h"
@@ -70,12 +69,7 @@ Giorno UnAnnoPrima(Giorno giorno) {
 }
 
 std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r) {
-  std::error_code errore;
-  const fs::path cartella = fs::absolute(r.cartella_hotel, errore);
-  if (errore) {
-    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
-                 TestoErroreSistema(errore) + ").");
-  }
+  const fs::path cartella = CartellaAlbergo(r.cartella_hotel);
   // Held, as the report holds it, from before last year is worked out: a calculation under way
   // refuses the run at once, and none starts before the report has read what it needs.
   const BloccoCartella blocco(cartella, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);

@@ -115,13 +115,7 @@ fs::path CartellaDelCalcolo(const Richiesta& r) {
     throw Errore(*rifiuto);
   }
   if (!r.confermate && !r.opzionate && !r.clienti) throw Errore(kNessunTipoSoggiorno);
-  std::error_code errore_cartella;
-  const fs::path cartella = fs::absolute(r.cartella_hotel, errore_cartella);
-  if (errore_cartella) {
-    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
-                 TestoErroreSistema(errore_cartella) + ").");
-  }
-  return cartella;
+  return CartellaAlbergo(r.cartella_hotel);
 }
 
 struct EsitoCalcolo {

@@ -64,6 +64,16 @@ BloccoCartella::~BloccoCartella() {
   if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
 }
 
+std::filesystem::path CartellaAlbergo(const std::filesystem::path& cartella) {
+  std::error_code errore;
+  std::filesystem::path assoluta = std::filesystem::absolute(cartella, errore);
+  if (errore) {
+    throw Errore("Cartella dell'albergo non valida: " + cartella.string() + " (" +
+                 TestoErroreSistema(errore) + ").");
+  }
+  return assoluta;
+}
+
 std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso) {
   std::string nome = prefisso + "XXXXXX" + suffisso;
   std::vector<char> modello(nome.begin(), nome.end());

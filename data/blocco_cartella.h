@@ -56,6 +56,10 @@ class BloccoCartella {
   int fd_ = -1;
 };
 
+// The hotel folder of a run as an absolute path, from which every file of the run is named,
+// whatever the current folder. Throws Errore naming the folder when it has none.
+std::filesystem::path CartellaAlbergo(const std::filesystem::path& cartella);
+
 // Creates a new empty file named `prefisso`, six random characters and `suffisso`, never an
 // existing name (mkstemp), and returns its path. Throws Errore when it cannot be created.
 std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso = {});

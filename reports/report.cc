@@ -129,13 +129,7 @@ Premesse PreparaPeriodo(const Richiesta& r) {
   }
   Premesse p;
   p.periodo = PeriodoDi(r.dal, r.al);
-  // Every file of the run is named by its full path, whatever the current folder.
-  std::error_code errore;
-  p.cartella_hotel = fs::absolute(r.cartella_hotel, errore);
-  if (errore) {
-    throw Errore("Cartella dell'albergo non valida: " + r.cartella_hotel.string() + " (" +
-                 TestoErroreSistema(errore) + ").");
-  }
+  p.cartella_hotel = CartellaAlbergo(r.cartella_hotel);
   return p;
 }
 

@@ -107,8 +107,14 @@ TEST_F(PacchettoTest, MenuEntryIsValidAndStartsTheInstalledWindowWithItsIcon) {
   EXPECT_NE(testo.find("\nExec=vendrix\n"), std::string::npos) << testo;
   EXPECT_NE(testo.find("\nIcon=vendrix\n"), std::string::npos) << testo;
   EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/bin/vendrix"));
-  // The engine looks for the Access reader beside the running program.
+  // The engine looks for the Access reader beside the running program; it has a page too.
   EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/bin/vendrix-lettore-jet"));
+  const fs::path pagina = Radice() / "usr/share/man/man1/vendrix-lettore-jet.1.gz";
+  const Esito lettore =
+      Shell(*base_, "MANWIDTH=80 man --warnings -l -P cat " + QuotaShell(pagina.string()));
+  EXPECT_EQ(lettore.codice, 0) << lettore.err;
+  EXPECT_EQ(lettore.err, "");
+  EXPECT_NE(lettore.out.find("Programma interno di Vendrix"), std::string::npos) << lettore.out;
   EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/share/icons/hicolor/scalable/apps/vendrix.svg"));
 }
 
