@@ -86,11 +86,12 @@ int main(int argc, char** argv) {
     vendrix::CalcolaStatisticheIn(ui, ap, file);
   };
   const fs::path archivio_ap = cartella / "bench-ap.mdb";
-  if (const Misura m = InFiglio([&] {
-        CalcolaAnnoPrecedente(archivio_ap);
-        return 0LL;
-      }); !m.riuscita) {
-    std::cerr << "anno precedente: " << m.errore << "\n";
+  const Misura preparato = InFiglio([&] {
+    CalcolaAnnoPrecedente(archivio_ap);
+    return 0LL;
+  });
+  if (!preparato.riuscita) {
+    std::cerr << "anno precedente: " << preparato.errore << "\n";
     return 1;
   }
 
