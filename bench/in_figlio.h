@@ -39,8 +39,7 @@ inline Misura InFiglio(const std::function<long long()>& lavoro) {
     try {
       const auto t0 = std::chrono::steady_clock::now();
       const long long n = lavoro();
-      const double s =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       esito = "ok " + std::to_string(s) + " " + std::to_string(n);
     } catch (const std::exception& e) {
       esito = std::string("errore ") + e.what();
