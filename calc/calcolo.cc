@@ -1,6 +1,5 @@
 #include "calc/calcolo.h"
 
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -10,6 +9,7 @@
 #include "calc/linea_stato.h"
 #include "calc/passi_in_parallelo.h"
 #include "calc/pulizia.h"
+#include "comune/date.h"
 #include "comune/errore_sistema.h"
 #include "comune/versione.h"
 #include "data/archivio.h"
@@ -84,16 +84,6 @@ Periodo FaiPeriodo(const Richiesta& r) {
   periodo.chiave_dal = ChiaveData(r.dal);
   periodo.chiave_al = ChiaveData(r.al);
   return periodo;
-}
-
-// Local time as the store records it: "YYYY-MM-DD HH:MM:SS".
-std::string OraLocale() {
-  const std::time_t adesso = std::time(nullptr);
-  std::tm ora{};
-  localtime_r(&adesso, &ora);
-  char testo[32];
-  std::strftime(testo, sizeof testo, "%Y-%m-%d %H:%M:%S", &ora);
-  return testo;
 }
 
 // The booking types that the two booking check boxes select; empty: no booking is read.
@@ -182,7 +172,7 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
   registro.confermate = r.confermate;
   registro.opzionate = r.opzionate;
   registro.clienti = r.clienti;
-  registro.creato_il = OraLocale();
+  registro.creato_il = OraLocale("%Y-%m-%d %H:%M:%S");  // as the store records it
   registro.versione = kVersione;
   ScriviPeriodo(motore, nuovo, registro);
   return esito;

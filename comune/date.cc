@@ -1,5 +1,7 @@
 #include "comune/date.h"
 
+#include <ctime>
+
 namespace vendrix {
 
 namespace {
@@ -90,6 +92,15 @@ std::optional<Giorno> LeggiData(std::string_view testo) {
     return std::nullopt;
   }
   return GiornoReale(Numero(v.substr(6, 4)), Numero(v.substr(3, 2)), Numero(v.substr(0, 2)), 1900);
+}
+
+std::string OraLocale(const char* formato) {
+  const std::time_t adesso = std::time(nullptr);
+  std::tm ora{};
+  localtime_r(&adesso, &ora);
+  char testo[64];
+  if (std::strftime(testo, sizeof testo, formato, &ora) == 0) return {};
+  return testo;
 }
 
 std::string TestoData(Giorno giorno) {

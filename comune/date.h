@@ -42,6 +42,9 @@ std::string ChiaveData(Giorno giorno);
 // (hotel files may hold old dates); nullopt otherwise.
 std::optional<Giorno> GiornoDaChiave(std::string_view chiave);
 
+// The current local time in strftime's `formato` (such as "%d/%m/%Y %H:%M").
+std::string OraLocale(const char* formato);
+
 // The message for a text that is not a date, the same in the window and headless.
 std::string MessaggioDataNonValida(std::string_view testo);
 // The message for a from-date later than the to-date, the same in the window, headless and in

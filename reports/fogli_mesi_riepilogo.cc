@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <vector>
 
+#include "comune/date.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
 #include "data/errore.h"
@@ -60,15 +60,6 @@ std::string TestoMese(const year_month_day& giorno) {
   char testo[16];
   std::snprintf(testo, sizeof testo, "%02u/%04d", static_cast<unsigned>(giorno.month()),
                 static_cast<int>(giorno.year()));
-  return testo;
-}
-
-std::string Adesso() {
-  const std::time_t ora = std::time(nullptr);
-  std::tm locale{};
-  localtime_r(&ora, &locale);
-  char testo[32];
-  std::strftime(testo, sizeof testo, "%d/%m/%Y %H:%M", &locale);
   return testo;
 }
 
@@ -297,7 +288,7 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   const bool con_tipi = !tipi_soggiorno.empty();
   size_t prima_trattamento = 0;
   const std::vector<Voce> voci = VociRiepilogo(data, totale, kValore, periodo, con_tipi,
-                                               tipi_soggiorno, Adesso(), prima_trattamento);
+                                               tipi_soggiorno, OraLocale("%d/%m/%Y %H:%M"), prima_trattamento);
   std::vector<Voce> voci_ap;
   if (data_ap != nullptr) {
     voci_ap = VociRiepilogo(*data_ap, totale_ap, kAnnoPrecedente, confronto.periodo, con_tipi,
