@@ -1,13 +1,13 @@
 #include "data/dbengine.h"
 
 #include <algorithm>
-#include <chrono>
-#include <optional>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <unordered_map>
 
 #include "comune/date.h"
@@ -146,30 +146,18 @@ constexpr int kOverflow = 1, kNonNumero = 2;
 void SommaValutaPasso(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* s = static_cast<SommaValuta*>(sqlite3_aggregate_context(ctx, sizeof(SommaValuta)));
   if (!s || s->errore) return;
-  sqlite3_value* v = argv[0];
   int64_t n;
-  try {
-    switch (sqlite3_value_type(v)) {
-      case SQLITE_NULL:
-        return;
-      case SQLITE_INTEGER:
-        if (__builtin_mul_overflow(sqlite3_value_int64(v), int64_t{10000}, &n)) {
-          s->errore = kOverflow;
-          return;
-        }
-        break;
-      case SQLITE_FLOAT:
-        n = Valuta::DaDouble(sqlite3_value_double(v)).Decimillesimi();
-        break;
-      default: {
-        const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        n = Valuta::DaTesto(t ? t : "").Decimillesimi();
-        break;
-      }
-    }
-  } catch (const Errore& e) {
-    s->errore = std::string_view(e.what()).rfind("Overflow", 0) == 0 ? kOverflow : kNonNumero;
-    return;
+  switch (DecimillesimiDaSommare(argv[0], n)) {
+    case ValoreSomma::kNessuno:
+      return;
+    case ValoreSomma::kFuoriLimiti:
+      s->errore = kOverflow;
+      return;
+    case ValoreSomma::kNonNumero:
+      s->errore = kNonNumero;
+      return;
+    case ValoreSomma::kNumero:
+      break;
   }
   if (__builtin_add_overflow(s->totale, n, &s->totale)) {
     s->errore = kOverflow;
@@ -1278,14 +1266,16 @@ std::unique_ptr<Insieme> ApriSql(const std::shared_ptr<Connessione>& conn, const
     ins->nomi.Aggiungi(d.nome, c);
     ins->campi.push_back(std::move(d));
   }
-  ins->colonne.assign(n, Colonna());
-  int rc;
-  while ((rc = sqlite3_step(i.st)) == SQLITE_ROW) {
-    for (int c = 0; c < n; ++c) ins->colonne[c].AggiungiDaSqlite(i.st, c, ins->campi[c].tipo);
-  }
-  if (rc != SQLITE_DONE) {
-    throw Errore("Errore nel testo SQL: " + Ragione(conn->db) + " (database '" + conn->nome +
-                 "'): " + origine);
+  if (!t.piano || !SommePerGruppi(*conn, *t.piano, *ins)) {
+    ins->colonne.assign(n, Colonna());
+    int rc;
+    while ((rc = sqlite3_step(i.st)) == SQLITE_ROW) {
+      for (int c = 0; c < n; ++c) ins->colonne[c].AggiungiDaSqlite(i.st, c, ins->campi[c].tipo);
+    }
+    if (rc != SQLITE_DONE) {
+      throw Errore("Errore nel testo SQL: " + Ragione(conn->db) + " (database '" + conn->nome +
+                   "'): " + origine);
+    }
   }
   ins->righe = n > 0 ? ins->colonne[0].Righe() : 0;
   if (n == 0) {
@@ -1602,7 +1592,8 @@ Workspace& DBEngine::Workspaces(int indice) {
 }
 
 void DBEngine::FileDiLavoro(const std::string& nome) {
-  motore_->AggiungiFileDiLavoro(engine_detail::Canonico(engine_detail::RisolviPercorso(nome, motore_->cartella)));
+  motore_->AggiungiFileDiLavoro(
+      engine_detail::Canonico(engine_detail::RisolviPercorso(nome, motore_->cartella)));
 }
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& nome) {

@@ -7,8 +7,8 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +19,7 @@
 
 #include "data/criteri.h"
 #include "data/righe.h"
+#include "data/sql_dialetto.h"
 
 namespace vendrix::engine_detail {
 
@@ -197,6 +198,16 @@ struct Insieme {
   void Update();
   void ControllaAggiornabile(const char* operazione) const;
 };
+
+// What an exact Currency sum adds for one value of SQLite's: its ten-thousandths in `n`, nothing
+// for Null, or why it cannot be added.
+enum class ValoreSomma { kNumero, kNessuno, kFuoriLimiti, kNonNumero };
+ValoreSomma DecimillesimiDaSommare(sqlite3_value* v, int64_t& n);
+
+// Fills the rows of `ins`, whose fields the grouped query of `piano` has already set, by
+// reading the table once and adding up by group. False when it cannot give exactly what SQLite
+// would (the rows are then untouched and the query is left to SQLite).
+bool SommePerGruppi(Connessione& conn, const PianoSomme& piano, Insieme& ins);
 
 std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,
                                              const std::string& nome);

@@ -133,54 +133,62 @@ void Colonna::AggiungiDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo) {
     case SQLITE_NULL:
       AggiungiNull();
       return;
-    case SQLITE_INTEGER: {
-      int64_t n = sqlite3_column_int64(st, i);
-      int64_t dec;
-      if (tipo == TipoCampo::kValuta && !__builtin_mul_overflow(n, int64_t{10000}, &dec)) {
-        AggiungiValuta(dec);
-      } else if (tipo == TipoCampo::kBooleano) {
-        AggiungiBool(n != 0);
-      } else if (tipo == TipoCampo::kData) {
-        AggiungiData(static_cast<double>(n));
-      } else {
-        AggiungiIntero(n);
-      }
+    case SQLITE_INTEGER:
+      AggiungiInteroSqlite(sqlite3_column_int64(st, i), tipo);
       return;
-    }
-    case SQLITE_FLOAT: {
-      double x = sqlite3_column_double(st, i);
-      if (tipo == TipoCampo::kValuta) {
-        try {
-          AggiungiValuta(Valuta::DaDouble(x).Decimillesimi());
-          return;
-        } catch (const Errore&) {
-          // Out of the Currency range: kept as the number it is.
-        }
-      }
-      if (tipo == TipoCampo::kData) {
-        AggiungiData(x);
-      } else if (tipo == TipoCampo::kBooleano) {
-        AggiungiBool(x != 0);
-      } else {
-        AggiungiReale(x);
-      }
+    case SQLITE_FLOAT:
+      AggiungiRealeSqlite(sqlite3_column_double(st, i), tipo);
       return;
-    }
     default: {
       const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-      std::string_view s(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i)));
-      if (tipo == TipoCampo::kValuta) {
-        try {
-          AggiungiValuta(Valuta::DaTesto(s).Decimillesimi());
-          return;
-        } catch (const Errore&) {
-          // Not a number: kept as the text it is.
-        }
-      }
-      AggiungiTesto(s);
+      AggiungiTestoSqlite(
+          std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, i))), tipo);
       return;
     }
   }
+}
+
+void Colonna::AggiungiInteroSqlite(int64_t n, TipoCampo tipo) {
+  int64_t dec;
+  if (tipo == TipoCampo::kValuta && !__builtin_mul_overflow(n, int64_t{10000}, &dec)) {
+    AggiungiValuta(dec);
+  } else if (tipo == TipoCampo::kBooleano) {
+    AggiungiBool(n != 0);
+  } else if (tipo == TipoCampo::kData) {
+    AggiungiData(static_cast<double>(n));
+  } else {
+    AggiungiIntero(n);
+  }
+}
+
+void Colonna::AggiungiRealeSqlite(double x, TipoCampo tipo) {
+  if (tipo == TipoCampo::kValuta) {
+    try {
+      AggiungiValuta(Valuta::DaDouble(x).Decimillesimi());
+      return;
+    } catch (const Errore&) {
+      // Out of the Currency range: kept as the number it is.
+    }
+  }
+  if (tipo == TipoCampo::kData) {
+    AggiungiData(x);
+  } else if (tipo == TipoCampo::kBooleano) {
+    AggiungiBool(x != 0);
+  } else {
+    AggiungiReale(x);
+  }
+}
+
+void Colonna::AggiungiTestoSqlite(std::string_view s, TipoCampo tipo) {
+  if (tipo == TipoCampo::kValuta) {
+    try {
+      AggiungiValuta(Valuta::DaTesto(s).Decimillesimi());
+      return;
+    } catch (const Errore&) {
+      // Not a number: kept as the text it is.
+    }
+  }
+  AggiungiTesto(s);
 }
 
 double Colonna::Reale(size_t r) const { return std::bit_cast<double>(dati_[r]); }

@@ -76,6 +76,10 @@ class Colonna {
   void AggiungiValore(const Valore& v);
   // A value read from SQLite, converted as the field's type asks.
   void AggiungiDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo);
+  // The same for a value of SQLite's given by its kind and content.
+  void AggiungiInteroSqlite(int64_t n, TipoCampo tipo);
+  void AggiungiRealeSqlite(double x, TipoCampo tipo);
+  void AggiungiTestoSqlite(std::string_view s, TipoCampo tipo);
   // Replaces the cell of row r (the text of a replaced long text stays in the arena).
   void Sostituisci(size_t r, const Valore& v);
 

@@ -1,6 +1,7 @@
 #include "data/sql_dialetto.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "data/dbengine.h"
 #include "data/errore.h"
@@ -38,7 +39,9 @@ class Traduttore {
     for (auto& t : t_) {
       if (t.tipo == Token::kSimbolo && t.testo == "&") t.testo = "||";
     }
-    return SqlTradotto{Unisci(), std::move(colonne_valuta_)};
+    SqlTradotto tradotto{Unisci(0, t_.size()), std::move(colonne_valuta_), {}};
+    tradotto.piano = PianoDelleSomme();
+    return tradotto;
   }
 
  private:
@@ -376,9 +379,120 @@ class Traduttore {
     }
   }
 
-  std::string Unisci() const {
+  // Grouped sums of one table's columns, which the engine can add up without SQLite sorting
+  // every row: "Select c, sum(x) as a, ... From T [Where ...] Group by c, ... [Order by c, ...]",
+  // where every plain column is one grouped on, has no alias, and is the only thing an Order by
+  // names. Anything else (joins, expressions, Having, Desc, aliases that could stand for a column)
+  // has no plan and is left to SQLite.
+  std::optional<PianoSomme> PianoDelleSomme() const {
+    auto colonna = [&](size_t i) {
+      return Nome(i) && !(t_[i].tipo == Token::kParola && Riservata(t_[i].valore)) &&
+             t_[i].schema.empty();
+    };
+    auto tra = [&](const std::vector<size_t>& elenco, size_t i) {
+      return std::any_of(elenco.begin(), elenco.end(),
+                         [&](size_t j) { return UgualeNoCase(t_[j].valore, t_[i].valore); });
+    };
+    if (!Parola(0, "select")) return std::nullopt;
+    std::vector<size_t> semplici, argomenti, alias;
+    std::vector<PianoSomme::Uscita> uscite;
+    size_t i = 1;
+    while (true) {
+      if (colonna(i) && (Simbolo(i + 1, ",") || Parola(i + 1, "from"))) {
+        semplici.push_back(i);
+        uscite.push_back({false, false, static_cast<int>(i)});
+        i += 1;
+      } else if (Parola(i, "sum") && Simbolo(i + 1, "(") && colonna(i + 2) && Simbolo(i + 3, ")")) {
+        uscite.push_back(
+            {true, t_[i].testo == "vx_somma_valuta", static_cast<int>(argomenti.size())});
+        argomenti.push_back(i + 2);
+        i += 4;
+        if (Parola(i, "as")) ++i;
+        if (!colonna(i)) return std::nullopt;
+        alias.push_back(i++);
+      } else {
+        return std::nullopt;
+      }
+      if (Parola(i, "from")) break;
+      if (!Simbolo(i++, ",")) return std::nullopt;
+    }
+    const size_t tabella = ++i;
+    if (!Nome(tabella) || (t_[tabella].tipo == Token::kParola && Riservata(t_[tabella].valore))) {
+      return std::nullopt;
+    }
+    ++i;
+    size_t inizio_where = 0, fine_where = 0;
+    if (Parola(i, "where")) {
+      inizio_where = ++i;
+      int d = 0;
+      for (; i < t_.size(); ++i) {
+        if (Simbolo(i, "(")) ++d;
+        if (Simbolo(i, ")")) --d;
+        if (d == 0 && (Parola(i, "group") || Parola(i, "order") || Parola(i, "having") ||
+                       Parola(i, "union") || Parola(i, "limit"))) {
+          break;
+        }
+        // A name of the condition that a sum's alias also has could stand for either.
+        if (Nome(i) && tra(alias, i)) return std::nullopt;
+      }
+      fine_where = i;
+      if (fine_where == inizio_where) return std::nullopt;
+    }
+    std::vector<size_t> gruppi, ordine;
+    auto elenco = [&](std::vector<size_t>& nomi, bool ordinamento) {
+      i += 2;
+      while (true) {
+        if (!colonna(i) || tra(alias, i)) return false;
+        nomi.push_back(i++);
+        if (ordinamento && Parola(i, "asc")) ++i;
+        if (!Simbolo(i, ",")) return true;
+        ++i;
+      }
+    };
+    if (!Parola(i, "group") || !Parola(i + 1, "by") || !elenco(gruppi, false)) return std::nullopt;
+    if (Parola(i, "order") && Parola(i + 1, "by") && !elenco(ordine, true)) return std::nullopt;
+    if (i != t_.size()) return std::nullopt;
+
+    PianoSomme piano;
+    auto posizione = [&](size_t j) {
+      for (size_t k = 0; k < gruppi.size(); ++k) {
+        if (UgualeNoCase(t_[gruppi[k]].valore, t_[j].valore)) return static_cast<int>(k);
+      }
+      return -1;
+    };
+    for (size_t k = 0; k < gruppi.size(); ++k) {
+      if (posizione(gruppi[k]) != static_cast<int>(k)) return std::nullopt;  // named twice
+      piano.colonne_gruppo.push_back(t_[gruppi[k]].valore);
+    }
+    for (size_t j : ordine) {
+      if (posizione(j) < 0) return std::nullopt;
+      piano.ordine.push_back(posizione(j));
+    }
+    for (auto& u : uscite) {
+      if (!u.somma) {
+        u.colonna = posizione(static_cast<size_t>(u.colonna));
+        if (u.colonna < 0) return std::nullopt;
+      }
+    }
+    piano.uscite = std::move(uscite);
+    piano.schema = t_[tabella].schema.empty() ? "main" : t_[tabella].schema;
+    piano.tabella = t_[tabella].valore;
+    piano.scansione = "SELECT ";
+    for (size_t k = 0; k < gruppi.size(); ++k) {
+      piano.scansione += (k ? ", " : "") + t_[gruppi[k]].testo;
+    }
+    for (size_t a : argomenti) piano.scansione += ", " + t_[a].testo;
+    piano.scansione += " FROM " + t_[tabella].testo;
+    if (fine_where > inizio_where) {
+      const std::string condizione = Unisci(inizio_where, fine_where);
+      piano.scansione += " WHERE " + condizione.substr(condizione.find_first_not_of(" \t\r\n"));
+    }
+    return piano;
+  }
+
+  std::string Unisci(size_t da, size_t a) const {
     std::string s;
-    for (size_t i = 0; i < t_.size(); ++i) {
+    for (size_t i = da; i < a; ++i) {
       const Token& t = t_[i];
       s += t.spazio;
       if (t.spazio.empty() && !s.empty() && !t.testo.empty()) {

@@ -10,6 +10,7 @@
 // Only one Select statement is accepted; a trailing ';' is dropped.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +28,30 @@ struct ContestoSql {
       tipo_colonna;
 };
 
+// How the engine may work out a query of grouped sums over one table itself: by reading the rows
+// once (`scansione`) and adding them up by group, where SQLite would sort every row first.
+struct PianoSomme {
+  // SELECT <the grouped columns, in Group by order>, <each summed column> FROM <table> [WHERE ...]
+  std::string scansione;
+  std::string schema, tabella;              // the table, for its columns' collations
+  std::vector<std::string> colonne_gruppo;  // the grouped columns, in Group by order
+  std::vector<int> ordine;                  // the grouped columns named by Order by
+  // One per result column: a grouped column (`colonna` its place among them) or a sum
+  // (`colonna` its place among the summed columns; `valuta`: the exact Currency sum).
+  struct Uscita {
+    bool somma;
+    bool valuta;
+    int colonna;
+  };
+  std::vector<Uscita> uscite;
+};
+
 struct SqlTradotto {
   std::string sql;
   // Names of the result columns that hold Currency sums (read back as exact Currency).
   std::vector<std::string> colonne_valuta;
+  // Present when the query is grouped sums of one table's columns.
+  std::optional<PianoSomme> piano;
 };
 
 // Throws Errore "Errore nel testo SQL: ..." naming the fault and the text.
