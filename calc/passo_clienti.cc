@@ -1,7 +1,10 @@
 // The guest passes: one statistics row per guest card and night of the period, first for the
 // cards of the house, then for the archived cards of the history files.
 
+#include <exception>
 #include <filesystem>
+#include <future>
+#include <system_error>
 
 #include "calc/contesto.h"
 #include "data/tabelle.h"
@@ -43,20 +46,36 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
   DBEngine& motore = ambito.motore;
   std::unique_ptr<Database> db_schede, db_ditte, db_addebiti;
   std::unique_ptr<Recordset> insieme_schede, insieme_ditte, insieme_addebiti;
+  // Reading the charge lines is as long as reading the cards: it is done on a thread of its own
+  // meanwhile. An error is met in the order the files are read in (the history's charges first).
+  std::future<void> lettura_addebiti;
+  try {
+    lettura_addebiti = std::async(std::launch::async, [&] {
+      db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
+      insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    });
+  } catch (const std::system_error&) {
+    lettura_addebiti = std::async(std::launch::deferred, [&] {
+      db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
+      insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    });
+  }
+  std::exception_ptr errore_schede;
+  try {
+    db_schede = motore.OpenDatabase(sorgente.file_schede);
+    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
+    db_ditte = motore.OpenDatabase(sorgente.file_ditte);
+    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+  } catch (...) {
+    errore_schede = std::current_exception();
+  }
   if (sorgente.storico) {
-    db_schede = motore.OpenDatabase(sorgente.file_schede);
-    db_ditte = motore.OpenDatabase(sorgente.file_ditte);
-    db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
-    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
-    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+    lettura_addebiti.get();
+    if (errore_schede) std::rethrow_exception(errore_schede);
   } else {
-    db_schede = motore.OpenDatabase(sorgente.file_schede);
-    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
-    db_ditte = motore.OpenDatabase(sorgente.file_ditte);
-    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
-    db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    lettura_addebiti.wait();
+    if (errore_schede) std::rethrow_exception(errore_schede);
+    lettura_addebiti.get();
   }
   Recordset& schede = *insieme_schede;
   Recordset& ditte = *insieme_ditte;

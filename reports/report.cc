@@ -268,10 +268,14 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
       anno_precedente_letto = std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
                                          std::cref(anno_precedente), periodo.totale_camere);
     }
-    per_tipo =
-        std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerTipo, vendrix);
-    per_agenzia =
-        std::async(std::launch::async, ApriGruppi, std::ref(motore), kGruppiPerAgenzia, vendrix);
+    // While last year is still being worked out it is the longest part of the run, and it has
+    // the processors to itself as far as possible: this year's groups are then read one after
+    // the other on this thread, in the time they have before last year is there.
+    const std::launch modo = std::holds_alternative<AnnoPrecedenteInCorso>(anno_precedente)
+                                 ? std::launch::deferred
+                                 : std::launch::async;
+    per_tipo = std::async(modo, ApriGruppi, std::ref(motore), kGruppiPerTipo, vendrix);
+    per_agenzia = std::async(modo, ApriGruppi, std::ref(motore), kGruppiPerAgenzia, vendrix);
   } catch (const std::system_error&) {
     throw Errore(
         "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "
