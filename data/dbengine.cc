@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "comune/date.h"
 #include "data/jet.h"
@@ -249,6 +250,12 @@ std::string Ragione(sqlite3* db) {
 
 struct Istruzione {
   sqlite3_stmt* st = nullptr;
+  Istruzione() = default;
+  Istruzione(Istruzione&& altra) noexcept : st(std::exchange(altra.st, nullptr)) {}
+  Istruzione& operator=(Istruzione&& altra) noexcept {
+    std::swap(st, altra.st);
+    return *this;
+  }
   ~Istruzione() { sqlite3_finalize(st); }
 };
 
@@ -1209,8 +1216,15 @@ std::string ErroreSql(Connessione& conn, const std::string& sql) {
   return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.nome + "'): " + sql;
 }
 
-std::unique_ptr<Insieme> ApriSql(const std::shared_ptr<Connessione>& conn, const std::string& sql,
-                                 const std::string& origine) {
+// A query compiled, its fields known, its rows not read yet.
+struct SqlPronto {
+  Istruzione istruzione;
+  std::unique_ptr<Insieme> ins;
+  std::optional<PianoSomme> piano;
+};
+
+SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string& sql,
+                     const std::string& origine) {
   std::set<std::string> usati;
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> colonne_note;
   ContestoSql ctx;
@@ -1241,7 +1255,8 @@ std::unique_ptr<Insieme> ApriSql(const std::shared_ptr<Connessione>& conn, const
   };
   SqlTradotto t = TraduciSql(sql, ctx);
 
-  Istruzione i;
+  SqlPronto pronto;
+  Istruzione& i = pronto.istruzione;
   const char* coda = nullptr;
   if (sqlite3_prepare_v2(conn->db, t.sql.c_str(), static_cast<int>(t.sql.size()), &i.st, &coda) !=
       SQLITE_OK) {
@@ -1266,26 +1281,50 @@ std::unique_ptr<Insieme> ApriSql(const std::shared_ptr<Connessione>& conn, const
     ins->nomi.Aggiungi(d.nome, c);
     ins->campi.push_back(std::move(d));
   }
-  if (!t.piano || !SommePerGruppi(*conn, *t.piano, *ins)) {
-    ins->colonne.assign(n, Colonna());
-    int rc;
-    while ((rc = sqlite3_step(i.st)) == SQLITE_ROW) {
-      for (int c = 0; c < n; ++c) ins->colonne[c].AggiungiDaSqlite(i.st, c, ins->campi[c].tipo);
-    }
-    if (rc != SQLITE_DONE) {
-      throw Errore("Errore nel testo SQL: " + Ragione(conn->db) + " (database '" + conn->nome +
-                   "'): " + origine);
-    }
-  }
-  ins->righe = n > 0 ? ins->colonne[0].Righe() : 0;
   if (n == 0) {
     throw Errore("Errore nel testo SQL: la query non restituisce campi: " + origine);
   }
   ins->caricata.assign(n, 1);
   ins->ha_default.assign(n, 0);
   ins->indici.resize(n);
-  ins->corrente = ins->righe > 0 ? 0 : -1;
-  return ins;
+  pronto.ins = std::move(ins);
+  pronto.piano = std::move(t.piano);
+  return pronto;
+}
+
+// The set of a query whose rows are read.
+std::unique_ptr<Insieme> Concludi(SqlPronto& pronto) {
+  Insieme& ins = *pronto.ins;
+  ins.righe = ins.colonne.empty() ? 0 : ins.colonne[0].Righe();
+  ins.corrente = ins.righe > 0 ? 0 : -1;
+  return std::move(pronto.ins);
+}
+
+// Reads the rows of a prepared query.
+std::unique_ptr<Insieme> EseguiSql(SqlPronto& pronto) {
+  Insieme& ins = *pronto.ins;
+  Connessione& conn = *ins.conn;
+  const int n = static_cast<int>(ins.campi.size());
+  sqlite3_stmt* st = pronto.istruzione.st;
+  ins.colonne.assign(n, Colonna());
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    for (int c = 0; c < n; ++c) ins.colonne[c].AggiungiDaSqlite(st, c, ins.campi[c].tipo);
+  }
+  if (rc != SQLITE_DONE) {
+    throw Errore("Errore nel testo SQL: " + Ragione(conn.db) + " (database '" + conn.nome +
+                 "'): " + ins.origine);
+  }
+  return Concludi(pronto);
+}
+
+std::unique_ptr<Insieme> ApriSql(const std::shared_ptr<Connessione>& conn, const std::string& sql,
+                                 const std::string& origine) {
+  SqlPronto pronto = PreparaSql(conn, sql, origine);
+  if (pronto.piano && SommePerGruppi(*conn, {{&*pronto.piano, pronto.ins.get()}})) {
+    return Concludi(pronto);
+  }
+  return EseguiSql(pronto);
 }
 
 bool ETestoSql(std::string_view s) {
@@ -1362,6 +1401,55 @@ std::unique_ptr<Insieme> ApriInsieme(const std::shared_ptr<Connessione>& conn,
   }
   ins->corrente = ins->righe > 0 ? 0 : -1;
   return ins;
+}
+
+std::vector<std::unique_ptr<Insieme>> ApriInsiemi(const std::shared_ptr<Connessione>& conn,
+                                                  const std::vector<std::string_view>& origini) {
+  conn->ControllaAperta();
+  std::vector<std::unique_ptr<Insieme>> insiemi(origini.size());
+  std::vector<SqlPronto> pronti;
+  std::vector<size_t> posti;  // of the prepared queries in `origini`
+  // The queries not worked out together, in their order: an error comes out as opening them
+  // one by one would give it.
+  const auto esegui_rimaste = [&] {
+    for (size_t k = 0; k < pronti.size(); ++k) {
+      if (!insiemi[posti[k]]) insiemi[posti[k]] = EseguiSql(pronti[k]);
+    }
+  };
+  for (size_t i = 0; i < origini.size(); ++i) {
+    try {
+      if (ETestoSql(origini[i])) {
+        const std::string testo(origini[i]);
+        pronti.push_back(PreparaSql(conn, testo, testo));
+        posti.push_back(i);
+      } else {
+        insiemi[i] = ApriInsieme(conn, origini[i]);
+      }
+    } catch (const Errore&) {
+      esegui_rimaste();
+      throw;
+    }
+  }
+  // The grouped sums, table by table.
+  std::vector<char> fatto(pronti.size(), 0);
+  for (size_t k = 0; k < pronti.size(); ++k) {
+    if (!pronti[k].piano || fatto[k]) continue;
+    std::vector<std::pair<const PianoSomme*, Insieme*>> insieme;
+    std::vector<size_t> membri;
+    for (size_t j = k; j < pronti.size(); ++j) {
+      if (pronti[j].piano && !fatto[j] &&
+          pronti[j].piano->testo_tabella == pronti[k].piano->testo_tabella) {
+        insieme.emplace_back(&*pronti[j].piano, pronti[j].ins.get());
+        membri.push_back(j);
+        fatto[j] = 1;
+      }
+    }
+    if (SommePerGruppi(*conn, insieme)) {
+      for (size_t j : membri) insiemi[posti[j]] = Concludi(pronti[j]);
+    }
+  }
+  esegui_rimaste();
+  return insiemi;
 }
 
 }  // namespace engine_detail
@@ -1453,6 +1541,15 @@ std::unique_ptr<Recordset> Database::OpenRecordset(std::string_view origine, int
   }
   return std::unique_ptr<Recordset>(
       new Recordset(engine_detail::ApriInsieme(connessione_, origine)));
+}
+
+std::vector<std::unique_ptr<Recordset>> Database::OpenRecordsets(
+    const std::vector<std::string_view>& origini) {
+  std::vector<std::unique_ptr<Recordset>> insiemi;
+  for (auto& i : engine_detail::ApriInsiemi(connessione_, origini)) {
+    insiemi.push_back(std::unique_ptr<Recordset>(new Recordset(std::move(i))));
+  }
+  return insiemi;
 }
 
 void Database::ElencoTabelle::Append(const TableDef& tabella) {

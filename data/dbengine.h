@@ -68,8 +68,8 @@ class Campo {
 // takes its candidates from an index on that field, built on first use, so it costs about the
 // rows it matches. A set keeps the criteria it parsed last, by their shape: a text that differs
 // from one of them only in its quoted texts and numbers is not parsed again, and a FindNext with
-// the criteria of the find before it goes on from where that one stopped. Sets over a table of a SQLite file are updatable; sets over SQL texts and over
-// the suite's Access files are read-only.
+// the criteria of the find before it goes on from where that one stopped. Sets over a table of a
+// SQLite file are updatable; sets over SQL texts and over the suite's Access files are read-only.
 class Recordset {
  public:
   ~Recordset();
@@ -160,9 +160,16 @@ class Database {
 
   // origine: a table name or an SQL SELECT text in the dialect of the hotel suite
   // ("... In 'TipiCamere.mdb' ...", Left(f,n), sum() ... as ..., Group by, Order by). A file
-  // named with In is relative to the engine's working folder unless absolute; '\\' separates folders too.
-  // A sum of a Currency field reads back as exact Currency. Only dbOpenDynaset is accepted.
+  // named with In is relative to the engine's working folder unless absolute; '\\' separates
+  // folders too. A sum of a Currency field reads back as exact Currency. Only dbOpenDynaset is
+  // accepted.
   std::unique_ptr<Recordset> OpenRecordset(std::string_view origine, int tipo = dbOpenDynaset);
+  // Several sets, each as OpenRecordset opens it, in the order given. Grouped sums of one
+  // table's columns ("Select c, sum(x) as a, ... From T [Where ...] Group by c, ... [Order by
+  // c, ...]") over the same table are worked out together, reading the table once. An error is
+  // the one that opening them one by one would meet first.
+  std::vector<std::unique_ptr<Recordset>> OpenRecordsets(
+      const std::vector<std::string_view>& origini);
 
   TableDef CreateTableDef(std::string nome) const { return TableDef(std::move(nome)); }
   class ElencoTabelle {

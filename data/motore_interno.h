@@ -204,10 +204,12 @@ struct Insieme {
 enum class ValoreSomma { kNumero, kNessuno, kFuoriLimiti, kNonNumero };
 ValoreSomma DecimillesimiDaSommare(sqlite3_value* v, int64_t& n);
 
-// Fills the rows of `ins`, whose fields the grouped query of `piano` has already set, by
-// reading the table once and adding up by group. False when it cannot give exactly what SQLite
-// would (the rows are then untouched and the query is left to SQLite).
-bool SommePerGruppi(Connessione& conn, const PianoSomme& piano, Insieme& ins);
+// Fills the rows of each set, whose fields its grouped query (the plan beside it) has already
+// set, by reading the plans' table once and adding up by group. The plans are of one table.
+// False when that cannot give exactly what SQLite would give: the queries are then left to
+// SQLite (the rows of the sets are filled again from nothing).
+bool SommePerGruppi(Connessione& conn,
+                    const std::vector<std::pair<const PianoSomme*, Insieme*>>& richieste);
 
 std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,
                                              const std::string& nome);
@@ -215,6 +217,8 @@ std::shared_ptr<Connessione> CreaConnessione(const std::shared_ptr<Motore>& moto
                                              const std::string& nome);
 std::unique_ptr<Insieme> ApriInsieme(const std::shared_ptr<Connessione>& conn,
                                      std::string_view origine);
+std::vector<std::unique_ptr<Insieme>> ApriInsiemi(const std::shared_ptr<Connessione>& conn,
+                                                  const std::vector<std::string_view>& origini);
 
 }  // namespace vendrix::engine_detail
 

@@ -73,28 +73,34 @@ uint64_t HashTesto(const char* p, size_t n) {
 
 class Gruppi {
  public:
-  explicit Gruppi(int chiavi, int somme) : chiavi_(chiavi), somme_(somme) { slot_.assign(1024, 0); }
+  Gruppi(int chiavi, int somme) : chiavi_(chiavi), somme_(somme) {
+    slot_.assign(1024, 0);
+    riga_.resize(static_cast<size_t>(chiavi));
+    testi_riga_.resize(static_cast<size_t>(chiavi));
+  }
 
-  // The group of the scan's current row, added when new; -1 when a key is of a kind not handled.
-  int64_t Trova(sqlite3_stmt* st) {
-    riga_.resize(static_cast<size_t>(chiavi_));
+  // The group of the scan's current row, whose grouped columns are `colonne`, added when new;
+  // -1 when a key is of a kind not handled.
+  int64_t Trova(sqlite3_stmt* st, const std::vector<int>& colonne) {
     uint64_t h = 0;
     for (int c = 0; c < chiavi_; ++c) {
       Chiave& k = riga_[static_cast<size_t>(c)];
-      switch (sqlite3_column_type(st, c)) {
+      const int colonna = colonne[static_cast<size_t>(c)];
+      switch (sqlite3_column_type(st, colonna)) {
         case SQLITE_NULL:
           k = Chiave{};
           h = Mescola(h, 1);
           break;
         case SQLITE_INTEGER:
-          k = Chiave{Chiave::kIntero, sqlite3_column_int64(st, c), 0, 0};
+          k = Chiave{Chiave::kIntero, sqlite3_column_int64(st, colonna), 0, 0};
           h = Mescola(h, static_cast<uint64_t>(k.intero) * 0xff51afd7ed558ccdULL);
           break;
         case SQLITE_TEXT: {
-          const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-          const size_t n = static_cast<size_t>(sqlite3_column_bytes(st, c));
+          // Valid until the next step: the column is read as the text it is, never converted.
+          const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, colonna));
+          const size_t n = static_cast<size_t>(sqlite3_column_bytes(st, colonna));
           k = Chiave{Chiave::kTesto, 0, 0, static_cast<uint32_t>(n)};
-          testi_riga_[static_cast<size_t>(c)].assign(p ? p : "", n);
+          testi_riga_[static_cast<size_t>(c)] = std::string_view(p ? p : "", n);
           h = Mescola(h, HashTesto(p ? p : "", n));
           break;
         }
@@ -103,7 +109,7 @@ class Gruppi {
       }
     }
     h |= 1;  // 0 marks an empty slot
-    size_t maschera = slot_.size() - 1;
+    const size_t maschera = slot_.size() - 1;
     for (size_t i = h & maschera;; i = (i + 1) & maschera) {
       if (slot_[i] == 0) break;
       if (hash_[slot_[i] - 1] == h && Uguale(slot_[i] - 1)) return slot_[i] - 1;
@@ -123,12 +129,7 @@ class Gruppi {
     if (hash_.size() * 2 > slot_.size()) {
       Ingrandisci();
     } else {
-      for (size_t i = h & maschera;; i = (i + 1) & maschera) {
-        if (slot_[i] == 0) {
-          slot_[i] = static_cast<uint32_t>(g + 1);
-          break;
-        }
-      }
+      Inserisci(g);
     }
     return static_cast<int64_t>(g);
   }
@@ -157,8 +158,6 @@ class Gruppi {
     return 0;
   }
 
-  void Prepara() { testi_riga_.assign(static_cast<size_t>(chiavi_), std::string()); }
-
  private:
   bool Uguale(size_t g) const {
     for (int c = 0; c < chiavi_; ++c) {
@@ -171,17 +170,19 @@ class Gruppi {
     return true;
   }
 
-  void Ingrandisci() {
-    slot_.assign(slot_.size() * 2, 0);
+  void Inserisci(size_t g) {
     const size_t maschera = slot_.size() - 1;
-    for (size_t g = 0; g < hash_.size(); ++g) {
-      for (size_t i = hash_[g] & maschera;; i = (i + 1) & maschera) {
-        if (slot_[i] == 0) {
-          slot_[i] = static_cast<uint32_t>(g + 1);
-          break;
-        }
+    for (size_t i = hash_[g] & maschera;; i = (i + 1) & maschera) {
+      if (slot_[i] == 0) {
+        slot_[i] = static_cast<uint32_t>(g + 1);
+        return;
       }
     }
+  }
+
+  void Ingrandisci() {
+    slot_.assign(slot_.size() * 2, 0);
+    for (size_t g = 0; g < hash_.size(); ++g) Inserisci(g);
   }
 
   int chiavi_, somme_;
@@ -191,7 +192,7 @@ class Gruppi {
   std::string testi_;
   std::vector<Somma> somma_;  // by group, then summed column
   std::vector<Chiave> riga_;  // the current row's keys
-  std::vector<std::string> testi_riga_;
+  std::vector<std::string_view> testi_riga_;
 };
 
 // True when every grouped column of the plan is a column of its table compared byte by byte.
@@ -210,55 +211,24 @@ bool ConfrontoBinario(sqlite3* db, const PianoSomme& piano) {
 
 }  // namespace
 
-bool SommePerGruppi(Connessione& conn, const PianoSomme& piano, Insieme& ins) {
-  if (piano.uscite.size() != ins.campi.size() || !ConfrontoBinario(conn.db, piano)) return false;
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(conn.db, piano.scansione.c_str(), static_cast<int>(piano.scansione.size()),
-                         &st, nullptr) != SQLITE_OK ||
-      !st) {
-    sqlite3_finalize(st);
-    return false;
-  }
-  struct Fine {
-    sqlite3_stmt* st;
-    ~Fine() { sqlite3_finalize(st); }
-  } fine{st};
+namespace {
 
+// One of the queries worked out together: where its columns are in the scan, and its groups.
+struct Lavoro {
+  const PianoSomme* piano;
+  Insieme* ins;
+  std::vector<int> chiavi;  // scan columns of the grouped columns
+  std::vector<int> somme;   // values of the row (see Valori below) of the summed columns
+  int condizione = -1;      // scan column of the Where condition's truth, or -1
+  Gruppi gruppi;
+};
+
+// Puts the groups of `lavoro` in SQLite's order and writes them as its rows; false when a sum
+// is out of the range SQLite can hand over.
+bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
+  const PianoSomme& piano = *lavoro.piano;
+  Gruppi& gruppi = lavoro.gruppi;
   const int chiavi = static_cast<int>(piano.colonne_gruppo.size());
-  const int somme = sqlite3_column_count(st) - chiavi;
-  std::vector<char> valuta(static_cast<size_t>(std::max(somme, 0)), 0);
-  for (const auto& u : piano.uscite) {
-    if (u.somma && (u.colonna < 0 || u.colonna >= somme)) return false;
-    if (!u.somma && (u.colonna < 0 || u.colonna >= chiavi)) return false;
-    if (u.somma) valuta[static_cast<size_t>(u.colonna)] = u.valuta;
-  }
-
-  Gruppi gruppi(chiavi, somme);
-  gruppi.Prepara();
-  int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    const int64_t g = gruppi.Trova(st);
-    if (g < 0) return false;
-    for (int s = 0; s < somme; ++s) {
-      const int c = chiavi + s;
-      Somma& somma = gruppi.SommaDi(static_cast<size_t>(g), s);
-      int64_t n;
-      if (valuta[static_cast<size_t>(s)]) {
-        const ValoreSomma v = DecimillesimiDaSommare(sqlite3_column_value(st, c), n);
-        if (v == ValoreSomma::kNessuno) continue;
-        if (v != ValoreSomma::kNumero) return false;
-      } else {
-        const int tipo = sqlite3_column_type(st, c);
-        if (tipo == SQLITE_NULL) continue;
-        if (tipo != SQLITE_INTEGER) return false;  // SQLite sums these as floating point
-        n = sqlite3_column_int64(st, c);
-      }
-      somma.totale += n;
-      somma.qualcuno = true;
-    }
-  }
-  if (rc != SQLITE_DONE) return false;
-
   // SQLite's order: by the Order by columns, then by all the grouped ones.
   std::vector<size_t> ordine(gruppi.Numero());
   std::iota(ordine.begin(), ordine.end(), size_t{0});
@@ -271,6 +241,7 @@ bool SommePerGruppi(Connessione& conn, const PianoSomme& piano, Insieme& ins) {
     return false;
   });
 
+  Insieme& ins = *lavoro.ins;
   const size_t n = ins.campi.size();
   std::vector<Colonna> colonne(n);
   for (auto& c : colonne) c.Riserva(ordine.size());
@@ -298,7 +269,7 @@ bool SommePerGruppi(Connessione& conn, const PianoSomme& piano, Insieme& ins) {
       if (somma.totale > INT64_MAX || somma.totale < INT64_MIN) return false;
       const auto totale = static_cast<int64_t>(somma.totale);
       // As SQLite hands the sums over: a Currency sum with decimals as a floating-point number.
-      if (!valuta[static_cast<size_t>(uscita.colonna)]) {
+      if (!valuta[static_cast<size_t>(lavoro.somme[static_cast<size_t>(uscita.colonna)])]) {
         colonna.AggiungiInteroSqlite(totale, tipo);
       } else if (totale % 10000 == 0) {
         colonna.AggiungiInteroSqlite(totale / 10000, tipo);
@@ -308,6 +279,133 @@ bool SommePerGruppi(Connessione& conn, const PianoSomme& piano, Insieme& ins) {
     }
   }
   ins.colonne = std::move(colonne);
+  return true;
+}
+
+}  // namespace
+
+bool SommePerGruppi(Connessione& conn,
+                    const std::vector<std::pair<const PianoSomme*, Insieme*>>& richieste) {
+  if (richieste.empty()) return false;
+  const PianoSomme& primo = *richieste.front().first;
+  // One scan for all: the grouped columns, the summed columns (each once) and the truth of each
+  // Where condition, as SQLite's Where tests it.
+  std::vector<std::string> colonne_scan;
+  auto colonna = [&](const std::string& testo) {
+    for (size_t i = 0; i < colonne_scan.size(); ++i) {
+      if (colonne_scan[i] == testo) return static_cast<int>(i);
+    }
+    colonne_scan.push_back(testo);
+    return static_cast<int>(colonne_scan.size() - 1);
+  };
+  // The values of the row: one per distinct (summed column, kind of sum).
+  std::vector<int> colonna_valore;
+  std::vector<char> valuta;
+  std::vector<Lavoro> lavori;
+  lavori.reserve(richieste.size());
+  for (const auto& [piano, ins] : richieste) {
+    if (piano->testo_tabella != primo.testo_tabella || piano->uscite.size() != ins->campi.size() ||
+        !ConfrontoBinario(conn.db, *piano)) {
+      return false;
+    }
+    Lavoro lavoro{piano,
+                  ins,
+                  {},
+                  {},
+                  -1,
+                  Gruppi(static_cast<int>(piano->colonne_gruppo.size()),
+                         static_cast<int>(piano->argomenti.size()))};
+    for (const std::string& t : piano->testi_gruppo) lavoro.chiavi.push_back(colonna(t));
+    std::vector<char> valuta_argomento(piano->argomenti.size(), 0);
+    for (const auto& u : piano->uscite) {
+      const int limite =
+          static_cast<int>(u.somma ? piano->argomenti.size() : piano->colonne_gruppo.size());
+      if (u.colonna < 0 || u.colonna >= limite) return false;
+      if (u.somma) valuta_argomento[static_cast<size_t>(u.colonna)] = u.valuta;
+    }
+    for (size_t a = 0; a < piano->argomenti.size(); ++a) {
+      const int c = colonna(piano->testi_argomenti[a]);
+      int v = -1;
+      for (size_t i = 0; i < colonna_valore.size(); ++i) {
+        if (colonna_valore[i] == c && valuta[i] == valuta_argomento[a]) v = static_cast<int>(i);
+      }
+      if (v < 0) {
+        colonna_valore.push_back(c);
+        valuta.push_back(valuta_argomento[a]);
+        v = static_cast<int>(colonna_valore.size() - 1);
+      }
+      lavoro.somme.push_back(v);
+    }
+    if (!piano->condizione.empty() && richieste.size() > 1) {
+      lavoro.condizione = colonna("CASE WHEN (" + piano->condizione + ") THEN 1 ELSE 0 END");
+    }
+    lavori.push_back(std::move(lavoro));
+  }
+  std::string sql = "SELECT ";
+  for (size_t i = 0; i < colonne_scan.size(); ++i) sql += (i ? ", " : "") + colonne_scan[i];
+  sql += " FROM " + primo.testo_tabella;
+  // A query alone keeps its condition where SQLite can use it to skip rows.
+  if (richieste.size() == 1 && !primo.condizione.empty()) sql += " WHERE " + primo.condizione;
+
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(conn.db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
+          SQLITE_OK ||
+      !st || !sqlite3_stmt_readonly(st)) {
+    sqlite3_finalize(st);
+    return false;
+  }
+  struct Fine {
+    sqlite3_stmt* st;
+    ~Fine() { sqlite3_finalize(st); }
+  } fine{st};
+
+  struct Valore_ {
+    int64_t n;
+    bool nullo;
+  };
+  std::vector<Valore_> valori(colonna_valore.size());
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    // Each summed column of the row read once, as the sum reads it.
+    for (size_t i = 0; i < valori.size(); ++i) {
+      const int c = colonna_valore[i];
+      Valore_& v = valori[i];
+      v.nullo = false;
+      if (valuta[i]) {
+        const ValoreSomma esito = DecimillesimiDaSommare(sqlite3_column_value(st, c), v.n);
+        if (esito == ValoreSomma::kNessuno) {
+          v.nullo = true;
+        } else if (esito != ValoreSomma::kNumero) {
+          return false;
+        }
+      } else {
+        const int tipo = sqlite3_column_type(st, c);
+        if (tipo == SQLITE_NULL) {
+          v.nullo = true;
+        } else if (tipo != SQLITE_INTEGER) {
+          return false;  // SQLite sums these as floating point
+        } else {
+          v.n = sqlite3_column_int64(st, c);
+        }
+      }
+    }
+    for (Lavoro& lavoro : lavori) {
+      if (lavoro.condizione >= 0 && sqlite3_column_int(st, lavoro.condizione) == 0) continue;
+      const int64_t g = lavoro.gruppi.Trova(st, lavoro.chiavi);
+      if (g < 0) return false;
+      for (size_t s = 0; s < lavoro.somme.size(); ++s) {
+        const Valore_& v = valori[static_cast<size_t>(lavoro.somme[s])];
+        if (v.nullo) continue;
+        Somma& somma = lavoro.gruppi.SommaDi(static_cast<size_t>(g), static_cast<int>(s));
+        somma.totale += v.n;
+        somma.qualcuno = true;
+      }
+    }
+  }
+  if (rc != SQLITE_DONE) return false;
+  for (Lavoro& lavoro : lavori) {
+    if (!Scrivi(lavoro, valuta)) return false;
+  }
   return true;
 }
 

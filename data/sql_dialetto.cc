@@ -477,15 +477,15 @@ class Traduttore {
     piano.uscite = std::move(uscite);
     piano.schema = t_[tabella].schema.empty() ? "main" : t_[tabella].schema;
     piano.tabella = t_[tabella].valore;
-    piano.scansione = "SELECT ";
-    for (size_t k = 0; k < gruppi.size(); ++k) {
-      piano.scansione += (k ? ", " : "") + t_[gruppi[k]].testo;
+    for (size_t k : gruppi) piano.testi_gruppo.push_back(t_[k].testo);
+    for (size_t k : argomenti) {
+      piano.argomenti.push_back(t_[k].valore);
+      piano.testi_argomenti.push_back(t_[k].testo);
     }
-    for (size_t a : argomenti) piano.scansione += ", " + t_[a].testo;
-    piano.scansione += " FROM " + t_[tabella].testo;
+    piano.testo_tabella = t_[tabella].testo;
     if (fine_where > inizio_where) {
       const std::string condizione = Unisci(inizio_where, fine_where);
-      piano.scansione += " WHERE " + condizione.substr(condizione.find_first_not_of(" \t\r\n"));
+      piano.condizione = condizione.substr(condizione.find_first_not_of(" \t\r\n"));
     }
     return piano;
   }

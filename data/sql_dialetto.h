@@ -29,13 +29,16 @@ struct ContestoSql {
 };
 
 // How the engine may work out a query of grouped sums over one table itself: by reading the rows
-// once (`scansione`) and adding them up by group, where SQLite would sort every row first.
+// once and adding them up by group, where SQLite would sort every row first.
 struct PianoSomme {
-  // SELECT <the grouped columns, in Group by order>, <each summed column> FROM <table> [WHERE ...]
-  std::string scansione;
-  std::string schema, tabella;              // the table, for its columns' collations
-  std::vector<std::string> colonne_gruppo;  // the grouped columns, in Group by order
-  std::vector<int> ordine;                  // the grouped columns named by Order by
+  std::string schema, tabella;               // the table, for its columns' collations
+  std::string testo_tabella;                 // as the translated text names it
+  std::vector<std::string> colonne_gruppo;   // the grouped columns, in Group by order
+  std::vector<std::string> testi_gruppo;     // the same, as the translated text names them
+  std::vector<std::string> argomenti;        // the summed columns, in the select list's order
+  std::vector<std::string> testi_argomenti;  // the same, as the translated text names them
+  std::string condizione;                    // the translated Where condition, or ""
+  std::vector<int> ordine;                   // the grouped columns named by Order by
   // One per result column: a grouped column (`colonna` its place among them) or a sum
   // (`colonna` its place among the summed columns; `valuta`: the exact Currency sum).
   struct Uscita {

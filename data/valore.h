@@ -71,10 +71,10 @@ class Valore {
 
   // Conversions as the engine of origin makes them; each throws Errore ("Tipo non corrispondente")
   // when the value cannot be converted (a text that is not a number, or Null where a value is due).
-  std::string Testo() const;     // numbers in plain decimal form, Currency without trailing zeros
-  double Numero() const;         // numbers as double; a numeric text is read as a number
-  int64_t Intero() const;        // rounded half to even, as a conversion to an integer does
-  Valuta ComeValuta() const;     // Currency, or a number rounded to four decimals
+  std::string Testo() const;  // numbers in plain decimal form, Currency without trailing zeros
+  double Numero() const;      // numbers as double; a numeric text is read as a number
+  int64_t Intero() const;     // rounded half to even, as a conversion to an integer does
+  Valuta ComeValuta() const;  // Currency, or a number rounded to four decimals
 
   // The stored alternatives, for callers that know the kind.
   const std::string& ComeTesto() const { return std::get<std::string>(v_); }

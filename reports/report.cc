@@ -59,7 +59,7 @@ int64_t ContaCamere(DBEngine& motore) {
   return camere;
 }
 
-// A grouped query on the statistics store, opened on a connection of its own.
+// A grouped query on a statistics store, opened on a connection of its own.
 struct Gruppi {
   std::unique_ptr<Database> vendrix;
   std::unique_ptr<Recordset> insieme;
@@ -255,53 +255,36 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
-  // The three grouped queries are most of the run. The second and the third run on threads of
-  // their own, each on its own connection, while this thread runs the first; the sheets are then
-  // filled in their order, each from its own query, and an error of a query is met where its
-  // sheet would have met it.
-  // Last year, when asked, is read the same way, after waiting for it when it is still being
-  // worked out elsewhere.
-  std::future<Gruppi> per_tipo, per_agenzia;
+  // The three grouped queries are most of the run: the engine works them out together, reading
+  // the statistics once. Last year, when asked, is read on a thread of its own, after waiting
+  // for it when it is still being worked out elsewhere.
   std::future<AnnoPrecedenteLetto> anno_precedente_letto;
-  try {
-    if (!std::holds_alternative<std::monostate>(anno_precedente)) {
+  if (!std::holds_alternative<std::monostate>(anno_precedente)) {
+    try {
       anno_precedente_letto = std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
                                          std::cref(anno_precedente), periodo.totale_camere);
+    } catch (const std::system_error&) {
+      anno_precedente_letto =
+          std::async(std::launch::deferred, LeggiAnnoPrecedente, std::ref(motore),
+                     std::cref(anno_precedente), periodo.totale_camere);
     }
-    // While last year is still being worked out it is the longest part of the run, and it has
-    // the processors to itself as far as possible: this year's groups are then read one after
-    // the other on this thread, in the time they have before last year is there.
-    const std::launch modo = std::holds_alternative<AnnoPrecedenteInCorso>(anno_precedente)
-                                 ? std::launch::deferred
-                                 : std::launch::async;
-    per_tipo = std::async(modo, ApriGruppi, std::ref(motore), kGruppiPerTipo, vendrix);
-    per_agenzia = std::async(modo, ApriGruppi, std::ref(motore), kGruppiPerAgenzia, vendrix);
-  } catch (const std::system_error&) {
-    throw Errore(
-        "Impossibile avviare la lettura delle statistiche: risorse del sistema esaurite. Chiudere "
-        "altri programmi e riprovare.");
   }
 
-  {
-    Gruppi gruppi = ApriGruppi(motore, kGruppiPerGiorno, vendrix);
-    RiempiFoglioData(data, *gruppi.insieme, periodo);
-    gruppi.Chiudi();
-  }
   SommeSenzaAgenzia senza_agenzia;
   {
-    Gruppi gruppi = per_tipo.get();
-    RiempiFoglioTipoCamera(tipo_camera, *gruppi.insieme, *tipi_camere, periodo);
+    std::unique_ptr<Database> statistiche = motore.OpenDatabase(vendrix);
+    std::vector<std::unique_ptr<Recordset>> gruppi =
+        statistiche->OpenRecordsets({kGruppiPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
+    RiempiFoglioData(data, *gruppi[0], periodo);
+    RiempiFoglioTipoCamera(tipo_camera, *gruppi[1], *tipi_camere, periodo);
     // Its groups by room type and agency cover every statistics row: what the agency sheet
     // leaves out is summed from them.
-    senza_agenzia = SommaSenzaAgenzia(*gruppi.insieme);
-    gruppi.Chiudi();
+    senza_agenzia = SommaSenzaAgenzia(*gruppi[1]);
     CompletaReportTipoCamera(*cartelle[1], periodo);
-  }
-  {
-    Gruppi gruppi = per_agenzia.get();
-    RiempiFoglioAgenzia(agenzia, *gruppi.insieme, *tipi_camere, periodo);
-    gruppi.Chiudi();
+    RiempiFoglioAgenzia(agenzia, *gruppi[2], *tipi_camere, periodo);
     CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
+    for (auto& g : gruppi) g->Close();
+    statistiche->Close();
   }
   // The daily workbook is finished last, when last year, which may still be being worked out,
   // is most likely there.

@@ -68,14 +68,18 @@ class SommeGruppi : public ::testing::Test {
     return db;
   }
 
-  // Every row of the set, every field as value and type.
-  static std::vector<std::vector<Valore>> Righe(Recordset& rs) {
-    std::vector<std::vector<Valore>> righe;
+  // Every row of the set, every field as its type and value.
+  static std::vector<std::string> Righe(Recordset& rs) {
+    std::vector<std::string> righe;
     const std::string nome = "[" + rs.NomeCampo(0) + "]";
     const std::string tutte = nome + " Is Null or " + nome + " Is Not Null";
     for (rs.FindFirst(tutte); !rs.NoMatch(); rs.FindNext(tutte)) {
-      std::vector<Valore> riga;
-      for (int c = 0; c < rs.NumeroCampi(); ++c) riga.push_back(rs.Fields(c).Value());
+      std::string riga;
+      for (int c = 0; c < rs.NumeroCampi(); ++c) {
+        const Valore v = rs.Fields(c).Value();
+        riga +=
+            std::to_string(static_cast<int>(v.Tipo())) + ":" + (v.IsNull() ? "" : v.Testo()) + "|";
+      }
       righe.push_back(std::move(riga));
     }
     return righe;
@@ -98,12 +102,31 @@ TEST_F(SommeGruppi, DannoQuelloCheDaSqlite) {
       {"Select sum(C) SC, D From V Where H = 1 and L > 0 Group by D", " Order by D asc"},
       {"Select A, sum(L) as SL From V Group by A", ""},
   };
+  std::vector<std::string> testi;
   for (const Caso& c : casi) {
     auto proprie = db->OpenRecordset(c.gruppi + c.resto);
     auto di_sqlite = db->OpenRecordset(c.gruppi + " Having 1 = 1" + c.resto);
     const auto attese = Righe(*di_sqlite);
     ASSERT_GT(attese.size(), 3u) << c.gruppi;
     EXPECT_EQ(Righe(*proprie), attese) << c.gruppi << c.resto;
+    testi.push_back(c.gruppi + c.resto);
+  }
+  // All of them in one read, with a table and a query of another shape among them.
+  testi.insert(testi.begin() + 2, "V");
+  testi.push_back("Select D, count(*) as N From V Group by D");
+  const std::vector<std::string_view> viste(testi.begin(), testi.end());
+  auto insieme = db->OpenRecordsets(viste);
+  ASSERT_EQ(insieme.size(), testi.size());
+  for (size_t i = 0; i < testi.size(); ++i) {
+    EXPECT_EQ(Righe(*insieme[i]), Righe(*db->OpenRecordset(testi[i]))) << testi[i];
+  }
+  // An error is the first that opening them one by one meets.
+  try {
+    db->OpenRecordsets({"Select H,sum(C) as SC From V Group by H", "Select X From V",
+                        "Select H,sum(C) as SC From W Group by H"});
+    ADD_FAILURE() << "nessun errore";
+  } catch (const Errore& e) {
+    EXPECT_NE(std::string(e.what()).find("Campo 'X' non trovato"), std::string::npos) << e.what();
   }
 }
 
@@ -119,7 +142,10 @@ TEST(PianoSomme, SoloSommeRaggruppateDiUnaTabella) {
       "Select H,sum(C) as SC,sum(L) as SL,A From V In 'x.mdb' Where A >= ' ' "
       "Group by H,A Order by A");
   ASSERT_TRUE(p);
-  EXPECT_EQ(p->scansione, "SELECT H, A, C, L FROM \"s1\".\"V\" WHERE A >= ' '");
+  EXPECT_EQ(p->testo_tabella, "\"s1\".\"V\"");
+  EXPECT_EQ(p->condizione, "A >= ' '");
+  EXPECT_EQ(p->testi_gruppo, (std::vector<std::string>{"H", "A"}));
+  EXPECT_EQ(p->testi_argomenti, (std::vector<std::string>{"C", "L"}));
   EXPECT_EQ(p->ordine, std::vector<int>{1});
   ASSERT_EQ(p->uscite.size(), 4u);
   EXPECT_TRUE(p->uscite[1].somma && p->uscite[1].valuta && !p->uscite[2].valuta);
