@@ -1337,6 +1337,8 @@ bool ETestoSql(std::string_view s) {
 
 }  // namespace
 
+void ConfiguraConnessione(sqlite3* db) { Configura(db); }
+
 std::unique_ptr<Insieme> ApriInsieme(const std::shared_ptr<Connessione>& conn,
                                      std::string_view origine) {
   conn->ControllaAperta();

@@ -199,6 +199,9 @@ struct Insieme {
   void ControllaAggiornabile(const char* operazione) const;
 };
 
+// Gives a connection of SQLite's the engine's own functions and settings.
+void ConfiguraConnessione(sqlite3* db);
+
 // What an exact Currency sum adds for one value of SQLite's: its ten-thousandths in `n`, nothing
 // for Null, or why it cannot be added.
 enum class ValoreSomma { kNumero, kNessuno, kFuoriLimiti, kNonNumero };

@@ -10,9 +10,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "data/errore.h"
@@ -108,30 +112,26 @@ class Gruppi {
           return -1;
       }
     }
-    h |= 1;  // 0 marks an empty slot
-    const size_t maschera = slot_.size() - 1;
-    for (size_t i = h & maschera;; i = (i + 1) & maschera) {
-      if (slot_[i] == 0) break;
-      if (hash_[slot_[i] - 1] == h && Uguale(slot_[i] - 1)) return slot_[i] - 1;
-    }
-    // A new group.
-    const size_t g = hash_.size();
-    hash_.push_back(h);
-    for (int c = 0; c < chiavi_; ++c) {
-      Chiave k = riga_[static_cast<size_t>(c)];
-      if (k.tipo == Chiave::kTesto) {
-        k.inizio = static_cast<uint32_t>(testi_.size());
-        testi_ += testi_riga_[static_cast<size_t>(c)];
+    return static_cast<int64_t>(CercaOAggiungi(h | 1));  // 0 marks an empty slot
+  }
+
+  // Adds the groups and sums of `altri`, of the same columns, to these.
+  void Aggiungi(const Gruppi& altri) {
+    for (size_t g = 0; g < altri.Numero(); ++g) {
+      for (int c = 0; c < chiavi_; ++c) {
+        const Chiave& k = altri.ChiaveDi(g, c);
+        riga_[static_cast<size_t>(c)] = k;
+        testi_riga_[static_cast<size_t>(c)] =
+            k.tipo == Chiave::kTesto ? altri.Testo(k) : std::string_view();
       }
-      chiave_.push_back(k);
+      const size_t mio = CercaOAggiungi(altri.hash_[g]);
+      for (int s = 0; s < somme_; ++s) {
+        const Somma& sua = altri.somma_[g * static_cast<size_t>(somme_) + static_cast<size_t>(s)];
+        Somma& somma = SommaDi(mio, s);
+        somma.totale += sua.totale;
+        somma.qualcuno = somma.qualcuno || sua.qualcuno;
+      }
     }
-    somma_.resize(somma_.size() + static_cast<size_t>(somme_));
-    if (hash_.size() * 2 > slot_.size()) {
-      Ingrandisci();
-    } else {
-      Inserisci(g);
-    }
-    return static_cast<int64_t>(g);
   }
 
   size_t Numero() const { return hash_.size(); }
@@ -168,6 +168,32 @@ class Gruppi {
       if (a.tipo == Chiave::kTesto && Testo(a) != testi_riga_[static_cast<size_t>(c)]) return false;
     }
     return true;
+  }
+
+  // The group of the keys in `riga_` and `testi_riga_`, whose hash is `h`, added when new.
+  size_t CercaOAggiungi(uint64_t h) {
+    const size_t maschera = slot_.size() - 1;
+    for (size_t i = h & maschera;; i = (i + 1) & maschera) {
+      if (slot_[i] == 0) break;
+      if (hash_[slot_[i] - 1] == h && Uguale(slot_[i] - 1)) return slot_[i] - 1;
+    }
+    const size_t g = hash_.size();
+    hash_.push_back(h);
+    for (int c = 0; c < chiavi_; ++c) {
+      Chiave k = riga_[static_cast<size_t>(c)];
+      if (k.tipo == Chiave::kTesto) {
+        k.inizio = static_cast<uint32_t>(testi_.size());
+        testi_ += testi_riga_[static_cast<size_t>(c)];
+      }
+      chiave_.push_back(k);
+    }
+    somma_.resize(somma_.size() + static_cast<size_t>(somme_));
+    if (hash_.size() * 2 > slot_.size()) {
+      Ingrandisci();
+    } else {
+      Inserisci(g);
+    }
+    return g;
   }
 
   void Inserisci(size_t g) {
@@ -282,6 +308,139 @@ bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
   return true;
 }
 
+// What one read of the table gets: its SQL text, and the summed columns the rows are read in.
+struct Scansione {
+  std::string sql;
+  std::vector<int> colonna_valore;  // scan column of each value of the row
+  std::vector<char> valuta;         // whether each value is added up as Currency
+};
+
+// Reads the rows of `sql` on `db` and adds them into the groups of `lavori`; false when a value
+// is not one this code adds up as SQLite would, or the read fails.
+bool Scandisci(sqlite3* db, const std::string& sql, const Scansione& scansione,
+               std::vector<Lavoro>& lavori) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
+          SQLITE_OK ||
+      !st || !sqlite3_stmt_readonly(st)) {
+    sqlite3_finalize(st);
+    return false;
+  }
+  struct Fine {
+    sqlite3_stmt* st;
+    ~Fine() { sqlite3_finalize(st); }
+  } fine{st};
+
+  struct ValoreRiga {
+    int64_t n;
+    bool nullo;
+  };
+  const std::vector<int>& colonna_valore = scansione.colonna_valore;
+  const std::vector<char>& valuta = scansione.valuta;
+  std::vector<ValoreRiga> valori(colonna_valore.size());
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    // Each summed column of the row read once, as the sum reads it.
+    for (size_t i = 0; i < valori.size(); ++i) {
+      const int c = colonna_valore[i];
+      ValoreRiga& v = valori[i];
+      v.nullo = false;
+      if (valuta[i]) {
+        const ValoreSomma esito = DecimillesimiDaSommare(sqlite3_column_value(st, c), v.n);
+        if (esito == ValoreSomma::kNessuno) {
+          v.nullo = true;
+        } else if (esito != ValoreSomma::kNumero) {
+          return false;
+        }
+      } else {
+        const int tipo = sqlite3_column_type(st, c);
+        if (tipo == SQLITE_NULL) {
+          v.nullo = true;
+        } else if (tipo != SQLITE_INTEGER) {
+          return false;  // SQLite sums these as floating point
+        } else {
+          v.n = sqlite3_column_int64(st, c);
+        }
+      }
+    }
+    for (Lavoro& lavoro : lavori) {
+      if (lavoro.condizione >= 0 && sqlite3_column_int(st, lavoro.condizione) == 0) continue;
+      const int64_t g = lavoro.gruppi.Trova(st, lavoro.chiavi);
+      if (g < 0) return false;
+      for (size_t s = 0; s < lavoro.somme.size(); ++s) {
+        const ValoreRiga& v = valori[static_cast<size_t>(lavoro.somme[s])];
+        if (v.nullo) continue;
+        Somma& somma = lavoro.gruppi.SommaDi(static_cast<size_t>(g), static_cast<int>(s));
+        somma.totale += v.n;
+        somma.qualcuno = true;
+      }
+    }
+  }
+  return rc == SQLITE_DONE;
+}
+
+// Tables of fewer rows are read in one go.
+constexpr int64_t kRigheDaDividere = 100000;
+
+// The file of the plans' table when it may be read in two halves: a table of the main file of
+// `db`, a file on disk in rollback-journal mode, no transaction open on `db`, rowids not
+// shadowed by a column. "" otherwise.
+std::string FileDivisibile(sqlite3* db, const PianoSomme& piano) {
+  if (piano.schema != "main" || !sqlite3_get_autocommit(db)) return "";
+  const char* file = sqlite3_db_filename(db, "main");
+  if (!file || !*file || sqlite3_db_readonly(db, "main") < 0) return "";
+  std::error_code errore;
+  if (!std::filesystem::is_regular_file(file, errore)) return "";
+  sqlite3_stmt* st = nullptr;
+  bool adatta =
+      sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW &&
+      sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "wal") != 0;
+  sqlite3_finalize(st);
+  // _rowid_ must be the rowid, not a column of that name.
+  const char* tipo = nullptr;
+  int chiave = 0;
+  adatta = adatta &&
+           sqlite3_table_column_metadata(db, "main", piano.tabella.c_str(), "_rowid_", &tipo,
+                                         nullptr, nullptr, &chiave, nullptr) == SQLITE_OK &&
+           chiave && tipo && sqlite3_stricmp(tipo, "INTEGER") == 0;
+  return adatta ? std::string(file) : std::string();
+}
+
+// The rowid halfway between the table's first and last, when the table is large enough to be
+// read in two halves; read in the transaction of `lettura`.
+std::optional<int64_t> MetaDeiRowid(sqlite3* db, const PianoSomme& piano) {
+  const std::string sql = "SELECT min(_rowid_), max(_rowid_), typeof(max(_rowid_)) FROM main." +
+                          QuotaNome(piano.tabella);
+  sqlite3_stmt* st = nullptr;
+  std::optional<int64_t> meta;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) == SQLITE_INTEGER &&
+      sqlite3_column_type(st, 1) == SQLITE_INTEGER) {
+    const int64_t primo = sqlite3_column_int64(st, 0), ultimo = sqlite3_column_int64(st, 1);
+    if (ultimo > primo && ultimo - primo >= kRigheDaDividere) meta = primo + (ultimo - primo) / 2;
+  }
+  sqlite3_finalize(st);
+  return meta;
+}
+
+// A read transaction on `db` for the life of the object.
+class Lettura {
+ public:
+  explicit Lettura(sqlite3* db) : db_(db) {
+    aperta_ = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~Lettura() {
+    if (aperta_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  Lettura(const Lettura&) = delete;
+  Lettura& operator=(const Lettura&) = delete;
+
+ private:
+  sqlite3* db_;
+  bool aperta_ = false;
+};
+
 }  // namespace
 
 bool SommePerGruppi(Connessione& conn,
@@ -341,70 +500,76 @@ bool SommePerGruppi(Connessione& conn,
     }
     lavori.push_back(std::move(lavoro));
   }
-  std::string sql = "SELECT ";
-  for (size_t i = 0; i < colonne_scan.size(); ++i) sql += (i ? ", " : "") + colonne_scan[i];
-  sql += " FROM " + primo.testo_tabella;
+  Scansione scansione;
+  scansione.colonna_valore = std::move(colonna_valore);
+  scansione.valuta = std::move(valuta);
+  scansione.sql = "SELECT ";
+  for (size_t i = 0; i < colonne_scan.size(); ++i) {
+    scansione.sql += (i ? ", " : "") + colonne_scan[i];
+  }
+  scansione.sql += " FROM " + primo.testo_tabella;
   // A query alone keeps its condition where SQLite can use it to skip rows.
-  if (richieste.size() == 1 && !primo.condizione.empty()) sql += " WHERE " + primo.condizione;
+  std::string condizione;
+  if (richieste.size() == 1 && !primo.condizione.empty()) condizione = "(" + primo.condizione + ")";
 
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(conn.db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
-          SQLITE_OK ||
-      !st || !sqlite3_stmt_readonly(st)) {
-    sqlite3_finalize(st);
-    return false;
-  }
-  struct Fine {
-    sqlite3_stmt* st;
-    ~Fine() { sqlite3_finalize(st); }
-  } fine{st};
-
-  struct Valore_ {
-    int64_t n;
-    bool nullo;
-  };
-  std::vector<Valore_> valori(colonna_valore.size());
-  int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    // Each summed column of the row read once, as the sum reads it.
-    for (size_t i = 0; i < valori.size(); ++i) {
-      const int c = colonna_valore[i];
-      Valore_& v = valori[i];
-      v.nullo = false;
-      if (valuta[i]) {
-        const ValoreSomma esito = DecimillesimiDaSommare(sqlite3_column_value(st, c), v.n);
-        if (esito == ValoreSomma::kNessuno) {
-          v.nullo = true;
-        } else if (esito != ValoreSomma::kNumero) {
-          return false;
-        }
-      } else {
-        const int tipo = sqlite3_column_type(st, c);
-        if (tipo == SQLITE_NULL) {
-          v.nullo = true;
-        } else if (tipo != SQLITE_INTEGER) {
-          return false;  // SQLite sums these as floating point
-        } else {
-          v.n = sqlite3_column_int64(st, c);
-        }
+  // A large table of a file is read in two halves at once, the second on a connection and a
+  // thread of its own, both in one read transaction of the file's: the first connection holds
+  // its shared lock from before the second reads until after, so no writer changes the file
+  // between the two.
+  std::optional<Lettura> lettura;
+  std::optional<int64_t> meta;
+  if (std::string file = FileDivisibile(conn.db, primo); !file.empty()) {
+    lettura.emplace(conn.db);
+    meta = MetaDeiRowid(conn.db, primo);
+    if (meta) {
+      std::vector<Lavoro> altri;
+      altri.reserve(lavori.size());
+      for (const Lavoro& l : lavori) {
+        altri.push_back(Lavoro{l.piano, l.ins, l.chiavi, l.somme, l.condizione,
+                               Gruppi(static_cast<int>(l.piano->colonne_gruppo.size()),
+                                      static_cast<int>(l.piano->argomenti.size()))});
       }
-    }
-    for (Lavoro& lavoro : lavori) {
-      if (lavoro.condizione >= 0 && sqlite3_column_int(st, lavoro.condizione) == 0) continue;
-      const int64_t g = lavoro.gruppi.Trova(st, lavoro.chiavi);
-      if (g < 0) return false;
-      for (size_t s = 0; s < lavoro.somme.size(); ++s) {
-        const Valore_& v = valori[static_cast<size_t>(lavoro.somme[s])];
-        if (v.nullo) continue;
-        Somma& somma = lavoro.gruppi.SommaDi(static_cast<size_t>(g), static_cast<int>(s));
-        somma.totale += v.n;
-        somma.qualcuno = true;
+      const std::string sql_altra = scansione.sql + " WHERE " +
+                                    (condizione.empty() ? "" : condizione + " AND ") +
+                                    "_rowid_ > " + std::to_string(*meta);
+      bool riuscita_altra = false;
+      std::thread altra;
+      try {
+        altra = std::thread([&] {
+          sqlite3* db = nullptr;
+          if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                              nullptr) == SQLITE_OK) {
+            ConfiguraConnessione(db);
+            sqlite3_busy_timeout(db, 5000);
+            riuscita_altra = Scandisci(db, sql_altra, scansione, altri);
+          }
+          sqlite3_close_v2(db);
+        });
+      } catch (const std::system_error&) {
+        meta.reset();  // no thread to be had: one read of the whole table
+      }
+      if (meta) {
+        const bool riuscita =
+            Scandisci(conn.db,
+                      scansione.sql + " WHERE " + (condizione.empty() ? "" : condizione + " AND ") +
+                          "_rowid_ <= " + std::to_string(*meta),
+                      scansione, lavori);
+        altra.join();
+        if (!riuscita || !riuscita_altra) return false;
+        for (size_t i = 0; i < lavori.size(); ++i) lavori[i].gruppi.Aggiungi(altri[i].gruppi);
       }
     }
   }
-  if (rc != SQLITE_DONE) return false;
+  if (!meta) {
+    lettura.reset();
+    if (!Scandisci(conn.db,
+                   condizione.empty() ? scansione.sql : scansione.sql + " WHERE " + condizione,
+                   scansione, lavori)) {
+      return false;
+    }
+  }
   for (Lavoro& lavoro : lavori) {
-    if (!Scrivi(lavoro, valuta)) return false;
+    if (!Scrivi(lavoro, scansione.valuta)) return false;
   }
   return true;
 }

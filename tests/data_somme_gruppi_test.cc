@@ -3,6 +3,7 @@
 // with a Having clause that keeps every group, a shape the engine leaves to SQLite.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -102,23 +103,39 @@ TEST_F(SommeGruppi, DannoQuelloCheDaSqlite) {
       {"Select sum(C) SC, D From V Where H = 1 and L > 0 Group by D", " Order by D asc"},
       {"Select A, sum(L) as SL From V Group by A", ""},
   };
-  std::vector<std::string> testi;
-  for (const Caso& c : casi) {
-    auto proprie = db->OpenRecordset(c.gruppi + c.resto);
-    auto di_sqlite = db->OpenRecordset(c.gruppi + " Having 1 = 1" + c.resto);
-    const auto attese = Righe(*di_sqlite);
-    ASSERT_GT(attese.size(), 3u) << c.gruppi;
-    EXPECT_EQ(Righe(*proprie), attese) << c.gruppi << c.resto;
-    testi.push_back(c.gruppi + c.resto);
-  }
-  // All of them in one read, with a table and a query of another shape among them.
-  testi.insert(testi.begin() + 2, "V");
-  testi.push_back("Select D, count(*) as N From V Group by D");
-  const std::vector<std::string_view> viste(testi.begin(), testi.end());
-  auto insieme = db->OpenRecordsets(viste);
-  ASSERT_EQ(insieme.size(), testi.size());
-  for (size_t i = 0; i < testi.size(); ++i) {
-    EXPECT_EQ(Righe(*insieme[i]), Righe(*db->OpenRecordset(testi[i]))) << testi[i];
+  for (const bool in_due_meta : {false, true}) {
+    SCOPED_TRACE(in_due_meta ? "letta in due metà" : "letta in una volta");
+    if (in_due_meta) {
+      // The rows once more, far enough in rowids for the table to be read in two halves at once.
+      db->Close();
+      sqlite3* file = nullptr;
+      ASSERT_EQ(sqlite3_open((cartella_ / "S.mdb").c_str(), &file), SQLITE_OK);
+      EXPECT_EQ(sqlite3_exec(file,
+                             "INSERT INTO V (rowid, H, D, T, A, C, L) "
+                             "SELECT rowid + 300000, H, D, T, A, C, L FROM V",
+                             nullptr, nullptr, nullptr),
+                SQLITE_OK);
+      sqlite3_close(file);
+      db = motore_->OpenDatabase("S.mdb");
+    }
+    std::vector<std::string> testi;
+    for (const Caso& c : casi) {
+      auto proprie = db->OpenRecordset(c.gruppi + c.resto);
+      auto di_sqlite = db->OpenRecordset(c.gruppi + " Having 1 = 1" + c.resto);
+      const auto attese = Righe(*di_sqlite);
+      ASSERT_GT(attese.size(), 3u) << c.gruppi;
+      EXPECT_EQ(Righe(*proprie), attese) << c.gruppi << c.resto;
+      testi.push_back(c.gruppi + c.resto);
+    }
+    // All of them in one read, with a table and a query of another shape among them.
+    testi.insert(testi.begin() + 2, "V");
+    testi.push_back("Select D, count(*) as N From V Group by D");
+    const std::vector<std::string_view> viste(testi.begin(), testi.end());
+    auto insieme = db->OpenRecordsets(viste);
+    ASSERT_EQ(insieme.size(), testi.size());
+    for (size_t i = 0; i < testi.size(); ++i) {
+      EXPECT_EQ(Righe(*insieme[i]), Righe(*db->OpenRecordset(testi[i]))) << testi[i];
+    }
   }
   // An error is the first that opening them one by one meets.
   try {
