@@ -410,18 +410,25 @@ std::string FileDivisibile(sqlite3* db, const PianoSomme& piano) {
 // The rowid halfway between the table's first and last, when the table is large enough to be
 // read in two halves; read in the transaction of `lettura`.
 std::optional<int64_t> MetaDeiRowid(sqlite3* db, const PianoSomme& piano) {
-  const std::string sql = "SELECT min(_rowid_), max(_rowid_), typeof(max(_rowid_)) FROM main." +
-                          QuotaNome(piano.tabella);
-  sqlite3_stmt* st = nullptr;
-  std::optional<int64_t> meta;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) == SQLITE_INTEGER &&
-      sqlite3_column_type(st, 1) == SQLITE_INTEGER) {
-    const int64_t primo = sqlite3_column_int64(st, 0), ultimo = sqlite3_column_int64(st, 1);
-    if (ultimo > primo && ultimo - primo >= kRigheDaDividere) meta = primo + (ultimo - primo) / 2;
-  }
-  sqlite3_finalize(st);
-  return meta;
+  // One query for each end: SQLite reads a lone min() or max() of the rowid from the end of the
+  // table's tree, and both in one query from every row.
+  const auto estremo = [&](const char* funzione) -> std::optional<int64_t> {
+    const std::string sql =
+        std::string("SELECT ") + funzione + "(_rowid_) FROM main." + QuotaNome(piano.tabella);
+    sqlite3_stmt* st = nullptr;
+    std::optional<int64_t> valore;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) == SQLITE_INTEGER) {
+      valore = sqlite3_column_int64(st, 0);
+    }
+    sqlite3_finalize(st);
+    return valore;
+  };
+  const std::optional<int64_t> primo = estremo("min"), ultimo = estremo("max");
+  if (!primo || !ultimo) return std::nullopt;
+  const __int128 ampiezza = static_cast<__int128>(*ultimo) - *primo;  // rowids may be negative
+  if (ampiezza < kRigheDaDividere) return std::nullopt;
+  return static_cast<int64_t>(*primo + ampiezza / 2);
 }
 
 // A read transaction on `db` for the life of the object.
