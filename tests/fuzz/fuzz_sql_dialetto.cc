@@ -79,5 +79,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t dimensione) {
     }
   }
   sqlite3_finalize(st);
+  // The pieces of a plan of grouped sums make one read-only statement of their own too, as the
+  // engine puts them together (the condition also as a column of its own).
+  if (esito == SQLITE_OK && tradotto.piano) {
+    const engine_detail::PianoSomme& p = *tradotto.piano;
+    std::string colonne;
+    for (const auto& c : p.testi_gruppo) colonne += (colonne.empty() ? "" : ", ") + c;
+    for (const auto& c : p.testi_argomenti) colonne += ", " + c;
+    if (!p.condizione.empty()) colonne += ", CASE WHEN (" + p.condizione + ") THEN 1 ELSE 0 END";
+    const std::string scansione = "SELECT " + colonne + " FROM " + p.testo_tabella +
+                                  (p.condizione.empty() ? "" : " WHERE " + p.condizione);
+    st = nullptr;
+    coda = nullptr;
+    if (sqlite3_prepare_v2(db, scansione.c_str(), -1, &st, &coda) != SQLITE_OK || !st) {
+      Guasto("la lettura delle somme non si compila: " + scansione, sql);
+    }
+    if (!sqlite3_stmt_readonly(st) || (coda && *coda)) Guasto("la lettura delle somme scrive", sql);
+    sqlite3_finalize(st);
+  }
   return 0;
 }
