@@ -438,8 +438,11 @@ class Lettura {
     aperta_ = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
   }
   ~Lettura() {
-    if (aperta_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (aperta_ && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);  // it only read
+    }
   }
+  bool Aperta() const { return aperta_; }
   Lettura(const Lettura&) = delete;
   Lettura& operator=(const Lettura&) = delete;
 
@@ -527,7 +530,7 @@ bool SommePerGruppi(Connessione& conn,
   std::optional<int64_t> meta;
   if (std::string file = FileDivisibile(conn.db, primo); !file.empty()) {
     lettura.emplace(conn.db);
-    meta = MetaDeiRowid(conn.db, primo);
+    if (lettura->Aperta()) meta = MetaDeiRowid(conn.db, primo);
     if (meta) {
       std::vector<Lavoro> altri;
       altri.reserve(lavori.size());
@@ -547,7 +550,6 @@ bool SommePerGruppi(Connessione& conn,
           if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                               nullptr) == SQLITE_OK) {
             ConfiguraConnessione(db);
-            sqlite3_busy_timeout(db, 5000);
             riuscita_altra = Scandisci(db, sql_altra, scansione, altri);
           }
           sqlite3_close_v2(db);
