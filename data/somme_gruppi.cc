@@ -235,16 +235,12 @@ bool ConfrontoBinario(sqlite3* db, const PianoSomme& piano) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // One of the queries worked out together: where its columns are in the scan, and its groups.
 struct Lavoro {
   const PianoSomme* piano;
   Insieme* ins;
   std::vector<int> chiavi;  // scan columns of the grouped columns
-  std::vector<int> somme;   // values of the row (see Valori below) of the summed columns
+  std::vector<int> somme;   // of each summed column, its value among the row's (Scansione)
   int condizione = -1;      // scan column of the Where condition's truth, or -1
   Gruppi gruppi;
 };

@@ -122,7 +122,6 @@ std::string Risolvi(const std::string& base, const std::string& destinazione) {
   return esito;
 }
 
-
 std::string TestoTitolo(const pugi::xml_node& titolo) {
   std::string testo;
   for (pugi::xpath_node t : titolo.select_nodes(".//a:t")) testo += t.node().text().get();
@@ -130,15 +129,15 @@ std::string TestoTitolo(const pugi::xml_node& titolo) {
 }
 
 // The charts a sheet's drawing places, with their series and axes.
-void LeggiGrafici(const ArchivioZip& zip, const std::string& parte_foglio,
-                  const pugi::xml_node& ws, FoglioLetto& foglio) {
+void LeggiGrafici(const ArchivioZip& zip, const std::string& parte_foglio, const pugi::xml_node& ws,
+                  FoglioLetto& foglio) {
   pugi::xml_node disegno = ws.child("drawing");
   if (!disegno) return;
   const std::string base = Cartella(parte_foglio);
   auto destinazioni = [&](const std::string& parte) {
     std::map<std::string, std::string> esito;
-    const std::string nome = Cartella(parte) + "_rels/" + parte.substr(Cartella(parte).size()) +
-                             ".rels";
+    const std::string nome =
+        Cartella(parte) + "_rels/" + parte.substr(Cartella(parte).size()) + ".rels";
     pugi::xml_document rels = zip.Xml(nome);
     for (pugi::xml_node r : rels.child("Relationships").children("Relationship")) {
       esito[r.attribute("Id").value()] = Risolvi(Cartella(parte), r.attribute("Target").value());
@@ -300,12 +299,14 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
 
   CartellaLetta esito;
   if (zip.Contiene("docProps/core.xml")) {
-    pugi::xml_node core = zip.Xml("docProps/core.xml").first_child();
+    const pugi::xml_document documento = zip.Xml("docProps/core.xml");
+    const pugi::xml_node core = documento.first_child();
     esito.titolo = core.child("dc:title").text().get();
     esito.soggetto = core.child("dc:subject").text().get();
   }
   if (zip.Contiene("docProps/app.xml")) {
-    esito.applicazione = zip.Xml("docProps/app.xml").first_child().child("Application").text().get();
+    esito.applicazione =
+        zip.Xml("docProps/app.xml").first_child().child("Application").text().get();
   }
   std::map<int, std::string> titoli_stampa;  // by sheet index
   for (pugi::xml_node n : cartella.child("workbook").child("definedNames").children()) {
