@@ -48,17 +48,15 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
   std::unique_ptr<Recordset> insieme_schede, insieme_ditte, insieme_addebiti;
   // Reading the charge lines is as long as reading the cards: it is done on a thread of its own
   // meanwhile. An error is met in the order the files are read in (the history's charges first).
+  const auto leggi_addebiti = [&] {
+    db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
+    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+  };
   std::future<void> lettura_addebiti;
   try {
-    lettura_addebiti = std::async(std::launch::async, [&] {
-      db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-      insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
-    });
+    lettura_addebiti = std::async(std::launch::async, leggi_addebiti);
   } catch (const std::system_error&) {
-    lettura_addebiti = std::async(std::launch::deferred, [&] {
-      db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-      insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
-    });
+    lettura_addebiti = std::async(std::launch::deferred, leggi_addebiti);  // no thread to be had
   }
   std::exception_ptr errore_schede;
   try {
