@@ -64,6 +64,13 @@ struct Somma {
   bool qualcuno = false;
 };
 
+// A grouped column's value in the scan's current row, and its hash.
+struct ChiaveLetta {
+  Chiave chiave;
+  std::string_view testo;  // valid until the next step: the column is never converted
+  uint64_t hash = 0;
+};
+
 uint64_t Mescola(uint64_t h, uint64_t x) {
   h ^= x + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
   return h;
@@ -75,6 +82,33 @@ uint64_t HashTesto(const char* p, size_t n) {
   return h;
 }
 
+// Reads column `colonna` of the current row of `st` as a group key; false when it is of a kind
+// not handled (a number with decimals, a blob).
+bool LeggiChiave(sqlite3_stmt* st, int colonna, ChiaveLetta& letta) {
+  switch (sqlite3_column_type(st, colonna)) {
+    case SQLITE_NULL:
+      letta.chiave = Chiave{};
+      letta.testo = {};
+      letta.hash = 1;
+      return true;
+    case SQLITE_INTEGER:
+      letta.chiave = Chiave{Chiave::kIntero, sqlite3_column_int64(st, colonna), 0, 0};
+      letta.testo = {};
+      letta.hash = static_cast<uint64_t>(letta.chiave.intero) * 0xff51afd7ed558ccdULL;
+      return true;
+    case SQLITE_TEXT: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, colonna));
+      const size_t n = static_cast<size_t>(sqlite3_column_bytes(st, colonna));
+      letta.chiave = Chiave{Chiave::kTesto, 0, 0, static_cast<uint32_t>(n)};
+      letta.testo = std::string_view(p ? p : "", n);
+      letta.hash = HashTesto(letta.testo.data(), n);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 class Gruppi {
  public:
   Gruppi(int chiavi, int somme) : chiavi_(chiavi), somme_(somme) {
@@ -83,36 +117,17 @@ class Gruppi {
     testi_riga_.resize(static_cast<size_t>(chiavi));
   }
 
-  // The group of the scan's current row, whose grouped columns are `colonne`, added when new;
-  // -1 when a key is of a kind not handled.
-  int64_t Trova(sqlite3_stmt* st, const std::vector<int>& colonne) {
+  // The group of the row whose grouped columns, read into `letti`, are the scan columns
+  // `colonne`, added when new.
+  size_t Trova(const std::vector<ChiaveLetta>& letti, const std::vector<int>& colonne) {
     uint64_t h = 0;
     for (int c = 0; c < chiavi_; ++c) {
-      Chiave& k = riga_[static_cast<size_t>(c)];
-      const int colonna = colonne[static_cast<size_t>(c)];
-      switch (sqlite3_column_type(st, colonna)) {
-        case SQLITE_NULL:
-          k = Chiave{};
-          h = Mescola(h, 1);
-          break;
-        case SQLITE_INTEGER:
-          k = Chiave{Chiave::kIntero, sqlite3_column_int64(st, colonna), 0, 0};
-          h = Mescola(h, static_cast<uint64_t>(k.intero) * 0xff51afd7ed558ccdULL);
-          break;
-        case SQLITE_TEXT: {
-          // Valid until the next step: the column is read as the text it is, never converted.
-          const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, colonna));
-          const size_t n = static_cast<size_t>(sqlite3_column_bytes(st, colonna));
-          k = Chiave{Chiave::kTesto, 0, 0, static_cast<uint32_t>(n)};
-          testi_riga_[static_cast<size_t>(c)] = std::string_view(p ? p : "", n);
-          h = Mescola(h, HashTesto(p ? p : "", n));
-          break;
-        }
-        default:
-          return -1;
-      }
+      const ChiaveLetta& letta = letti[static_cast<size_t>(colonne[static_cast<size_t>(c)])];
+      riga_[static_cast<size_t>(c)] = letta.chiave;
+      testi_riga_[static_cast<size_t>(c)] = letta.testo;
+      h = Mescola(h, letta.hash);
     }
-    return static_cast<int64_t>(CercaOAggiungi(h | 1));  // 0 marks an empty slot
+    return CercaOAggiungi(h | 1);  // 0 marks an empty slot
   }
 
   // Adds the groups and sums of `altri`, of the same columns, to these.
@@ -334,8 +349,21 @@ bool Scandisci(sqlite3* db, const std::string& sql, const Scansione& scansione,
   const std::vector<int>& colonna_valore = scansione.colonna_valore;
   const std::vector<char>& valuta = scansione.valuta;
   std::vector<ValoreRiga> valori(colonna_valore.size());
+  // The grouped columns of all the queries, each read once a row.
+  std::vector<int> colonne_chiave;
+  for (const Lavoro& lavoro : lavori) {
+    for (int c : lavoro.chiavi) {
+      if (std::find(colonne_chiave.begin(), colonne_chiave.end(), c) == colonne_chiave.end()) {
+        colonne_chiave.push_back(c);
+      }
+    }
+  }
+  std::vector<ChiaveLetta> letti(static_cast<size_t>(sqlite3_column_count(st)));
   int rc;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    for (int c : colonne_chiave) {
+      if (!LeggiChiave(st, c, letti[static_cast<size_t>(c)])) return false;
+    }
     // Each summed column of the row read once, as the sum reads it.
     for (size_t i = 0; i < valori.size(); ++i) {
       const int c = colonna_valore[i];
@@ -361,12 +389,11 @@ bool Scandisci(sqlite3* db, const std::string& sql, const Scansione& scansione,
     }
     for (Lavoro& lavoro : lavori) {
       if (lavoro.condizione >= 0 && sqlite3_column_int(st, lavoro.condizione) == 0) continue;
-      const int64_t g = lavoro.gruppi.Trova(st, lavoro.chiavi);
-      if (g < 0) return false;
+      const size_t g = lavoro.gruppi.Trova(letti, lavoro.chiavi);
       for (size_t s = 0; s < lavoro.somme.size(); ++s) {
         const ValoreRiga& v = valori[static_cast<size_t>(lavoro.somme[s])];
         if (v.nullo) continue;
-        Somma& somma = lavoro.gruppi.SommaDi(static_cast<size_t>(g), static_cast<int>(s));
+        Somma& somma = lavoro.gruppi.SommaDi(g, static_cast<int>(s));
         somma.totale += v.n;
         somma.qualcuno = true;
       }
