@@ -26,19 +26,16 @@ int UltimaRiga(const excel::Worksheet& foglio) {
 void GraficoTipi(excel::Worksheet& foglio, int ultima) {
   const DescrizioneFoglio& d = kDescrizioneTipoCamera;
   const int fine = std::max(ultima, 2);
-  auto colonna = [&](Genere g) {
-    const int c = d.Indice(g);
-    return excel::IntervalloFoglio{d.nome, 2, c, fine, c};
-  };
+  auto colonna = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), fine); };
   excel::Grafico g;
   g.tipo = excel::TipoGrafico::kColonne;
   g.titolo = "Totale Retta e % occupazione per tipo camera";
   g.titolo_categorie = "Tipo camera";
   g.titolo_valori = "Totale Retta";
-  g.formato_valori = "#,##0 [$€-410]";
+  g.formato_valori = kFormatoEuroIntero;
   g.titolo_valori_secondari = "% occupazione";
   g.formato_valori_secondari = "0%";
-  const excel::IntervalloFoglio tipi{d.nome, 2, 1, fine, 1};
+  const excel::IntervalloFoglio tipi = DatiColonna(d.nome, 1, fine);
   g.serie.push_back({"Totale Retta", tipi, colonna(Genere::kRetta), false});
   g.serie.push_back({"% occupazione", tipi, colonna(Genere::kOccupazione), true});
   g.riga = 1;
@@ -79,9 +76,9 @@ void PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
   g.tipo = excel::TipoGrafico::kBarre;
   g.titolo = "Prime 10 agenzie per Totale Retta";
   g.titolo_valori = "Totale Retta";
-  g.formato_valori = "#,##0 [$€-410]";
-  g.serie.push_back({"Totale Retta", excel::IntervalloFoglio{d.nome, 2, nome, fine, nome},
-                     excel::IntervalloFoglio{d.nome, 2, importo, fine, importo}, false});
+  g.formato_valori = kFormatoEuroIntero;
+  g.serie.push_back(
+      {"Totale Retta", DatiColonna(d.nome, nome, fine), DatiColonna(d.nome, importo, fine), false});
   g.riga = kPrimeAgenzie + 3;
   g.colonna = nome;
   foglio.AggiungiGrafico(g);
@@ -141,11 +138,24 @@ void CompletaReportAgenzia(excel::Workbook& cartella, const PeriodoReport& perio
   const int totale = ScriviTotale(foglio, d, ultima, notti);
 
   const SommeSenzaAgenzia& s = senza_agenzia;
-  const ValoreCella valori[] = {s.ro,    s.bb,     s.hb,
-                                s.fb,    s.supplementi, s.retta,
-                                s.extra, ValoreCella(s.camere), ValoreCella(s.ospiti)};
-  const int colonne[] = {3, 4, 5, 6, 7, d.Indice(Genere::kRetta), d.NumeroColonne() - 1,
-                         d.Indice(Genere::kOccupate), d.Indice(Genere::kOspiti)};
+  const ValoreCella valori[] = {s.ro,
+                                s.bb,
+                                s.hb,
+                                s.fb,
+                                s.supplementi,
+                                s.retta,
+                                s.extra,
+                                ValoreCella(s.camere),
+                                ValoreCella(s.ospiti)};
+  const int colonne[] = {3,
+                         4,
+                         5,
+                         6,
+                         7,
+                         d.Indice(Genere::kRetta),
+                         d.NumeroColonne() - 1,
+                         d.Indice(Genere::kOccupate),
+                         d.Indice(Genere::kOspiti)};
   std::map<int, Somma> senza, generale;
   for (size_t i = 0; i < std::size(colonne); ++i) {
     const int c = colonne[i];

@@ -84,17 +84,19 @@ int DescrizioneFoglio::Indice(Genere genere) const {
 
 const DescrizioneFoglio kDescrizioneData{"Data", ColonneRiepilogo("Data", 10, kEuro)};
 const DescrizioneFoglio kDescrizioneMesi{"Mesi", ColonneRiepilogo("Mese", 10, kEuro)};
-const DescrizioneFoglio kDescrizioneMesiConfronto{"Mesi", [] {
-  std::vector<Colonna> colonne = ColonneRiepilogo("Mese", 10, kEuro);
-  colonne.insert(colonne.end(), {
-                                    {"Camere vendute AP", Genere::kAnnoPrecedente, "", 10},
-                                    {"% occupazione AP", Genere::kAnnoPrecedente, kPercento, 10},
-                                    {"ADR AP", Genere::kAnnoPrecedente, kEuro, 10},
-                                    {"RevPar AP", Genere::kAnnoPrecedente, kEuro, 10},
-                                    {"Totale Retta AP", Genere::kAnnoPrecedente, kEuro, 10},
-                                });
-  return colonne;
-}()};
+const DescrizioneFoglio kDescrizioneMesiConfronto{
+    "Mesi", [] {
+      std::vector<Colonna> colonne = ColonneRiepilogo("Mese", 10, kEuro);
+      colonne.insert(colonne.end(),
+                     {
+                         {"Camere vendute AP", Genere::kAnnoPrecedente, "", 10},
+                         {"% occupazione AP", Genere::kAnnoPrecedente, kPercento, 10},
+                         {"ADR AP", Genere::kAnnoPrecedente, kEuro, 10},
+                         {"RevPar AP", Genere::kAnnoPrecedente, kEuro, 10},
+                         {"Totale Retta AP", Genere::kAnnoPrecedente, kEuro, 10},
+                     });
+      return colonne;
+    }()};
 const DescrizioneFoglio kDescrizioneDataAnnoPrecedente{"Data anno precedente",
                                                        ColonneRiepilogo("Data", 10, kEuro)};
 const DescrizioneFoglio kDescrizioneTipoCamera{"Tipo camera",
@@ -130,6 +132,10 @@ std::string LettereColonna(int colonna) {
 }
 
 std::string Cella(int riga, int colonna) { return LettereColonna(colonna) + std::to_string(riga); }
+
+excel::IntervalloFoglio DatiColonna(const std::string& foglio, int colonna, int ultima) {
+  return excel::IntervalloFoglio{foglio, 2, colonna, ultima, colonna};
+}
 
 std::string CellaDi(const std::string& foglio, int riga, int colonna) {
   if (foglio.empty()) return Cella(riga, colonna);

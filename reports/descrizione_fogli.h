@@ -71,6 +71,11 @@ std::string LettereColonna(int colonna);
 std::string Cella(int riga, int colonna);
 // "'Tipo camera'!B7" when `foglio` is not empty.
 std::string CellaDi(const std::string& foglio, int riga, int colonna);
+// The data rows, 2 to `ultima`, of column `colonna` of sheet `foglio`: a series of a chart.
+excel::IntervalloFoglio DatiColonna(const std::string& foglio, int colonna, int ultima);
+
+// The number format of the amount axes of the charts: whole euros.
+inline constexpr const char* kFormatoEuroIntero = "#,##0 [$€-410]";
 
 // Row 1: the headings of the description, 45 points high, bold, wrapped; the widths written.
 void ScriviIntestazioni(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione);

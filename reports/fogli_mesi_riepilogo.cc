@@ -25,8 +25,6 @@ using std::chrono::days;
 using std::chrono::sys_days;
 using std::chrono::year_month_day;
 
-constexpr const char* kFormatoEuroIntero = "#,##0 [$€-410]";
-
 const DescrizioneFoglio kDescrizioneRiepilogo{
     "Riepilogo",
     {
@@ -287,8 +285,9 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   ScriviIntestazioni(foglio, descrizione);
   const bool con_tipi = !tipi_soggiorno.empty();
   size_t prima_trattamento = 0;
-  const std::vector<Voce> voci = VociRiepilogo(data, totale, kValore, periodo, con_tipi,
-                                               tipi_soggiorno, OraLocale("%d/%m/%Y %H:%M"), prima_trattamento);
+  const std::vector<Voce> voci =
+      VociRiepilogo(data, totale, kValore, periodo, con_tipi, tipi_soggiorno,
+                    OraLocale("%d/%m/%Y %H:%M"), prima_trattamento);
   std::vector<Voce> voci_ap;
   if (data_ap != nullptr) {
     voci_ap = VociRiepilogo(*data_ap, totale_ap, kAnnoPrecedente, confronto.periodo, con_tipi,
@@ -350,11 +349,8 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   giorni.formato_valori_secondari = kFormatoEuroIntero;
   const DescrizioneFoglio& d = kDescrizioneData;
   const int ultimo_giorno = static_cast<int>(periodo.giorni_periodo) + 1;
-  const excel::IntervalloFoglio date{d.nome, 2, 1, ultimo_giorno, 1};
-  auto colonna_data = [&](Genere g) {
-    const int c = d.Indice(g);
-    return excel::IntervalloFoglio{d.nome, 2, c, ultimo_giorno, c};
-  };
+  const excel::IntervalloFoglio date = DatiColonna(d.nome, 1, ultimo_giorno);
+  auto colonna_data = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), ultimo_giorno); };
   giorni.serie.push_back({"% occupazione", date, colonna_data(Genere::kOccupazione), false});
   giorni.serie.push_back({"ADR", date, colonna_data(Genere::kADR), true});
   giorni.riga = 1;
@@ -368,10 +364,10 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   mesi.titolo_valori = "Retta";
   mesi.formato_valori = kFormatoEuroIntero;
   const std::string& nome_mesi = kDescrizioneMesi.nome;
-  const excel::IntervalloFoglio etichette_mesi{nome_mesi, 2, 1, ultimo_mese, 1};
+  const excel::IntervalloFoglio etichette_mesi = DatiColonna(nome_mesi, 1, ultimo_mese);
   for (int c = 2; c <= 6; ++c) {
     mesi.serie.push_back({kDescrizioneMesi.colonne[c - 1].intestazione, etichette_mesi,
-                          excel::IntervalloFoglio{nome_mesi, 2, c, ultimo_mese, c}, false});
+                          DatiColonna(nome_mesi, c, ultimo_mese), false});
   }
   mesi.riga = 18;
   mesi.colonna = colonna_grafici;
@@ -385,11 +381,9 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
     revpar.titolo_valori = "RevPar";
     revpar.formato_valori = kFormatoEuroIntero;
     const int c = kDescrizioneMesi.Indice(Genere::kRevPar);
+    revpar.serie.push_back({"RevPar", etichette_mesi, DatiColonna(nome_mesi, c, ultimo_mese)});
     revpar.serie.push_back(
-        {"RevPar", etichette_mesi, excel::IntervalloFoglio{nome_mesi, 2, c, ultimo_mese, c}});
-    revpar.serie.push_back(
-        {"RevPar anno precedente", etichette_mesi,
-         excel::IntervalloFoglio{nome_mesi, 2, kRevParAP, ultimo_mese, kRevParAP}});
+        {"RevPar anno precedente", etichette_mesi, DatiColonna(nome_mesi, kRevParAP, ultimo_mese)});
     revpar.riga = 35;
     revpar.colonna = colonna_grafici;
     foglio.AggiungiGrafico(revpar);
