@@ -45,7 +45,7 @@ std::string Chiave(int giorno) {  // 20240101 + giorno, July-ish keys are enough
 }
 
 void ScriviAddebiti(DBEngine& motore, const std::string& file) {
-  auto db = motore.Workspaces(0).CreateDatabase(file);
+  auto db = motore.Workspaces().CreateDatabase(file);
   TableDef td = db->CreateTableDef("Arrangiamento");
   td.Fields.Append(td.CreateField("NumeroHotel", dbInteger));
   td.Fields.Append(td.CreateField("CodiceCliente", dbLong));

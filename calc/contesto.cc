@@ -9,6 +9,7 @@
 
 #include "calc/pulizia.h"
 #include "calc/vendrix_routine.h"
+#include "comune/testo.h"
 #include "data/tabelle.h"
 
 namespace vendrix {
@@ -17,11 +18,11 @@ namespace t = tabelle;
 
 Consultazioni::Consultazioni(DBEngine& motore) {
   db_voci_ = motore.OpenDatabase(t::kFileVociFattura);
-  voci_ = db_voci_->OpenRecordset(t::kVociFattura, dbOpenDynaset);
+  voci_ = db_voci_->OpenRecordset(t::kVociFattura);
   db_arrangiamenti_ = motore.OpenDatabase(t::kFileArrangiamenti);
-  arrangiamenti_ = db_arrangiamenti_->OpenRecordset(t::kNomiArrangiamenti, dbOpenDynaset);
+  arrangiamenti_ = db_arrangiamenti_->OpenRecordset(t::kNomiArrangiamenti);
   db_camere_ = motore.OpenDatabase(t::kFileNumeriCamere);
-  camere_ = db_camere_->OpenRecordset(t::kNumeriCamere, dbOpenDynaset);
+  camere_ = db_camere_->OpenRecordset(t::kNumeriCamere);
   campo_reparto_ = voci_->IndiceCampo(t::kReparto);
   campo_tipo_ = arrangiamenti_->IndiceCampo(t::kTipo);
 }
@@ -79,7 +80,7 @@ ContestoCalcolo::ContestoCalcolo(DBEngine& motore_, const std::string& percorso_
     : motore(motore_), linea(linea_), periodo(std::move(periodo_)) {
   db_statistiche_ = motore.OpenDatabase(percorso_statistiche);
   db_statistiche_->BeginTrans();
-  statistiche_ = db_statistiche_->OpenRecordset(t::kVendrix, dbOpenDynaset);
+  statistiche_ = db_statistiche_->OpenRecordset(t::kVendrix);
   consultazioni_ = std::make_unique<Consultazioni>(motore);
 
   const Recordset& s = *statistiche_;
@@ -151,7 +152,7 @@ void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const Valo
   }
   if (valori.cam_occ) s.Fields(c.tot_cam_occ) = *valori.cam_occ;
   s.Fields(c.tot_pax) = valori.pax;
-  s.Update(dbUpdateRegular, false);
+  s.Update();
   ++contesto.righe_scritte;
 }
 
@@ -226,8 +227,7 @@ std::optional<double> ComeNumero(const Valore& valore) {
   if (valore.IsNumero()) return valore.Numero();
   if (valore.Tipo() != TipoValore::kTesto) return std::nullopt;
   std::string_view testo = valore.ComeTesto();
-  while (!testo.empty() && testo.front() == ' ') testo.remove_prefix(1);
-  while (!testo.empty() && testo.back() == ' ') testo.remove_suffix(1);
+  testo = SenzaSpazi(testo, kSoloSpazi);
   if (!testo.empty() && testo.front() == '+') testo.remove_prefix(1);
   double numero = 0;
   auto [fine, errore] =

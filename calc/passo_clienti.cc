@@ -50,7 +50,7 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
   // meanwhile. An error is met in the order the files are read in (the history's charges first).
   const auto leggi_addebiti = [&] {
     db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti, dbOpenDynaset);
+    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti);
   };
   std::future<void> lettura_addebiti;
   try {
@@ -61,9 +61,9 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
   std::exception_ptr errore_schede;
   try {
     db_schede = motore.OpenDatabase(sorgente.file_schede);
-    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede, dbOpenDynaset);
+    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede);
     db_ditte = motore.OpenDatabase(sorgente.file_ditte);
-    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria, dbOpenDynaset);
+    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria);
   } catch (...) {
     errore_schede = std::current_exception();
   }

@@ -15,24 +15,21 @@ void PassoPrenotazioni(AmbitoPasso& ambito, const std::string& condizione_tipo) 
   auto db_righe = ambito.motore.OpenDatabase(t::kFileCamerePrenotazione);
   auto righe = db_righe->OpenRecordset(
       "Select * From Camere_Prenotazione Where NumeroHotel = 1 and DataArrivo <= " + al +
-          " and DataPartenza > " + dal +
-          " and TipoCamera In (Select Sigla From TipiCamere In 'TipiCamere.mdb' Where "
-          "NumeroHotel = 1 and Tipologia = 'C') and NumeroPersone > 0;",
-      dbOpenDynaset);
+      " and DataPartenza > " + dal +
+      " and TipoCamera In (Select Sigla From TipiCamere In 'TipiCamere.mdb' Where "
+      "NumeroHotel = 1 and Tipologia = 'C') and NumeroPersone > 0;");
   auto db_schede = ambito.motore.OpenDatabase(t::kFileSchedaPrenotazione);
   auto schede = db_schede->OpenRecordset(
       "Select * From Scheda_Prenotazione Where NumeroHotel = 1 and " + condizione_tipo +
-          " and NumeroPrenotazione In (Select NumeroPrenotazione From Camere_Prenotazione In "
-          "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= " +
-          al + " and DataPartenza > " + dal + ")",
-      dbOpenDynaset);
+      " and NumeroPrenotazione In (Select NumeroPrenotazione From Camere_Prenotazione In "
+      "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= " +
+      al + " and DataPartenza > " + dal + ")");
   auto db_addebiti = ambito.motore.OpenDatabase(t::kFileArrangiamento);
   auto addebiti = db_addebiti->OpenRecordset(
       "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) = '*' and "
       "CodiceCliente In (Select NumeroPrenotazione From Camere_Prenotazione In "
       "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= " +
-          al + " and DataPartenza > " + dal + ")",
-      dbOpenDynaset);
+      al + " and DataPartenza > " + dal + ")");
 
   const int f_prenotazione = righe->IndiceCampo(t::kNumeroPrenotazione);
   const int f_arrivo = righe->IndiceCampo(t::kDataArrivo);

@@ -49,7 +49,7 @@ void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, L
 
   auto db = motore.OpenDatabase(percorso_statistiche);
   db->BeginTrans();
-  auto righe = db->OpenRecordset(tabelle::kVendrix, dbOpenDynaset);
+  auto righe = db->OpenRecordset(tabelle::kVendrix);
   const int campo = righe->IndiceCampo(tabelle::kAgenzia);  // read on every row
   const std::string kTutte = "NumeroHotel = 1";
   righe->FindFirst(kTutte);
@@ -71,7 +71,7 @@ void PulisciAgenzie(DBEngine& motore, const std::string& percorso_statistiche, L
         if (AgenziaDaPulire(agenzia.ComeTesto(), filtri)) {
           righe->Edit();
           righe->Fields(campo) = Valore(" ");
-          righe->Update(dbUpdateRegular, false);
+          righe->Update();
         }
       }
       ++i;

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "comune/testo.h"
+
 namespace vendrix {
 
 namespace {
@@ -48,12 +50,9 @@ std::string PulisciData(std::string_view testo) {
   std::string pulito;
   for (char c : testo) {
     if (c == '\'') continue;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    pulito.push_back(c);
+    pulito.push_back(Maiuscola(c));
   }
-  const size_t inizio = pulito.find_first_not_of(" \t");
-  if (inizio == std::string::npos) return {};
-  pulito = pulito.substr(inizio, pulito.find_last_not_of(" \t") - inizio + 1);
+  pulito = std::string(SenzaSpazi(pulito, kSpaziETab));
 
   if (pulito.size() == 6 && SoloCifre(pulito)) {
     const std::string secolo = Numero(pulito.substr(4, 2)) < 50 ? "20" : "19";

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "comune/testo.h"
+
 namespace vendrix {
 
 // What reading a hand-kept text file found.
@@ -28,16 +30,6 @@ FileTesto LeggiFileTesto(const std::filesystem::path& percorso);
 
 // The bytes of a text file as UTF-8 by the rule above; nullopt when they are not text.
 std::optional<std::string> DecodificaTesto(std::string_view byte);
-
-// true when `testo` is well-formed UTF-8 (no overlong forms, surrogates or code points past
-// U+10FFFF).
-bool Utf8Valido(std::string_view testo);
-
-// Windows-1252 to UTF-8; the five codes 1252 leaves undefined keep their C1 code points.
-std::string Da1252(std::string_view testo);
-
-// Appends the UTF-8 form of one code point (at most U+10FFFF).
-void AggiungiUtf8(std::string& testo, char32_t codice);
 
 }  // namespace vendrix
 

@@ -15,23 +15,6 @@ namespace vendrix {
 
 namespace {
 
-std::string_view SenzaSpazi(std::string_view testo) {
-  constexpr std::string_view kSpazi = " \t\r\n\f\v";
-  const size_t inizio = testo.find_first_not_of(kSpazi);
-  if (inizio == std::string_view::npos) return {};
-  return testo.substr(inizio, testo.find_last_not_of(kSpazi) - inizio + 1);
-}
-
-// At most `massimo` characters of UTF-8 text, never splitting one.
-std::string_view Taglia(std::string_view testo, size_t massimo) {
-  size_t caratteri = 0;
-  for (size_t i = 0; i < testo.size(); ++i) {
-    if ((static_cast<unsigned char>(testo[i]) & 0xC0) == 0x80) continue;
-    if (caratteri++ == massimo) return testo.substr(0, i);
-  }
-  return testo;
-}
-
 std::string NomeCartella(const std::filesystem::path& cartella) {
   std::error_code errore;
   std::filesystem::path assoluta = std::filesystem::weakly_canonical(cartella, errore);
@@ -46,8 +29,8 @@ std::string NomeCartella(const std::filesystem::path& cartella) {
 std::string NomeHotel(const std::filesystem::path& cartella) {
   const FileTesto file = LeggiFileTesto(cartella / kFileNomeHotel);
   if (file.presente && !file.errore && !file.righe.empty()) {
-    const std::string_view nome = SenzaSpazi(file.righe.front());
-    if (!nome.empty()) return std::string(Taglia(nome, kMassimoCaratteriNomeHotel));
+    const std::string_view nome = SenzaSpazi(file.righe.front(), kSpaziBianchi);
+    if (!nome.empty()) return std::string(PrimiCaratteri(nome, kMassimoCaratteriNomeHotel));
   }
   return NomeCartella(cartella);
 }
@@ -55,7 +38,7 @@ std::string NomeHotel(const std::filesystem::path& cartella) {
 std::optional<std::string> ImpostaNomeHotel(const std::filesystem::path& cartella,
                                             std::string_view nome) {
   const std::filesystem::path file = cartella / kFileNomeHotel;
-  const std::string_view pulito = Taglia(SenzaSpazi(nome), kMassimoCaratteriNomeHotel);
+  const std::string_view pulito = PrimiCaratteri(SenzaSpazi(nome, kSpaziBianchi), kMassimoCaratteriNomeHotel);
   const auto Fallito = [&](int numero) {
     return "Impossibile salvare il nome dell'hotel in " + file.string() + ": " +
            TestoErroreSistema(numero) + ". Controllare i permessi della cartella.";

@@ -10,7 +10,7 @@ void CreaArchivio(DBEngine& motore, const std::string& percorso) {
   if (std::filesystem::is_regular_file(percorso, ec)) return;
 
   using namespace tabelle;
-  std::unique_ptr<Database> db = motore.Workspaces(0).CreateDatabase(percorso, dbLangGeneral);
+  std::unique_ptr<Database> db = motore.Workspaces().CreateDatabase(percorso);
   TableDef td = db->CreateTableDef(kVendrix);
   struct Definizione {
     const char* nome;
@@ -47,7 +47,7 @@ void ScriviPeriodo(DBEngine& motore, const std::string& percorso,
   td.Fields.Append(td.CreateField(kCreatoIl, dbText, 19));
   td.Fields.Append(td.CreateField(kVersione, dbText, 30));
   db->TableDefs().Append(td);
-  auto riga = db->OpenRecordset(kPeriodo, dbOpenDynaset);
+  auto riga = db->OpenRecordset(kPeriodo);
   riga->AddNew();
   riga->Fields(kDal) = Valore(ChiaveData(periodo.dal));
   riga->Fields(kAl) = Valore(ChiaveData(periodo.al));
@@ -66,7 +66,7 @@ std::optional<PeriodoStatistiche> LeggiPeriodo(DBEngine& motore, const std::stri
   using namespace tabelle;
   std::unique_ptr<Database> db = motore.OpenDatabase(percorso);
   if (!db->HaTabella(kPeriodo)) return std::nullopt;
-  auto riga = db->OpenRecordset(kPeriodo, dbOpenDynaset);
+  auto riga = db->OpenRecordset(kPeriodo);
   const auto testo = [&](const char* campo) {
     const Valore v = riga->Fields(campo).Value();
     return v.IsNull() ? std::string() : v.Testo();

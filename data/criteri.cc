@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/numeri.h"
 
@@ -10,24 +11,13 @@ namespace vendrix::engine_detail {
 
 namespace {
 
-bool UgualeNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 bool InizioNome(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
 }
 bool CarattereNome(unsigned char c) { return InizioNome(c) || (c >= '0' && c <= '9'); }
 
-// The quick readers of a criteria text (LeggiForma, LeggiComeModello) take tokens apart by the
-// rules of AnalizzatoreCriteri::Leggi, with these two.
+// LeggiComeModello reads the literals of a criteria text by the rules of
+// AnalizzatoreCriteri::Leggi, with these two.
 
 // Where the text quoted with `q` that opens at `p` ends, past its closing quote (a doubled quote
 // stands inside it); npos when it is not closed.
@@ -198,6 +188,7 @@ class AnalizzatoreCriteri {
       corrente_.tipo = kTesto;
       corrente_.testo = std::move(s);
       ++letterali_letti_;
+      c_.posti_.push_back({true, q, corrente_.posizione, p_});
     } else if (c == '[') {
       size_t fine = testo_.find(']', p_);
       if (fine == std::string_view::npos) Errore_("parentesi quadra non chiusa");
@@ -227,6 +218,7 @@ class AnalizzatoreCriteri {
       corrente_.tipo = kNumero;
       corrente_.testo = std::string(testo_.substr(inizio, p_ - inizio));
       ++letterali_letti_;
+      c_.posti_.push_back({false, 0, inizio, p_});
       if (p_ < testo_.size() && InizioNome(static_cast<unsigned char>(testo_[p_]))) {
         Errore_("numero non valido '" + corrente_.testo + testo_[p_] + "'");
       }
@@ -455,65 +447,6 @@ class AnalizzatoreCriteri {
 Criterio Criterio::Analizza(std::string_view testo,
                             const std::function<int(std::string_view)>& risolvi) {
   return AnalizzatoreCriteri(testo, risolvi).Analizza();
-}
-
-// Reads the tokens exactly as AnalizzatoreCriteri::Leggi does; whatever that would refuse makes
-// the text one without a shape.
-bool LeggiForma(std::string_view testo, FormaCriterio& forma) {
-  forma.chiave.clear();
-  forma.letterali.clear();
-  const auto aggiungi_nome = [&](std::string_view nome) {
-    const auto n = static_cast<uint32_t>(nome.size());
-    forma.chiave += 'N';
-    forma.chiave.append(reinterpret_cast<const char*>(&n), sizeof n);
-    forma.chiave.append(nome);
-  };
-  size_t p = 0;
-  const size_t fine = testo.size();
-  while (true) {
-    while (p < fine &&
-           (testo[p] == ' ' || testo[p] == '\t' || testo[p] == '\r' || testo[p] == '\n')) {
-      ++p;
-    }
-    if (p >= fine) return true;
-    const auto c = static_cast<unsigned char>(testo[p]);
-    if (c == '\'' || c == '"') {
-      const char q = static_cast<char>(c);
-      const size_t chiusa = FineTestoTraApici(testo, p, q);
-      if (chiusa == std::string_view::npos) return false;
-      forma.letterali.push_back({{true, q, p, chiusa}, testo.substr(p + 1, chiusa - p - 2)});
-      forma.chiave += '\'';
-      p = chiusa;
-    } else if (c == '[') {
-      const size_t chiusa = testo.find(']', p);
-      if (chiusa == std::string_view::npos || chiusa == p + 1) return false;
-      aggiungi_nome(testo.substr(p + 1, chiusa - p - 1));
-      p = chiusa + 1;
-    } else if (InizioNome(c)) {
-      const size_t inizio = p;
-      while (p < fine && CarattereNome(static_cast<unsigned char>(testo[p]))) ++p;
-      aggiungi_nome(testo.substr(inizio, p - inizio));
-    } else if ((c >= '0' && c <= '9') || c == '.') {
-      const size_t dopo = FineNumero(testo, p);
-      if (dopo == std::string_view::npos) return false;
-      forma.letterali.push_back({{false, 0, p, dopo}, testo.substr(p, dopo - p)});
-      p = dopo;
-      forma.chiave += '#';
-    } else {
-      const std::string_view due = testo.substr(p, 2);
-      if (due == "<>" || due == "<=" || due == ">=") {
-        forma.chiave += 'S';
-        forma.chiave.append(due);
-        p += 2;
-      } else if (std::string_view("=<>()+-").find(static_cast<char>(c)) != std::string_view::npos) {
-        forma.chiave += 's';
-        forma.chiave += static_cast<char>(c);
-        ++p;
-      } else {
-        return false;
-      }
-    }
-  }
 }
 
 bool LeggiComeModello(std::string_view modello, const std::vector<FormaCriterio::Posto>& posti,

@@ -43,9 +43,8 @@ struct Nodo {
   bool negativo = false;
 };
 
-// A criteria text as the quick reader takes it apart: its shape (the tokens with every quoted
-// text and number left out) and those literals in text order. Two texts of the same shape parse
-// to the same tree and differ only in its literals.
+// The literals of a criteria text, in text order. Two texts that differ only inside their
+// literals parse to the same tree and differ only in its literals.
 struct FormaCriterio {
   // Where a literal stands in its text, quotes included, and what kind it is.
   struct Posto {
@@ -57,18 +56,11 @@ struct FormaCriterio {
     Posto posto;
     std::string_view grezzo;  // as written, without the quotes
   };
-  std::string chiave;  // filled by LeggiForma only
   std::vector<Pezzo> letterali;
 };
 
-// Reads the shape of `testo` into `forma`, whose literals point into `testo`. Returns false when
-// the text holds anything the parser would refuse: such a text is left to Criterio::Analizza,
-// which reports the fault.
-bool LeggiForma(std::string_view testo, FormaCriterio& forma);
-
-// The quick way to the same shape: true when `testo` is `modello`, whose literals stand at
-// `posti`, with only the contents of its literals changed; `forma` then holds the literals of
-// `testo` (its key is not filled). False says nothing: the two may still have the same shape.
+// True when `testo` is `modello`, whose literals stand at `posti`, with only the contents of its
+// literals changed; `forma` then holds the literals of `testo`, pointing into it.
 bool LeggiComeModello(std::string_view modello, const std::vector<FormaCriterio::Posto>& posti,
                       std::string_view testo, FormaCriterio& forma);
 
@@ -93,6 +85,8 @@ class Criterio {
   const Nodo& NodoIn(int i) const { return nodi_[i]; }
   // Every column the criteria reads.
   const std::vector<int>& Colonne() const { return colonne_; }
+  // Where the quoted texts and numbers of the parsed text stand in it.
+  const std::vector<FormaCriterio::Posto>& Posti() const { return posti_; }
 
  private:
   enum { kFalso, kVero, kIgnoto };
@@ -103,7 +97,8 @@ class Criterio {
   std::vector<int> colonne_;
   std::vector<int> parametrici_;  // the comparison nodes whose literal comes from the text
   int letterali_ = 0;             // quoted texts and numbers in the text
-  std::vector<double> numeri_;    // scratch of ImpostaLetterali
+  std::vector<FormaCriterio::Posto> posti_;
+  std::vector<double> numeri_;  // scratch of ImpostaLetterali
   friend class AnalizzatoreCriteri;
 };
 

@@ -28,22 +28,6 @@ using engine_detail::Insieme;
 using engine_detail::Motore;
 using engine_detail::TipoCampo;
 
-std::string Quota(std::string_view testo) {
-  std::string s;
-  s.reserve(testo.size() + 2);
-  Quota(testo, s);
-  return s;
-}
-
-void Quota(std::string_view testo, std::string& destinazione) {
-  destinazione += '\'';
-  for (char c : testo) {
-    if (c == '\'') destinazione += '\'';
-    destinazione += c;
-  }
-  destinazione += '\'';
-}
-
 namespace engine_detail {
 
 namespace {
@@ -258,19 +242,6 @@ struct Istruzione {
   }
   ~Istruzione() { sqlite3_finalize(st); }
 };
-
-// Texts of at most `n` characters (UTF-8 code points).
-std::string Tronca(const std::string& s, int n) {
-  if (n <= 0) return s;
-  int caratteri = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-      if (caratteri == n) return s.substr(0, i);
-      ++caratteri;
-    }
-  }
-  return s;
-}
 
 // A text written into a date field: the program's one date rule, as days since 30/12/1899 (the
 // day count of the hotel suite's dates).
@@ -498,20 +469,9 @@ namespace {
 uint64_t HashNome(std::string_view s) {
   uint64_t h = 1469598103934665603ULL;
   for (char c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    h = (h ^ static_cast<unsigned char>(Minuscola(c))) * 1099511628211ULL;
   }
   return h;
-}
-bool UgualeNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 }  // namespace
 
@@ -560,18 +520,16 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
       case TipoCampo::kDoppio:
         // The file keeps no negative zero: the row holds what reading it back gives.
         return Valore(v.Numero() + 0.0);
-      case TipoCampo::kTesto:
-        if (v.Tipo() == TipoValore::kTesto) {
-          if (campo.dimensione <= 0 ||
-              v.ComeTesto().size() <= static_cast<size_t>(campo.dimensione)) {
-            return v;
-          }
-          return Valore(Tronca(v.ComeTesto(), campo.dimensione));
-        }
-        return Valore(Tronca(v.Testo(), campo.dimensione));
+      case TipoCampo::kTesto: {
+        // A text longer than the field is cut to the field's size.
+        if (campo.dimensione <= 0) return v.Tipo() == TipoValore::kTesto ? v : Valore(v.Testo());
+        const std::string testo = v.Tipo() == TipoValore::kTesto ? v.ComeTesto() : v.Testo();
+        if (testo.size() <= static_cast<size_t>(campo.dimensione)) return Valore(testo);
+        return Valore(std::string(PrimiCaratteri(testo, campo.dimensione)));
+      }
       case TipoCampo::kBooleano:
         if (v.Tipo() == TipoValore::kTesto) {
-          std::string t(numeri::SenzaSpazi(v.ComeTesto()));
+          const std::string_view t = SenzaSpazi(v.ComeTesto());
           if (UgualeNoCase(t, "true") || UgualeNoCase(t, "vero")) return Valore(true);
           if (UgualeNoCase(t, "false") || UgualeNoCase(t, "falso")) return Valore(false);
         }
@@ -597,34 +555,6 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
     throw mismatch(m);
   }
   return v;
-}
-
-// True when `v` is already what Converti would make of it for `campo`: it is then stored as it
-// is, without a conversion.
-bool GiaDelTipo(const DefinizioneCampo& campo, const Valore& v) {
-  switch (v.Tipo()) {
-    case TipoValore::kNull:
-      return true;
-    case TipoValore::kIntero:
-      return campo.tipo == TipoCampo::kIntero || campo.tipo == TipoCampo::kDinamico;
-    case TipoValore::kLungo:
-      return campo.tipo == TipoCampo::kLungo || campo.tipo == TipoCampo::kDinamico;
-    case TipoValore::kValuta:
-      return campo.tipo == TipoCampo::kValuta || campo.tipo == TipoCampo::kDinamico;
-    case TipoValore::kDoppio:
-      if (v.Numero() == 0 && std::signbit(v.Numero())) return false;
-      return campo.tipo == TipoCampo::kDoppio || campo.tipo == TipoCampo::kDinamico;
-    case TipoValore::kBooleano:
-      return campo.tipo == TipoCampo::kBooleano || campo.tipo == TipoCampo::kDinamico;
-    case TipoValore::kData:
-      return campo.tipo == TipoCampo::kData || campo.tipo == TipoCampo::kDinamico;
-    case TipoValore::kTesto:
-      return campo.tipo == TipoCampo::kDinamico ||
-             (campo.tipo == TipoCampo::kTesto &&
-              (campo.dimensione <= 0 ||
-               v.ComeTesto().size() <= static_cast<size_t>(campo.dimensione)));
-  }
-  return false;
 }
 
 void Lega(sqlite3_stmt* st, int k, const Valore& v) {
@@ -672,9 +602,6 @@ Insieme::~Insieme() {
 }
 
 void Insieme::Rilascia() {
-  ++generazione;
-  ripresa.valida = false;
-  ultime_istruzioni[0] = ultime_istruzioni[1] = UltimaIstruzione{};
   for (auto& [k, st] : inserimenti) sqlite3_finalize(st);
   for (auto& [k, st] : aggiornamenti) sqlite3_finalize(st);
   inserimenti.clear();
@@ -709,7 +636,6 @@ int Insieme::IndiceCampo(std::string_view nome) const {
   ControllaUtilizzabile();
   int i = nomi.Cerca(nome);
   if (i < 0) throw Errore("Campo '" + std::string(nome) + "' non trovato " + Descrizione());
-  if (static_cast<size_t>(i) < richiesti.size()) richiesti[i] = 1;
   return i;
 }
 
@@ -730,10 +656,8 @@ void Insieme::CaricaRowid() {
   }
   righe = rowid.size();
   rowid_ordinati = true;
-  ++generazione;
   colonne.assign(campi.size(), Colonna());
   caricata.assign(campi.size(), 0);
-  richiesti.resize(campi.size(), 0);
   indici.clear();
   indici.resize(campi.size());
 }
@@ -751,15 +675,6 @@ void Insieme::CaricaColonne(const std::vector<int>& indici_colonne) {
     if (!caricata[c]) da_caricare.push_back(c);
   }
   if (da_caricare.empty()) return;
-  // A field whose position was asked for is about to be read: it comes with this reading of the
-  // table rather than with one of its own.
-  for (size_t c = 0; c < richiesti.size(); ++c) {
-    if (richiesti[c] && !caricata[c] &&
-        std::find(da_caricare.begin(), da_caricare.end(), static_cast<int>(c)) ==
-            da_caricare.end()) {
-      da_caricare.push_back(static_cast<int>(c));
-    }
-  }
   conn->ControllaAperta();
   std::string sql = "SELECT " + colonna_rowid;
   for (int c : da_caricare) sql += ", " + QuotaNome(campi[c].nome);
@@ -816,64 +731,31 @@ void Insieme::CaricaColonne(const std::vector<int>& indici_colonne) {
     }
   }
   for (int c : da_caricare) caricata[c] = 1;
-  ++generazione;
 }
 
 const Criterio& Insieme::Analizza(std::string_view criteri) {
-  if (cache[ultima_voce].criterio && cache[ultima_voce].testo == criteri) {
-    return *cache[ultima_voce].criterio;
-  }
-  for (size_t i = 0; i < cache.size(); ++i) {
-    if (cache[i].criterio && cache[i].testo == criteri) {
-      ultima_voce = i;
-      return *cache[i].criterio;
-    }
-  }
-  // A text of the same shape as an entry's, told first by comparing the two outside their
-  // literals, then by the shape key.
-  bool rifiutata = false;  // a literal the parser refuses: it says which below
-  for (size_t k = 0; k < cache.size() && !rifiutata; ++k) {
+  for (size_t k = 0; k < cache.size(); ++k) {
     const size_t i = (ultima_voce + k) % cache.size();
     VoceCache& v = cache[i];
-    if (!v.criterio || !v.con_forma) continue;
-    if (!LeggiComeModello(v.testo, v.posti, criteri, forma_letta)) continue;
-    if (!v.criterio->ImpostaLetterali(forma_letta)) {
-      rifiutata = true;
-      break;
+    if (!v.criterio) continue;
+    if (v.testo == criteri) {
+      ultima_voce = i;
+      return *v.criterio;
     }
-    ++versione_criteri;
+    if (!LeggiComeModello(v.testo, v.posti, criteri, forma_letta)) continue;
+    // A literal the tree refuses (a number that reads as none): the parser says which.
+    if (!v.criterio->ImpostaLetterali(forma_letta)) break;
     v.Ricorda(criteri, forma_letta);
     ultima_voce = i;
     return *v.criterio;
   }
-  const bool con_forma = !rifiutata && LeggiForma(criteri, forma_letta);
-  if (con_forma) {
-    for (size_t i = 0; i < cache.size(); ++i) {
-      VoceCache& v = cache[i];
-      if (!v.criterio || !v.con_forma || v.forma != forma_letta.chiave) continue;
-      if (v.criterio->ImpostaLetterali(forma_letta)) {
-        ++versione_criteri;
-        v.Ricorda(criteri, forma_letta);
-        ultima_voce = i;
-        return *v.criterio;
-      }
-      break;
-    }
-  }
   auto c = std::make_unique<Criterio>(
       Criterio::Analizza(criteri, [this](std::string_view nome) { return IndiceCampo(nome); }));
-  ++versione_criteri;
   ultima_voce = prossima_cache;
-  VoceCache& v = cache[prossima_cache];
   prossima_cache = (prossima_cache + 1) % cache.size();
-  v.con_forma = con_forma;
-  v.forma = con_forma ? forma_letta.chiave : std::string();
-  if (con_forma) {
-    v.Ricorda(criteri, forma_letta);
-  } else {
-    v.testo.assign(criteri);
-    v.posti.clear();
-  }
+  VoceCache& v = cache[ultima_voce];
+  v.testo.assign(criteri);
+  v.posti = c->Posti();
   v.criterio = std::move(c);
   return *v.criterio;
 }
@@ -891,87 +773,58 @@ void Insieme::Trova(std::string_view criteri, int64_t da) {
   }
   const Criterio& c = Analizza(criteri);
   if (tabella) CaricaColonne(c.Colonne());
-  if (da < 0) da = 0;
-  uint32_t inizio = static_cast<uint32_t>(da);
-
-  // The merge of candidate lists, in row order, from the positions in `pos`: the first row that
-  // meets the criteria becomes current, and `ripresa` remembers where the merge stopped.
-  const auto unisci = [&](std::array<size_t, 8>& pos) {
-    const size_t k = migliori.size();
-    while (true) {
-      uint32_t minimo = UINT32_MAX;
-      for (size_t j = 0; j < k; ++j) {
-        if (pos[j] < migliori[j].size()) minimo = std::min(minimo, migliori[j][pos[j]]);
-      }
-      if (minimo == UINT32_MAX) break;
-      for (size_t j = 0; j < k; ++j) {
-        if (pos[j] < migliori[j].size() && migliori[j][pos[j]] == minimo) ++pos[j];
-      }
-      if (minimo < righe && c.Soddisfa(colonne, minimo)) {
-        corrente = minimo;
-        nessuna = false;
-        ripresa.valida = true;
-        ripresa.criterio = &c;
-        ripresa.versione = versione_criteri;
-        ripresa.generazione = generazione;
-        ripresa.da = minimo + 1;
-        return true;
-      }
-    }
-    ripresa.valida = false;
-    return false;
-  };
-
-  if (ripresa.valida && ripresa.criterio == &c && ripresa.versione == versione_criteri &&
-      ripresa.generazione == generazione && ripresa.da == inizio) {
-    if (!unisci(ripresa.pos)) nessuna = true;
-    return;
-  }
-  ripresa.valida = false;
-
-  // Candidates from the equality with the fewest rows.
-  bool indicizzata = false;
-  migliori.clear();
-  size_t quanti_migliori = SIZE_MAX;
-  for (int u : c.Uguaglianze()) {
-    const engine_detail::Nodo& n = c.NodoIn(u);
-    Indice& ix = IndiceDi(n.colonna);
-    candidati.clear();
-    if (n.letterale.tipo == engine_detail::Letterale::kNumero) {
-      ix.CandidatiNumero(colonne[n.colonna], n.letterale.numero, candidati);
-    } else {
-      ix.CandidatiTesto(colonne[n.colonna], n.letterale.testo, n.letterale.numerico,
-                        n.letterale.numero, candidati);
-    }
-    size_t quanti = 0;
-    for (auto s : candidati) quanti += s.size();
-    if (quanti < quanti_migliori) {
-      quanti_migliori = quanti;
-      migliori.swap(candidati);
-      indicizzata = true;
-    }
-  }
-
-  if (indicizzata) {
-    std::array<size_t, 8> pos{};
-    for (size_t j = 0; j < migliori.size(); ++j) {
-      pos[j] = static_cast<size_t>(
-          std::lower_bound(migliori[j].begin(), migliori[j].end(), inizio) - migliori[j].begin());
-    }
-    if (unisci(pos)) {
-      ripresa.pos = pos;
-      return;
-    }
-  } else {
+  const auto inizio = static_cast<uint32_t>(std::max<int64_t>(da, 0));
+  nessuna = false;
+  const std::vector<std::span<const uint32_t>>* lista = Candidati(c);
+  if (!lista) {
     for (size_t r = inizio; r < righe; ++r) {
       if (c.Soddisfa(colonne, static_cast<uint32_t>(r))) {
         corrente = static_cast<int64_t>(r);
-        nessuna = false;
         return;
       }
     }
+    nessuna = true;
+    return;
   }
-  nessuna = true;
+  // The candidate lists merged in row order: the first row that meets the criteria.
+  uint32_t trovata = UINT32_MAX;
+  for (std::span<const uint32_t> l : *lista) {
+    for (auto r = std::lower_bound(l.begin(), l.end(), inizio); r != l.end() && *r < trovata; ++r) {
+      if (*r < righe && c.Soddisfa(colonne, *r)) {
+        trovata = *r;
+        break;
+      }
+    }
+  }
+  if (trovata == UINT32_MAX) {
+    nessuna = true;
+  } else {
+    corrente = trovata;
+  }
+}
+
+const std::vector<std::span<const uint32_t>>* Insieme::Candidati(const Criterio& c) {
+  const std::vector<std::span<const uint32_t>>* scelta = nullptr;
+  size_t quanti_scelta = SIZE_MAX;
+  for (int u : c.Uguaglianze()) {
+    const Nodo& n = c.NodoIn(u);
+    auto& lista = candidati[scelta == &candidati[0] ? 1 : 0];
+    lista.clear();
+    Indice& ix = IndiceDi(n.colonna);
+    if (n.letterale.tipo == Letterale::kNumero) {
+      ix.CandidatiNumero(colonne[n.colonna], n.letterale.numero, lista);
+    } else {
+      ix.CandidatiTesto(colonne[n.colonna], n.letterale.testo, n.letterale.numerico,
+                        n.letterale.numero, lista);
+    }
+    size_t quanti = 0;
+    for (auto l : lista) quanti += l.size();
+    if (quanti < quanti_scelta) {
+      quanti_scelta = quanti;
+      scelta = &lista;
+    }
+  }
+  return scelta;
 }
 
 Valore Insieme::Leggi(int indice) {
@@ -1015,11 +868,7 @@ void Insieme::Scrivi(int indice, const Valore& valore) {
     throw Errore("Impossibile scrivere il campo '" + campi[indice].nome + "' " + Descrizione() +
                  ": manca AddNew o Edit");
   }
-  if (GiaDelTipo(campi[indice], valore)) {
-    buffer[indice] = valore;
-  } else {
-    buffer[indice] = Converti(campi[indice], valore);
-  }
+  buffer[indice] = Converti(campi[indice], valore);
   impostato[indice] = 1;
 }
 
@@ -1089,12 +938,7 @@ void Insieme::Update() {
     return;
   }
   auto& cache_istruzioni = aggiunta ? inserimenti : aggiornamenti;
-  UltimaIstruzione& ultima = ultime_istruzioni[aggiunta ? 0 : 1];
-  if (!ultima.st || ultima.maschera != maschera) {
-    ultima.st = nullptr;
-    ultima.maschera = maschera;
-  }
-  sqlite3_stmt*& st = ultima.st ? ultima.st : cache_istruzioni[maschera];
+  sqlite3_stmt*& st = cache_istruzioni[maschera];
   const auto operazione = [&] {
     return aggiunta ? "Impossibile aggiungere il record " + Descrizione()
                     : "Impossibile aggiornare il record " + Descrizione();
@@ -1126,13 +970,11 @@ void Insieme::Update() {
       throw Errore(operazione() + ": " + r);
     }
   }
-  ultima.st = st;
   int k = 0;
   for (size_t c = 0; c < campi.size(); ++c) {
     if (impostato[c]) Lega(st, ++k, buffer[c]);
   }
   if (!aggiunta) sqlite3_bind_int64(st, ++k, rowid[corrente]);
-  ++generazione;  // whatever happens next, rows or indexes may change
   int rc = sqlite3_step(st);
   std::string ragione = rc == SQLITE_DONE ? "" : Ragione(conn->db);
   sqlite3_reset(st);
@@ -1493,12 +1335,7 @@ std::string Recordset::NomeCampo(int indice) const {
 
 void Recordset::AddNew() { insieme_->AddNew(); }
 void Recordset::Edit() { insieme_->Edit(); }
-void Recordset::Update(int tipo, bool forza) {
-  if (tipo != dbUpdateRegular || forza) {
-    throw Errore("Update: è gestito solo l'aggiornamento normale (dbUpdateRegular, senza forzare)");
-  }
-  insieme_->Update();
-}
+void Recordset::Update() { insieme_->Update(); }
 
 void Recordset::MoveLast() {
   insieme_->ControllaUtilizzabile();
@@ -1535,12 +1372,8 @@ Database::~Database() {
   }
 }
 
-std::unique_ptr<Recordset> Database::OpenRecordset(std::string_view origine, int tipo) {
+std::unique_ptr<Recordset> Database::OpenRecordset(std::string_view origine) {
   connessione_->ControllaAperta();
-  if (tipo != dbOpenDynaset) {
-    throw Errore("OpenRecordset: tipo di recordset " + std::to_string(tipo) +
-                 " non gestito (solo dbOpenDynaset)");
-  }
   return std::unique_ptr<Recordset>(
       new Recordset(engine_detail::ApriInsieme(connessione_, origine)));
 }
@@ -1671,7 +1504,7 @@ bool Database::HaTabella(std::string_view nome) const {
   return rc == SQLITE_ROW;
 }
 
-std::unique_ptr<Database> Workspace::CreateDatabase(const std::string& nome, std::string_view) {
+std::unique_ptr<Database> Workspace::CreateDatabase(const std::string& nome) {
   return std::unique_ptr<Database>(
       new Database(engine_detail::CreaConnessione(motore_->motore_, nome)));
 }
@@ -1684,11 +1517,7 @@ DBEngine::DBEngine(std::filesystem::path cartella)
 const std::filesystem::path& DBEngine::Cartella() const { return motore_->cartella; }
 DBEngine::~DBEngine() = default;
 
-Workspace& DBEngine::Workspaces(int indice) {
-  if (indice != 0)
-    throw Errore("Workspaces(" + std::to_string(indice) + "): workspace inesistente");
-  return workspace_;
-}
+Workspace& DBEngine::Workspaces() { return workspace_; }
 
 void DBEngine::FileDiLavoro(const std::string& nome) {
   motore_->AggiungiFileDiLavoro(

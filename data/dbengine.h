@@ -13,13 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/valore.h"
 
 namespace vendrix {
-
-constexpr int dbOpenDynaset = 2;
-constexpr int dbUpdateRegular = 1;
 
 // Field type codes of CreateField.
 constexpr int dbBoolean = 1;
@@ -29,9 +27,6 @@ constexpr int dbCurrency = 5;  // four-decimal fixed point
 constexpr int dbDouble = 7;
 constexpr int dbDate = 8;
 constexpr int dbText = 10;  // with a size in characters
-
-// General locale of CreateDatabase: code page 1252, general sort order.
-inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 
 class Recordset;
 class Database;
@@ -66,10 +61,9 @@ class Campo {
 // A searchable set of rows: a table (in table order) or the result of an SQL SELECT (in the order
 // the SQL gives). Rows are visited with FindFirst / FindNext; a find with an equality on a field
 // takes its candidates from an index on that field, built on first use, so it costs about the
-// rows it matches. A set keeps the criteria it parsed last, by their shape: a text that differs
-// from one of them only in its quoted texts and numbers is not parsed again, and a FindNext with
-// the criteria of the find before it goes on from where that one stopped. Sets over a table of a
-// SQLite file are updatable; sets over SQL texts and over the suite's Access files are read-only.
+// rows it matches. A set keeps the criteria it parsed last: a text that differs from one of them
+// only inside its quoted texts and numbers is not parsed again. Sets over a table of a SQLite
+// file are updatable; sets over SQL texts and over the suite's Access files are read-only.
 class Recordset {
  public:
   ~Recordset();
@@ -102,7 +96,7 @@ class Recordset {
   // Sets over SQL texts and over the suite's Access files throw here.
   void AddNew();
   void Edit();
-  void Update(int tipo = dbUpdateRegular, bool forza = false);
+  void Update();
 
   // Moves to the last row; on an empty set there is then no current row (no error).
   void MoveLast();
@@ -161,9 +155,8 @@ class Database {
   // origine: a table name or an SQL SELECT text in the dialect of the hotel suite
   // ("... In 'TipiCamere.mdb' ...", Left(f,n), sum() ... as ..., Group by, Order by). A file
   // named with In is relative to the engine's working folder unless absolute; '\\' separates
-  // folders too. A sum of a Currency field reads back as exact Currency. Only dbOpenDynaset is
-  // accepted.
-  std::unique_ptr<Recordset> OpenRecordset(std::string_view origine, int tipo = dbOpenDynaset);
+  // folders too. A sum of a Currency field reads back as exact Currency.
+  std::unique_ptr<Recordset> OpenRecordset(std::string_view origine);
   // Several sets, each as OpenRecordset opens it, in the order given. Grouped sums of one
   // table's columns ("Select c, sum(x) as a, ... From T [Where ...] Group by c, ... [Order by
   // c, ...]") over the same table are worked out together, reading the table once. An error is
@@ -207,8 +200,7 @@ class Database {
 class Workspace {
  public:
   // Creates a new, empty database file; throws Errore when the file exists or cannot be written.
-  std::unique_ptr<Database> CreateDatabase(const std::string& nome,
-                                           std::string_view locale = dbLangGeneral);
+  std::unique_ptr<Database> CreateDatabase(const std::string& nome);
 
  private:
   friend class DBEngine;
@@ -233,7 +225,8 @@ class DBEngine {
   DBEngine(const DBEngine&) = delete;
   DBEngine& operator=(const DBEngine&) = delete;
 
-  Workspace& Workspaces(int indice);
+  // The engine's one workspace, where databases are created.
+  Workspace& Workspaces();
   const std::filesystem::path& Cartella() const;
   // Opens a database file named by path (a bare name is looked for in the working folder). The
   // format is recognised from the file's first bytes. Throws Errore when the file is missing or
@@ -251,11 +244,6 @@ class DBEngine {
   std::shared_ptr<engine_detail::Motore> motore_;
   Workspace workspace_;
 };
-
-// The one helper that turns a text into a quoted literal for SQL and criteria texts: 'a''b'.
-std::string Quota(std::string_view testo);
-// The same literal, appended to `destinazione`, for texts built over and over in one buffer.
-void Quota(std::string_view testo, std::string& destinazione);
 
 }  // namespace vendrix
 

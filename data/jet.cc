@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/jet_lettore.h"
 
@@ -426,42 +427,6 @@ class Flusso {
   std::vector<char> buffer_;
   size_t pos_ = 0;
 };
-
-bool Utf8Valido(const std::string& s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const size_t n = s.size();
-  size_t i = 0;
-  while (i < n) {
-    unsigned char c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int seguito;
-    uint32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-      seguito = 1;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      seguito = 2;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      seguito = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + static_cast<size_t>(seguito) >= n) return false;
-    for (int k = 1; k <= seguito; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = cp << 6 | (p[i + k] & 0x3F);
-    }
-    static constexpr uint32_t kMinimo[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimo[seguito] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
-    i += static_cast<size_t>(seguito) + 1;
-  }
-  return true;
-}
 
 bool NomeValido(const std::string& nome) {
   for (char c : nome) {

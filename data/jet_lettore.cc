@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "comune/testo.h"
+
 namespace vendrix::jet::detail {
 namespace {
 
@@ -117,24 +119,6 @@ struct Guasto {
   std::string dettaglio;
 };
 
-void AppendiUtf8(uint32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | c >> 6));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | c >> 12));
-    out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | c >> 18));
-    out->push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 constexpr uint32_t kSostituto = 0xFFFD;
 
 // Texts of the file to UTF-8. Jet 3 keeps texts in the code page named in the file's header
@@ -187,7 +171,7 @@ class Testi {
       out.append(blocco, static_cast<size_t>(dst - blocco));
       if (esito != static_cast<size_t>(-1) || errno == E2BIG) continue;
       // A byte the code page does not define (or a cut double-byte character).
-      AppendiUtf8(kSostituto, &out);
+      AggiungiUtf8(out, kSostituto);
       ++in;
       --resto;
       iconv(da_codepage_, nullptr, nullptr, nullptr, nullptr);
@@ -232,7 +216,7 @@ class Testi {
       } else if (c >= 0xD800 && c < 0xE000) {
         c = kSostituto;
       }
-      AppendiUtf8(c, &out);
+      AggiungiUtf8(out, c);
     }
     return out;
   }
@@ -348,15 +332,6 @@ bool NomeAccettabile(const char* nome) {
     if (static_cast<unsigned char>(*p) < 0x20) return false;
   }
   return true;
-}
-
-// Names are unique regardless of case, in Access as in SQLite.
-std::string Chiave(const char* nome) {
-  std::string chiave = nome;
-  for (char& c : chiave) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return chiave;
 }
 
 struct Colonna {
@@ -499,7 +474,8 @@ void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, 
     if (!NomeAccettabile(col->name)) {
       throw Guasto{"una colonna della tabella '" + nome + "' ha un nome illeggibile"};
     }
-    std::string chiave = Chiave(col->name);
+    // Names are unique regardless of case, in Access as in SQLite.
+    std::string chiave = InMinuscolo(col->name);
     if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) {
       throw Guasto{"la tabella '" + nome + "' elenca due volte la colonna '" + col->name + "'"};
     }
@@ -610,7 +586,7 @@ void ScriviTutto(const char* percorso, Scrittore* out) {
     if (!NomeAccettabile(voce->object_name)) {
       throw Guasto{"il catalogo contiene una tabella dal nome illeggibile"};
     }
-    std::string chiave = Chiave(voce->object_name);
+    std::string chiave = InMinuscolo(voce->object_name);
     if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) {
       throw Guasto{"il catalogo elenca due volte la tabella '" + std::string(voce->object_name) +
                    "'"};

@@ -111,9 +111,6 @@ struct Insieme {
   MappaNomi nomi;
   std::vector<Colonna> colonne;
   std::vector<char> caricata;
-  // Fields of a table set whose position a caller asked for (IndiceCampo, Fields by name): they
-  // will be read, so they are read from the file with the next column that is.
-  mutable std::vector<char> richiesti;
   std::vector<int64_t> rowid;
   bool rowid_ordinati = true;
   size_t righe = 0;
@@ -127,11 +124,9 @@ struct Insieme {
   bool riga_letta = false;  // in an edit: the row has been read into `buffer`
   std::vector<std::unique_ptr<Indice>> indici;
 
-  // Parsed criteria by shape: a run builds a new text for every stay and day, all of one shape,
-  // so the tree is parsed once and only its literals change from find to find.
+  // The criteria parsed last: a run builds a new text for every stay and day, all alike but for
+  // their literals, so a tree is parsed once and then only given the literals of the new text.
   struct VoceCache {
-    bool con_forma = false;
-    std::string forma;                        // shape key (FormaCriterio::chiave)
     std::string testo;                        // the text whose literals the tree holds now
     std::vector<FormaCriterio::Posto> posti;  // where those literals stand in `testo`
     std::unique_ptr<Criterio> criterio;
@@ -143,33 +138,14 @@ struct Insieme {
   };
   std::array<VoceCache, 8> cache;
   size_t prossima_cache = 0;
-  size_t ultima_voce = 0;         // the entry of the last find, tried first
-  uint64_t versione_criteri = 0;  // grows whenever a cached tree is parsed or given new literals
-  FormaCriterio forma_letta;      // scratch of Analizza
-
-  // Grows whenever the rows or the indexes change; the state below is then stale.
-  uint64_t generazione = 0;
-  // Where the last indexed find stopped: a FindNext with the same criteria right after it goes on
-  // merging the same candidate lists (`migliori`) from there instead of choosing them again.
-  struct Ripresa {
-    bool valida = false;
-    const Criterio* criterio = nullptr;
-    uint64_t versione = 0, generazione = 0;
-    uint32_t da = 0;  // the first row the next find must look at
-    std::array<size_t, 8> pos{};
-  } ripresa;
+  size_t ultima_voce = 0;     // the entry of the last find, tried first
+  FormaCriterio forma_letta;  // scratch of Analizza
 
   std::map<std::string, sqlite3_stmt*> inserimenti, aggiornamenti;
   std::string maschera;  // fields set in the row being stored, '1' or '0' per field
-  // The statement of the last insert and of the last update, tried before the maps above.
-  struct UltimaIstruzione {
-    std::string maschera;
-    sqlite3_stmt* st = nullptr;
-  };
-  std::array<UltimaIstruzione, 2> ultime_istruzioni;
   sqlite3_stmt* leggi_riga = nullptr;
   Colonna appoggio;  // one cell, to read a row of the file into values
-  std::vector<std::span<const uint32_t>> candidati, migliori;  // scratch of Trova
+  std::array<std::vector<std::span<const uint32_t>>, 2> candidati;  // scratch of Candidati
 
   Insieme() = default;
   Insieme(const Insieme&) = delete;
@@ -189,6 +165,9 @@ struct Insieme {
   const Criterio& Analizza(std::string_view criteri);
   Indice& IndiceDi(int colonna);
   void Trova(std::string_view criteri, int64_t da);
+  // The candidate lists of the criteria's equality with the fewest rows, or null when no
+  // equality restricts the rows.
+  const std::vector<std::span<const uint32_t>>* Candidati(const Criterio& c);
   Valore Leggi(int indice);
   void Scrivi(int indice, const Valore& valore);
   void AddNew();

@@ -3,14 +3,9 @@
 #include <charconv>
 #include <cstdint>
 
-namespace vendrix::numeri {
+#include "comune/testo.h"
 
-std::string_view SenzaSpazi(std::string_view testo) {
-  size_t a = 0, b = testo.size();
-  while (a < b && (testo[a] == ' ' || testo[a] == '\t')) ++a;
-  while (b > a && (testo[b - 1] == ' ' || testo[b - 1] == '\t')) --b;
-  return testo.substr(a, b - a);
-}
+namespace vendrix::numeri {
 
 bool LeggiNumero(std::string_view testo, double& numero) {
   std::string_view t = SenzaSpazi(testo);

@@ -7,9 +7,6 @@
 
 namespace vendrix::numeri {
 
-// The text without blanks (spaces and tabs) at either end.
-std::string_view SenzaSpazi(std::string_view testo);
-
 // Reads the whole text (blanks at either end allowed) as a decimal number: optional sign,
 // digits with an optional decimal point, optional exponent. False when anything else is there.
 bool LeggiNumero(std::string_view testo, double& numero);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "comune/testo.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 
@@ -49,12 +50,6 @@ class Traduttore {
     throw Errore("Errore nel testo SQL: " + cosa + ": " + std::string(sql_));
   }
 
-  static bool UgualeNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-             auto basso = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-             return basso(x) == basso(y);
-           });
-  }
   bool Parola(size_t i, std::string_view p) const {
     return i < t_.size() && t_[i].tipo == Token::kParola && UgualeNoCase(t_[i].valore, p);
   }

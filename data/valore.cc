@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/numeri.h"
 
@@ -178,7 +179,7 @@ Valuta Valuta::DaDouble(double x) {
 }
 
 Valuta Valuta::DaTesto(std::string_view testo) {
-  std::string_view t = numeri::SenzaSpazi(testo);
+  std::string_view t = SenzaSpazi(testo);
   size_t i = 0;
   bool negativo = false;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) negativo = t[i++] == '-';

@@ -1,10 +1,11 @@
 #include "reports/cartella_lavoro.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <optional>
+
+#include "comune/testo.h"
 
 namespace vendrix::excel {
 
@@ -72,7 +73,7 @@ std::optional<NumeroLetto> LeggiNumero(std::string_view t) {
 int LeggiColonna(std::string_view lettere) {
   int64_t colonna = 0;
   for (char c : lettere) {
-    char m = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const char m = Maiuscola(c);
     colonna = colonna * 26 + (m - 'A' + 1);
     if (colonna > kMassimoColonne) return 0;
   }
@@ -616,12 +617,8 @@ Worksheet& Workbook::Sheets(int indice) {
 }
 
 Worksheet& Workbook::AggiungiFoglio(const std::string& nome) {
-  auto minuscolo = [](std::string t) {
-    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return t;
-  };
   for (const auto& f : fogli_) {
-    if (minuscolo(f->Name()) == minuscolo(nome)) {
+    if (UgualeNoCase(f->Name(), nome)) {
       throw Errore("La cartella ha già un foglio \"" + nome + "\"");
     }
   }

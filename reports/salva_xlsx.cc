@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "comune/errore_sistema.h"
+#include "comune/testo.h"
 #include "reports/cartella_lavoro.h"
 #include "reports/ritocco_xlsx.h"
 
@@ -23,52 +24,6 @@ namespace {
 
 // The longest text a cell may hold, in bytes as the library counts it.
 constexpr size_t kMassimoTesto = 32767;
-
-// Texts reach the file as UTF-8; a byte that does not belong to a well-formed sequence (a text
-// read from a file in another code page) would make the whole file unreadable, so it is shown as
-// the replacement character instead.
-std::string Utf8Valido(const std::string& testo) {
-  std::string esito;
-  esito.reserve(testo.size());
-  const auto* s = reinterpret_cast<const unsigned char*>(testo.data());
-  const size_t n = testo.size();
-  size_t i = 0;
-  while (i < n) {
-    unsigned char c = s[i];
-    size_t lunghezza = 0;
-    uint32_t minimo = 0;
-    if (c < 0x80) {
-      lunghezza = 1;
-    } else if ((c & 0xE0) == 0xC0) {
-      lunghezza = 2;
-      minimo = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      lunghezza = 3;
-      minimo = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      lunghezza = 4;
-      minimo = 0x10000;
-    }
-    bool valido = lunghezza > 0 && i + lunghezza <= n;
-    uint32_t codice = lunghezza == 1 ? c : c & (0x7F >> lunghezza);
-    for (size_t k = 1; valido && k < lunghezza; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) valido = false;
-      codice = (codice << 6) | (s[i + k] & 0x3F);
-    }
-    if (valido && lunghezza > 1 &&
-        (codice < minimo || codice > 0x10FFFF || (codice >= 0xD800 && codice <= 0xDFFF))) {
-      valido = false;
-    }
-    if (valido) {
-      esito.append(testo, i, lunghezza);
-      i += lunghezza;
-    } else {
-      esito += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
-  return esito;
-}
 
 std::string Posizione(const std::pair<int, int>& cella) {
   return "riga " + std::to_string(cella.first) + ", colonna " + std::to_string(cella.second);
@@ -95,8 +50,8 @@ class ScritturaXlsx {
   ScritturaXlsx& operator=(const ScritturaXlsx&) = delete;
 
   void Proprieta(const ProprietaDocumento& proprieta) {
-    titolo_ = Utf8Valido(proprieta.titolo);
-    soggetto_ = Utf8Valido(proprieta.soggetto);
+    titolo_ = Utf8Riparato(proprieta.titolo);
+    soggetto_ = Utf8Riparato(proprieta.soggetto);
     lxw_doc_properties p = {};
     p.title = titolo_.data();
     p.subject = soggetto_.data();
@@ -160,7 +115,9 @@ class ScritturaXlsx {
             }
             break;
           case TipoCella::kTesto: {
-            std::string testo = Utf8Valido(v.Testo());
+            // A byte outside well-formed UTF-8 (a text of another code page) would make the
+            // whole file unreadable: it is written as U+FFFD.
+            std::string testo = Utf8Riparato(v.Testo());
             if (testo.size() > kMassimoTesto) {
               Fallito("testo troppo lungo per una cella (" + Posizione(posizione) + ")");
             }
@@ -240,7 +197,7 @@ class ScritturaXlsx {
     lxw_chart* grafico = workbook_add_chart(cartella_, tipo);
     if (grafico == nullptr) Fallito("memoria insufficiente");
     // The library keeps the pointers it is given until the file is written.
-    testi_.push_back(Utf8Valido(g.titolo));
+    testi_.push_back(Utf8Riparato(g.titolo));
     chart_title_set_name(grafico, testi_.back().c_str());
     lxw_chart_font titolo = {};
     titolo.size = 11;
@@ -250,15 +207,15 @@ class ScritturaXlsx {
       lxw_chart_series* serie = chart_add_series(grafico, nullptr, nullptr);
       if (serie == nullptr) Fallito("memoria insufficiente");
       Serie(serie, s);
-      testi_.push_back(Utf8Valido(s.nome));
+      testi_.push_back(Utf8Riparato(s.nome));
       chart_series_set_name(serie, testi_.back().c_str());
       if (tipo == LXW_CHART_LINE || s.asse_secondario) {
         chart_series_set_marker_type(serie, LXW_CHART_MARKER_NONE);
       }
     }
-    testi_.push_back(Utf8Valido(g.titolo_categorie));
+    testi_.push_back(Utf8Riparato(g.titolo_categorie));
     if (!testi_.back().empty()) chart_axis_set_name(grafico->x_axis, testi_.back().c_str());
-    testi_.push_back(Utf8Valido(g.titolo_valori));
+    testi_.push_back(Utf8Riparato(g.titolo_valori));
     if (!testi_.back().empty()) chart_axis_set_name(grafico->y_axis, testi_.back().c_str());
     if (!g.formato_valori.empty()) {
       testi_.push_back(g.formato_valori);

@@ -77,7 +77,7 @@ class MotoreDati : public ::testing::Test {
                      const std::vector<Field>& campi,
                      const std::vector<std::vector<Valore>>& righe) {
     std::unique_ptr<Database> db =
-        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces(0).CreateDatabase(file);
+        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces().CreateDatabase(file);
     TableDef td = db->CreateTableDef(tabella);
     for (const auto& c : campi) td.Fields.Append(c);
     db->TableDefs().Append(td);
@@ -131,7 +131,7 @@ const std::vector<std::vector<Valore>> kRigheProva = {
 TEST_F(MotoreDati, LeFindSeguonoICriteri) {
   ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
   auto db = motore_.OpenDatabase("Prova.mdb");
-  auto rs = db->OpenRecordset("Prova", dbOpenDynaset);
+  auto rs = db->OpenRecordset("Prova");
   using Ids = std::vector<std::string>;
   struct Caso {
     const char* criteri;
@@ -384,10 +384,10 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
   }
   EXPECT_NE(Messaggio([&] { motore_.OpenDatabase("Troncato.mdb"); }).find("Troncato.mdb"),
             std::string::npos);
-  EXPECT_EQ(Messaggio([&] { motore_.Workspaces(0).CreateDatabase("Prova.mdb"); }),
+  EXPECT_EQ(Messaggio([&] { motore_.Workspaces().CreateDatabase("Prova.mdb"); }),
             "Impossibile creare il database 'Prova.mdb': il file esiste già");
   EXPECT_NE(Messaggio([&] {
-              motore_.Workspaces(0).CreateDatabase("manca/X.mdb");
+              motore_.Workspaces().CreateDatabase("manca/X.mdb");
             }).find("Impossibile creare il database 'manca/X.mdb'"),
             std::string::npos);
   EXPECT_FALSE(fs::exists("manca"));

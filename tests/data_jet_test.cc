@@ -742,7 +742,7 @@ TEST_F(MotoreSuJet, NienteSiScriveSulFileAccess) {
 TEST_F(MotoreSuJet, SottoSelezioniTraFileAccessESqlite) {
   DBEngine motore;
   {
-    auto nuovo = motore.Workspaces(0).CreateDatabase("Ordini.mdb");
+    auto nuovo = motore.Workspaces().CreateDatabase("Ordini.mdb");
     TableDef t = nuovo->CreateTableDef("Ordini");
     t.Fields.Append(t.CreateField("Numero", dbLong));
     t.Fields.Append(t.CreateField("Cliente", dbText, 5));
@@ -796,7 +796,7 @@ TEST_F(MotoreSuJet, UnFileSiLeggeUnaVoltaPerMotore) {
   ASSERT_FALSE(clienti->NoMatch());
   EXPECT_EQ(clienti->Fields("CustomerID").Value(), Valore("ALFKI"));
   {
-    auto nuovo = motore.Workspaces(0).CreateDatabase("Vuoto.mdb");
+    auto nuovo = motore.Workspaces().CreateDatabase("Vuoto.mdb");
     TableDef t = nuovo->CreateTableDef("Uno");
     t.Fields.Append(t.CreateField("Codice", dbText, 5));
     nuovo->TableDefs().Append(t);

@@ -34,7 +34,7 @@ class SommeGruppi : public ::testing::Test {
 
   // A statistics-like table with Nulls, empty and long texts, negative amounts and decimals.
   std::unique_ptr<Database> Tabella() {
-    auto db = motore_->Workspaces(0).CreateDatabase("S.mdb");
+    auto db = motore_->Workspaces().CreateDatabase("S.mdb");
     TableDef td = db->CreateTableDef("V");
     for (auto [nome, tipo, n] : {std::tuple{"H", dbInteger, 0},
                                  {"D", dbText, 8},

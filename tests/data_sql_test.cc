@@ -56,7 +56,7 @@ class SqlAlbergo : public ::testing::Test {
   void Scrivi(const std::string& file, const std::string& tabella, const std::vector<Field>& campi,
               const std::vector<Riga>& righe) {
     auto db =
-        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces(0).CreateDatabase(file);
+        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces().CreateDatabase(file);
     TableDef td = db->CreateTableDef(tabella);
     for (const auto& c : campi) td.Fields.Append(c);
     db->TableDefs().Append(td);
@@ -235,10 +235,9 @@ TEST_F(SqlAlbergo, PassoPrenotazioni) {
   auto camere = motore_.OpenDatabase("Camere_Prenotazione.mdb");
   auto righe = camere->OpenRecordset(
       "Select * From Camere_Prenotazione Where NumeroHotel = 1 and DataArrivo <= '" + kAl +
-          "' and DataPartenza > '" + kDal +
-          "' and TipoCamera In (Select Sigla From TipiCamere In 'TipiCamere.mdb' Where NumeroHotel "
-          "= 1 and Tipologia = 'C') and NumeroPersone > 0;",
-      dbOpenDynaset);
+      "' and DataPartenza > '" + kDal +
+      "' and TipoCamera In (Select Sigla From TipiCamere In 'TipiCamere.mdb' Where NumeroHotel "
+      "= 1 and Tipologia = 'C') and NumeroPersone > 0;");
   EXPECT_EQ(Righe(*righe, {"NumeroPrenotazione", "TipoCamera", "QuantitàCamere"}),
             (Testi{"10|DOP|1", "11|SIN|2", "17|D'A|1"}));
 

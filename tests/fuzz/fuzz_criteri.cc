@@ -65,7 +65,7 @@ struct Banco {
     std::string modello = (fs::temp_directory_path() / "vendrix-fuzz-criteri-XXXXXX").string();
     cartella = mkdtemp(modello.data());
     const std::string file = (cartella / "Criteri.mdb").string();
-    db = motore.Workspaces(0).CreateDatabase(file);
+    db = motore.Workspaces().CreateDatabase(file);
     TableDef t = db->CreateTableDef("T");
     t.Fields.Append(t.CreateField("Id", dbLong));
     t.Fields.Append(t.CreateField("Nome", dbText, 20));
