@@ -6,6 +6,8 @@
 // group key, a column compared by another collation, a sum out of range or of a text) makes it
 // give up, and the query is run by SQLite as written.
 
+#include "data/somme_gruppi.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -20,35 +22,10 @@
 #include <vector>
 
 #include "data/errore.h"
-#include "data/motore_interno.h"
+#include "data/sqlite_motore.h"
 #include "data/valore.h"
 
 namespace vendrix::engine_detail {
-
-ValoreSomma DecimillesimiDaSommare(sqlite3_value* v, int64_t& n) {
-  try {
-    switch (sqlite3_value_type(v)) {
-      case SQLITE_NULL:
-        return ValoreSomma::kNessuno;
-      case SQLITE_INTEGER:
-        if (__builtin_mul_overflow(sqlite3_value_int64(v), int64_t{10000}, &n)) {
-          return ValoreSomma::kFuoriLimiti;
-        }
-        return ValoreSomma::kNumero;
-      case SQLITE_FLOAT:
-        n = Valuta::DaDouble(sqlite3_value_double(v)).Decimillesimi();
-        return ValoreSomma::kNumero;
-      default: {
-        const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        n = Valuta::DaTesto(t ? t : "").Decimillesimi();
-        return ValoreSomma::kNumero;
-      }
-    }
-  } catch (const Errore& e) {
-    return std::string_view(e.what()).rfind("Overflow", 0) == 0 ? ValoreSomma::kFuoriLimiti
-                                                                : ValoreSomma::kNonNumero;
-  }
-}
 
 namespace {
 
