@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
 #include "calc/calcolo.h"
 #include "comune/versione.h"
+#include "ui/traduzioni.h"
 #include "ui/vendrix_dt.h"
 
 namespace {
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
   QApplication applicazione(argc, argv);
   applicazione.setApplicationName("Vendrix");
   applicazione.setApplicationVersion(vendrix::kVersione);
+  // Without them Qt's own dialogs speak English; the window works all the same.
+  vendrix::CaricaTraduzioniQt(applicazione);
 
   vendrix::Elaborazioni elaborazioni;
   std::error_code errore;
@@ -57,7 +61,9 @@ int main(int argc, char** argv) {
     vendrix::CalcolaStatistiche(ui, r);
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
-    return vendrix::CreaExcelConConfronto(ui, r);
+    std::string senza_confronto;
+    std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r, &senza_confronto);
+    return vendrix::FogliCreati(std::move(percorsi), std::move(senza_confronto));
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 
