@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,9 +18,12 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "comune/nome_hotel.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
@@ -83,6 +87,10 @@ class CartellaHotelTest : public ::testing::Test {
       if (!risposte_.empty()) risposte_.pop_front();
       return risposta;
     };
+    elaborazioni.chiedi_nome = [this](QWidget*, const std::string& attuale) {
+      nomi_mostrati_.push_back(attuale);
+      return nome_;
+    };
     finestra_ = std::make_unique<VendrixDT>(
         elaborazioni, [this](QWidget*, const QString& testo, const QString&, const QString&) {
           messaggi_.push_back(testo.toStdString());
@@ -104,16 +112,33 @@ class CartellaHotelTest : public ::testing::Test {
     return richieste_.back().cartella_hotel;
   }
   std::string Stato() { return finestra_->findChild<QLabel*>("Label1_2")->text().toStdString(); }
+  // The status text as it was set: the label shows it shortened when it is too long for it, and
+  // whole in its tooltip.
+  std::string StatoIntero() {
+    const QLabel* stato = finestra_->findChild<QLabel*>("Label1_2");
+    return (stato->toolTip().isEmpty() ? stato->text() : stato->toolTip()).toStdString();
+  }
 
   std::unique_ptr<VendrixDT> finestra_;
-  std::deque<fs::path> risposte_;  // the chooser's answers; empty path: cancelled
+  std::deque<fs::path> risposte_;   // the chooser's answers; empty path: cancelled
   std::vector<fs::path> partenze_;  // where each call of the chooser started
   std::vector<Richiesta> richieste_;
   std::vector<std::string> messaggi_;
+  std::optional<std::string> nome_;  // the name typed; nullopt: cancelled
+  std::vector<std::string> nomi_mostrati_;
 };
+
+// The files in `cartella`, none when it is empty or missing.
+std::vector<fs::path> File(const fs::path& cartella) {
+  std::vector<fs::path> file;
+  std::error_code e;
+  for (const auto& voce : fs::directory_iterator(cartella, e)) file.push_back(voce.path());
+  return file;
+}
 
 TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
   const fs::path a = *radice / "albergo_a", b = *radice / "albergo_b", casa = *radice / "casa";
+  const fs::path kNessunCalcolo = "(nessun calcolo)";
   struct Caso {
     const char* protegge;
     fs::path lavoro;
@@ -124,16 +149,42 @@ TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
     std::optional<fs::path> ricordata_dopo;
   };
   const Caso casi[] = {
-      {"started inside a hotel: works there, asks nothing, keeps the remembered folder", a, b,
-       {}, 0, a, b},
-      {"started where there is no hotel: the remembered folder, without asking", casa, b, {}, 0,
-       b, b},
-      {"nothing remembered: asks once, works on the choice and remembers it", casa, {}, {a}, 1,
-       a, a},
-      {"the remembered folder no longer holds a hotel: asks again", casa, *radice / "spostato",
-       {b}, 1, b, b},
-      {"the user cancels: stays on the working folder, remembers nothing", casa, {}, {fs::path()},
-       1, casa, {}},
+      {"started inside a hotel: works there, asks nothing, keeps the remembered folder",
+       a,
+       b,
+       {},
+       0,
+       a,
+       b},
+      {"started where there is no hotel: the remembered folder, without asking",
+       casa,
+       b,
+       {},
+       0,
+       b,
+       b},
+      {"nothing remembered: asks once, works on the choice and remembers it",
+       casa,
+       {},
+       {a},
+       1,
+       a,
+       a},
+      {"the remembered folder no longer holds a hotel: asks again",
+       casa,
+       *radice / "spostato",
+       {b},
+       1,
+       b,
+       b},
+      {"a folder without a hotel is refused and asked again", casa, {}, {casa, a}, 2, a, a},
+      {"the user cancels: no hotel, no run, nothing remembered",
+       casa,
+       {},
+       {fs::path()},
+       1,
+       kNessunCalcolo,
+       {}},
   };
   for (const Caso& caso : casi) {
     SCOPED_TRACE(caso.protegge);
@@ -146,12 +197,62 @@ TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
     partenze_.clear();
     Apri(caso.lavoro);
     EXPECT_EQ(partenze_.size(), caso.domande);
+    const std::string stato_iniziale = StatoIntero();
     EXPECT_EQ(CartellaDelCalcolo(), caso.cartella);
     EXPECT_EQ(Ricordata(), caso.ricordata_dopo);
-    if (caso.cartella == casa) {
-      EXPECT_NE(Stato().find("Alt+H"), std::string::npos) << Stato();
+    if (caso.cartella == kNessunCalcolo) {
+      EXPECT_EQ(stato_iniziale,
+                "Nessun hotel in " + casa.string() + ": premere Alt+H per sceglierne la cartella");
+    } else {
+      // The folder's name is the hotel's while none is set: the path names it.
+      EXPECT_EQ(stato_iniziale, "Hotel: " + caso.cartella.string());
     }
+    EXPECT_EQ(File(casa), std::vector<fs::path>{}) << "nothing is written where there is no hotel";
   }
+}
+
+TEST_F(CartellaHotelTest, TheStatusLineFitsItsLabelWhateverTheFolder) {
+  const fs::path lungo = *radice / std::string(120, 'x') / "Hotel Bellavista sul lago";
+  fs::create_directories(lungo);
+  std::ofstream(lungo / "TipiCamere.mdb") << "x";
+  const fs::path senza = *radice / std::string(120, 'y');
+  fs::create_directories(senza);
+  QSettings("Vendrix", "Vendrix").clear();
+  for (const auto& [cartella, fine] :
+       {std::pair{lungo, std::string("/Hotel Bellavista sul lago")},
+        std::pair{senza, std::string(": premere Alt+H per sceglierne la cartella")}}) {
+    SCOPED_TRACE(cartella.string());
+    Apri(cartella);
+    const QLabel* stato = finestra_->findChild<QLabel*>("Label1_2");
+    EXPECT_LE(QFontMetrics(stato->font()).horizontalAdvance(stato->text()),
+              stato->contentsRect().width());
+    EXPECT_TRUE(Stato().ends_with(fine)) << Stato();
+    EXPECT_NE(stato->toolTip().toStdString().find(cartella.string()), std::string::npos);
+  }
+}
+
+TEST_F(CartellaHotelTest, TheNameIsSetFromTheContextMenuKeptInTheFolderAndShown) {
+  const fs::path a = *radice / "albergo_a";
+  Apri(a);
+  QAction* voce = finestra_->findChild<QAction*>("NomeHotel");
+  ASSERT_NE(voce, nullptr);
+  ASSERT_TRUE(finestra_->actions().contains(voce)) << "offered in the context menu";
+  const std::tuple<const char*, std::optional<std::string>, std::string> casi[] = {
+      {"a name", "  Hotel Miramare ", "Hotel Miramare"},
+      {"cancelled: the name stays", std::nullopt, "Hotel Miramare"},
+      {"an empty name gives the folder's name back", "", "albergo_a"},
+  };
+  for (const auto& [perche, digitato, nome] : casi) {
+    SCOPED_TRACE(perche);
+    nome_ = digitato;
+    voce->trigger();
+    EXPECT_EQ(NomeHotel(a), nome);
+    EXPECT_EQ(StatoIntero(), nome == "albergo_a" ? "Hotel: " + a.string()
+                                                 : "Hotel: " + nome + ", cartella " + a.string());
+  }
+  EXPECT_EQ(nomi_mostrati_,
+            (std::vector<std::string>{"albergo_a", "Hotel Miramare", "Hotel Miramare"}));
+  EXPECT_TRUE(messaggi_.empty());
 }
 
 TEST_F(CartellaHotelTest, AltHChangesTheFolderOfTheNextRunWithoutMovingControls) {
@@ -171,15 +272,20 @@ TEST_F(CartellaHotelTest, AltHChangesTheFolderOfTheNextRunWithoutMovingControls)
     EXPECT_EQ(w->geometry(), posto) << w->objectName().toStdString();
   }
 
-  // The same entry in the window's context menu; a folder without a hotel is taken but named.
+  // The same entry in the window's context menu; a folder without a hotel is refused, with a
+  // message naming the file it lacks, and asked again until the user cancels.
   QAction* voce = finestra_->findChild<QAction*>("CartellaHotel");
   ASSERT_NE(voce, nullptr);
   EXPECT_EQ(finestra_->contextMenuPolicy(), Qt::ActionsContextMenu);
   risposte_ = {*radice / "casa"};
+  partenze_.clear();
   voce->trigger();
-  EXPECT_EQ(CartellaDelCalcolo(), *radice / "casa");
+  EXPECT_EQ(partenze_, (std::vector<fs::path>{b, *radice / "casa"}));
+  EXPECT_EQ(CartellaDelCalcolo(), b);
+  EXPECT_EQ(Ricordata(), b);
   ASSERT_EQ(messaggi_.size(), 1u);
   EXPECT_NE(messaggi_[0].find("TipiCamere.mdb"), std::string::npos) << messaggi_[0];
+  EXPECT_EQ(File(*radice / "casa"), std::vector<fs::path>{});
 }
 
 }  // namespace

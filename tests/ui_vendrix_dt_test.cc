@@ -17,6 +17,7 @@
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
 #include "data/errore.h"
+#include "ui/traduzioni.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
@@ -69,9 +70,12 @@ class VendrixDTTest : public ::testing::Test {
       for (const char* f : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
         percorsi.push_back((r.cartella_excel / f).string());
       }
-      return percorsi;
+      return FogliCreati(percorsi, senza_confronto_);
     };
-    elaborazioni.apri_cartella = [this](const std::filesystem::path& c) { aperte_.push_back(c); };
+    elaborazioni.apri_cartella = [this](const std::filesystem::path& c) {
+      aperte_.push_back(c);
+      return si_apre_;
+    };
     finestra_ = std::make_unique<VendrixDT>(
         elaborazioni,
         [this](QWidget*, const QString& testo, const QString& titolo, const QString& altro) {
@@ -113,14 +117,16 @@ class VendrixDTTest : public ::testing::Test {
   std::unique_ptr<VendrixDT> finestra_;
   std::vector<Calcolo> calcoli_, richieste_report_;
   int report_ = 0;
-  bool scegli_altro_ = false;  // the user's answer to a message with a second button
+  bool scegli_altro_ = false;    // the user's answer to a message with a second button
+  bool si_apre_ = true;          // whether the file manager opens a folder
+  std::string senza_confronto_;  // why the report had no last year
   std::vector<std::filesystem::path> aperte_;
   std::vector<std::string> messaggi_;  // "title: text"
   std::function<void(Interfaccia&)> durante_calcolo_;
   std::function<void(Interfaccia&)> durante_report_;
 };
 
-TEST_F(VendrixDTTest, StartsEmptyWithTheControlsInPlaceAndTheFirstBoxFocused) {
+TEST_F(VendrixDTTest, StartsWithTheControlsInPlaceTheHotelNamedAndTheFirstBoxFocused) {
   EXPECT_EQ(finestra_->windowTitle().toStdString(), "Statistiche sulle vendite");
   EXPECT_EQ(finestra_->size(), QSize(388, 209));
   EXPECT_EQ(finestra_->minimumSize(), finestra_->maximumSize()) << "the window must not resize";
@@ -140,7 +146,7 @@ TEST_F(VendrixDTTest, StartsEmptyWithTheControlsInPlaceAndTheFirstBoxFocused) {
       {"T_2", {264, 104, 118, 70}, "&Esci", 12, true},
       {"Label1_0", {8, 24, 73, 17}, "Dalla data .....:", 9.75, false},
       {"Label1_1", {8, 64, 73, 17}, "Alla data ........:", 9.75, false},
-      {"Label1_2", {8, 184, 374, 18}, "", 0, false},
+      {"Label1_2", {8, 184, 374, 18}, "Hotel: /srv/albergo", 0, false},
       {"Chk_0", {200, 16, 177, 17}, "Prenotazioni confermate", 9.75, false},
       {"Chk_1", {200, 40, 177, 17}, "Prenotazioni opzionate", 9.75, false},
       {"Chk_2", {200, 64, 177, 17}, "Clienti in casa + storico", 9.75, false},
@@ -189,8 +195,9 @@ TEST_F(VendrixDTTest, PaintsTheColoursAndTheFramesAroundTheDateBoxes) {
 
 TEST(VendrixDTCarica, LoadingTheWindowSetsTheHotel) {
   HotelCorrente = 0;
-  VendrixDT finestra(Elaborazioni{},
-                     [](QWidget*, const QString&, const QString&, const QString&) { return false; });
+  VendrixDT finestra(Elaborazioni{}, [](QWidget*, const QString&, const QString&, const QString&) {
+    return false;
+  });
   EXPECT_EQ(HotelCorrente, 1);
 }
 
@@ -214,7 +221,8 @@ TEST_F(VendrixDTTest, EnterInTheFromDateCleansExpandsAndMovesOnOnlyWhenValid) {
       {"01.01.2021", "01/01/2021", true},
       {"1/1/2024", "01/01/2024", true},
       {"1-1-2024", "01/01/2024", true},
-      {"01/01/24", "01/01/24", false},
+      {"1/7/24", "01/07/2024", true},
+      {"01/01/024", "01/01/024", false},
       {"", "", false},
       {"29/02/2021", "29/02/2021", false},
       {"01/01/2E03", "01/01/2E03", false},
@@ -241,7 +249,7 @@ TEST_F(VendrixDTTest, EnterInTheToDateMovesToCalcolaOnlyForAValidPeriod) {
       {"short form of this century", "01/07/2024", "310724", "31/07/2024", "T_0"},
       {"reversed dates", "01/01/2025", "31/12/2024", "31/12/2024", "Text1_1"},
       {"from-date read by the same rule", "01072024", "31072024", "31/07/2024", "T_0"},
-      {"from-date that is no date", "01/01/24", "31072024", "31/07/2024", "Text1_1"},
+      {"from-date that is no date", "01/13/2024", "31072024", "31/07/2024", "Text1_1"},
       {"invalid to-date", "01/07/2024", "ab", "AB", "Text1_1"},
   };
   for (const auto& [perche, dal, digitato, mostrato, fuoco] : casi) {
@@ -314,7 +322,7 @@ TEST_F(VendrixDTTest, AccessKeysEnterAndSpacePressTheButtonsAndEscapeDoesNothing
   // Only the completion messages of the three reports.
   EXPECT_EQ(messaggi_.size(), 3u);
   for (const std::string& m : messaggi_) {
-    EXPECT_TRUE(m.starts_with("Statistiche: Fogli Excel creati nella cartella")) << m;
+    EXPECT_TRUE(m.starts_with("Statistiche: Fogli Excel del periodo")) << m;
   }
 }
 
@@ -354,8 +362,8 @@ TEST_F(VendrixDTTest, ButtonsRefuseWhatWouldDestroyOrMisleadWithAMessageAndRunNo
   const Caso casi[] = {
       {"both empty", "", "", MessaggioDataNonValida(""), "Text1_0", "", ""},
       {"to-date empty", "010724", "", MessaggioDataNonValida(""), "Text1_1", "01/07/2024", ""},
-      {"two-digit year with separators", "01/07/24", "31/07/2024",
-       MessaggioDataNonValida("01/07/24"), "Text1_0", "01/07/24", "31/07/2024"},
+      {"three-digit year", "01/07/024", "31/07/2024", MessaggioDataNonValida("01/07/024"),
+       "Text1_0", "01/07/024", "31/07/2024"},
       {"to-date 31 February", "01/02/2024", "31/02/2024", MessaggioDataNonValida("31/02/2024"),
        "Text1_1", "01/02/2024", "31/02/2024"},
       {"an exponent in the year", "01/07/2024", "01/01/2e03", MessaggioDataNonValida("01/01/2E03"),
@@ -410,21 +418,108 @@ TEST_F(VendrixDTTest, EnteringADateBoxByTabOrMouseSelectsItsWholeText) {
   EXPECT_EQ(Casella(0)->text(), "010824");
 }
 
-TEST_F(VendrixDTTest, CreaExcelNamesTheFolderAndTheFilesAndCanOpenTheFolder) {
-  Date("01/07/2024", "31/07/2024");
-  for (bool apri : {false, true}) {
-    SCOPED_TRACE(apri);
+TEST_F(VendrixDTTest, CreaExcelNamesThePeriodTheFolderTheFilesAndCanOpenTheFolder) {
+  const std::string cartella = (kAlbergo / "Excel").string();
+  const std::string fatto =
+      "Statistiche: Fogli Excel del periodo dal 01/07/2024 al 31/07/2024 "
+      "creati nella cartella " +
+      cartella +
+      ":\r\nREPORT_DATA.xlsx\r\nREPORT_TIPOCAMERA.xlsx\r\n"
+      "REPORT_AGENZIA.xlsx";
+  const std::string non_aperta =
+      "Statistiche: Impossibile aprire la cartella " + cartella + ": aprirla dal gestore dei file.";
+  struct Caso {
+    const char* perche;
+    bool apri, si_apre;
+    std::string senza_confronto;
+    std::vector<std::string> messaggi;
+  };
+  const Caso casi[] = {
+      {"OK", false, true, "", {fatto + " [Apri cartella]"}},
+      {"Apri cartella", true, true, "", {fatto + " [Apri cartella]"}},
+      {"the folder cannot be opened", true, false, "", {fatto + " [Apri cartella]", non_aperta}},
+      {"no last year",
+       false,
+       true,
+       "manca il file Storico.mdb.",
+       {fatto + "\r\n\r\nConfronto con l'anno precedente non disponibile: manca il file "
+                "Storico.mdb. [Apri cartella]"}},
+  };
+  QLabel* stato = Controllo<QLabel>("Label1_2");
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.perche);
     messaggi_.clear();
-    scegli_altro_ = apri;
+    aperte_.clear();
+    scegli_altro_ = c.apri;
+    si_apre_ = c.si_apre;
+    senza_confronto_ = c.senza_confronto;
+    durante_report_ = [](Interfaccia& ui) { ui.ImpostaStato("Calcolo dell'anno precedente"); };
+    Date("1/7/2024", "31/7/2024");
     Comando(1)->click();
-    const std::string cartella = (kAlbergo / "Excel").string();
-    EXPECT_EQ(messaggi_, std::vector<std::string>{
-                             "Statistiche: Fogli Excel creati nella cartella " + cartella +
-                             ":\r\nREPORT_DATA.xlsx\r\nREPORT_TIPOCAMERA.xlsx\r\n"
-                             "REPORT_AGENZIA.xlsx [Apri cartella]"});
-    EXPECT_EQ(aperte_, apri ? std::vector<std::filesystem::path>{cartella}
-                            : std::vector<std::filesystem::path>{});
+    EXPECT_EQ(messaggi_, c.messaggi);
+    EXPECT_EQ(aperte_, c.apri ? std::vector<std::filesystem::path>{cartella}
+                              : std::vector<std::filesystem::path>{});
+    EXPECT_EQ(stato->text().toStdString(),
+              "Fogli Excel del 01/07/2024-31/07/2024 creati in " + cartella)
+        << "the status line ends on what was done";
   }
+  durante_report_ = [](Interfaccia&) { throw Errore("Impossibile aprire TipiCamere.mdb."); };
+  Comando(1)->click();
+  EXPECT_EQ(stato->text().toStdString(), "Creazione dei fogli Excel non riuscita");
+}
+
+TEST_F(VendrixDTTest, ARefusedDateBoxHasARedFrameUntilItsTextIsValid) {
+  const auto Rossa = [this](int i) {
+    const QImage immagine = finestra_->grab().toImage();
+    const QColor colore = immagine.pixelColor(i == 0 ? QPoint(80, 32) : QPoint(80, 72));
+    return colore.red() > 200 && colore.green() < 50;
+  };
+  struct Passo {
+    const char* cosa;
+    std::function<void()> fai;
+    bool rossa_dal, rossa_al;
+  };
+  const Passo passi[] = {
+      {"a valid start", [this] { Date("01/07/2024", "31/07/2024"); }, false, false},
+      {"Enter on no date",
+       [this] {
+         Casella(0)->setText("32/07/2024");
+         Casella(0)->setFocus();
+         Premi(Qt::Key_Return);
+       },
+       true, false},
+      {"still no date", [] { Digita("x"); }, true, false},
+      {"a valid text clears it", [this] { Casella(0)->setText("1/7/24"); }, false, false},
+      {"Enter on a to-date before the from-date",
+       [this] {
+         Casella(1)->setText("30/06/2024");
+         Casella(1)->setFocus();
+         Premi(Qt::Key_Return);
+       },
+       false, true},
+      {"mending the from-date clears it", [this] { Casella(0)->setText("01/06/2024"); }, false,
+       false},
+      {"a button refusing the to-date",
+       [this] {
+         Casella(1)->setText("31/02/2024");
+         Comando(1)->click();
+       },
+       false, true},
+      {"mended", [this] { Casella(1)->setText("29/02/2024"); }, false, false},
+  };
+  for (const Passo& p : passi) {
+    SCOPED_TRACE(p.cosa);
+    p.fai();
+    EXPECT_EQ(Rossa(0), p.rossa_dal);
+    EXPECT_EQ(Rossa(1), p.rossa_al);
+  }
+}
+
+// Qt's own dialogs (the folder chooser, the input dialog) speak Italian.
+TEST(VendrixDTTraduzioni, QtsItalianTranslationsAreLoaded) {
+  ASSERT_TRUE(CaricaTraduzioniQt(*QCoreApplication::instance()));
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:").toStdString(), "Cerca in:");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Annulla");
 }
 
 TEST_F(VendrixDTTest, AFailingRunIsShownAndTheWindowStaysUsable) {
@@ -510,6 +605,32 @@ TEST(VendrixDTMessaggio, DefaultPresenterShowsAModalBoxWithOneOkButton) {
   finestra.MsgBox("Errore in <Prenota> & co.", "Statistiche");
   EXPECT_EQ(visto.toStdString(), "Statistiche|Errore in <Prenota> & co.|1|1|1");
   EXPECT_TRUE(finestra.isVisible());
+}
+
+// Escape closes the completion message of "C&rea Excel" as OK does, not as "Apri cartella".
+TEST(VendrixDTMessaggio, EscapeClosesTheMessageWithASecondButtonAsOk) {
+  QWidget finestra;
+  finestra.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&finestra));
+  int pulsanti = 0;
+  bool chiusa_da_escape = false;
+  int tentativi = 0;
+  std::function<void()> premi_escape = [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      if (++tentativi < 500) QTimer::singleShot(10, premi_escape);
+      return;
+    }
+    pulsanti = static_cast<int>(box->buttons().size());
+    QTest::keyClick(box, Qt::Key_Escape);
+    // Escape is handled at once: the box is hidden before the key click returns.
+    chiusa_da_escape = !box->isVisible();
+    if (!chiusa_da_escape) box->button(QMessageBox::Ok)->click();
+  };
+  QTimer::singleShot(0, premi_escape);
+  EXPECT_FALSE(MessaggioModale(&finestra, "Fogli Excel creati", "Statistiche", "Apri cartella"));
+  EXPECT_EQ(pulsanti, 2);
+  EXPECT_TRUE(chiusa_da_escape);
 }
 
 }  // namespace

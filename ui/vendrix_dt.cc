@@ -89,6 +89,22 @@ std::optional<std::string> ChiediNomeConDialogo(QWidget* finestra, const std::st
   return nome.toStdString();
 }
 
+// The folder's path in at most `larghezza` pixels: whole when it fits, else its beginning cut
+// short before its last component, which names the folder and stays whole as long as it fits.
+QString AccorciaCartella(const QFontMetrics& metriche, const std::filesystem::path& cartella,
+                         int larghezza) {
+  const QString intero = QString::fromStdString(cartella.string());
+  if (metriche.horizontalAdvance(intero) <= larghezza) return intero;
+  const QString ultima =
+      QString::fromStdString("/" + cartella.lexically_normal().filename().string());
+  const int resto = larghezza - metriche.horizontalAdvance(ultima);
+  const QString inizio = QString::fromStdString(cartella.lexically_normal().parent_path().string());
+  if (ultima.size() > 1 && resto >= metriche.horizontalAdvance(QStringLiteral("/…"))) {
+    return metriche.elidedText(inizio, Qt::ElideRight, resto) + ultima;
+  }
+  return metriche.elidedText(intero, Qt::ElideMiddle, larghezza);
+}
+
 void ImpostaColore(QWidget* controllo, QPalette::ColorRole ruolo, const QColor& colore) {
   QPalette colori = controllo->palette();
   colori.setColor(ruolo, colore);
@@ -186,6 +202,8 @@ void VendrixDT::CreaControlli() {
   }
   label1_[2] = new QLabel(this);
   label1_[2]->setGeometry(Posizione(120, 2760, 5616, 270));
+  // A narrow font: the line names folders, and what does not fit is cut.
+  label1_[2]->setFont(Corbel(9.75));
   ImpostaColore(label1_[2], QPalette::Window, kSfondoStato);
   label1_[2]->setAutoFillBackground(true);
   for (int i = 0; i < 3; ++i) {
@@ -299,7 +317,13 @@ void VendrixDT::MostraHotel() {
     StatoConCartella("Nessun hotel in ", cartella, ": premere Alt+H per sceglierne la cartella");
     return;
   }
-  StatoConCartella("Hotel: " + NomeHotel(cartella) + ", cartella ", cartella, "");
+  // The hotel's name is the folder's own until one is set: the path alone names it.
+  const std::string nome = NomeHotel(cartella);
+  if (nome == cartella.lexically_normal().filename().string()) {
+    StatoConCartella("Hotel: ", cartella, "");
+  } else {
+    StatoConCartella("Hotel: " + nome + ", cartella ", cartella, "");
+  }
 }
 
 bool VendrixDT::HotelPresente() {
@@ -474,9 +498,7 @@ void VendrixDT::StatoConCartella(const std::string& prima, const std::filesystem
   const QString testo_dopo = QString::fromStdString(dopo);
   const int resto =
       label1_[2]->contentsRect().width() - metriche.horizontalAdvance(testo_prima + testo_dopo);
-  // The start and the end of a path tell most: the folder's own name stays whole.
-  const QString percorso = metriche.elidedText(QString::fromStdString(cartella.string()),
-                                               Qt::ElideMiddle, std::max(resto, 0));
+  const QString percorso = AccorciaCartella(metriche, cartella, std::max(resto, 0));
   ImpostaStato((testo_prima + percorso + testo_dopo).toStdString());
   const std::string intero = prima + cartella.string() + dopo;
   if (label1_[2]->text().toStdString() != intero) {
