@@ -21,11 +21,11 @@ namespace {
 const char kUso[] = "Uso: vendrix [--help] [--version]\n";
 
 const char kAiuto[] =
-    "Statistiche sulle vendite di un albergo: apre la finestra che le calcola dai file\n"
-    "dell'albergo della cartella corrente e ne scrive i fogli Excel nella sua cartella Excel.\n"
-    "Se la cartella corrente non contiene l'albergo (manca TipiCamere.mdb), la finestra usa la\n"
+    "Statistiche sulle vendite di un hotel: apre la finestra che le calcola dai file\n"
+    "dell'hotel della cartella corrente e ne scrive i fogli Excel nella sua cartella Excel.\n"
+    "Se la cartella corrente non contiene l'hotel (manca TipiCamere.mdb), la finestra usa la\n"
     "cartella scelta l'ultima volta o la chiede; \"Cartella hotel…\" (Alt+H, o il menu del\n"
-    "tasto destro) la cambia.\n"
+    "tasto destro) la cambia, \"Nome hotel…\" (nello stesso menu) ne imposta il nome.\n"
     "\n"
     "Opzioni:\n"
     "  --help     mostra questo aiuto ed esce\n"

@@ -167,7 +167,7 @@ TEST_F(BatchTest, ExcelWritesTheThreeWorkbooksOfThePeriodComputed) {
   EXPECT_EQ(altro.codice, 1);
   EXPECT_EQ(altro.err,
             "vendrix-batch: Le statistiche sono del periodo dal 01/01/2024 al 31/01/2024 (clienti "
-            "in casa + storico): esegui prima `vendrix-batch calcola` per il periodo richiesto.\n");
+            "in casa + storico): eseguire prima vendrix-batch calcola per il periodo richiesto.\n");
   EXPECT_FALSE(fs::exists(*albergo_ / "Excel"));
 
   const fs::path uscita = *albergo_ / "fogli";
@@ -203,14 +203,18 @@ TEST_F(BatchTest, ExcelWritesTheThreeWorkbooksOfThePeriodComputed) {
 
 TEST_F(BatchTest, EveryCommandPrintsItsVersion) {
   for (const char* comando : {"vendrix", "vendrix-batch", "vendrix-demo"}) {
-    const Esito esito = prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando +
-                                                    " --version");
+    const Esito esito =
+        prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando + " --version");
     EXPECT_EQ(esito.codice, 0) << comando << esito.err;
     EXPECT_EQ(esito.out, std::string(comando) + " " + kVersione + "\n");
     const Esito aiuto =
         prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando + " --help");
     EXPECT_EQ(aiuto.codice, 0) << comando << aiuto.err;
     EXPECT_TRUE(aiuto.out.starts_with("Uso:")) << aiuto.out;
+    // One word for the hotel, no markup, paths as they are written here.
+    for (const char* estraneo : {"albergo", "`", "C:\\"}) {
+      EXPECT_EQ(aiuto.out.find(estraneo), std::string::npos) << comando << ": " << estraneo;
+    }
   }
 }
 
