@@ -571,7 +571,8 @@ TEST_F(VendrixDTTest, RunsWriteTheStatusLineAtOnceAndShowTheirMessages) {
   Date("01/07/2024", "31/07/2024");
   Comando(0)->click();
   stato->removeEventFilter(&filtro);
-  EXPECT_EQ(stato->text(), "Pulizia record n. 3 di 5") << "the last text stays after the run";
+  EXPECT_EQ(stato->text(), "Statistiche del 01/07/2024-31/07/2024 calcolate")
+      << "the line ends on what was done";
   EXPECT_EQ(messaggi_, std::vector<std::string>{
                            "Creazione dati completata!: Ora si possono generare i fogli Excel"});
 }

@@ -90,19 +90,27 @@ std::optional<std::string> ChiediNomeConDialogo(QWidget* finestra, const std::st
 }
 
 // The folder's path in at most `larghezza` pixels: whole when it fits, else its beginning cut
-// short before its last component, which names the folder and stays whole as long as it fits.
+// short before as many of its last components as fit whole, since they name the folder.
 QString AccorciaCartella(const QFontMetrics& metriche, const std::filesystem::path& cartella,
                          int larghezza) {
   const QString intero = QString::fromStdString(cartella.string());
   if (metriche.horizontalAdvance(intero) <= larghezza) return intero;
-  const QString ultima =
-      QString::fromStdString("/" + cartella.lexically_normal().filename().string());
-  const int resto = larghezza - metriche.horizontalAdvance(ultima);
-  const QString inizio = QString::fromStdString(cartella.lexically_normal().parent_path().string());
-  if (ultima.size() > 1 && resto >= metriche.horizontalAdvance(QStringLiteral("/…"))) {
-    return metriche.elidedText(inizio, Qt::ElideRight, resto) + ultima;
+  const std::filesystem::path normale = cartella.lexically_normal();
+  const QString testo = QString::fromStdString(normale.string());
+  const std::vector<std::filesystem::path> parti(normale.begin(), normale.end());
+  QString coda;
+  for (auto parte = parti.rbegin(); parte != parti.rend(); ++parte) {
+    if (parte->empty() || *parte == normale.root_path()) break;
+    const QString piu_lunga = "/" + QString::fromStdString(parte->string()) + coda;
+    if (metriche.horizontalAdvance(QStringLiteral("…") + piu_lunga) > larghezza) break;
+    coda = piu_lunga;
   }
-  return metriche.elidedText(intero, Qt::ElideMiddle, larghezza);
+  if (coda.isEmpty() || !testo.endsWith(coda)) {
+    return metriche.elidedText(intero, Qt::ElideMiddle, larghezza);
+  }
+  return metriche.elidedText(testo.left(testo.size() - coda.size()), Qt::ElideRight,
+                             larghezza - metriche.horizontalAdvance(coda)) +
+         coda;
 }
 
 void ImpostaColore(QWidget* controllo, QPalette::ColorRole ruolo, const QColor& colore) {
@@ -443,12 +451,19 @@ void VendrixDT::Calcola() {
     chk_[0]->setFocus(Qt::OtherFocusReason);
     return;
   }
-  Esegui([&] { elaborazioni_.calcola(*this, *r); });
+  const std::string periodo = TestoData(r->dal) + "-" + TestoData(r->al);
+  // Replaced by the run's own progress; a failed run leaves its last text, which says where it
+  // stopped.
+  ImpostaStato("Calcolo delle statistiche del " + periodo);
+  if (Esegui([&] { elaborazioni_.calcola(*this, *r); })) {
+    ImpostaStato("Statistiche del " + periodo + " calcolate");
+  }
 }
 
 void VendrixDT::CreaExcel() {
   const std::optional<Richiesta> r = LeggiRichiesta();
   if (!r) return;
+  ImpostaStato("Creazione dei fogli Excel del " + TestoData(r->dal) + "-" + TestoData(r->al));
   FogliCreati fogli;
   if (!Esegui([&] { fogli = elaborazioni_.crea_excel(*this, *r); })) {
     // The run's last progress text would say it is still at work.
