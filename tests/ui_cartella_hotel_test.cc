@@ -202,7 +202,7 @@ TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
     EXPECT_EQ(Ricordata(), caso.ricordata_dopo);
     if (caso.cartella == kNessunCalcolo) {
       EXPECT_EQ(stato_iniziale,
-                "Nessun hotel in " + casa.string() + ": premere Alt+H per sceglierne la cartella");
+                "Nessun hotel in " + casa.string() + ": premere Alt+H per sceglierlo");
     } else {
       // The folder's name is the hotel's while none is set: the path names it.
       EXPECT_EQ(stato_iniziale, "Hotel: " + caso.cartella.string());
@@ -220,7 +220,7 @@ TEST_F(CartellaHotelTest, TheStatusLineFitsItsLabelWhateverTheFolder) {
   QSettings("Vendrix", "Vendrix").clear();
   for (const auto& [cartella, fine] :
        {std::pair{lungo, std::string("/Hotel Bellavista sul lago")},
-        std::pair{senza, std::string(": premere Alt+H per sceglierne la cartella")}}) {
+        std::pair{senza, std::string(": premere Alt+H per sceglierlo")}}) {
     SCOPED_TRACE(cartella.string());
     Apri(cartella);
     const QLabel* stato = finestra_->findChild<QLabel*>("Label1_2");

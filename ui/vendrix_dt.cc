@@ -322,7 +322,7 @@ void VendrixDT::CambiaNomeHotel() {
 void VendrixDT::MostraHotel() {
   const std::filesystem::path& cartella = elaborazioni_.cartella_hotel;
   if (elaborazioni_.scegli_cartella && !ECartellaHotel(cartella)) {
-    StatoConCartella("Nessun hotel in ", cartella, ": premere Alt+H per sceglierne la cartella");
+    StatoConCartella("Nessun hotel in ", cartella, ": premere Alt+H per sceglierlo");
     return;
   }
   // The hotel's name is the folder's own until one is set: the path alone names it.
