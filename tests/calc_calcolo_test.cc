@@ -254,7 +254,6 @@ bool Completato(const std::vector<std::string>& messaggi) {
 }
 
 const std::string kNessunSoggiorno = "Statistiche: Nessun soggiorno trovato: 0 righe di statistiche.";
-
 // The message of a run that found no stay: it says so, not that the data are ready.
 bool NessunSoggiorno(const std::vector<std::string>& messaggi) {
   return messaggi.size() == 1 && messaggi[0].starts_with(kNessunSoggiorno + "\r\nPeriodo dal ");
@@ -322,14 +321,17 @@ TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
     EXPECT_EQ(Date(Esegui({1, 0, 0}, c.dal, c.al)), c.date) << c.nome;
     const Richiesta r = Chiedi({1, 0, 0}, c.dal, c.al);
     const size_t n = c.date.size();
-    const std::string atteso =
-        n == 0 ? kNessunSoggiorno + "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) +
-                     ", prenotazioni confermate.\r\nI soggiorni già avvenuti sono tra i clienti: "
-                     "per i giorni passati, «Clienti in casa + storico»."
-               : kCompletato + "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) +
-                     ", prenotazioni confermate: " + std::to_string(n) +
-                     (n == 1 ? " riga" : " righe") + " di statistiche.";
-    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{atteso}) << c.nome;
+    if (n == 0) {
+      EXPECT_TRUE(NessunSoggiorno(ui_.messaggi)) << c.nome;
+      continue;
+    }
+    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato + "\r\nPeriodo " +
+                                                     TestoPeriodo(r.dal, r.al) +
+                                                     ", prenotazioni confermate: " +
+                                                     std::to_string(n) +
+                                                     (n == 1 ? " riga" : " righe") +
+                                                     " di statistiche."})
+        << c.nome;
   }
 }
 
@@ -1168,8 +1170,7 @@ TEST_F(AlbergoTest, ARunThatFindsNoStayNamesTheKindOfStayThatWouldCountIt) {
   };
   for (const auto& [chk, consiglio] : casi) {
     EXPECT_TRUE(Esegui(chk, "01/06/2024", "30/06/2024").empty());
-    ASSERT_TRUE(NessunSoggiorno(ui_.messaggi)) << ui_.messaggi.at(0);
-    EXPECT_TRUE(ui_.messaggi[0].ends_with(consiglio)) << ui_.messaggi[0];
+    EXPECT_TRUE(NessunSoggiorno(ui_.messaggi) && ui_.messaggi[0].ends_with(consiglio));
   }
 }
 
