@@ -21,6 +21,7 @@
 #include "comune/date.h"
 #include "comune/nome_hotel.h"
 #include "data/tabelle.h"
+#include "reports/report.h"
 #include "ui/controlli.h"
 #include "ui/flusso_date.h"
 
@@ -145,6 +146,7 @@ VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidg
       presentatore_(std::move(presentatore)) {
   if (!elaborazioni_.apri_cartella) {
     elaborazioni_.apri_cartella = [](const std::filesystem::path& cartella) {
+      CompletaReportInterrotti(cartella);  // a set of workbooks is shown whole
       return QDesktopServices::openUrl(
           QUrl::fromLocalFile(QString::fromStdString(cartella.string())));
     };
