@@ -14,6 +14,7 @@
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
+#include "comune/fine_ordinata.h"
 #include "comune/interfaccia.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
@@ -35,7 +36,7 @@ const char* const kUso =
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
-    "Statistiche sulle vendite, senza finestra. Lavora sui file dell'albergo della cartella\n"
+    "Statistiche sulle vendite, senza finestra. Lavora sui file dell'hotel della cartella\n"
     "corrente, come il programma con la finestra.\n"
     "\n"
     "Comandi:\n"
@@ -50,10 +51,10 @@ const char* const kAiuto =
     "  excel DAL AL     scrive REPORT_DATA.xlsx, REPORT_TIPOCAMERA.xlsx e REPORT_AGENZIA.xlsx\n"
     "                   dalle statistiche di Vendrix.mdb (come \"Crea Excel\") e stampa i file\n"
     "                   scritti. Le statistiche devono essere dello stesso periodo: altrimenti\n"
-    "                   esegui prima `vendrix-batch calcola`.\n"
+    "                   eseguire prima vendrix-batch calcola.\n"
     "                   Accanto a ogni cifra del riepilogo e dei mesi mette lo stesso periodo\n"
     "                   dell'anno precedente (il 29/02 diventa il 28/02), calcolato dai file\n"
-    "                   dell'albergo con prenotazioni confermate e clienti in casa + storico,\n"
+    "                   dell'hotel con prenotazioni confermate e clienti in casa + storico,\n"
     "                   senza toccare Vendrix.mdb.\n"
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
@@ -65,7 +66,7 @@ const char* const kAiuto =
     "\n"
     "Date: GG/MM/AAAA (anche G/M/AAAA, con / . o - come separatori), GGMMAAAA o GGMMAA\n"
     "(anni 00-49: 2000-2049; 50-99: 1950-1999). La data iniziale non può seguire la finale;\n"
-    "il periodo è al massimo di %GIORNI% giorni.\n"
+    "il periodo è al massimo di %ANNI% anni, con date dal %PRIMO% al %ULTIMO%.\n"
     "L'avanzamento va sullo standard error, il messaggio finale sullo standard output.\n"
     "Esito: 0 riuscito, 1 errore durante il lavoro (il precedente Vendrix.mdb resta com'era)\n"
     "o un altro calcolo in corso nella stessa cartella, 2 argomenti o date non validi.\n";
@@ -114,9 +115,13 @@ int Principale(const std::vector<std::string>& argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::string aiuto = kAiuto;
-      const std::string segnaposto = "%GIORNI%";
-      aiuto.replace(aiuto.find(segnaposto), segnaposto.size(),
-                    std::to_string(kMassimoGiorniPeriodo));
+      const std::pair<std::string, std::string> segnaposti[] = {
+          {"%ANNI%", std::to_string(kMassimoAnniPeriodo)},
+          {"%PRIMO%", TestoData(Giorno(kPrimoGiornoPeriodo))},
+          {"%ULTIMO%", TestoData(Giorno(kUltimoGiornoPeriodo))}};
+      for (const auto& [segnaposto, valore] : segnaposti) {
+        aiuto.replace(aiuto.find(segnaposto), segnaposto.size(), valore);
+      }
       std::cout << kUso << '\n' << aiuto;
       return 0;
     }
@@ -212,6 +217,7 @@ int Principale(const std::vector<std::string>& argomenti) {
 }  // namespace vendrix
 
 int main(int argc, char** argv) {
+  vendrix::InstallaFineOrdinata("vendrix-batch: interrotto; i file precedenti restano come erano.");
   vendrix::CaricaModulo();
   std::vector<std::string> argomenti(argv + 1, argv + argc);
   return vendrix::Principale(argomenti);

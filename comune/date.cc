@@ -38,6 +38,13 @@ std::optional<Giorno> GiornoReale(int anno, int mese, int giorno, int primo_anno
   return sys_days{data};
 }
 
+// A year of two digits is 2000-2049 for 00-49 and 1950-1999 for 50-99; four digits stay as
+// they are.
+std::string AnnoQuattroCifre(std::string_view anno) {
+  if (anno.size() != 2) return std::string(anno);
+  return (Numero(anno) < 50 ? "20" : "19") + std::string(anno);
+}
+
 void Scrivi(char* destinazione, unsigned valore, int cifre) {
   for (int i = cifre - 1; i >= 0; --i, valore /= 10) {
     destinazione[i] = static_cast<char>('0' + valore % 10);
@@ -55,14 +62,14 @@ std::string PulisciData(std::string_view testo) {
   pulito = std::string(SenzaSpazi(pulito, kSpaziETab));
 
   if (pulito.size() == 6 && SoloCifre(pulito)) {
-    const std::string secolo = Numero(pulito.substr(4, 2)) < 50 ? "20" : "19";
-    return pulito.substr(0, 2) + "/" + pulito.substr(2, 2) + "/" + secolo + pulito.substr(4, 2);
+    return pulito.substr(0, 2) + "/" + pulito.substr(2, 2) + "/" +
+           AnnoQuattroCifre(pulito.substr(4, 2));
   }
   if (pulito.size() == 8 && SoloCifre(pulito)) {
     return pulito.substr(0, 2) + "/" + pulito.substr(2, 2) + "/" + pulito.substr(4, 4);
   }
-  // D/M/YYYY and its kin: day and month of one or two digits, a four-digit year, the same
-  // separator twice.
+  // D/M/YYYY and its kin: day and month of one or two digits, a year of four digits or of two
+  // (by the rule of DDMMYY), the same separator twice.
   const std::string_view v(pulito);
   const size_t primo = v.find_first_of("/.-");
   if (primo != std::string_view::npos) {
@@ -72,8 +79,9 @@ std::string PulisciData(std::string_view testo) {
       const std::string_view mese = v.substr(primo + 1, secondo - primo - 1);
       const std::string_view anno = v.substr(secondo + 1);
       if (giorno.size() >= 1 && giorno.size() <= 2 && SoloCifre(giorno) && mese.size() >= 1 &&
-          mese.size() <= 2 && SoloCifre(mese) && anno.size() == 4 && SoloCifre(anno)) {
-        return DueCifre(giorno) + "/" + DueCifre(mese) + "/" + std::string(anno);
+          mese.size() <= 2 && SoloCifre(mese) && (anno.size() == 4 || anno.size() == 2) &&
+          SoloCifre(anno)) {
+        return DueCifre(giorno) + "/" + DueCifre(mese) + "/" + AnnoQuattroCifre(anno);
       }
     }
   }
@@ -139,12 +147,22 @@ std::string MessaggioPeriodoInvertito(Giorno dal, Giorno al) {
 }
 
 std::optional<std::string> RifiutoPeriodo(Giorno dal, Giorno al) {
+  using namespace std::chrono;
   if (dal > al) return MessaggioPeriodoInvertito(dal, al);
-  const int64_t giorni = (al - dal).count() + 1;
-  if (giorni > kMassimoGiorniPeriodo) {
-    return "Periodo troppo lungo: dal " + TestoData(dal) + " al " + TestoData(al) + " sono " +
-           std::to_string(giorni) + " giorni, al massimo " + std::to_string(kMassimoGiorniPeriodo) +
-           ". Scegliere un periodo più breve.";
+  const Giorno primo(kPrimoGiornoPeriodo), ultimo(kUltimoGiornoPeriodo);
+  for (const Giorno giorno : {dal, al}) {
+    if (giorno < primo || giorno > ultimo) {
+      return "La data " + TestoData(giorno) + " è fuori dalle date ammesse: un periodo va dal " +
+             TestoData(primo) + " al " + TestoData(ultimo) + ". Correggere il periodo.";
+    }
+  }
+  year_month_day oltre = year_month_day(dal) + years(kMassimoAnniPeriodo);
+  if (!oltre.ok()) oltre = oltre.year() / oltre.month() / last;
+  if (al >= Giorno(oltre)) {
+    return "Periodo troppo lungo: dal " + TestoData(dal) + " al " + TestoData(al) +
+           " sono più di " + std::to_string(kMassimoAnniPeriodo) +
+           " anni. Scegliere un periodo di al massimo " + std::to_string(kMassimoAnniPeriodo) +
+           " anni.";
   }
   return std::nullopt;
 }

@@ -21,7 +21,8 @@ std::string Canonico(const std::filesystem::path& p);
 // The file: URI of `p`, with `parametri` ("?mode=ro...", or null) after it.
 std::string UriFile(const std::filesystem::path& p, const char* parametri);
 // The format of the database file `p`; throws Errore naming `nome` (named `dove`) when the file
-// is missing, a folder, unreadable or not a database.
+// is missing, not a regular file, unreadable or not a database. Only a regular file is opened,
+// and never in a way that could wait on a special file.
 Formato ControllaFile(const std::filesystem::path& p, const std::string& nome,
                       const std::string& dove);
 

@@ -7,12 +7,16 @@ packages=(
   g++ cmake make pkg-config
   clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev
+  # Qt's own dialogs in Italian: the window loads their translations at start.
+  qt6-translations-l10n
   libsqlite3-dev sqlite3
   libxlsxwriter-dev
   mdbtools-dev mdbtools
   libgtest-dev
   libzip-dev libpugixml-dev
   xvfb xauth
+  # The reliability tests stop or fail a run at a chosen system call.
+  strace
   fonts-dejavu-core fonts-liberation fonts-crosextra-carlito
   # The end-to-end tests print the workbooks as a user's spreadsheet application would.
   libreoffice-calc-nogui poppler-utils

@@ -253,6 +253,12 @@ bool Completato(const std::vector<std::string>& messaggi) {
   return messaggi.size() == 1 && messaggi[0].rfind(kCompletato + "\r\nPeriodo dal ", 0) == 0;
 }
 
+const std::string kNessunSoggiorno = "Statistiche: Nessun soggiorno trovato: 0 righe di statistiche.";
+// The message of a run that found no stay: it says so, not that the data are ready.
+bool NessunSoggiorno(const std::vector<std::string>& messaggi) {
+  return messaggi.size() == 1 && messaggi[0].starts_with(kNessunSoggiorno + "\r\nPeriodo dal ");
+}
+
 // ---------------------------------------------------------------------------------------------
 // The day walk.
 
@@ -315,6 +321,10 @@ TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
     EXPECT_EQ(Date(Esegui({1, 0, 0}, c.dal, c.al)), c.date) << c.nome;
     const Richiesta r = Chiedi({1, 0, 0}, c.dal, c.al);
     const size_t n = c.date.size();
+    if (n == 0) {
+      EXPECT_TRUE(NessunSoggiorno(ui_.messaggi)) << c.nome;
+      continue;
+    }
     EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato + "\r\nPeriodo " +
                                                      TestoPeriodo(r.dal, r.al) +
                                                      ", prenotazioni confermate: " +
@@ -480,7 +490,7 @@ TEST_F(AlbergoTest, BookingTypesFollowTheCheckBoxes) {
     for (const Riga& r : Esegui(c.chk, "01/07/2024", "31/07/2024")) agenzie.push_back(r.agenzia);
     std::sort(agenzie.begin(), agenzie.end());
     EXPECT_EQ(agenzie, c.agenzie) << c.chk[0] << c.chk[1] << c.chk[2];
-    EXPECT_TRUE(Completato(ui_.messaggi));
+    EXPECT_TRUE(c.agenzie.empty() ? NessunSoggiorno(ui_.messaggi) : Completato(ui_.messaggi));
   }
 }
 
@@ -959,12 +969,17 @@ TEST_F(AlbergoTest, AReversedOrTooLongPeriodOrNoKindOfStayIsRefusedAndTouchesNot
        "01/07/2024",
        "La data iniziale 05/07/2024 viene dopo la data finale 01/07/2024: correggere il periodo."},
       {{0, 0, 0}, "01/07/2024", "31/07/2024", "Selezionare almeno un tipo di soggiorno"},
-      // One day more than the sheet "Data" can show.
+      // One day more than a hundred years; a day after the last one a period may have.
       {{1, 0, 1},
        "01/01/1900",
-       "24/11/4770",
-       "Periodo troppo lungo: dal 01/01/1900 al 24/11/4770 sono 1048574 giorni, al massimo "
-       "1048573. Scegliere un periodo più breve."},
+       "01/01/2000",
+       "Periodo troppo lungo: dal 01/01/1900 al 01/01/2000 sono più di 100 anni. Scegliere un "
+       "periodo di al massimo 100 anni."},
+      {{1, 0, 0},
+       "01/07/2099",
+       "01/01/2100",
+       "La data 01/01/2100 è fuori dalle date ammesse: un periodo va dal 01/01/1900 al "
+       "31/12/2099. Correggere il periodo."},
   };
   for (const Caso& c : casi) {
     FintaUi ui;
@@ -1149,25 +1164,37 @@ TEST_F(AlbergoTest, AnEmptyTableEndsTheCleanUpAtOnce) {
   ScriviFile(P(t::kFileFiltro), "ALFA\r\n");
   EXPECT_TRUE(Esegui({1, 0, 0}, "01/07/2024", "31/07/2024").empty());
   EXPECT_TRUE(ui_.stati.empty());
-  EXPECT_TRUE(Completato(ui_.messaggi));
+  EXPECT_TRUE(NessunSoggiorno(ui_.messaggi));
+}
+
+TEST_F(AlbergoTest, ARunThatFindsNoStayNamesTheKindOfStayThatWouldCountIt) {
+  const std::pair<std::array<int, 3>, std::string> casi[] = {
+      {{1, 1, 0}, "per i giorni passati, «Clienti in casa + storico»."},
+      {{0, 0, 1}, "per i giorni futuri, «Prenotazioni confermate»."},
+      {{1, 0, 1}, "controllare il periodo."},
+  };
+  for (const auto& [chk, consiglio] : casi) {
+    EXPECT_TRUE(Esegui(chk, "01/06/2024", "30/06/2024").empty());
+    EXPECT_TRUE(NessunSoggiorno(ui_.messaggi) && ui_.messaggi[0].ends_with(consiglio));
+  }
 }
 
 TEST_F(AlbergoTest, CountersGoPast32767) {
-  // One booking of more than a century: 40177 rows, all of them cleaned.
+  // One booking of a century, the longest period: 36524 rows, all of them cleaned.
   Prenotazione(1, "C", S("ALFA SRL"));
-  RigaCamera(1, S("1"), S("19000101"), S("20100101"));
-  Addebito(N(1), S("*1"), "19000101", "20100101", E(1), S("Pensione"), N(1), S("RO"));
+  RigaCamera(1, S("1"), S("19000101"), S("20000101"));
+  Addebito(N(1), S("*1"), "19000101", "20000101", E(1), S("Pensione"), N(1), S("RO"));
   ScriviFile(P(t::kFileFiltro), "ALFA");
-  const long giorni = (*LeggiData("01/01/2010") - *LeggiData("01/01/1900")).count();
-  ASSERT_EQ(giorni, 40177);
-  const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/01/1900", "31/12/2009");
+  const long giorni = (*LeggiData("01/01/2000") - *LeggiData("01/01/1900")).count();
+  ASSERT_EQ(giorni, 36524);
+  const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/01/1900", "31/12/1999");
   ASSERT_EQ(righe.size(), static_cast<size_t>(giorni));
   EXPECT_EQ(righe.front().data, "19000101");
-  EXPECT_EQ(righe.back().data, "20091231");
+  EXPECT_EQ(righe.back().data, "19991231");
   EXPECT_EQ(std::count_if(righe.begin(), righe.end(),
                           [](const Riga& r) { return r.agenzia == " " && r.ro == "1.00"; }),
             giorni);
-  EXPECT_EQ(ui_.stati.back(), "Pulizia record n. 40176 di 40176");
+  EXPECT_EQ(ui_.stati.back(), "Pulizia record n. 36523 di 36523");
 }
 
 }  // namespace

@@ -33,11 +33,14 @@ TEST(LeggiDataTest, AcceptsTheFormsOfTheRuleAndRefusesEverythingElse) {
       {"9/10/2024", "09/10/2024"},
       {"01'01'2021", "01/01/2021"},
       {" 01/07/2024\t", "01/07/2024"},
+      // Two-digit years after separators follow the rule of DDMMYY.
+      {"1/7/24", "01/07/2024"},   {"01.01.49", "01/01/2049"}, {"1-1-50", "01/01/1950"},
+      {"31/12/99", "31/12/1999"}, {"29/2/23", nullptr},
       {"29/02/2020", "29/02/2020"},
       {"01/01/1900", "01/01/1900"},
       {"31/12/9999", "31/12/9999"},
       // Refused.
-      {"01/01/24", nullptr},
+      {"1/7/2", nullptr},         {"1/7/024", nullptr},       {"1/7/-24", nullptr},
       {"01/01/2E03", nullptr},
       {"1//1//2024", nullptr},
       {"2E030101", nullptr},
@@ -74,7 +77,8 @@ TEST(PulisciDataTest, WritesBackTheExpandedFormOrTheCleanedText) {
       {"010724", "01/07/2024"},  {"1/1/2024", "01/01/2024"}, {"1.1.2024", "01/01/2024"},
       {"01012021", "01/01/2021"}, {"01'01'2021", "01/01/2021"},
       // Not a form of the rule: cleaned, never taken apart by position.
-      {"01/01/24", "01/01/24"},   {"abc", "ABC"},             {"2e03", "2E03"},
+      {"1/7/245", "1/7/245"},
+      {"1/7/24", "01/07/2024"},   {"abc", "ABC"},             {"2e03", "2E03"},
       {"  ", ""},
   };
   for (const Caso& c : casi) EXPECT_EQ(PulisciData(c.testo), c.pulito) << '"' << c.testo << '"';
@@ -93,7 +97,7 @@ TEST(ChiaveDataTest, KeysRoundTripAndOnlyRealDaysAreKeys) {
   EXPECT_EQ(ChiaveData(*LeggiData("31/12/2023") + std::chrono::days{1}), "20240101");
 }
 
-TEST(RifiutoPeriodoTest, ThePeriodIsAtMostWhatTheSheetDataCanShowAndNotReversed) {
+TEST(RifiutoPeriodoTest, ThePeriodIsAtMostACenturyWithin1900To2099AndNotReversed) {
   struct Caso {
     const char* dal;
     const char* al;
@@ -101,8 +105,12 @@ TEST(RifiutoPeriodoTest, ThePeriodIsAtMostWhatTheSheetDataCanShowAndNotReversed)
   };
   const Caso casi[] = {
       {"01/07/2024", "01/07/2024", false}, {"02/07/2024", "01/07/2024", true},
-      {"01/01/1900", "23/11/4770", false},  // exactly kMassimoGiorniPeriodo days
-      {"01/01/1900", "24/11/4770", true},  {"01/01/1900", "31/12/9999", true},
+      {"01/01/1900", "31/12/1999", false},  // exactly a hundred years
+      {"01/01/1900", "01/01/2000", true},  {"29/02/2000", "28/02/2100", true},
+      {"01/03/2000", "28/02/2099", false},  // a hundred years from a day after 29 February
+      {"01/01/2000", "31/12/2099", false}, {"01/01/2099", "01/01/2100", true},
+      {"31/12/1899", "01/01/1900", true},  // last year of a period starting in 1900
+      {"01/01/1900", "23/11/4770", true},  {"01/01/1900", "31/12/9999", true},
   };
   for (const Caso& c : casi) {
     EXPECT_EQ(RifiutoPeriodo(*LeggiData(c.dal), *LeggiData(c.al)).has_value(), c.rifiutato)
