@@ -490,6 +490,43 @@ void Insieme::LeggiRigaInModifica() {
   riga_letta = true;
 }
 
+sqlite3_stmt* Insieme::IstruzioneDi(bool aggiunta) {
+  auto& cache_istruzioni = aggiunta ? inserimenti : aggiornamenti;
+  sqlite3_stmt*& st = cache_istruzioni[maschera];
+  if (st) return st;
+  std::string sql;
+  if (aggiunta) {
+    std::string nomi_campi, valori;
+    for (size_t c = 0; c < campi.size(); ++c) {
+      if (!impostato[c]) continue;
+      nomi_campi += (nomi_campi.empty() ? "" : ", ") + QuotaNome(campi[c].nome);
+      valori += valori.empty() ? "?" : ", ?";
+    }
+    sql =
+        "INSERT INTO main." + QuotaNome(nome_tabella) +
+        (nomi_campi.empty() ? " DEFAULT VALUES" : " (" + nomi_campi + ") VALUES (" + valori + ")");
+  } else {
+    std::string assegnazioni;
+    for (size_t c = 0; c < campi.size(); ++c) {
+      if (!impostato[c]) continue;
+      assegnazioni += (assegnazioni.empty() ? "" : ", ") + QuotaNome(campi[c].nome) + " = ?";
+    }
+    sql = "UPDATE main." + QuotaNome(nome_tabella) + " SET " + assegnazioni + " WHERE " +
+          colonna_rowid + " = ?";
+  }
+  if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    std::string r = Ragione(conn->db);
+    cache_istruzioni.erase(maschera);
+    throw Errore(OperazioneDiUpdate(aggiunta) + ": " + r);
+  }
+  return st;
+}
+
+std::string Insieme::OperazioneDiUpdate(bool aggiunta) const {
+  return aggiunta ? "Impossibile aggiungere il record " + Descrizione()
+                  : "Impossibile aggiornare il record " + Descrizione();
+}
+
 void Insieme::Update() {
   ControllaUtilizzabile();
   if (modo == Modo::kNormale) throw Errore("Update senza AddNew o Edit " + Descrizione());
@@ -502,39 +539,7 @@ void Insieme::Update() {
     modo = Modo::kNormale;
     return;
   }
-  auto& cache_istruzioni = aggiunta ? inserimenti : aggiornamenti;
-  sqlite3_stmt*& st = cache_istruzioni[maschera];
-  const auto operazione = [&] {
-    return aggiunta ? "Impossibile aggiungere il record " + Descrizione()
-                    : "Impossibile aggiornare il record " + Descrizione();
-  };
-  if (!st) {
-    std::string sql;
-    if (aggiunta) {
-      std::string nomi_campi, valori;
-      for (size_t c = 0; c < campi.size(); ++c) {
-        if (!impostato[c]) continue;
-        nomi_campi += (nomi_campi.empty() ? "" : ", ") + QuotaNome(campi[c].nome);
-        valori += valori.empty() ? "?" : ", ?";
-      }
-      sql = "INSERT INTO main." + QuotaNome(nome_tabella) +
-            (nomi_campi.empty() ? " DEFAULT VALUES"
-                                : " (" + nomi_campi + ") VALUES (" + valori + ")");
-    } else {
-      std::string assegnazioni;
-      for (size_t c = 0; c < campi.size(); ++c) {
-        if (!impostato[c]) continue;
-        assegnazioni += (assegnazioni.empty() ? "" : ", ") + QuotaNome(campi[c].nome) + " = ?";
-      }
-      sql = "UPDATE main." + QuotaNome(nome_tabella) + " SET " + assegnazioni + " WHERE " +
-            colonna_rowid + " = ?";
-    }
-    if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      std::string r = Ragione(conn->db);
-      cache_istruzioni.erase(maschera);
-      throw Errore(operazione() + ": " + r);
-    }
-  }
+  sqlite3_stmt* st = IstruzioneDi(aggiunta);
   int k = 0;
   for (size_t c = 0; c < campi.size(); ++c) {
     if (impostato[c]) Lega(st, ++k, buffer[c]);
@@ -544,40 +549,13 @@ void Insieme::Update() {
   std::string ragione = rc == SQLITE_DONE ? "" : Ragione(conn->db);
   sqlite3_reset(st);
   sqlite3_clear_bindings(st);  // texts were bound without a copy: no pointer into `buffer` stays
-  if (rc != SQLITE_DONE) throw Errore(operazione() + ": " + ragione);
+  if (rc != SQLITE_DONE) throw Errore(OperazioneDiUpdate(aggiunta) + ": " + ragione);
   if (!aggiunta && sqlite3_changes(conn->db) == 0) {
     modo = Modo::kNormale;
-    throw Errore(operazione() + ": il record è stato eliminato");
+    throw Errore(OperazioneDiUpdate(aggiunta) + ": il record è stato eliminato");
   }
-
   if (aggiunta) {
-    int64_t id = sqlite3_last_insert_rowid(conn->db);
-    if (!rowid.empty() && id <= rowid.back()) rowid_ordinati = false;
-    rowid.push_back(id);
-    size_t riga = righe++;
-    bool rileggi = false;
-    for (size_t c = 0; c < campi.size(); ++c) {
-      if (!caricata[c]) continue;
-      if (impostato[c]) {
-        colonne[c].AggiungiValore(buffer[c]);
-      } else {
-        colonne[c].AggiungiNull();
-        rileggi = rileggi || ha_default[c];
-      }
-      if (indici[c] && !indici[c]->Segna(static_cast<uint32_t>(riga))) indici[c].reset();
-    }
-    if (rileggi) {
-      // Fields left unset took their default in the file: read them back.
-      std::vector<int> caricate;
-      for (size_t c = 0; c < campi.size(); ++c) {
-        if (caricata[c] && !impostato[c] && ha_default[c]) {
-          caricata[c] = 0;
-          indici[c].reset();
-          caricate.push_back(static_cast<int>(c));
-        }
-      }
-      CaricaColonne(caricate);
-    }
+    RigaAggiunta();
   } else {
     for (size_t c = 0; c < campi.size(); ++c) {
       if (!impostato[c] || !caricata[c]) continue;
@@ -586,6 +564,35 @@ void Insieme::Update() {
     }
   }
   modo = Modo::kNormale;
+}
+
+void Insieme::RigaAggiunta() {
+  int64_t id = sqlite3_last_insert_rowid(conn->db);
+  if (!rowid.empty() && id <= rowid.back()) rowid_ordinati = false;
+  rowid.push_back(id);
+  size_t riga = righe++;
+  bool rileggi = false;
+  for (size_t c = 0; c < campi.size(); ++c) {
+    if (!caricata[c]) continue;
+    if (impostato[c]) {
+      colonne[c].AggiungiValore(buffer[c]);
+    } else {
+      colonne[c].AggiungiNull();
+      rileggi = rileggi || ha_default[c];
+    }
+    if (indici[c] && !indici[c]->Segna(static_cast<uint32_t>(riga))) indici[c].reset();
+  }
+  if (!rileggi) return;
+  // Fields left unset took their default in the file: read them back.
+  std::vector<int> caricate;
+  for (size_t c = 0; c < campi.size(); ++c) {
+    if (caricata[c] && !impostato[c] && ha_default[c]) {
+      caricata[c] = 0;
+      indici[c].reset();
+      caricate.push_back(static_cast<int>(c));
+    }
+  }
+  CaricaColonne(caricate);
 }
 
 }  // namespace vendrix::engine_detail

@@ -114,6 +114,11 @@ struct Insieme {
   // Reads the row being edited from the file into the fields not written yet.
   void LeggiRigaInModifica();
   void Update();
+  // The prepared INSERT (or UPDATE) of the fields set in `maschera`.
+  sqlite3_stmt* IstruzioneDi(bool aggiunta);
+  std::string OperazioneDiUpdate(bool aggiunta) const;
+  // After an INSERT: the new row joins the columns read so far and their indexes.
+  void RigaAggiunta();
   void ControllaAggiornabile(const char* operazione) const;
 };
 

@@ -451,14 +451,13 @@ class Lettura {
   bool aperta_ = false;
 };
 
-}  // namespace
-
-bool SommePerGruppi(Connessione& conn,
-                    const std::vector<std::pair<const PianoSomme*, Insieme*>>& richieste) {
-  if (richieste.empty()) return false;
+// One scan for all the queries: the grouped columns, the summed columns (each once) and the
+// truth of each Where condition, as SQLite's Where tests it. False when a query is not one this
+// code works out exactly.
+bool Pianifica(Connessione& conn,
+               const std::vector<std::pair<const PianoSomme*, Insieme*>>& richieste,
+               std::vector<Lavoro>& lavori, Scansione& scansione) {
   const PianoSomme& primo = *richieste.front().first;
-  // One scan for all: the grouped columns, the summed columns (each once) and the truth of each
-  // Where condition, as SQLite's Where tests it.
   std::vector<std::string> colonne_scan;
   auto colonna = [&](const std::string& testo) {
     for (size_t i = 0; i < colonne_scan.size(); ++i) {
@@ -468,9 +467,8 @@ bool SommePerGruppi(Connessione& conn,
     return static_cast<int>(colonne_scan.size() - 1);
   };
   // The values of the row: one per distinct (summed column, kind of sum).
-  std::vector<int> colonna_valore;
-  std::vector<char> valuta;
-  std::vector<Lavoro> lavori;
+  std::vector<int>& colonna_valore = scansione.colonna_valore;
+  std::vector<char>& valuta = scansione.valuta;
   lavori.reserve(richieste.size());
   for (const auto& [piano, ins] : richieste) {
     if (piano->testo_tabella != primo.testo_tabella || piano->uscite.size() != ins->campi.size() ||
@@ -510,73 +508,79 @@ bool SommePerGruppi(Connessione& conn,
     }
     lavori.push_back(std::move(lavoro));
   }
-  Scansione scansione;
-  scansione.colonna_valore = std::move(colonna_valore);
-  scansione.valuta = std::move(valuta);
   scansione.sql = "SELECT ";
   for (size_t i = 0; i < colonne_scan.size(); ++i) {
     scansione.sql += (i ? ", " : "") + colonne_scan[i];
   }
   scansione.sql += " FROM " + primo.testo_tabella;
+  return true;
+}
+
+// A large table of a file read in two halves at once, the second on a connection and a thread
+// of its own, both in one read transaction of the file's: the first connection holds its shared
+// lock from before the second reads until after, so no writer changes the file between the two.
+// Whether both halves were added into `lavori`; nullopt when the table is not read so (too
+// small, not of a file, no thread to be had).
+std::optional<bool> ScandisciInDueMeta(sqlite3* db, const PianoSomme& primo,
+                                       const std::string& condizione, const Scansione& scansione,
+                                       std::vector<Lavoro>& lavori) {
+  const std::string file = FileDivisibile(db, primo);
+  if (file.empty()) return std::nullopt;
+  Lettura lettura(db);
+  if (!lettura.Aperta()) return std::nullopt;
+  const std::optional<int64_t> meta = MetaDeiRowid(db, primo);
+  if (!meta) return std::nullopt;
+  std::vector<Lavoro> altri;
+  altri.reserve(lavori.size());
+  for (const Lavoro& l : lavori) {
+    altri.push_back(Lavoro{l.piano, l.ins, l.chiavi, l.somme, l.condizione,
+                           Gruppi(static_cast<int>(l.piano->colonne_gruppo.size()),
+                                  static_cast<int>(l.piano->argomenti.size()))});
+  }
+  const std::string dove = " WHERE " + (condizione.empty() ? "" : condizione + " AND ");
+  const std::string sql_altra = scansione.sql + dove + "_rowid_ > " + std::to_string(*meta);
+  bool riuscita_altra = false;
+  std::thread altra;
+  try {
+    altra = std::thread([&] {
+      sqlite3* db_altra = nullptr;
+      if (sqlite3_open_v2(file.c_str(), &db_altra, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                          nullptr) == SQLITE_OK) {
+        ConfiguraConnessione(db_altra);
+        riuscita_altra = Scandisci(db_altra, sql_altra, scansione, altri);
+      }
+      sqlite3_close_v2(db_altra);
+    });
+  } catch (const std::system_error&) {
+    return std::nullopt;
+  }
+  const bool riuscita = Scandisci(db, scansione.sql + dove + "_rowid_ <= " + std::to_string(*meta),
+                                  scansione, lavori);
+  altra.join();
+  if (!riuscita || !riuscita_altra) return false;
+  for (size_t i = 0; i < lavori.size(); ++i) lavori[i].gruppi.Aggiungi(altri[i].gruppi);
+  return true;
+}
+
+}  // namespace
+
+bool SommePerGruppi(Connessione& conn,
+                    const std::vector<std::pair<const PianoSomme*, Insieme*>>& richieste) {
+  if (richieste.empty()) return false;
+  std::vector<Lavoro> lavori;
+  Scansione scansione;
+  if (!Pianifica(conn, richieste, lavori, scansione)) return false;
+  const PianoSomme& primo = *richieste.front().first;
   // A query alone keeps its condition where SQLite can use it to skip rows.
   std::string condizione;
   if (richieste.size() == 1 && !primo.condizione.empty()) condizione = "(" + primo.condizione + ")";
-
-  // A large table of a file is read in two halves at once, the second on a connection and a
-  // thread of its own, both in one read transaction of the file's: the first connection holds
-  // its shared lock from before the second reads until after, so no writer changes the file
-  // between the two.
-  std::optional<Lettura> lettura;
-  std::optional<int64_t> meta;
-  if (std::string file = FileDivisibile(conn.db, primo); !file.empty()) {
-    lettura.emplace(conn.db);
-    if (lettura->Aperta()) meta = MetaDeiRowid(conn.db, primo);
-    if (meta) {
-      std::vector<Lavoro> altri;
-      altri.reserve(lavori.size());
-      for (const Lavoro& l : lavori) {
-        altri.push_back(Lavoro{l.piano, l.ins, l.chiavi, l.somme, l.condizione,
-                               Gruppi(static_cast<int>(l.piano->colonne_gruppo.size()),
-                                      static_cast<int>(l.piano->argomenti.size()))});
-      }
-      const std::string sql_altra = scansione.sql + " WHERE " +
-                                    (condizione.empty() ? "" : condizione + " AND ") +
-                                    "_rowid_ > " + std::to_string(*meta);
-      bool riuscita_altra = false;
-      std::thread altra;
-      try {
-        altra = std::thread([&] {
-          sqlite3* db = nullptr;
-          if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                              nullptr) == SQLITE_OK) {
-            ConfiguraConnessione(db);
-            riuscita_altra = Scandisci(db, sql_altra, scansione, altri);
-          }
-          sqlite3_close_v2(db);
-        });
-      } catch (const std::system_error&) {
-        meta.reset();  // no thread to be had: one read of the whole table
-      }
-      if (meta) {
-        const bool riuscita =
-            Scandisci(conn.db,
-                      scansione.sql + " WHERE " + (condizione.empty() ? "" : condizione + " AND ") +
-                          "_rowid_ <= " + std::to_string(*meta),
-                      scansione, lavori);
-        altra.join();
-        if (!riuscita || !riuscita_altra) return false;
-        for (size_t i = 0; i < lavori.size(); ++i) lavori[i].gruppi.Aggiungi(altri[i].gruppi);
-      }
-    }
+  std::optional<bool> riuscita = ScandisciInDueMeta(conn.db, primo, condizione, scansione, lavori);
+  if (!riuscita) {
+    riuscita = Scandisci(
+        conn.db, condizione.empty() ? scansione.sql : scansione.sql + " WHERE " + condizione,
+        scansione, lavori);
   }
-  if (!meta) {
-    lettura.reset();
-    if (!Scandisci(conn.db,
-                   condizione.empty() ? scansione.sql : scansione.sql + " WHERE " + condizione,
-                   scansione, lavori)) {
-      return false;
-    }
-  }
+  if (!*riuscita) return false;
   for (Lavoro& lavoro : lavori) {
     if (!Scrivi(lavoro, scansione.valuta)) return false;
   }
