@@ -17,7 +17,6 @@ namespace vendrix {
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::year_month_day;
 
 // The status line of a run that may not reach the user.
 class Silenziosa : public Interfaccia {
@@ -60,13 +59,6 @@ std::string FileAnnoPrecedente(const fs::path& cartella_hotel) {
 }
 
 }  // namespace
-
-Giorno UnAnnoPrima(Giorno giorno) {
-  const year_month_day data(giorno);
-  year_month_day prima = data - std::chrono::years(1);
-  if (!prima.ok()) prima = prima.year() / prima.month() / std::chrono::last;
-  return Giorno(prima);
-}
 
 std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r) {
   const fs::path cartella = CartellaAlbergo(r.cartella_hotel);

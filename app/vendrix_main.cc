@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/crea_report_direzione.h"
 #include "calc/calcolo.h"
 #include "comune/versione.h"
 #include "ui/vendrix_dt.h"
@@ -58,6 +59,10 @@ int main(int argc, char** argv) {
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
     return vendrix::CreaExcelConConfronto(ui, r);
+  };
+  elaborazioni.report_direzione = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r,
+                                     vendrix::Giorno giorno) {
+    return vendrix::CreaReportDirezione(ui, r, giorno);
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 
