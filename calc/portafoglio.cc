@@ -80,10 +80,10 @@ int64_t InIntero(const Valore& v) { return v.IsNull() ? 0 : v.Intero(); }
 // Calculates `r` into a private store and adds its groups into `somme`: nights up to
 // `riferimento` as `prima`, later ones as `dopo`.
 void SommaParte(const fs::path& cartella, const Richiesta& r, Giorno riferimento, StatoNotte prima,
-                StatoNotte dopo, const Segmenti& segmenti, Somme& somme) {
+                StatoNotte dopo, const Segmenti& segmenti, Somme& somme, bool storico = true) {
   const ArchivioTemporaneo archivio(cartella);
   Silenziosa nessuno;
-  CalcolaStatisticheIn(nessuno, r, archivio.percorso());
+  CalcolaStatisticheIn(nessuno, r, archivio.percorso(), storico);
   DBEngine motore(cartella);
   auto db = motore.OpenDatabase(archivio.percorso());
   auto gruppi = db->OpenRecordset(kGruppi);
@@ -122,7 +122,7 @@ void SommaParte(const fs::path& cartella, const Richiesta& r, Giorno riferimento
 
 // The guest cards carrying a room with a night in the period, from the files the guest passes
 // read and by the same selection.
-void LeggiSoggiorni(const fs::path& cartella, const Richiesta& r,
+void LeggiSoggiorni(const fs::path& cartella, const Richiesta& r, bool storico,
                     std::vector<SoggiornoCamera>& soggiorni) {
   Periodo periodo;
   periodo.giorno_dal = r.dal;
@@ -130,8 +130,9 @@ void LeggiSoggiorni(const fs::path& cartella, const Richiesta& r,
   periodo.chiave_dal = ChiaveData(r.dal);
   periodo.chiave_al = ChiaveData(r.al);
   DBEngine motore(cartella);
-  for (const SorgenteOspiti& sorgente :
-       {SorgenteClientiInCasa(periodo), SorgenteStoricoClienti(periodo, r.cartella_storico)}) {
+  std::vector<SorgenteOspiti> sorgenti = {SorgenteClientiInCasa(periodo)};
+  if (storico) sorgenti.push_back(SorgenteStoricoClienti(periodo, r.cartella_storico));
+  for (const SorgenteOspiti& sorgente : sorgenti) {
     auto db = motore.OpenDatabase(sorgente.file_schede);
     auto schede = db->OpenRecordset(sorgente.sql_schede);
     const int f_arrivo = schede->IndiceCampo(t::kDataArrivo);
@@ -202,17 +203,39 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   Richiesta clienti = base;
   clienti.clienti = true;
 
+  // A history that is not there leaves the in-house guests to count.
+  std::optional<std::string> senza_storico;
+  {
+    std::error_code errore;
+    const fs::path storico = fs::absolute(cartella / r.cartella_storico, errore);
+    for (const char* file :
+         {t::kFileSchedaStorico, t::kFileDittaStorico, t::kFileArrangiamentoStorico}) {
+      if (!senza_storico && !fs::is_regular_file(storico / file, errore)) {
+        senza_storico =
+            "Storico clienti non disponibile: manca il file " + (storico / file).string() + ".";
+      }
+    }
+  }
+  if (senza_storico) portafoglio.mancanze.push_back(*senza_storico);
+
   // The guests, the longest part, on a thread of their own while the bookings are worked out
   // here one kind after the other.
   Somme somme_clienti;
   std::vector<SoggiornoCamera> soggiorni;
   auto parte_clienti = [&]() {
-    std::optional<std::string> errore = Tenta([&] {
-      SommaParte(cartella, clienti, riferimento, StatoNotte::kEffettiva, StatoNotte::kConfermata,
-                 segmenti, somme_clienti);
-    });
-    if (!errore) errore = Tenta([&] { LeggiSoggiorni(cartella, clienti, soggiorni); });
-    return errore;
+    if (auto errore = Tenta([&] {
+          SommaParte(cartella, clienti, riferimento, StatoNotte::kEffettiva,
+                     StatoNotte::kConfermata, segmenti, somme_clienti, !senza_storico);
+        })) {
+      somme_clienti.clear();
+      return std::optional<std::string>("Clienti in casa e storico non disponibili: " + *errore);
+    }
+    if (auto errore =
+            Tenta([&] { LeggiSoggiorni(cartella, clienti, !senza_storico, soggiorni); })) {
+      soggiorni.clear();
+      return std::optional<std::string>("Arrivi e partenze non disponibili: " + *errore);
+    }
+    return std::optional<std::string>();
   };
   std::future<std::optional<std::string>> esito_clienti;
   try {
@@ -242,9 +265,7 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   if (auto errore = Tenta([&] { portafoglio.tipi_camere = LeggiTipiCamere(cartella); })) {
     portafoglio.mancanze.push_back("Tipi camera non disponibili: " + *errore);
   }
-  if (auto errore = esito_clienti.get()) {
-    portafoglio.mancanze.push_back("Clienti in casa e storico non disponibili: " + *errore);
-  }
+  if (auto errore = esito_clienti.get()) portafoglio.mancanze.push_back(*errore);
   for (std::string& m : mancanze_prenotazioni) portafoglio.mancanze.push_back(std::move(m));
 
   for (auto& [chiave, cifre] : somme_clienti) somme[chiave] += cifre;
