@@ -15,6 +15,7 @@
 #include "calc/contesto.h"
 #include "comune/interfaccia.h"
 #include "data/blocco_cartella.h"
+#include "data/cartella_temporanea.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -32,39 +33,6 @@ class Silenziosa : public Interfaccia {
   void MsgBox(const std::string&, const std::string&) override {}
 };
 
-// A private store of a name no other file has: a new empty file in the system's temporary
-// folder (else in the hotel folder), removed with whatever the database library left beside it
-// when the object goes.
-class ArchivioTemporaneo {
- public:
-  explicit ArchivioTemporaneo(const fs::path& cartella_hotel) {
-    constexpr char kNome[] = "vendrix-portafoglio-";
-    std::error_code errore;
-    const fs::path temporanea = fs::temp_directory_path(errore);
-    if (!errore) {
-      try {
-        percorso_ = NuovoFileTemporaneo((temporanea / kNome).string(), ".mdb");
-        return;
-      } catch (const Errore&) {
-        // The hotel folder is tried next.
-      }
-    }
-    percorso_ = NuovoFileTemporaneo((cartella_hotel / kNome).string(), ".mdb");
-  }
-  ~ArchivioTemporaneo() {
-    for (const char* suffisso : {"", "-journal", "-wal", "-shm"}) {
-      std::error_code ignorato;
-      fs::remove(percorso_ + suffisso, ignorato);
-    }
-  }
-  ArchivioTemporaneo(const ArchivioTemporaneo&) = delete;
-  ArchivioTemporaneo& operator=(const ArchivioTemporaneo&) = delete;
-  const std::string& percorso() const { return percorso_; }
-
- private:
-  std::string percorso_;
-};
-
 using Chiave = std::tuple<Giorno, StatoNotte, std::string, std::string>;
 using Somme = std::map<Chiave, CifreNotte>;
 
@@ -79,13 +47,13 @@ int64_t InIntero(const Valore& v) { return v.IsNull() ? 0 : v.Intero(); }
 
 // Calculates `r` into a private store and adds its groups into `somme`: nights up to
 // `riferimento` as `prima`, later ones as `dopo`.
-void SommaParte(const fs::path& cartella, const Richiesta& r, Giorno riferimento, StatoNotte prima,
-                StatoNotte dopo, const Segmenti& segmenti, Somme& somme, bool storico = true) {
-  const ArchivioTemporaneo archivio(cartella);
+void SommaParte(const fs::path& cartella, const Richiesta& r, const std::string& archivio,
+                Giorno riferimento, StatoNotte prima, StatoNotte dopo, const Segmenti& segmenti,
+                Somme& somme, bool storico = true) {
   Silenziosa nessuno;
-  CalcolaStatisticheIn(nessuno, r, archivio.percorso(), storico);
+  CalcolaStatisticheIn(nessuno, r, archivio, storico);
   DBEngine motore(cartella);
-  auto db = motore.OpenDatabase(archivio.percorso());
+  auto db = motore.OpenDatabase(archivio);
   auto gruppi = db->OpenRecordset(kGruppi);
   const int f_data = gruppi->IndiceCampo(t::kDataRif);
   const int f_tipo = gruppi->IndiceCampo(t::kTipoCamera);
@@ -118,6 +86,11 @@ void SommaParte(const fs::path& cartella, const Richiesta& r, Giorno riferimento
   }
   gruppi->Close();
   db->Close();
+  // The store is read: it goes now rather than with the folder, freeing its space early.
+  for (const char* suffisso : {"", "-journal", "-wal", "-shm"}) {
+    std::error_code ignorato;
+    fs::remove(archivio + suffisso, ignorato);
+  }
 }
 
 // The guest cards carrying a room with a night in the period, from the files the guest passes
@@ -203,6 +176,17 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   Richiesta clienti = base;
   clienti.clienti = true;
 
+  // Every store of the run lives in a private folder of its own, removed at the end whatever
+  // happens (and on SIGINT or SIGTERM).
+  std::optional<CartellaTemporanea> temporanea;
+  try {
+    temporanea.emplace(cartella);
+  } catch (const Errore& e) {
+    portafoglio.mancanze.push_back(e.what());
+    return portafoglio;
+  }
+  const auto archivio = [&](const char* nome) { return (temporanea->Percorso() / nome).string(); };
+
   // A history that is not there leaves the in-house guests to count.
   std::optional<std::string> senza_storico;
   {
@@ -224,8 +208,9 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   std::vector<SoggiornoCamera> soggiorni;
   auto parte_clienti = [&]() {
     if (auto errore = Tenta([&] {
-          SommaParte(cartella, clienti, riferimento, StatoNotte::kEffettiva,
-                     StatoNotte::kConfermata, segmenti, somme_clienti, !senza_storico);
+          SommaParte(cartella, clienti, archivio("clienti.mdb"), riferimento,
+                     StatoNotte::kEffettiva, StatoNotte::kConfermata, segmenti, somme_clienti,
+                     !senza_storico);
         })) {
       somme_clienti.clear();
       return std::optional<std::string>("Clienti in casa e storico non disponibili: " + *errore);
@@ -254,7 +239,9 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
       prenotazioni.opzionate = opzionate;
       const StatoNotte stato = opzionate ? StatoNotte::kOpzionale : StatoNotte::kConfermata;
       if (auto errore = Tenta([&] {
-            SommaParte(cartella, prenotazioni, riferimento, stato, stato, segmenti, somme);
+            SommaParte(cartella, prenotazioni,
+                       archivio(opzionate ? "opzionate.mdb" : "confermate.mdb"), riferimento, stato,
+                       stato, segmenti, somme);
           })) {
         mancanze_prenotazioni.push_back((opzionate ? "Prenotazioni opzionate non disponibili: "
                                                    : "Prenotazioni confermate non disponibili: ") +
