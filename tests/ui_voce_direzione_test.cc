@@ -50,7 +50,7 @@ TEST(VoceDirezioneTest, AltDFaIlReportDelGiornoNellaCasellaAlOppureDiIeri) {
     Elaborazioni e;
     e.cartella_hotel = "/srv/albergo";
     e.calcola = [](Interfaccia&, const Richiesta&) { FAIL() << "no calculation"; };
-    e.crea_excel = [](Interfaccia&, const Richiesta&) -> std::vector<std::string> {
+    e.crea_excel = [](Interfaccia&, const Richiesta&) -> FogliCreati {
       ADD_FAILURE() << "no workbooks";
       return {};
     };
@@ -60,7 +60,10 @@ TEST(VoceDirezioneTest, AltDFaIlReportDelGiornoNellaCasellaAlOppureDiIeri) {
       if (caso.errore) throw Errore("File mancante");
       return "/srv/albergo/Excel/REPORT_DIREZIONE_" + ChiaveData(g) + ".xlsx";
     };
-    e.apri_cartella = [&](const std::filesystem::path& c) { aperte.push_back(c); };
+    e.apri_cartella = [&](const std::filesystem::path& c) {
+      aperte.push_back(c);
+      return true;
+    };
     VendrixDT finestra(
         e, [&](QWidget*, const QString& testo, const QString&, const QString& altro) {
           messaggi.push_back(testo.toStdString() +
