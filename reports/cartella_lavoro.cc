@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -79,7 +80,6 @@ int LeggiColonna(std::string_view lettere) {
   return static_cast<int>(colonna);
 }
 
-
 // Height of one line of text at the default font, in points, and the margin a column keeps
 // around its widest value, in characters.
 constexpr double kPuntiRiga = 15;
@@ -95,11 +95,10 @@ double LarghezzaTesto(std::string_view testo, bool grassetto) {
     if ((c & 0xC0) == 0x80) continue;  // continues a UTF-8 sequence
     if (c >= '0' && c <= '9') {
       larghezza += 1;
-    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' ||
-               c == 'i' || c == 'l' || c == 'j' || c == '|' || c == '!') {
+    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' || c == 'i' ||
+               c == 'l' || c == 'j' || c == '|' || c == '!') {
       larghezza += 0.5;
-    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' ||
-               c == '/') {
+    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' || c == '/') {
       larghezza += 0.7;
     } else if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '%' || c == '@') {
       larghezza += 1.6;
@@ -181,6 +180,34 @@ std::string Letterale(std::string_view parte) {
   return esito;
 }
 
+// A date serial (days since 30/12/1899) as a date format of "dd", "mm", "yyyy" and separators
+// shows it.
+std::string TestoData(double seriale, const std::string& formato) {
+  using namespace std::chrono;
+  const year_month_day giorno(sys_days(year(1899) / December / 30) +
+                              days(static_cast<int64_t>(std::floor(seriale))));
+  char testo[16];
+  std::string esito;
+  for (size_t i = 0; i < formato.size();) {
+    if (formato.compare(i, 4, "yyyy") == 0) {
+      std::snprintf(testo, sizeof testo, "%04d", static_cast<int>(giorno.year()));
+      i += 4;
+    } else if (formato.compare(i, 2, "mm") == 0) {
+      std::snprintf(testo, sizeof testo, "%02u", static_cast<unsigned>(giorno.month()));
+      i += 2;
+    } else if (formato.compare(i, 2, "dd") == 0) {
+      std::snprintf(testo, sizeof testo, "%02u", static_cast<unsigned>(giorno.day()));
+      i += 2;
+    } else {
+      testo[0] = formato[i] == '\\' && i + 1 < formato.size() ? formato[++i] : formato[i];
+      testo[1] = '\0';
+      ++i;
+    }
+    esito += testo;
+  }
+  return esito;
+}
+
 // A value as a number format shows it: the formats the reports use ("0", "0.00", "0.00%",
 // "#,##0.00" with a currency suffix, a text in quotes after the number, a sign before it, one to
 // three sections for positive, negative and zero numbers; text, general).
@@ -189,6 +216,7 @@ std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
   if (v.Tipo() == TipoCella::kTesto) return v.Testo();
   double x = v.Numero();
   char testo[64];
+  if (formato.find("yy") != std::string::npos) return TestoData(x, formato);
   if (formato.empty() || formato == kFormatoTesto) {
     std::snprintf(testo, sizeof testo, "%.10g", x);
     return testo;
@@ -417,8 +445,7 @@ std::string RiferimentoCella::Formula() const {
 }
 
 template <typename Modifica>
-void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2,
-                              Modifica modifica) {
+void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2, Modifica modifica) {
   // Formatting is by cell, so a whole column or a huge block would be held cell by cell.
   const int64_t celle = int64_t{riga2 - riga1 + 1} * int64_t{colonna2 - colonna1 + 1};
   if (celle > 1000000) {
@@ -543,8 +570,8 @@ void Worksheet::FreezePanes(int riga, int colonna) {
 
 void Worksheet::AutoFilter(std::string_view indirizzo) {
   Intervallo r = Range(indirizzo);
-  filtro_ = IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(),
-                             r.UltimaColonna()};
+  filtro_ =
+      IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(), r.UltimaColonna()};
 }
 
 void Worksheet::AggiungiGrafico(Grafico grafico) {
@@ -563,6 +590,11 @@ void Worksheet::AggiungiGrafico(Grafico grafico) {
   if (grafico.serie.empty()) throw Errore("Grafico \"" + grafico.titolo + "\" senza serie");
   ControllaCella(grafico.riga, grafico.colonna);
   grafici_.push_back(std::move(grafico));
+}
+
+void Worksheet::AddComment(int riga, int colonna, const std::string& testo) {
+  ControllaCella(riga, colonna);
+  commenti_[{riga, colonna}] = testo;
 }
 
 double Worksheet::LarghezzaColonna(int colonna) const {
@@ -629,6 +661,11 @@ Worksheet& Workbook::AggiungiFoglio(const std::string& nome) {
   foglio->SetName(nome);
   fogli_.push_back(std::move(foglio));
   return *fogli_.back();
+}
+
+void Workbook::Activate(int indice) {
+  Sheets(indice);  // throws outside the workbook
+  attivo_ = indice;
 }
 
 void Workbook::Close() {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,23 @@ class Muta : public Interfaccia {
 };
 
 const char kNonDisponibile[] = "Confronto con l'anno precedente non disponibile: ";
+
+// The rows of "Riepilogo" by the label in their column A.
+std::map<std::string, int> RigheRiepilogo(const prova::FoglioLetto& riepilogo) {
+  std::map<std::string, int> righe;
+  for (int r = 2; r <= riepilogo.UltimaRigaConValori(); ++r) {
+    righe.emplace(riepilogo.Cella(r, 1).testo, r);
+  }
+  return righe;
+}
+
+// The first row whose column A starts with `inizio`; 0 when none does.
+int RigaCheInizia(const prova::FoglioLetto& foglio, const std::string& inizio) {
+  for (int r = 1; r <= foglio.UltimaRigaConValori(); ++r) {
+    if (foglio.Cella(r, 1).testo.starts_with(inizio)) return r;
+  }
+  return 0;
+}
 
 class ConfrontoTest : public ::testing::Test {
  public:
@@ -196,35 +214,43 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
   // Last year: 4 room nights of 10 rooms x 31 days, 260.00 of revenue, 5 guests; the optional
   // booking of last year is left out although this year's run counts optional bookings.
   const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
+  const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
+  auto d = [&](const char* voce) { return "D" + std::to_string(riga_di.at(voce)); };
   struct Riga {
-    int riga;
     const char* voce;
     double attuale, passato;
-    const char* formula_passato;
+    std::string formula_passato;
   };
   const Riga righe[] = {
-      {5, "Giorni", 31, 31, ""},
-      {6, "Camere disponibili", 310, 310, "'Data anno precedente'!N34+'Data anno precedente'!K34"},
-      {7, "Camere vendute", 2, 4, "'Data anno precedente'!K34"},
-      {8, "% occupazione", 2.0 / 310, 4.0 / 310, "IF(D6=0,0,D7/D6)"},
-      {9, "ADR", 75, 65, "IF(D7=0,0,ROUND(D11/D7,2))"},
-      {10, "RevPar", 0.48, 0.84, "IF(D6=0,0,ROUND(D11/D6,2))"},
-      {11, "Totale Retta", 150, 260, "'Data anno precedente'!G34"},
-      {16, "Ospiti", 4, 5, "'Data anno precedente'!Q34"},
-      {18, "RO", 0, 0, "'Data anno precedente'!B34"},
-      {19, "BB", 150, 50, "'Data anno precedente'!C34"},
-      {20, "HB", 0, 210, "'Data anno precedente'!D34"},
+      {"Giorni", 31, 31, ""},
+      {"Camere disponibili", 310, 310, "'Data anno precedente'!N34+'Data anno precedente'!K34"},
+      {"Camere vendute", 2, 4, "'Data anno precedente'!K34"},
+      {"% occupazione", 2.0 / 310, 4.0 / 310,
+       "IF(" + d("Camere disponibili") + "=0,0," + d("Camere vendute") + "/" +
+           d("Camere disponibili") + ")"},
+      {"ADR", 75, 65,
+       "IF(" + d("Camere vendute") + "=0,0,ROUND(" + d("Totale Retta") + "/" + d("Camere vendute") +
+           ",2))"},
+      {"RevPar", 0.48, 0.84,
+       "IF(" + d("Camere disponibili") + "=0,0,ROUND(" + d("Totale Retta") + "/" +
+           d("Camere disponibili") + ",2))"},
+      {"Totale Retta", 150, 260, "'Data anno precedente'!G34"},
+      {"Ospiti", 4, 5, "'Data anno precedente'!Q34"},
+      {"RO", 0, 0, "'Data anno precedente'!B34"},
+      {"BB", 150, 50, "'Data anno precedente'!C34"},
+      {"HB", 0, 210, "'Data anno precedente'!D34"},
   };
   for (const Riga& w : righe) {
     SCOPED_TRACE(w.voce);
-    EXPECT_EQ(riepilogo.Cella(w.riga, 1).testo, w.voce);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella(w.riga, 2).numero, w.attuale);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella(w.riga, 4).numero, w.passato);
-    EXPECT_EQ(riepilogo.Cella(w.riga, 4).formula, w.formula_passato);
-    const CellaLetta variazione = riepilogo.Cella(w.riga, 5);
-    if (w.riga == 8) {
+    ASSERT_EQ(riga_di.count(w.voce), 1u);
+    const int r = riga_di.at(w.voce);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 2).numero, w.attuale);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 4).numero, w.passato);
+    EXPECT_EQ(riepilogo.Cella(r, 4).formula, w.formula_passato);
+    const CellaLetta variazione = riepilogo.Cella(r, 5);
+    if (std::string(w.voce) == "% occupazione") {
       EXPECT_DOUBLE_EQ(variazione.numero, (2.0 / 310 - 4.0 / 310) * 100);
-      EXPECT_EQ(variazione.formula, "(B8-D8)*100");
+      EXPECT_EQ(variazione.formula, "(B" + std::to_string(r) + "-D" + std::to_string(r) + ")*100");
       EXPECT_NE(variazione.formato.find("pp"), std::string::npos) << variazione.formato;
     } else if (w.passato == 0) {
       EXPECT_EQ(variazione.tipo, CellaLetta::Tipo::kVuota) << variazione.grezzo;
@@ -233,21 +259,27 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
       EXPECT_NE(variazione.formato.find('%'), std::string::npos) << variazione.formato;
     }
   }
-  EXPECT_EQ(riepilogo.Cella("E11").formula, "IF(D11=0,\"\",B11/D11-1)");
+  const std::string retta = std::to_string(riga_di.at("Totale Retta"));
+  EXPECT_EQ(riepilogo.Cella("E" + retta).formula,
+            "IF(D" + retta + "=0,\"\",B" + retta + "/D" + retta + "-1)");
   // The board shares: this year's in C, last year's in F, their difference in points in G.
-  EXPECT_DOUBLE_EQ(riepilogo.Cella("F20").numero, 210.0 / 260);
-  EXPECT_DOUBLE_EQ(riepilogo.Cella("G19").numero, (1 - 50.0 / 260) * 100);
-  EXPECT_EQ(riepilogo.Cella("D2").testo, "01/07/2023 - 31/07/2023");
-  EXPECT_EQ(riepilogo.Cella("A24").testo,
+  EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("HB"), 6).numero, 210.0 / 260);
+  EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("BB"), 7).numero, (1 - 50.0 / 260) * 100);
+  EXPECT_EQ(riepilogo.Cella(riga_di.at("Periodo"), 4).testo, "01/07/2023 - 31/07/2023");
+  EXPECT_EQ(riepilogo.Cella(RigaCheInizia(riepilogo, "Anno precedente dal"), 1).testo,
             "Anno precedente dal 01/07/2023 al 31/07/2023: soggiorni effettivi (prenotazioni "
             "confermate, clienti in casa + storico).");
+  // This year counts optional bookings, last year actual stays: said above the figures.
+  const int avviso = RigaCheInizia(riepilogo, "Attenzione: quest'anno si contano");
+  EXPECT_GT(avviso, riga_di.at("Creato il"));
+  EXPECT_LT(avviso, riga_di.at("Giorni"));
 
   // "Mesi": last year's month beside the month, and in the totals row.
   const FoglioLetto& mesi = data.Foglio("Mesi");
   const std::vector<std::string> intestazioni = {"Camere vendute AP", "% occupazione AP", "ADR AP",
                                                  "RevPar AP", "Totale Retta AP"};
   for (int c = 0; c < 5; ++c) EXPECT_EQ(mesi.Cella(1, 18 + c).testo, intestazioni[c]);
-  EXPECT_EQ(mesi.filtro, "A1:V2");
+  EXPECT_EQ(mesi.filtro, "A1:AA2");
   for (int riga : {2, 4}) {
     SCOPED_TRACE(riga);
     const double attesi[] = {4, 4.0 / 310, 65, 0.84, 260};
@@ -298,24 +330,31 @@ TEST_F(ConfrontoTest, SenzaAnnoPrecedenteICartelliSonoCompletiEDiconoPerche) {
     EXPECT_EQ(data.fogli.size(), c.disponibile ? 4u : 3u);
     const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
     const FoglioLetto& mesi = data.Foglio("Mesi");
-    const std::string nota = riepilogo.Cella("A24").testo;
+    const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
+    const int riga_nota =
+        RigaCheInizia(riepilogo, c.disponibile ? "Anno precedente dal" : "Confronto");
+    const std::string nota = riepilogo.Cella(riga_nota, 1).testo;
     if (c.disponibile) {
-      for (int riga : {7, 11, 16}) {
-        EXPECT_DOUBLE_EQ(riepilogo.Cella(riga, 4).numero, 0) << riga;
-        EXPECT_EQ(riepilogo.Cella(riga, 4).tipo, CellaLetta::Tipo::kNumero) << riga;
-        EXPECT_EQ(riepilogo.Cella(riga, 5).tipo, CellaLetta::Tipo::kVuota) << riga;
+      // Worked out, but without a single statistic: "n.d.", not zeros and changes against them.
+      EXPECT_EQ(riepilogo.Cella(riga_di.at("Ultima notte con statistiche"), 4).testo, "n.d.");
+      for (const char* voce : {"Camere vendute", "% occupazione", "Totale Retta", "Ospiti", "RO"}) {
+        for (int colonna : {4, 5}) {
+          EXPECT_EQ(riepilogo.Cella(riga_di.at(voce), colonna).testo, "n.d.") << voce;
+        }
       }
-      EXPECT_DOUBLE_EQ(riepilogo.Cella("E8").numero, 0);  // occupancy: 0 points, no error
+      EXPECT_EQ(riepilogo.Cella(riga_di.at("RO"), 7).testo, "n.d.");
+      EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("Giorni"), 4).numero, 30);
       EXPECT_DOUBLE_EQ(mesi.Cella("S2").numero, 0);
+      EXPECT_EQ(mesi.Cella("X2").testo, "n.d.");
       EXPECT_TRUE(nota.starts_with("Anno precedente dal 01/09/2023 al 30/09/2023")) << nota;
     } else {
       EXPECT_TRUE(nota.starts_with(kNonDisponibile)) << nota;
       EXPECT_GT(nota.size(), std::string(kNonDisponibile).size()) << "manca il motivo";
-      for (int riga = 2; riga <= 22; ++riga) {
+      for (int riga = 2; riga < riga_nota; ++riga) {
         EXPECT_EQ(riepilogo.Cella(riga, 4).tipo, CellaLetta::Tipo::kVuota) << riga;
         EXPECT_EQ(riepilogo.Cella(riga, 5).tipo, CellaLetta::Tipo::kVuota) << riga;
       }
-      for (const char* cella : {"R2", "S2", "V2", "R4", "V4"}) {
+      for (const char* cella : {"R2", "S2", "V2", "R4", "V4", "W2", "AA4"}) {
         EXPECT_EQ(mesi.Cella(cella).tipo, CellaLetta::Tipo::kVuota) << cella;
       }
     }
@@ -343,11 +382,13 @@ TEST_F(ConfrontoTest, UnPeriodoCheToccaIlVentinoveFebbraioPrendeIlVentotto) {
     CreaExcelConConfronto(ui, Calcola(c.dal, c.al));
     const prova::CartellaLetta data = Leggi("REPORT_DATA.xlsx");
     const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
-    EXPECT_EQ(riepilogo.Cella("D2").testo, c.periodo_passato);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella("D5").numero, c.giorni_passati);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella("D11").numero, 70);
+    const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
+    EXPECT_EQ(riepilogo.Cella(riga_di.at("Periodo"), 4).testo, c.periodo_passato);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("Giorni"), 4).numero, c.giorni_passati);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("Totale Retta"), 4).numero, 70);
     EXPECT_DOUBLE_EQ(data.Foglio("Mesi").Cella("V2").numero, 70);
-    EXPECT_EQ(data.Foglio("Mesi").Cella("A2").testo, "02/2024");
+    // February 2024 as a date on its first day: 45323 days after 30/12/1899.
+    EXPECT_DOUBLE_EQ(data.Foglio("Mesi").Cella("A2").numero, 45323);
   }
 }
 
