@@ -100,6 +100,7 @@ bool PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
       {"Totale Retta", DatiColonna(d.nome, nome, fine), DatiColonna(d.nome, importo, fine), false});
   g.riga = kPrimeAgenzie + 3;
   g.colonna = nome;
+  g.altezza = 400;  // room for the ten names
   foglio.AggiungiGrafico(g);
   return filtrate_tra_le_prime;
 }

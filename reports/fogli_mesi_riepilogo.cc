@@ -387,6 +387,16 @@ int ScriviGiorniSettimana(excel::Worksheet& foglio, excel::Worksheet& data, int 
   return 7;
 }
 
+// Months between two labels of a date axis over the period: one, unless that gives more than two
+// years of labels, which would run together; then a quarter, half a year, a year and so on.
+int PassoMesi(const PeriodoReport& periodo) {
+  const int64_t mesi = periodo.giorni_periodo / 30 + 1;
+  for (int passo : {1, 2, 3, 6, 12, 24, 60}) {
+    if (mesi <= 24 * passo) return passo;
+  }
+  return 120;
+}
+
 // The warnings above the figures of "Riepilogo": a period that runs well beyond the nights with
 // statistics, and last year counting other kinds of stay than this year.
 std::vector<std::string> AvvisiRiepilogo(const PeriodoReport& periodo,
@@ -522,7 +532,7 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   giorni.serie.push_back({"ADR", date, colonna_data(Genere::kADR), true});
   // One label a month; a week for a period under two months.
   if (periodo.giorni_periodo >= 60) {
-    giorni.asse_date = {excel::UnitaDate::kMesi, 1, kFormatoMese};
+    giorni.asse_date = {excel::UnitaDate::kMesi, PassoMesi(periodo), kFormatoMese};
   } else {
     giorni.asse_date = {excel::UnitaDate::kGiorni, 7, kFormatoData};
   }

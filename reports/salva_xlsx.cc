@@ -296,6 +296,12 @@ class ScritturaXlsx {
       chart_axis_set_num_format(asse_valori, testi_.back().c_str());
     }
     if (g.valori_da_zero) chart_axis_set_min(asse_valori, 0);
+    // Ticks at the labels only: a reader takes a missing mark for one at every point, which
+    // over a year of days draws a solid band under the chart.
+    for (lxw_chart_axis* asse : {asse_categorie, asse_valori}) {
+      chart_axis_set_major_tick_mark(asse, LXW_CHART_AXIS_TICK_MARK_OUTSIDE);
+      chart_axis_set_minor_tick_mark(asse, LXW_CHART_AXIS_TICK_MARK_NONE);
+    }
     if (g.asse_date.unita != UnitaDate::kNessuna) {
       testi_.push_back(g.asse_date.formato);
       chart_axis_set_num_format(asse_categorie, testi_.back().c_str());
@@ -306,9 +312,11 @@ class ScritturaXlsx {
     etichette.size = 8;
     chart_axis_set_num_font(grafico->x_axis, &etichette);
     // Bars are listed from the top, in the order of their rows, the value axis below them.
+    // Every name beside its bar.
     if (barre) {
       chart_axis_set_reverse(asse_categorie);
       chart_axis_set_crossing_max(asse_categorie);
+      chart_axis_set_interval_unit(asse_categorie, 1);
     }
     const int punti = g.serie.front().valori.riga2 - g.serie.front().valori.riga1 + 1;
     if (tipo == LXW_CHART_LINE && punti > 40 && g.asse_date.unita == UnitaDate::kNessuna) {

@@ -285,6 +285,21 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
     const double attesi[] = {4, 4.0 / 310, 65, 0.84, 260};
     for (int c = 0; c < 5; ++c) EXPECT_DOUBLE_EQ(mesi.Cella(riga, 18 + c).numero, attesi[c]) << c;
   }
+  // The changes after last year's figures, on the month and on the totals: relative, occupancy
+  // in points.
+  const std::vector<std::string> variazioni = {"Var. camere vendute", "Var. % occupazione",
+                                               "Var. ADR", "Var. RevPar", "Var. Totale Retta"};
+  for (int riga : {2, 4}) {
+    SCOPED_TRACE(riga);
+    const double attese[] = {2.0 / 4 - 1, (2.0 / 310 - 4.0 / 310) * 100, 75.0 / 65 - 1,
+                             0.48 / 0.84 - 1, 150.0 / 260 - 1};
+    for (int c = 0; c < 5; ++c) {
+      EXPECT_EQ(mesi.Cella(1, 23 + c).testo, variazioni[c]);
+      EXPECT_NEAR(mesi.Cella(riga, 23 + c).numero, attese[c], 1e-12) << variazioni[c];
+      EXPECT_NE(mesi.Cella(riga, 23 + c).formato.find(c == 1 ? "pp" : "%"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(mesi.Cella("W4").formula, "IF(R4=0,\"\",K4/R4-1)");
   EXPECT_EQ(mesi.Cella("R2").formula, "SUM('Data anno precedente'!K2:K32)");
   EXPECT_EQ(mesi.Cella("V4").formula, "SUBTOTAL(109,V2:V2)");
   EXPECT_EQ(mesi.Cella("U4").formula,

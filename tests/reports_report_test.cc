@@ -19,6 +19,7 @@
 
 #include "app/demo/hotel_demo.h"
 #include "comune/date.h"
+#include "comune/nome_hotel.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
 #include "data/archivio.h"
@@ -891,6 +892,157 @@ TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
   EXPECT_EQ(per_mese.serie[4].valori, "Mesi!$F$2:$F$5");
   EXPECT_EQ(per_mese.serie[4].categorie, "Mesi!$A$2:$A$5");
   EXPECT_EQ(per_mese.titoli_assi, (std::vector<std::string>{"Mese", "Retta"}));
+}
+
+// What a manager meets first: the summary, the hotel and the period on every printed page, the
+// days by weekday, the notes and the charts' axes.
+TEST_F(ReportTest, IlRiepilogoPerPrimoLAlbergoSuOgniPaginaEGraficiCheSiLeggono) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);
+  ASSERT_EQ(ImpostaNomeHotel(cartella_, "Sole & Mare"), std::nullopt);
+  Esegui("30/12/2023", "01/03/2024");
+  const prova::CartellaLetta data = Cartella("REPORT_DATA.xlsx");
+  EXPECT_EQ(data.fogli.at(0).nome, "Data");
+  EXPECT_EQ(data.foglio_attivo, 3);
+  for (const FoglioLetto& f : data.fogli) EXPECT_EQ(f.selezionato, f.nome == "Riepilogo") << f.nome;
+
+  // Every sheet prints the hotel (a literal '&' doubled), the workbook and the period on top, the
+  // creation time and the page number below.
+  for (const char* file : kFileReport) {
+    const prova::CartellaLetta cartella = Cartella(file);
+    for (const FoglioLetto& f : cartella.fogli) {
+      SCOPED_TRACE(std::string(file) + " " + f.nome);
+      EXPECT_TRUE(f.intestazione.starts_with("&LSole && Mare&C" + cartella.titolo + "&R"))
+          << f.intestazione;
+      EXPECT_TRUE(f.intestazione.ends_with("dal 30/12/2023 al 01/03/2024")) << f.intestazione;
+      EXPECT_NE(f.pie_di_pagina.find("Creato il "), std::string::npos) << f.pie_di_pagina;
+      EXPECT_TRUE(f.pie_di_pagina.ends_with("&RPagina &P di &N")) << f.pie_di_pagina;
+      // Percentages and amounts are drawn from zero.
+      for (const prova::GraficoLetto& g : f.grafici) {
+        for (const prova::AsseLetto& a : g.assi) {
+          if (a.tipo == "valAx") EXPECT_EQ(a.minimo, 0.0) << g.titolo;
+        }
+      }
+    }
+  }
+
+  const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
+  EXPECT_EQ(riepilogo.Cella("A2").testo, "Hotel");
+  EXPECT_EQ(riepilogo.Cella("B2").testo, "Sole & Mare");
+  // 63 days from a Saturday: 9 of each weekday, 90 room nights each.
+  int intestazione = 0;
+  for (int r = 1; r <= riepilogo.UltimaRigaConValori(); ++r) {
+    if (riepilogo.Cella(r, 1).testo == "Giorno della settimana") intestazione = r;
+  }
+  ASSERT_GT(intestazione, 0);
+  struct Giorno {
+    int indice;  // 0 Monday
+    const char* nome;
+    double vendute, adr, revpar, retta;
+  };
+  const Giorno giorni[] = {
+      {0, "lunedì", 1, 50, 0.56, 50},           {1, "martedì", 0, 0, 0, 0},
+      {3, "giovedì", 3, 100, 3.33, 299.99},     {4, "venerdì", 1, 33.33, 0.37, 33.33},
+      {6, "domenica", 2, 100.05, 2.22, 200.10},
+  };
+  for (const Giorno& g : giorni) {
+    SCOPED_TRACE(g.nome);
+    const int r = intestazione + 1 + g.indice;
+    EXPECT_EQ(riepilogo.Cella(r, 1).testo, g.nome);
+    EXPECT_EQ(riepilogo.Cella(r, 2).numero, 9);
+    EXPECT_EQ(riepilogo.Cella(r, 3).numero, g.vendute);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 4).numero, g.vendute / 90);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 5).numero, g.adr);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 6).numero, g.revpar);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 7).numero, g.retta);
+    EXPECT_EQ(riepilogo.Cella(r, 7).formato, excel::kFormatoValuta);
+  }
+  EXPECT_NE(riepilogo.Cella(intestazione + 1, 3).formula.find("WEEKDAY"), std::string::npos);
+
+  // The daily chart on a date axis, one label a month; the monthly ones label their months.
+  ASSERT_EQ(riepilogo.grafici.size(), 2u);
+  for (const prova::GraficoLetto& g : riepilogo.grafici) {
+    SCOPED_TRACE(g.titolo);
+    ASSERT_FALSE(g.assi.empty());
+    EXPECT_EQ(g.assi[0].tipo, "dateAx");
+    EXPECT_EQ(g.assi[0].unita_principale, "months");
+    EXPECT_EQ(g.assi[0].passo, 1);
+  }
+  EXPECT_EQ(riepilogo.grafici[0].assi[0].formato, "mm/yyyy");
+
+  // The agency sheet: its "Camere libere" explained; the bars listed from the top, the value
+  // axis below them in whole euros.
+  const FoglioLetto agenzia = Foglio("REPORT_AGENZIA.xlsx");
+  EXPECT_EQ(agenzia.Cella("M1").testo, "Camere libere");
+  const std::string nota = agenzia.note.count({1, 13}) ? agenzia.note.at({1, 13}) : "";
+  EXPECT_NE(nota.find("Notti camera disponibili"), std::string::npos) << nota;
+  ASSERT_EQ(agenzia.grafici.size(), 1u);
+  for (const prova::AsseLetto& a : agenzia.grafici[0].assi) {
+    if (a.tipo == "catAx") {
+      EXPECT_EQ(a.direzione, "maxMin") << "the first row on top";
+    } else {
+      EXPECT_EQ(a.direzione, "minMax") << "bars growing from the left";
+      EXPECT_EQ(a.posizione, "b");
+      EXPECT_EQ(a.formato, "#,##0 [$€-410]") << "whole euros";
+    }
+  }
+}
+
+// "Riepilogo" names the first and last night with statistics and warns of a period chosen much
+// wider than they are; a short period labels its days a week apart.
+TEST_F(ReportTest, LePrimeEUltimeNottiConStatisticheEIlPeriodoTroppoLargo) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);  // 31/12/2023, 01/01, 29/02 and 01/03/2024
+  struct Caso {
+    const char* protegge;
+    const char* dal;
+    const char* al;
+    const char* prima;  // empty: none
+    const char* ultima;
+    const char* avviso;  // start of the warning above the figures; empty: none
+    const char* etichette;
+  };
+  const Caso casi[] = {
+      {"a few days either side: no warning", "30/12/2023", "01/03/2024", "31/12/2023", "01/03/2024",
+       "", "months"},
+      {"two months beyond the data", "01/11/2023", "30/04/2024", "31/12/2023", "01/03/2024",
+       "Attenzione: le statistiche coprono solo le notti dal 31/12/2023 al 01/03/2024", "months"},
+      {"under two months: a label a week", "25/02/2024", "05/03/2024", "29/02/2024", "01/03/2024",
+       "", "days"},
+      {"no statistics at all", "01/06/2024", "30/06/2024", "", "",
+       "Attenzione: nessuna notte del periodo ha statistiche.", "days"},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.protegge);
+    Esegui(c.dal, c.al);
+    const FoglioLetto riepilogo = Cartella("REPORT_DATA.xlsx").Foglio("Riepilogo");
+    std::map<std::string, int> riga;
+    for (int r = 2; r <= riepilogo.UltimaRigaConValori(); ++r) {
+      riga.emplace(riepilogo.Cella(r, 1).testo, r);
+    }
+    for (const auto& [voce, attesa] : {std::pair{"Prima notte con statistiche", c.prima},
+                                       std::pair{"Ultima notte con statistiche", c.ultima}}) {
+      ASSERT_EQ(riga.count(voce), 1u);
+      const CellaLetta cella = riepilogo.Cella(riga[voce], 2);
+      if (*attesa == '\0') {
+        EXPECT_EQ(cella.testo, "nessuna") << voce;
+      } else {
+        EXPECT_EQ(cella.numero, Dat(attesa).numero) << voce;
+        EXPECT_EQ(cella.formato, "dd/mm/yyyy") << voce;
+      }
+    }
+    std::string avviso;
+    for (int r = riga["Creato il"] + 1; r < riga["Giorni"]; ++r) {
+      if (riepilogo.Cella(r, 1).testo.starts_with("Attenzione"))
+        avviso = riepilogo.Cella(r, 1).testo;
+    }
+    EXPECT_TRUE(avviso.starts_with(c.avviso)) << avviso;
+    EXPECT_EQ(avviso.empty(), *c.avviso == '\0') << avviso;
+    ASSERT_FALSE(riepilogo.grafici.empty());
+    const prova::AsseLetto& giorni = riepilogo.grafici[0].assi.at(0);
+    EXPECT_EQ(giorni.unita_principale, c.etichette);
+    EXPECT_EQ(giorni.passo, std::string(c.etichette) == "days" ? 7 : 1);
+  }
 }
 
 TEST_F(ReportTest, UnaRigaPerOgniMeseToccatoDalPeriodo) {
