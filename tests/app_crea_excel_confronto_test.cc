@@ -213,44 +213,39 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
 
   // Last year: 4 room nights of 10 rooms x 31 days, 260.00 of revenue, 5 guests; the optional
   // booking of last year is left out although this year's run counts optional bookings.
+  // Below the hotel, the period, the kinds of stay, the creation time, the first and last
+  // night and the warning that the kinds of stay differ, from row 9.
   const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
   const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
-  auto d = [&](const char* voce) { return "D" + std::to_string(riga_di.at(voce)); };
   struct Riga {
+    int riga;
     const char* voce;
     double attuale, passato;
-    std::string formula_passato;
+    const char* formula_passato;
   };
   const Riga righe[] = {
-      {"Giorni", 31, 31, ""},
-      {"Camere disponibili", 310, 310, "'Data anno precedente'!N34+'Data anno precedente'!K34"},
-      {"Camere vendute", 2, 4, "'Data anno precedente'!K34"},
-      {"% occupazione", 2.0 / 310, 4.0 / 310,
-       "IF(" + d("Camere disponibili") + "=0,0," + d("Camere vendute") + "/" +
-           d("Camere disponibili") + ")"},
-      {"ADR", 75, 65,
-       "IF(" + d("Camere vendute") + "=0,0,ROUND(" + d("Totale Retta") + "/" + d("Camere vendute") +
-           ",2))"},
-      {"RevPar", 0.48, 0.84,
-       "IF(" + d("Camere disponibili") + "=0,0,ROUND(" + d("Totale Retta") + "/" +
-           d("Camere disponibili") + ",2))"},
-      {"Totale Retta", 150, 260, "'Data anno precedente'!G34"},
-      {"Ospiti", 4, 5, "'Data anno precedente'!Q34"},
-      {"RO", 0, 0, "'Data anno precedente'!B34"},
-      {"BB", 150, 50, "'Data anno precedente'!C34"},
-      {"HB", 0, 210, "'Data anno precedente'!D34"},
+      {9, "Giorni", 31, 31, ""},
+      {10, "Camere disponibili", 310, 310, "'Data anno precedente'!N34+'Data anno precedente'!K34"},
+      {11, "Camere vendute", 2, 4, "'Data anno precedente'!K34"},
+      {12, "% occupazione", 2.0 / 310, 4.0 / 310, "IF(D10=0,0,D11/D10)"},
+      {13, "ADR", 75, 65, "IF(D11=0,0,ROUND(D15/D11,2))"},
+      {14, "RevPar", 0.48, 0.84, "IF(D10=0,0,ROUND(D15/D10,2))"},
+      {15, "Totale Retta", 150, 260, "'Data anno precedente'!G34"},
+      {20, "Ospiti", 4, 5, "'Data anno precedente'!Q34"},
+      {22, "RO", 0, 0, "'Data anno precedente'!B34"},
+      {23, "BB", 150, 50, "'Data anno precedente'!C34"},
+      {24, "HB", 0, 210, "'Data anno precedente'!D34"},
   };
   for (const Riga& w : righe) {
     SCOPED_TRACE(w.voce);
-    ASSERT_EQ(riga_di.count(w.voce), 1u);
-    const int r = riga_di.at(w.voce);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 2).numero, w.attuale);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 4).numero, w.passato);
-    EXPECT_EQ(riepilogo.Cella(r, 4).formula, w.formula_passato);
-    const CellaLetta variazione = riepilogo.Cella(r, 5);
-    if (std::string(w.voce) == "% occupazione") {
+    EXPECT_EQ(riepilogo.Cella(w.riga, 1).testo, w.voce);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(w.riga, 2).numero, w.attuale);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(w.riga, 4).numero, w.passato);
+    EXPECT_EQ(riepilogo.Cella(w.riga, 4).formula, w.formula_passato);
+    const CellaLetta variazione = riepilogo.Cella(w.riga, 5);
+    if (w.riga == 12) {
       EXPECT_DOUBLE_EQ(variazione.numero, (2.0 / 310 - 4.0 / 310) * 100);
-      EXPECT_EQ(variazione.formula, "(B" + std::to_string(r) + "-D" + std::to_string(r) + ")*100");
+      EXPECT_EQ(variazione.formula, "(B12-D12)*100");
       EXPECT_NE(variazione.formato.find("pp"), std::string::npos) << variazione.formato;
     } else if (w.passato == 0) {
       EXPECT_EQ(variazione.tipo, CellaLetta::Tipo::kVuota) << variazione.grezzo;
@@ -259,14 +254,12 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
       EXPECT_NE(variazione.formato.find('%'), std::string::npos) << variazione.formato;
     }
   }
-  const std::string retta = std::to_string(riga_di.at("Totale Retta"));
-  EXPECT_EQ(riepilogo.Cella("E" + retta).formula,
-            "IF(D" + retta + "=0,\"\",B" + retta + "/D" + retta + "-1)");
+  EXPECT_EQ(riepilogo.Cella("E15").formula, "IF(D15=0,\"\",B15/D15-1)");
   // The board shares: this year's in C, last year's in F, their difference in points in G.
-  EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("HB"), 6).numero, 210.0 / 260);
-  EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("BB"), 7).numero, (1 - 50.0 / 260) * 100);
-  EXPECT_EQ(riepilogo.Cella(riga_di.at("Periodo"), 4).testo, "01/07/2023 - 31/07/2023");
-  EXPECT_EQ(riepilogo.Cella(RigaCheInizia(riepilogo, "Anno precedente dal"), 1).testo,
+  EXPECT_DOUBLE_EQ(riepilogo.Cella("F24").numero, 210.0 / 260);
+  EXPECT_DOUBLE_EQ(riepilogo.Cella("G23").numero, (1 - 50.0 / 260) * 100);
+  EXPECT_EQ(riepilogo.Cella("D3").testo, "01/07/2023 - 31/07/2023");
+  EXPECT_EQ(riepilogo.Cella("A28").testo,
             "Anno precedente dal 01/07/2023 al 31/07/2023: soggiorni effettivi (prenotazioni "
             "confermate, clienti in casa + storico).");
   // This year counts optional bookings, last year actual stays: said above the figures.
