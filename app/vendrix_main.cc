@@ -11,6 +11,7 @@
 
 #include "app/crea_excel_confronto.h"
 #include "calc/calcolo.h"
+#include "comune/fine_ordinata.h"
 #include "comune/versione.h"
 #include "ui/vendrix_dt.h"
 
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A run stopped by Ctrl-C or a logout leaves nothing behind and the previous files intact.
+  vendrix::InstallaFineOrdinata();
   QApplication applicazione(argc, argv);
   applicazione.setApplicationName("Vendrix");
   applicazione.setApplicationVersion(vendrix::kVersione);
