@@ -80,11 +80,13 @@ class ValoreCella {
 // For test output and messages.
 std::string Descrivi(const ValoreCella& v);
 
-// How a cell is shown: its number format, bold, and text wrapped onto several lines.
+// How a cell is shown: its number format, bold, text wrapped onto several lines, and aligned
+// on the right (as numbers are, for a text standing among them).
 struct FormatoCella {
   std::string numero = kFormatoGenerale;
   bool grassetto = false;
   bool a_capo = false;
+  bool a_destra = false;
   friend bool operator==(const FormatoCella&, const FormatoCella&) = default;
 };
 
@@ -148,6 +150,8 @@ class Intervallo {
   void FontBold();
   // Wraps the texts of the range onto several lines at word breaks (creating the cells, empty).
   void WrapText();
+  // Aligns the cells of the range on the right (HorizontalAlignment = xlRight).
+  void AllineaADestra();
 
   int PrimaRiga() const { return riga1_; }
   int UltimaRiga() const { return riga2_; }

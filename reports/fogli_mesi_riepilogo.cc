@@ -44,6 +44,8 @@ const DescrizioneFoglio kDescrizioneRiepilogoConfronto{
         {"Variazione quota", Genere::kAnnoPrecedente, "", 12},
     }};
 
+// A figure of last year that has no statistics to come from.
+constexpr const char* kNonDisponibile = "n.d.";
 constexpr const char* kFormatoVariazione = kFormatoVariazioneRelativa;
 constexpr const char* kFormatoPunti = kFormatoPuntiPercentuali;
 
@@ -118,7 +120,8 @@ void ScriviVariazioniMesi(excel::Worksheet& mesi, const DescrizioneFoglio& d, in
     const int c = d.Indice(v.intestazione);
     const int attuale = d.Indice(v.attuale), passato = d.Indice(v.anno_precedente);
     if (non_disponibile) {
-      mesi.Cells(riga, c) = "n.d.";
+      mesi.Cells(riga, c) = kNonDisponibile;
+      mesi.Range(Cella(riga, c)).AllineaADestra();
       continue;
     }
     const double x = mesi.Cells(riga, attuale).Value().Numero();
@@ -200,6 +203,7 @@ struct Voce {
   ValoreCella valore;
   std::string formato;
   Variazione variazione = Variazione::kNessuna;
+  bool a_destra = false;  // a text among figures, aligned as they are
 };
 
 // What the top lines of "Riepilogo" say of one column: this year or last year.
@@ -217,7 +221,12 @@ struct TestaRiepilogo {
 // The first or last night with statistics as a line of "Riepilogo".
 Voce VoceNotte(const char* etichetta, const std::optional<Giorno>& notte, bool non_disponibile) {
   if (notte) return {etichetta, "", SerialeData(*notte), kFormatoData};
-  return {etichetta, "", ValoreCella(non_disponibile ? "n.d." : "nessuna"), ""};
+  return {etichetta,
+          "",
+          ValoreCella(non_disponibile ? kNonDisponibile : "nessuna"),
+          "",
+          Variazione::kNessuna,
+          true};
 }
 
 // The lines of "Riepilogo" as column `colonna` gives them, from the "Totale" row `totale` of the
@@ -303,6 +312,7 @@ void ScriviVoce(excel::Worksheet& foglio, int riga, int colonna, const Voce& v) 
   } else {
     foglio.Cells(riga, colonna).SetFormula(v.formula, v.valore);
   }
+  if (v.a_destra) foglio.Range(Cella(riga, colonna)).AllineaADestra();
 }
 
 // Writes the share of Totale Retta of the amount in column `colonna` of `riga` into
@@ -485,7 +495,8 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
     const Voce& ap = voci_ap[i];
     if (ap_senza_statistiche && i >= prima_cifra) {
       for (int c = kAnnoPrecedente; c <= (trattamento ? kVariazioneQuota : kVariazione); ++c) {
-        foglio.Cells(riga, c) = "n.d.";
+        foglio.Cells(riga, c) = kNonDisponibile;
+        foglio.Range(Cella(riga, c)).AllineaADestra();
       }
       continue;
     }

@@ -2,8 +2,6 @@
 
 #include "reports/report.h"
 
-#include "reports/report.h"
-
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -25,6 +23,7 @@
 #include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 #include "reports/insieme_file.h"
+#include "reports/report.h"
 
 namespace vendrix {
 

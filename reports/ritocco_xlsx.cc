@@ -203,12 +203,26 @@ std::string AsseDiDate(const std::string& xml, const AsseDate& asse) {
   return xml.substr(0, inizio) + "<c:dateAx>" + asse_xml + "</c:dateAx>" + xml.substr(fine + 10);
 }
 
+std::string LineeDritte(const std::string& xml) {
+  std::string esito;
+  size_t da = 0;
+  for (size_t p = xml.find("</c:ser>"); p != std::string::npos; p = xml.find("</c:ser>", p + 1)) {
+    esito.append(xml, da, p - da);
+    const size_t inizio = xml.rfind("<c:ser>", p);
+    if (xml.find("<c:smooth ", inizio) > p) esito += "<c:smooth val=\"0\"/>";
+    da = p;
+  }
+  esito.append(xml, da, std::string::npos);
+  return esito;
+}
+
 void RitoccaXlsx(const std::string& file, const std::string& percorso,
                  const std::vector<const Grafico*>& grafici, const std::string& applicazione) {
   bool da_ritoccare = !applicazione.empty();
   for (const Grafico* g : grafici) {
     for (const SerieGrafico& s : g->serie) da_ritoccare = da_ritoccare || s.asse_secondario;
-    da_ritoccare = da_ritoccare || g->asse_date.unita != UnitaDate::kNessuna;
+    da_ritoccare =
+        da_ritoccare || g->asse_date.unita != UnitaDate::kNessuna || g->tipo == TipoGrafico::kLinee;
   }
   if (!da_ritoccare) return;
   Zip zip(file, percorso);
@@ -216,12 +230,15 @@ void RitoccaXlsx(const std::string& file, const std::string& percorso,
     const Grafico& g = *grafici[i];
     int secondarie = 0;
     for (const SerieGrafico& s : g.serie) secondarie += s.asse_secondario ? 1 : 0;
-    if (secondarie == 0 && g.asse_date.unita == UnitaDate::kNessuna) continue;
+    const bool linee = g.tipo == TipoGrafico::kLinee;
+    if (secondarie == 0 && g.asse_date.unita == UnitaDate::kNessuna && !linee) continue;
     const std::string parte = "xl/charts/chart" + std::to_string(i + 1) + ".xml";
     // The date axis first: it is the first category axis, before the secondary one is added.
-    zip.Sostituisci(parte, AsseSecondario(AsseDiDate(zip.Leggi(parte), g.asse_date), secondarie,
-                                          g.titolo_valori_secondari, g.formato_valori_secondari,
-                                          g.valori_da_zero));
+    std::string xml =
+        AsseSecondario(AsseDiDate(zip.Leggi(parte), g.asse_date), secondarie,
+                       g.titolo_valori_secondari, g.formato_valori_secondari, g.valori_da_zero);
+    if (linee) xml = LineeDritte(xml);
+    zip.Sostituisci(parte, std::move(xml));
   }
   if (!applicazione.empty()) {
     std::string app = zip.Leggi("docProps/app.xml");

@@ -25,6 +25,11 @@ void RitoccaXlsx(const std::string& file, const std::string& percorso,
 std::string AsseSecondario(const std::string& xml, int secondarie, const std::string& titolo,
                            const std::string& formato, bool da_zero = false);
 
+// The chart part `xml` of a line chart with every series drawn as straight lines between its
+// points: a reader draws a series that does not say so as a smoothed curve, which invents values
+// between the days.
+std::string LineeDritte(const std::string& xml);
+
 // The chart part `xml` with its first category axis turned into a date axis laid out as `asse`.
 // Returns the part unchanged for an axis of no dates or a part not laid out as expected.
 std::string AsseDiDate(const std::string& xml, const AsseDate& asse);

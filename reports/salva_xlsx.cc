@@ -276,13 +276,15 @@ class ScritturaXlsx {
  private:
   lxw_format* Formato(const FormatoCella& f) {
     if (f == FormatoCella{}) return nullptr;
-    const std::string chiave = f.numero + (f.grassetto ? "\x01" : "\x02") + (f.a_capo ? "1" : "0");
+    const std::string chiave = f.numero + (f.grassetto ? "\x01" : "\x02") + (f.a_capo ? "1" : "0") +
+                               (f.a_destra ? "1" : "0");
     auto [it, nuovo] = formati_.try_emplace(chiave, nullptr);
     if (nuovo) {
       it->second = workbook_add_format(cartella_);
       if (it->second == nullptr) Fallito("memoria insufficiente");
       if (!f.numero.empty()) format_set_num_format(it->second, f.numero.c_str());
       if (f.grassetto) format_set_bold(it->second);
+      if (f.a_destra) format_set_align(it->second, LXW_ALIGN_RIGHT);
       if (f.a_capo) {
         format_set_text_wrap(it->second);
         format_set_align(it->second, LXW_ALIGN_VERTICAL_TOP);
