@@ -38,7 +38,7 @@ const char* const kUso =
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
-    "Statistiche sulle vendite, senza finestra. Lavora sui file dell'albergo della cartella\n"
+    "Statistiche sulle vendite, senza finestra. Lavora sui file dell'hotel della cartella\n"
     "corrente, come il programma con la finestra.\n"
     "\n"
     "Comandi:\n"
@@ -53,19 +53,19 @@ const char* const kAiuto =
     "  excel DAL AL     scrive REPORT_DATA.xlsx, REPORT_TIPOCAMERA.xlsx e REPORT_AGENZIA.xlsx\n"
     "                   dalle statistiche di Vendrix.mdb (come \"Crea Excel\") e stampa i file\n"
     "                   scritti. Le statistiche devono essere dello stesso periodo: altrimenti\n"
-    "                   esegui prima `vendrix-batch calcola`.\n"
+    "                   eseguire prima vendrix-batch calcola.\n"
     "                   Accanto a ogni cifra del riepilogo e dei mesi mette lo stesso periodo\n"
     "                   dell'anno precedente (il 29/02 diventa il 28/02), calcolato dai file\n"
-    "                   dell'albergo con prenotazioni confermate e clienti in casa + storico,\n"
+    "                   dell'hotel con prenotazioni confermate e clienti in casa + storico,\n"
     "                   senza toccare Vendrix.mdb.\n"
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
     "                     --senza-confronto    senza l'anno precedente\n"
     "\n"
     "Opzioni:\n"
-    "  --hotel NOME  il nome dell'albergo della cartella corrente, che i fogli Excel\n"
-    "                mostrano (tenuto in VendrixHotel.txt, lo stesso per la finestra);\n"
-    "                \"\" torna al nome della cartella. Da solo o con un comando.\n"
+    "  --hotel NOME  il nome dell'hotel della cartella corrente, mostrato dai fogli Excel\n"
+    "                (tenuto in VendrixHotel.txt, lo stesso della finestra); \"\" torna al\n"
+    "                nome della cartella. Da solo o con un comando.\n"
     "  --help     mostra questo aiuto ed esce\n"
     "  --version  mostra la versione ed esce\n"
     "\n"
@@ -140,7 +140,7 @@ int Principale(std::vector<std::string> argomenti) {
   for (size_t i = 0; i < argomenti.size(); ++i) {
     if (argomenti[i] != "--hotel") continue;
     if (nome_hotel || i + 1 >= argomenti.size()) {
-      return ErroreUso("--hotel vuole il nome dell'albergo, una volta sola.");
+      return ErroreUso("--hotel vuole il nome dell'hotel, una volta sola.");
     }
     nome_hotel = argomenti[i + 1];
     argomenti.erase(argomenti.begin() + static_cast<std::ptrdiff_t>(i),
@@ -162,7 +162,7 @@ int Principale(std::vector<std::string> argomenti) {
       std::cerr << "vendrix-batch: " << *errore << '\n';
       return false;
     }
-    std::cerr << "Nome dell'albergo: " << NomeHotel(cartella) << '\n';
+    std::cerr << "Nome dell'hotel: " << NomeHotel(cartella) << '\n';
     return true;
   };
   if (argomenti.empty()) {
