@@ -95,10 +95,11 @@ double LarghezzaTesto(std::string_view testo, bool grassetto) {
     if ((c & 0xC0) == 0x80) continue;  // continues a UTF-8 sequence
     if (c >= '0' && c <= '9') {
       larghezza += 1;
-    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' || c == 'i' ||
-               c == 'l' || c == 'j' || c == '|' || c == '!') {
+    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' ||
+               c == 'i' || c == 'l' || c == 'j' || c == '|' || c == '!') {
       larghezza += 0.5;
-    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' || c == '/') {
+    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' ||
+               c == '/') {
       larghezza += 0.7;
     } else if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '%' || c == '@') {
       larghezza += 1.6;
@@ -445,7 +446,8 @@ std::string RiferimentoCella::Formula() const {
 }
 
 template <typename Modifica>
-void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2, Modifica modifica) {
+void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2,
+                              Modifica modifica) {
   // Formatting is by cell, so a whole column or a huge block would be held cell by cell.
   const int64_t celle = int64_t{riga2 - riga1 + 1} * int64_t{colonna2 - colonna1 + 1};
   if (celle > 1000000) {
@@ -575,8 +577,8 @@ void Worksheet::FreezePanes(int riga, int colonna) {
 
 void Worksheet::AutoFilter(std::string_view indirizzo) {
   Intervallo r = Range(indirizzo);
-  filtro_ =
-      IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(), r.UltimaColonna()};
+  filtro_ = IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(),
+                             r.UltimaColonna()};
 }
 
 void Worksheet::AggiungiGrafico(Grafico grafico) {

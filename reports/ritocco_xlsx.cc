@@ -155,8 +155,7 @@ std::string AsseSecondario(const std::string& xml, int secondarie, const std::st
       (titolo.empty() ? std::string() : TitoloAsse(titolo)) + formato_numeri +
       "<c:majorTickMark val=\"out\"/><c:minorTickMark val=\"none\"/>"
       "<c:tickLblPos val=\"nextTo\"/><c:crossAx val=\"" +
-      kAsseCategorieSecondario +
-      "\"/><c:crosses val=\"max\"/><c:crossBetween val=\"between\"/>"
+      kAsseCategorieSecondario + "\"/><c:crosses val=\"max\"/><c:crossBetween val=\"between\"/>"
       "</c:valAx>";
 
   // The axes go after the last axis of the primary group.

@@ -157,8 +157,8 @@ class ScritturaXlsx {
       worksheet_freeze_panes(ws, riga_bloccata - 1, colonna_bloccata - 1);
     }
     if (const auto& filtro = foglio.FiltroAutomatico()) {
-      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1, filtro->riga2 - 1,
-                                     filtro->colonna2 - 1),
+      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1,
+                                     filtro->riga2 - 1, filtro->colonna2 - 1),
                 "filtro automatico");
     }
     const ImpostazioniPagina& pagina = foglio.Pagina();

@@ -235,8 +235,8 @@ TEST_F(BatchTest, HotelSetsTheNameTheWorkbooksShow) {
 
 TEST_F(BatchTest, EveryCommandPrintsItsVersion) {
   for (const char* comando : {"vendrix", "vendrix-batch", "vendrix-demo"}) {
-    const Esito esito =
-        prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando + " --version");
+    const Esito esito = prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando +
+                                                    " --version");
     EXPECT_EQ(esito.codice, 0) << comando << esito.err;
     EXPECT_EQ(esito.out, std::string(comando) + " " + kVersione + "\n");
     const Esito aiuto =

@@ -207,8 +207,8 @@ class ReportTest : public ::testing::Test {
                    const fs::path& excel = "Excel") const {
     const std::optional<Giorno> giorno_dal = LeggiData(dal), giorno_al = LeggiData(al);
     EXPECT_TRUE(giorno_dal && giorno_al) << dal << " - " << al;
-    Richiesta r =
-        NuovaRichiesta(giorno_dal.value_or(Giorno{}), giorno_al.value_or(Giorno{}), cartella_);
+    Richiesta r = NuovaRichiesta(giorno_dal.value_or(Giorno{}), giorno_al.value_or(Giorno{}),
+                                 cartella_);
     r.cartella_excel = excel;
     return r;
   }
@@ -595,8 +595,7 @@ TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
 
   // A run that fails half-way (the room types are gone) leaves the workbooks as they were.
   std::map<std::string, std::string> prima;
-  for (const auto& e : fs::directory_iterator(P("Excel")))
-    prima[e.path().filename()] = Contenuto(e);
+  for (const auto& e : fs::directory_iterator(P("Excel"))) prima[e.path().filename()] = Contenuto(e);
   fs::remove(P(t::kFileTipiCamere));
   FinestraFinta finestra;
   EXPECT_THROW(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024")), Errore);
@@ -765,8 +764,8 @@ void ControllaLarghezze(const FoglioLetto& f) {
 // Sales on the last day of a year, the first of the next, a leap day and the day after, over a
 // period that cuts December and March.
 const std::vector<Statistica> kVenditeAnnoBisestile = {
-    {"20231231", Valore("DBL"), Valore("Rossi"), 2, 3, "200.10", "100.05", "100.05", "0", "0", "0",
-     "10"},
+    {"20231231", Valore("DBL"), Valore("Rossi"), 2, 3, "200.10", "100.05", "100.05", "0", "0",
+     "0", "10"},
     {"20240101", Valore("SGL"), Valore(""), 1, 1, "50", "0", "0", "50"},
     {"20240229", Valore("DBL"), Valore("Bianchi"), 3, 6, "299.99", "0", "0", "0", "299.99", "0",
      "0.01"},
@@ -1179,7 +1178,7 @@ TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
   EXPECT_EQ(f.Cella("A9").testo, "Totale generale");
   EXPECT_EQ(f.Cella("H9").formula, "H7+H8");
   // Amounts, rooms and guests of the whole as on "Data" (B..G, P, K, Q there).
-  const std::pair<int, int> stesse[] = {{3, 2}, {4, 3},   {5, 4},   {6, 5},  {7, 6},
+  const std::pair<int, int> stesse[] = {{3, 2}, {4, 3}, {5, 4}, {6, 5},   {7, 6},
                                         {8, 7}, {15, 16}, {12, 11}, {16, 17}};
   for (const auto& [agenzia, giorno] : stesse) {
     EXPECT_EQ(f.Cella(9, agenzia).numero, data.Cella(5, giorno).numero) << agenzia;
@@ -1234,8 +1233,7 @@ TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteC
   }
   fs::remove_all(P("Excel"));
   FinestraFinta finestra;
-  for (const auto& [dal, al] :
-       {std::pair{"01/07/2024", "30/07/2024"}, {"02/07/2024", "31/07/2024"}}) {
+  for (const auto& [dal, al] : {std::pair{"01/07/2024", "30/07/2024"}, {"02/07/2024", "31/07/2024"}}) {
     try {
       CreaReportExcel(finestra, Chiedi(dal, al));
       ADD_FAILURE() << "report di un altro periodo: " << dal << " - " << al;
@@ -1261,8 +1259,8 @@ TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
   // Without table Periodo in this year's store the summary has no line "Tipi di soggiorno":
   // Totale Retta is on row 13, the line under the table on row 26.
   // Last year's store: one day of sales a year before, with the period it was computed for.
-  ScriviStatistiche(
-      {{"20230702", Valore("DBL"), Valore("Rossi"), 3, 5, "1234567.89", "0", "1234567.89"}});
+  ScriviStatistiche({{"20230702", Valore("DBL"), Valore("Rossi"), 3, 5, "1234567.89", "0",
+                      "1234567.89"}});
   fs::rename(P(t::kFileVendrix), P("anno_precedente.mdb"));
   PeriodoStatistiche registrato;
   registrato.dal = *LeggiData("01/07/2023");
@@ -1281,22 +1279,20 @@ TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
     std::string nota;  // the line under the summary; its start when it ends with '*'
   };
   const Caso casi[] = {
-      {"given: figures beside the period",
-       StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.al},
+      {"given: figures beside the period", StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.al},
        "Anno precedente dal 01/07/2023 al 02/07/2023: soggiorni effettivi (prenotazioni "
        "confermate, clienti in casa + storico)."},
-      {"not available", AnnoPrecedenteNonDisponibile{"file mancante."}, nota + "file mancante."},
-      {"a store that is not there",
-       StatisticheAnnoPrecedente{P("manca.mdb"), registrato.dal, registrato.al}, nota + "*"},
-      {"a store of another period",
-       StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.dal},
+      {"not available", AnnoPrecedenteNonDisponibile{"file mancante."},
+       nota + "file mancante."},
+      {"a store that is not there", StatisticheAnnoPrecedente{P("manca.mdb"), registrato.dal, registrato.al},
+       nota + "*"},
+      {"a store of another period", StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.dal},
        nota + "*"},
   };
   for (const Caso& c : casi) {
     SCOPED_TRACE(c.nome);
     FinestraFinta finestra;
-    ASSERT_EQ(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"), c.confronto).size(),
-              3u);
+    ASSERT_EQ(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"), c.confronto).size(), 3u);
     const prova::CartellaLetta cartella = Cartella("REPORT_DATA.xlsx");
     const FoglioLetto& riepilogo = cartella.Foglio("Riepilogo");
     const std::string riga = riepilogo.Cella("A26").testo;

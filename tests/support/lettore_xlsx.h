@@ -48,7 +48,7 @@ struct AsseLetto {
 
 struct GraficoLetto {
   std::string titolo;
-  std::string direzione;       // of a bar chart: "col" or "bar"
+  std::string direzione;  // of a bar chart: "col" or "bar"
   std::string raggruppamento;  // of its first group: "clustered", "stacked", "standard"
   std::vector<SerieLetta> serie;
   std::vector<std::string> titoli_assi;  // every axis title, in file order
@@ -61,9 +61,9 @@ struct FoglioLetto {
   std::map<std::pair<int, int>, CellaLetta> celle;  // by 1-based (row, column)
   std::map<int, double> altezze;                    // custom row heights, points
   std::map<int, double> larghezze;                  // column widths, characters
-  std::string riquadro;         // top left cell of the scrolling pane when frozen ("A2"), or ""
-  std::string filtro;           // autofilter range ("A1:Q7"), or ""
-  bool orizzontale = false;     // printed landscape
+  std::string riquadro;       // top left cell of the scrolling pane when frozen ("A2"), or ""
+  std::string filtro;         // autofilter range ("A1:Q7"), or ""
+  bool orizzontale = false;   // printed landscape
   int pagine_in_larghezza = 0;  // fit to so many pages wide; 0 when not fitted
   std::string righe_stampa;     // rows printed on every page ("$1:$1"), or ""
   std::vector<GraficoLetto> grafici;
