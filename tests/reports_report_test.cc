@@ -968,6 +968,9 @@ TEST_F(ReportTest, IlRiepilogoPerPrimoLAlbergoSuOgniPaginaEGraficiCheSiLeggono) 
     EXPECT_EQ(g.assi[0].passo, 1);
   }
   EXPECT_EQ(riepilogo.grafici[0].assi[0].formato, "mm/yyyy");
+  for (const prova::SerieLetta& s : riepilogo.grafici[0].serie) {
+    EXPECT_FALSE(s.liscia) << s.nome << ": straight between the days, no invented values";
+  }
 
   // The agency sheet: its "Camere libere" explained; the bars listed from the top, the value
   // axis below them in whole euros.

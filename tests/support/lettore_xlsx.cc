@@ -198,6 +198,7 @@ void LeggiGrafici(const ArchivioZip& zip, const std::string& parte_foglio, const
         s.valori = ser.select_node("c:val//c:f").node().text().get();
         s.gruppo = nome.substr(2);
         s.asse_secondario = destra;
+        s.liscia = nome == "c:lineChart" && ser.child("c:smooth").attribute("val").as_bool(true);
         g.serie.push_back(s);
       }
     }

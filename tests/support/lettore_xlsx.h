@@ -32,6 +32,7 @@ struct SerieLetta {
   std::string valori;
   std::string gruppo;
   bool asse_secondario = false;  // its group stands on a value axis at the right
+  bool liscia = false;  // a line series drawn as a smoothed curve (the file format's default)
 };
 
 // An axis of a chart as the file lays it out.
