@@ -17,6 +17,7 @@
 #include "comune/errore_sistema.h"
 #include "comune/fine_ordinata.h"
 #include "comune/interfaccia.h"
+#include "comune/nome_hotel.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
 #include "data/errore.h"
@@ -35,6 +36,7 @@ const char* const kUso =
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
     "  vendrix-batch direzione [GIORNO] [--cartella CARTELLA]\n"
+    "  vendrix-batch --hotel NOME\n"
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
@@ -70,6 +72,9 @@ const char* const kAiuto =
     "                     --cartella CARTELLA  dove scriverlo (come per excel)\n"
     "\n"
     "Opzioni:\n"
+    "  --hotel NOME  il nome dell'hotel della cartella corrente, mostrato dai fogli Excel\n"
+    "                (tenuto in VendrixHotel.txt, lo stesso della finestra); \"\" torna al\n"
+    "                nome della cartella. Da solo o con un comando.\n"
     "  --help     mostra questo aiuto ed esce\n"
     "  --version  mostra la versione ed esce\n"
     "\n"
@@ -120,41 +125,7 @@ int ErroreUso(const std::string& motivo) {
   return kEsitoUso;
 }
 
-// Runs `lavoro` with the command line in the window's place; returns the exit code.
-template <typename Fn>
-int Esegui(InterfacciaBatch& ui, Fn&& lavoro) {
-  try {
-    lavoro();
-    ui.Fine();
-  } catch (const StatisticheDaCalcolare& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
-    return kEsitoErrore;
-  } catch (const Errore& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.what() << '\n';
-    return kEsitoErrore;
-  } catch (const std::exception& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
-    return kEsitoErrore;
-  }
-  return 0;
-}
-
-// The current folder, or nullopt after saying why it cannot be read.
-std::optional<fs::path> CartellaCorrente() {
-  std::error_code errore;
-  const fs::path corrente = fs::current_path(errore);
-  if (errore) {
-    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
-              << TestoErroreSistema(errore) << ".\n";
-    return std::nullopt;
-  }
-  return corrente;
-}
-
-// vendrix-batch direzione [GIORNO] [--cartella CARTELLA]
+// vendrix-batch direzione [GIORNO] [--cartella CARTELLA], in the current folder.
 int Direzione(const std::vector<std::string>& argomenti) {
   std::optional<Giorno> giorno;
   std::optional<fs::path> cartella_excel;
@@ -172,16 +143,29 @@ int Direzione(const std::vector<std::string>& argomenti) {
       return ErroreUso("argomento non valido: " + a + ".");
     }
   }
-  const std::optional<fs::path> corrente = CartellaCorrente();
-  if (!corrente) return kEsitoErrore;
+  std::error_code errore;
+  const fs::path corrente = fs::current_path(errore);
+  if (errore) {
+    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
+              << TestoErroreSistema(errore) << ".\n";
+    return kEsitoErrore;
+  }
   const Giorno g = giorno.value_or(IeriLocale());
-  Richiesta r = NuovaRichiesta(g, g, *corrente);
-  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
+  Richiesta r = NuovaRichiesta(g, g, corrente);
+  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
   InterfacciaBatch ui;
-  return Esegui(ui, [&] { std::cout << CreaReportDirezione(ui, r, g) << '\n' << std::flush; });
+  try {
+    std::cout << CreaReportDirezione(ui, r, g) << '\n' << std::flush;
+    ui.Fine();
+  } catch (const std::exception& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.what() << '\n';
+    return kEsitoErrore;
+  }
+  return 0;
 }
 
-int Principale(const std::vector<std::string>& argomenti) {
+int Principale(std::vector<std::string> argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::string aiuto = kAiuto;
@@ -200,12 +184,45 @@ int Principale(const std::vector<std::string>& argomenti) {
       return 0;
     }
   }
-  if (argomenti.empty()) return ErroreUso("manca il comando.");
+  // The hotel's name, given once per folder: taken out of the arguments wherever it stands.
+  std::optional<std::string> nome_hotel;
+  for (size_t i = 0; i < argomenti.size(); ++i) {
+    if (argomenti[i] != "--hotel") continue;
+    if (nome_hotel || i + 1 >= argomenti.size()) {
+      return ErroreUso("--hotel vuole il nome dell'hotel, una volta sola.");
+    }
+    nome_hotel = argomenti[i + 1];
+    argomenti.erase(argomenti.begin() + static_cast<std::ptrdiff_t>(i),
+                    argomenti.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    --i;
+  }
+  auto imposta_nome = [&]() -> bool {
+    if (!nome_hotel) return true;
+    std::error_code errore_cartella;
+    const fs::path cartella = fs::current_path(errore_cartella);
+    std::optional<std::string> errore;
+    if (errore_cartella) {
+      errore =
+          "impossibile leggere la cartella corrente: " + TestoErroreSistema(errore_cartella) + ".";
+    } else {
+      errore = ImpostaNomeHotel(cartella, *nome_hotel);
+    }
+    if (errore) {
+      std::cerr << "vendrix-batch: " << *errore << '\n';
+      return false;
+    }
+    std::cerr << "Nome dell'hotel: " << NomeHotel(cartella) << '\n';
+    return true;
+  };
+  if (argomenti.empty()) {
+    if (nome_hotel) return imposta_nome() ? 0 : kEsitoErrore;
+    return ErroreUso("manca il comando.");
+  }
   const std::string& comando = argomenti[0];
   if (comando != "calcola" && comando != "excel" && comando != "direzione") {
     return ErroreUso("comando sconosciuto: " + comando + ".");
   }
-  if (comando == "direzione") return Direzione(argomenti);
+  if (comando == "direzione") return imposta_nome() ? Direzione(argomenti) : kEsitoErrore;
   if (argomenti.size() < 3) return ErroreUso("mancano le date DAL e AL.");
 
   bool confermate = false, opzionate = false, clienti = false;
@@ -241,17 +258,23 @@ int Principale(const std::vector<std::string>& argomenti) {
     return ErroreUso(*rifiuto);
   }
 
-  const std::optional<fs::path> corrente = CartellaCorrente();
-  if (!corrente) return kEsitoErrore;
-  Richiesta r = NuovaRichiesta(*dal, *al, *corrente);
+  std::error_code errore;
+  const fs::path corrente = fs::current_path(errore);
+  if (errore) {
+    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
+              << TestoErroreSistema(errore) << ".\n";
+    return kEsitoErrore;
+  }
+  if (!imposta_nome()) return kEsitoErrore;
+  Richiesta r = NuovaRichiesta(*dal, *al, corrente);
   r.confermate = confermate;
   r.opzionate = opzionate;
   r.clienti = clienti;
   // A folder given on the command line is taken from where the command was typed.
-  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
+  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
 
   InterfacciaBatch ui;
-  return Esegui(ui, [&] {
+  try {
     if (comando == "calcola") {
       CalcolaStatistiche(ui, r);
     } else {
@@ -262,7 +285,21 @@ int Principale(const std::vector<std::string>& argomenti) {
       }
       std::cout << std::flush;
     }
-  });
+    ui.Fine();
+  } catch (const StatisticheDaCalcolare& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
+    return kEsitoErrore;
+  } catch (const Errore& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.what() << '\n';
+    return kEsitoErrore;
+  } catch (const std::exception& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
+    return kEsitoErrore;
+  }
+  return 0;
 }
 
 }  // namespace
