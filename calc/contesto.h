@@ -8,6 +8,7 @@
 // calc/.
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -146,6 +147,18 @@ class ContestoCalcolo {
   std::unique_ptr<Recordset> statistiche_;
   std::unique_ptr<Consultazioni> consultazioni_;
 
+  // The sums, exact, of each money total of the rows stored: by day, and of their absolute
+  // values over the period, for ControllaSomme.
+  std::map<Giorno, std::array<__int128, RigaCalcolata::kTotali>> somme_giorno_;
+  std::array<__int128, RigaCalcolata::kTotali> somme_assolute_{};
+
+ public:
+  // Throws Errore, naming the first day and the total, when a sum the report makes of the rows
+  // stored so far (a day's, or one over the period: by room type, by agency) would not fit the
+  // Currency type, which would leave the workbooks impossible to make.
+  void ControllaSomme() const;
+
+ private:
   friend void ScriviRiga(ContestoCalcolo&, const RigaCalcolata&, const ValoriRiga&);
   // The last agency text tested against filtri_agenzia and the answer: the rows of one stay
   // follow each other with the same agency.

@@ -893,6 +893,15 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
        "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 7: "
        "Overflow",
        "Lettura scheda cliente n. 7 TERZO"},
+      {"a day's sum beyond Currency, each amount within it: found before the report",
+       [](AlbergoTest& a) {
+         for (int scheda : {5, 6}) {
+           a.Addebito(N(scheda), S(scheda == 5 ? "101" : "102"), "20240702", "20240703",
+                      Valore(5e14), S("Bar"), N(2), kNull);
+         }
+       },
+       "La somma di \"Totale Retta\" del giorno 02/07/2024 è troppo grande per i fogli Excel",
+       "Lettura scheda cliente n. 7 TERZO"},
       {"a history file missing, after the in-house cards",
        [](AlbergoTest& a) { fs::remove(a.P(t::kFileArrangiamentoStorico)); },
        "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7 TERZO"},

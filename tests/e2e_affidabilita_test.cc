@@ -424,5 +424,28 @@ TEST_F(AffidabilitaTest, SpecialFilesAndSymlinksAreRefusedNamingTheFile) {
   EXPECT_EQ(excel.codice, 0) << excel.err;
 }
 
+TEST_F(AffidabilitaTest, AFailureIsOneSentenceNamingTheFileNeverTheMachinery) {
+  ASSERT_EQ(Esegui(kCalcolaMarzo).codice, 0);
+  const std::string tipi = prova::LeggiFile(albergo_ / "TipiCamere.mdb");
+  ASSERT_GE(tipi.size(), 8192u);
+  struct Caso {
+    const char* perche;
+    size_t da, lunghezza;  // the bytes of TipiCamere.mdb overwritten
+  };
+  const Caso casi[] = {{"its table's page damaged", 4096, 4096},
+                       {"its catalogue damaged", 100, 3000}};
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.perche);
+    std::string guasto = tipi;
+    guasto.replace(c.da, c.lunghezza, std::string(c.lunghezza, '\xFF'));
+    std::ofstream(albergo_ / "TipiCamere.mdb", std::ios::binary) << guasto;
+    const Esito esito = Esegui({"excel", "01/01/2024", "31/03/2024", "--senza-confronto"});
+    EXPECT_EQ(esito.codice, 1);
+    EXPECT_EQ(esito.err,
+              "vendrix-batch: Il database 'TipiCamere.mdb' è danneggiato o non è un database: "
+              "ripararlo o sostituirlo con una copia integra, poi riprovare.\n");
+  }
+}
+
 }  // namespace
 }  // namespace vendrix
