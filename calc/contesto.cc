@@ -240,7 +240,9 @@ bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& pa
                      Giorno& primo, Giorno& ultimo) {
   const std::optional<Giorno> giorno_arrivo = GiornoDaChiave(TestoDi(arrivo));
   const std::optional<Giorno> giorno_partenza = GiornoDaChiave(TestoDi(partenza));
-  if (!giorno_arrivo || !giorno_partenza) {
+  // A stay that departs before it arrives has no night to count: it is left out as one whose
+  // dates are no days, and counted.
+  if (!giorno_arrivo || !giorno_partenza || *giorno_partenza < *giorno_arrivo) {
     ++ambito.soggiorni_ignorati;
     return false;
   }

@@ -102,7 +102,8 @@ class DestinoRighe {
 };
 
 // What a pass works with: the engine, the period, the lookups of its thread, where its rows go,
-// and the count of the stays it skipped because their arrival or departure is not a date key.
+// and the count of the stays it skipped because their arrival or departure is not a date key or
+// they depart before they arrive.
 struct AmbitoPasso {
   DBEngine& motore;
   const Periodo& periodo;
@@ -196,7 +197,7 @@ void RigaGiorno(AmbitoPasso& ambito, Giorno giorno, Recordset& addebiti,
 
 // Walks the days of a stay from the arrival key up to the day before the departure key and calls
 // `riga(giorno)` for those inside the period. Returns false, and counts the stay as skipped,
-// when either key is not the date key of a real day.
+// when either key is not the date key of a real day or the departure comes before the arrival.
 template <typename FnRiga>
 bool CamminaGiorni(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
                    FnRiga&& riga);

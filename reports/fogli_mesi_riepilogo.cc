@@ -408,10 +408,10 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
 }
 
 // Last year's days, laid out and finished as "Data". Returns its "Totale" row.
-int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi,
+int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi, Recordset& camere_agenzia,
                              const PeriodoReport& periodo) {
   PreparaFoglioData(foglio);
-  RiempiFoglioData(foglio, gruppi, periodo);
+  RiempiFoglioData(foglio, gruppi, camere_agenzia, periodo);
   const DescrizioneFoglio& d = kDescrizioneDataAnnoPrecedente;
   const int ultima = static_cast<int>(periodo.giorni_periodo) + 1;
   FormattaColonne(foglio, d, ultima);
@@ -446,7 +446,8 @@ void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
   int totale_ap = 0;
   if (confronto.chiesto && confronto.gruppi != nullptr) {
     data_ap = &cartella.AggiungiFoglio(kDescrizioneDataAnnoPrecedente.nome);
-    totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, confronto.periodo);
+    totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, *confronto.camere_agenzia,
+                                         confronto.periodo);
   }
   const int ultimo_mese = ScriviMesi(mesi, data, periodo, confronto, data_ap, totale_ap);
   ScriviRiepilogo(riepilogo, data, totale, ultimo_mese, periodo, tipi_soggiorno, confronto, data_ap,

@@ -315,12 +315,15 @@ TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
     EXPECT_EQ(Date(Esegui({1, 0, 0}, c.dal, c.al)), c.date) << c.nome;
     const Richiesta r = Chiedi({1, 0, 0}, c.dal, c.al);
     const size_t n = c.date.size();
-    EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato + "\r\nPeriodo " +
-                                                     TestoPeriodo(r.dal, r.al) +
-                                                     ", prenotazioni confermate: " +
-                                                     std::to_string(n) +
-                                                     (n == 1 ? " riga" : " righe") +
-                                                     " di statistiche."})
+    // A stay that departs before it arrives is left out and counted.
+    const std::string ignorati = std::string(c.nome) == "departure before arrival"
+                                     ? "\r\nSoggiorni ignorati per date non valide: 1"
+                                     : "";
+    EXPECT_EQ(
+        ui_.messaggi,
+        std::vector<std::string>{kCompletato + "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) +
+                                 ", prenotazioni confermate: " + std::to_string(n) +
+                                 (n == 1 ? " riga" : " righe") + " di statistiche." + ignorati})
         << c.nome;
   }
 }
@@ -1039,6 +1042,7 @@ TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {
   RigaCamera(2, S("2"), S("20240231"), S("20240705"));  // no such day
   RigaCamera(2, S("3"), S("2024071"), S("20240705"));   // seven digits
   RigaCamera(2, S("4"), S("20240702"), S("20240799"));  // no such day
+  RigaCamera(2, S("5"), S("20240705"), S("20240702"));  // arrival after departure
   Schede({{N(5), "ROSSI", "101", "20240631", "20240704", "", "N", N(1), N(0), N(0)},
           {N(6), "VERDI", "102", "20240701", "20240702", "", "N", N(1), N(0), N(0)}});
   Ditte({{N(6), S("BUONA")}, {N(5), S("CATTIVA")}});
@@ -1048,7 +1052,7 @@ TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {
                                       "20240702|DBL|BUONA|1|2|0.00"}));
   ASSERT_TRUE(Completato(ui_.messaggi));
   EXPECT_TRUE(ui_.messaggi[0].ends_with(
-      "3 righe di statistiche.\r\nSoggiorni ignorati per date non valide: 4"))
+      "3 righe di statistiche.\r\nSoggiorni ignorati per date non valide: 5"))
       << ui_.messaggi[0];
 }
 

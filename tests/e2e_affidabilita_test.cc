@@ -3,6 +3,7 @@
 // should be.
 
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -445,6 +446,39 @@ TEST_F(AffidabilitaTest, AFailureIsOneSentenceNamingTheFileNeverTheMachinery) {
               "vendrix-batch: Il database 'TipiCamere.mdb' è danneggiato o non è un database: "
               "ripararlo o sostituirlo con una copia integra, poi riprovare.\n");
   }
+}
+
+TEST_F(AffidabilitaTest, ProgressGoesToATerminalOnlyAndNeverNamesAGuest) {
+  // Run from cron or a timer, stderr is a log: only errors go there.
+  for (const auto* argomenti : {&kCalcolaMarzo, &kExcelMarzo}) {
+    const Esito esito = Esegui(*argomenti);
+    EXPECT_EQ(esito.codice, 0);
+    EXPECT_EQ(esito.err, "") << (*argomenti)[0];
+  }
+  // On a terminal: one line rewritten in place, stays named by number only.
+  int terminale = -1;
+  const pid_t pid = forkpty(&terminale, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(albergo_.c_str()) != 0) _exit(127);
+    execl(kBatch.c_str(), kBatch.c_str(), "calcola", "01/01/2024", "31/03/2024", "--clienti",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string schermo;
+  char blocco[4096];
+  for (ssize_t letti; (letti = read(terminale, blocco, sizeof blocco)) > 0;) {
+    schermo.append(blocco, static_cast<size_t>(letti));
+  }
+  close(terminale);
+  int stato = 0;
+  ASSERT_EQ(waitpid(pid, &stato, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(stato), 0);
+  EXPECT_NE(schermo.find("\rLettura scheda cliente n. "), std::string::npos) << schermo;
+  EXPECT_NE(schermo.find("%)"), std::string::npos) << schermo;
+  EXPECT_FALSE(std::regex_search(schermo, std::regex("n\\. [0-9]+ (?!di [0-9])[A-Za-z]")))
+      << schermo;
+  EXPECT_NE(schermo.find("Creazione dati completata!"), std::string::npos);
 }
 
 }  // namespace
