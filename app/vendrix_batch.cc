@@ -40,7 +40,7 @@ const char* const kUso =
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
-    "Statistiche sulle vendite, senza finestra. Lavora sui file dell'albergo della cartella\n"
+    "Statistiche sulle vendite, senza finestra. Lavora sui file dell'hotel della cartella\n"
     "corrente, come il programma con la finestra.\n"
     "\n"
     "Comandi:\n"
@@ -55,10 +55,10 @@ const char* const kAiuto =
     "  excel DAL AL     scrive REPORT_DATA.xlsx, REPORT_TIPOCAMERA.xlsx e REPORT_AGENZIA.xlsx\n"
     "                   dalle statistiche di Vendrix.mdb (come \"Crea Excel\") e stampa i file\n"
     "                   scritti. Le statistiche devono essere dello stesso periodo: altrimenti\n"
-    "                   esegui prima `vendrix-batch calcola`.\n"
+    "                   eseguire prima vendrix-batch calcola.\n"
     "                   Accanto a ogni cifra del riepilogo e dei mesi mette lo stesso periodo\n"
     "                   dell'anno precedente (il 29/02 diventa il 28/02), calcolato dai file\n"
-    "                   dell'albergo con prenotazioni confermate e clienti in casa + storico,\n"
+    "                   dell'hotel con prenotazioni confermate e clienti in casa + storico,\n"
     "                   senza toccare Vendrix.mdb.\n"
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
