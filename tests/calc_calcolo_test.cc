@@ -1075,7 +1075,7 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
                                  "Alfa Tour",       "BETA",        "Città Tour"};
   struct Caso {
     const char* nome;
-    const char* file;               // nullptr: no file
+    std::optional<std::string> file;  // nullopt: no file
     std::vector<std::string> dopo;  // the agencies after the clean-up, in the order above
   };
   const Caso casi[] = {
@@ -1083,7 +1083,7 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
        "ALFA\r\nViaggi\r\n",
        {" ", " ", "viaggi gamma", "Alfa Tour", "BETA", "Città Tour"}},
       {"no file",
-       nullptr,
+       std::nullopt,
        {"ALFA VIAGGI SRL", "Viaggi Beta", "viaggi gamma", "Alfa Tour", "BETA", "Città Tour"}},
       {"an empty first line turns the clean-up off",
        "\r\nBETA\r\n",
@@ -1112,6 +1112,9 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
       {"a file in UTF-8",
        "Citt\xC3\xA0\r\n",
        {"ALFA VIAGGI SRL", "Viaggi Beta", "viaggi gamma", "Alfa Tour", "BETA", " "}},
+      {"a file saved by Notepad as \"Unicode\" (UTF-16 with its mark)",
+       std::string("\xFF\xFE" "C\0i\0t\0t\0\xE0\0\r\0\n\0" "B\0E\0T\0A\0", 24),
+       {"ALFA VIAGGI SRL", "Viaggi Beta", "viaggi gamma", "Alfa Tour", " ", " "}},
   };
   for (const Caso& c : casi) {
     NuovoAlbergo();
@@ -1124,7 +1127,7 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
     }
     Prenotazione(n, "C", kNull);  // an empty agency matches nothing
     RigaCamera(n, S("1"), S("20240701"), S("20240702"), "DBL", 1, n);
-    if (c.file) ScriviFile(P(t::kFileFiltro), c.file);
+    if (c.file) ScriviFile(P(t::kFileFiltro), *c.file);
     const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/07/2024", "01/07/2024");
     ASSERT_EQ(righe.size(), std::size(agenzie) + 1) << c.nome;
     std::vector<std::string> attese = c.dopo, dopo(righe.size());
