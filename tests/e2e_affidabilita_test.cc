@@ -448,6 +448,25 @@ TEST_F(AffidabilitaTest, AFailureIsOneSentenceNamingTheFileNeverTheMachinery) {
   }
 }
 
+TEST_F(AffidabilitaTest, AFullWorkbookFolderIsNamedWithNoTemporaryNameNorLibraryLine) {
+  ASSERT_EQ(Esegui(kCalcolaMarzo).codice, 0);
+  const fs::path pieno = caso_ / "pieno";
+  fs::create_directory(pieno);
+  if (prova::Shell(caso_, "mount -t tmpfs -o size=64k tmpfs " + QuotaShell(pieno.string()))
+          .codice != 0) {
+    GTEST_SKIP() << "no small file system can be mounted here";
+  }
+  std::ofstream(pieno / "riempimento") << std::string(60 * 1024, 'x');
+  const Esito esito = Esegui(
+      {"excel", "01/01/2024", "31/03/2024", "--cartella", pieno.string(), "--senza-confronto"});
+  prova::Shell(caso_, "umount " + QuotaShell(pieno.string()));
+  EXPECT_EQ(esito.codice, 1);
+  EXPECT_EQ(esito.err, "vendrix-batch: Salvataggio della cartella di lavoro '" +
+                           (pieno / kFileReport[0]).string() +
+                           "' non riuscito: spazio esaurito nella cartella " + pieno.string() +
+                           ". Liberare spazio e riprovare\n");
+}
+
 TEST_F(AffidabilitaTest, ProgressGoesToATerminalOnlyAndNeverNamesAGuest) {
   // Run from cron or a timer, stderr is a log: only errors go there.
   for (const auto* argomenti : {&kCalcolaMarzo, &kExcelMarzo}) {
