@@ -2,10 +2,6 @@
 
 #include "reports/report.h"
 
-#include "reports/report.h"
-
-#include "reports/report.h"
-
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -16,6 +12,7 @@
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
 #include "comune/fine_ordinata.h"
+#include "comune/nome_hotel.h"
 #include "data/archivio.h"
 #include "data/blocco_cartella.h"
 #include "data/cartella_temporanea.h"
@@ -26,6 +23,7 @@
 #include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 #include "reports/insieme_file.h"
+#include "reports/report.h"
 
 namespace vendrix {
 
@@ -286,6 +284,9 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   PreparaFoglioAgenzia(agenzia);
 
   periodo.totale_camere = ContaCamere(motore);
+  periodo.hotel = NomeHotel(cartella_hotel);
+  periodo.tipi_soggiorno = tipi_soggiorno;
+  periodo.creato_il = OraLocale("%d/%m/%Y %H:%M");
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
@@ -312,7 +313,7 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     // The rooms through an agency by day are only read beside the days.
     std::unique_ptr<Recordset> camere_agenzia = std::move(gruppi[1]);
     gruppi.erase(gruppi.begin() + 1);
-    RiempiFoglioData(data, *gruppi[0], *camere_agenzia, periodo);
+    periodo.notti = RiempiFoglioData(data, *gruppi[0], *camere_agenzia, periodo);
     camere_agenzia->Close();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi[1], *tipi_camere, periodo);
     // Its groups by room type and agency cover every statistics row: what the agency sheet
