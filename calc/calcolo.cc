@@ -168,6 +168,8 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
     prenotazioni.reset();
     ospiti_in_casa.reset();
     ospiti_storico.reset();
+    // A store whose sums the report cannot make is no use: the previous one stays.
+    contesto.ControllaSomme();
     contesto.Chiudi();
     esito.righe = contesto.righe_scritte;
   }
@@ -229,6 +231,16 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   try {
     esito = CostruisciArchivio(cartella, nuovo, linea, r, Pulizia::kPassoProprio);
     SostituisciFile(nuovo, finale);
+  } catch (const Errore& e) {
+    linea.Fine();
+    RimuoviTemporaneo(nuovo);
+    // The user knows the store by its own name, not by that of the file it was built in.
+    std::string messaggio = e.what();
+    for (size_t da = messaggio.find(nuovo); da != std::string::npos;
+         da = messaggio.find(nuovo, da)) {
+      messaggio.replace(da, nuovo.size(), finale);
+    }
+    throw Errore(messaggio);
   } catch (...) {
     linea.Fine();
     RimuoviTemporaneo(nuovo);

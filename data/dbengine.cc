@@ -363,7 +363,7 @@ void Connessione::Esegui(const std::string& sql, const std::string& operazione) 
 }
 
 std::string Connessione::Allega(const std::string& file, std::set<std::string>& usati,
-                                const std::string& sql) {
+                                const std::string& /*sql*/) {
   fs::path percorso = RisolviPercorso(file, motore->cartella);
   std::string canon = Canonico(percorso);
   if (canon == canonico) return "main";
@@ -372,7 +372,7 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
     usati.insert(it->second.schema);
     return it->second.schema;
   }
-  Formato f = ControllaFile(percorso, file, " nominato nel testo SQL \"" + sql + "\"");
+  Formato f = ControllaFile(percorso, file, " nominato nel testo SQL");
   // A file on disk names the default file system layer explicitly: attached to the in-memory
   // copy of an Access file, it would otherwise inherit that connection's memory-only layer.
   const std::string su_disco = std::string("?mode=ro&vfs=") + sqlite3_vfs_find(nullptr)->zName;
@@ -388,7 +388,7 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
       break;
     }
     if (static_cast<int>(allegati.size()) >= limite) {
-      throw Errore("Errore nel testo SQL: troppi database nominati con In: " + sql);
+      throw Errore("Errore nel testo SQL: troppi database nominati con In");
     }
   }
   std::string schema = "vxf" + std::to_string(prossimo_schema++);
@@ -401,11 +401,11 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
   if (sqlite3_step(i.st) != SQLITE_DONE) {
     std::string m = Messaggio(db);
     if (transazioni > 0 || !sqlite3_get_autocommit(db)) {
-      throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL \"" + sql +
-                   "\" durante una transazione");
+      throw Errore("Impossibile aprire il database '" + file +
+                   "' nominato nel testo SQL durante una transazione");
     }
-    throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL \"" + sql +
-                 "\": " + Ragione(db));
+    throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL: " +
+                 Ragione(db));
   }
   allegati[canon] = Allegato{schema, file};
   usati.insert(schema);
@@ -417,6 +417,53 @@ std::string Connessione::FileDiSchema(const std::string& schema) const {
     if (a.schema == schema) return a.file;
   }
   return nome;
+}
+
+// Where SQLite puts its temporary files (sorts, large results), in the order it looks.
+std::string CartellaTemporaneaSqlite() {
+  if (sqlite3_temp_directory != nullptr) return sqlite3_temp_directory;
+  for (const char* variabile : {"SQLITE_TMPDIR", "TMPDIR"}) {
+    const char* valore = std::getenv(variabile);
+    std::error_code ec;
+    if (valore != nullptr && *valore && fs::is_directory(valore, ec)) return valore;
+  }
+  for (const char* cartella : {"/var/tmp", "/usr/tmp", "/tmp"}) {
+    if (::access(cartella, W_OK | X_OK) == 0) return cartella;
+  }
+  return ".";
+}
+
+// Why a query (a Select) of `conn` could not be carried out, for the user: what went wrong with which file
+// or folder, and what to do. Never the SQL text.
+std::string ErroreLettura(Connessione& conn) {
+  const int codice = conn.db ? (sqlite3_extended_errcode(conn.db) & 0xFF) : SQLITE_NOMEM;
+  const std::string file = "'" + conn.nome + "'";
+  switch (codice) {
+    case SQLITE_FULL:
+      // A query only reads its databases: what fills up is where SQLite sorts.
+      return "Spazio esaurito nella cartella dei file temporanei " + CartellaTemporaneaSqlite() +
+             " durante la lettura del database " + file + ": liberare spazio e riprovare.";
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return "Il database " + file +
+             " è danneggiato o non è un database: ripararlo o sostituirlo con una copia "
+             "integra, poi riprovare.";
+    case SQLITE_IOERR:
+      return "Errore di lettura o scrittura del database " + file +
+             ": controllare il disco e riprovare.";
+    case SQLITE_NOMEM:
+      return "Memoria esaurita durante la lettura del database " + file +
+             ": chiudere altri programmi e riprovare.";
+    default:
+      break;
+  }
+  const std::string m = Messaggio(conn.db);
+  if (m.rfind("Overflow", 0) == 0) {
+    return "Una somma degli importi del database " + file +
+           " è troppo grande per il tipo Valuta: correggere gli importi nei file dell'albergo e "
+           "ripetere il calcolo.";
+  }
+  return "Impossibile leggere il database " + file + ": " + Ragione(conn.db) + ".";
 }
 
 std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,
@@ -448,9 +495,9 @@ std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& moto
   // The header says SQLite; reading the schema tells a damaged file at once.
   if (sqlite3_exec(c->db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
       SQLITE_OK) {
-    std::string r = Ragione(c->db);
+    std::string r = ErroreLettura(*c);
     c->Chiudi();
-    throw Errore("Impossibile aprire il database '" + nome + "': " + r);
+    throw Errore(r);
   }
   if (f == Formato::kSqlite && sqlite3_db_readonly(c->db, "main") == 1) c->sola_lettura = true;
   if (f == Formato::kSqlite && !c->sola_lettura && motore->EFileDiLavoro(c->canonico) &&
@@ -1190,11 +1237,14 @@ void Insieme::Update() {
 
 namespace {
 
-std::string ErroreSql(Connessione& conn, const std::string& sql) {
+// Why a query could not be compiled. A table or field missing is a fault of the file, named with
+// it; anything else a fault of the program's own query. Never the SQL text.
+std::string ErroreSql(Connessione& conn) {
   std::string m = sqlite3_errmsg(conn.db);
   auto dopo = [&](const char* prefisso) -> std::string {
     return m.rfind(prefisso, 0) == 0 ? m.substr(std::strlen(prefisso)) : std::string();
   };
+  const std::string rimedio = ": controllare che sia il file giusto dell'albergo.";
   std::string dettaglio;
   if (auto t = dopo("no such table: "); !t.empty()) {
     std::string schema = "main", tab = t;
@@ -1202,10 +1252,10 @@ std::string ErroreSql(Connessione& conn, const std::string& sql) {
       schema = t.substr(0, p);
       tab = t.substr(p + 1);
     }
-    dettaglio =
-        "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'";
+    return "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'" +
+           rimedio;
   } else if (auto c = dopo("no such column: "); !c.empty()) {
-    dettaglio = "Campo '" + c + "' non trovato";
+    return "Campo '" + c + "' non trovato nel database '" + conn.nome + "'" + rimedio;
   } else if (auto c2 = dopo("ambiguous column name: "); !c2.empty()) {
     dettaglio = "nome di campo ambiguo '" + c2 + "'";
   } else if (auto f = dopo("no such function: "); !f.empty()) {
@@ -1215,9 +1265,9 @@ std::string ErroreSql(Connessione& conn, const std::string& sql) {
   } else if (m == "incomplete input") {
     dettaglio = "testo incompleto";
   } else {
-    dettaglio = Ragione(conn.db);
+    return ErroreLettura(conn);
   }
-  return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.nome + "'): " + sql;
+  return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.nome + "')";
 }
 
 // A query compiled, its fields known, its rows not read yet.
@@ -1264,11 +1314,11 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
   const char* coda = nullptr;
   if (sqlite3_prepare_v2(conn->db, t.sql.c_str(), static_cast<int>(t.sql.size()), &i.st, &coda) !=
       SQLITE_OK) {
-    throw Errore(ErroreSql(*conn, origine));
+    throw Errore(ErroreSql(*conn));
   }
   if (!i.st || !sqlite3_stmt_readonly(i.st)) {
     throw Errore("Errore nel testo SQL: è ammessa solo un'istruzione Select (database '" +
-                 conn->nome + "'): " + origine);
+                 conn->nome + "')");
   }
   auto ins = std::make_unique<Insieme>();
   ins->conn = conn;
@@ -1286,7 +1336,8 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
     ins->campi.push_back(std::move(d));
   }
   if (n == 0) {
-    throw Errore("Errore nel testo SQL: la query non restituisce campi: " + origine);
+    throw Errore("Errore nel testo SQL: la query non restituisce campi (database '" + conn->nome +
+                 "')");
   }
   ins->caricata.assign(n, 1);
   ins->ha_default.assign(n, 0);
@@ -1315,10 +1366,7 @@ std::unique_ptr<Insieme> EseguiSql(SqlPronto& pronto) {
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     for (int c = 0; c < n; ++c) ins.colonne[c].AggiungiDaSqlite(st, c, ins.campi[c].tipo);
   }
-  if (rc != SQLITE_DONE) {
-    throw Errore("Errore nel testo SQL: " + Ragione(conn.db) + " (database '" + conn.nome +
-                 "'): " + ins.origine);
-  }
+  if (rc != SQLITE_DONE) throw Errore(ErroreLettura(conn));
   return Concludi(pronto);
 }
 

@@ -619,9 +619,10 @@ constexpr size_t kMassimoCodiciPagina = 255;
 
 // Last year's days, laid out and finished as "Data". Returns its "Totale" row.
 int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi,
-                             const PeriodoReport& periodo, NottiConStatistiche& notti) {
+                             Recordset& camere_agenzia, const PeriodoReport& periodo,
+                             NottiConStatistiche& notti) {
   PreparaFoglioData(foglio);
-  notti = RiempiFoglioData(foglio, gruppi, periodo);
+  notti = RiempiFoglioData(foglio, gruppi, camere_agenzia, periodo);
   const DescrizioneFoglio& d = kDescrizioneDataAnnoPrecedente;
   const int ultima = static_cast<int>(periodo.giorni_periodo) + 1;
   FormattaColonne(foglio, d, ultima);
@@ -680,7 +681,8 @@ void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
   NottiConStatistiche notti_ap;
   if (confronto.chiesto && confronto.gruppi != nullptr) {
     data_ap = &cartella.AggiungiFoglio(kDescrizioneDataAnnoPrecedente.nome);
-    totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, confronto.periodo, notti_ap);
+    totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, *confronto.camere_agenzia,
+                                         confronto.periodo, notti_ap);
   }
   const int ultimo_mese = ScriviMesi(mesi, data, periodo, confronto, data_ap, totale_ap,
                                      data_ap != nullptr && !notti_ap.prima);

@@ -59,14 +59,20 @@ inline constexpr int kTotPax = 17;
 // Writes one row of the daily or room-type sheet: the groups of `gruppi` that match `criteri`
 // folded into one, with `prima` in column A and `base` (rooms, or room nights of a type) as the
 // capacity the figures are taken over; the zero row when no group matches. Returns whether a group
-// matched.
+// matched. The rooms sold through an agency are those of the groups with an agency, or, given
+// `camere_agenzia` (groups without an agency field, whose TTCOc counts only the rows with an
+// agency), those of its groups matching `criteri`.
 bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::ValoreCella& prima,
-                         Recordset& gruppi, std::string_view criteri, int64_t base);
+                         Recordset& gruppi, std::string_view criteri, int64_t base,
+                         Recordset* camere_agenzia = nullptr);
 
 // The grouped query on the statistics store that fills each sheet, run exactly as written: by day
-// and agency (sheet "Data"), by room type and agency ("Tipo camera"), by agency and room type
-// ("Agenzia"). Each Riempi function below walks the set of its query.
+// (sheet "Data", with the rooms sold through an agency by day beside it), by room type and agency
+// ("Tipo camera"), by agency and room type ("Agenzia"). Each Riempi function below walks the set
+// of its query. The daily query is not grouped by agency too: over a long period that would
+// hold one group a day for each agency, and the report's memory would grow with both.
 extern const char* const kGruppiPerGiorno;
+extern const char* const kCamereAgenziaPerGiorno;
 extern const char* const kGruppiPerTipo;
 extern const char* const kGruppiPerAgenzia;
 
@@ -75,10 +81,11 @@ int64_t QuantitaTipo(Recordset& tipi_camere);
 
 // Sheet "Data": the headings, height and widths.
 void PreparaFoglioData(excel::Worksheet& foglio);
-// One row per day of the period, from `gruppi`, the statistics grouped by day and agency; the
-// day in column A as a date. Returns the first and last day with statistics.
+// One row per day of the period, from `gruppi` (kGruppiPerGiorno) and `camere_agenzia`
+// (kCamereAgenziaPerGiorno); the day in column A as a date. Returns the first and last day with
+// statistics.
 NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
-                                     const PeriodoReport& periodo);
+                                     Recordset& camere_agenzia, const PeriodoReport& periodo);
 
 // Sheet "Tipo camera": headings, height and widths.
 void PreparaFoglioTipoCamera(excel::Worksheet& foglio);

@@ -62,17 +62,18 @@ int64_t ContaCamere(DBEngine& motore) {
 // A grouped query on a statistics store, opened on a connection of its own.
 struct Gruppi {
   std::unique_ptr<Database> vendrix;
-  std::unique_ptr<Recordset> insieme;
+  std::vector<std::unique_ptr<Recordset>> insiemi;
   void Chiudi() {
-    insieme->Close();
+    for (auto& insieme : insiemi) insieme->Close();
     vendrix->Close();
   }
 };
 
-Gruppi ApriGruppi(DBEngine& motore, const char* sql, const std::string& archivio) {
+Gruppi ApriGruppi(DBEngine& motore, const std::vector<std::string_view>& sql,
+                  const std::string& archivio) {
   Gruppi gruppi;
   gruppi.vendrix = motore.OpenDatabase(archivio);
-  gruppi.insieme = gruppi.vendrix->OpenRecordset(sql);
+  gruppi.insiemi = gruppi.vendrix->OpenRecordsets(sql);
   return gruppi;
 }
 
@@ -92,7 +93,7 @@ void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
   try {
     std::vector<FileDellInsieme> insieme;
     for (size_t i = 0; i < cartelle.size(); ++i) {
-      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio));
+      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio, percorsi[i]));
       alla_fine.emplace_back(provvisori.back(), true);
       cartelle[i]->SaveAs(provvisori.back(), percorsi[i]);
       insieme.push_back({fs::path(provvisori.back()).filename().string(),
@@ -217,7 +218,7 @@ AnnoPrecedenteLetto LeggiAnnoPrecedente(DBEngine& motore, const ConfrontoAnnoPre
     letto.periodo.totale_camere = camere;
     letto.tipi_soggiorno =
         TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti);
-    letto.gruppi = ApriGruppi(motore, kGruppiPerGiorno, archivio);
+    letto.gruppi = ApriGruppi(motore, {kGruppiPerGiorno, kCamereAgenziaPerGiorno}, archivio);
   } catch (const Errore& e) {
     letto.gruppi.reset();
     letto.motivo = e.what();
@@ -301,9 +302,13 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   SommeSenzaAgenzia senza_agenzia;
   {
     std::unique_ptr<Database> statistiche = motore.OpenDatabase(vendrix);
-    std::vector<std::unique_ptr<Recordset>> gruppi =
-        statistiche->OpenRecordsets({kGruppiPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
-    periodo.notti = RiempiFoglioData(data, *gruppi[0], periodo);
+    std::vector<std::unique_ptr<Recordset>> gruppi = statistiche->OpenRecordsets(
+        {kGruppiPerGiorno, kCamereAgenziaPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
+    // The rooms through an agency by day are only read beside the days.
+    std::unique_ptr<Recordset> camere_agenzia = std::move(gruppi[1]);
+    gruppi.erase(gruppi.begin() + 1);
+    periodo.notti = RiempiFoglioData(data, *gruppi[0], *camere_agenzia, periodo);
+    camere_agenzia->Close();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi[1], *tipi_camere, periodo);
     // Its groups by room type and agency cover every statistics row: what the agency sheet
     // leaves out is summed from them.
@@ -322,7 +327,8 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     if (anno_precedente_letto.valid()) {
       letto = anno_precedente_letto.get();
       confronto.chiesto = true;
-      confronto.gruppi = letto.gruppi ? letto.gruppi->insieme.get() : nullptr;
+      confronto.gruppi = letto.gruppi ? letto.gruppi->insiemi[0].get() : nullptr;
+      confronto.camere_agenzia = letto.gruppi ? letto.gruppi->insiemi[1].get() : nullptr;
       confronto.periodo = letto.periodo;
       confronto.tipi_soggiorno = letto.tipi_soggiorno;
       confronto.motivo = letto.motivo;

@@ -611,22 +611,22 @@ TEST_F(ReportTest, UnErroreDelleQueryArrivaNellOrdineDeiFogli) {
   struct Caso {
     const char* nome;
     const char* colonne;  // of a table Vendrix that lacks what some queries need
-    const char* atteso;   // a piece of the text of the query that must fail first
-    const char* assente;  // and one of a later query that must not be named
+    const char* atteso;   // what the message says of the query that must fail first
+    const char* assente;  // and no SQL text
   };
   const Caso casi[] = {
       {"no day: the daily sheet fails first",
        "NumeroHotel, TipoCamera, Agenzia, TotRO, TotBB, TotHB, TotFB, TotSupl, TotRetta, "
        "TotCamOcc, TotPax, Extra",
-       "Group by NumeroHotel,DataRif,Agenzia", "Where Agenzia >= ' '"},
+       "Campo 'DataRif' non trovato nel database", "Group by"},
       {"no room type: the room-type sheet, not the agency sheet",
        "NumeroHotel, DataRif, Agenzia, TotRO, TotBB, TotHB, TotFB, TotSupl, TotRetta, "
        "TotCamOcc, TotPax, Extra",
-       "Group by NumeroHotel,TipoCamera,Agenzia", "Where Agenzia >= ' '"},
+       "Campo 'TipoCamera' non trovato nel database", "Group by"},
       {"no extras: the daily sheet again",
        "NumeroHotel, DataRif, TipoCamera, Agenzia, TotRO, TotBB, TotHB, TotFB, TotSupl, TotRetta, "
        "TotCamOcc, TotPax",
-       "Group by NumeroHotel,DataRif,Agenzia", "Group by NumeroHotel,TipoCamera,Agenzia"},
+       "Campo 'Extra' non trovato nel database", "Select"},
   };
   for (const Caso& c : casi) {
     fs::remove(P(t::kFileVendrix));
