@@ -1,6 +1,10 @@
 // vendrix-batch: the two runs of the window without the window, for scripts and scheduled jobs.
 // It works in the current folder exactly as the window does.
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -9,6 +13,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/crea_report_direzione.h"
 #include "calc/calcolo.h"
 #include "calc/linea_stato.h"
 #include "calc/vendrix_routine.h"
@@ -16,6 +21,7 @@
 #include "comune/errore_sistema.h"
 #include "comune/fine_ordinata.h"
 #include "comune/interfaccia.h"
+#include "comune/nome_hotel.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
 #include "data/errore.h"
@@ -33,6 +39,8 @@ const char* const kUso =
     "Uso:\n"
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
+    "  vendrix-batch direzione [GIORNO] [--cartella CARTELLA]\n"
+    "  vendrix-batch --hotel NOME\n"
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
@@ -59,34 +67,110 @@ const char* const kAiuto =
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
     "                     --senza-confronto    senza l'anno precedente\n"
+    "  direzione [GIORNO]\n"
+    "                   scrive REPORT_DIREZIONE_AAAAMMGG.xlsx, il report di direzione del\n"
+    "                   GIORNO (predefinito: ieri): giorno, mese e anno ad oggi accanto\n"
+    "                   all'anno precedente, prenotazioni dei prossimi giorni e segmenti\n"
+    "                   (VendrixSegmenti.txt), dai file dell'hotel senza toccare\n"
+    "                   Vendrix.mdb; stampa il file scritto.\n"
+    "                     --cartella CARTELLA  dove scriverlo (come per excel)\n"
     "\n"
     "Opzioni:\n"
+    "  --hotel NOME  il nome dell'hotel della cartella corrente, mostrato dai fogli Excel\n"
+    "                (tenuto in VendrixHotel.txt, lo stesso della finestra); \"\" torna al\n"
+    "                nome della cartella. Da solo o con un comando.\n"
     "  --help     mostra questo aiuto ed esce\n"
     "  --version  mostra la versione ed esce\n"
     "\n"
     "Date: GG/MM/AAAA (anche G/M/AAAA, con / . o - come separatori), GGMMAAAA o GGMMAA\n"
     "(anni 00-49: 2000-2049; 50-99: 1950-1999). La data iniziale non può seguire la finale;\n"
     "il periodo è al massimo di %ANNI% anni, con date dal %PRIMO% al %ULTIMO%.\n"
-    "L'avanzamento va sullo standard error, il messaggio finale sullo standard output.\n"
+    "L'avanzamento si vede sul terminale (standard error), senza nomi di clienti; altrove\n"
+    "(cron, servizi) lo standard error riceve solo gli errori. Il messaggio finale va sullo\n"
+    "standard output.\n"
     "Esito: 0 riuscito, 1 errore durante il lavoro (il precedente Vendrix.mdb resta com'era)\n"
-    "o un altro calcolo in corso nella stessa cartella, 2 argomenti o date non validi.\n";
+    "o un altro calcolo in corso nella stessa cartella, 2 argomenti o date non validi,\n"
+    "130 o 143 interrotto (Ctrl-C o SIGTERM: i file precedenti restano come erano).\n";
 
-// Writes status texts to stderr, one a line.
-class StatoSuStderr : public Interfaccia {
+// The progress of a run as a terminal shows it: one line, rewritten in place. A progress text
+// names the stay it is at by number ("Lettura scheda cliente n. 60951 ..."): what follows the
+// number, a guest's name among others, is left out; where the text gives the total ("... n. 12
+// di 40"), the share done is shown too. Nothing is shown when stderr is not a terminal: a job
+// run by cron or a timer would send every text to the system's log.
+class AvanzamentoSuTerminale : public Interfaccia {
  public:
-  void ImpostaStato(const std::string& testo) override { std::cerr << testo << '\n' << std::flush; }
+  AvanzamentoSuTerminale() : terminale_(::isatty(STDERR_FILENO) == 1) {}
+
+  void ImpostaStato(const std::string& testo) override {
+    if (!terminale_) return;
+    std::string riga = SenzaNomi(testo);
+    struct winsize finestra {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &finestra) == 0 && finestra.ws_col > 1) {
+      // A line longer than the terminal would wrap, and the next one would not replace it.
+      size_t colonne = 0, fine = 0;
+      while (fine < riga.size() && colonne < finestra.ws_col - 1u) {
+        ++fine;
+        while (fine < riga.size() && (static_cast<unsigned char>(riga[fine]) & 0xC0) == 0x80) {
+          ++fine;
+        }
+        ++colonne;
+      }
+      riga.resize(fine);
+    }
+    std::cerr << '\r' << riga << "\x1b[K" << std::flush;
+    mostrata_ = true;
+  }
   void MsgBox(const std::string&, const std::string&) override {}
+
+  // Ends the progress line, if one is on show, so that what follows starts on a line of its own.
+  void Chiudi() {
+    if (mostrata_) std::cerr << "\r\x1b[K" << std::flush;
+    mostrata_ = false;
+  }
+
+  // `testo` up to the number after its first "n. ", with the share done when " di <total>"
+  // follows; other texts as they are.
+  static std::string SenzaNomi(const std::string& testo) {
+    const size_t n = testo.find("n. ");
+    if (n == std::string::npos) return testo;
+    size_t fine = n + 3;
+    const auto cifre = [&](size_t da) {
+      size_t a = da;
+      while (a < testo.size() && testo[a] >= '0' && testo[a] <= '9') ++a;
+      return a;
+    };
+    const size_t dopo_numero = cifre(fine);
+    if (dopo_numero == fine) return testo.substr(0, n);
+    std::string esito = testo.substr(0, dopo_numero);
+    const std::string di = " di ";
+    if (testo.compare(dopo_numero, di.size(), di) == 0) {
+      const size_t dopo_totale = cifre(dopo_numero + di.size());
+      const std::string totale =
+          testo.substr(dopo_numero + di.size(), dopo_totale - dopo_numero - di.size());
+      if (!totale.empty() && totale.size() < 18) {
+        const long long fatti = std::stoll(testo.substr(fine, dopo_numero - fine));
+        const long long tutti = std::stoll(totale);
+        esito += di + totale;
+        if (tutti > 0) esito += " (" + std::to_string(std::min(100LL, fatti * 100 / tutti)) + "%)";
+      }
+    }
+    return esito;
+  }
+
+ private:
+  bool terminale_;
+  bool mostrata_ = false;
 };
 
-// The window's place taken by the command line: status line on stderr (at most about 20 texts a
-// second, the last one always), messages on stdout.
+// The window's place taken by the command line: progress on the terminal (at most about 20
+// texts a second, the last one always), messages on stdout.
 class InterfacciaBatch : public Interfaccia {
  public:
-  InterfacciaBatch() : linea_(stderr_) {}
+  InterfacciaBatch() : linea_(avanzamento_) {}
 
   void ImpostaStato(const std::string& testo) override { linea_.Imposta(testo); }
   void MsgBox(const std::string& testo, const std::string& /*titolo*/) override {
-    linea_.Fine();
+    Fine();
     std::string righe;
     for (size_t i = 0; i < testo.size(); ++i) {
       if (testo[i] == '\r') {
@@ -98,11 +182,14 @@ class InterfacciaBatch : public Interfaccia {
     }
     std::cout << righe << '\n' << std::flush;
   }
-  // Shows the last status text, if it is still waiting.
-  void Fine() { linea_.Fine(); }
+  // Shows the last status text, if it is still waiting, then clears the progress line.
+  void Fine() {
+    linea_.Fine();
+    avanzamento_.Chiudi();
+  }
 
  private:
-  StatoSuStderr stderr_;
+  AvanzamentoSuTerminale avanzamento_;
   LineaStato linea_;
 };
 
@@ -111,7 +198,47 @@ int ErroreUso(const std::string& motivo) {
   return kEsitoUso;
 }
 
-int Principale(const std::vector<std::string>& argomenti) {
+// vendrix-batch direzione [GIORNO] [--cartella CARTELLA], in the current folder.
+int Direzione(const std::vector<std::string>& argomenti) {
+  std::optional<Giorno> giorno;
+  std::optional<fs::path> cartella_excel;
+  for (size_t i = 1; i < argomenti.size(); ++i) {
+    const std::string& a = argomenti[i];
+    if (a == "--cartella" && !cartella_excel) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--cartella vuole il nome di una cartella.");
+      }
+      cartella_excel = argomenti[++i];
+    } else if (!giorno && !a.starts_with("--")) {
+      giorno = LeggiData(a);
+      if (!giorno) return ErroreUso("GIORNO: " + MessaggioDataNonValida(a));
+    } else {
+      return ErroreUso("argomento non valido: " + a + ".");
+    }
+  }
+  std::error_code errore;
+  const fs::path corrente = fs::current_path(errore);
+  if (errore) {
+    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
+              << TestoErroreSistema(errore) << ".\n";
+    return kEsitoErrore;
+  }
+  const Giorno g = giorno.value_or(IeriLocale());
+  Richiesta r = NuovaRichiesta(g, g, corrente);
+  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
+  InterfacciaBatch ui;
+  try {
+    std::cout << CreaReportDirezione(ui, r, g) << '\n' << std::flush;
+    ui.Fine();
+  } catch (const std::exception& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.what() << '\n';
+    return kEsitoErrore;
+  }
+  return 0;
+}
+
+int Principale(std::vector<std::string> argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::string aiuto = kAiuto;
@@ -130,11 +257,45 @@ int Principale(const std::vector<std::string>& argomenti) {
       return 0;
     }
   }
-  if (argomenti.empty()) return ErroreUso("manca il comando.");
+  // The hotel's name, given once per folder: taken out of the arguments wherever it stands.
+  std::optional<std::string> nome_hotel;
+  for (size_t i = 0; i < argomenti.size(); ++i) {
+    if (argomenti[i] != "--hotel") continue;
+    if (nome_hotel || i + 1 >= argomenti.size()) {
+      return ErroreUso("--hotel vuole il nome dell'hotel, una volta sola.");
+    }
+    nome_hotel = argomenti[i + 1];
+    argomenti.erase(argomenti.begin() + static_cast<std::ptrdiff_t>(i),
+                    argomenti.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    --i;
+  }
+  auto imposta_nome = [&]() -> bool {
+    if (!nome_hotel) return true;
+    std::error_code errore_cartella;
+    const fs::path cartella = fs::current_path(errore_cartella);
+    std::optional<std::string> errore;
+    if (errore_cartella) {
+      errore =
+          "impossibile leggere la cartella corrente: " + TestoErroreSistema(errore_cartella) + ".";
+    } else {
+      errore = ImpostaNomeHotel(cartella, *nome_hotel);
+    }
+    if (errore) {
+      std::cerr << "vendrix-batch: " << *errore << '\n';
+      return false;
+    }
+    std::cerr << "Nome dell'hotel: " << NomeHotel(cartella) << '\n';
+    return true;
+  };
+  if (argomenti.empty()) {
+    if (nome_hotel) return imposta_nome() ? 0 : kEsitoErrore;
+    return ErroreUso("manca il comando.");
+  }
   const std::string& comando = argomenti[0];
-  if (comando != "calcola" && comando != "excel") {
+  if (comando != "calcola" && comando != "excel" && comando != "direzione") {
     return ErroreUso("comando sconosciuto: " + comando + ".");
   }
+  if (comando == "direzione") return imposta_nome() ? Direzione(argomenti) : kEsitoErrore;
   if (argomenti.size() < 3) return ErroreUso("mancano le date DAL e AL.");
 
   bool confermate = false, opzionate = false, clienti = false;
@@ -177,6 +338,7 @@ int Principale(const std::vector<std::string>& argomenti) {
               << TestoErroreSistema(errore) << ".\n";
     return kEsitoErrore;
   }
+  if (!imposta_nome()) return kEsitoErrore;
   Richiesta r = NuovaRichiesta(*dal, *al, corrente);
   r.confermate = confermate;
   r.opzionate = opzionate;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/crea_report_direzione.h"
 #include "calc/calcolo.h"
 #include "comune/fine_ordinata.h"
 #include "comune/versione.h"
@@ -67,6 +68,10 @@ int main(int argc, char** argv) {
     std::string senza_confronto;
     std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r, &senza_confronto);
     return vendrix::FogliCreati(std::move(percorsi), std::move(senza_confronto));
+  };
+  elaborazioni.report_direzione = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r,
+                                     vendrix::Giorno giorno) {
+    return vendrix::CreaReportDirezione(ui, r, giorno);
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 

@@ -125,7 +125,8 @@ enum class Pulizia { kPassoProprio, kInScrittura };
 // passes, the agency clean-up and table Periodo. The store counts only once its owner has synced
 // it or put it to its use; on failure it may be left half-written.
 EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuovo,
-                                LineaStato& linea, const Richiesta& r, Pulizia pulizia) {
+                                LineaStato& linea, const Richiesta& r, Pulizia pulizia,
+                                bool con_storico = true) {
   const bool clienti = r.clienti;
   const std::string condizione = CondizioneTipo(r.confermate, r.opzionate);
   EsitoCalcolo esito;
@@ -154,9 +155,11 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
       ospiti_in_casa.emplace(motore, contesto.periodo, [in_casa](AmbitoPasso& ambito) {
         PassoClientiInCasa(ambito, in_casa);
       });
-      ospiti_storico.emplace(motore, contesto.periodo, [storico](AmbitoPasso& ambito) {
-        PassoStoricoClienti(ambito, storico);
-      });
+      if (con_storico) {
+        ospiti_storico.emplace(motore, contesto.periodo, [storico](AmbitoPasso& ambito) {
+          PassoStoricoClienti(ambito, storico);
+        });
+      }
     }
     for (std::optional<PassiInParallelo>* passi :
          {&prenotazioni, &ospiti_in_casa, &ospiti_storico}) {
@@ -165,6 +168,8 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
     prenotazioni.reset();
     ospiti_in_casa.reset();
     ospiti_storico.reset();
+    // A store whose sums the report cannot make is no use: the previous one stays.
+    contesto.ControllaSomme();
     contesto.Chiudi();
     esito.righe = contesto.righe_scritte;
   }
@@ -226,6 +231,16 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   try {
     esito = CostruisciArchivio(cartella, nuovo, linea, r, Pulizia::kPassoProprio);
     SostituisciFile(nuovo, finale);
+  } catch (const Errore& e) {
+    linea.Fine();
+    RimuoviTemporaneo(nuovo);
+    // The user knows the store by its own name, not by that of the file it was built in.
+    std::string messaggio = e.what();
+    for (size_t da = messaggio.find(nuovo); da != std::string::npos;
+         da = messaggio.find(nuovo, da)) {
+      messaggio.replace(da, nuovo.size(), finale);
+    }
+    throw Errore(messaggio);
   } catch (...) {
     linea.Fine();
     RimuoviTemporaneo(nuovo);
@@ -248,7 +263,8 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   ui.MsgBox(messaggio, "Statistiche");
 }
 
-int64_t CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio) {
+int64_t CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio,
+                             bool storico) {
   const fs::path cartella = CartellaDelCalcolo(r);
   std::error_code errore;
   const std::string percorso = fs::absolute(archivio, errore).string();
@@ -265,7 +281,7 @@ int64_t CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path
       throw Errore("Impossibile eliminare il file " + percorso + ": eliminarlo e riprovare.");
     }
     // Nobody watches this run's progress: the clean-up is done as rows are stored.
-    esito = CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura);
+    esito = CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura, storico);
   } catch (...) {
     linea.Fine();
     RimuoviTemporaneo(percorso);

@@ -28,8 +28,10 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 // shown. Refuses `r` as CalcolaStatistiche does; on failure throws Errore and removes what it
 // wrote at `archivio`. Returns the number of statistics rows stored.
 // It takes no lock of the hotel folder: it writes nothing there unless `archivio` is there.
+// With `storico` false the guest history pass is left out: with r.clienti, only the in-house
+// guests are counted (for a history that cannot be read).
 int64_t CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
-                             const std::filesystem::path& archivio);
+                             const std::filesystem::path& archivio, bool storico = true);
 
 }  // namespace vendrix
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
+#include <string>
 
 #include "calc/pulizia.h"
 #include "calc/vendrix_routine.h"
@@ -154,6 +156,37 @@ void ScriviRiga(ContestoCalcolo& contesto, const RigaCalcolata& riga, const Valo
   s.Fields(c.tot_pax) = valori.pax;
   s.Update();
   ++contesto.righe_scritte;
+  auto& somme = contesto.somme_giorno_[riga.giorno];
+  for (int i = 0; i < RigaCalcolata::kTotali; ++i) {
+    if (riga.nulli[i]) continue;
+    const int64_t importo = riga.totali[i].Decimillesimi();
+    somme[i] += importo;
+    contesto.somme_assolute_[i] += importo < 0 ? -static_cast<__int128>(importo) : importo;
+  }
+}
+
+void ContestoCalcolo::ControllaSomme() const {
+  // The report's names of the totals, in the order of RigaCalcolata::Totale.
+  static constexpr const char* kNomi[] = {"RO",           "BB", "HB", "FB", "Supplementi",
+                                          "Totale Retta", "Extra"};
+  constexpr __int128 kMassimo = std::numeric_limits<int64_t>::max();
+  const auto fuori = [&](__int128 somma) { return somma > kMassimo || somma < -kMassimo; };
+  const std::string rimedio =
+      " è troppo grande per i fogli Excel (oltre 922 337 203 685 477 euro): correggere gli "
+      "importi nei file dell'albergo e ripetere il calcolo.";
+  for (const auto& [giorno, somme] : somme_giorno_) {
+    for (int i = 0; i < RigaCalcolata::kTotali; ++i) {
+      if (fuori(somme[i])) {
+        throw Errore("La somma di \"" + std::string(kNomi[i]) + "\" del giorno " +
+                     TestoData(giorno) + rimedio);
+      }
+    }
+  }
+  for (int i = 0; i < RigaCalcolata::kTotali; ++i) {
+    if (fuori(somme_assolute_[i])) {
+      throw Errore("La somma di \"" + std::string(kNomi[i]) + "\" del periodo" + rimedio);
+    }
+  }
 }
 
 void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recordset& line,
@@ -208,7 +241,9 @@ bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& pa
                      Giorno& primo, Giorno& ultimo) {
   const std::optional<Giorno> giorno_arrivo = GiornoDaChiave(TestoDi(arrivo));
   const std::optional<Giorno> giorno_partenza = GiornoDaChiave(TestoDi(partenza));
-  if (!giorno_arrivo || !giorno_partenza) {
+  // A stay that departs before it arrives has no night to count: it is left out as one whose
+  // dates are no days, and counted.
+  if (!giorno_arrivo || !giorno_partenza || *giorno_partenza < *giorno_arrivo) {
     ++ambito.soggiorni_ignorati;
     return false;
   }

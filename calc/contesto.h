@@ -8,6 +8,7 @@
 // calc/.
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -101,7 +102,8 @@ class DestinoRighe {
 };
 
 // What a pass works with: the engine, the period, the lookups of its thread, where its rows go,
-// and the count of the stays it skipped because their arrival or departure is not a date key.
+// and the count of the stays it skipped because their arrival or departure is not a date key or
+// they depart before they arrive.
 struct AmbitoPasso {
   DBEngine& motore;
   const Periodo& periodo;
@@ -146,6 +148,18 @@ class ContestoCalcolo {
   std::unique_ptr<Recordset> statistiche_;
   std::unique_ptr<Consultazioni> consultazioni_;
 
+  // The sums, exact, of each money total of the rows stored: by day, and of their absolute
+  // values over the period, for ControllaSomme.
+  std::map<Giorno, std::array<__int128, RigaCalcolata::kTotali>> somme_giorno_;
+  std::array<__int128, RigaCalcolata::kTotali> somme_assolute_{};
+
+ public:
+  // Throws Errore, naming the first day and the total, when a sum the report makes of the rows
+  // stored so far (a day's, or one over the period: by room type, by agency) would not fit the
+  // Currency type, which would leave the workbooks impossible to make.
+  void ControllaSomme() const;
+
+ private:
   friend void ScriviRiga(ContestoCalcolo&, const RigaCalcolata&, const ValoriRiga&);
   // The last agency text tested against filtri_agenzia and the answer: the rows of one stay
   // follow each other with the same agency.
@@ -183,7 +197,7 @@ void RigaGiorno(AmbitoPasso& ambito, Giorno giorno, Recordset& addebiti,
 
 // Walks the days of a stay from the arrival key up to the day before the departure key and calls
 // `riga(giorno)` for those inside the period. Returns false, and counts the stay as skipped,
-// when either key is not the date key of a real day.
+// when either key is not the date key of a real day or the departure comes before the arrival.
 template <typename FnRiga>
 bool CamminaGiorni(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,
                    FnRiga&& riga);

@@ -14,11 +14,14 @@ namespace vendrix::engine_detail {
 
 namespace {
 
-std::string ErroreSql(Connessione& conn, const std::string& sql) {
+// Why a query could not be compiled. A table or field missing is a fault of the file, named with
+// it; anything else a fault of the program's own query. Never the SQL text.
+std::string ErroreSql(Connessione& conn) {
   std::string m = sqlite3_errmsg(conn.db);
   auto dopo = [&](const char* prefisso) -> std::string {
     return m.rfind(prefisso, 0) == 0 ? m.substr(std::strlen(prefisso)) : std::string();
   };
+  const std::string rimedio = ": controllare che sia il file giusto dell'albergo.";
   std::string dettaglio;
   if (auto t = dopo("no such table: "); !t.empty()) {
     std::string schema = "main", tab = t;
@@ -26,10 +29,10 @@ std::string ErroreSql(Connessione& conn, const std::string& sql) {
       schema = t.substr(0, p);
       tab = t.substr(p + 1);
     }
-    dettaglio =
-        "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'";
+    return "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'" +
+           rimedio;
   } else if (auto c = dopo("no such column: "); !c.empty()) {
-    dettaglio = "Campo '" + c + "' non trovato";
+    return "Campo '" + c + "' non trovato nel database '" + conn.nome + "'" + rimedio;
   } else if (auto c2 = dopo("ambiguous column name: "); !c2.empty()) {
     dettaglio = "nome di campo ambiguo '" + c2 + "'";
   } else if (auto f = dopo("no such function: "); !f.empty()) {
@@ -39,9 +42,9 @@ std::string ErroreSql(Connessione& conn, const std::string& sql) {
   } else if (m == "incomplete input") {
     dettaglio = "testo incompleto";
   } else {
-    dettaglio = Ragione(conn.db);
+    return ErroreLettura(conn);
   }
-  return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.nome + "'): " + sql;
+  return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.nome + "')";
 }
 
 // A query compiled, its fields known, its rows not read yet.
@@ -88,11 +91,11 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
   const char* coda = nullptr;
   if (sqlite3_prepare_v2(conn->db, t.sql.c_str(), static_cast<int>(t.sql.size()), &i.st, &coda) !=
       SQLITE_OK) {
-    throw Errore(ErroreSql(*conn, origine));
+    throw Errore(ErroreSql(*conn));
   }
   if (!i.st || !sqlite3_stmt_readonly(i.st)) {
     throw Errore("Errore nel testo SQL: è ammessa solo un'istruzione Select (database '" +
-                 conn->nome + "'): " + origine);
+                 conn->nome + "')");
   }
   auto ins = std::make_unique<Insieme>();
   ins->conn = conn;
@@ -110,7 +113,8 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
     ins->campi.push_back(std::move(d));
   }
   if (n == 0) {
-    throw Errore("Errore nel testo SQL: la query non restituisce campi: " + origine);
+    throw Errore("Errore nel testo SQL: la query non restituisce campi (database '" + conn->nome +
+                 "')");
   }
   ins->caricata.assign(n, 1);
   ins->ha_default.assign(n, 0);
@@ -139,10 +143,7 @@ std::unique_ptr<Insieme> EseguiSql(SqlPronto& pronto) {
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     for (int c = 0; c < n; ++c) ins.colonne[c].AggiungiDaSqlite(st, c, ins.campi[c].tipo);
   }
-  if (rc != SQLITE_DONE) {
-    throw Errore("Errore nel testo SQL: " + Ragione(conn.db) + " (database '" + conn.nome +
-                 "'): " + ins.origine);
-  }
+  if (rc != SQLITE_DONE) throw Errore(ErroreLettura(conn));
   return Concludi(pronto);
 }
 

@@ -91,11 +91,16 @@ std::filesystem::path CartellaAlbergo(const std::filesystem::path& cartella) {
   return assoluta;
 }
 
-std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso) {
+std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso,
+                                const std::string& per) {
   std::string nome = prefisso + "XXXXXX" + suffisso;
   std::vector<char> modello(nome.begin(), nome.end());
   modello.push_back('\0');
   const int fd = ::mkostemps(modello.data(), static_cast<int>(suffisso.size()), O_CLOEXEC);
+  if (fd < 0 && !per.empty()) {
+    throw Errore("Impossibile scrivere " + per + " (" + TestoErroreSistema(errno) +
+                 "): controllare lo spazio libero e i permessi della cartella.");
+  }
   if (fd < 0) {
     throw Errore("Impossibile creare il file temporaneo " + nome + " (" +
                  TestoErroreSistema(errno) +

@@ -61,8 +61,10 @@ class BloccoCartella {
 std::filesystem::path CartellaAlbergo(const std::filesystem::path& cartella);
 
 // Creates a new empty file named `prefisso`, six random characters and `suffisso`, never an
-// existing name (mkstemp), and returns its path. Throws Errore when it cannot be created.
-std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso = {});
+// existing name (mkstemp), and returns its path. Throws Errore when it cannot be created, naming
+// `per` (the file the temporary is for, as the user knows it) when given, else the temporary.
+std::string NuovoFileTemporaneo(const std::string& prefisso, const std::string& suffisso = {},
+                                const std::string& per = {});
 
 // Removes, in `cartella`, every file whose name starts with `inizio` and holds `segno` after
 // it (any name, when `segno` is empty). Only for leftovers of killed runs, under the lock that

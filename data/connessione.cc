@@ -1,6 +1,9 @@
 #include "data/connessione.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 #include "data/errore.h"
 #include "data/file_database.h"
@@ -82,7 +85,7 @@ void Connessione::Esegui(const std::string& sql, const std::string& operazione) 
 }
 
 std::string Connessione::Allega(const std::string& file, std::set<std::string>& usati,
-                                const std::string& sql) {
+                                const std::string& /*sql*/) {
   fs::path percorso = RisolviPercorso(file, motore->cartella);
   std::string canon = Canonico(percorso);
   if (canon == canonico) return "main";
@@ -91,7 +94,7 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
     usati.insert(it->second.schema);
     return it->second.schema;
   }
-  Formato f = ControllaFile(percorso, file, " nominato nel testo SQL \"" + sql + "\"");
+  Formato f = ControllaFile(percorso, file, " nominato nel testo SQL");
   // A file on disk names the default file system layer explicitly: attached to the in-memory
   // copy of an Access file, it would otherwise inherit that connection's memory-only layer.
   const std::string su_disco = std::string("?mode=ro&vfs=") + sqlite3_vfs_find(nullptr)->zName;
@@ -107,7 +110,7 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
       break;
     }
     if (static_cast<int>(allegati.size()) >= limite) {
-      throw Errore("Errore nel testo SQL: troppi database nominati con In: " + sql);
+      throw Errore("Errore nel testo SQL: troppi database nominati con In");
     }
   }
   std::string schema = "vxf" + std::to_string(prossimo_schema++);
@@ -120,11 +123,11 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
   if (sqlite3_step(i.st) != SQLITE_DONE) {
     std::string m = Messaggio(db);
     if (transazioni > 0 || !sqlite3_get_autocommit(db)) {
-      throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL \"" + sql +
-                   "\" durante una transazione");
+      throw Errore("Impossibile aprire il database '" + file +
+                   "' nominato nel testo SQL durante una transazione");
     }
-    throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL \"" + sql +
-                 "\": " + Ragione(db));
+    throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL: " +
+                 Ragione(db));
   }
   allegati[canon] = Allegato{schema, file};
   usati.insert(schema);
@@ -136,6 +139,55 @@ std::string Connessione::FileDiSchema(const std::string& schema) const {
     if (a.schema == schema) return a.file;
   }
   return nome;
+}
+
+// Where SQLite puts its temporary files (sorts, large results), in the order it looks.
+namespace {
+
+std::string CartellaTemporaneaSqlite() {
+  if (sqlite3_temp_directory != nullptr) return sqlite3_temp_directory;
+  for (const char* variabile : {"SQLITE_TMPDIR", "TMPDIR"}) {
+    const char* valore = std::getenv(variabile);
+    std::error_code ec;
+    if (valore != nullptr && *valore && fs::is_directory(valore, ec)) return valore;
+  }
+  for (const char* cartella : {"/var/tmp", "/usr/tmp", "/tmp"}) {
+    if (::access(cartella, W_OK | X_OK) == 0) return cartella;
+  }
+  return ".";
+}
+
+}  // namespace
+
+std::string ErroreLettura(Connessione& conn) {
+  const int codice = conn.db ? (sqlite3_extended_errcode(conn.db) & 0xFF) : SQLITE_NOMEM;
+  const std::string file = "'" + conn.nome + "'";
+  switch (codice) {
+    case SQLITE_FULL:
+      // A query only reads its databases: what fills up is where SQLite sorts.
+      return "Spazio esaurito nella cartella dei file temporanei " + CartellaTemporaneaSqlite() +
+             " durante la lettura del database " + file + ": liberare spazio e riprovare.";
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return "Il database " + file +
+             " è danneggiato o non è un database: ripararlo o sostituirlo con una copia "
+             "integra, poi riprovare.";
+    case SQLITE_IOERR:
+      return "Errore di lettura o scrittura del database " + file +
+             ": controllare il disco e riprovare.";
+    case SQLITE_NOMEM:
+      return "Memoria esaurita durante la lettura del database " + file +
+             ": chiudere altri programmi e riprovare.";
+    default:
+      break;
+  }
+  const std::string m = Messaggio(conn.db);
+  if (m.rfind("Overflow", 0) == 0) {
+    return "Una somma degli importi del database " + file +
+           " è troppo grande per il tipo Valuta: correggere gli importi nei file dell'albergo e "
+           "ripetere il calcolo.";
+  }
+  return "Impossibile leggere il database " + file + ": " + Ragione(conn.db) + ".";
 }
 
 std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,
@@ -167,9 +219,9 @@ std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& moto
   // The header says SQLite; reading the schema tells a damaged file at once.
   if (sqlite3_exec(c->db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
       SQLITE_OK) {
-    std::string r = Ragione(c->db);
+    std::string r = ErroreLettura(*c);
     c->Chiudi();
-    throw Errore("Impossibile aprire il database '" + nome + "': " + r);
+    throw Errore(r);
   }
   if (f == Formato::kSqlite && sqlite3_db_readonly(c->db, "main") == 1) c->sola_lettura = true;
   if (f == Formato::kSqlite && !c->sola_lettura && motore->EFileDiLavoro(c->canonico) &&

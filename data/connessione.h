@@ -76,6 +76,10 @@ struct Connessione {
   std::string FileDiSchema(const std::string& schema) const;
 };
 
+// Why a query (a Select) of `conn` could not be carried out, for the user: what went wrong with
+// which file or folder, and what to do. Never the SQL text.
+std::string ErroreLettura(Connessione& conn);
+
 // Opens the database file `nome` (relative names inside the engine's folder); throws Errore when
 // it is missing or not a database.
 std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,

@@ -46,8 +46,9 @@ class Traduttore {
   }
 
  private:
+  // The SQL text itself says nothing to the user and stays out of the message.
   [[noreturn]] void Errore_(const std::string& cosa) const {
-    throw Errore("Errore nel testo SQL: " + cosa + ": " + std::string(sql_));
+    throw Errore("Errore nel testo SQL: " + cosa);
   }
 
   bool Parola(size_t i, std::string_view p) const {

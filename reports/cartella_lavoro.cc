@@ -1,6 +1,8 @@
 #include "reports/cartella_lavoro.h"
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -79,7 +81,6 @@ int LeggiColonna(std::string_view lettere) {
   }
   return static_cast<int>(colonna);
 }
-
 
 // Height of one line of text at the default font, in points, and the margin a column keeps
 // around its widest value, in characters.
@@ -182,6 +183,34 @@ std::string Letterale(std::string_view parte) {
   return esito;
 }
 
+// A date serial (days since 30/12/1899) as a date format of "dd", "mm", "yyyy" and separators
+// shows it.
+std::string TestoData(double seriale, const std::string& formato) {
+  using namespace std::chrono;
+  const year_month_day giorno(sys_days(year(1899) / December / 30) +
+                              days(static_cast<int64_t>(std::floor(seriale))));
+  char testo[16];
+  std::string esito;
+  for (size_t i = 0; i < formato.size();) {
+    if (formato.compare(i, 4, "yyyy") == 0) {
+      std::snprintf(testo, sizeof testo, "%04d", static_cast<int>(giorno.year()));
+      i += 4;
+    } else if (formato.compare(i, 2, "mm") == 0) {
+      std::snprintf(testo, sizeof testo, "%02u", static_cast<unsigned>(giorno.month()));
+      i += 2;
+    } else if (formato.compare(i, 2, "dd") == 0) {
+      std::snprintf(testo, sizeof testo, "%02u", static_cast<unsigned>(giorno.day()));
+      i += 2;
+    } else {
+      testo[0] = formato[i] == '\\' && i + 1 < formato.size() ? formato[++i] : formato[i];
+      testo[1] = '\0';
+      ++i;
+    }
+    esito += testo;
+  }
+  return esito;
+}
+
 // A value as a number format shows it: the formats the reports use ("0", "0.00", "0.00%",
 // "#,##0.00" with a currency suffix, a text in quotes after the number, a sign before it, one to
 // three sections for positive, negative and zero numbers; text, general).
@@ -190,6 +219,7 @@ std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
   if (v.Tipo() == TipoCella::kTesto) return v.Testo();
   double x = v.Numero();
   char testo[64];
+  if (formato.find("yy") != std::string::npos) return TestoData(x, formato);
   if (formato.empty() || formato == kFormatoTesto) {
     std::snprintf(testo, sizeof testo, "%.10g", x);
     return testo;
@@ -455,6 +485,11 @@ void Intervallo::WrapText() {
                          [](FormatoCella& f) { f.a_capo = true; });
 }
 
+void Intervallo::AllineaADestra() {
+  foglio_->CambiaFormato(riga1_, colonna1_, riga2_, colonna2_,
+                         [](FormatoCella& f) { f.a_destra = true; });
+}
+
 void Intervallo::RowHeight(double punti) {
   if (!(punti >= 0 && punti <= 409)) {
     throw Errore("Altezza di riga non valida: " + std::to_string(punti));
@@ -566,6 +601,11 @@ void Worksheet::AggiungiGrafico(Grafico grafico) {
   grafici_.push_back(std::move(grafico));
 }
 
+void Worksheet::AddComment(int riga, int colonna, const std::string& testo) {
+  ControllaCella(riga, colonna);
+  commenti_[{riga, colonna}] = testo;
+}
+
 double Worksheet::LarghezzaColonna(int colonna) const {
   auto it = larghezze_colonne_.find(colonna);
   return it == larghezze_colonne_.end() ? 8.43 : it->second;
@@ -626,6 +666,11 @@ Worksheet& Workbook::AggiungiFoglio(const std::string& nome) {
   foglio->SetName(nome);
   fogli_.push_back(std::move(foglio));
   return *fogli_.back();
+}
+
+void Workbook::Activate(int indice) {
+  Sheets(indice);  // throws outside the workbook
+  attivo_ = indice;
 }
 
 void Workbook::Close() {

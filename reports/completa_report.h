@@ -31,9 +31,11 @@ SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi);
 // Last year beside the daily workbook's summary and months.
 struct ConfrontoReport {
   bool chiesto = false;  // false: the workbook as without comparison
-  // Last year's statistics grouped by day and agency (kGruppiPerGiorno); nullptr when they are
-  // not available, and then `motivo` says why.
+  // Last year's statistics grouped by day (kGruppiPerGiorno) and its rooms sold through an
+  // agency by day (kCamereAgenziaPerGiorno); nullptr when they are not available, and then
+  // `motivo` says why.
   Recordset* gruppi = nullptr;
+  Recordset* camere_agenzia = nullptr;
   PeriodoReport periodo;       // last year's period, the same rooms
   std::string tipi_soggiorno;  // the kinds of stay last year's statistics count
   std::string motivo;

@@ -2,8 +2,6 @@
 
 #include "reports/report.h"
 
-#include "reports/report.h"
-
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -14,6 +12,7 @@
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
 #include "comune/fine_ordinata.h"
+#include "comune/nome_hotel.h"
 #include "data/archivio.h"
 #include "data/blocco_cartella.h"
 #include "data/cartella_temporanea.h"
@@ -24,6 +23,7 @@
 #include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 #include "reports/insieme_file.h"
+#include "reports/report.h"
 
 namespace vendrix {
 
@@ -37,12 +37,6 @@ constexpr const char* kTipiCamere =
 // The first sheet of each workbook, in the order of kFileReport.
 constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
 
-// The workbooks' own lock file in the folder they are written to. The run holds it exclusive
-// while it writes them: two runs writing into one folder (two hotels may share it) would mix
-// their workbooks. It also proves the workbooks' temporaries stale: they are only ever created
-// under it, so any the run finds there while holding it belongs to a run that has ended
-// without removing it (it was killed).
-constexpr char kFileBloccoExcel[] = ".REPORT.lock";
 // A workbook is written as REPORT_x.xlsx.<6 random characters>.nuovo; saving it goes through
 // further temporaries whose names begin with that one (Workbook::SaveAs, and the zip library
 // when it rewrites the file). Earlier versions named the first REPORT_x.xlsx.<pid>.nuovo. So a
@@ -68,17 +62,18 @@ int64_t ContaCamere(DBEngine& motore) {
 // A grouped query on a statistics store, opened on a connection of its own.
 struct Gruppi {
   std::unique_ptr<Database> vendrix;
-  std::unique_ptr<Recordset> insieme;
+  std::vector<std::unique_ptr<Recordset>> insiemi;
   void Chiudi() {
-    insieme->Close();
+    for (auto& insieme : insiemi) insieme->Close();
     vendrix->Close();
   }
 };
 
-Gruppi ApriGruppi(DBEngine& motore, const char* sql, const std::string& archivio) {
+Gruppi ApriGruppi(DBEngine& motore, const std::vector<std::string_view>& sql,
+                  const std::string& archivio) {
   Gruppi gruppi;
   gruppi.vendrix = motore.OpenDatabase(archivio);
-  gruppi.insieme = gruppi.vendrix->OpenRecordset(sql);
+  gruppi.insiemi = gruppi.vendrix->OpenRecordsets(sql);
   return gruppi;
 }
 
@@ -98,7 +93,7 @@ void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
   try {
     std::vector<FileDellInsieme> insieme;
     for (size_t i = 0; i < cartelle.size(); ++i) {
-      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio));
+      provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio, percorsi[i]));
       alla_fine.emplace_back(provvisori.back(), true);
       cartelle[i]->SaveAs(provvisori.back(), percorsi[i]);
       insieme.push_back({fs::path(provvisori.back()).filename().string(),
@@ -223,7 +218,7 @@ AnnoPrecedenteLetto LeggiAnnoPrecedente(DBEngine& motore, const ConfrontoAnnoPre
     letto.periodo.totale_camere = camere;
     letto.tipi_soggiorno =
         TestoTipiSoggiorno(calcolato->confermate, calcolato->opzionate, calcolato->clienti);
-    letto.gruppi = ApriGruppi(motore, kGruppiPerGiorno, archivio);
+    letto.gruppi = ApriGruppi(motore, {kGruppiPerGiorno, kCamereAgenziaPerGiorno}, archivio);
   } catch (const Errore& e) {
     letto.gruppi.reset();
     letto.motivo = e.what();
@@ -283,6 +278,9 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   PreparaFoglioAgenzia(agenzia);
 
   periodo.totale_camere = ContaCamere(motore);
+  periodo.hotel = NomeHotel(cartella_hotel);
+  periodo.tipi_soggiorno = tipi_soggiorno;
+  periodo.creato_il = OraLocale("%d/%m/%Y %H:%M");
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
@@ -304,9 +302,13 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   SommeSenzaAgenzia senza_agenzia;
   {
     std::unique_ptr<Database> statistiche = motore.OpenDatabase(vendrix);
-    std::vector<std::unique_ptr<Recordset>> gruppi =
-        statistiche->OpenRecordsets({kGruppiPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
-    RiempiFoglioData(data, *gruppi[0], periodo);
+    std::vector<std::unique_ptr<Recordset>> gruppi = statistiche->OpenRecordsets(
+        {kGruppiPerGiorno, kCamereAgenziaPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
+    // The rooms through an agency by day are only read beside the days.
+    std::unique_ptr<Recordset> camere_agenzia = std::move(gruppi[1]);
+    gruppi.erase(gruppi.begin() + 1);
+    periodo.notti = RiempiFoglioData(data, *gruppi[0], *camere_agenzia, periodo);
+    camere_agenzia->Close();
     RiempiFoglioTipoCamera(tipo_camera, *gruppi[1], *tipi_camere, periodo);
     // Its groups by room type and agency cover every statistics row: what the agency sheet
     // leaves out is summed from them.
@@ -325,7 +327,8 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     if (anno_precedente_letto.valid()) {
       letto = anno_precedente_letto.get();
       confronto.chiesto = true;
-      confronto.gruppi = letto.gruppi ? letto.gruppi->insieme.get() : nullptr;
+      confronto.gruppi = letto.gruppi ? letto.gruppi->insiemi[0].get() : nullptr;
+      confronto.camere_agenzia = letto.gruppi ? letto.gruppi->insiemi[1].get() : nullptr;
       confronto.periodo = letto.periodo;
       confronto.tipi_soggiorno = letto.tipi_soggiorno;
       confronto.motivo = letto.motivo;

@@ -13,7 +13,7 @@ using excel::ValoreCella;
 
 // Positions of the fields of a grouped query, looked up once per row.
 struct CampiGruppo {
-  explicit CampiGruppo(const Recordset& gruppi)
+  CampiGruppo(const Recordset& gruppi, bool con_agenzia)
       : ro(gruppi.IndiceCampo("TTRO")),
         bb(gruppi.IndiceCampo("TTBB")),
         hb(gruppi.IndiceCampo("TTHB")),
@@ -23,7 +23,7 @@ struct CampiGruppo {
         extra(gruppi.IndiceCampo("TTEx")),
         camere(gruppi.IndiceCampo("TTCOc")),
         pax(gruppi.IndiceCampo("TTPx")),
-        agenzia(gruppi.IndiceCampo(tabelle::kAgenzia)) {}
+        agenzia(con_agenzia ? gruppi.IndiceCampo(tabelle::kAgenzia) : -1) {}
   int ro, bb, hb, fb, supl, retta, extra, camere, pax, agenzia;
 };
 
@@ -57,16 +57,16 @@ void InValuta(excel::Worksheet& foglio, int riga, int col) {
 
 }  // namespace
 
-void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& prima,
+bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& prima,
                          Recordset& gruppi, std::string_view criteri, int64_t base,
-                         FormaRevPar forma) {
+                         Recordset* camere_agenzia) {
   using namespace colonna;
   gruppi.FindFirst(criteri);
   if (gruppi.NoMatch()) {
     ScriviRigaZero(foglio, riga, prima, base);
-    return;
+    return false;
   }
-  const CampiGruppo campo(gruppi);
+  const CampiGruppo campo(gruppi, camere_agenzia == nullptr);
 
   // The first group as it stands; key figures start at 0.
   const ValoreCella camere = Leggi(gruppi, campo.camere);
@@ -82,8 +82,15 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& 
   foglio.Cells(riga, kRevPar) = 0;
   foglio.Cells(riga, kCamereOccupate) = camere;
   foglio.Cells(riga, kOccupazioneAgenzia) = 0;
-  foglio.Cells(riga, kCamereAgenzia) =
-      EGruppoAgenzia(gruppi.Fields(campo.agenzia).Value()) ? camere : ValoreCella(0);
+  if (camere_agenzia == nullptr) {
+    foglio.Cells(riga, kCamereAgenzia) =
+        EGruppoAgenzia(gruppi.Fields(campo.agenzia).Value()) ? camere : ValoreCella(0);
+  } else {
+    camere_agenzia->FindFirst(criteri);
+    foglio.Cells(riga, kCamereAgenzia) =
+        camere_agenzia->NoMatch() ? ValoreCella(0)
+                                  : Leggi(*camere_agenzia, camere_agenzia->IndiceCampo("TTCOc"));
+  }
   foglio.Cells(riga, kCamereLibere) = base;
   foglio.Cells(riga, kEntrataOspite) = 0;
   foglio.Cells(riga, kExtra) = Leggi(gruppi, campo.extra);
@@ -99,7 +106,7 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& 
     Aggiungi(foglio, riga, kSupplementi, Leggi(gruppi, campo.supl));
     Aggiungi(foglio, riga, kTotaleRetta, Leggi(gruppi, campo.retta));
     Aggiungi(foglio, riga, kCamereOccupate, altre_camere);
-    if (EGruppoAgenzia(gruppi.Fields(campo.agenzia).Value())) {
+    if (camere_agenzia == nullptr && EGruppoAgenzia(gruppi.Fields(campo.agenzia).Value())) {
       Aggiungi(foglio, riga, kCamereAgenzia, altre_camere);
     }
     Aggiungi(foglio, riga, kExtra, Leggi(gruppi, campo.extra));
@@ -116,12 +123,7 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& 
   foglio.Cells(riga, kOccupazione) = TestoPercentuale(occupate, base);
   if (base != 0) {
     const Valuta adr = foglio.Cells(riga, kADR).Value().ComeValuta();
-    const Valuta revpar = ImportoProporzionale(adr, occupate, base);
-    if (forma == FormaRevPar::kImporto) {
-      foglio.Cells(riga, kRevPar) = revpar;
-    } else {
-      foglio.Cells(riga, kRevPar) = TestoDueDecimali(revpar);
-    }
+    foglio.Cells(riga, kRevPar) = ImportoProporzionale(adr, occupate, base);
   } else {
     foglio.Cells(riga, kRevPar) = 0;
   }
@@ -135,6 +137,7 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& 
     foglio.Cells(riga, kEntrataOspite) = 0;
   }
   InValuta(foglio, riga, kExtra);
+  return true;
 }
 
 int64_t QuantitaTipo(Recordset& tipi_camere) {

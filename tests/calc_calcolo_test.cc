@@ -323,6 +323,10 @@ TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
     const size_t n = c.date.size();
     if (n == 0) {
       EXPECT_TRUE(NessunSoggiorno(ui_.messaggi)) << c.nome;
+      // A stay that departs before it arrives is left out and counted.
+      EXPECT_EQ(ui_.messaggi[0].ends_with("\r\nSoggiorni ignorati per date non valide: 1"),
+                std::string(c.nome) == "departure before arrival")
+          << c.nome << ": " << ui_.messaggi[0];
       continue;
     }
     EXPECT_EQ(ui_.messaggi, std::vector<std::string>{kCompletato + "\r\nPeriodo " +
@@ -903,6 +907,15 @@ TEST_F(AlbergoTest, AnErrorStopsTheRunWhereThePassesMeetIt) {
        "Importo non valido nel file 'Arrangiamento.mdb', tabella 'Arrangiamento', scheda n. 7: "
        "Overflow",
        "Lettura scheda cliente n. 7 TERZO"},
+      {"a day's sum beyond Currency, each amount within it: found before the report",
+       [](AlbergoTest& a) {
+         for (int scheda : {5, 6}) {
+           a.Addebito(N(scheda), S(scheda == 5 ? "101" : "102"), "20240702", "20240703",
+                      Valore(5e14), S("Bar"), N(2), kNull);
+         }
+       },
+       "La somma di \"Totale Retta\" del giorno 02/07/2024 è troppo grande per i fogli Excel",
+       "Lettura scheda cliente n. 7 TERZO"},
       {"a history file missing, after the in-house cards",
        [](AlbergoTest& a) { fs::remove(a.P(t::kFileArrangiamentoStorico)); },
        "ArrangiamentoStoricoClienti.mdb", "Lettura scheda cliente n. 7 TERZO"},
@@ -1040,6 +1053,7 @@ TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {
   RigaCamera(2, S("2"), S("20240231"), S("20240705"));  // no such day
   RigaCamera(2, S("3"), S("2024071"), S("20240705"));   // seven digits
   RigaCamera(2, S("4"), S("20240702"), S("20240799"));  // no such day
+  RigaCamera(2, S("5"), S("20240705"), S("20240702"));  // arrival after departure
   Schede({{N(5), "ROSSI", "101", "20240631", "20240704", "", "N", N(1), N(0), N(0)},
           {N(6), "VERDI", "102", "20240701", "20240702", "", "N", N(1), N(0), N(0)}});
   Ditte({{N(6), S("BUONA")}, {N(5), S("CATTIVA")}});
@@ -1049,7 +1063,7 @@ TEST_F(AlbergoTest, StaysWithoutRealDatesAreSkippedAndCounted) {
                                       "20240702|DBL|BUONA|1|2|0.00"}));
   ASSERT_TRUE(Completato(ui_.messaggi));
   EXPECT_TRUE(ui_.messaggi[0].ends_with(
-      "3 righe di statistiche.\r\nSoggiorni ignorati per date non valide: 4"))
+      "3 righe di statistiche.\r\nSoggiorni ignorati per date non valide: 5"))
       << ui_.messaggi[0];
 }
 
@@ -1061,7 +1075,7 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
                                  "Alfa Tour",       "BETA",        "Città Tour"};
   struct Caso {
     const char* nome;
-    const char* file;               // nullptr: no file
+    std::optional<std::string> file;  // nullopt: no file
     std::vector<std::string> dopo;  // the agencies after the clean-up, in the order above
   };
   const Caso casi[] = {
@@ -1069,7 +1083,7 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
        "ALFA\r\nViaggi\r\n",
        {" ", " ", "viaggi gamma", "Alfa Tour", "BETA", "Città Tour"}},
       {"no file",
-       nullptr,
+       std::nullopt,
        {"ALFA VIAGGI SRL", "Viaggi Beta", "viaggi gamma", "Alfa Tour", "BETA", "Città Tour"}},
       {"an empty first line turns the clean-up off",
        "\r\nBETA\r\n",
@@ -1098,6 +1112,9 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
       {"a file in UTF-8",
        "Citt\xC3\xA0\r\n",
        {"ALFA VIAGGI SRL", "Viaggi Beta", "viaggi gamma", "Alfa Tour", "BETA", " "}},
+      {"a file saved by Notepad as \"Unicode\" (UTF-16 with its mark)",
+       std::string("\xFF\xFE" "C\0i\0t\0t\0\xE0\0\r\0\n\0" "B\0E\0T\0A\0", 24),
+       {"ALFA VIAGGI SRL", "Viaggi Beta", "viaggi gamma", "Alfa Tour", " ", " "}},
   };
   for (const Caso& c : casi) {
     NuovoAlbergo();
@@ -1110,7 +1127,7 @@ TEST_F(AlbergoTest, TheFilterFileBlanksMatchingAgencies) {
     }
     Prenotazione(n, "C", kNull);  // an empty agency matches nothing
     RigaCamera(n, S("1"), S("20240701"), S("20240702"), "DBL", 1, n);
-    if (c.file) ScriviFile(P(t::kFileFiltro), c.file);
+    if (c.file) ScriviFile(P(t::kFileFiltro), *c.file);
     const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/07/2024", "01/07/2024");
     ASSERT_EQ(righe.size(), std::size(agenzie) + 1) << c.nome;
     std::vector<std::string> attese = c.dopo, dopo(righe.size());

@@ -417,7 +417,7 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
       {"Select * From Prova; Delete From Prova", "più di un'istruzione"},
       {"Select * From Prova Where Sigla Like 'B*'", "Like"},
       {"Select * From Prova Where Id = ?", "carattere non ammesso"},
-      {"Select * From Prova Where Id = 1 -- commento", "Errore nel testo SQL"},
+      {"Select * From Prova Where Id = 1 -- commento", "Campo 'commento' non trovato"},
       {"Select Left(Sigla) From Prova", "argomenti"},
       {"Select * From Prova Where DataInizio = #01/07/2024#", "date tra #"},
       {"Select\t*\nFrom Manca In 'Manca.mdb'",
@@ -426,7 +426,7 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
   for (const auto& c : casi) {
     std::string m = Messaggio([&] { db->OpenRecordset(c.sql); });
     EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.sql << " -> " << m;
-    EXPECT_NE(m.find(c.sql), std::string::npos) << "the message names the SQL: " << m;
+    EXPECT_EQ(m.find(c.sql), std::string::npos) << "the SQL text stays out of the message: " << m;
   }
   const std::string nullo("Select * From Prova Where Sigla = 'B\0' or Id = 1", 48);
   EXPECT_NE(Messaggio([&] { db->OpenRecordset(nullo); }).find("carattere non ammesso"),

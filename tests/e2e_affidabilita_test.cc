@@ -3,6 +3,7 @@
 // should be.
 
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -422,6 +423,81 @@ TEST_F(AffidabilitaTest, SpecialFilesAndSymlinksAreRefusedNamingTheFile) {
   mkfifo((albergo_ / "Scheda_Cliente.mdb").c_str(), 0644);
   const Esito excel = Esegui(kExcelMarzo);
   EXPECT_EQ(excel.codice, 0) << excel.err;
+}
+
+TEST_F(AffidabilitaTest, AFailureIsOneSentenceNamingTheFileNeverTheMachinery) {
+  ASSERT_EQ(Esegui(kCalcolaMarzo).codice, 0);
+  const std::string tipi = prova::LeggiFile(albergo_ / "TipiCamere.mdb");
+  ASSERT_GE(tipi.size(), 8192u);
+  struct Caso {
+    const char* perche;
+    size_t da, lunghezza;  // the bytes of TipiCamere.mdb overwritten
+  };
+  const Caso casi[] = {{"its table's page damaged", 4096, 4096},
+                       {"its catalogue damaged", 100, 3000}};
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.perche);
+    std::string guasto = tipi;
+    guasto.replace(c.da, c.lunghezza, std::string(c.lunghezza, '\xFF'));
+    std::ofstream(albergo_ / "TipiCamere.mdb", std::ios::binary) << guasto;
+    const Esito esito = Esegui({"excel", "01/01/2024", "31/03/2024", "--senza-confronto"});
+    EXPECT_EQ(esito.codice, 1);
+    EXPECT_EQ(esito.err,
+              "vendrix-batch: Il database 'TipiCamere.mdb' è danneggiato o non è un database: "
+              "ripararlo o sostituirlo con una copia integra, poi riprovare.\n");
+  }
+}
+
+TEST_F(AffidabilitaTest, AFullWorkbookFolderIsNamedWithNoTemporaryNameNorLibraryLine) {
+  ASSERT_EQ(Esegui(kCalcolaMarzo).codice, 0);
+  const fs::path pieno = caso_ / "pieno";
+  fs::create_directory(pieno);
+  if (prova::Shell(caso_, "mount -t tmpfs -o size=64k tmpfs " + QuotaShell(pieno.string()))
+          .codice != 0) {
+    GTEST_SKIP() << "no small file system can be mounted here";
+  }
+  std::ofstream(pieno / "riempimento") << std::string(60 * 1024, 'x');
+  const Esito esito = Esegui(
+      {"excel", "01/01/2024", "31/03/2024", "--cartella", pieno.string(), "--senza-confronto"});
+  prova::Shell(caso_, "umount " + QuotaShell(pieno.string()));
+  EXPECT_EQ(esito.codice, 1);
+  EXPECT_EQ(esito.err, "vendrix-batch: Salvataggio della cartella di lavoro '" +
+                           (pieno / kFileReport[0]).string() +
+                           "' non riuscito: spazio esaurito nella cartella " + pieno.string() +
+                           ". Liberare spazio e riprovare\n");
+}
+
+TEST_F(AffidabilitaTest, ProgressGoesToATerminalOnlyAndNeverNamesAGuest) {
+  // Run from cron or a timer, stderr is a log: only errors go there.
+  for (const auto* argomenti : {&kCalcolaMarzo, &kExcelMarzo}) {
+    const Esito esito = Esegui(*argomenti);
+    EXPECT_EQ(esito.codice, 0);
+    EXPECT_EQ(esito.err, "") << (*argomenti)[0];
+  }
+  // On a terminal: one line rewritten in place, stays named by number only.
+  int terminale = -1;
+  const pid_t pid = forkpty(&terminale, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(albergo_.c_str()) != 0) _exit(127);
+    execl(kBatch.c_str(), kBatch.c_str(), "calcola", "01/01/2024", "31/03/2024", "--clienti",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string schermo;
+  char blocco[4096];
+  for (ssize_t letti; (letti = read(terminale, blocco, sizeof blocco)) > 0;) {
+    schermo.append(blocco, static_cast<size_t>(letti));
+  }
+  close(terminale);
+  int stato = 0;
+  ASSERT_EQ(waitpid(pid, &stato, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(stato), 0);
+  EXPECT_NE(schermo.find("\rLettura scheda cliente n. "), std::string::npos) << schermo;
+  EXPECT_NE(schermo.find("%)"), std::string::npos) << schermo;
+  EXPECT_FALSE(std::regex_search(schermo, std::regex("n\\. [0-9]+ (?!di [0-9])[A-Za-z]")))
+      << schermo;
+  EXPECT_NE(schermo.find("Creazione dati completata!"), std::string::npos);
 }
 
 }  // namespace

@@ -47,6 +47,10 @@ struct Elaborazioni {
   std::function<void(Interfaccia& ui, const Richiesta& r)> calcola;
   // "C&rea Excel".
   std::function<FogliCreati(Interfaccia& ui, const Richiesta& r)> crea_excel;
+  // "Report di direzione" (window's context menu, Alt+D): the manager's report of day
+  // `giorno`; returns the path written. Unset, the window does not offer it.
+  std::function<std::string(Interfaccia& ui, const Richiesta& r, Giorno giorno)>
+      report_direzione;
   // Opens a folder in the desktop's file manager, false when it could not; by default through
   // QDesktopServices.
   std::function<bool(const std::filesystem::path& cartella)> apri_cartella;
@@ -94,6 +98,9 @@ class VendrixDT : public QWidget, public Interfaccia {
   // The hotel folder at start and the entry that changes it; see Elaborazioni::scegli_cartella.
   void PreparaCartellaHotel();
   void CambiaCartellaHotel();
+  // The entry of the manager's report (ui/voce_direzione.cc); see Elaborazioni::report_direzione.
+  void PreparaReportDirezione();
+  void CreaReportDirezione();
   void CambiaNomeHotel();
   // The status line naming the hotel the window works on, or saying that there is none.
   void MostraHotel();
