@@ -31,12 +31,6 @@ constexpr const char* kTipiCamere =
 // The first sheet of each workbook, in the order of kFileReport.
 constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
 
-// The workbooks' own lock file in the folder they are written to. The run holds it exclusive
-// while it writes them: two runs writing into one folder (two hotels may share it) would mix
-// their workbooks. It also proves the workbooks' temporaries stale: they are only ever created
-// under it, so any the run finds there while holding it belongs to a run that has ended
-// without removing it (it was killed).
-constexpr char kFileBloccoExcel[] = ".REPORT.lock";
 // A workbook is written as REPORT_x.xlsx.<6 random characters>.nuovo; saving it goes through
 // further temporaries whose names begin with that one (Workbook::SaveAs, and the zip library
 // when it rewrites the file). Earlier versions named the first REPORT_x.xlsx.<pid>.nuovo. So a

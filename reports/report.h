@@ -18,6 +18,13 @@ namespace vendrix {
 inline constexpr const char* kFileReport[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx",
                                               "REPORT_AGENZIA.xlsx"};
 
+// The workbooks' own lock file in the folder they are written to. The run holds it exclusive
+// while it writes them: two runs writing into one folder (two hotels may share it) would mix
+// their workbooks. It also proves the workbooks' temporaries stale: they are only ever created
+// under it, so any the run finds there while holding it belongs to a run that has ended
+// without removing it (it was killed).
+inline constexpr char kFileBloccoExcel[] = ".REPORT.lock";
+
 // Last year's statistics, worked out by whoever starts the report run: a statistics store of
 // the period `dal`..`al`, which the run only reads.
 struct StatisticheAnnoPrecedente {
