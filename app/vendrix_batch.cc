@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/istantanea.h"
 #include "calc/calcolo.h"
 #include "calc/linea_stato.h"
 #include "calc/vendrix_routine.h"
@@ -19,6 +20,7 @@
 #include "comune/versione.h"
 #include "data/errore.h"
 #include "reports/report.h"
+#include "reports/report_pickup.h"
 
 namespace vendrix {
 namespace {
@@ -32,6 +34,8 @@ const char* const kUso =
     "Uso:\n"
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
+    "  vendrix-batch istantanea [--al GIORNO]\n"
+    "  vendrix-batch pickup [GIORNO] [--cartella CARTELLA]\n"
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
@@ -58,6 +62,16 @@ const char* const kAiuto =
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
     "                     --senza-confronto    senza l'anno precedente\n"
+    "  istantanea       registra in VendrixLibri.db i libri di oggi (per ogni notte dei\n"
+    "                   prossimi 365 giorni, tipo camera, segmento, confermate e opzionate:\n"
+    "                   camere, ospiti, retta) e il consuntivo delle notti passate.\n"
+    "                   \"Calcola\" e \"Crea Excel\" la registrano anche da soli.\n"
+    "                     --al GIORNO  i libri come erano quel giorno: la cartella corrente\n"
+    "                                  deve contenere i file dell'albergo di quel giorno\n"
+    "                                  (una copia di sicurezza)\n"
+    "  pickup [GIORNO]  scrive REPORT_PICKUP_AAAAMMGG.xlsx dalle istantanee (predefinito\n"
+    "                   oggi, dopo averne registrata una) e stampa il file scritto.\n"
+    "                     --cartella CARTELLA  come per excel\n"
     "\n"
     "Opzioni:\n"
     "  --help     mostra questo aiuto ed esce\n"
@@ -110,6 +124,73 @@ int ErroreUso(const std::string& motivo) {
   return kEsitoUso;
 }
 
+// The current folder, or nullopt after saying why it cannot be read.
+std::optional<fs::path> CartellaCorrente() {
+  std::error_code errore;
+  const fs::path corrente = fs::current_path(errore);
+  if (errore) {
+    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
+              << TestoErroreSistema(errore) << ".\n";
+    return std::nullopt;
+  }
+  return corrente;
+}
+
+// `istantanea [--al GIORNO]` and `pickup [GIORNO] [--cartella DIR]`.
+int Libri(const std::vector<std::string>& argomenti) {
+  const std::string& comando = argomenti[0];
+  std::optional<Giorno> giorno;
+  std::optional<fs::path> cartella_excel;
+  for (size_t i = 1; i < argomenti.size(); ++i) {
+    const std::string& a = argomenti[i];
+    const bool opzione_data = comando == "istantanea" && a == "--al";
+    if (opzione_data || (comando == "pickup" && !a.starts_with("--"))) {
+      if (giorno) return ErroreUso("un solo giorno, per favore: " + a + ".");
+      if (opzione_data && i + 1 >= argomenti.size()) return ErroreUso("--al vuole un giorno.");
+      const std::string& testo = opzione_data ? argomenti[++i] : a;
+      giorno = LeggiData(testo);
+      if (!giorno) return ErroreUso(MessaggioDataNonValida(testo));
+    } else if (comando == "pickup" && a == "--cartella" && !cartella_excel) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--cartella vuole il nome di una cartella.");
+      }
+      cartella_excel = argomenti[++i];
+    } else {
+      return ErroreUso("argomento non valido: " + a + ".");
+    }
+  }
+  const std::optional<fs::path> corrente = CartellaCorrente();
+  if (!corrente) return kEsitoErrore;
+  const Giorno oggi = Oggi();
+  Richiesta r = NuovaRichiesta(oggi, oggi, *corrente);
+  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
+  InterfacciaBatch ui;
+  try {
+    if (comando == "istantanea") {
+      const EsitoIstantanea esito = PrendiIstantanea(r, giorno.value_or(oggi));
+      std::cout << "Istantanea dei libri del " << TestoData(esito.giorno) << " registrata in "
+                << esito.percorso << " (" << esito.voci << " righe, consuntivo di "
+                << esito.notti_consuntivo << " notti)\n";
+    } else {
+      // Today's workbook shows the books as they stand now.
+      if (!giorno || *giorno == oggi) IstantaneaDiPassaggio(ui, r);
+      ui.Fine();
+      std::cout << CreaReportPickup(r.cartella_hotel, r.cartella_excel, giorno.value_or(oggi))
+                << '\n';
+    }
+    ui.Fine();
+  } catch (const Errore& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.what() << '\n';
+    return kEsitoErrore;
+  } catch (const std::exception& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
+    return kEsitoErrore;
+  }
+  return 0;
+}
+
 int Principale(const std::vector<std::string>& argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
@@ -127,6 +208,7 @@ int Principale(const std::vector<std::string>& argomenti) {
   }
   if (argomenti.empty()) return ErroreUso("manca il comando.");
   const std::string& comando = argomenti[0];
+  if (comando == "istantanea" || comando == "pickup") return Libri(argomenti);
   if (comando != "calcola" && comando != "excel") {
     return ErroreUso("comando sconosciuto: " + comando + ".");
   }
@@ -165,13 +247,9 @@ int Principale(const std::vector<std::string>& argomenti) {
     return ErroreUso(*rifiuto);
   }
 
-  std::error_code errore;
-  const fs::path corrente = fs::current_path(errore);
-  if (errore) {
-    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
-              << TestoErroreSistema(errore) << ".\n";
-    return kEsitoErrore;
-  }
+  const std::optional<fs::path> cartella_corrente = CartellaCorrente();
+  if (!cartella_corrente) return kEsitoErrore;
+  const fs::path& corrente = *cartella_corrente;
   Richiesta r = NuovaRichiesta(*dal, *al, corrente);
   r.confermate = confermate;
   r.opzionate = opzionate;
@@ -183,9 +261,11 @@ int Principale(const std::vector<std::string>& argomenti) {
   try {
     if (comando == "calcola") {
       CalcolaStatistiche(ui, r);
+      IstantaneaDiPassaggio(ui, r);
     } else {
       const std::vector<std::string> percorsi =
           confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);
+      IstantaneaDiPassaggio(ui, r);
       for (const std::string& percorso : percorsi) {
         std::cout << percorso << '\n';
       }

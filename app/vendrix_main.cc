@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/istantanea.h"
 #include "calc/calcolo.h"
 #include "comune/versione.h"
 #include "ui/vendrix_dt.h"
@@ -55,9 +56,12 @@ int main(int argc, char** argv) {
   elaborazioni.cartella_hotel = std::filesystem::current_path(errore);
   elaborazioni.calcola = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
     vendrix::CalcolaStatistiche(ui, r);
+    vendrix::IstantaneaDiPassaggio(ui, r);
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
-    return vendrix::CreaExcelConConfronto(ui, r);
+    std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r);
+    vendrix::IstantaneaDiPassaggio(ui, r);
+    return percorsi;
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 

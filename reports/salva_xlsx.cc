@@ -110,10 +110,15 @@ class ScritturaXlsx {
       Controlla(worksheet_set_column(ws, colonna - 1, colonna - 1, larghezza, nullptr),
                 "larghezza della colonna " + std::to_string(colonna));
     }
-    for (const auto& [riga, altezza] : foglio.AltezzeRighe()) {
-      Controlla(worksheet_set_row(ws, riga - 1, altezza, nullptr),
-                "altezza della riga " + std::to_string(riga));
-    }
+    // Rows are written in order, once each (constant memory): a row's height goes with it.
+    const auto& altezze = foglio.AltezzeRighe();
+    auto altezza = altezze.begin();
+    auto altezze_fino_a = [&](int riga) {
+      for (; altezza != altezze.end() && altezza->first <= riga; ++altezza) {
+        Controlla(worksheet_set_row(ws, altezza->first - 1, altezza->second, nullptr),
+                  "altezza della riga " + std::to_string(altezza->first));
+      }
+    };
     const auto [riga_bloccata, colonna_bloccata] = foglio.RiquadriBloccati();
     if (riga_bloccata > 1 || colonna_bloccata > 1) {
       worksheet_freeze_panes(ws, riga_bloccata - 1, colonna_bloccata - 1);
@@ -137,6 +142,7 @@ class ScritturaXlsx {
     auto formula = formule.begin();
     const auto& righe = foglio.Righe();
     for (size_t i = 0; i < righe.size(); ++i) {
+      altezze_fino_a(static_cast<int>(i) + 1);
       for (size_t j = 0; j < righe[i].size(); ++j) {
         const Cella& cella = righe[i][j];
         const std::pair<int, int> posizione(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
@@ -179,6 +185,7 @@ class ScritturaXlsx {
         }
       }
     }
+    altezze_fino_a(kMassimoRighe);
     for (const Grafico& g : foglio.Grafici()) InserisciGrafico(ws, g);
   }
 
