@@ -1,5 +1,6 @@
 #include "app/istantanea.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -14,14 +15,21 @@ using std::chrono::days;
 
 Giorno Oggi() { return *LeggiData(OraLocale("%d/%m/%Y")); }
 
-EsitoIstantanea PrendiIstantanea(const Richiesta& richiesta, Giorno giorno) {
+EsitoIstantanea PrendiIstantanea(const Richiesta& richiesta, Giorno giorno,
+                                 const std::filesystem::path& cartella_libri) {
   Richiesta r = richiesta;
   r.cartella_hotel = CartellaAlbergo(r.cartella_hotel);
+  const std::filesystem::path libri_in =
+      cartella_libri.empty() ? r.cartella_hotel : CartellaAlbergo(cartella_libri);
   const BloccoCartella blocco(r.cartella_hotel, kFileBloccoAlbergo,
                               BloccoCartella::Modo::kCondiviso);
   // Refused before the books are worked out: a store that is not ours stops the run at once.
-  ArchivioLibri libri(r.cartella_hotel, true);
-  const int notti_finali = libri.NumeroConsuntivi() == 0 ? kNottiPrimoConsuntivo : kNottiConsuntivo;
+  ArchivioLibri libri(libri_in, true);
+  int notti_finali = kNottiPrimoConsuntivo;
+  if (const std::optional<Giorno> ultimo = libri.UltimoConsuntivo()) {
+    notti_finali = static_cast<int>(std::clamp<int64_t>((giorno - *ultimo).count() - 1,
+                                                        kNottiConsuntivo, kNottiPrimoConsuntivo));
+  }
   r.dal = giorno - days(notti_finali);
   r.al = giorno + days(kNottiIstantanea);
   const Segmenti segmenti = Segmenti::Leggi(r.cartella_hotel);

@@ -5,6 +5,7 @@
 // runs that read the hotel files ("Calcola", "Crea Excel", the manager's report).
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -15,8 +16,9 @@
 namespace vendrix {
 
 // Finals recorded by every snapshot: the nights of the last week (late charges and departures
-// move them), and, when the store has none yet, the last year's, so that last year's actual is
-// there from the first day.
+// move them), and every night since the latest final recorded, up to the last year's (all of
+// them when the store has none yet), so that last year's actual is there from the first day and
+// a gap between snapshots leaves no night without its final.
 inline constexpr int kNottiConsuntivo = 7;
 inline constexpr int kNottiPrimoConsuntivo = 366;
 
@@ -27,18 +29,19 @@ struct EsitoIstantanea {
   std::string percorso;          // the store
 };
 
-// Takes the snapshot of `giorno` into the snapshot store of r.cartella_hotel (created when
-// missing): the books of the nights giorno .. giorno + 365 as the hotel files of r.cartella_hotel
-// (history in r.cartella_storico) stand now, with the nights up to giorno - 1 counted as actual,
-// and the finals of the nights before it; r's period and kinds of stay are not read. For
-// `giorno` earlier than today the files must be those of that day (a backup): their books are
-// recorded as that day's. A later snapshot of the same day replaces it. Holds the hotel folder's
-// lock shared while it reads, as a report does, and the store's own lock while it writes. Throws
-// LibriNonValidi for a store that is not ours or is damaged (left untouched), CartellaOccupata
-// when a calculation or another snapshot is running, and Errore when a hotel or history file
-// cannot be read (nothing is recorded: a snapshot without part of the books would show a false
-// pickup).
-EsitoIstantanea PrendiIstantanea(const Richiesta& r, Giorno giorno);
+// Takes the snapshot of `giorno` into the snapshot store of `cartella_libri` (created when
+// missing; by default r.cartella_hotel): the books of the nights giorno .. giorno + 365 as the
+// hotel files of r.cartella_hotel (history in r.cartella_storico) stand now, with the nights up to
+// giorno - 1 counted as actual, and the finals of the nights before it; r's period and kinds of
+// stay are not read. For `giorno` earlier than today the files must be those of that day (a
+// backup): their books are recorded as that day's, and the store stays in the hotel's own folder. A
+// later snapshot of the same day replaces it. Holds the hotel folder's lock shared while it reads,
+// as a report does, and the store's own lock while it writes. Throws LibriNonValidi for a store
+// that is not ours or is damaged (left untouched), CartellaOccupata when a calculation or another
+// snapshot is running, and Errore when a hotel or history file cannot be read (nothing is recorded:
+// a snapshot without part of the books would show a false pickup).
+EsitoIstantanea PrendiIstantanea(const Richiesta& r, Giorno giorno,
+                                 const std::filesystem::path& cartella_libri = {});
 
 // Today's snapshot on the way of another run: never fails that run. Returns nullopt when taken,
 // else the reason in words for the user (also shown on `ui`'s status line).

@@ -34,7 +34,7 @@ const char* const kUso =
     "Uso:\n"
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
-    "  vendrix-batch istantanea [--al GIORNO]\n"
+    "  vendrix-batch istantanea [--al GIORNO [--da CARTELLA]]\n"
     "  vendrix-batch pickup [GIORNO] [--cartella CARTELLA]\n"
     "  vendrix-batch --help | --version\n";
 
@@ -69,6 +69,10 @@ const char* const kAiuto =
     "                     --al GIORNO  i libri come erano quel giorno: la cartella corrente\n"
     "                                  deve contenere i file dell'albergo di quel giorno\n"
     "                                  (una copia di sicurezza)\n"
+    "                     --da CARTELLA  legge i file dell'albergo da CARTELLA (la copia di\n"
+    "                                    sicurezza di quel giorno; lo storico: DIRSH,\n"
+    "                                    altrimenti CARTELLA) e registra l'istantanea nella\n"
+    "                                    cartella corrente\n"
     "  pickup [GIORNO]  scrive REPORT_PICKUP_AAAAMMGG.xlsx dalle istantanee (predefinito\n"
     "                   oggi, dopo averne registrata una) e stampa il file scritto.\n"
     "                     --cartella CARTELLA  come per excel\n"
@@ -140,7 +144,7 @@ std::optional<fs::path> CartellaCorrente() {
 int Libri(const std::vector<std::string>& argomenti) {
   const std::string& comando = argomenti[0];
   std::optional<Giorno> giorno;
-  std::optional<fs::path> cartella_excel;
+  std::optional<fs::path> cartella_excel, origine;
   for (size_t i = 1; i < argomenti.size(); ++i) {
     const std::string& a = argomenti[i];
     const bool opzione_data = comando == "istantanea" && a == "--al";
@@ -150,6 +154,11 @@ int Libri(const std::vector<std::string>& argomenti) {
       const std::string& testo = opzione_data ? argomenti[++i] : a;
       giorno = LeggiData(testo);
       if (!giorno) return ErroreUso(MessaggioDataNonValida(testo));
+    } else if (comando == "istantanea" && a == "--da" && !origine) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--da vuole il nome di una cartella.");
+      }
+      origine = argomenti[++i];
     } else if (comando == "pickup" && a == "--cartella" && !cartella_excel) {
       if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
         return ErroreUso("--cartella vuole il nome di una cartella.");
@@ -162,12 +171,13 @@ int Libri(const std::vector<std::string>& argomenti) {
   const std::optional<fs::path> corrente = CartellaCorrente();
   if (!corrente) return kEsitoErrore;
   const Giorno oggi = Oggi();
-  Richiesta r = NuovaRichiesta(oggi, oggi, *corrente);
+  if (origine && !giorno) return ErroreUso("--da vale solo con --al GIORNO.");
+  Richiesta r = NuovaRichiesta(oggi, oggi, origine ? *corrente / *origine : *corrente);
   if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
   InterfacciaBatch ui;
   try {
     if (comando == "istantanea") {
-      const EsitoIstantanea esito = PrendiIstantanea(r, giorno.value_or(oggi));
+      const EsitoIstantanea esito = PrendiIstantanea(r, giorno.value_or(oggi), *corrente);
       std::cout << "Istantanea dei libri del " << TestoData(esito.giorno) << " registrata in "
                 << esito.percorso << " (" << esito.voci << " righe, consuntivo di "
                 << esito.notti_consuntivo << " notti)\n";

@@ -547,4 +547,13 @@ int64_t ArchivioLibri::NumeroConsuntivi() const {
   return c.Intero(0);
 }
 
+std::optional<Giorno> ArchivioLibri::UltimoConsuntivo() const {
+  if (!db_) return std::nullopt;
+  Comando c(db_, "SELECT coalesce(max(Notte), 0) FROM NottiConsuntivo");
+  int rc = 0;
+  if (!c.Pronto() || !c.Passo(rc)) Fallito("lettura");
+  if (c.Intero(0) == 0) return std::nullopt;
+  return DaChiave(c.Intero(0));
+}
+
 }  // namespace vendrix

@@ -134,6 +134,8 @@ class ArchivioLibri {
   // The finals by room type and segment of the nights dal..al.
   std::vector<VoceConsuntivo> ConsuntiviDettaglio(Giorno dal, Giorno al) const;
   int64_t NumeroConsuntivi() const;
+  // The latest night whose final is recorded; nullopt when none is.
+  std::optional<Giorno> UltimoConsuntivo() const;
 
   const std::filesystem::path& Percorso() const { return percorso_; }
 

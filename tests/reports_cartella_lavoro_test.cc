@@ -206,7 +206,7 @@ TEST(CartellaLavoro, IlFileSalvatoContieneCelleFormatiEDimensioni) {
   foglio.Cells(2, 9) = std::string("Caff\xE8 \xFF fine");  // not UTF-8
   foglio.Cells(2, 10) = "0 %";
   foglio.Range("A1:S1").RowHeight(45);
-  foglio.Range("A3").RowHeight(30);  // a row below the first: the file is written row by row
+  foglio.Range("A3").RowHeight(30);     // a row below the first: the file is written row by row
   foglio.Range("A1200").RowHeight(20);  // below the last row with cells
   foglio.Range("A1:A1000").ColumnWidth(50);
   foglio.Range("B1:P1000").ColumnWidth(10);
