@@ -245,7 +245,7 @@ void Intestazioni(excel::Worksheet& f, int riga, const char* const* testi, int q
   for (int c = 1; c <= quante; ++c) f.Cells(riga, c) = testi[c - 1];
   f.Range(Cella(riga, 1), Cella(riga, quante)).FontBold();
   f.Range(Cella(riga, 1), Cella(riga, quante)).WrapText();
-  f.Range(Cella(riga, 1)).RowHeight(30);
+  f.Range(Cella(riga, 1)).RowHeight(45);
 }
 
 // Sum of an optional column over nights: nullopt when any night has none.
@@ -260,7 +260,8 @@ std::optional<T> Somma(const std::vector<NottePickup>& notti, int quante, Leggi 
   return somma;
 }
 
-void FoglioPickup(excel::Worksheet& f, const Pickup& p, const std::string& hotel) {
+void FoglioPickup(excel::Worksheet& f, excel::Worksheet& dati, const Pickup& p,
+                  const std::string& hotel) {
   f.Cells(1, 1) = hotel + " - libri al " + TestoData(p.giorno) + " (camere confermate; " +
                   std::to_string(p.camere_disponibili) + " camere disponibili)";
   f.Range("A1").FontBold();
@@ -328,32 +329,35 @@ void FoglioPickup(excel::Worksheet& f, const Pickup& p, const std::string& hotel
     ScriviOpz(f, r, 12, occupazione, excel::kFormatoPercentuale);
   }
 
-  // The chart reads numbers only: its own columns, empty where the table says "n.d.".
-  const int dati = kColonne + 12;
-  f.Cells(kRigaIntestazioni, dati) = "Camere prenotate";
-  f.Cells(kRigaIntestazioni, dati + 1) = "Previsione";
-  f.Cells(kRigaIntestazioni, dati + 2) = "Consuntivo AP";
+  // The chart reads numbers only: a sheet of its own, empty where the table says "n.d.".
+  dati.Cells(1, 1) = "Data";
+  dati.Cells(1, 2) = "Camere prenotate";
+  dati.Cells(1, 3) = "Previsione";
+  dati.Cells(1, 4) = "Consuntivo AP";
+  dati.Range("A1:D1").FontBold();
   for (size_t i = 0; i < p.notti.size(); ++i) {
     const NottePickup& n = p.notti[i];
-    const int riga = kRigaIntestazioni + 1 + static_cast<int>(i);
-    f.Cells(riga, dati) = n.camere;
-    if (n.previsione) f.Cells(riga, dati + 1) = std::round(*n.previsione * 10) / 10;
-    if (n.consuntivo_ap) f.Cells(riga, dati + 2) = *n.consuntivo_ap;
+    const int riga = 2 + static_cast<int>(i);
+    dati.Cells(riga, 1) = TestoData(n.notte);
+    dati.Cells(riga, 2) = n.camere;
+    if (n.previsione) dati.Cells(riga, 3) = std::round(*n.previsione * 10) / 10;
+    if (n.consuntivo_ap) dati.Cells(riga, 4) = *n.consuntivo_ap;
   }
+  dati.Range("A1:D1").ColumnWidth(16);
+  const int ultima_dati = 1 + static_cast<int>(p.notti.size());
   excel::Grafico g;
   g.tipo = excel::TipoGrafico::kLinee;
   g.titolo = "Camere prenotate, previsione e consuntivo dell'anno precedente";
   g.titolo_categorie = "Notte";
   g.titolo_valori = "Camere";
-  const excel::IntervalloFoglio date{f.Name(), kRigaIntestazioni + 1, 1, ultima, 1};
-  for (int c = 0; c < 3; ++c) {
-    g.serie.push_back(
-        {f.Cells(kRigaIntestazioni, dati + c).Value().Testo(), date,
-         excel::IntervalloFoglio{f.Name(), kRigaIntestazioni + 1, dati + c, ultima, dati + c}});
+  const excel::IntervalloFoglio date{dati.Name(), 2, 1, ultima_dati, 1};
+  for (int c = 2; c <= 4; ++c) {
+    g.serie.push_back({dati.Cells(1, c).Value().Testo(), date,
+                       excel::IntervalloFoglio{dati.Name(), 2, c, ultima_dati, c}});
   }
-  g.riga = kRigaIntestazioni;
-  g.colonna = kColonne + 2;
-  g.larghezza = 720;
+  g.riga = r + 2;
+  g.colonna = 1;
+  g.larghezza = 960;
   g.altezza = 360;
   f.AggiungiGrafico(std::move(g));
 
@@ -364,7 +368,7 @@ void FoglioPickup(excel::Worksheet& f, const Pickup& p, const std::string& hotel
   pagina.pagine_in_larghezza = 1;
   pagina.righe_ripetute = kRigaIntestazioni;
   f.Range(Cella(kRigaIntestazioni + 1, 7), Cella(r, 8)).NumberFormat(excel::kFormatoValuta);
-  for (int c = 1; c <= kColonne; ++c) f.Range(Cella(1, c)).ColumnWidth(c == 1 ? 11 : 10);
+  for (int c = 1; c <= kColonne; ++c) f.Range(Cella(1, c)).ColumnWidth(c == 1 ? 18 : 10);
   f.Range(Cella(1, 7)).ColumnWidth(14);
   f.Range(Cella(1, 8)).ColumnWidth(13);
 }
@@ -446,8 +450,9 @@ std::string CreaReportPickup(const fs::path& cartella_hotel, const fs::path& car
   excel::Worksheet& foglio = cartella_lavoro.Sheets(1);
   foglio.SetName("Pickup");
   const std::string nome_hotel = NomeHotel(hotel);
-  FoglioPickup(foglio, p, nome_hotel);
-  FoglioSegmenti(cartella_lavoro.AggiungiFoglio("Pickup segmenti"), p);
+  excel::Worksheet& segmenti = cartella_lavoro.AggiungiFoglio("Pickup segmenti");
+  FoglioPickup(foglio, cartella_lavoro.AggiungiFoglio("Dati grafico"), p, nome_hotel);
+  FoglioSegmenti(segmenti, p);
   excel::ProprietaDocumento& proprieta = cartella_lavoro.BuiltinDocumentProperties();
   proprieta.titolo = "Pickup - " + nome_hotel;
   proprieta.soggetto = "Libri al " + TestoData(giorno);
