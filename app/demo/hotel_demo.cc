@@ -573,7 +573,7 @@ class ScrittoreHotel {
         if (camere_[c].libera_dal > giorno || !caso_.Probabile(0.3)) continue;
         Comitiva personale{giorno, {{c, giorno + caso_.Tra(7, 35), 1}}, nullptr, false, true};
         camere_[c].libera_dal = personale.stanze[0].partenza;
-        if (giorno < oggi_vista_) Smista(personale);
+        if (vista_ || giorno < oggi_) Smista(personale);
       }
     }
   }
@@ -634,8 +634,8 @@ class ScrittoreHotel {
             std::max(0, std::min(s.partenza, fine_) - std::max(comitiva.arrivo, dal_));
       }
     }
-    if (partenza <= inizio_) {
-      // left before the days written
+    if (partenza <= inizio_ || (comitiva.personale && comitiva.arrivo >= giorno)) {
+      // left before the days written, or staff not yet lodged: they never book ahead
     } else if (comitiva.arrivo < giorno) {
       SchedeClienti(comitiva, /*storico=*/partenza <= std::max(dal_, giorno - 7));
     } else if (prenotata <= giorno) {
@@ -742,7 +742,9 @@ class ScrittoreHotel {
   // ---- Guest cards ----
 
   void SchedeClienti(const Comitiva& comitiva, bool storico) {
-    CasiRari& rari = storico ? rari_storico_ : rari_schede_;
+    // Seen on a given day, a party's cards are the same whether still live or archived: the
+    // same rare cases, board and departures (only those archived since `dal` leave early).
+    CasiRari& rari = storico && !vista_ ? rari_storico_ : rari_schede_;
     const int arrivo = comitiva.arrivo;
     const int anno = DataDaGiorno(arrivo).anno;
     // Archived cards carry the live number plus the arrival year's offset; the live numbers of
@@ -751,7 +753,9 @@ class ScrittoreHotel {
     auto numero_vivo = [&]() { return storico ? ++numeri_storico_[anno] : ++numero_schede_; };
     // Staff have no charge lines: drawing their board would hide a board the lines lack.
     const int trattamento =
-        comitiva.personale ? 0 : (storico ? pensione_storico_ : pensione_schede_).Scegli(caso_);
+        comitiva.personale
+            ? 0
+            : (storico && !vista_ ? pensione_storico_ : pensione_schede_).Scegli(caso_);
     const bool ditta = comitiva.ditta && *comitiva.ditta;
     const bool leader_con_ditta =
         !comitiva.gruppo || rari.gruppi++ == 0 || !rari.gruppo_senza_ditta.Tocca(caso_);
@@ -761,17 +765,19 @@ class ScrittoreHotel {
       const Stanza& stanza = comitiva.stanze[i];
       const Camera& cam = camere_[stanza.camera];
       std::string camera = cam.numero;
-      if (storico && !comitiva.personale && rari.camera_dismessa.Tocca(caso_)) {
+      const bool archiviata = vista_ ? stanza.partenza <= dal_ : storico;
+      if (archiviata && !comitiva.personale && rari.camera_dismessa.Tocca(caso_)) {
         const int vecchia = caso_.Tra(1, 40);  // the old annex, pulled down since
         camera = (vecchia < 10 ? "A0" : "A") + std::to_string(vecchia);
       }
       const int partenza = stanza.partenza;
       const int notti = partenza - arrivo;
       const bool partito = storico || partenza <= oggi_vista_;
+      const bool altra_partenza = vista_ ? partenza <= dal_ : partito;
       int reale = partenza;
-      if (partito && notti >= 2 && rari.anticipata.Tocca(caso_)) {
+      if (altra_partenza && notti >= 2 && rari.anticipata.Tocca(caso_)) {
         reale = arrivo + caso_.Tra(1, notti - 1);
-      } else if (partito && partenza + 1 <= (storico ? dal_ : oggi_vista_) &&
+      } else if (altra_partenza && partenza + 1 <= (storico ? dal_ : oggi_vista_) &&
                  caso_.Probabile(0.02)) {
         reale = partenza + 1;
       }
