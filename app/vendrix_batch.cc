@@ -172,6 +172,9 @@ int Libri(const std::vector<std::string>& argomenti) {
   if (!corrente) return kEsitoErrore;
   const Giorno oggi = Oggi();
   if (origine && !giorno) return ErroreUso("--da vale solo con --al GIORNO.");
+  if (comando == "istantanea" && giorno && *giorno > Oggi()) {
+    return ErroreUso("il giorno dell'istantanea non può seguire oggi.");
+  }
   Richiesta r = NuovaRichiesta(oggi, oggi, origine ? *corrente / *origine : *corrente);
   if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
   InterfacciaBatch ui;

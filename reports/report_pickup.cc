@@ -8,6 +8,7 @@
 
 #include "comune/errore_sistema.h"
 #include "comune/nome_hotel.h"
+#include "comune/segmenti.h"
 #include "comune/versione.h"
 #include "data/blocco_cartella.h"
 #include "reports/cartella_lavoro.h"
@@ -48,13 +49,6 @@ std::optional<double> Mape(const std::vector<std::pair<double, double>>& coppie)
   return somma / static_cast<double>(coppie.size());
 }
 
-bool PrimaDi(const std::string& a, const std::string& b) {
-  if (a == b) return false;
-  if (a == "Diretto") return true;
-  if (b == "Diretto") return false;
-  return a < b;
-}
-
 }  // namespace
 
 std::optional<double> Previsione(const Totali& totali, const Finali& finali, Giorno giorno,
@@ -77,7 +71,8 @@ std::optional<double> Previsione(const Totali& totali, const Finali& finali, Gio
   return static_cast<double>(oggi->camere) + somma / quante;
 }
 
-Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno) {
+Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
+                     const std::vector<std::string>& ordine) {
   if (!libri.HaIstantanea(giorno)) {
     throw Errore("Nessuna istantanea dei libri del " + TestoData(giorno) + " in " +
                  libri.Percorso().string() +
@@ -156,7 +151,12 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno) {
   const bool c_e_30 = libri.HaIstantanea(giorno - days(30));
   for (size_t o = 0; o < kOrizzontiPickup.size(); ++o) {
     const Giorno fine = giorno + days(kOrizzontiPickup[o] - 1);
-    std::map<std::string, SegmentoPickup, decltype(&PrimaDi)> per_segmento(&PrimaDi);
+    auto posto = [&](const std::string& nome) {
+      const auto it = std::find(ordine.begin(), ordine.end(), nome);
+      return std::pair(it - ordine.begin(), nome);
+    };
+    auto prima_di = [&](const std::string& a, const std::string& b) { return posto(a) < posto(b); };
+    std::map<std::string, SegmentoPickup, decltype(prima_di)> per_segmento(prima_di);
     auto aggiungi = [&](const std::vector<VoceLibri>& elenco, int quale) {
       for (const VoceLibri& v : elenco) {
         if (v.opzionale || v.notte > fine) continue;
@@ -433,7 +433,7 @@ std::string CreaReportPickup(const fs::path& cartella_hotel, const fs::path& car
   Pickup p;
   {
     const ArchivioLibri libri(hotel, false);
-    p = CalcolaPickup(libri, giorno);
+    p = CalcolaPickup(libri, giorno, Segmenti::Leggi(hotel).Elenco());
   }
   const fs::path cartella = cartella_excel.is_absolute() ? cartella_excel : hotel / cartella_excel;
   std::error_code errore;

@@ -61,7 +61,7 @@ struct Pickup {
   Giorno giorno;
   int64_t camere_disponibili = 0;
   std::vector<NottePickup> notti;  // giorno .. giorno + kNottiPickup - 1
-  // By segment for the next 7, 30 and 90 nights ("Diretto" first, then by name).
+  // By segment for the next 7, 30 and 90 nights.
   std::array<std::vector<SegmentoPickup>, 3> segmenti;
   bool previsione_disponibile = false;
   ErrorePrevisione errore;
@@ -70,9 +70,11 @@ struct Pickup {
 // The horizons of the total rows and of the segment blocks.
 inline constexpr std::array<int, 3> kOrizzontiPickup = {7, 30, 90};
 
-// Works pickup, pace and forecast out from `libri` for the snapshot of `giorno`. Throws Errore
-// when there is no snapshot of that day.
-Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno);
+// Works pickup, pace and forecast out from `libri` for the snapshot of `giorno`; the segments in
+// the order of `ordine` (as Segmenti::Elenco gives it), those it does not name after them by
+// name. Throws Errore when there is no snapshot of that day.
+Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
+                     const std::vector<std::string>& ordine = {});
 
 // The forecast of night `notte` as made from the snapshot of `giorno` (notte >= giorno): the
 // confirmed rooms on the books plus the average, over the nights of the same weekday of the
