@@ -3,12 +3,14 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
 
 #include "calc/calcolo.h"
 #include "data/blocco_cartella.h"
+#include "data/cartella_temporanea.h"
 #include "data/errore.h"
 #include "reports/report.h"
 
@@ -25,39 +27,6 @@ class Silenziosa : public Interfaccia {
   void ImpostaStato(const std::string&) override {}
   void MsgBox(const std::string&, const std::string&) override {}
 };
-
-// Removes, when it goes, the file at `percorso` with whatever the database library left beside it.
-class Rimozione {
- public:
-  explicit Rimozione(std::string percorso) : percorso_(std::move(percorso)) {}
-  ~Rimozione() {
-    for (const char* suffisso : {"", "-journal", "-wal", "-shm"}) {
-      std::error_code ignorato;
-      fs::remove(percorso_ + suffisso, ignorato);
-    }
-  }
-  Rimozione(const Rimozione&) = delete;
-  Rimozione& operator=(const Rimozione&) = delete;
-
- private:
-  std::string percorso_;
-};
-
-// A new empty file of a name no other file has, for last year's store: in the system's
-// temporary folder, else in the hotel folder. Throws Errore when neither will do.
-std::string FileAnnoPrecedente(const fs::path& cartella_hotel) {
-  constexpr char kNome[] = "vendrix-anno-precedente-";
-  std::error_code errore;
-  const fs::path temporanea = fs::temp_directory_path(errore);
-  if (!errore) {
-    try {
-      return NuovoFileTemporaneo((temporanea / kNome).string(), ".mdb");
-    } catch (const Errore&) {
-      // The hotel folder is tried next.
-    }
-  }
-  return NuovoFileTemporaneo((cartella_hotel / kNome).string(), ".mdb");
-}
 
 }  // namespace
 
@@ -85,13 +54,19 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
   anno_precedente.opzionate = false;
   anno_precedente.clienti = true;
 
-  std::string archivio;
+  if (const std::optional<std::string> rifiuto =
+          RifiutoPeriodo(anno_precedente.dal, anno_precedente.al)) {
+    return CreaReportExcel(ui, r, AnnoPrecedenteNonDisponibile{*rifiuto});
+  }
+  // Last year's store lives in a folder of this run that no other user can enter, and goes with
+  // it whatever happens.
+  std::optional<CartellaTemporanea> temporanea;
   try {
-    archivio = FileAnnoPrecedente(cartella);
+    temporanea.emplace(cartella);
   } catch (const Errore& e) {
     return CreaReportExcel(ui, r, AnnoPrecedenteNonDisponibile{e.what()});
   }
-  const Rimozione rimozione(archivio);
+  const std::string archivio = (temporanea->Percorso() / "anno-precedente.mdb").string();
   // Last year is worked out on a thread of its own while the report reads this year's
   // statistics, which it waits for only to fill last year's figures. That thread may not touch
   // the window: its progress is not shown.
@@ -114,7 +89,7 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
     subito.set_value(calcolo());
     esito = subito.get_future().share();
   }
-  // `esito` goes before `rimozione`: the calculation is over before its store is removed.
+  // `esito` goes before `temporanea`: the calculation is over before its store is removed.
   return CreaReportExcel(ui, r, AnnoPrecedenteInCorso{esito});
 }
 

@@ -23,8 +23,9 @@ inline constexpr char kStatoConfronto[] =
 // Writes the three workbooks as CreaReportExcel does, with last year beside the period: first
 // works out the statistics of r.dal..r.al one year earlier (UnAnnoPrima of both) from the hotel
 // files, with confirmed bookings and in-house guests + history whatever r asks, into a temporary
-// store of its own (in the system's temporary folder, else in the hotel folder) that is removed
-// afterwards, whatever happens. It runs on a thread of its own while the report reads this
+// store of its own, in a private folder of the run (data/cartella_temporanea.h: in the system's
+// temporary folder, else in the hotel folder) that is removed afterwards, whatever happens.
+// Last year is not available when its dates would fall outside the dates a period may have. It runs on a thread of its own while the report reads this
 // year's statistics, and shows no progress of its own: `ui` is only called from the caller's
 // thread. Vendrix.mdb is never written. When last year cannot be worked
 // out, the workbooks are written all the same and say why. The hotel folder's lock is held

@@ -15,6 +15,7 @@
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
+#include "comune/fine_ordinata.h"
 #include "comune/interfaccia.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
@@ -83,7 +84,7 @@ const char* const kAiuto =
     "\n"
     "Date: GG/MM/AAAA (anche G/M/AAAA, con / . o - come separatori), GGMMAAAA o GGMMAA\n"
     "(anni 00-49: 2000-2049; 50-99: 1950-1999). La data iniziale non può seguire la finale;\n"
-    "il periodo è al massimo di %GIORNI% giorni.\n"
+    "il periodo è al massimo di %ANNI% anni, con date dal %PRIMO% al %ULTIMO%.\n"
     "L'avanzamento va sullo standard error, il messaggio finale sullo standard output.\n"
     "Esito: 0 riuscito, 1 errore durante il lavoro (il precedente Vendrix.mdb resta com'era)\n"
     "o un altro calcolo in corso nella stessa cartella, 2 argomenti o date non validi.\n";
@@ -208,9 +209,13 @@ int Principale(const std::vector<std::string>& argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::string aiuto = kAiuto;
-      const std::string segnaposto = "%GIORNI%";
-      aiuto.replace(aiuto.find(segnaposto), segnaposto.size(),
-                    std::to_string(kMassimoGiorniPeriodo));
+      const std::pair<std::string, std::string> segnaposti[] = {
+          {"%ANNI%", std::to_string(kMassimoAnniPeriodo)},
+          {"%PRIMO%", TestoData(Giorno(kPrimoGiornoPeriodo))},
+          {"%ULTIMO%", TestoData(Giorno(kUltimoGiornoPeriodo))}};
+      for (const auto& [segnaposto, valore] : segnaposti) {
+        aiuto.replace(aiuto.find(segnaposto), segnaposto.size(), valore);
+      }
       std::cout << kUso << '\n' << aiuto;
       return 0;
     }
@@ -305,6 +310,7 @@ int Principale(const std::vector<std::string>& argomenti) {
 }  // namespace vendrix
 
 int main(int argc, char** argv) {
+  vendrix::InstallaFineOrdinata("vendrix-batch: interrotto; i file precedenti restano come erano.");
   vendrix::CaricaModulo();
   std::vector<std::string> argomenti(argv + 1, argv + argc);
   return vendrix::Principale(argomenti);

@@ -12,6 +12,7 @@
 #include "app/crea_excel_confronto.h"
 #include "app/istantanea.h"
 #include "calc/calcolo.h"
+#include "comune/fine_ordinata.h"
 #include "comune/versione.h"
 #include "ui/vendrix_dt.h"
 
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A run stopped by Ctrl-C or a logout leaves nothing behind and the previous files intact.
+  vendrix::InstallaFineOrdinata();
   QApplication applicazione(argc, argv);
   applicazione.setApplicationName("Vendrix");
   applicazione.setApplicationVersion(vendrix::kVersione);

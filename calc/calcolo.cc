@@ -11,9 +11,11 @@
 #include "calc/pulizia.h"
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
+#include "comune/fine_ordinata.h"
 #include "comune/versione.h"
 #include "data/archivio.h"
 #include "data/blocco_cartella.h"
+#include "data/cartella_temporanea.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
 
@@ -66,6 +68,7 @@ void Sincronizza(const std::string& percorso, bool cartella) {
 
 void SostituisciFile(const std::string& nuovo, const std::string& finale) {
   Sincronizza(nuovo, false);
+  const SostituzioneInCorso sostituzione;
   std::error_code errore;
   fs::rename(nuovo, finale, errore);
   if (errore) {
@@ -189,10 +192,13 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   // With the lock held no other run is writing here: whatever temporary is left was a killed
   // run's (or that of a version that used one fixed name).
   RimuoviAvanzi(cartella, tabelle::kFileVendrix + kSuffissoNuovo);
+  RimuoviTemporaneiAbbandonati();
+  RimuoviTemporaneiAbbandonati(cartella);
   // The name is reserved, then its empty file removed for CreaArchivio to create the store
   // there; under the lock nothing else takes it meanwhile.
   const std::string nuovo = NuovoFileTemporaneo(finale + kSuffissoNuovo + ".");
   RimuoviTemporaneo(nuovo);
+  const DaRimuovereAllaFine alla_fine(nuovo, true);
   LineaStato linea(ui);
   EsitoCalcolo esito;
   try {

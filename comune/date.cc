@@ -140,12 +140,22 @@ std::string MessaggioPeriodoInvertito(Giorno dal, Giorno al) {
 }
 
 std::optional<std::string> RifiutoPeriodo(Giorno dal, Giorno al) {
+  using namespace std::chrono;
   if (dal > al) return MessaggioPeriodoInvertito(dal, al);
-  const int64_t giorni = (al - dal).count() + 1;
-  if (giorni > kMassimoGiorniPeriodo) {
-    return "Periodo troppo lungo: dal " + TestoData(dal) + " al " + TestoData(al) + " sono " +
-           std::to_string(giorni) + " giorni, al massimo " + std::to_string(kMassimoGiorniPeriodo) +
-           ". Scegliere un periodo più breve.";
+  const Giorno primo(kPrimoGiornoPeriodo), ultimo(kUltimoGiornoPeriodo);
+  for (const Giorno giorno : {dal, al}) {
+    if (giorno < primo || giorno > ultimo) {
+      return "La data " + TestoData(giorno) + " è fuori dalle date ammesse: un periodo va dal " +
+             TestoData(primo) + " al " + TestoData(ultimo) + ". Correggere il periodo.";
+    }
+  }
+  year_month_day oltre = year_month_day(dal) + years(kMassimoAnniPeriodo);
+  if (!oltre.ok()) oltre = oltre.year() / oltre.month() / last;
+  if (al >= Giorno(oltre)) {
+    return "Periodo troppo lungo: dal " + TestoData(dal) + " al " + TestoData(al) +
+           " sono più di " + std::to_string(kMassimoAnniPeriodo) +
+           " anni. Scegliere un periodo di al massimo " + std::to_string(kMassimoAnniPeriodo) +
+           " anni.";
   }
   return std::nullopt;
 }

@@ -18,10 +18,14 @@ namespace vendrix {
 // A calendar day.
 using Giorno = std::chrono::sys_days;
 
-// The longest period a report can show: the sheet "Data" holds one heading row, one row per day,
-// then an empty row and the "Totale" row, within the 1048576 rows of a worksheet. The calculation
-// takes no longer one: its statistics could never be shown.
-inline constexpr int64_t kMassimoGiorniPeriodo = 1048576 - 3;
+// What a period may be: at most a century, between the first and the last day below. A longer
+// one would make a workbook no office computer can open (every day is a row) and a report run
+// whose memory grows with it; the calculation takes no longer one either.
+inline constexpr int kMassimoAnniPeriodo = 100;
+inline constexpr std::chrono::year_month_day kPrimoGiornoPeriodo{
+    std::chrono::year(1900), std::chrono::January, std::chrono::day(1)};
+inline constexpr std::chrono::year_month_day kUltimoGiornoPeriodo{
+    std::chrono::year(2099), std::chrono::December, std::chrono::day(31)};
 
 // The typed text cleaned and expanded, as it is written back into the date box: blanks around it
 // and apostrophes dropped, letters in upper case; then DDMMYY (years 00-49 are 2000-2049, 50-99
@@ -52,8 +56,9 @@ std::string MessaggioDataNonValida(std::string_view testo);
 std::string MessaggioPeriodoInvertito(Giorno dal, Giorno al);
 
 // Why no run takes the period dal..al: a from-date later than the to-date
-// (MessaggioPeriodoInvertito), or more than kMassimoGiorniPeriodo days. nullopt for a period the
-// runs take. The window, vendrix-batch and the runs themselves all ask this.
+// (MessaggioPeriodoInvertito), a date before kPrimoGiornoPeriodo or after kUltimoGiornoPeriodo,
+// or more than kMassimoAnniPeriodo years (dal plus that many years is already too late). nullopt
+// for a period the runs take. The window, vendrix-batch and the runs themselves all ask this.
 std::optional<std::string> RifiutoPeriodo(Giorno dal, Giorno al);
 
 }  // namespace vendrix

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,16 +31,32 @@ BloccoCartella::BloccoCartella(const fs::path& cartella, const char* nome_file, 
                                const std::string& occupata) {
   const std::string percorso = (cartella / nome_file).string();
   // Close-on-exec: a program started by the run must not keep the lock after the run ends.
-  fd_ = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // O_NOFOLLOW: a symlink planted under the lock's name would have the run create or lock a
+  // file wherever it points; O_NONBLOCK: a FIFO there would make the open wait.
+  constexpr int kSempre = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+  fd_ = ::open(percorso.c_str(), O_RDWR | O_CREAT | kSempre, 0666);
   if (fd_ < 0 && modo == Modo::kCondiviso &&
       (errno == EACCES || errno == EROFS || errno == ENOENT)) {
-    fd_ = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(percorso.c_str(), O_RDONLY | kSempre);
     if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == ENOENT)) return;
+  }
+  if (fd_ < 0 && errno == ELOOP) {
+    throw Errore("Il file " + percorso +
+                 " che regola i calcoli nella cartella è un collegamento simbolico: eliminarlo "
+                 "e riprovare.");
   }
   if (fd_ < 0) {
     throw Errore("Impossibile aprire il file " + percorso +
                  " che regola i calcoli nella cartella (" + TestoErroreSistema(errno) +
                  "): controllare che la cartella esista e sia scrivibile.");
+  }
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    throw Errore("Il file " + percorso +
+                 " che regola i calcoli nella cartella non è un file normale: eliminarlo e "
+                 "riprovare.");
   }
   std::string rifiuto;
   if (modo == Modo::kCondiviso) {

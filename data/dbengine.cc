@@ -1,5 +1,7 @@
 #include "data/dbengine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <utility>
 
 #include "comune/date.h"
+#include "data/file_normale.h"
 #include "data/jet.h"
 #include "data/motore_interno.h"
 #include "data/numeri.h"
@@ -101,32 +104,33 @@ std::string UriFile(const fs::path& p, const char* parametri) {
 }
 
 Formato RiconosciFormato(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
+  const int fd = ApriFileNormale(p.string());
+  if (fd < 0) return Formato::kSconosciuto;
   char testa[16] = {};
-  if (in.read(testa, sizeof testa) && std::memcmp(testa, "SQLite format 3", 16) == 0) {
-    return Formato::kSqlite;
-  }
+  const bool letta = ::pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
+  ::close(fd);
+  if (letta && std::memcmp(testa, "SQLite format 3", 16) == 0) return Formato::kSqlite;
   if (jet::EFileJet(p.string())) return Formato::kJet;
   return Formato::kSconosciuto;
 }
 
-// Checks that `p` is a database file; throws the error that names it otherwise.
+// Checks that `p` is a database file; throws the error that names it otherwise. Only a regular
+// file is opened, and never in a way that could wait on a special file.
 Formato ControllaFile(const fs::path& p, const std::string& nome, const std::string& dove) {
-  std::error_code ec;
-  if (!fs::exists(p, ec)) {
-    throw Errore("Impossibile aprire il database '" + nome + "'" + dove + ": file non trovato");
-  }
-  if (fs::is_directory(p, ec)) {
-    throw Errore("Impossibile aprire il database '" + nome + "'" + dove +
-                 ": è una cartella, non un file");
+  const TipoFile tipo = TipoDiFile(p);
+  if (tipo != TipoFile::kNormale) {
+    throw Errore("Impossibile aprire il database '" + nome + "'" + dove + ": " +
+                 MotivoFileNonLeggibile(tipo));
   }
   Formato f = RiconosciFormato(p);
   if (f == Formato::kSconosciuto) {
-    std::ifstream prova(p, std::ios::binary);
-    if (!prova) {
+    const int fd = ApriFileNormale(p.string());
+    if (fd < 0) {
       throw Errore("Impossibile aprire il database '" + nome + "'" + dove +
-                   ": accesso al file negato");
+                   (errno == EINVAL ? ": " + MotivoFileNonLeggibile(TipoFile::kSpeciale)
+                                    : std::string(": accesso al file negato")));
     }
+    ::close(fd);
     throw Errore("Impossibile aprire il database '" + nome + "'" + dove +
                  ": il file non è un database riconosciuto");
   }

@@ -5,6 +5,8 @@
 
 #include "data/jet.h"
 
+#include "data/jet.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -25,6 +27,7 @@
 #include <vector>
 
 #include "data/errore.h"
+#include "data/file_normale.h"
 #include "data/jet_lettore.h"
 
 namespace vendrix::jet {
@@ -47,11 +50,12 @@ std::string Danneggiato(const std::string& percorso, const std::string& dettagli
 
 // Page size of the file's format, from its header. Jet 3 uses 2 KB pages, Jet 4 and ACE 4 KB.
 size_t ControllaFile(const std::string& percorso, size_t* dimensione) {
-  int fd = open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ApriFileNormale(percorso);
   if (fd < 0) {
+    const TipoFile tipo = TipoDiFile(percorso);
     throw Errore("Impossibile aprire il file '" + percorso + "': " +
-                 (errno == ENOENT ? std::string("il file non esiste")
-                                  : std::string("il file non si può leggere")));
+                 (tipo != TipoFile::kNormale ? MotivoFileNonLeggibile(tipo)
+                                             : std::string("il file non si può leggere")));
   }
   struct stat st;
   unsigned char testa[0x20] = {};
@@ -709,7 +713,7 @@ void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
 }  // namespace
 
 bool EFileJet(const std::string& percorso) {
-  int fd = open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ApriFileNormale(percorso);
   if (fd < 0) return false;
   unsigned char testa[20] = {};
   bool letto = pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);

@@ -302,6 +302,8 @@ class Workbook {
   // failure throws Errore naming the file; a file already there is then left as it was and
   // nothing half-written remains.
   void SaveAs(const std::string& percorso) const;
+  // The same, with messages naming `nome` (the file the user knows) instead of `percorso`.
+  void SaveAs(const std::string& percorso, const std::string& nome) const;
 
   // Closes the workbook; it leaves its application's Workbooks. No reference to it may be used
   // afterwards.

@@ -2,22 +2,28 @@
 
 #include "reports/report.h"
 
+#include "reports/report.h"
+
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <list>
 #include <memory>
 #include <system_error>
 
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
+#include "comune/fine_ordinata.h"
 #include "data/archivio.h"
 #include "data/blocco_cartella.h"
+#include "data/cartella_temporanea.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
 #include "reports/cartella_lavoro.h"
 #include "reports/completa_report.h"
 #include "reports/fogli_report.h"
+#include "reports/insieme_file.h"
 
 namespace vendrix {
 
@@ -70,31 +76,45 @@ Gruppi ApriGruppi(DBEngine& motore, const char* sql, const std::string& archivio
   return gruppi;
 }
 
-// Saves the workbooks under temporary names in their folder, then gives each its final name: a
-// failure leaves the previous reports as they were, with no half-written file. The caller holds
-// the folder's lock (see kFileBloccoExcel).
+// The journal of the workbooks' replacement, beside them (see reports/insieme_file.h).
+constexpr char kGiornaleReport[] = ".REPORT.giornale";
+// The previous workbooks are kept as REPORT_x.xlsx.<number>.vecchio until the new set is in place.
+constexpr char kSegnoVecchio[] = ".vecchio";
+
+// Saves the workbooks under temporary names in their folder, then puts them in place as one
+// set: a failure leaves the previous reports as they were, with no half-written file, and a
+// killed run leaves a set the next look at the folder makes whole. The caller holds the
+// folder's lock (see kFileBloccoExcel).
 void SalvaTutte(const std::vector<excel::Workbook*>& cartelle,
                 const std::vector<std::string>& percorsi) {
   std::vector<std::string> provvisori;
+  std::list<DaRimuovereAllaFine> alla_fine;
   try {
+    std::vector<FileDellInsieme> insieme;
     for (size_t i = 0; i < cartelle.size(); ++i) {
       provvisori.push_back(NuovoFileTemporaneo(percorsi[i] + ".", kSegnoProvvisorio));
-      cartelle[i]->SaveAs(provvisori.back());
+      alla_fine.emplace_back(provvisori.back(), true);
+      cartelle[i]->SaveAs(provvisori.back(), percorsi[i]);
+      insieme.push_back({fs::path(provvisori.back()).filename().string(),
+                         fs::path(percorsi[i]).filename().string()});
     }
-    for (size_t i = 0; i < provvisori.size(); ++i) {
-      std::error_code errore;
-      fs::rename(provvisori[i], percorsi[i], errore);
-      if (errore) {
-        throw Errore("Impossibile scrivere '" + percorsi[i] + "': " + TestoErroreSistema(errore) +
-                     ". Chiudere il file se è aperto e riprovare.");
-      }
-    }
+    SostituisciInsieme(fs::path(percorsi.front()).parent_path(), kGiornaleReport, insieme);
   } catch (...) {
     for (const std::string& p : provvisori) {
       std::error_code ignorato;
       fs::remove(p, ignorato);
     }
     throw;
+  }
+}
+
+// Under the workbook folder's lock: a set of workbooks left mixed by a killed run made whole,
+// then the temporaries of killed runs removed.
+void RiordinaCartellaReport(const fs::path& destinazione) {
+  CompletaInsiemeInterrotto(destinazione, kGiornaleReport);
+  for (const char* file : kFileReport) {
+    RimuoviAvanzi(destinazione, std::string(file) + ".", kSegnoProvvisorio);
+    RimuoviAvanzi(destinazione, std::string(file) + ".", kSegnoVecchio);
   }
 }
 
@@ -212,6 +232,15 @@ StatisticheDaCalcolare::StatisticheDaCalcolare(const std::string& motivo)
 
 std::string StatisticheDaCalcolare::TestoSenzaFinestra() const { return motivo_ + kRimedioBatch; }
 
+void CompletaReportInterrotti(const fs::path& cartella) {
+  try {
+    const BloccoCartella blocco_excel(cartella, kFileBloccoExcel, BloccoCartella::Modo::kEsclusivo);
+    RiordinaCartellaReport(cartella);
+  } catch (const Errore&) {
+    // Another run writes there now (it will make the set whole), or nothing can be written.
+  }
+}
+
 void ControllaReportExcel(const Richiesta& r) {
   Premesse premesse = PreparaPeriodo(r);
   ControllaStatistiche(r, premesse);
@@ -224,6 +253,8 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   const BloccoCartella blocco(premesse.cartella_hotel, kFileBloccoAlbergo,
                               BloccoCartella::Modo::kCondiviso);
   ControllaStatistiche(r, premesse);
+  RimuoviTemporaneiAbbandonati();
+  RimuoviTemporaneiAbbandonati(premesse.cartella_hotel);
   PeriodoReport periodo = premesse.periodo;
   const fs::path& cartella_hotel = premesse.cartella_hotel;
   const std::string& vendrix = premesse.vendrix;
@@ -310,11 +341,9 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
                                     BloccoCartella::Modo::kEsclusivo,
                                     "Altri fogli Excel sono in scrittura nella cartella " +
                                         destinazione.string() + ": riprovare al termine.");
+  RiordinaCartellaReport(destinazione);
   std::vector<std::string> percorsi;
-  for (const char* file : kFileReport) {
-    RimuoviAvanzi(destinazione, std::string(file) + ".", kSegnoProvvisorio);
-    percorsi.push_back((destinazione / file).string());
-  }
+  for (const char* file : kFileReport) percorsi.push_back((destinazione / file).string());
   SalvaTutte(cartelle, percorsi);
   for (excel::Workbook* c : cartelle) c->Close();
   excel.Quit();

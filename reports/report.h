@@ -60,13 +60,20 @@ using ConfrontoAnnoPrecedente = std::variant<std::monostate, StatisticheAnnoPrec
 // (such as those of older versions) are left alone. The run holds the hotel folder's lock shared
 // to its end, and the workbook folder's own lock exclusive while it writes there: when a
 // calculation or another run writing workbooks into the same folder holds them, it throws
-// CartellaOccupata at once. Temporary workbooks of killed runs are removed.
+// CartellaOccupata at once. The three workbooks are replaced as one set (reports/insieme_file.h):
+// after a failure the folder holds the previous set; a set a killed run left mixed is made whole
+// first, and temporary workbooks of killed runs are removed.
 // Given last year, the daily workbook sets it beside the period on "Mesi" and "Riepilogo" and
 // adds a sheet of last year's days; a store of last year that cannot be read is reported on
 // "Riepilogo" as not available and fails nothing. The first sheet of each workbook is the same
 // with or without it.
 std::vector<std::string> CreaReportExcel(Interfaccia& ui, const Richiesta& r,
                                          const ConfrontoAnnoPrecedente& anno_precedente = {});
+
+// Makes whole, in the workbook folder `cartella`, a set of workbooks that a run killed while it
+// put them in place left mixed, and removes the temporaries of killed runs; for whoever is about
+// to show the folder. Does nothing while a run writes there, and never fails.
+void CompletaReportInterrotti(const std::filesystem::path& cartella);
 
 // Throws what CreaReportExcel throws before it reads a statistic or takes a lock (a period it
 // refuses, StatisticheDaCalcolare), without writing anything: for a caller with work to do

@@ -1,10 +1,12 @@
 // Workbook::SaveAs: the in-memory workbook written as an xlsx file with libxlsxwriter.
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <list>
@@ -70,6 +72,38 @@ std::string Utf8Valido(const std::string& testo) {
   return esito;
 }
 
+// While it lives, what the process writes on stderr goes into a pipe whose content is thrown
+// away (a write that would fill it fails instead of waiting). Only for a section during which
+// the program itself prints nothing there.
+class StampeTrattenute {
+ public:
+  StampeTrattenute() {
+    std::fflush(stderr);
+    if (::pipe2(tubo_, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    salvato_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (salvato_ < 0 || ::dup2(tubo_[1], STDERR_FILENO) < 0) {
+      if (salvato_ >= 0) ::close(salvato_);
+      salvato_ = -1;
+    }
+  }
+  ~StampeTrattenute() {
+    std::fflush(stderr);
+    if (salvato_ >= 0) {
+      ::dup2(salvato_, STDERR_FILENO);
+      ::close(salvato_);
+    }
+    for (int fd : tubo_) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  StampeTrattenute(const StampeTrattenute&) = delete;
+  StampeTrattenute& operator=(const StampeTrattenute&) = delete;
+
+ private:
+  int tubo_[2] = {-1, -1};
+  int salvato_ = -1;
+};
+
 std::string Posizione(const std::pair<int, int>& cella) {
   return "riga " + std::to_string(cella.first) + ", colonna " + std::to_string(cella.second);
 }
@@ -78,11 +112,15 @@ std::string Posizione(const std::pair<int, int>& cella) {
 class ScritturaXlsx {
  public:
   // Writes into `file`; messages name `percorso`, the file the user asked for.
-  ScritturaXlsx(const std::string& file, const std::string& percorso) : percorso_(percorso) {
+  ScritturaXlsx(const std::string& file, const std::string& percorso)
+      : percorso_(percorso), cartella_file_(CartellaDi(file)) {
     // Rows are written in order and flushed one by one: a sheet of a million rows is not held
-    // a second time in the library's memory.
+    // a second time in the library's memory. The rows wait in unlinked files (mode 0600) of the
+    // workbook's own folder: no other user sees them, nothing is left behind, and a full disk
+    // is the disk of the folder the message names.
     lxw_workbook_options opzioni = {};
     opzioni.constant_memory = LXW_TRUE;
+    opzioni.tmpdir = cartella_file_.data();
     cartella_ = workbook_new_opt(file.c_str(), &opzioni);
     if (cartella_ == nullptr) Fallito("impossibile preparare la cartella di lavoro");
   }
@@ -167,8 +205,12 @@ class ScritturaXlsx {
             break;
           case TipoCella::kTesto: {
             std::string testo = Utf8Valido(v.Testo());
+            // Cut to what a cell holds, as the store cuts agency names to its field, at the
+            // start of a character.
             if (testo.size() > kMassimoTesto) {
-              Fallito("testo troppo lungo per una cella (" + Posizione(posizione) + ")");
+              size_t fine = kMassimoTesto;
+              while (fine > 0 && (static_cast<unsigned char>(testo[fine]) & 0xC0) == 0x80) --fine;
+              testo.resize(fine);
             }
             Controlla(worksheet_write_string(ws, r, c, testo.c_str(), formato),
                       Posizione(posizione));
@@ -196,9 +238,31 @@ class ScritturaXlsx {
     errno = 0;
     lxw_error esito = workbook_close(cartella_);
     cartella_ = nullptr;
-    if (esito != LXW_NO_ERROR) {
-      // The system's reason, when there is one, says more to the user than the library's.
-      Fallito(errno != 0 ? TestoErroreSistema(errno) : std::string(lxw_strerror(esito)));
+    if (esito != LXW_NO_ERROR) Fallito(Ragione(esito, errno));
+  }
+
+  // Why the library failed, in the user's words. The system's reason, when there is one, says
+  // more than the library's.
+  std::string Ragione(lxw_error esito, int numero) const {
+    if (numero == ENOSPC || numero == EDQUOT) {
+      return "spazio esaurito nella cartella " + cartella_file_ + ". Liberare spazio e riprovare";
+    }
+    if (numero != 0) return TestoErroreSistema(numero);
+    switch (esito) {
+      case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return "memoria insufficiente. Chiudere altri programmi e riprovare";
+      case LXW_ERROR_CREATING_XLSX_FILE:
+      case LXW_ERROR_CREATING_TMPFILE:
+        return "impossibile creare il file nella cartella " + cartella_file_ +
+               ". Controllare lo spazio libero e i permessi e riprovare";
+      case LXW_ERROR_READING_TMPFILE:
+      case LXW_ERROR_ZIP_FILE_OPERATION:
+      case LXW_ERROR_ZIP_FILE_ADD:
+      case LXW_ERROR_ZIP_CLOSE:
+        return "errore di scrittura nella cartella " + cartella_file_ +
+               " (disco pieno o guasto). Liberare spazio e riprovare";
+      default:
+        return "errore interno della scrittura (codice " + std::to_string(esito) + ")";
     }
   }
 
@@ -293,7 +357,12 @@ class ScritturaXlsx {
   }
 
   void Controlla(lxw_error esito, const std::string& dove) {
-    if (esito != LXW_NO_ERROR) Fallito(std::string(lxw_strerror(esito)) + " (" + dove + ")");
+    if (esito != LXW_NO_ERROR) Fallito(Ragione(esito, 0) + " (" + dove + ")");
+  }
+
+  static std::string CartellaDi(const std::string& file) {
+    const std::filesystem::path cartella = std::filesystem::path(file).parent_path();
+    return cartella.empty() ? std::string(".") : cartella.string();
   }
 
   [[noreturn]] void Fallito(const std::string& motivo) {
@@ -302,6 +371,7 @@ class ScritturaXlsx {
   }
 
   std::string percorso_;
+  std::string cartella_file_;
   lxw_workbook* cartella_ = nullptr;
   std::map<std::string, lxw_format*> formati_;
   std::string titolo_, soggetto_;
@@ -311,24 +381,29 @@ class ScritturaXlsx {
 
 }  // namespace
 
-void Workbook::SaveAs(const std::string& percorso) const {
+void Workbook::SaveAs(const std::string& percorso) const { SaveAs(percorso, percorso); }
+
+void Workbook::SaveAs(const std::string& percorso, const std::string& nome) const {
   // Written under a temporary name beside the final one and renamed at the end, so that a
   // failure leaves neither a half-written file nor a damaged previous one under `percorso`.
   const std::string provvisorio = percorso + "." + std::to_string(::getpid()) + ".tmp";
+  // The libraries print their own diagnostics, in English, on stderr: they are kept from the
+  // user, whose message says what failed.
+  StampeTrattenute trattenute;
   try {
     {
-      ScritturaXlsx scrittura(provvisorio, percorso);
+      ScritturaXlsx scrittura(provvisorio, nome);
       scrittura.Proprieta(proprieta_);
       for (const auto& foglio : fogli_) scrittura.Foglio(*foglio);
       scrittura.Chiudi();
       // What the library cannot write: a second value axis, and the program as the
       // application that made the file.
-      RitoccaXlsx(provvisorio, percorso, scrittura.Grafici(), proprieta_.applicazione);
+      RitoccaXlsx(provvisorio, nome, scrittura.Grafici(), proprieta_.applicazione);
     }
     std::error_code errore;
     std::filesystem::rename(provvisorio, percorso, errore);
     if (errore) {
-      throw Errore("Salvataggio della cartella di lavoro '" + percorso +
+      throw Errore("Salvataggio della cartella di lavoro '" + nome +
                    "' non riuscito: " + TestoErroreSistema(errore));
     }
   } catch (...) {

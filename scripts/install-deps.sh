@@ -13,6 +13,8 @@ packages=(
   libgtest-dev
   libzip-dev libpugixml-dev
   xvfb xauth
+  # The reliability tests stop or fail a run at a chosen system call.
+  strace
   fonts-dejavu-core fonts-liberation fonts-crosextra-carlito
   # The end-to-end tests print the workbooks as a user's spreadsheet application would.
   libreoffice-calc-nogui poppler-utils

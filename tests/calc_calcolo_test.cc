@@ -959,12 +959,17 @@ TEST_F(AlbergoTest, AReversedOrTooLongPeriodOrNoKindOfStayIsRefusedAndTouchesNot
        "01/07/2024",
        "La data iniziale 05/07/2024 viene dopo la data finale 01/07/2024: correggere il periodo."},
       {{0, 0, 0}, "01/07/2024", "31/07/2024", "Selezionare almeno un tipo di soggiorno"},
-      // One day more than the sheet "Data" can show.
+      // One day more than a hundred years; a day after the last one a period may have.
       {{1, 0, 1},
        "01/01/1900",
-       "24/11/4770",
-       "Periodo troppo lungo: dal 01/01/1900 al 24/11/4770 sono 1048574 giorni, al massimo "
-       "1048573. Scegliere un periodo più breve."},
+       "01/01/2000",
+       "Periodo troppo lungo: dal 01/01/1900 al 01/01/2000 sono più di 100 anni. Scegliere un "
+       "periodo di al massimo 100 anni."},
+      {{1, 0, 0},
+       "01/07/2099",
+       "01/01/2100",
+       "La data 01/01/2100 è fuori dalle date ammesse: un periodo va dal 01/01/1900 al "
+       "31/12/2099. Correggere il periodo."},
   };
   for (const Caso& c : casi) {
     FintaUi ui;
@@ -1153,21 +1158,21 @@ TEST_F(AlbergoTest, AnEmptyTableEndsTheCleanUpAtOnce) {
 }
 
 TEST_F(AlbergoTest, CountersGoPast32767) {
-  // One booking of more than a century: 40177 rows, all of them cleaned.
+  // One booking of a century, the longest period: 36524 rows, all of them cleaned.
   Prenotazione(1, "C", S("ALFA SRL"));
-  RigaCamera(1, S("1"), S("19000101"), S("20100101"));
-  Addebito(N(1), S("*1"), "19000101", "20100101", E(1), S("Pensione"), N(1), S("RO"));
+  RigaCamera(1, S("1"), S("19000101"), S("20000101"));
+  Addebito(N(1), S("*1"), "19000101", "20000101", E(1), S("Pensione"), N(1), S("RO"));
   ScriviFile(P(t::kFileFiltro), "ALFA");
-  const long giorni = (*LeggiData("01/01/2010") - *LeggiData("01/01/1900")).count();
-  ASSERT_EQ(giorni, 40177);
-  const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/01/1900", "31/12/2009");
+  const long giorni = (*LeggiData("01/01/2000") - *LeggiData("01/01/1900")).count();
+  ASSERT_EQ(giorni, 36524);
+  const std::vector<Riga> righe = Esegui({1, 0, 0}, "01/01/1900", "31/12/1999");
   ASSERT_EQ(righe.size(), static_cast<size_t>(giorni));
   EXPECT_EQ(righe.front().data, "19000101");
-  EXPECT_EQ(righe.back().data, "20091231");
+  EXPECT_EQ(righe.back().data, "19991231");
   EXPECT_EQ(std::count_if(righe.begin(), righe.end(),
                           [](const Riga& r) { return r.agenzia == " " && r.ro == "1.00"; }),
             giorni);
-  EXPECT_EQ(ui_.stati.back(), "Pulizia record n. 40176 di 40176");
+  EXPECT_EQ(ui_.stati.back(), "Pulizia record n. 36523 di 36523");
 }
 
 }  // namespace

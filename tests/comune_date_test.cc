@@ -93,7 +93,7 @@ TEST(ChiaveDataTest, KeysRoundTripAndOnlyRealDaysAreKeys) {
   EXPECT_EQ(ChiaveData(*LeggiData("31/12/2023") + std::chrono::days{1}), "20240101");
 }
 
-TEST(RifiutoPeriodoTest, ThePeriodIsAtMostWhatTheSheetDataCanShowAndNotReversed) {
+TEST(RifiutoPeriodoTest, ThePeriodIsAtMostACenturyWithin1900To2099AndNotReversed) {
   struct Caso {
     const char* dal;
     const char* al;
@@ -101,8 +101,12 @@ TEST(RifiutoPeriodoTest, ThePeriodIsAtMostWhatTheSheetDataCanShowAndNotReversed)
   };
   const Caso casi[] = {
       {"01/07/2024", "01/07/2024", false}, {"02/07/2024", "01/07/2024", true},
-      {"01/01/1900", "23/11/4770", false},  // exactly kMassimoGiorniPeriodo days
-      {"01/01/1900", "24/11/4770", true},  {"01/01/1900", "31/12/9999", true},
+      {"01/01/1900", "31/12/1999", false},  // exactly a hundred years
+      {"01/01/1900", "01/01/2000", true},  {"29/02/2000", "28/02/2100", true},
+      {"01/03/2000", "28/02/2099", false},  // a hundred years from a day after 29 February
+      {"01/01/2000", "31/12/2099", false}, {"01/01/2099", "01/01/2100", true},
+      {"31/12/1899", "01/01/1900", true},  // last year of a period starting in 1900
+      {"01/01/1900", "23/11/4770", true},  {"01/01/1900", "31/12/9999", true},
   };
   for (const Caso& c : casi) {
     EXPECT_EQ(RifiutoPeriodo(*LeggiData(c.dal), *LeggiData(c.al)).has_value(), c.rifiutato)

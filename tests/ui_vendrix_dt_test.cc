@@ -363,10 +363,10 @@ TEST_F(VendrixDTTest, ButtonsRefuseWhatWouldDestroyOrMisleadWithAMessageAndRunNo
       {"reversed period", "010824", "1/7/2024",
        "La data iniziale 01/08/2024 viene dopo la data finale 01/07/2024: correggere il periodo.",
        "Text1_0", "01/08/2024", "01/07/2024"},
-      {"period longer than a report can show", "1/1/1900", "31/12/9999",
-       "Periodo troppo lungo: dal 01/01/1900 al 31/12/9999 sono 2958464 giorni, al massimo "
-       "1048573. Scegliere un periodo più breve.",
-       "Text1_0", "01/01/1900", "31/12/9999"},
+      {"period longer than a century", "1/1/1900", "31/12/2099",
+       "Periodo troppo lungo: dal 01/01/1900 al 31/12/2099 sono più di 100 anni. Scegliere un "
+       "periodo di al massimo 100 anni.",
+       "Text1_0", "01/01/1900", "31/12/2099"},
   };
   for (int comando : {0, 1}) {
     for (const Caso& c : casi) {

@@ -19,6 +19,7 @@
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
 #include "data/tabelle.h"
+#include "reports/report.h"
 #include "ui/controlli.h"
 #include "ui/flusso_date.h"
 
@@ -107,6 +108,7 @@ VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidg
       presentatore_(std::move(presentatore)) {
   if (!elaborazioni_.apri_cartella) {
     elaborazioni_.apri_cartella = [](const std::filesystem::path& cartella) {
+      CompletaReportInterrotti(cartella);  // a set of workbooks is shown whole
       QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(cartella.string())));
     };
   }
