@@ -19,7 +19,6 @@ namespace vendrix {
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::year_month_day;
 
 // The status line of a run that may not reach the user.
 class Silenziosa : public Interfaccia {
@@ -29,13 +28,6 @@ class Silenziosa : public Interfaccia {
 };
 
 }  // namespace
-
-Giorno UnAnnoPrima(Giorno giorno) {
-  const year_month_day data(giorno);
-  year_month_day prima = data - std::chrono::years(1);
-  if (!prima.ok()) prima = prima.year() / prima.month() / std::chrono::last;
-  return Giorno(prima);
-}
 
 std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r) {
   const fs::path cartella = CartellaAlbergo(r.cartella_hotel);

@@ -13,9 +13,6 @@
 
 namespace vendrix {
 
-// The same day one year earlier; 29 February gives 28 February.
-Giorno UnAnnoPrima(Giorno giorno);
-
 // The status line while last year is worked out beside the report.
 inline constexpr char kStatoConfronto[] =
     "Calcolo dell'anno precedente e creazione dei fogli Excel";

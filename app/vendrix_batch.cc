@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/crea_report_direzione.h"
 #include "app/istantanea.h"
 #include "calc/calcolo.h"
 #include "calc/linea_stato.h"
@@ -35,6 +36,7 @@ const char* const kUso =
     "Uso:\n"
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
+    "  vendrix-batch direzione [GIORNO] [--cartella CARTELLA]\n"
     "  vendrix-batch istantanea [--al GIORNO [--da CARTELLA]]\n"
     "  vendrix-batch pickup [GIORNO] [--cartella CARTELLA]\n"
     "  vendrix-batch --help | --version\n";
@@ -63,6 +65,13 @@ const char* const kAiuto =
     "                     --cartella CARTELLA  dove scriverli (predefinita: la cartella Excel\n"
     "                                          della cartella corrente, creata se manca)\n"
     "                     --senza-confronto    senza l'anno precedente\n"
+    "  direzione [GIORNO]\n"
+    "                   scrive REPORT_DIREZIONE_AAAAMMGG.xlsx, il report di direzione del\n"
+    "                   GIORNO (predefinito: ieri): giorno, mese e anno ad oggi accanto\n"
+    "                   all'anno precedente, prenotazioni dei prossimi giorni e segmenti\n"
+    "                   (VendrixSegmenti.txt), dai file dell'albergo senza toccare\n"
+    "                   Vendrix.mdb; stampa il file scritto.\n"
+    "                     --cartella CARTELLA  dove scriverlo (come per excel)\n"
     "  istantanea       registra in VendrixLibri.db i libri di oggi (per ogni notte dei\n"
     "                   prossimi 365 giorni, tipo camera, segmento, confermate e opzionate:\n"
     "                   camere, ospiti, retta) e il consuntivo delle notti passate.\n"
@@ -129,6 +138,28 @@ int ErroreUso(const std::string& motivo) {
   return kEsitoUso;
 }
 
+// Runs `lavoro` with the command line in the window's place; returns the exit code.
+template <typename Fn>
+int Esegui(InterfacciaBatch& ui, Fn&& lavoro) {
+  try {
+    lavoro();
+    ui.Fine();
+  } catch (const StatisticheDaCalcolare& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
+    return kEsitoErrore;
+  } catch (const Errore& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.what() << '\n';
+    return kEsitoErrore;
+  } catch (const std::exception& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
+    return kEsitoErrore;
+  }
+  return 0;
+}
+
 // The current folder, or nullopt after saying why it cannot be read.
 std::optional<fs::path> CartellaCorrente() {
   std::error_code errore;
@@ -139,6 +170,33 @@ std::optional<fs::path> CartellaCorrente() {
     return std::nullopt;
   }
   return corrente;
+}
+
+// vendrix-batch direzione [GIORNO] [--cartella CARTELLA]
+int Direzione(const std::vector<std::string>& argomenti) {
+  std::optional<Giorno> giorno;
+  std::optional<fs::path> cartella_excel;
+  for (size_t i = 1; i < argomenti.size(); ++i) {
+    const std::string& a = argomenti[i];
+    if (a == "--cartella" && !cartella_excel) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--cartella vuole il nome di una cartella.");
+      }
+      cartella_excel = argomenti[++i];
+    } else if (!giorno && !a.starts_with("--")) {
+      giorno = LeggiData(a);
+      if (!giorno) return ErroreUso("GIORNO: " + MessaggioDataNonValida(a));
+    } else {
+      return ErroreUso("argomento non valido: " + a + ".");
+    }
+  }
+  const std::optional<fs::path> corrente = CartellaCorrente();
+  if (!corrente) return kEsitoErrore;
+  const Giorno g = giorno.value_or(IeriLocale());
+  Richiesta r = NuovaRichiesta(g, g, *corrente);
+  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
+  InterfacciaBatch ui;
+  return Esegui(ui, [&] { std::cout << CreaReportDirezione(ui, r, g) << '\n' << std::flush; });
 }
 
 // `istantanea [--al GIORNO]` and `pickup [GIORNO] [--cartella DIR]`.
@@ -179,7 +237,7 @@ int Libri(const std::vector<std::string>& argomenti) {
   Richiesta r = NuovaRichiesta(oggi, oggi, origine ? *corrente / *origine : *corrente);
   if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
   InterfacciaBatch ui;
-  try {
+  return Esegui(ui, [&] {
     if (comando == "istantanea") {
       const EsitoIstantanea esito = PrendiIstantanea(r, giorno.value_or(oggi), *corrente);
       std::cout << "Istantanea dei libri del " << TestoData(esito.giorno) << " registrata in "
@@ -192,17 +250,7 @@ int Libri(const std::vector<std::string>& argomenti) {
       std::cout << CreaReportPickup(r.cartella_hotel, r.cartella_excel, giorno.value_or(oggi))
                 << '\n';
     }
-    ui.Fine();
-  } catch (const Errore& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.what() << '\n';
-    return kEsitoErrore;
-  } catch (const std::exception& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
-    return kEsitoErrore;
-  }
-  return 0;
+  });
 }
 
 int Principale(const std::vector<std::string>& argomenti) {
@@ -227,9 +275,10 @@ int Principale(const std::vector<std::string>& argomenti) {
   if (argomenti.empty()) return ErroreUso("manca il comando.");
   const std::string& comando = argomenti[0];
   if (comando == "istantanea" || comando == "pickup") return Libri(argomenti);
-  if (comando != "calcola" && comando != "excel") {
+  if (comando != "calcola" && comando != "excel" && comando != "direzione") {
     return ErroreUso("comando sconosciuto: " + comando + ".");
   }
+  if (comando == "direzione") return Direzione(argomenti);
   if (argomenti.size() < 3) return ErroreUso("mancano le date DAL e AL.");
 
   bool confermate = false, opzionate = false, clienti = false;
@@ -265,18 +314,17 @@ int Principale(const std::vector<std::string>& argomenti) {
     return ErroreUso(*rifiuto);
   }
 
-  const std::optional<fs::path> cartella_corrente = CartellaCorrente();
-  if (!cartella_corrente) return kEsitoErrore;
-  const fs::path& corrente = *cartella_corrente;
-  Richiesta r = NuovaRichiesta(*dal, *al, corrente);
+  const std::optional<fs::path> corrente = CartellaCorrente();
+  if (!corrente) return kEsitoErrore;
+  Richiesta r = NuovaRichiesta(*dal, *al, *corrente);
   r.confermate = confermate;
   r.opzionate = opzionate;
   r.clienti = clienti;
   // A folder given on the command line is taken from where the command was typed.
-  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
+  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
 
   InterfacciaBatch ui;
-  try {
+  return Esegui(ui, [&] {
     if (comando == "calcola") {
       CalcolaStatistiche(ui, r);
       IstantaneaDiPassaggio(ui, r);
@@ -289,21 +337,7 @@ int Principale(const std::vector<std::string>& argomenti) {
       }
       std::cout << std::flush;
     }
-    ui.Fine();
-  } catch (const StatisticheDaCalcolare& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
-    return kEsitoErrore;
-  } catch (const Errore& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.what() << '\n';
-    return kEsitoErrore;
-  } catch (const std::exception& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
-    return kEsitoErrore;
-  }
-  return 0;
+  });
 }
 
 }  // namespace

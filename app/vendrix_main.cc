@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
+#include "app/crea_report_direzione.h"
 #include "app/istantanea.h"
 #include "calc/calcolo.h"
 #include "comune/fine_ordinata.h"
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r);
     vendrix::IstantaneaDiPassaggio(ui, r);
     return percorsi;
+  };
+  elaborazioni.report_direzione = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r,
+                                     vendrix::Giorno giorno) {
+    return vendrix::CreaReportDirezione(ui, r, giorno);
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 

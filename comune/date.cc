@@ -160,4 +160,13 @@ std::optional<std::string> RifiutoPeriodo(Giorno dal, Giorno al) {
   return std::nullopt;
 }
 
+Giorno UnAnnoPrima(Giorno giorno) {
+  const std::chrono::year_month_day data(giorno);
+  std::chrono::year_month_day prima = data - std::chrono::years(1);
+  if (!prima.ok()) prima = prima.year() / prima.month() / std::chrono::last;
+  return Giorno(prima);
+}
+
+Giorno IeriLocale() { return *GiornoDaChiave(OraLocale("%Y%m%d")) - std::chrono::days{1}; }
+
 }  // namespace vendrix

@@ -46,6 +46,12 @@ std::string ChiaveData(Giorno giorno);
 // (hotel files may hold old dates); nullopt otherwise.
 std::optional<Giorno> GiornoDaChiave(std::string_view chiave);
 
+// The same day one year earlier; 29 February gives 28 February.
+Giorno UnAnnoPrima(Giorno giorno);
+
+// Yesterday by the local clock: the night that ended this morning.
+Giorno IeriLocale();
+
 // The current local time in strftime's `formato` (such as "%d/%m/%Y %H:%M").
 std::string OraLocale(const char* formato);
 

@@ -454,6 +454,11 @@ void Intervallo::WrapText() {
                          [](FormatoCella& f) { f.a_capo = true; });
 }
 
+void Intervallo::AllineaADestra() {
+  foglio_->CambiaFormato(riga1_, colonna1_, riga2_, colonna2_,
+                         [](FormatoCella& f) { f.a_destra = true; });
+}
+
 void Intervallo::RowHeight(double punti) {
   if (!(punti >= 0 && punti <= 409)) {
     throw Errore("Altezza di riga non valida: " + std::to_string(punti));

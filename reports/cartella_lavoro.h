@@ -80,11 +80,13 @@ class ValoreCella {
 // For test output and messages.
 std::string Descrivi(const ValoreCella& v);
 
-// How a cell is shown: its number format, bold, and text wrapped onto several lines.
+// How a cell is shown: its number format, bold, text wrapped onto several lines, and aligned
+// to the right whatever it holds (a text among numbers).
 struct FormatoCella {
   std::string numero = kFormatoGenerale;
   bool grassetto = false;
   bool a_capo = false;
+  bool a_destra = false;
   friend bool operator==(const FormatoCella&, const FormatoCella&) = default;
 };
 
@@ -148,6 +150,9 @@ class Intervallo {
   void FontBold();
   // Wraps the texts of the range onto several lines at word breaks (creating the cells, empty).
   void WrapText();
+  // Aligns the cells of the range to the right (HorizontalAlignment = xlRight; creating the
+  // cells, empty).
+  void AllineaADestra();
 
   int PrimaRiga() const { return riga1_; }
   int UltimaRiga() const { return riga2_; }
@@ -177,6 +182,7 @@ struct IntervalloFoglio {
 struct ImpostazioniPagina {
   bool orizzontale = false;     // landscape
   int pagine_in_larghezza = 0;  // fit to this many pages wide; 0 leaves the scale at 100 %
+  int pagine_in_altezza = 0;    // with pagine_in_larghezza: and this many tall; 0 for any
   int righe_ripetute = 0;       // rows 1 to n printed on top of every page; 0 for none
 };
 

@@ -25,13 +25,6 @@ namespace {
 using Totali = std::map<Giorno, std::map<Giorno, TotaleNotte>>;
 using Finali = std::map<Giorno, TotaleConsuntivo>;
 
-// The same day one year earlier; 29 February gives 28 February.
-Giorno AnnoPrima(Giorno giorno) {
-  std::chrono::year_month_day prima = std::chrono::year_month_day(giorno) - std::chrono::years(1);
-  if (!prima.ok()) prima = prima.year() / prima.month() / std::chrono::last;
-  return Giorno(prima);
-}
-
 // The books of `notte` in the snapshot of `giorno`; nullptr when that snapshot does not exist
 // (or was not read).
 const TotaleNotte* Libro(const Totali& totali, Giorno giorno, Giorno notte) {
@@ -90,9 +83,10 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
   const Totali totali =
       libri.Totali(giorno - indietro_notti, ultima, giorno - indietro_giorni, giorno);
   const Finali finali = libri.Consuntivi(giorno - indietro_notti, giorno - days(1));
-  const Giorno giorno_ap = AnnoPrima(giorno);
-  const Totali totali_ap = libri.Totali(AnnoPrima(giorno), AnnoPrima(ultima), giorno_ap, giorno_ap);
-  const Finali finali_ap = libri.Consuntivi(AnnoPrima(giorno), AnnoPrima(ultima));
+  const Giorno giorno_ap = UnAnnoPrima(giorno);
+  const Totali totali_ap =
+      libri.Totali(UnAnnoPrima(giorno), UnAnnoPrima(ultima), giorno_ap, giorno_ap);
+  const Finali finali_ap = libri.Consuntivi(UnAnnoPrima(giorno), UnAnnoPrima(ultima));
 
   int64_t istantanee = 0;
   for (Giorno g : libri.Giorni()) istantanee += g <= giorno;
@@ -111,7 +105,7 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
         if (kGiorniPickup[i] == 7) n.pickup_retta_7 = n.retta - prima->retta;
       }
     }
-    const Giorno notte_ap = AnnoPrima(notte);
+    const Giorno notte_ap = UnAnnoPrima(notte);
     if (const TotaleNotte* ap = Libro(totali_ap, giorno_ap, notte_ap)) {
       n.stesso_anticipo_ap = ap->camere;
     }

@@ -148,28 +148,20 @@ class ScritturaXlsx {
       Controlla(worksheet_set_column(ws, colonna - 1, colonna - 1, larghezza, nullptr),
                 "larghezza della colonna " + std::to_string(colonna));
     }
-    // Rows are written in order, once each (constant memory): a row's height goes with it.
-    const auto& altezze = foglio.AltezzeRighe();
-    auto altezza = altezze.begin();
-    auto altezze_fino_a = [&](int riga) {
-      for (; altezza != altezze.end() && altezza->first <= riga; ++altezza) {
-        Controlla(worksheet_set_row(ws, altezza->first - 1, altezza->second, nullptr),
-                  "altezza della riga " + std::to_string(altezza->first));
-      }
-    };
     const auto [riga_bloccata, colonna_bloccata] = foglio.RiquadriBloccati();
     if (riga_bloccata > 1 || colonna_bloccata > 1) {
       worksheet_freeze_panes(ws, riga_bloccata - 1, colonna_bloccata - 1);
     }
     if (const auto& filtro = foglio.FiltroAutomatico()) {
-      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1,
-                                     filtro->riga2 - 1, filtro->colonna2 - 1),
+      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1, filtro->riga2 - 1,
+                                     filtro->colonna2 - 1),
                 "filtro automatico");
     }
     const ImpostazioniPagina& pagina = foglio.Pagina();
     if (pagina.orizzontale) worksheet_set_landscape(ws);
     if (pagina.pagine_in_larghezza > 0) {
-      worksheet_fit_to_pages(ws, static_cast<uint16_t>(pagina.pagine_in_larghezza), 0);
+      worksheet_fit_to_pages(ws, static_cast<uint16_t>(pagina.pagine_in_larghezza),
+                             static_cast<uint16_t>(pagina.pagine_in_altezza));
     }
     if (pagina.righe_ripetute > 0) {
       Controlla(worksheet_repeat_rows(ws, 0, pagina.righe_ripetute - 1), "righe da ripetere");
@@ -179,6 +171,16 @@ class ScritturaXlsx {
     const auto& formule = foglio.Formule();
     auto formula = formule.begin();
     const auto& righe = foglio.Righe();
+    // The library keeps one row in memory at a time: a row's height is given when the row is
+    // reached, after the rows above it are written.
+    const auto& altezze = foglio.AltezzeRighe();
+    auto altezza = altezze.begin();
+    const auto altezze_fino_a = [&](int ultima_riga) {
+      for (; altezza != altezze.end() && altezza->first <= ultima_riga; ++altezza) {
+        Controlla(worksheet_set_row(ws, altezza->first - 1, altezza->second, nullptr),
+                  "altezza della riga " + std::to_string(altezza->first));
+      }
+    };
     for (size_t i = 0; i < righe.size(); ++i) {
       altezze_fino_a(static_cast<int>(i) + 1);
       for (size_t j = 0; j < righe[i].size(); ++j) {
@@ -269,7 +271,8 @@ class ScritturaXlsx {
  private:
   lxw_format* Formato(const FormatoCella& f) {
     if (f == FormatoCella{}) return nullptr;
-    const std::string chiave = f.numero + (f.grassetto ? "\x01" : "\x02") + (f.a_capo ? "1" : "0");
+    const std::string chiave = f.numero + (f.grassetto ? "\x01" : "\x02") + (f.a_capo ? "1" : "0") +
+                               (f.a_destra ? "1" : "0");
     auto [it, nuovo] = formati_.try_emplace(chiave, nullptr);
     if (nuovo) {
       it->second = workbook_add_format(cartella_);
@@ -280,6 +283,7 @@ class ScritturaXlsx {
         format_set_text_wrap(it->second);
         format_set_align(it->second, LXW_ALIGN_VERTICAL_TOP);
       }
+      if (f.a_destra) format_set_align(it->second, LXW_ALIGN_RIGHT);
     }
     return it->second;
   }

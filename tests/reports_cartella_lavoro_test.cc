@@ -206,8 +206,11 @@ TEST(CartellaLavoro, IlFileSalvatoContieneCelleFormatiEDimensioni) {
   foglio.Cells(2, 9) = std::string("Caff\xE8 \xFF fine");  // not UTF-8
   foglio.Cells(2, 10) = "0 %";
   foglio.Range("A1:S1").RowHeight(45);
-  foglio.Range("A3").RowHeight(30);     // a row below the first: the file is written row by row
-  foglio.Range("A1200").RowHeight(20);  // below the last row with cells
+  // Heights of rows below the first, one beyond the cells written, saved all the same.
+  foglio.Range("A3").RowHeight(30);
+  foglio.Range("A1200").RowHeight(20);
+  foglio.Range("K2").AllineaADestra();
+  foglio.Cells(2, 11) = "n.d.";
   foglio.Range("A1:A1000").ColumnWidth(50);
   foglio.Range("B1:P1000").ColumnWidth(10);
   const std::string file = cartella.File("REPORT.XLS");
@@ -261,6 +264,7 @@ TEST(CartellaLavoro, IlFileSalvatoContieneCelleFormatiEDimensioni) {
   EXPECT_EQ(f.Altezza(2), std::nullopt);
   EXPECT_EQ(f.Altezza(3), 30);
   EXPECT_EQ(f.Altezza(1200), 20);
+  EXPECT_EQ(f.Cella("K2").testo, "n.d.");
   EXPECT_DOUBLE_EQ(f.Larghezza(1).value_or(0), 50);
   for (int c = 2; c <= 16; ++c) EXPECT_DOUBLE_EQ(f.Larghezza(c).value_or(0), 10) << c;
   EXPECT_EQ(f.Larghezza(17), std::nullopt);

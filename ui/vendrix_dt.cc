@@ -116,6 +116,7 @@ VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidg
   CollegaEventi();
   Form_Load();
   PreparaCartellaHotel();
+  PreparaReportDirezione();
 }
 
 VendrixDT::~VendrixDT() = default;

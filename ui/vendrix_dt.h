@@ -37,6 +37,10 @@ struct Elaborazioni {
   std::function<void(Interfaccia& ui, const Richiesta& r)> calcola;
   // "C&rea Excel": returns the paths of the workbooks written.
   std::function<std::vector<std::string>(Interfaccia& ui, const Richiesta& r)> crea_excel;
+  // "Report di direzione" (window's context menu, Alt+D): the manager's report of day
+  // `giorno`; returns the path written. Unset, the window does not offer it.
+  std::function<std::string(Interfaccia& ui, const Richiesta& r, Giorno giorno)>
+      report_direzione;
   // Opens a folder in the desktop's file manager; by default through QDesktopServices.
   std::function<void(const std::filesystem::path& cartella)> apri_cartella;
   // When set, the window offers "Cartella hotel…" (Alt+H, or its context menu) to change the
@@ -77,6 +81,9 @@ class VendrixDT : public QWidget, public Interfaccia {
   // The hotel folder at start and the entry that changes it; see Elaborazioni::scegli_cartella.
   void PreparaCartellaHotel();
   void CambiaCartellaHotel();
+  // The entry of the manager's report (ui/voce_direzione.cc); see Elaborazioni::report_direzione.
+  void PreparaReportDirezione();
+  void CreaReportDirezione();
 
   // Event handlers of the control groups; each receives the member's index.
   void T_Click(int indice);

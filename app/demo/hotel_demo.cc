@@ -23,6 +23,7 @@
 #include "app/demo/scrittura.h"
 #include "comune/date.h"
 #include "data/errore.h"
+#include "comune/segmenti.h"
 #include "data/tabelle.h"
 
 namespace vendrix::demo {
@@ -248,6 +249,20 @@ constexpr const char* kAgenzieGruppi[] = {"Alpitour S.p.A.", "Tour Operator Sole
 // Parts of the names above, for the filter file.
 constexpr const char* kFiltri[] = {"Booking", "Expedia", "Viaggi dell'", "Hotelbeds", "Bianchi"};
 
+// The sample VendrixSegmenti.txt, one "text<TAB>segment" a line.
+constexpr const char* kSegmenti[] = {"Booking\tOTA",
+                                     "Expedia\tOTA",
+                                     "Hotelbeds\tOTA",
+                                     "Alpitour\tTour operator",
+                                     "Tour Operator\tTour operator",
+                                     "Agenzia Viaggi\tAgenzie di viaggio",
+                                     "VIAGGI\tAgenzie di viaggio",
+                                     "Viaggi\tAgenzie di viaggio",
+                                     "Gruppo\tGruppi",
+                                     "S.p.A.\tAziende",
+                                     "S.r.l.\tAziende",
+                                     "Studio\tAziende"};
+
 constexpr const char* kCognomi[] = {
     "ROSSI",    "RUSSO",  "FERRARI",  "ESPOSITO", "BIANCHI",  "ROMANO",    "COLOMBO", "RICCI",
     "MARINO",   "GRECO",  "BRUNO",    "GALLO",    "CONTI",    "DE LUCA",   "MANCINI", "COSTA",
@@ -367,6 +382,7 @@ class ScrittoreHotel {
   RiepilogoDemo Scrivi() {
     CreaFileHotel(cartella_.string());
     ScriviFiltro();
+    ScriviSegmenti();
     tipi_ = std::make_unique<Tabella>(cartella_, t::kFileTipiCamere);
     numeri_ = std::make_unique<Tabella>(cartella_, t::kFileNumeriCamere);
     righe_pren_ = std::make_unique<Tabella>(cartella_, t::kFileCamerePrenotazione);
@@ -421,6 +437,16 @@ class ScrittoreHotel {
     fs::path percorso = cartella_ / t::kFileFiltro;
     std::ofstream out(percorso, std::ios::binary | std::ios::trunc);
     for (int i : scelti) out << kFiltri[i] << "\r\n";
+    out.close();
+    if (!out) throw Errore("Impossibile scrivere il file '" + percorso.string() + "'");
+  }
+
+  // The sample segments: the first line whose text is in the agency's name wins, so
+  // "Alpitour S.p.A." is a tour operator, not a company.
+  void ScriviSegmenti() {
+    fs::path percorso = cartella_ / kFileSegmenti;
+    std::ofstream out(percorso, std::ios::binary | std::ios::trunc);
+    for (const char* riga : kSegmenti) out << riga << "\r\n";
     out.close();
     if (!out) throw Errore("Impossibile scrivere il file '" + percorso.string() + "'");
   }

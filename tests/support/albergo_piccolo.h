@@ -20,14 +20,14 @@
 
 namespace vendrix::prova {
 
-inline Giorno G(const char* chiave) { return *GiornoDaChiave(chiave); }
+inline Giorno G(const std::string& chiave) { return *GiornoDaChiave(chiave); }
 
 struct SoggiornoPiantato {
   enum Fonte { kScheda, kStorico, kPrenotazione } fonte;
   const char* tipo_prenotazione;  // bookings: "C", "D" or "O"
   const char* camera;             // "101", "102" (DBL) or "201" (SGL)
-  const char* arrivo;
-  const char* partenza;
+  std::string arrivo;             // date keys
+  std::string partenza;
   int ospiti;                 // cards: one card per guest, the first carries the room
   double retta_notte;         // board, "BB", per night and stay (on the first card)
   double extra_notte;         // extras per night and stay
