@@ -70,4 +70,26 @@ std::optional<std::string> IstantaneaDiPassaggio(Interfaccia& ui, const Richiest
   return motivo;
 }
 
+std::map<Giorno, std::array<std::optional<int64_t>, 2>> PickupDelleNotti(
+    const std::filesystem::path& cartella_hotel, Giorno oggi, Giorno dal, Giorno al) {
+  std::map<Giorno, std::array<std::optional<int64_t>, 2>> pickup;
+  try {
+    const ArchivioLibri libri(cartella_hotel, false);
+    if (!libri.HaIstantanea(oggi)) return pickup;
+    const auto totali = libri.Totali(dal, al, oggi - days(7), oggi);
+    for (const auto& [notte, per_giorno] : totali) {
+      const auto adesso = per_giorno.find(oggi);
+      if (adesso == per_giorno.end()) continue;
+      auto& riga = pickup[notte];
+      for (int k = 0; k < 2; ++k) {
+        const auto prima = per_giorno.find(oggi - days(k == 0 ? 1 : 7));
+        if (prima != per_giorno.end()) riga[k] = adesso->second.camere - prima->second.camere;
+      }
+    }
+  } catch (const Errore&) {
+    pickup.clear();  // the report goes on without it
+  }
+  return pickup;
+}
+
 }  // namespace vendrix

@@ -4,8 +4,10 @@
 // The day's snapshot of the books, taken alone (vendrix-batch istantanea) or on the way of the
 // runs that read the hotel files ("Calcola", "Crea Excel", the manager's report).
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -49,6 +51,13 @@ std::optional<std::string> IstantaneaDiPassaggio(Interfaccia& ui, const Richiest
 
 // The local calendar day now.
 Giorno Oggi();
+
+// The confirmed rooms picked up for each night dal..al between the snapshots of the store of
+// `cartella_hotel`: in the snapshot of `oggi` against those of the day before and of 7 days
+// before (nullopt when that one is missing). Empty when there is no snapshot of `oggi`, or the
+// store is missing or cannot be read: the pickup is left out, nothing fails.
+std::map<Giorno, std::array<std::optional<int64_t>, 2>> PickupDelleNotti(
+    const std::filesystem::path& cartella_hotel, Giorno oggi, Giorno dal, Giorno al);
 
 }  // namespace vendrix
 

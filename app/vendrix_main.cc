@@ -15,6 +15,7 @@
 #include "calc/calcolo.h"
 #include "comune/fine_ordinata.h"
 #include "comune/versione.h"
+#include "reports/report_pickup.h"
 #include "ui/vendrix_dt.h"
 
 namespace {
@@ -69,7 +70,14 @@ int main(int argc, char** argv) {
   };
   elaborazioni.report_direzione = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r,
                                      vendrix::Giorno giorno) {
-    return vendrix::CreaReportDirezione(ui, r, giorno);
+    std::string percorso = vendrix::CreaReportDirezione(ui, r, giorno);
+    // Beside it, the pickup of the books from the snapshots (today's was taken on the way).
+    try {
+      vendrix::CreaReportPickup(r.cartella_hotel, r.cartella_excel, vendrix::Oggi());
+    } catch (const vendrix::Errore& e) {
+      ui.ImpostaStato(e.what());
+    }
+    return percorso;
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 

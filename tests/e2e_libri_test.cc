@@ -63,12 +63,12 @@ struct Storia {
 };
 
 // Stays of two windows: around today and around the same days last year.
-std::vector<Storia> Storie() {
+std::vector<Storia> Storie(Giorno oggi = kOggi) {
   std::vector<Storia> storie;
   const char* camere[] = {"101", "102", "201"};
   const int anticipi[] = {0, 3, 8, 12, 18, 25, 33, 45};
-  for (Giorno base : {kOggi - days(50), kOggiAP - days(5)}) {
-    const int quante = base < kOggiAP ? 30 : 55;
+  for (Giorno base : {oggi - days(50), oggi - days(370)}) {
+    const int quante = base < oggi - days(300) ? 30 : 55;
     for (int i = 0; i < quante; ++i) {
       Storia s;
       s.arrivo = base + days((i * 3) % 80);
@@ -298,6 +298,42 @@ TEST(Libri, CalcolaNonRicreaLArchivioEUnArchivioEstraneoFermaLIstantanea) {
   EXPECT_EQ(calcolo.codice, 0);
   EXPECT_NE(calcolo.err.find("VendrixLibri.db"), std::string::npos) << calcolo.err;
   EXPECT_EQ(prova::LeggiFile(archivio), "non un archivio");
+}
+
+// The manager's report of yesterday takes today's snapshot and shows, night by night, what was
+// picked up since yesterday's and last week's snapshots.
+TEST(Libri, IlReportDiDirezioneMostraIlPickup) {
+  const Giorno oggi = *LeggiData(OraLocale("%d/%m/%Y"));
+  const std::vector<Storia> storie = Storie(oggi);
+  prova::AlbergoPiccolo albergo;
+  for (int prima : {7, 1}) {
+    prova::AlbergoPiccolo copia;
+    ScriviStato(copia, storie, oggi - days(prima));
+    PrendiIstantanea(NuovaRichiesta(oggi, oggi, copia.cartella()), oggi - days(prima),
+                     albergo.cartella());
+  }
+  ScriviStato(albergo, storie, oggi);
+  const prova::Esito esito = prova::EseguiBatch(albergo.cartella(), {"direzione"});
+  ASSERT_EQ(esito.codice, 0) << esito.err;
+  const prova::CartellaLetta report = prova::LeggiXlsx(esito.out.substr(0, esito.out.size() - 1));
+  const prova::FoglioLetto& f = report.Foglio("Prossimi giorni");
+  EXPECT_EQ(f.Cella(1, 10).testo, "Pickup 1 giorno");
+  EXPECT_EQ(f.Cella(1, 11).testo, "Pickup 7 giorni");
+  auto camere = [&](Giorno giorno, Giorno notte) {
+    int n = 0;
+    for (const Storia& s : storie) n += s.Confermata(giorno, notte);
+    return n;
+  };
+  int mosse = 0;
+  for (int i = 0; i < 90; ++i) {
+    const Giorno notte = oggi + days(i);
+    SCOPED_TRACE(TestoData(notte));
+    ASSERT_EQ(f.Cella(2 + i, 1).testo, TestoData(notte));
+    EXPECT_EQ(f.Cella(2 + i, 10).numero, camere(oggi, notte) - camere(oggi - days(1), notte));
+    EXPECT_EQ(f.Cella(2 + i, 11).numero, camere(oggi, notte) - camere(oggi - days(7), notte));
+    mosse += f.Cella(2 + i, 11).numero != 0;
+  }
+  EXPECT_GT(mosse, 2);
 }
 
 }  // namespace
