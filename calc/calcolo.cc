@@ -125,7 +125,8 @@ enum class Pulizia { kPassoProprio, kInScrittura };
 // passes, the agency clean-up and table Periodo. The store counts only once its owner has synced
 // it or put it to its use; on failure it may be left half-written.
 EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuovo,
-                                LineaStato& linea, const Richiesta& r, Pulizia pulizia) {
+                                LineaStato& linea, const Richiesta& r, Pulizia pulizia,
+                                bool con_storico = true) {
   const bool clienti = r.clienti;
   const std::string condizione = CondizioneTipo(r.confermate, r.opzionate);
   EsitoCalcolo esito;
@@ -154,9 +155,11 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
       ospiti_in_casa.emplace(motore, contesto.periodo, [in_casa](AmbitoPasso& ambito) {
         PassoClientiInCasa(ambito, in_casa);
       });
-      ospiti_storico.emplace(motore, contesto.periodo, [storico](AmbitoPasso& ambito) {
-        PassoStoricoClienti(ambito, storico);
-      });
+      if (con_storico) {
+        ospiti_storico.emplace(motore, contesto.periodo, [storico](AmbitoPasso& ambito) {
+          PassoStoricoClienti(ambito, storico);
+        });
+      }
     }
     for (std::optional<PassiInParallelo>* passi :
          {&prenotazioni, &ospiti_in_casa, &ospiti_storico}) {
@@ -221,7 +224,8 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   ui.MsgBox(messaggio, "Statistiche");
 }
 
-void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio) {
+void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio,
+                          bool storico) {
   const fs::path cartella = CartellaDelCalcolo(r);
   std::error_code errore;
   const std::string percorso = fs::absolute(archivio, errore).string();
@@ -237,7 +241,7 @@ void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& a
       throw Errore("Impossibile eliminare il file " + percorso + ": eliminarlo e riprovare.");
     }
     // Nobody watches this run's progress: the clean-up is done as rows are stored.
-    CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura);
+    CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura, storico);
   } catch (...) {
     linea.Fine();
     RimuoviTemporaneo(percorso);

@@ -27,8 +27,10 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 // shown. Refuses `r` as CalcolaStatistiche does; on failure throws Errore and removes what it
 // wrote at `archivio`.
 // It takes no lock of the hotel folder: it writes nothing there unless `archivio` is there.
+// With `storico` false the guest history pass is left out: with r.clienti, only the in-house
+// guests are counted (for a history that cannot be read).
 void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
-                          const std::filesystem::path& archivio);
+                          const std::filesystem::path& archivio, bool storico = true);
 
 }  // namespace vendrix
 

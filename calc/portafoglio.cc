@@ -15,6 +15,7 @@
 #include "calc/contesto.h"
 #include "comune/interfaccia.h"
 #include "data/blocco_cartella.h"
+#include "data/cartella_temporanea.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/tabelle.h"
@@ -32,39 +33,6 @@ class Silenziosa : public Interfaccia {
   void MsgBox(const std::string&, const std::string&) override {}
 };
 
-// A private store of a name no other file has: a new empty file in the system's temporary
-// folder (else in the hotel folder), removed with whatever the database library left beside it
-// when the object goes.
-class ArchivioTemporaneo {
- public:
-  explicit ArchivioTemporaneo(const fs::path& cartella_hotel) {
-    constexpr char kNome[] = "vendrix-portafoglio-";
-    std::error_code errore;
-    const fs::path temporanea = fs::temp_directory_path(errore);
-    if (!errore) {
-      try {
-        percorso_ = NuovoFileTemporaneo((temporanea / kNome).string(), ".mdb");
-        return;
-      } catch (const Errore&) {
-        // The hotel folder is tried next.
-      }
-    }
-    percorso_ = NuovoFileTemporaneo((cartella_hotel / kNome).string(), ".mdb");
-  }
-  ~ArchivioTemporaneo() {
-    for (const char* suffisso : {"", "-journal", "-wal", "-shm"}) {
-      std::error_code ignorato;
-      fs::remove(percorso_ + suffisso, ignorato);
-    }
-  }
-  ArchivioTemporaneo(const ArchivioTemporaneo&) = delete;
-  ArchivioTemporaneo& operator=(const ArchivioTemporaneo&) = delete;
-  const std::string& percorso() const { return percorso_; }
-
- private:
-  std::string percorso_;
-};
-
 using Chiave = std::tuple<Giorno, StatoNotte, std::string, std::string>;
 using Somme = std::map<Chiave, CifreNotte>;
 
@@ -79,13 +47,13 @@ int64_t InIntero(const Valore& v) { return v.IsNull() ? 0 : v.Intero(); }
 
 // Calculates `r` into a private store and adds its groups into `somme`: nights up to
 // `riferimento` as `prima`, later ones as `dopo`.
-void SommaParte(const fs::path& cartella, const Richiesta& r, Giorno riferimento, StatoNotte prima,
-                StatoNotte dopo, const Segmenti& segmenti, Somme& somme) {
-  const ArchivioTemporaneo archivio(cartella);
+void SommaParte(const fs::path& cartella, const Richiesta& r, const std::string& archivio,
+                Giorno riferimento, StatoNotte prima, StatoNotte dopo, const Segmenti& segmenti,
+                Somme& somme, bool storico = true) {
   Silenziosa nessuno;
-  CalcolaStatisticheIn(nessuno, r, archivio.percorso());
+  CalcolaStatisticheIn(nessuno, r, archivio, storico);
   DBEngine motore(cartella);
-  auto db = motore.OpenDatabase(archivio.percorso());
+  auto db = motore.OpenDatabase(archivio);
   auto gruppi = db->OpenRecordset(kGruppi);
   const int f_data = gruppi->IndiceCampo(t::kDataRif);
   const int f_tipo = gruppi->IndiceCampo(t::kTipoCamera);
@@ -118,11 +86,16 @@ void SommaParte(const fs::path& cartella, const Richiesta& r, Giorno riferimento
   }
   gruppi->Close();
   db->Close();
+  // The store is read: it goes now rather than with the folder, freeing its space early.
+  for (const char* suffisso : {"", "-journal", "-wal", "-shm"}) {
+    std::error_code ignorato;
+    fs::remove(archivio + suffisso, ignorato);
+  }
 }
 
 // The guest cards carrying a room with a night in the period, from the files the guest passes
 // read and by the same selection.
-void LeggiSoggiorni(const fs::path& cartella, const Richiesta& r,
+void LeggiSoggiorni(const fs::path& cartella, const Richiesta& r, bool storico,
                     std::vector<SoggiornoCamera>& soggiorni) {
   Periodo periodo;
   periodo.giorno_dal = r.dal;
@@ -130,8 +103,9 @@ void LeggiSoggiorni(const fs::path& cartella, const Richiesta& r,
   periodo.chiave_dal = ChiaveData(r.dal);
   periodo.chiave_al = ChiaveData(r.al);
   DBEngine motore(cartella);
-  for (const SorgenteOspiti& sorgente :
-       {SorgenteClientiInCasa(periodo), SorgenteStoricoClienti(periodo, r.cartella_storico)}) {
+  std::vector<SorgenteOspiti> sorgenti = {SorgenteClientiInCasa(periodo)};
+  if (storico) sorgenti.push_back(SorgenteStoricoClienti(periodo, r.cartella_storico));
+  for (const SorgenteOspiti& sorgente : sorgenti) {
     auto db = motore.OpenDatabase(sorgente.file_schede);
     auto schede = db->OpenRecordset(sorgente.sql_schede);
     const int f_arrivo = schede->IndiceCampo(t::kDataArrivo);
@@ -202,17 +176,51 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   Richiesta clienti = base;
   clienti.clienti = true;
 
+  // Every store of the run lives in a private folder of its own, removed at the end whatever
+  // happens (and on SIGINT or SIGTERM).
+  std::optional<CartellaTemporanea> temporanea;
+  try {
+    temporanea.emplace(cartella);
+  } catch (const Errore& e) {
+    portafoglio.mancanze.push_back(e.what());
+    return portafoglio;
+  }
+  const auto archivio = [&](const char* nome) { return (temporanea->Percorso() / nome).string(); };
+
+  // A history that is not there leaves the in-house guests to count.
+  std::optional<std::string> senza_storico;
+  {
+    std::error_code errore;
+    const fs::path storico = fs::absolute(cartella / r.cartella_storico, errore);
+    for (const char* file :
+         {t::kFileSchedaStorico, t::kFileDittaStorico, t::kFileArrangiamentoStorico}) {
+      if (!senza_storico && !fs::is_regular_file(storico / file, errore)) {
+        senza_storico =
+            "Storico clienti non disponibile: manca il file " + (storico / file).string() + ".";
+      }
+    }
+  }
+  if (senza_storico) portafoglio.mancanze.push_back(*senza_storico);
+
   // The guests, the longest part, on a thread of their own while the bookings are worked out
   // here one kind after the other.
   Somme somme_clienti;
   std::vector<SoggiornoCamera> soggiorni;
   auto parte_clienti = [&]() {
-    std::optional<std::string> errore = Tenta([&] {
-      SommaParte(cartella, clienti, riferimento, StatoNotte::kEffettiva, StatoNotte::kConfermata,
-                 segmenti, somme_clienti);
-    });
-    if (!errore) errore = Tenta([&] { LeggiSoggiorni(cartella, clienti, soggiorni); });
-    return errore;
+    if (auto errore = Tenta([&] {
+          SommaParte(cartella, clienti, archivio("clienti.mdb"), riferimento,
+                     StatoNotte::kEffettiva, StatoNotte::kConfermata, segmenti, somme_clienti,
+                     !senza_storico);
+        })) {
+      somme_clienti.clear();
+      return std::optional<std::string>("Clienti in casa e storico non disponibili: " + *errore);
+    }
+    if (auto errore =
+            Tenta([&] { LeggiSoggiorni(cartella, clienti, !senza_storico, soggiorni); })) {
+      soggiorni.clear();
+      return std::optional<std::string>("Arrivi e partenze non disponibili: " + *errore);
+    }
+    return std::optional<std::string>();
   };
   std::future<std::optional<std::string>> esito_clienti;
   try {
@@ -231,7 +239,9 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
       prenotazioni.opzionate = opzionate;
       const StatoNotte stato = opzionate ? StatoNotte::kOpzionale : StatoNotte::kConfermata;
       if (auto errore = Tenta([&] {
-            SommaParte(cartella, prenotazioni, riferimento, stato, stato, segmenti, somme);
+            SommaParte(cartella, prenotazioni,
+                       archivio(opzionate ? "opzionate.mdb" : "confermate.mdb"), riferimento, stato,
+                       stato, segmenti, somme);
           })) {
         mancanze_prenotazioni.push_back((opzionate ? "Prenotazioni opzionate non disponibili: "
                                                    : "Prenotazioni confermate non disponibili: ") +
@@ -242,9 +252,7 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   if (auto errore = Tenta([&] { portafoglio.tipi_camere = LeggiTipiCamere(cartella); })) {
     portafoglio.mancanze.push_back("Tipi camera non disponibili: " + *errore);
   }
-  if (auto errore = esito_clienti.get()) {
-    portafoglio.mancanze.push_back("Clienti in casa e storico non disponibili: " + *errore);
-  }
+  if (auto errore = esito_clienti.get()) portafoglio.mancanze.push_back(*errore);
   for (std::string& m : mancanze_prenotazioni) portafoglio.mancanze.push_back(std::move(m));
 
   for (auto& [chiave, cifre] : somme_clienti) somme[chiave] += cifre;

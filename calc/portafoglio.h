@@ -17,12 +17,13 @@ namespace vendrix {
 //    (kConfermata);
 //  - the nights after `riferimento` also: the confirmed bookings (kConfermata) and, apart, the
 //    optional ones (kOpzionale), as the calculation counts them.
-// Each part is calculated into a private temporary store of its own, removed afterwards; the
-// agency clean-up of VendrixFiltro.txt applies; agencies become segments by `segmenti`.
-// Vendrix.mdb is neither read nor touched, and no lock is taken: the caller holds the hotel
-// folder's lock as a report does. A part that cannot be worked out (a hotel or history file
-// missing or unreadable) leaves its figures out and says why in `mancanze`; the others stand.
-// Throws Errore only for what stops every part: a period RifiutoPeriodo refuses.
+// Each part is calculated into a store of its own in a private temporary folder
+// (CartellaTemporanea), removed afterwards; the agency clean-up of VendrixFiltro.txt applies;
+// agencies become segments by `segmenti`. Vendrix.mdb is neither read nor touched, and no lock is
+// taken: the caller holds the hotel folder's lock as a report does. A part that cannot be worked
+// out (a hotel or history file missing or unreadable) leaves its figures out and says why in
+// `mancanze`; the others stand. Throws Errore only for what stops every part: a period
+// RifiutoPeriodo refuses.
 Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Segmenti& segmenti);
 
 }  // namespace vendrix

@@ -109,21 +109,32 @@ TEST(PortafoglioTest, NottiPerStatoESegmentoConESenzaFile) {
 }
 
 TEST(PortafoglioTest, UnFileMancanteLasciaFuoriSoloLaSuaParte) {
-  prova::AlbergoPiccolo albergo;
-  albergo.Pianta(kSoggiorni);
-  std::filesystem::remove(albergo.cartella() / "SchedaStoricoClienti.mdb");
-  const Segmenti segmenti;
-  Richiesta r = NuovaRichiesta(G("20240701"), G("20240720"), albergo.cartella());
-  const Portafoglio p = CalcolaPortafoglio(r, G(kRiferimento), segmenti);
-  ASSERT_EQ(p.mancanze.size(), 1u);
-  EXPECT_NE(p.mancanze[0].find("Clienti in casa e storico"), std::string::npos) << p.mancanze[0];
-  // The bookings stand.
-  int64_t confermate = 0;
-  for (const RigaPortafoglio& riga : p.righe) {
-    EXPECT_NE(riga.stato, StatoNotte::kEffettiva);
-    if (riga.stato == StatoNotte::kConfermata) confermate += riga.cifre.camere;
+  const struct {
+    const char* file;
+    const char* mancanza;
+    int64_t effettive, confermate;
+  } kCasi[] = {
+      // The in-house cards still count: 101 on the 8th to the 10th, 201 on the 6th and 7th; on
+      // the books 101 on the 11th and 12th, 102 for three nights, 201 on the 11th.
+      {"SchedaStoricoClienti.mdb", "Storico clienti non disponibile: manca il file ", 5, 6},
+      {"Scheda_Cliente.mdb", "Clienti in casa e storico non disponibili: ", 0, 4},
+  };
+  for (const auto& caso : kCasi) {
+    SCOPED_TRACE(caso.file);
+    prova::AlbergoPiccolo albergo;
+    albergo.Pianta(kSoggiorni);
+    std::filesystem::remove(albergo.cartella() / caso.file);
+    Richiesta r = NuovaRichiesta(G("20240701"), G("20240720"), albergo.cartella());
+    const Portafoglio p = CalcolaPortafoglio(r, G(kRiferimento), Segmenti());
+    ASSERT_EQ(p.mancanze.size(), 1u);
+    EXPECT_EQ(p.mancanze[0].rfind(caso.mancanza, 0), 0u) << p.mancanze[0];
+    int64_t camere[3] = {};
+    for (const RigaPortafoglio& riga : p.righe) {
+      camere[static_cast<int>(riga.stato)] += riga.cifre.camere;
+    }
+    EXPECT_EQ(camere[0], caso.effettive);
+    EXPECT_EQ(camere[1], caso.confermate);
   }
-  EXPECT_EQ(confermate, 3 + 1);  // 102 for three nights, 201 for the night of the 11th
 }
 
 }  // namespace
