@@ -29,7 +29,9 @@ class Silenziosa : public Interfaccia {
 
 }  // namespace
 
-std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r) {
+std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r,
+                                               std::string* senza_confronto) {
+  if (senza_confronto != nullptr) senza_confronto->clear();
   const fs::path cartella = CartellaAlbergo(r.cartella_hotel);
   // Held, as the report holds it, from before last year is worked out: a calculation under way
   // refuses the run at once, and none starts before the report has read what it needs.
@@ -48,6 +50,7 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
 
   if (const std::optional<std::string> rifiuto =
           RifiutoPeriodo(anno_precedente.dal, anno_precedente.al)) {
+    if (senza_confronto != nullptr) *senza_confronto = *rifiuto;
     return CreaReportExcel(ui, r, AnnoPrecedenteNonDisponibile{*rifiuto});
   }
   // Last year's store lives in a folder of this run that no other user can enter, and goes with
@@ -56,16 +59,19 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
   try {
     temporanea.emplace(cartella);
   } catch (const Errore& e) {
+    if (senza_confronto != nullptr) *senza_confronto = e.what();
     return CreaReportExcel(ui, r, AnnoPrecedenteNonDisponibile{e.what()});
   }
   const std::string archivio = (temporanea->Percorso() / "anno-precedente.mdb").string();
   // Last year is worked out on a thread of its own while the report reads this year's
   // statistics, which it waits for only to fill last year's figures. That thread may not touch
   // the window: its progress is not shown.
-  auto calcolo = [anno_precedente, archivio]() -> AnnoPrecedente {
+  // Read by this thread only once the calculation's result has been taken from its future.
+  int64_t righe_anno_precedente = -1;
+  auto calcolo = [anno_precedente, archivio, &righe_anno_precedente]() -> AnnoPrecedente {
     try {
       Silenziosa nessuno;
-      CalcolaStatisticheIn(nessuno, anno_precedente, archivio);
+      righe_anno_precedente = CalcolaStatisticheIn(nessuno, anno_precedente, archivio);
       return StatisticheAnnoPrecedente{archivio, anno_precedente.dal, anno_precedente.al};
     } catch (const Errore& e) {
       return AnnoPrecedenteNonDisponibile{e.what()};
@@ -82,7 +88,17 @@ std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta&
     esito = subito.get_future().share();
   }
   // `esito` goes before `temporanea`: the calculation is over before its store is removed.
-  return CreaReportExcel(ui, r, AnnoPrecedenteInCorso{esito});
+  std::vector<std::string> percorsi = CreaReportExcel(ui, r, AnnoPrecedenteInCorso{esito});
+  if (senza_confronto != nullptr) {
+    const AnnoPrecedente& fatto = esito.get();
+    if (const auto* mancante = std::get_if<AnnoPrecedenteNonDisponibile>(&fatto)) {
+      *senza_confronto = mancante->motivo;
+    } else if (righe_anno_precedente == 0) {
+      *senza_confronto = "nessun soggiorno nei file dell'hotel " +
+                         TestoPeriodo(anno_precedente.dal, anno_precedente.al) + ".";
+    }
+  }
+  return percorsi;
 }
 
 }  // namespace vendrix

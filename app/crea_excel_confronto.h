@@ -28,7 +28,10 @@ inline constexpr char kStatoConfronto[] =
 // out, the workbooks are written all the same and say why. The hotel folder's lock is held
 // shared from the start, as the report holds it. Returns the paths written; throws as
 // CreaReportExcel does, before last year is worked out when the report itself cannot be made.
-std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r);
+// When `senza_confronto` is given, it receives why last year could not be set beside the
+// period (it could not be worked out, or the hotel files hold no stay in it), empty when it was.
+std::vector<std::string> CreaExcelConConfronto(Interfaccia& ui, const Richiesta& r,
+                                               std::string* senza_confronto = nullptr);
 
 }  // namespace vendrix
 

@@ -38,7 +38,7 @@ constexpr const char* kAiuto =
     "  --help            mostra questo aiuto ed esce\n"
     "  --version         mostra la versione ed esce\n"
     "\n"
-    "Esempio: vendrix-demo C:\\Hotel --camere 300 --giorni 365 --dal 01/01/2024\n";
+    "Esempio: vendrix-demo ~/hotel-demo --camere 300 --giorni 365 --dal 01/01/2024\n";
 
 template <typename N>
 bool LeggiNumero(std::string_view testo, N& numero) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/crea_excel_confronto.h"
@@ -16,6 +17,7 @@
 #include "comune/fine_ordinata.h"
 #include "comune/versione.h"
 #include "reports/report_pickup.h"
+#include "ui/traduzioni.h"
 #include "ui/vendrix_dt.h"
 
 namespace {
@@ -23,11 +25,11 @@ namespace {
 const char kUso[] = "Uso: vendrix [--help] [--version]\n";
 
 const char kAiuto[] =
-    "Statistiche sulle vendite di un albergo: apre la finestra che le calcola dai file\n"
-    "dell'albergo della cartella corrente e ne scrive i fogli Excel nella sua cartella Excel.\n"
-    "Se la cartella corrente non contiene l'albergo (manca TipiCamere.mdb), la finestra usa la\n"
+    "Statistiche sulle vendite di un hotel: apre la finestra che le calcola dai file\n"
+    "dell'hotel della cartella corrente e ne scrive i fogli Excel nella sua cartella Excel.\n"
+    "Se la cartella corrente non contiene l'hotel (manca TipiCamere.mdb), la finestra usa la\n"
     "cartella scelta l'ultima volta o la chiede; \"Cartella hotel…\" (Alt+H, o il menu del\n"
-    "tasto destro) la cambia.\n"
+    "tasto destro) la cambia, \"Nome hotel…\" (nello stesso menu) ne imposta il nome.\n"
     "\n"
     "Opzioni:\n"
     "  --help     mostra questo aiuto ed esce\n"
@@ -55,6 +57,8 @@ int main(int argc, char** argv) {
   QApplication applicazione(argc, argv);
   applicazione.setApplicationName("Vendrix");
   applicazione.setApplicationVersion(vendrix::kVersione);
+  // Without them Qt's own dialogs speak English; the window works all the same.
+  vendrix::CaricaTraduzioniQt(applicazione);
 
   vendrix::Elaborazioni elaborazioni;
   std::error_code errore;
@@ -64,9 +68,10 @@ int main(int argc, char** argv) {
     vendrix::IstantaneaDiPassaggio(ui, r);
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
-    std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r);
+    std::string senza_confronto;
+    std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r, &senza_confronto);
     vendrix::IstantaneaDiPassaggio(ui, r);
-    return percorsi;
+    return vendrix::FogliCreati(std::move(percorsi), std::move(senza_confronto));
   };
   elaborazioni.report_direzione = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r,
                                      vendrix::Giorno giorno) {

@@ -184,6 +184,28 @@ EsitoCalcolo CostruisciArchivio(const fs::path& cartella, const std::string& nuo
   return esito;
 }
 
+// The completion message of a run that found no stay: an empty store is no result to make
+// workbooks of. It names the kind of stay that holds the nights the period asks about: stays
+// that have taken place are kept as guest cards, not as bookings.
+std::string MessaggioNessunSoggiorno(const Richiesta& r) {
+  std::string messaggio = "Nessun soggiorno trovato: 0 righe di statistiche.\r\nPeriodo " +
+                          TestoPeriodo(r.dal, r.al) + ", " + TestoTipiSoggiorno(r) + ".\r\n";
+  if (!r.clienti) {
+    messaggio +=
+        "I soggiorni già avvenuti sono tra i clienti: per i giorni passati, «Clienti in casa + "
+        "storico».";
+  } else if (!r.confermate) {
+    messaggio +=
+        "I soggiorni ancora da venire sono tra le prenotazioni: per i giorni futuri, "
+        "«Prenotazioni confermate».";
+  } else {
+    messaggio +=
+        "Nei file dell'hotel non c'è nessun soggiorno in questi giorni: controllare il "
+        "periodo.";
+  }
+  return messaggio;
+}
+
 }  // namespace
 
 void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
@@ -215,17 +237,22 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
   linea.Fine();
 
   const int64_t righe = esito.righe;
-  std::string messaggio = "Creazione dati completata!\r\nOra si possono generare i fogli Excel";
-  messaggio += "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) + ", " + TestoTipiSoggiorno(r) + ": " +
-               std::to_string(righe) + (righe == 1 ? " riga" : " righe") + " di statistiche.";
+  std::string messaggio;
+  if (righe == 0) {
+    messaggio = MessaggioNessunSoggiorno(r);
+  } else {
+    messaggio = "Creazione dati completata!\r\nOra si possono generare i fogli Excel";
+    messaggio += "\r\nPeriodo " + TestoPeriodo(r.dal, r.al) + ", " + TestoTipiSoggiorno(r) + ": " +
+                 std::to_string(righe) + (righe == 1 ? " riga" : " righe") + " di statistiche.";
+  }
   if (esito.ignorati > 0) {
     messaggio += "\r\nSoggiorni ignorati per date non valide: " + std::to_string(esito.ignorati);
   }
   ui.MsgBox(messaggio, "Statistiche");
 }
 
-void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio,
-                          bool storico) {
+int64_t CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& archivio,
+                             bool storico) {
   const fs::path cartella = CartellaDelCalcolo(r);
   std::error_code errore;
   const std::string percorso = fs::absolute(archivio, errore).string();
@@ -234,6 +261,7 @@ void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& a
                  TestoErroreSistema(errore) + ").");
   }
   LineaStato linea(ui);
+  EsitoCalcolo esito;
   try {
     // Whatever is there goes, companions included: the store is built from nothing.
     RimuoviTemporaneo(percorso);
@@ -241,13 +269,14 @@ void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r, const fs::path& a
       throw Errore("Impossibile eliminare il file " + percorso + ": eliminarlo e riprovare.");
     }
     // Nobody watches this run's progress: the clean-up is done as rows are stored.
-    CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura, storico);
+    esito = CostruisciArchivio(cartella, percorso, linea, r, Pulizia::kInScrittura, storico);
   } catch (...) {
     linea.Fine();
     RimuoviTemporaneo(percorso);
     throw;
   }
   linea.Fine();
+  return esito.righe;
 }
 
 }  // namespace vendrix

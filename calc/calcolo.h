@@ -1,6 +1,7 @@
 #ifndef VENDRIX_CALC_CALCOLO_H_
 #define VENDRIX_CALC_CALCOLO_H_
 
+#include <cstdint>
 #include <filesystem>
 
 #include "comune/interfaccia.h"
@@ -25,12 +26,12 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
 // synced to disk. The passes' progress goes to `ui`'s status line; the agency clean-up is done
 // as rows are stored, with the same result and no progress text of its own. No message is
 // shown. Refuses `r` as CalcolaStatistiche does; on failure throws Errore and removes what it
-// wrote at `archivio`.
+// wrote at `archivio`. Returns the number of statistics rows stored.
 // It takes no lock of the hotel folder: it writes nothing there unless `archivio` is there.
 // With `storico` false the guest history pass is left out: with r.clienti, only the in-house
 // guests are counted (for a history that cannot be read).
-void CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
-                          const std::filesystem::path& archivio, bool storico = true);
+int64_t CalcolaStatisticheIn(Interfaccia& ui, const Richiesta& r,
+                             const std::filesystem::path& archivio, bool storico = true);
 
 }  // namespace vendrix
 

@@ -165,7 +165,7 @@ void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recor
       throw Errore("Importo non valido nel file '" + campi.file + "', tabella '" +
                    tabelle::kArrangiamento + "', " + campi.numero_di + " n. " +
                    TestoDi(line.Fields(campi.codice).Value()) + ": " + e.what() +
-                   ". Correggere l'addebito nel programma dell'albergo e ripetere il calcolo.");
+                   ". Correggere l'addebito nel programma dell'hotel e ripetere il calcolo.");
     }
   };
   aggiungi(RigaCalcolata::kRetta);

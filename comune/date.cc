@@ -36,6 +36,13 @@ std::optional<Giorno> GiornoReale(int anno, int mese, int giorno, int primo_anno
   return sys_days{data};
 }
 
+// A year of two digits is 2000-2049 for 00-49 and 1950-1999 for 50-99; four digits stay as
+// they are.
+std::string AnnoQuattroCifre(std::string_view anno) {
+  if (anno.size() != 2) return std::string(anno);
+  return (Numero(anno) < 50 ? "20" : "19") + std::string(anno);
+}
+
 void Scrivi(char* destinazione, unsigned valore, int cifre) {
   for (int i = cifre - 1; i >= 0; --i, valore /= 10) {
     destinazione[i] = static_cast<char>('0' + valore % 10);
@@ -56,14 +63,14 @@ std::string PulisciData(std::string_view testo) {
   pulito = pulito.substr(inizio, pulito.find_last_not_of(" \t") - inizio + 1);
 
   if (pulito.size() == 6 && SoloCifre(pulito)) {
-    const std::string secolo = Numero(pulito.substr(4, 2)) < 50 ? "20" : "19";
-    return pulito.substr(0, 2) + "/" + pulito.substr(2, 2) + "/" + secolo + pulito.substr(4, 2);
+    return pulito.substr(0, 2) + "/" + pulito.substr(2, 2) + "/" +
+           AnnoQuattroCifre(pulito.substr(4, 2));
   }
   if (pulito.size() == 8 && SoloCifre(pulito)) {
     return pulito.substr(0, 2) + "/" + pulito.substr(2, 2) + "/" + pulito.substr(4, 4);
   }
-  // D/M/YYYY and its kin: day and month of one or two digits, a four-digit year, the same
-  // separator twice.
+  // D/M/YYYY and its kin: day and month of one or two digits, a year of four digits or of two
+  // (by the rule of DDMMYY), the same separator twice.
   const std::string_view v(pulito);
   const size_t primo = v.find_first_of("/.-");
   if (primo != std::string_view::npos) {
@@ -73,8 +80,9 @@ std::string PulisciData(std::string_view testo) {
       const std::string_view mese = v.substr(primo + 1, secondo - primo - 1);
       const std::string_view anno = v.substr(secondo + 1);
       if (giorno.size() >= 1 && giorno.size() <= 2 && SoloCifre(giorno) && mese.size() >= 1 &&
-          mese.size() <= 2 && SoloCifre(mese) && anno.size() == 4 && SoloCifre(anno)) {
-        return DueCifre(giorno) + "/" + DueCifre(mese) + "/" + std::string(anno);
+          mese.size() <= 2 && SoloCifre(mese) && (anno.size() == 4 || anno.size() == 2) &&
+          SoloCifre(anno)) {
+        return DueCifre(giorno) + "/" + DueCifre(mese) + "/" + AnnoQuattroCifre(anno);
       }
     }
   }

@@ -2,10 +2,10 @@
 #define VENDRIX_COMUNE_DATE_H_
 
 // The one date rule of the program. A date is typed as "DD/MM/YYYY", as DDMMYY or DDMMYYYY, or
-// with one-digit day and month and '/', '.' or '-' between the parts; whatever the user typed,
-// the window's Enter, its buttons and vendrix-batch read it with these functions, so the same
-// text gets the same answer everywhere. Date keys "YYYYMMDD" are the form of the hotel files'
-// dates and of the statistics store.
+// with one-digit day and month, a two-digit year and '/', '.' or '-' between the parts; whatever
+// the user typed, the window's Enter, its buttons and vendrix-batch read it with these functions,
+// so the same text gets the same answer everywhere. Date keys "YYYYMMDD" are the form of the hotel
+// files' dates and of the statistics store.
 
 #include <chrono>
 #include <cstdint>
@@ -30,7 +30,8 @@ inline constexpr std::chrono::year_month_day kUltimoGiornoPeriodo{
 // The typed text cleaned and expanded, as it is written back into the date box: blanks around it
 // and apostrophes dropped, letters in upper case; then DDMMYY (years 00-49 are 2000-2049, 50-99
 // are 1950-1999) and DDMMYYYY become "DD/MM/YYYY", and so does D/M/YYYY with one- or two-digit
-// day and month and '/', '.' or '-' as the separators (the same one twice). Any other text is
+// day and month and '/', '.' or '-' as the separators (the same one twice), its year of four
+// digits or of two by the same rule as DDMMYY (1/7/24 is 01/07/2024). Any other text is
 // returned cleaned but not expanded.
 std::string PulisciData(std::string_view testo);
 

@@ -85,7 +85,7 @@ std::filesystem::path CartellaAlbergo(const std::filesystem::path& cartella) {
   std::error_code errore;
   std::filesystem::path assoluta = std::filesystem::absolute(cartella, errore);
   if (errore) {
-    throw Errore("Cartella dell'albergo non valida: " + cartella.string() + " (" +
+    throw Errore("Cartella dell'hotel non valida: " + cartella.string() + " (" +
                  TestoErroreSistema(errore) + ").");
   }
   return assoluta;

@@ -44,7 +44,7 @@ constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
 constexpr char kSegnoProvvisorio[] = ".nuovo";
 
 constexpr char kRimedioFinestra[] = ": premere \"Calcola\" per il periodo richiesto.";
-constexpr char kRimedioBatch[] = ": esegui prima `vendrix-batch calcola` per il periodo richiesto.";
+constexpr char kRimedioBatch[] = ": eseguire prima vendrix-batch calcola per il periodo richiesto.";
 
 int64_t ContaCamere(DBEngine& motore) {
   auto tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);

@@ -69,9 +69,9 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
   if (!libri.HaIstantanea(giorno)) {
     throw Errore("Nessuna istantanea dei libri del " + TestoData(giorno) + " in " +
                  libri.Percorso().string() +
-                 ": eseguire `vendrix-batch istantanea` (o \"Calcola\") quel giorno, oppure "
-                 "`vendrix-batch istantanea --al " +
-                 TestoData(giorno) + "` sui file dell'albergo di quel giorno.");
+                 ": eseguire vendrix-batch istantanea (o \"Calcola\") quel giorno, oppure "
+                 "vendrix-batch istantanea --al " +
+                 TestoData(giorno) + " sui file dell'hotel di quel giorno.");
   }
   Pickup p;
   p.giorno = giorno;

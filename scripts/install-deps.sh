@@ -7,6 +7,8 @@ packages=(
   g++ cmake make pkg-config
   clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev
+  # Qt's own dialogs in Italian: the window loads their translations at start.
+  qt6-translations-l10n
   libsqlite3-dev sqlite3
   libxlsxwriter-dev
   mdbtools-dev mdbtools

@@ -351,5 +351,19 @@ TEST_F(ConfrontoTest, UnPeriodoCheToccaIlVentinoveFebbraioPrendeIlVentotto) {
   }
 }
 
+// What the window tells beside the workbooks: why last year is missing, as the sheet says it.
+TEST_F(ConfrontoTest, ThePathsComeWithWhyLastYearIsMissing) {
+  std::string motivo = "(not written)";
+  Muta ui;
+  CreaExcelConConfronto(ui, Calcola("01/07/2024", "31/07/2024"), &motivo);
+  EXPECT_EQ(motivo, "") << "last year there";
+  CreaExcelConConfronto(ui, Calcola("01/09/2024", "30/09/2024"), &motivo);
+  EXPECT_EQ(motivo, "nessun soggiorno nei file dell'hotel dal 01/09/2023 al 30/09/2023.");
+  fs::remove(cartella_ / t::kFileSchedaStorico);
+  CreaExcelConConfronto(ui, Calcola("01/07/2024", "31/07/2024"), &motivo);
+  const std::string nota = Leggi("REPORT_DATA.xlsx").Foglio("Riepilogo").Cella("A24").testo;
+  EXPECT_EQ(kNonDisponibile + motivo, nota);
+}
+
 }  // namespace
 }  // namespace vendrix

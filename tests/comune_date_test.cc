@@ -33,11 +33,14 @@ TEST(LeggiDataTest, AcceptsTheFormsOfTheRuleAndRefusesEverythingElse) {
       {"9/10/2024", "09/10/2024"},
       {"01'01'2021", "01/01/2021"},
       {" 01/07/2024\t", "01/07/2024"},
+      // Two-digit years after separators follow the rule of DDMMYY.
+      {"1/7/24", "01/07/2024"},   {"01.01.49", "01/01/2049"}, {"1-1-50", "01/01/1950"},
+      {"31/12/99", "31/12/1999"}, {"29/2/23", nullptr},
       {"29/02/2020", "29/02/2020"},
       {"01/01/1900", "01/01/1900"},
       {"31/12/9999", "31/12/9999"},
       // Refused.
-      {"01/01/24", nullptr},
+      {"1/7/2", nullptr},         {"1/7/024", nullptr},       {"1/7/-24", nullptr},
       {"01/01/2E03", nullptr},
       {"1//1//2024", nullptr},
       {"2E030101", nullptr},
@@ -74,7 +77,8 @@ TEST(PulisciDataTest, WritesBackTheExpandedFormOrTheCleanedText) {
       {"010724", "01/07/2024"},  {"1/1/2024", "01/01/2024"}, {"1.1.2024", "01/01/2024"},
       {"01012021", "01/01/2021"}, {"01'01'2021", "01/01/2021"},
       // Not a form of the rule: cleaned, never taken apart by position.
-      {"01/01/24", "01/01/24"},   {"abc", "ABC"},             {"2e03", "2E03"},
+      {"1/7/245", "1/7/245"},
+      {"1/7/24", "01/07/2024"},   {"abc", "ABC"},             {"2e03", "2E03"},
       {"  ", ""},
   };
   for (const Caso& c : casi) EXPECT_EQ(PulisciData(c.testo), c.pulito) << '"' << c.testo << '"';

@@ -318,7 +318,7 @@ TEST(ScriviHotelDemo, OpzioniNonValideSonoRifiutateConUnMessaggio) {
   };
   const Caso casi[] = {
       {"data inesistente", [](OpzioniDemo& o) { o.dal = "30/02/2024"; }},
-      {"anno di due cifre con separatori", [](OpzioniDemo& o) { o.dal = "01/01/24"; }},
+      {"anno di tre cifre", [](OpzioniDemo& o) { o.dal = "01/01/024"; }},
       {"data al contrario", [](OpzioniDemo& o) { o.dal = "2024/01/01"; }},
       {"nessuna camera", [](OpzioniDemo& o) { o.camere = 0; }},
       {"nessun giorno", [](OpzioniDemo& o) { o.giorni = 0; }},

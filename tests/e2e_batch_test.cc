@@ -84,7 +84,7 @@ TEST_F(BatchTest, CalcolaRebuildsTheStatisticsOfADemoHotel) {
 
   // No option: the window's start state, confirmed bookings only; a two-digit year is of this
   // century, and the short forms are read as the window reads them.
-  const Esito predefinito = Esegui(*albergo_, {"calcola", "010124", "31.1.2024"});
+  const Esito predefinito = Esegui(*albergo_, {"calcola", "010124", "31.1.24"});
   ASSERT_EQ(predefinito.codice, 0) << predefinito.err;
   EXPECT_NE(predefinito.out.find("dal 01/01/2024 al 31/01/2024, prenotazioni confermate:"),
             std::string::npos)
@@ -108,7 +108,7 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
       {"calcola", "01/01/2024", "31/02/2024"},
       {"calcola", "1//1//2024", "31/01/2024"},
       {"calcola", "01/01/2024", "01/01/2E03"},
-      {"calcola", "01/01/24", "31/01/24"},
+      {"calcola", "01/01/024", "31/01/24"},
       {"calcola", "31/01/2024", "01/01/2024"},
       {"calcola", "01/01/1900", "31/12/9999", "--clienti"},  // longer than a report can show
       {"excel", "01/01/1900", "31/12/9999"},
@@ -167,7 +167,7 @@ TEST_F(BatchTest, ExcelWritesTheThreeWorkbooksOfThePeriodComputed) {
   EXPECT_EQ(altro.codice, 1);
   EXPECT_EQ(altro.err,
             "vendrix-batch: Le statistiche sono del periodo dal 01/01/2024 al 31/01/2024 (clienti "
-            "in casa + storico): esegui prima `vendrix-batch calcola` per il periodo richiesto.\n");
+            "in casa + storico): eseguire prima vendrix-batch calcola per il periodo richiesto.\n");
   EXPECT_FALSE(fs::exists(*albergo_ / "Excel"));
 
   const fs::path uscita = *albergo_ / "fogli";
@@ -211,6 +211,10 @@ TEST_F(BatchTest, EveryCommandPrintsItsVersion) {
         prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando + " --help");
     EXPECT_EQ(aiuto.codice, 0) << comando << aiuto.err;
     EXPECT_TRUE(aiuto.out.starts_with("Uso:")) << aiuto.out;
+    // One word for the hotel, no markup, paths as they are written here.
+    for (const char* estraneo : {"albergo", "`", "C:\\"}) {
+      EXPECT_EQ(aiuto.out.find(estraneo), std::string::npos) << comando << ": " << estraneo;
+    }
   }
 }
 

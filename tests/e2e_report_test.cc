@@ -191,7 +191,7 @@ TEST_F(ReportBatchTest, SenzaStatisticheExcelFallisceESpiegaCosaFare) {
   for (const char* file : {tabelle::kFileTipiCamere}) fs::copy_file(*albergo_ / file, vuota / file);
   Esito esito = Batch(vuota, {"excel", "01/01/2024", "31/01/2024", "--cartella", "Excel"});
   EXPECT_EQ(esito.codice, 1);
-  EXPECT_NE(esito.err.find("esegui prima `vendrix-batch calcola`"), std::string::npos) << esito.err;
+  EXPECT_NE(esito.err.find("eseguire prima vendrix-batch calcola"), std::string::npos) << esito.err;
   EXPECT_EQ(esito.out, "");
   EXPECT_FALSE(fs::exists(vuota / "Excel"));
 }

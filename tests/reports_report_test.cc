@@ -1084,7 +1084,7 @@ TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteC
                 "Le statistiche sono del periodo dal 01/07/2024 al 31/07/2024 (prenotazioni "
                 "confermate, clienti in casa + storico): premere \"Calcola\" per il periodo "
                 "richiesto.");
-      EXPECT_NE(e.TestoSenzaFinestra().find("esegui prima `vendrix-batch calcola`"),
+      EXPECT_NE(e.TestoSenzaFinestra().find("eseguire prima vendrix-batch calcola"),
                 std::string::npos);
     }
   }

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,9 +18,12 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "comune/nome_hotel.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
@@ -83,6 +87,10 @@ class CartellaHotelTest : public ::testing::Test {
       if (!risposte_.empty()) risposte_.pop_front();
       return risposta;
     };
+    elaborazioni.chiedi_nome = [this](QWidget*, const std::string& attuale) {
+      nomi_mostrati_.push_back(attuale);
+      return nome_;
+    };
     finestra_ = std::make_unique<VendrixDT>(
         elaborazioni, [this](QWidget*, const QString& testo, const QString&, const QString&) {
           messaggi_.push_back(testo.toStdString());
@@ -104,16 +112,24 @@ class CartellaHotelTest : public ::testing::Test {
     return richieste_.back().cartella_hotel;
   }
   std::string Stato() { return finestra_->findChild<QLabel*>("Label1_2")->text().toStdString(); }
+  // The status text as it was set: shortened on the line when too long, whole in its tooltip.
+  std::string StatoIntero() {
+    const QLabel* stato = finestra_->findChild<QLabel*>("Label1_2");
+    return (stato->toolTip().isEmpty() ? stato->text() : stato->toolTip()).toStdString();
+  }
 
   std::unique_ptr<VendrixDT> finestra_;
-  std::deque<fs::path> risposte_;  // the chooser's answers; empty path: cancelled
+  std::deque<fs::path> risposte_;   // the chooser's answers; empty path: cancelled
   std::vector<fs::path> partenze_;  // where each call of the chooser started
   std::vector<Richiesta> richieste_;
   std::vector<std::string> messaggi_;
+  std::optional<std::string> nome_;  // the name typed; nullopt: cancelled
+  std::vector<std::string> nomi_mostrati_;
 };
 
 TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
   const fs::path a = *radice / "albergo_a", b = *radice / "albergo_b", casa = *radice / "casa";
+  const fs::path kNessunCalcolo = "(nessun calcolo)";
   struct Caso {
     const char* protegge;
     fs::path lavoro;
@@ -132,8 +148,10 @@ TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
        a, a},
       {"the remembered folder no longer holds a hotel: asks again", casa, *radice / "spostato",
        {b}, 1, b, b},
-      {"the user cancels: stays on the working folder, remembers nothing", casa, {}, {fs::path()},
-       1, casa, {}},
+      {"a folder without a hotel is refused, asked again and never remembered", casa, {},
+       {casa, a}, 2, a, a},
+      {"the user cancels: no hotel, no run, nothing remembered", casa, {}, {fs::path()}, 1,
+       kNessunCalcolo, {}},
   };
   for (const Caso& caso : casi) {
     SCOPED_TRACE(caso.protegge);
@@ -146,12 +164,52 @@ TEST_F(CartellaHotelTest, StartUsesWorkingHotelElseRememberedElseAsksOnce) {
     partenze_.clear();
     Apri(caso.lavoro);
     EXPECT_EQ(partenze_.size(), caso.domande);
+    const std::string stato_iniziale = StatoIntero();
     EXPECT_EQ(CartellaDelCalcolo(), caso.cartella);
     EXPECT_EQ(Ricordata(), caso.ricordata_dopo);
-    if (caso.cartella == casa) {
-      EXPECT_NE(Stato().find("Alt+H"), std::string::npos) << Stato();
+    if (caso.cartella == kNessunCalcolo) {
+      EXPECT_EQ(stato_iniziale,
+                "Nessun hotel in " + casa.string() + ": premere Alt+H per sceglierlo");
+    } else {
+      // The folder's name is the hotel's while none is set: the path names it.
+      EXPECT_EQ(stato_iniziale, "Hotel: " + caso.cartella.string());
     }
+    EXPECT_TRUE(fs::is_empty(casa)) << "nothing is written where there is no hotel";
   }
+}
+
+TEST_F(CartellaHotelTest, TheStatusLineWithoutAHotelFitsItsLabelWhateverTheFolder) {
+  const fs::path senza = *radice / std::string(120, 'y');
+  fs::create_directories(senza);
+  QSettings("Vendrix", "Vendrix").clear();
+  Apri(senza);
+  const QLabel* stato = finestra_->findChild<QLabel*>("Label1_2");
+  EXPECT_LE(QFontMetrics(stato->font()).horizontalAdvance(stato->text()),
+            stato->contentsRect().width());
+  EXPECT_TRUE(Stato().ends_with(": premere Alt+H per sceglierlo")) << Stato();
+  EXPECT_EQ(StatoIntero(), "Nessun hotel in " + senza.string() + ": premere Alt+H per sceglierlo");
+}
+
+TEST_F(CartellaHotelTest, TheNameIsSetFromTheContextMenuKeptInTheFolderAndShown) {
+  const fs::path a = *radice / "albergo_a";
+  Apri(a);
+  QAction* voce = finestra_->findChild<QAction*>("NomeHotel");
+  ASSERT_TRUE(voce != nullptr && finestra_->actions().contains(voce)) << "in the context menu";
+  const std::tuple<const char*, std::optional<std::string>, std::string> casi[] = {
+      {"a name", "  Hotel Miramare ", "Hotel Miramare"},
+      {"cancelled: the name stays", std::nullopt, "Hotel Miramare"},
+      {"an empty name gives the folder's name back", "", "albergo_a"},
+  };
+  for (const auto& [perche, digitato, nome] : casi) {
+    nome_ = digitato;
+    voce->trigger();
+    EXPECT_EQ(NomeHotel(a), nome) << perche;
+    EXPECT_EQ(StatoIntero(), "Hotel: " + (nome == "albergo_a" ? "" : nome + ", cartella ") +
+                                 a.string());
+  }
+  EXPECT_EQ(nomi_mostrati_,
+            (std::vector<std::string>{"albergo_a", "Hotel Miramare", "Hotel Miramare"}));
+  EXPECT_TRUE(messaggi_.empty());
 }
 
 TEST_F(CartellaHotelTest, AltHChangesTheFolderOfTheNextRunWithoutMovingControls) {
@@ -171,13 +229,17 @@ TEST_F(CartellaHotelTest, AltHChangesTheFolderOfTheNextRunWithoutMovingControls)
     EXPECT_EQ(w->geometry(), posto) << w->objectName().toStdString();
   }
 
-  // The same entry in the window's context menu; a folder without a hotel is taken but named.
+  // The same entry in the window's context menu; a folder without a hotel is refused, with a
+  // message naming the file it lacks, and asked again until the user cancels.
   QAction* voce = finestra_->findChild<QAction*>("CartellaHotel");
   ASSERT_NE(voce, nullptr);
   EXPECT_EQ(finestra_->contextMenuPolicy(), Qt::ActionsContextMenu);
   risposte_ = {*radice / "casa"};
+  partenze_.clear();
   voce->trigger();
-  EXPECT_EQ(CartellaDelCalcolo(), *radice / "casa");
+  EXPECT_EQ(partenze_, (std::vector<fs::path>{b, *radice / "casa"}));
+  EXPECT_EQ(CartellaDelCalcolo(), b);
+  EXPECT_EQ(Ricordata(), b);
   ASSERT_EQ(messaggi_.size(), 1u);
   EXPECT_NE(messaggi_[0].find("TipiCamere.mdb"), std::string::npos) << messaggi_[0];
 }

@@ -17,6 +17,7 @@
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
 #include "data/errore.h"
+#include "ui/traduzioni.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
@@ -69,9 +70,12 @@ class VendrixDTTest : public ::testing::Test {
       for (const char* f : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
         percorsi.push_back((r.cartella_excel / f).string());
       }
-      return percorsi;
+      return FogliCreati(percorsi, senza_confronto_);
     };
-    elaborazioni.apri_cartella = [this](const std::filesystem::path& c) { aperte_.push_back(c); };
+    elaborazioni.apri_cartella = [this](const std::filesystem::path& c) {
+      aperte_.push_back(c);
+      return si_apre_;
+    };
     finestra_ = std::make_unique<VendrixDT>(
         elaborazioni,
         [this](QWidget*, const QString& testo, const QString& titolo, const QString& altro) {
@@ -113,14 +117,16 @@ class VendrixDTTest : public ::testing::Test {
   std::unique_ptr<VendrixDT> finestra_;
   std::vector<Calcolo> calcoli_, richieste_report_;
   int report_ = 0;
-  bool scegli_altro_ = false;  // the user's answer to a message with a second button
+  bool scegli_altro_ = false;    // the user's answer to a message with a second button
+  bool si_apre_ = true;          // whether the file manager opens a folder
+  std::string senza_confronto_;  // why the report had no last year
   std::vector<std::filesystem::path> aperte_;
   std::vector<std::string> messaggi_;  // "title: text"
   std::function<void(Interfaccia&)> durante_calcolo_;
   std::function<void(Interfaccia&)> durante_report_;
 };
 
-TEST_F(VendrixDTTest, StartsEmptyWithTheControlsInPlaceAndTheFirstBoxFocused) {
+TEST_F(VendrixDTTest, StartsWithTheControlsInPlaceTheHotelNamedAndTheFirstBoxFocused) {
   EXPECT_EQ(finestra_->windowTitle().toStdString(), "Statistiche sulle vendite");
   EXPECT_EQ(finestra_->size(), QSize(388, 209));
   EXPECT_EQ(finestra_->minimumSize(), finestra_->maximumSize()) << "the window must not resize";
@@ -140,7 +146,7 @@ TEST_F(VendrixDTTest, StartsEmptyWithTheControlsInPlaceAndTheFirstBoxFocused) {
       {"T_2", {264, 104, 118, 70}, "&Esci", 12, true},
       {"Label1_0", {8, 24, 73, 17}, "Dalla data .....:", 9.75, false},
       {"Label1_1", {8, 64, 73, 17}, "Alla data ........:", 9.75, false},
-      {"Label1_2", {8, 184, 374, 18}, "", 0, false},
+      {"Label1_2", {8, 184, 374, 18}, "Hotel: /srv/albergo", 0, false},
       {"Chk_0", {200, 16, 177, 17}, "Prenotazioni confermate", 9.75, false},
       {"Chk_1", {200, 40, 177, 17}, "Prenotazioni opzionate", 9.75, false},
       {"Chk_2", {200, 64, 177, 17}, "Clienti in casa + storico", 9.75, false},
@@ -214,7 +220,8 @@ TEST_F(VendrixDTTest, EnterInTheFromDateCleansExpandsAndMovesOnOnlyWhenValid) {
       {"01.01.2021", "01/01/2021", true},
       {"1/1/2024", "01/01/2024", true},
       {"1-1-2024", "01/01/2024", true},
-      {"01/01/24", "01/01/24", false},
+      {"1/7/24", "01/07/2024", true},
+      {"01/01/024", "01/01/024", false},
       {"", "", false},
       {"29/02/2021", "29/02/2021", false},
       {"01/01/2E03", "01/01/2E03", false},
@@ -241,7 +248,7 @@ TEST_F(VendrixDTTest, EnterInTheToDateMovesToCalcolaOnlyForAValidPeriod) {
       {"short form of this century", "01/07/2024", "310724", "31/07/2024", "T_0"},
       {"reversed dates", "01/01/2025", "31/12/2024", "31/12/2024", "Text1_1"},
       {"from-date read by the same rule", "01072024", "31072024", "31/07/2024", "T_0"},
-      {"from-date that is no date", "01/01/24", "31072024", "31/07/2024", "Text1_1"},
+      {"from-date that is no date", "01/13/2024", "31072024", "31/07/2024", "Text1_1"},
       {"invalid to-date", "01/07/2024", "ab", "AB", "Text1_1"},
   };
   for (const auto& [perche, dal, digitato, mostrato, fuoco] : casi) {
@@ -314,7 +321,7 @@ TEST_F(VendrixDTTest, AccessKeysEnterAndSpacePressTheButtonsAndEscapeDoesNothing
   // Only the completion messages of the three reports.
   EXPECT_EQ(messaggi_.size(), 3u);
   for (const std::string& m : messaggi_) {
-    EXPECT_TRUE(m.starts_with("Statistiche: Fogli Excel creati nella cartella")) << m;
+    EXPECT_TRUE(m.starts_with("Statistiche: Fogli Excel del periodo")) << m;
   }
 }
 
@@ -354,8 +361,8 @@ TEST_F(VendrixDTTest, ButtonsRefuseWhatWouldDestroyOrMisleadWithAMessageAndRunNo
   const Caso casi[] = {
       {"both empty", "", "", MessaggioDataNonValida(""), "Text1_0", "", ""},
       {"to-date empty", "010724", "", MessaggioDataNonValida(""), "Text1_1", "01/07/2024", ""},
-      {"two-digit year with separators", "01/07/24", "31/07/2024",
-       MessaggioDataNonValida("01/07/24"), "Text1_0", "01/07/24", "31/07/2024"},
+      {"three-digit year", "01/07/024", "31/07/2024", MessaggioDataNonValida("01/07/024"),
+       "Text1_0", "01/07/024", "31/07/2024"},
       {"to-date 31 February", "01/02/2024", "31/02/2024", MessaggioDataNonValida("31/02/2024"),
        "Text1_1", "01/02/2024", "31/02/2024"},
       {"an exponent in the year", "01/07/2024", "01/01/2e03", MessaggioDataNonValida("01/01/2E03"),
@@ -410,21 +417,69 @@ TEST_F(VendrixDTTest, EnteringADateBoxByTabOrMouseSelectsItsWholeText) {
   EXPECT_EQ(Casella(0)->text(), "010824");
 }
 
-TEST_F(VendrixDTTest, CreaExcelNamesTheFolderAndTheFilesAndCanOpenTheFolder) {
-  Date("01/07/2024", "31/07/2024");
-  for (bool apri : {false, true}) {
-    SCOPED_TRACE(apri);
+TEST_F(VendrixDTTest, CreaExcelNamesThePeriodTheFolderTheFilesAndCanOpenTheFolder) {
+  const std::string cartella = (kAlbergo / "Excel").string();
+  const std::string fatto = "Statistiche: Fogli Excel del periodo dal 01/07/2024 al 31/07/2024 "
+                            "creati nella cartella " + cartella +
+                            ":\r\nREPORT_DATA.xlsx\r\nREPORT_TIPOCAMERA.xlsx\r\nREPORT_AGENZIA.xlsx";
+  const std::tuple<bool, bool, std::string, std::vector<std::string>> casi[] = {
+      {true, true, "", {fatto + " [Apri cartella]"}},
+      {true, false, "", {fatto + " [Apri cartella]", "Statistiche: Impossibile aprire la cartella " +
+                                                         cartella + ": aprirla dal gestore dei file."}},
+      {false, true, "manca Storico.mdb.", {fatto + "\r\n\r\nConfronto con l'anno precedente non "
+                                                   "disponibile: manca Storico.mdb. [Apri cartella]"}},
+  };
+  QLabel* stato = Controllo<QLabel>("Label1_2");
+  durante_report_ = [](Interfaccia& ui) { ui.ImpostaStato("Calcolo dell'anno precedente"); };
+  for (const auto& [apri, si_apre, senza_confronto, messaggi] : casi) {
+    SCOPED_TRACE(messaggi.back());
     messaggi_.clear();
-    scegli_altro_ = apri;
+    aperte_.clear();
+    std::tie(scegli_altro_, si_apre_, senza_confronto_) = std::tie(apri, si_apre, senza_confronto);
+    Date("1/7/2024", "31/7/2024");
     Comando(1)->click();
-    const std::string cartella = (kAlbergo / "Excel").string();
-    EXPECT_EQ(messaggi_, std::vector<std::string>{
-                             "Statistiche: Fogli Excel creati nella cartella " + cartella +
-                             ":\r\nREPORT_DATA.xlsx\r\nREPORT_TIPOCAMERA.xlsx\r\n"
-                             "REPORT_AGENZIA.xlsx [Apri cartella]"});
-    EXPECT_EQ(aperte_, apri ? std::vector<std::filesystem::path>{cartella}
-                            : std::vector<std::filesystem::path>{});
+    EXPECT_EQ(messaggi_, messaggi);
+    EXPECT_EQ(aperte_.size(), apri ? 1u : 0u);
+    EXPECT_EQ(stato->text().toStdString(),
+              "Fogli Excel del 01/07/2024-31/07/2024 creati in " + cartella);
   }
+  durante_report_ = [](Interfaccia&) { throw Errore("Impossibile aprire TipiCamere.mdb."); };
+  Comando(1)->click();
+  EXPECT_EQ(stato->text().toStdString(), "Creazione dei fogli Excel non riuscita");
+}
+
+TEST_F(VendrixDTTest, ARefusedDateBoxHasARedFrameUntilItsTextIsValid) {
+  enum Azione { kNulla, kInvioDal, kInvioAl, kCreaExcel };
+  // What is typed in each box (null: left as it is), what is done, and which frames are red.
+  const std::tuple<const char*, QString, QString, Azione, std::string> passi[] = {
+      {"valid dates", "01/07/2024", "31/07/2024", kInvioDal, "--"},
+      {"Enter on no date", "32/07/2024", {}, kInvioDal, "R-"},
+      {"a valid text clears it", "1/7/24", {}, kNulla, "--"},
+      {"Enter on a to-date before the from-date", {}, "30/06/2024", kInvioAl, "-R"},
+      {"mending the from-date clears it", "01/06/2024", {}, kNulla, "--"},
+      {"a button refusing the to-date", {}, "31/02/2024", kCreaExcel, "-R"},
+      {"still no date", {}, "30/02/2024", kNulla, "-R"},
+      {"mended", {}, "29/02/2024", kNulla, "--"},
+  };
+  for (const auto& [cosa, dal, al, azione, rosse] : passi) {
+    if (!dal.isNull()) Casella(0)->setText(dal);
+    if (!al.isNull()) Casella(1)->setText(al);
+    if (azione == kInvioDal || azione == kInvioAl) {
+      QTest::keyClick(Casella(azione == kInvioDal ? 0 : 1), Qt::Key_Return);
+    }
+    if (azione == kCreaExcel) Comando(1)->click();
+    const QImage immagine = finestra_->grab().toImage();
+    std::string viste;
+    for (const int y : {32, 72}) viste += immagine.pixelColor(80, y).red() > 150 ? 'R' : '-';
+    EXPECT_EQ(viste, rosse) << cosa;
+  }
+}
+
+// Qt's own dialogs (the folder chooser, the input dialog) speak Italian.
+TEST(VendrixDTTraduzioni, QtsItalianTranslationsAreLoaded) {
+  ASSERT_TRUE(CaricaTraduzioniQt(*QCoreApplication::instance()));
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:").toStdString(), "Cerca in:");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Annulla");
 }
 
 TEST_F(VendrixDTTest, AFailingRunIsShownAndTheWindowStaysUsable) {
@@ -476,18 +531,20 @@ TEST_F(VendrixDTTest, RunsWriteTheStatusLineAtOnceAndShowTheirMessages) {
   Date("01/07/2024", "31/07/2024");
   Comando(0)->click();
   stato->removeEventFilter(&filtro);
-  EXPECT_EQ(stato->text(), "Pulizia record n. 3 di 5") << "the last text stays after the run";
+  EXPECT_EQ(stato->text(), "Statistiche del 01/07/2024-31/07/2024 calcolate")
+      << "the line ends on what was done";
   EXPECT_EQ(messaggi_, std::vector<std::string>{
                            "Creazione dati completata!: Ora si possono generare i fogli Excel"});
 }
 
 // The real message box: modal, with the title, the text as written and one OK button.
-TEST(VendrixDTMessaggio, DefaultPresenterShowsAModalBoxWithOneOkButton) {
+TEST(VendrixDTMessaggio, DefaultPresenterShowsAModalBoxWithOneOkButtonAndEscapeMeansOk) {
   VendrixDT finestra(Elaborazioni{});
   finestra.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&finestra));
   QString visto;
   int tentativi = 0;
+  bool con_escape = false;
   std::function<void()> chiudi = [&] {
     QWidget* attiva = QApplication::activeModalWidget();
     if (attiva == nullptr && ++tentativi < 500) {
@@ -501,7 +558,12 @@ TEST(VendrixDTMessaggio, DefaultPresenterShowsAModalBoxWithOneOkButton) {
                   .arg(box->buttons().size())
                   .arg(box->isModal())
                   .arg(box->textFormat() == Qt::PlainText);
-      box->button(QMessageBox::Ok)->click();
+      // Escape is handled at once: a box still open after it ignored it.
+      if (con_escape) QTest::keyClick(box, Qt::Key_Escape);
+      if (box->isVisible()) {
+        if (con_escape) visto += "|Escape ignored";
+        box->button(QMessageBox::Ok)->click();
+      }
     } else if (attiva != nullptr) {
       attiva->close();
     }
@@ -510,6 +572,11 @@ TEST(VendrixDTMessaggio, DefaultPresenterShowsAModalBoxWithOneOkButton) {
   finestra.MsgBox("Errore in <Prenota> & co.", "Statistiche");
   EXPECT_EQ(visto.toStdString(), "Statistiche|Errore in <Prenota> & co.|1|1|1");
   EXPECT_TRUE(finestra.isVisible());
+  // The completion message of "C&rea Excel" has "Apri cartella" too: Escape means OK.
+  con_escape = true;
+  QTimer::singleShot(0, chiudi);
+  EXPECT_FALSE(MessaggioModale(&finestra, "Fogli Excel creati", "Statistiche", "Apri cartella"));
+  EXPECT_EQ(visto.toStdString(), "Statistiche|Fogli Excel creati|2|1|1");
 }
 
 }  // namespace

@@ -60,7 +60,10 @@ TEST(VoceDirezioneTest, AltDFaIlReportDelGiornoNellaCasellaAlOppureDiIeri) {
       if (caso.errore) throw Errore("File mancante");
       return "/srv/albergo/Excel/REPORT_DIREZIONE_" + ChiaveData(g) + ".xlsx";
     };
-    e.apri_cartella = [&](const std::filesystem::path& c) { aperte.push_back(c); };
+    e.apri_cartella = [&](const std::filesystem::path& c) {
+      aperte.push_back(c);
+      return true;
+    };
     VendrixDT finestra(
         e, [&](QWidget*, const QString& testo, const QString&, const QString& altro) {
           messaggi.push_back(testo.toStdString() +

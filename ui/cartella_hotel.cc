@@ -20,7 +20,7 @@ QSettings Impostazioni() { return QSettings("Vendrix", "Vendrix"); }
 std::filesystem::path ScegliCartellaConDialogo(QWidget* finestra,
                                                const std::filesystem::path& attuale) {
   const QString scelta = QFileDialog::getExistingDirectory(
-      finestra, QStringLiteral("Scegliere la cartella dell'albergo"),
+      finestra, QStringLiteral("Scegliere la cartella dell'hotel"),
       QString::fromStdString(attuale.string()));
   return scelta.toStdString();
 }

@@ -1,9 +1,9 @@
 #include "ui/controlli.h"
 
 #include <QFocusEvent>
-#include <QMouseEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QShortcutEvent>
@@ -99,12 +99,16 @@ void Pulsante::paintEvent(QPaintEvent* evento) {
 
 Cornice::Cornice(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::Box | QFrame::Plain);
-  setLineWidth(1);
-  QPalette colori = palette();
-  colori.setColor(QPalette::WindowText, Qt::black);
-  setPalette(colori);
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_TransparentForMouseEvents);
+  Segna(false);
+}
+
+void Cornice::Segna(bool rifiuto) {
+  setLineWidth(rifiuto ? 2 : 1);
+  QPalette colori = palette();
+  colori.setColor(QPalette::WindowText, rifiuto ? QColor(220, 0, 0) : QColor(Qt::black));
+  setPalette(colori);
 }
 
 QPixmap ImmagineEsci() {

@@ -43,9 +43,11 @@ class Pulsante : public QPushButton {
 };
 
 // A thin black rectangle drawn around a control; it takes neither focus nor mouse clicks.
+// Marked, it is drawn red and thicker, to show that the control's content is refused.
 class Cornice : public QFrame {
  public:
   explicit Cornice(QWidget* parent);
+  void Segna(bool rifiuto);
 };
 
 // The 48 x 48 picture of the exit button: an open door with an arrow leading out of it.

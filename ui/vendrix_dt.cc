@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPalette>
@@ -18,6 +19,7 @@
 
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
+#include "comune/nome_hotel.h"
 #include "data/tabelle.h"
 #include "reports/report.h"
 #include "ui/controlli.h"
@@ -78,6 +80,40 @@ void AdattaLarghezza(QLabel* etichetta) {
   etichetta->setFont(stretto);
 }
 
+std::optional<std::string> ChiediNomeConDialogo(QWidget* finestra, const std::string& attuale) {
+  bool confermato = false;
+  const QString nome = QInputDialog::getText(
+      finestra, QStringLiteral("Nome dell'hotel"),
+      QStringLiteral("Nome dell'hotel nei fogli Excel (vuoto: il nome della cartella):"),
+      QLineEdit::Normal, QString::fromStdString(attuale), &confermato);
+  if (!confermato) return std::nullopt;
+  return nome.toStdString();
+}
+
+// The folder's path in at most `larghezza` pixels: whole when it fits, else its beginning cut
+// short before as many of its last components as fit whole, since they name the folder.
+QString AccorciaCartella(const QFontMetrics& metriche, const std::filesystem::path& cartella,
+                         int larghezza) {
+  const QString intero = QString::fromStdString(cartella.string());
+  if (metriche.horizontalAdvance(intero) <= larghezza) return intero;
+  const std::filesystem::path normale = cartella.lexically_normal();
+  const QString testo = QString::fromStdString(normale.string());
+  const std::vector<std::filesystem::path> parti(normale.begin(), normale.end());
+  QString coda;
+  for (auto parte = parti.rbegin(); parte != parti.rend(); ++parte) {
+    if (parte->empty() || *parte == normale.root_path()) break;
+    const QString piu_lunga = "/" + QString::fromStdString(parte->string()) + coda;
+    if (metriche.horizontalAdvance(QStringLiteral("…") + piu_lunga) > larghezza) break;
+    coda = piu_lunga;
+  }
+  if (coda.isEmpty() || !testo.endsWith(coda)) {
+    return metriche.elidedText(intero, Qt::ElideMiddle, larghezza);
+  }
+  return metriche.elidedText(testo.left(testo.size() - coda.size()), Qt::ElideRight,
+                             larghezza - metriche.horizontalAdvance(coda)) +
+         coda;
+}
+
 void ImpostaColore(QWidget* controllo, QPalette::ColorRole ruolo, const QColor& colore) {
   QPalette colori = controllo->palette();
   colori.setColor(ruolo, colore);
@@ -97,6 +133,8 @@ bool MessaggioModale(QWidget* finestra, const QString& testo, const QString& tit
   QPushButton* pulsante_altro =
       altro.isEmpty() ? nullptr : messaggio.addButton(altro, QMessageBox::ActionRole);
   messaggio.setDefaultButton(QMessageBox::Ok);
+  // With a second button Qt gives Escape to neither: it means OK.
+  messaggio.setEscapeButton(QMessageBox::Ok);
   messaggio.setWindowModality(Qt::ApplicationModal);
   messaggio.exec();
   return pulsante_altro != nullptr && messaggio.clickedButton() == pulsante_altro;
@@ -109,9 +147,11 @@ VendrixDT::VendrixDT(Elaborazioni elaborazioni, Presentatore presentatore, QWidg
   if (!elaborazioni_.apri_cartella) {
     elaborazioni_.apri_cartella = [](const std::filesystem::path& cartella) {
       CompletaReportInterrotti(cartella);  // a set of workbooks is shown whole
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(cartella.string())));
+      return QDesktopServices::openUrl(
+          QUrl::fromLocalFile(QString::fromStdString(cartella.string())));
     };
   }
+  if (!elaborazioni_.chiedi_nome) elaborazioni_.chiedi_nome = ChiediNomeConDialogo;
   CreaControlli();
   CollegaEventi();
   Form_Load();
@@ -173,6 +213,8 @@ void VendrixDT::CreaControlli() {
   }
   label1_[2] = new QLabel(this);
   label1_[2]->setGeometry(Posizione(120, 2760, 5616, 270));
+  // A narrow font: the line names folders, and what does not fit is cut.
+  label1_[2]->setFont(Corbel(9.75));
   ImpostaColore(label1_[2], QPalette::Window, kSfondoStato);
   label1_[2]->setAutoFillBackground(true);
   for (int i = 0; i < 3; ++i) {
@@ -208,49 +250,99 @@ void VendrixDT::CollegaEventi() {
   for (int i = 0; i < 2; ++i) {
     // Enter is the only key acted upon; the box handles every key as usual.
     connect(text1_[i], &QLineEdit::returnPressed, this, [this, i] { Text1_KeyPress(i); });
+    // A red frame stays until what made it red is mended, in either box.
+    connect(text1_[i], &QLineEdit::textChanged, this, [this] {
+      for (int j = 0; j < 2; ++j) {
+        if (motivo_rifiuto_[j] != Rifiuto::kNessuno && !DataRifiutata(j)) {
+          SegnaData(j, Rifiuto::kNessuno);
+        }
+      }
+    });
   }
 }
 
 void VendrixDT::Form_Load() { CaricaModulo(); }
 
 void VendrixDT::PreparaCartellaHotel() {
-  if (!elaborazioni_.scegli_cartella) return;
-  // An action of the window, not a control: the fixed layout stays as it is.
-  auto* cambia = new QAction("Cartella &hotel…", this);
-  cambia->setObjectName("CartellaHotel");
-  cambia->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
-  connect(cambia, &QAction::triggered, this, &VendrixDT::CambiaCartellaHotel);
-  addAction(cambia);
+  // Actions of the window, not controls: the fixed layout stays as it is.
   setContextMenuPolicy(Qt::ActionsContextMenu);
-
-  if (ECartellaHotel(elaborazioni_.cartella_hotel)) return;
-  if (const std::optional<std::filesystem::path> ricordata = CartellaRicordata()) {
-    elaborazioni_.cartella_hotel = *ricordata;
-    ImpostaStato("Cartella hotel: " + ricordata->string());
-    return;
+  if (elaborazioni_.scegli_cartella) {
+    auto* cambia = new QAction("Cartella &hotel…", this);
+    cambia->setObjectName("CartellaHotel");
+    cambia->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
+    connect(cambia, &QAction::triggered, this, &VendrixDT::CambiaCartellaHotel);
+    addAction(cambia);
   }
-  // Asked once the window is on screen, so that the chooser has a window to stand on.
-  QTimer::singleShot(0, this, [this] {
-    CambiaCartellaHotel();
-    if (!ECartellaHotel(elaborazioni_.cartella_hotel)) {
-      ImpostaStato("Nessun albergo in " + elaborazioni_.cartella_hotel.string() +
-                   ": Alt+H per scegliere la cartella");
+  auto* nome = new QAction("&Nome hotel…", this);
+  nome->setObjectName("NomeHotel");
+  connect(nome, &QAction::triggered, this, &VendrixDT::CambiaNomeHotel);
+  addAction(nome);
+
+  const bool da_chiedere =
+      elaborazioni_.scegli_cartella && !ECartellaHotel(elaborazioni_.cartella_hotel);
+  if (da_chiedere) {
+    if (const std::optional<std::filesystem::path> ricordata = CartellaRicordata()) {
+      elaborazioni_.cartella_hotel = *ricordata;
+    } else {
+      // Asked once the window is on screen, so that the chooser has a window to stand on.
+      QTimer::singleShot(0, this, &VendrixDT::CambiaCartellaHotel);
     }
-  });
+  }
+  MostraHotel();
 }
 
 void VendrixDT::CambiaCartellaHotel() {
-  const std::filesystem::path scelta =
-      elaborazioni_.scegli_cartella(this, elaborazioni_.cartella_hotel);
-  if (scelta.empty()) return;
-  elaborazioni_.cartella_hotel = scelta;
-  RicordaCartella(scelta);
-  ImpostaStato("Cartella hotel: " + scelta.string());
-  if (!ECartellaHotel(scelta)) {
-    MsgBox("Nella cartella " + scelta.string() + " non ci sono i file dell'albergo (" +
-               tabelle::kFileTipiCamere + "): sceglierne un'altra con Alt+H.",
+  std::filesystem::path partenza = elaborazioni_.cartella_hotel;
+  for (;;) {
+    const std::filesystem::path scelta = elaborazioni_.scegli_cartella(this, partenza);
+    if (scelta.empty()) return;  // cancelled: the folder stays as it was
+    if (ECartellaHotel(scelta)) {
+      elaborazioni_.cartella_hotel = scelta;
+      RicordaCartella(scelta);
+      MostraHotel();
+      return;
+    }
+    // Neither taken nor remembered: a run would write its files into it.
+    MsgBox("Nella cartella " + scelta.string() + " non ci sono i file dell'hotel (" +
+               tabelle::kFileTipiCamere + "): sceglierne un'altra.",
            kTitoloMessaggi);
+    partenza = scelta;
   }
+}
+
+void VendrixDT::CambiaNomeHotel() {
+  if (!HotelPresente()) return;
+  const std::filesystem::path& cartella = elaborazioni_.cartella_hotel;
+  const std::optional<std::string> nome = elaborazioni_.chiedi_nome(this, NomeHotel(cartella));
+  if (!nome) return;
+  if (const std::optional<std::string> errore = ImpostaNomeHotel(cartella, *nome)) {
+    MsgBox(*errore, kTitoloMessaggi);
+    return;
+  }
+  MostraHotel();
+}
+
+void VendrixDT::MostraHotel() {
+  const std::filesystem::path& cartella = elaborazioni_.cartella_hotel;
+  if (elaborazioni_.scegli_cartella && !ECartellaHotel(cartella)) {
+    StatoConCartella("Nessun hotel in ", cartella, ": premere Alt+H per sceglierlo");
+    return;
+  }
+  // The hotel's name is the folder's own until one is set: the path alone names it.
+  const std::string nome = NomeHotel(cartella);
+  if (nome == cartella.lexically_normal().filename().string()) {
+    StatoConCartella("Hotel: ", cartella, "");
+  } else {
+    StatoConCartella("Hotel: " + nome + ", cartella ", cartella, "");
+  }
+}
+
+bool VendrixDT::HotelPresente() {
+  if (!elaborazioni_.scegli_cartella || ECartellaHotel(elaborazioni_.cartella_hotel)) return true;
+  MsgBox("Nella cartella " + elaborazioni_.cartella_hotel.string() +
+             " non ci sono i file dell'hotel: premere Alt+H per sceglierne la cartella.",
+         kTitoloMessaggi);
+  return false;
 }
 
 void VendrixDT::T_Click(int indice) {
@@ -272,18 +364,45 @@ void VendrixDT::T_Click(int indice) {
 void VendrixDT::Text1_GotFocus(int indice) { text1_.at(indice)->selectAll(); }
 
 void VendrixDT::Text1_KeyPress(int indice) {
+  // A refused date gives no message: the red frame says why the focus stays.
   if (indice == 0) {
     const EsitoInvio esito = InvioDataDal(Text1(0));
     text1_[0]->setText(QString::fromStdString(esito.testo));
-    if (esito.fuoco == Fuoco::kDataAl) text1_[1]->setFocus(Qt::OtherFocusReason);
+    if (esito.fuoco == Fuoco::kDataAl) {
+      text1_[1]->setFocus(Qt::OtherFocusReason);
+    } else {
+      SegnaData(0, Rifiuto::kData);
+    }
   } else if (indice == 1) {
     const EsitoInvio esito = InvioDataAl(Text1(0), Text1(1));
     text1_[1]->setText(QString::fromStdString(esito.testo));
-    if (esito.fuoco == Fuoco::kCalcola) t_[0]->setFocus(Qt::OtherFocusReason);
+    if (esito.fuoco == Fuoco::kCalcola) {
+      t_[0]->setFocus(Qt::OtherFocusReason);
+    } else if (!LeggiData(Text1(1))) {
+      SegnaData(1, Rifiuto::kData);
+    } else if (!LeggiData(Text1(0))) {
+      SegnaData(0, Rifiuto::kData);
+    } else {
+      SegnaData(1, Rifiuto::kPeriodo);
+    }
   }
 }
 
+bool VendrixDT::DataRifiutata(int indice) const {
+  const std::optional<Giorno> giorno = LeggiData(Text1(indice));
+  if (!giorno) return true;
+  if (motivo_rifiuto_.at(indice) != Rifiuto::kPeriodo) return false;
+  const std::optional<Giorno> dal = LeggiData(Text1(0)), al = LeggiData(Text1(1));
+  return dal && al && RifiutoPeriodo(*dal, *al).has_value();
+}
+
+void VendrixDT::SegnaData(int indice, Rifiuto motivo) {
+  motivo_rifiuto_.at(indice) = motivo;
+  shape1_.at(indice)->Segna(motivo != Rifiuto::kNessuno);
+}
+
 std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
+  if (!HotelPresente()) return std::nullopt;
   // The buttons clean and expand both boxes as Enter does, and write the result back, so that
   // the user sees the dates the run is asked for.
   std::array<Giorno, 2> giorni;
@@ -293,6 +412,7 @@ std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
   for (int i = 0; i < 2; ++i) {
     const std::optional<Giorno> giorno = LeggiData(Text1(i));
     if (!giorno) {
+      SegnaData(i, Rifiuto::kData);
       MsgBox(MessaggioDataNonValida(Text1(i)), kTitoloMessaggi);
       text1_[i]->setFocus(Qt::OtherFocusReason);
       return std::nullopt;
@@ -300,6 +420,7 @@ std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
     giorni[i] = *giorno;
   }
   if (const std::optional<std::string> rifiuto = RifiutoPeriodo(giorni[0], giorni[1])) {
+    for (int i = 0; i < 2; ++i) SegnaData(i, Rifiuto::kPeriodo);
     MsgBox(*rifiuto, kTitoloMessaggi);
     text1_[0]->setFocus(Qt::OtherFocusReason);
     return std::nullopt;
@@ -311,15 +432,17 @@ std::optional<Richiesta> VendrixDT::LeggiRichiesta() {
   return r;
 }
 
-void VendrixDT::Esegui(const std::function<void()>& elaborazione) {
+bool VendrixDT::Esegui(const std::function<void()>& elaborazione) {
   // Caught here, once per run: the window stays open and the user can try again.
   try {
     elaborazione();
+    return true;
   } catch (const std::exception& errore) {
     MsgBox(errore.what(), kTitoloMessaggi);
   } catch (...) {
     MsgBox("Errore imprevisto durante l'elaborazione: riprovare.", kTitoloMessaggi);
   }
+  return false;
 }
 
 void VendrixDT::Calcola() {
@@ -331,33 +454,74 @@ void VendrixDT::Calcola() {
     chk_[0]->setFocus(Qt::OtherFocusReason);
     return;
   }
-  Esegui([&] { elaborazioni_.calcola(*this, *r); });
+  const std::string periodo = TestoData(r->dal) + "-" + TestoData(r->al);
+  // Replaced by the run's own progress; a failed run leaves its last text, which says where it
+  // stopped.
+  ImpostaStato("Calcolo delle statistiche del " + periodo);
+  if (Esegui([&] { elaborazioni_.calcola(*this, *r); })) {
+    ImpostaStato("Statistiche del " + periodo + " calcolate");
+  }
 }
 
 void VendrixDT::CreaExcel() {
   const std::optional<Richiesta> r = LeggiRichiesta();
   if (!r) return;
-  Esegui([&] {
-    const std::vector<std::string> percorsi = elaborazioni_.crea_excel(*this, *r);
-    if (percorsi.empty()) return;
-    const std::filesystem::path cartella = std::filesystem::path(percorsi.front()).parent_path();
-    std::string testo = "Fogli Excel creati nella cartella " + cartella.string() + ":";
-    for (const std::string& percorso : percorsi) {
-      testo += "\r\n" + std::filesystem::path(percorso).filename().string();
-    }
-    if (presentatore_(this, QString::fromStdString(testo), kTitoloMessaggi, "Apri cartella")) {
-      elaborazioni_.apri_cartella(cartella);
-    }
-  });
+  ImpostaStato("Creazione dei fogli Excel del " + TestoData(r->dal) + "-" + TestoData(r->al));
+  FogliCreati fogli;
+  if (!Esegui([&] { fogli = elaborazioni_.crea_excel(*this, *r); })) {
+    // The run's last progress text would say it is still at work.
+    ImpostaStato("Creazione dei fogli Excel non riuscita");
+    return;
+  }
+  if (fogli.percorsi.empty()) return;
+  const std::filesystem::path cartella =
+      std::filesystem::path(fogli.percorsi.front()).parent_path();
+  StatoConCartella("Fogli Excel del " + TestoData(r->dal) + "-" + TestoData(r->al) + " creati in ",
+                   cartella, "");
+  std::string testo = "Fogli Excel del periodo " + TestoPeriodo(r->dal, r->al) +
+                      " creati nella cartella " + cartella.string() + ":";
+  for (const std::string& percorso : fogli.percorsi) {
+    testo += "\r\n" + std::filesystem::path(percorso).filename().string();
+  }
+  if (!fogli.senza_confronto.empty()) {
+    testo += "\r\n\r\nConfronto con l'anno precedente non disponibile: " + fogli.senza_confronto;
+  }
+  if (presentatore_(this, QString::fromStdString(testo), kTitoloMessaggi, "Apri cartella") &&
+      !elaborazioni_.apri_cartella(cartella)) {
+    MsgBox(
+        "Impossibile aprire la cartella " + cartella.string() + ": aprirla dal gestore dei file.",
+        kTitoloMessaggi);
+  }
 }
 
 std::string VendrixDT::Text1(int indice) const { return text1_.at(indice)->text().toStdString(); }
 
 void VendrixDT::ImpostaStato(const std::string& testo) {
-  label1_[2]->setText(QString::fromStdString(testo));
+  QLabel* stato = label1_[2];
+  const QString intero = QString::fromStdString(testo);
+  // A text longer than the line is cut at its end, where "…" shows that it goes on; the whole
+  // text is the line's tooltip.
+  stato->setText(QFontMetrics(stato->font())
+                     .elidedText(intero, Qt::ElideRight, stato->contentsRect().width()));
+  stato->setToolTip(stato->text() == intero ? QString() : intero);
   // The run holds the event loop: without an immediate repaint the text would show only at its
   // end.
-  label1_[2]->repaint();
+  stato->repaint();
+}
+
+void VendrixDT::StatoConCartella(const std::string& prima, const std::filesystem::path& cartella,
+                                 const std::string& dopo) {
+  const QFontMetrics metriche(label1_[2]->font());
+  const QString testo_prima = QString::fromStdString(prima);
+  const QString testo_dopo = QString::fromStdString(dopo);
+  const int resto =
+      label1_[2]->contentsRect().width() - metriche.horizontalAdvance(testo_prima + testo_dopo);
+  const QString percorso = AccorciaCartella(metriche, cartella, std::max(resto, 0));
+  ImpostaStato((testo_prima + percorso + testo_dopo).toStdString());
+  const std::string intero = prima + cartella.string() + dopo;
+  if (label1_[2]->text().toStdString() != intero) {
+    label1_[2]->setToolTip(QString::fromStdString(intero));
+  }
 }
 
 void VendrixDT::MsgBox(const std::string& testo, const std::string& titolo) {
