@@ -33,7 +33,7 @@ Giorno DaChiave(int64_t k) {
 // A prepared statement, finalized when it goes out of scope.
 class Comando {
  public:
-  Comando(sqlite3* db, const char* sql) : db_(db) {
+  Comando(sqlite3* db, const char* sql) {
     if (sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) != SQLITE_OK) st_ = nullptr;
   }
   ~Comando() { sqlite3_finalize(st_); }
@@ -62,7 +62,6 @@ class Comando {
   }
 
  private:
-  sqlite3* db_;
   sqlite3_stmt* st_ = nullptr;
 };
 
