@@ -202,8 +202,8 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   }
   if (senza_storico) portafoglio.mancanze.push_back(*senza_storico);
 
-  // The guests, the longest part, on a thread of their own while the bookings are worked out
-  // here one kind after the other.
+  // The guests, the longest part, on a thread of their own while the bookings, the room types
+  // and the guests' stays are read here one after the other.
   Somme somme_clienti;
   std::vector<SoggiornoCamera> soggiorni;
   auto parte_clienti = [&]() {
@@ -214,11 +214,6 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
         })) {
       somme_clienti.clear();
       return std::optional<std::string>("Clienti in casa e storico non disponibili: " + *errore);
-    }
-    if (auto errore =
-            Tenta([&] { LeggiSoggiorni(cartella, clienti, !senza_storico, soggiorni); })) {
-      soggiorni.clear();
-      return std::optional<std::string>("Arrivi e partenze non disponibili: " + *errore);
     }
     return std::optional<std::string>();
   };
@@ -252,7 +247,15 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   if (auto errore = Tenta([&] { portafoglio.tipi_camere = LeggiTipiCamere(cartella); })) {
     portafoglio.mancanze.push_back("Tipi camera non disponibili: " + *errore);
   }
-  if (auto errore = esito_clienti.get()) portafoglio.mancanze.push_back(*errore);
+  std::optional<std::string> errore_soggiorni =
+      Tenta([&] { LeggiSoggiorni(cartella, clienti, !senza_storico, soggiorni); });
+  if (auto errore = esito_clienti.get()) {
+    portafoglio.mancanze.push_back(*errore);
+    soggiorni.clear();  // without the guests' nights their arrivals say nothing
+  } else if (errore_soggiorni) {
+    soggiorni.clear();
+    portafoglio.mancanze.push_back("Arrivi e partenze non disponibili: " + *errore_soggiorni);
+  }
   for (std::string& m : mancanze_prenotazioni) portafoglio.mancanze.push_back(std::move(m));
 
   for (auto& [chiave, cifre] : somme_clienti) somme[chiave] += cifre;

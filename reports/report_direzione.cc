@@ -382,7 +382,7 @@ int ScriviPrevisione(Worksheet& foglio, TestiLunghi& testi, int riga, const Libr
 }
 
 std::string TestoPrenotazioniNonNote(Giorno giorno) {
-  return "Prenotazioni e previsioni non incluse: i file dell'albergo mostrano le prenotazioni di "
+  return "Prenotazioni e previsioni non incluse: i file dell'hotel mostrano le prenotazioni di "
          "oggi, non quelle del " +
          TestoData(giorno) + ".";
 }
@@ -398,7 +398,7 @@ void FoglioDirezione(Worksheet& foglio, const DatiDirezione& dati, const Libri& 
   }
 
   // Above the table: what the report is of, and what it leaves out.
-  std::vector<std::string> testa = {"Albergo: " + dati.hotel,
+  std::vector<std::string> testa = {"Hotel: " + dati.hotel,
                                     "Giorno: " + TestoData(g) + " (ultima notte del report)",
                                     "Creato il " + dati.creato_il};
   if (dati.prenotazioni_note) {

@@ -50,7 +50,7 @@ TEST(VoceDirezioneTest, AltDFaIlReportDelGiornoNellaCasellaAlOppureDiIeri) {
     Elaborazioni e;
     e.cartella_hotel = "/srv/albergo";
     e.calcola = [](Interfaccia&, const Richiesta&) { FAIL() << "no calculation"; };
-    e.crea_excel = [](Interfaccia&, const Richiesta&) -> std::vector<std::string> {
+    e.crea_excel = [](Interfaccia&, const Richiesta&) -> FogliCreati {
       ADD_FAILURE() << "no workbooks";
       return {};
     };

@@ -22,18 +22,27 @@ void VendrixDT::PreparaReportDirezione() {
 }
 
 void VendrixDT::CreaReportDirezione() {
+  if (!HotelPresente()) return;
   // The day in the "to" box when it holds one, else yesterday; the box is left as it is.
   const Giorno giorno = LeggiData(Text1(1)).value_or(IeriLocale());
   const Richiesta r = NuovaRichiesta(giorno, giorno, elaborazioni_.cartella_hotel);
-  Esegui([&] {
-    const std::filesystem::path percorso = elaborazioni_.report_direzione(*this, r, giorno);
-    const std::string testo = "Report di direzione del " + TestoData(giorno) +
-                              " creato nella cartella " + percorso.parent_path().string() +
-                              ":\r\n" + percorso.filename().string();
-    if (presentatore_(this, QString::fromStdString(testo), "Statistiche", "Apri cartella")) {
-      elaborazioni_.apri_cartella(percorso.parent_path());
-    }
-  });
+  const std::string del = "Report di direzione del " + TestoData(giorno);
+  ImpostaStato("Creazione del report di direzione del " + TestoData(giorno));
+  std::filesystem::path percorso;
+  if (!Esegui([&] { percorso = elaborazioni_.report_direzione(*this, r, giorno); })) {
+    ImpostaStato("Creazione del report di direzione non riuscita");
+    return;
+  }
+  const std::filesystem::path cartella = percorso.parent_path();
+  StatoConCartella(del + " creato in ", cartella, "");
+  const std::string testo =
+      del + " creato nella cartella " + cartella.string() + ":\r\n" + percorso.filename().string();
+  if (presentatore_(this, QString::fromStdString(testo), "Statistiche", "Apri cartella") &&
+      !elaborazioni_.apri_cartella(cartella)) {
+    MsgBox(
+        "Impossibile aprire la cartella " + cartella.string() + ": aprirla dal gestore dei file.",
+        "Statistiche");
+  }
 }
 
 }  // namespace vendrix
