@@ -18,6 +18,7 @@
 #include "comune/errore_sistema.h"
 #include "comune/fine_ordinata.h"
 #include "comune/interfaccia.h"
+#include "comune/nome_hotel.h"
 #include "comune/richiesta.h"
 #include "comune/versione.h"
 #include "data/errore.h"
@@ -39,6 +40,7 @@ const char* const kUso =
     "  vendrix-batch direzione [GIORNO] [--cartella CARTELLA]\n"
     "  vendrix-batch istantanea [--al GIORNO [--da CARTELLA]]\n"
     "  vendrix-batch pickup [GIORNO] [--cartella CARTELLA]\n"
+    "  vendrix-batch --hotel NOME\n"
     "  vendrix-batch --help | --version\n";
 
 const char* const kAiuto =
@@ -88,6 +90,9 @@ const char* const kAiuto =
     "                     --cartella CARTELLA  come per excel\n"
     "\n"
     "Opzioni:\n"
+    "  --hotel NOME  il nome dell'hotel della cartella corrente, mostrato dai fogli Excel\n"
+    "                (tenuto in VendrixHotel.txt, lo stesso della finestra); \"\" torna al\n"
+    "                nome della cartella. Da solo o con un comando.\n"
     "  --help     mostra questo aiuto ed esce\n"
     "  --version  mostra la versione ed esce\n"
     "\n"
@@ -253,7 +258,7 @@ int Libri(const std::vector<std::string>& argomenti) {
   });
 }
 
-int Principale(const std::vector<std::string>& argomenti) {
+int Principale(std::vector<std::string> argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::string aiuto = kAiuto;
@@ -272,7 +277,40 @@ int Principale(const std::vector<std::string>& argomenti) {
       return 0;
     }
   }
-  if (argomenti.empty()) return ErroreUso("manca il comando.");
+  // The hotel's name, given once per folder: taken out of the arguments wherever it stands.
+  std::optional<std::string> nome_hotel;
+  for (size_t i = 0; i < argomenti.size(); ++i) {
+    if (argomenti[i] != "--hotel") continue;
+    if (nome_hotel || i + 1 >= argomenti.size()) {
+      return ErroreUso("--hotel vuole il nome dell'hotel, una volta sola.");
+    }
+    nome_hotel = argomenti[i + 1];
+    argomenti.erase(argomenti.begin() + static_cast<std::ptrdiff_t>(i),
+                    argomenti.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    --i;
+  }
+  auto imposta_nome = [&]() -> bool {
+    if (!nome_hotel) return true;
+    std::error_code errore_cartella;
+    const fs::path cartella = fs::current_path(errore_cartella);
+    std::optional<std::string> errore;
+    if (errore_cartella) {
+      errore =
+          "impossibile leggere la cartella corrente: " + TestoErroreSistema(errore_cartella) + ".";
+    } else {
+      errore = ImpostaNomeHotel(cartella, *nome_hotel);
+    }
+    if (errore) {
+      std::cerr << "vendrix-batch: " << *errore << '\n';
+      return false;
+    }
+    std::cerr << "Nome dell'hotel: " << NomeHotel(cartella) << '\n';
+    return true;
+  };
+  if (argomenti.empty()) {
+    if (nome_hotel) return imposta_nome() ? 0 : kEsitoErrore;
+    return ErroreUso("manca il comando.");
+  }
   const std::string& comando = argomenti[0];
   if (comando == "istantanea" || comando == "pickup") return Libri(argomenti);
   if (comando != "calcola" && comando != "excel" && comando != "direzione") {
@@ -316,6 +354,7 @@ int Principale(const std::vector<std::string>& argomenti) {
 
   const std::optional<fs::path> corrente = CartellaCorrente();
   if (!corrente) return kEsitoErrore;
+  if (!imposta_nome()) return kEsitoErrore;
   Richiesta r = NuovaRichiesta(*dal, *al, *corrente);
   r.confermate = confermate;
   r.opzionate = opzionate;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -78,7 +79,6 @@ int LeggiColonna(std::string_view lettere) {
   }
   return static_cast<int>(colonna);
 }
-
 
 // Height of one line of text at the default font, in points, and the margin a column keeps
 // around its widest value, in characters.
@@ -181,6 +181,34 @@ std::string Letterale(std::string_view parte) {
   return esito;
 }
 
+// A date serial (days since 30/12/1899) as a date format of "dd", "mm", "yyyy" and separators
+// shows it.
+std::string TestoData(double seriale, const std::string& formato) {
+  using namespace std::chrono;
+  const year_month_day giorno(sys_days(year(1899) / December / 30) +
+                              days(static_cast<int64_t>(std::floor(seriale))));
+  char testo[16];
+  std::string esito;
+  for (size_t i = 0; i < formato.size();) {
+    if (formato.compare(i, 4, "yyyy") == 0) {
+      std::snprintf(testo, sizeof testo, "%04d", static_cast<int>(giorno.year()));
+      i += 4;
+    } else if (formato.compare(i, 2, "mm") == 0) {
+      std::snprintf(testo, sizeof testo, "%02u", static_cast<unsigned>(giorno.month()));
+      i += 2;
+    } else if (formato.compare(i, 2, "dd") == 0) {
+      std::snprintf(testo, sizeof testo, "%02u", static_cast<unsigned>(giorno.day()));
+      i += 2;
+    } else {
+      testo[0] = formato[i] == '\\' && i + 1 < formato.size() ? formato[++i] : formato[i];
+      testo[1] = '\0';
+      ++i;
+    }
+    esito += testo;
+  }
+  return esito;
+}
+
 // A value as a number format shows it: the formats the reports use ("0", "0.00", "0.00%",
 // "#,##0.00" with a currency suffix, a text in quotes after the number, a sign before it, one to
 // three sections for positive, negative and zero numbers; text, general).
@@ -189,6 +217,7 @@ std::string TestoNelFormato(const ValoreCella& v, const std::string& formato) {
   if (v.Tipo() == TipoCella::kTesto) return v.Testo();
   double x = v.Numero();
   char testo[64];
+  if (formato.find("yy") != std::string::npos) return TestoData(x, formato);
   if (formato.empty() || formato == kFormatoTesto) {
     std::snprintf(testo, sizeof testo, "%.10g", x);
     return testo;
@@ -570,6 +599,11 @@ void Worksheet::AggiungiGrafico(Grafico grafico) {
   grafici_.push_back(std::move(grafico));
 }
 
+void Worksheet::AddComment(int riga, int colonna, const std::string& testo) {
+  ControllaCella(riga, colonna);
+  commenti_[{riga, colonna}] = testo;
+}
+
 double Worksheet::LarghezzaColonna(int colonna) const {
   auto it = larghezze_colonne_.find(colonna);
   return it == larghezze_colonne_.end() ? 8.43 : it->second;
@@ -634,6 +668,11 @@ Worksheet& Workbook::AggiungiFoglio(const std::string& nome) {
   foglio->SetName(nome);
   fogli_.push_back(std::move(foglio));
   return *fogli_.back();
+}
+
+void Workbook::Activate(int indice) {
+  Sheets(indice);  // throws outside the workbook
+  attivo_ = indice;
 }
 
 void Workbook::Close() {

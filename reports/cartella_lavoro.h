@@ -81,7 +81,7 @@ class ValoreCella {
 std::string Descrivi(const ValoreCella& v);
 
 // How a cell is shown: its number format, bold, text wrapped onto several lines, and aligned
-// to the right whatever it holds (a text among numbers).
+// on the right (as numbers are, for a text standing among them).
 struct FormatoCella {
   std::string numero = kFormatoGenerale;
   bool grassetto = false;
@@ -150,8 +150,7 @@ class Intervallo {
   void FontBold();
   // Wraps the texts of the range onto several lines at word breaks (creating the cells, empty).
   void WrapText();
-  // Aligns the cells of the range to the right (HorizontalAlignment = xlRight; creating the
-  // cells, empty).
+  // Aligns the cells of the range on the right (HorizontalAlignment = xlRight).
   void AllineaADestra();
 
   int PrimaRiga() const { return riga1_; }
@@ -184,6 +183,21 @@ struct ImpostazioniPagina {
   int pagine_in_larghezza = 0;  // fit to this many pages wide; 0 leaves the scale at 100 %
   int pagine_in_altezza = 0;    // with pagine_in_larghezza: and this many tall; 0 for any
   int righe_ripetute = 0;       // rows 1 to n printed on top of every page; 0 for none
+  // Header and footer printed on every page, in the file format's codes ("&L", "&C", "&R" for
+  // the three parts, "&P" page, "&N" pages, "&&" a literal '&'); empty for none. At most 255
+  // characters each.
+  std::string intestazione;
+  std::string pie_di_pagina;
+};
+
+// A chart's category axis read as dates: one label every `passo` units, the points `base` apart
+// (a day, or a month for a date on each month's first day).
+enum class UnitaDate { kNessuna, kGiorni, kMesi };
+struct AsseDate {
+  UnitaDate unita = UnitaDate::kNessuna;  // kNessuna: categories shown as they are
+  int passo = 1;
+  std::string formato = "dd/mm/yyyy";  // of the labels
+  UnitaDate base = UnitaDate::kGiorni;
 };
 
 enum class TipoGrafico { kLinee, kColonne, kColonneImpilate, kBarre };
@@ -205,6 +219,10 @@ struct Grafico {
   std::string formato_valori;           // number format of its labels; empty: from the cells
   std::string titolo_valori_secondari;  // the secondary axis, when a series is on it
   std::string formato_valori_secondari;
+  // Value axes that start at zero, whatever the smallest value (percentages and amounts: a
+  // range cut below makes small differences look large).
+  bool valori_da_zero = true;
+  AsseDate asse_date;
   std::vector<SerieGrafico> serie;
   int riga = 1, colonna = 1;
   int larghezza = 640, altezza = 320;  // pixels
@@ -231,6 +249,8 @@ class Worksheet {
   // Puts the filter buttons on the first row of the range, filtering the rows below it.
   void AutoFilter(std::string_view indirizzo);
   ImpostazioniPagina& PageSetup() { return pagina_; }
+  // Attaches a note (a comment shown on pointing at the cell) to a cell; replaces its note.
+  void AddComment(int riga, int colonna, const std::string& testo);
   // Places a chart on the sheet. Throws Errore when it has no series, a series whose categories
   // and values differ in length or are not one row or column, or a secondary series before a
   // primary one.
@@ -259,6 +279,7 @@ class Worksheet {
   const std::optional<IntervalloFoglio>& FiltroAutomatico() const { return filtro_; }
   const ImpostazioniPagina& Pagina() const { return pagina_; }
   const std::vector<Grafico>& Grafici() const { return grafici_; }
+  const std::map<std::pair<int, int>, std::string>& Commenti() const { return commenti_; }
 
  private:
   friend class RiferimentoCella;
@@ -281,6 +302,7 @@ class Worksheet {
   std::optional<IntervalloFoglio> filtro_;
   ImpostazioniPagina pagina_;
   std::vector<Grafico> grafici_;
+  std::map<std::pair<int, int>, std::string> commenti_;
 };
 
 // The document properties a workbook carries in its file.
@@ -303,6 +325,10 @@ class Workbook {
   // Errore for a name the file format refuses or one the workbook already has.
   Worksheet& AggiungiFoglio(const std::string& nome);
   ProprietaDocumento& BuiltinDocumentProperties() { return proprieta_; }
+  // Makes the sheet at 1-based `indice` the one the workbook opens on, active and selected
+  // (Worksheets(indice).Activate). Throws Errore outside 1 to Count(). The first sheet until set.
+  void Activate(int indice);
+  int FoglioAttivo() const { return attivo_; }
 
   // Writes the workbook as an xlsx file under `percorso`, replacing a file of that name. On
   // failure throws Errore naming the file; a file already there is then left as it was and
@@ -320,6 +346,7 @@ class Workbook {
   class Workbooks* elenco_ = nullptr;
   std::vector<std::unique_ptr<Worksheet>> fogli_;
   ProprietaDocumento proprieta_;
+  int attivo_ = 1;
 };
 
 class Workbooks {

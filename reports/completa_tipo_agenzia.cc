@@ -17,6 +17,7 @@ using excel::ValoreCella;
 // Columns of the small table of the agencies with the most room revenue, beside the sheet's own.
 constexpr int kColonnaPrimeAgenzie = 18;
 constexpr int kPrimeAgenzie = 10;
+constexpr const char* kAgenzieFiltrate = "Agenzie filtrate";
 
 // The last row of a sheet that holds anything; 1 for headings only.
 int UltimaRiga(const excel::Worksheet& foglio) {
@@ -43,20 +44,36 @@ void GraficoTipi(excel::Worksheet& foglio, int ultima) {
   foglio.AggiungiGrafico(g);
 }
 
-// Beside the agency table: the ten agencies with the most room revenue over all their room types
-// (a blank agency left out), as a table and as horizontal bars.
-void PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
+// Beside the agency table: the ten agencies with the most room revenue over all their room types,
+// as a table and as horizontal bars. The agencies blanked by the filter file (their name is only
+// blanks) count as one, "Agenzie filtrate", ranked with the others. Returns whether that line is
+// among the ten.
+bool PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
   const DescrizioneFoglio& d = kDescrizioneAgenzia;
   const int colonna_retta = d.Indice(Genere::kRetta);
   std::map<std::string, Valuta> per_agenzia;
+  Valuta filtrate;
+  bool con_filtrate = false;
   for (int r = 2; r <= ultima; ++r) {
     const std::string agenzia = foglio.TestoMostrato(r, 1);
-    if (agenzia.find_first_not_of(' ') == std::string::npos) continue;
-    per_agenzia[agenzia] += foglio.Cells(r, colonna_retta).Value().ComeValuta();
+    const Valuta retta = foglio.Cells(r, colonna_retta).Value().ComeValuta();
+    if (agenzia.find_first_not_of(' ') == std::string::npos) {
+      filtrate += retta;
+      con_filtrate = true;
+    } else {
+      per_agenzia[agenzia] += retta;
+    }
   }
-  std::vector<std::pair<std::string, Valuta>> ordinate(per_agenzia.begin(), per_agenzia.end());
+  struct Riga {
+    std::string nome;
+    Valuta retta;
+    bool filtrate;
+  };
+  std::vector<Riga> ordinate;
+  for (const auto& [nome, retta] : per_agenzia) ordinate.push_back({nome, retta, false});
+  if (con_filtrate) ordinate.push_back({kAgenzieFiltrate, filtrate, true});
   std::stable_sort(ordinate.begin(), ordinate.end(),
-                   [](const auto& a, const auto& b) { return a.second > b.second; });
+                   [](const Riga& a, const Riga& b) { return a.retta > b.retta; });
   if (ordinate.size() > kPrimeAgenzie) ordinate.resize(kPrimeAgenzie);
 
   const int nome = kColonnaPrimeAgenzie, importo = kColonnaPrimeAgenzie + 1;
@@ -66,10 +83,12 @@ void PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
   foglio.Range(Cella(1, nome), Cella(1, importo)).WrapText();
   // Names stay texts, even one made of digits.
   foglio.Range(Cella(2, nome), Cella(kPrimeAgenzie + 1, nome)).NumberFormat(excel::kFormatoTesto);
+  bool filtrate_tra_le_prime = false;
   for (size_t i = 0; i < ordinate.size(); ++i) {
     const int riga = static_cast<int>(i) + 2;
-    foglio.Cells(riga, nome) = ordinate[i].first;
-    foglio.Cells(riga, importo) = ordinate[i].second;
+    foglio.Cells(riga, nome) = ordinate[i].nome;
+    foglio.Cells(riga, importo) = ordinate[i].retta;
+    filtrate_tra_le_prime = filtrate_tra_le_prime || ordinate[i].filtrate;
   }
   const int fine = std::max(2, static_cast<int>(ordinate.size()) + 1);
   excel::Grafico g;
@@ -81,7 +100,9 @@ void PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
       {"Totale Retta", DatiColonna(d.nome, nome, fine), DatiColonna(d.nome, importo, fine), false});
   g.riga = kPrimeAgenzie + 3;
   g.colonna = nome;
+  g.altezza = 400;  // room for the ten names
   foglio.AggiungiGrafico(g);
+  return filtrate_tra_le_prime;
 }
 
 }  // namespace
@@ -166,8 +187,16 @@ void CompletaReportAgenzia(excel::Workbook& cartella, const PeriodoReport& perio
   ScriviRigaSintesi(foglio, d, totale + 1, "Senza agenzia", senza, notti);
   ScriviRigaSintesi(foglio, d, totale + 2, "Totale generale", generale, notti);
 
-  PrimeAgenzie(foglio, ultima);
+  const bool con_filtrate = PrimeAgenzie(foglio, ultima);
+  foglio.AddComment(1, d.Indice(Genere::kCapacita),
+                    "Notti camera disponibili: camere del tipo per giorni del periodo, "
+                    "non le camere rimaste libere.");
   RifinisciFoglio(foglio, d, ultima, kColonnaPrimeAgenzie + 1);
+  // Under the ten, once the widths are fitted: a sentence may run past its column.
+  if (con_filtrate) {
+    foglio.Cells(kPrimeAgenzie + 2, kColonnaPrimeAgenzie) =
+        std::string(kAgenzieFiltrate) + ": le agenzie elencate in VendrixFiltro.txt, insieme.";
+  }
   ImpostaProprieta(cartella, "Vendite per agenzia", periodo);
 }
 

@@ -1,5 +1,7 @@
 #include "reports/descrizione_fogli.h"
 
+#include <chrono>
+
 #include "data/errore.h"
 #include "reports/valori_report.h"
 
@@ -14,9 +16,9 @@ constexpr const char* kPercento = excel::kFormatoPercentuale;
 
 // The columns the daily, monthly and room-type sheets share after their first one.
 std::vector<Colonna> ColonneRiepilogo(const std::string& prima, double larghezza_prima,
-                                      const char* formato_revpar) {
+                                      const char* formato_prima) {
   return {
-      {prima, Genere::kEtichetta, "", larghezza_prima},
+      {prima, Genere::kEtichetta, formato_prima, larghezza_prima},
       {"RO", Genere::kImporto, kEuro, 10},
       {"BB", Genere::kImporto, kEuro, 10},
       {"HB", Genere::kImporto, kEuro, 10},
@@ -25,7 +27,7 @@ std::vector<Colonna> ColonneRiepilogo(const std::string& prima, double larghezza
       {"Totale Retta", Genere::kRetta, kEuro, 10},
       {"ADR", Genere::kADR, kEuro, 10},
       {"% occupazione", Genere::kOccupazione, kPercento, 10},
-      {"RevPar", Genere::kRevPar, formato_revpar, 10},
+      {"RevPar", Genere::kRevPar, kEuro, 10},
       {"Camere occupate", Genere::kOccupate, "", 10},
       {"% occupazione agenzia", Genere::kOccupazioneAgenzia, kPercento, 10},
       {"Camere occupate agenzia", Genere::kCamereAgenzia, "", 10},
@@ -82,11 +84,31 @@ int DescrizioneFoglio::Indice(Genere genere) const {
   return 0;
 }
 
-const DescrizioneFoglio kDescrizioneData{"Data", ColonneRiepilogo("Data", 10, kEuro)};
-const DescrizioneFoglio kDescrizioneMesi{"Mesi", ColonneRiepilogo("Mese", 10, kEuro)};
+int DescrizioneFoglio::Indice(const std::string& intestazione) const {
+  for (size_t i = 0; i < colonne.size(); ++i) {
+    if (colonne[i].intestazione == intestazione) return static_cast<int>(i) + 1;
+  }
+  throw Errore("Il foglio \"" + nome + "\" non ha la colonna \"" + intestazione + "\"");
+}
+
+excel::ValoreCella SerialeData(Giorno giorno) {
+  using namespace std::chrono;
+  return ValoreCella(static_cast<int64_t>((giorno - sys_days(year(1899) / December / 30)).count()));
+}
+
+const ColonnaVariazione kVariazioniMesi[5] = {
+    {"Var. camere vendute", "Camere occupate", "Camere vendute AP", false},
+    {"Var. % occupazione", "% occupazione", "% occupazione AP", true},
+    {"Var. ADR", "ADR", "ADR AP", false},
+    {"Var. RevPar", "RevPar", "RevPar AP", false},
+    {"Var. Totale Retta", "Totale Retta", "Totale Retta AP", false},
+};
+
+const DescrizioneFoglio kDescrizioneData{"Data", ColonneRiepilogo("Data", 10, kFormatoData)};
+const DescrizioneFoglio kDescrizioneMesi{"Mesi", ColonneRiepilogo("Mese", 10, kFormatoMese)};
 const DescrizioneFoglio kDescrizioneMesiConfronto{
     "Mesi", [] {
-      std::vector<Colonna> colonne = ColonneRiepilogo("Mese", 10, kEuro);
+      std::vector<Colonna> colonne = ColonneRiepilogo("Mese", 10, kFormatoMese);
       colonne.insert(colonne.end(),
                      {
                          {"Camere vendute AP", Genere::kAnnoPrecedente, "", 10},
@@ -95,12 +117,16 @@ const DescrizioneFoglio kDescrizioneMesiConfronto{
                          {"RevPar AP", Genere::kAnnoPrecedente, kEuro, 10},
                          {"Totale Retta AP", Genere::kAnnoPrecedente, kEuro, 10},
                      });
+      for (const ColonnaVariazione& v : kVariazioniMesi) {
+        colonne.push_back({v.intestazione, Genere::kVariazione,
+                           v.in_punti ? kFormatoPuntiPercentuali : kFormatoVariazioneRelativa, 10});
+      }
       return colonne;
     }()};
 const DescrizioneFoglio kDescrizioneDataAnnoPrecedente{"Data anno precedente",
-                                                       ColonneRiepilogo("Data", 10, kEuro)};
+                                                       ColonneRiepilogo("Data", 10, kFormatoData)};
 const DescrizioneFoglio kDescrizioneTipoCamera{"Tipo camera",
-                                               ColonneRiepilogo("Tipo camera", 50, "0.00")};
+                                               ColonneRiepilogo("Tipo camera", 50, "")};
 const DescrizioneFoglio kDescrizioneAgenzia{
     "Agenzia",
     {
@@ -114,7 +140,7 @@ const DescrizioneFoglio kDescrizioneAgenzia{
         {"Totale Retta", Genere::kRetta, kEuro, 10},
         {"ADR", Genere::kADR, kEuro, 10},
         {"% occupazione", Genere::kOccupazione, kPercento, 10},
-        {"RevPar", Genere::kRevPar, "0.00", 10},
+        {"RevPar", Genere::kRevPar, kEuro, 10},
         {"Camere occupate", Genere::kOccupate, "", 10},
         // Headed "Camere libere", it holds the room nights the row's room type offers.
         {"Camere libere", Genere::kCapacita, "", 10},
@@ -173,9 +199,12 @@ ValoreCella SommaEsatta(excel::Worksheet& foglio, int colonna, int prima, int ul
 }
 
 void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
-                       const std::string& etichetta, const std::map<int, Somma>& somme,
+                       const ValoreCella& etichetta, const std::map<int, Somma>& somme,
                        int64_t capacita, bool grassetto) {
   const int ultima = descrizione.NumeroColonne();
+  if (etichetta.Tipo() != excel::TipoCella::kTesto && !descrizione.colonne[0].formato.empty()) {
+    foglio.Range(Cella(riga, 1)).NumberFormat(descrizione.colonne[0].formato);
+  }
   foglio.Cells(riga, 1) = etichetta;
   for (int c = 2; c <= ultima; ++c) {
     const Genere genere = descrizione.colonne[c - 1].genere;
@@ -244,7 +273,7 @@ void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descri
   }
   for (int c = 1; c <= ultima; ++c) {
     excel::Intervallo intervallo = foglio.Range(Cella(riga, c));
-    // The first column keeps the format of its cells (texts on the daily sheet).
+    // The first column keeps the format of its cells.
     if (c > 1) intervallo.NumberFormat(descrizione.colonne[c - 1].formato);
     if (grassetto) intervallo.FontBold();
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "comune/date.h"
 #include "reports/cartella_lavoro.h"
 
 namespace vendrix {
@@ -33,6 +34,7 @@ enum class Genere {
   kRevPar,              // room revenue / room nights available, to the cent
   kEntrataOspite,       // room revenue / guests, to the cent
   kAnnoPrecedente,      // a figure of last year beside the row's own: written by the comparison
+  kVariazione,          // the change of a figure against last year's: written by the comparison
 };
 
 // True for the kinds a summary row sums.
@@ -53,6 +55,8 @@ struct DescrizioneFoglio {
 
   // 1-based column of the first column of that kind; 0 when the sheet has none.
   int Indice(Genere genere) const;
+  // 1-based column headed `intestazione`; throws Errore when the sheet has none.
+  int Indice(const std::string& intestazione) const;
   int NumeroColonne() const { return static_cast<int>(colonne.size()); }
 };
 
@@ -64,6 +68,26 @@ extern const DescrizioneFoglio kDescrizioneMesiConfronto;
 extern const DescrizioneFoglio kDescrizioneDataAnnoPrecedente;
 extern const DescrizioneFoglio kDescrizioneTipoCamera;
 extern const DescrizioneFoglio kDescrizioneAgenzia;
+
+// A change against last year: relative for amounts and counts, in percentage points for shares.
+inline constexpr const char* kFormatoVariazioneRelativa = "+0.00%;-0.00%;0.00%";
+inline constexpr const char* kFormatoPuntiPercentuali = "+0.00\" pp\";-0.00\" pp\";0.00\" pp\"";
+
+// How the reports show dates: days, and months (a date on the month's first day).
+inline constexpr const char* kFormatoData = "dd/mm/yyyy";
+inline constexpr const char* kFormatoMese = "mm/yyyy";
+// A day as a spreadsheet stores a date: the days since 30/12/1899.
+excel::ValoreCella SerialeData(Giorno giorno);
+
+// A change of a figure of "Mesi" against last year: its heading, the columns it compares (by
+// heading) and whether it is in percentage points (occupancy) rather than relative.
+struct ColonnaVariazione {
+  const char* intestazione;
+  const char* attuale;
+  const char* anno_precedente;
+  bool in_punti;
+};
+extern const ColonnaVariazione kVariazioniMesi[5];
 
 // "B", "AA": the letters of a 1-based column.
 std::string LettereColonna(int colonna);
@@ -92,14 +116,14 @@ struct Somma {
 excel::ValoreCella SommaEsatta(excel::Worksheet& foglio, int colonna, int prima, int ultima,
                                Genere genere);
 
-// Writes a summary row: `etichetta` in the first column, the summed columns from `somme` (by
-// column; a summed column missing there gets 0), the ratio columns as formulas over the row's
-// cells guarded against a zero divisor, with their results stored. A sheet with a kCapacita
-// column takes the room nights available from `capacita`, written in that column; otherwise
-// they are free rooms plus rooms sold. Every cell gets its column's number format, and bold
-// when `grassetto`.
+// Writes a summary row: `etichetta` in the first column (a date in the first column's format), the
+// summed columns from `somme` (by column; a summed column missing there gets 0), the ratio columns
+// as formulas over the row's cells guarded against a zero divisor, with their results stored. A
+// sheet with a kCapacita column takes the room nights available from `capacita`, written in that
+// column; otherwise they are free rooms plus rooms sold. Every cell gets its column's number
+// format, and bold when `grassetto`.
 void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
-                       const std::string& etichetta, const std::map<int, Somma>& somme,
+                       const excel::ValoreCella& etichetta, const std::map<int, Somma>& somme,
                        int64_t capacita = 0, bool grassetto = true);
 
 // The "Totale" row of the data rows 2 to `ultima` (none when `ultima` < 2), one row below an

@@ -44,9 +44,10 @@ const DescrizioneFoglio kDescrizioneRiepilogoConfronto{
         {"Variazione quota", Genere::kAnnoPrecedente, "", 12},
     }};
 
-// A change against last year: relative for amounts and counts, in percentage points for shares.
-constexpr const char* kFormatoVariazione = "+0.00%;-0.00%;0.00%";
-constexpr const char* kFormatoPunti = "+0.00\" pp\";-0.00\" pp\";0.00\" pp\"";
+// A figure of last year that has no statistics to come from.
+constexpr const char* kNonDisponibile = "n.d.";
+constexpr const char* kFormatoVariazione = kFormatoVariazioneRelativa;
+constexpr const char* kFormatoPunti = kFormatoPuntiPercentuali;
 
 // Columns of last year's figures on "Mesi", after its own.
 constexpr int kVenduteAP = 18, kOccupazioneAP = 19, kADRAP = 20, kRevParAP = 21, kRettaAP = 22;
@@ -54,11 +55,9 @@ constexpr int kVenduteAP = 18, kOccupazioneAP = 19, kADRAP = 20, kRevParAP = 21,
 constexpr int kValore = 2, kQuota = 3, kAnnoPrecedente = 4, kVariazione = 5,
               kQuotaAnnoPrecedente = 6, kVariazioneQuota = 7;
 
-std::string TestoMese(const year_month_day& giorno) {
-  char testo[16];
-  std::snprintf(testo, sizeof testo, "%02u/%04d", static_cast<unsigned>(giorno.month()),
-                static_cast<int>(giorno.year()));
-  return testo;
+// A month as a date typed "MM/YYYY" becomes: its first day.
+ValoreCella DataMese(const year_month_day& giorno) {
+  return SerialeData(sys_days(giorno.year() / giorno.month() / 1));
 }
 
 double Frazione(int64_t parte, int64_t base) {
@@ -113,11 +112,35 @@ void ScriviFigureAnnoPrecedente(excel::Worksheet& mesi, int riga, const Somma& v
                   ImportoDiviso(importo, valore_capacita));
 }
 
+// The changes of row `riga` of "Mesi" against last year, from the columns they compare; "n.d."
+// when last year has no statistics. A relative change against 0 stays empty.
+void ScriviVariazioniMesi(excel::Worksheet& mesi, const DescrizioneFoglio& d, int riga,
+                          bool non_disponibile) {
+  for (const ColonnaVariazione& v : kVariazioniMesi) {
+    const int c = d.Indice(v.intestazione);
+    const int attuale = d.Indice(v.attuale), passato = d.Indice(v.anno_precedente);
+    if (non_disponibile) {
+      mesi.Cells(riga, c) = kNonDisponibile;
+      mesi.Range(Cella(riga, c)).AllineaADestra();
+      continue;
+    }
+    const double x = mesi.Cells(riga, attuale).Value().Numero();
+    const double y = mesi.Cells(riga, passato).Value().Numero();
+    const std::string a = Cella(riga, attuale), p = Cella(riga, passato);
+    if (v.in_punti) {
+      mesi.Cells(riga, c).SetFormula("(" + a + "-" + p + ")*100", (x - y) * 100);
+    } else if (y != 0) {
+      mesi.Cells(riga, c).SetFormula("IF(" + p + "=0,\"\"," + a + "/" + p + "-1)", x / y - 1);
+    }
+  }
+}
+
 // "Mesi": one row per calendar month the period touches, over that month's days on "Data";
 // with `data_ap`, last year's figures of the same month from its days on that sheet, whose
 // "Totale" row is `totale_ap`. Returns the last month row.
 int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoReport& periodo,
-               const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap) {
+               const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap,
+               bool ap_senza_statistiche) {
   const DescrizioneFoglio& d = confronto.chiesto ? kDescrizioneMesiConfronto : kDescrizioneMesi;
   ScriviIntestazioni(mesi, d);
   const std::vector<MeseDelPeriodo> mesi_periodo = MesiDelPeriodo(periodo);
@@ -140,7 +163,7 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
           SommaEsatta(data, c, mese.prima, mese.fine, genere)};
     }
     ++riga;
-    ScriviRigaSintesi(mesi, d, riga, TestoMese(mese.giorno), somme, 0, false);
+    ScriviRigaSintesi(mesi, d, riga, DataMese(mese.giorno), somme, 0, false);
     if (!con_ap) continue;
     const MeseDelPeriodo& ap = mesi_ap[m];
     auto somma_ap = [&](int c, Genere genere) {
@@ -151,6 +174,7 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
     ScriviFigureAnnoPrecedente(mesi, riga, somma_ap(occupate, Genere::kOccupate),
                                somma_ap(retta, Genere::kRetta), libere_ap.formula,
                                libere_ap.valore.ComeIntero());
+    ScriviVariazioniMesi(mesi, d, riga, ap_senza_statistiche);
   }
   const int totale = ScriviTotale(mesi, d, riga);
   if (con_ap) {
@@ -163,6 +187,7 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
                                subtotale(kRettaAP, Genere::kRetta),
                                CellaDi(data_ap->Name(), totale_ap, libere),
                                data_ap->Cells(totale_ap, libere).Value().ComeIntero());
+    ScriviVariazioniMesi(mesi, d, totale, ap_senza_statistiche);
   }
   RifinisciFoglio(mesi, d, riga, d.NumeroColonne());
   return riga;
@@ -178,16 +203,40 @@ struct Voce {
   ValoreCella valore;
   std::string formato;
   Variazione variazione = Variazione::kNessuna;
+  bool a_destra = false;  // a text among figures, aligned as they are
 };
 
+// What the top lines of "Riepilogo" say of one column: this year or last year.
+struct TestaRiepilogo {
+  std::string hotel;  // empty for last year's column
+  const PeriodoReport* periodo = nullptr;
+  bool con_tipi = false;
+  std::string tipi_soggiorno;
+  std::string creato_il;
+  NottiConStatistiche notti;
+  bool senza_statistiche = false;  // last year with none: its figures are not available
+  int righe_avviso = 0;            // lines kept empty above the figures for the warnings
+};
+
+// The first or last night with statistics as a line of "Riepilogo".
+Voce VoceNotte(const char* etichetta, const std::optional<Giorno>& notte, bool non_disponibile) {
+  if (notte) return {etichetta, "", SerialeData(*notte), kFormatoData};
+  return {etichetta,
+          "",
+          ValoreCella(non_disponibile ? kNonDisponibile : "nessuna"),
+          "",
+          Variazione::kNessuna,
+          true};
+}
+
 // The lines of "Riepilogo" as column `colonna` gives them, from the "Totale" row `totale` of the
-// day sheet `data` (laid out as "Data") over `periodo`. The line "Tipi di soggiorno" is there
-// when `con_tipi`. Returns the lines and sets `prima_trattamento` to the index of the first line
-// of the board mix.
+// day sheet `data` (laid out as "Data"), headed by `testa`. Returns the lines and sets
+// `prima_trattamento` to the index of the first line of the board mix and `prima_cifra` to that
+// of the first figure the statistics give.
 std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
-                                const PeriodoReport& periodo, bool con_tipi,
-                                const std::string& tipi_soggiorno, const std::string& creato_il,
-                                size_t& prima_trattamento) {
+                                const TestaRiepilogo& testa, size_t& prima_trattamento,
+                                size_t& prima_cifra) {
+  const PeriodoReport& periodo = *testa.periodo;
   const DescrizioneFoglio& d = kDescrizioneData;
   auto di_data = [&](Genere g) { return CellaDi(data.Name(), totale, d.Indice(g)); };
   auto valore = [&](int c) { return data.Cells(totale, c).Value(); };
@@ -202,9 +251,15 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
 
   // Rows of the figures the others refer to.
   std::vector<Voce> voci;
+  voci.push_back({"Hotel", "", testa.hotel.empty() ? ValoreCella() : testa.hotel, ""});
   voci.push_back({"Periodo", "", ValoreCella(periodo.dal + " - " + periodo.al), ""});
-  if (con_tipi) voci.push_back({"Tipi di soggiorno", "", tipi_soggiorno, ""});
-  voci.push_back({"Creato il", "", creato_il.empty() ? ValoreCella() : creato_il, ""});
+  if (testa.con_tipi) voci.push_back({"Tipi di soggiorno", "", testa.tipi_soggiorno, ""});
+  voci.push_back({"Creato il", "", testa.creato_il.empty() ? ValoreCella() : testa.creato_il, ""});
+  voci.push_back(
+      VoceNotte("Prima notte con statistiche", testa.notti.prima, testa.senza_statistiche));
+  voci.push_back(
+      VoceNotte("Ultima notte con statistiche", testa.notti.ultima, testa.senza_statistiche));
+  for (int i = 0; i < testa.righe_avviso; ++i) voci.push_back({"", "", ValoreCella(), ""});
   const int prima = 2 + static_cast<int>(voci.size());
   auto b = [&](int scarto) { return Cella(prima + scarto, colonna); };
   const std::string disp = b(1), vend = b(2), tot = b(6), ext = b(7), senza = b(8), osp = b(11);
@@ -216,6 +271,7 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   voci.push_back({"Giorni", "", ValoreCella(periodo.giorni_periodo), "0", relativa});
   voci.push_back({"Camere disponibili", di_data(Genere::kLibere) + "+" + di_data(Genere::kOccupate),
                   ValoreCella(disponibili), "#,##0", relativa});
+  prima_cifra = voci.size();
   voci.push_back(
       {"Camere vendute", di_data(Genere::kOccupate), ValoreCella(vendute), "#,##0", relativa});
   voci.push_back({"% occupazione", "IF(" + disp + "=0,0," + vend + "/" + disp + ")",
@@ -256,6 +312,7 @@ void ScriviVoce(excel::Worksheet& foglio, int riga, int colonna, const Voce& v) 
   } else {
     foglio.Cells(riga, colonna).SetFormula(v.formula, v.valore);
   }
+  if (v.a_destra) foglio.Range(Cella(riga, colonna)).AllineaADestra();
 }
 
 // Writes the share of Totale Retta of the amount in column `colonna` of `riga` into
@@ -277,21 +334,142 @@ void ScriviPunti(excel::Worksheet& foglio, int riga, int destinazione, int attua
                   (valore_attuale - valore_passato) * 100);
 }
 
+// The period by day of the week, Monday to Sunday, from the days of `data` (laid out as "Data"),
+// with its headings on row `riga`: nights, rooms sold, occupancy, ADR, RevPar and room revenue.
+// Returns its last column.
+int ScriviGiorniSettimana(excel::Worksheet& foglio, excel::Worksheet& data, int riga,
+                          const PeriodoReport& periodo) {
+  static constexpr const char* kGiorni[] = {"lunedì",  "martedì", "mercoledì", "giovedì",
+                                            "venerdì", "sabato",  "domenica"};
+  static constexpr const char* kIntestazioni[] = {"Giorno della settimana",
+                                                  "Notti",
+                                                  "Camere vendute",
+                                                  "% occupazione",
+                                                  "ADR",
+                                                  "RevPar",
+                                                  "Totale Retta"};
+  const DescrizioneFoglio& d = kDescrizioneData;
+  const int ultimo = static_cast<int>(periodo.giorni_periodo) + 1;
+  const int libere = d.Indice(Genere::kLibere), occupate = d.Indice(Genere::kOccupate),
+            retta = d.Indice(Genere::kRetta);
+  struct Somme {
+    int64_t notti = 0, vendute = 0, capacita = 0;
+    Valuta retta;
+  } somme[7];
+  for (int r = 2; r <= ultimo; ++r) {
+    const std::chrono::weekday giorno(periodo.giorno_dal + days(r - 2));
+    Somme& s = somme[giorno.iso_encoding() - 1];
+    const int64_t vendute = data.Cells(r, occupate).Value().ComeIntero();
+    ++s.notti;
+    s.vendute += vendute;
+    s.capacita += data.Cells(r, libere).Value().ComeIntero() + vendute;
+    s.retta += data.Cells(r, retta).Value().ComeValuta();
+  }
+  auto colonna = [&](int c) {
+    return "'" + d.nome + "'!$" + LettereColonna(c) + "$2:$" + LettereColonna(c) + "$" +
+           std::to_string(ultimo);
+  };
+  const std::string date = colonna(1);
+  for (int c = 1; c <= 7; ++c) foglio.Cells(riga, c) = kIntestazioni[c - 1];
+  foglio.Range(Cella(riga, 1), Cella(riga, 7)).FontBold();
+  for (int g = 0; g < 7; ++g) {
+    const int r = riga + 1 + g;
+    const Somme& s = somme[g];
+    const std::string condizione = "(WEEKDAY(" + date + ",2)=" + std::to_string(g + 1) + ")";
+    const std::string capacita =
+        "SUMPRODUCT(" + condizione + "*(" + colonna(libere) + "+" + colonna(occupate) + "))";
+    const std::string b = Cella(r, 2), c = Cella(r, 3), g_ = Cella(r, 7);
+    foglio.Cells(r, 1) = kGiorni[g];
+    foglio.Range(Cella(r, 2), Cella(r, 3)).NumberFormat("#,##0");
+    foglio.Cells(r, 2).SetFormula("SUMPRODUCT(--" + condizione + ")", s.notti);
+    foglio.Cells(r, 3).SetFormula("SUMPRODUCT(" + condizione + "*" + colonna(occupate) + ")",
+                                  s.vendute);
+    foglio.Range(Cella(r, 4)).NumberFormat(excel::kFormatoPercentuale);
+    foglio.Cells(r, 4).SetFormula("IF(" + capacita + "=0,0," + c + "/" + capacita + ")",
+                                  Frazione(s.vendute, s.capacita));
+    foglio.Range(Cella(r, 5), Cella(r, 7)).NumberFormat(excel::kFormatoValuta);
+    foglio.Cells(r, 5).SetFormula("IF(" + c + "=0,0,ROUND(" + g_ + "/" + c + ",2))",
+                                  ImportoDiviso(s.retta, s.vendute));
+    foglio.Cells(r, 6).SetFormula("IF(" + capacita + "=0,0,ROUND(" + g_ + "/" + capacita + ",2))",
+                                  ImportoDiviso(s.retta, s.capacita));
+    foglio.Cells(r, 7).SetFormula("SUMPRODUCT(" + condizione + "*" + colonna(retta) + ")", s.retta);
+  }
+  return 7;
+}
+
+// Months between two labels of a date axis over the period: one, unless that gives more than two
+// years of labels, which would run together; then a quarter, half a year, a year and so on.
+int PassoMesi(const PeriodoReport& periodo) {
+  const int64_t mesi = periodo.giorni_periodo / 30 + 1;
+  for (int passo : {1, 2, 3, 6, 12, 24, 60}) {
+    if (mesi <= 24 * passo) return passo;
+  }
+  return 120;
+}
+
+// The warnings above the figures of "Riepilogo": a period that runs well beyond the nights with
+// statistics, and last year counting other kinds of stay than this year.
+std::vector<std::string> AvvisiRiepilogo(const PeriodoReport& periodo,
+                                         const std::string& tipi_soggiorno,
+                                         const ConfrontoReport& confronto,
+                                         bool con_anno_precedente) {
+  std::vector<std::string> avvisi;
+  const NottiConStatistiche& notti = periodo.notti;
+  if (!notti.prima) {
+    avvisi.push_back("Attenzione: nessuna notte del periodo ha statistiche.");
+  } else {
+    // Nights outside the statistics count as unsold in every ratio: a few days are the usual
+    // edges of a period, more than a month and a quarter of it is a period chosen too wide.
+    const int64_t fuori =
+        (*notti.prima - periodo.giorno_dal).count() + (periodo.giorno_al - *notti.ultima).count();
+    if (fuori > 31 && fuori * 4 > periodo.giorni_periodo) {
+      avvisi.push_back("Attenzione: le statistiche coprono solo le notti " +
+                       TestoPeriodo(*notti.prima, *notti.ultima) +
+                       "; occupazione e RevPar sono calcolate sull'intero periodo.");
+    }
+  }
+  if (con_anno_precedente && !tipi_soggiorno.empty() &&
+      tipi_soggiorno != confronto.tipi_soggiorno) {
+    avvisi.push_back("Attenzione: quest'anno si contano " + tipi_soggiorno +
+                     ", l'anno precedente i soggiorni effettivi (" + confronto.tipi_soggiorno +
+                     "): il confronto non è alla pari.");
+  }
+  return avvisi;
+}
+
 void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int totale, int ultimo_mese,
                      const PeriodoReport& periodo, const std::string& tipi_soggiorno,
-                     const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap) {
+                     const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap,
+                     const NottiConStatistiche& notti_ap) {
   const DescrizioneFoglio& descrizione =
       confronto.chiesto ? kDescrizioneRiepilogoConfronto : kDescrizioneRiepilogo;
   ScriviIntestazioni(foglio, descrizione);
-  const bool con_tipi = !tipi_soggiorno.empty();
-  size_t prima_trattamento = 0;
+  const std::vector<std::string> avvisi =
+      AvvisiRiepilogo(periodo, tipi_soggiorno, confronto, data_ap != nullptr);
+  TestaRiepilogo testa;
+  testa.hotel = periodo.hotel;
+  testa.periodo = &periodo;
+  testa.con_tipi = !tipi_soggiorno.empty();
+  testa.tipi_soggiorno = tipi_soggiorno;
+  testa.creato_il = periodo.creato_il;
+  testa.notti = periodo.notti;
+  testa.righe_avviso = static_cast<int>(avvisi.size());
+  size_t prima_trattamento = 0, prima_cifra = 0;
   const std::vector<Voce> voci =
-      VociRiepilogo(data, totale, kValore, periodo, con_tipi, tipi_soggiorno,
-                    OraLocale("%d/%m/%Y %H:%M"), prima_trattamento);
+      VociRiepilogo(data, totale, kValore, testa, prima_trattamento, prima_cifra);
   std::vector<Voce> voci_ap;
+  // Last year worked out but without a single statistic: zeros there would read as a collapse.
+  const bool ap_senza_statistiche = data_ap != nullptr && !notti_ap.prima;
   if (data_ap != nullptr) {
-    voci_ap = VociRiepilogo(*data_ap, totale_ap, kAnnoPrecedente, confronto.periodo, con_tipi,
-                            confronto.tipi_soggiorno, "", prima_trattamento);
+    TestaRiepilogo testa_ap = testa;
+    testa_ap.hotel.clear();
+    testa_ap.periodo = &confronto.periodo;
+    testa_ap.tipi_soggiorno = confronto.tipi_soggiorno;
+    testa_ap.creato_il.clear();
+    testa_ap.notti = notti_ap;
+    testa_ap.senza_statistiche = ap_senza_statistiche;
+    voci_ap = VociRiepilogo(*data_ap, totale_ap, kAnnoPrecedente, testa_ap, prima_trattamento,
+                            prima_cifra);
   }
   // The cells of Totale Retta, this year's and last year's.
   std::string retta, retta_ap;
@@ -315,6 +493,13 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
     }
     if (voci_ap.empty()) continue;
     const Voce& ap = voci_ap[i];
+    if (ap_senza_statistiche && i >= prima_cifra) {
+      for (int c = kAnnoPrecedente; c <= (trattamento ? kVariazioneQuota : kVariazione); ++c) {
+        foglio.Cells(riga, c) = kNonDisponibile;
+        foglio.Range(Cella(riga, c)).AllineaADestra();
+      }
+      continue;
+    }
     ScriviVoce(foglio, riga, kAnnoPrecedente, ap);
     if (v.variazione == Variazione::kNessuna) continue;
     const double attuale = v.valore.Numero(), passato = ap.valore.Numero();
@@ -336,9 +521,12 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
     }
   }
   const int ultima = static_cast<int>(voci.size()) + 1;
+  const int prima_riga_avviso = static_cast<int>(prima_cifra) - testa.righe_avviso;
+  // Under the table, below the line of last year's source.
+  const int ultima_settimana = ScriviGiorniSettimana(foglio, data, ultima + 4, periodo);
 
-  // Beside the table, one column apart, leaving room for columns added after it.
-  const int colonna_grafici = std::max(7, descrizione.NumeroColonne() + 2);
+  // Beside the tables, one column apart, leaving room for columns added after them.
+  const int colonna_grafici = std::max(9, descrizione.NumeroColonne() + 2);
   excel::Grafico giorni;
   giorni.tipo = excel::TipoGrafico::kLinee;
   giorni.titolo = "% occupazione e ADR per giorno";
@@ -353,6 +541,12 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   auto colonna_data = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), ultimo_giorno); };
   giorni.serie.push_back({"% occupazione", date, colonna_data(Genere::kOccupazione), false});
   giorni.serie.push_back({"ADR", date, colonna_data(Genere::kADR), true});
+  // One label a month; a week for a period under two months.
+  if (periodo.giorni_periodo >= 60) {
+    giorni.asse_date = {excel::UnitaDate::kMesi, PassoMesi(periodo), kFormatoMese};
+  } else {
+    giorni.asse_date = {excel::UnitaDate::kGiorni, 7, kFormatoData};
+  }
   giorni.riga = 1;
   giorni.colonna = colonna_grafici;
   foglio.AggiungiGrafico(giorni);
@@ -369,6 +563,9 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
     mesi.serie.push_back({kDescrizioneMesi.colonne[c - 1].intestazione, etichette_mesi,
                           DatiColonna(nome_mesi, c, ultimo_mese), false});
   }
+  const excel::AsseDate asse_mesi{excel::UnitaDate::kMesi, 1, kFormatoMese,
+                                  excel::UnitaDate::kMesi};
+  mesi.asse_date = asse_mesi;
   mesi.riga = 18;
   mesi.colonna = colonna_grafici;
   foglio.AggiungiGrafico(mesi);
@@ -384,6 +581,7 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
     revpar.serie.push_back({"RevPar", etichette_mesi, DatiColonna(nome_mesi, c, ultimo_mese)});
     revpar.serie.push_back(
         {"RevPar anno precedente", etichette_mesi, DatiColonna(nome_mesi, kRevParAP, ultimo_mese)});
+    revpar.asse_date = asse_mesi;
     revpar.riga = 35;
     revpar.colonna = colonna_grafici;
     foglio.AggiungiGrafico(revpar);
@@ -393,10 +591,13 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   pagina.orizzontale = true;
   pagina.pagine_in_larghezza = 1;
   foglio.FreezePanes(2, 1);
-  foglio.AllargaColonne(1, ultima > 1 ? descrizione.NumeroColonne() : 1);
+  foglio.AllargaColonne(1, std::max(descrizione.NumeroColonne(), ultima_settimana));
 
-  // Under the table, where last year's figures come from; it may run past column A, so it is
-  // written after the widths are fitted.
+  // The warnings and, under the table, where last year's figures come from; they may run past
+  // column A, so they are written after the widths are fitted.
+  for (size_t i = 0; i < avvisi.size(); ++i) {
+    foglio.Cells(prima_riga_avviso + static_cast<int>(i), 1) = avvisi[i];
+  }
   if (confronto.chiesto) {
     foglio.Cells(ultima + 2, 1) =
         data_ap != nullptr
@@ -407,11 +608,20 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   }
 }
 
+// A text as a page header shows it: '&' starts a code, so a literal one is doubled.
+std::string InCodiciPagina(const std::string& testo) {
+  std::string esito;
+  for (char c : testo) esito += c == '&' ? std::string("&&") : std::string(1, c);
+  return esito;
+}
+// The longest header or footer the file format takes, codes included.
+constexpr size_t kMassimoCodiciPagina = 255;
+
 // Last year's days, laid out and finished as "Data". Returns its "Totale" row.
 int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi,
-                             const PeriodoReport& periodo) {
+                             const PeriodoReport& periodo, NottiConStatistiche& notti) {
   PreparaFoglioData(foglio);
-  RiempiFoglioData(foglio, gruppi, periodo);
+  notti = RiempiFoglioData(foglio, gruppi, periodo);
   const DescrizioneFoglio& d = kDescrizioneDataAnnoPrecedente;
   const int ultima = static_cast<int>(periodo.giorni_periodo) + 1;
   FormattaColonne(foglio, d, ultima);
@@ -428,6 +638,29 @@ void ImpostaProprieta(excel::Workbook& cartella, const std::string& titolo,
   p.titolo = titolo;
   p.soggetto = "Periodo dal " + periodo.dal + " al " + periodo.al;
   p.applicazione = std::string("Vendrix ") + kVersione;
+  const std::string periodo_testo = "dal " + periodo.dal + " al " + periodo.al;
+  const std::string fine_intestazione =
+      "&C" + InCodiciPagina(titolo) + "&R" + InCodiciPagina(periodo_testo);
+  // The hotel's name is cut, at a whole character, when the header would pass the limit.
+  std::string hotel = InCodiciPagina(periodo.hotel);
+  while (!hotel.empty() && hotel.size() + 2 + fine_intestazione.size() > kMassimoCodiciPagina) {
+    size_t ultimo = hotel.size() - 1;
+    while (ultimo > 0 && (static_cast<unsigned char>(hotel[ultimo]) & 0xC0) == 0x80) --ultimo;
+    hotel.erase(ultimo);
+    // Never half of a doubled '&'.
+    size_t e = 0;
+    while (e < hotel.size() && hotel[hotel.size() - 1 - e] == '&') ++e;
+    if (e % 2 == 1) hotel.pop_back();
+  }
+  std::string piede = "&L" + InCodiciPagina(periodo.tipi_soggiorno);
+  if (!periodo.creato_il.empty()) piede += "&CCreato il " + InCodiciPagina(periodo.creato_il);
+  piede += "&RPagina &P di &N";
+  if (piede.size() > kMassimoCodiciPagina) piede = "&RPagina &P di &N";
+  for (int i = 1; i <= cartella.Count(); ++i) {
+    excel::ImpostazioniPagina& pagina = cartella.Sheets(i).PageSetup();
+    pagina.intestazione = "&L" + hotel + fine_intestazione;
+    pagina.pie_di_pagina = piede;
+  }
 }
 
 void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
@@ -444,13 +677,17 @@ void CompletaReportData(excel::Workbook& cartella, const PeriodoReport& periodo,
   // Last year's days come after the sheets that refer to them, and are filled before them.
   excel::Worksheet* data_ap = nullptr;
   int totale_ap = 0;
+  NottiConStatistiche notti_ap;
   if (confronto.chiesto && confronto.gruppi != nullptr) {
     data_ap = &cartella.AggiungiFoglio(kDescrizioneDataAnnoPrecedente.nome);
-    totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, confronto.periodo);
+    totale_ap = ScriviDataAnnoPrecedente(*data_ap, *confronto.gruppi, confronto.periodo, notti_ap);
   }
-  const int ultimo_mese = ScriviMesi(mesi, data, periodo, confronto, data_ap, totale_ap);
+  const int ultimo_mese = ScriviMesi(mesi, data, periodo, confronto, data_ap, totale_ap,
+                                     data_ap != nullptr && !notti_ap.prima);
   ScriviRiepilogo(riepilogo, data, totale, ultimo_mese, periodo, tipi_soggiorno, confronto, data_ap,
-                  totale_ap);
+                  totale_ap, notti_ap);
+  // The summary is what a manager reads first; "Data" stays the first sheet.
+  cartella.Activate(3);
   ImpostaProprieta(cartella, "Vendite per giorno", periodo);
 }
 

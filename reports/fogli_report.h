@@ -5,6 +5,7 @@
 // from the statistics store. Used by CreaReportExcel, which drives them in order.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,13 +15,24 @@
 
 namespace vendrix {
 
+// The first and the last day of a period that have statistics; empty when none has.
+struct NottiConStatistiche {
+  std::optional<Giorno> prima, ultima;
+};
+
 // What every sheet of one run knows of the period and of the hotel.
 struct PeriodoReport {
   Giorno giorno_dal, giorno_al;  // both ends belong to the period
-  std::string dal;             // from-date "DD/MM/YYYY"
-  std::string al;              // to-date "DD/MM/YYYY"
-  int64_t giorni_periodo = 0;  // days of the period, both ends included
-  int64_t totale_camere = 0;   // rooms of the hotel
+  std::string dal;               // from-date "DD/MM/YYYY"
+  std::string al;                // to-date "DD/MM/YYYY"
+  int64_t giorni_periodo = 0;    // days of the period, both ends included
+  int64_t totale_camere = 0;     // rooms of the hotel
+  // What every printed page and the summary say of the run: the hotel's name, the kinds of stay
+  // counted (empty when the store does not record them) and when the workbooks were made.
+  std::string hotel;
+  std::string tipi_soggiorno;
+  std::string creato_il;
+  NottiConStatistiche notti;  // filled with the sheet "Data"
 };
 
 // Columns of the daily and room-type sheets.
@@ -44,16 +56,12 @@ inline constexpr int kExtra = 16;
 inline constexpr int kTotPax = 17;
 }  // namespace colonna
 
-// How a row shows its RevPar: a Currency amount (daily sheet) or a two-decimal text (room-type
-// sheet).
-enum class FormaRevPar { kImporto, kTesto };
-
 // Writes one row of the daily or room-type sheet: the groups of `gruppi` that match `criteri`
 // folded into one, with `prima` in column A and `base` (rooms, or room nights of a type) as the
-// capacity the figures are taken over; the zero row when no group matches.
-void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::ValoreCella& prima,
-                         Recordset& gruppi, std::string_view criteri, int64_t base,
-                         FormaRevPar forma);
+// capacity the figures are taken over; the zero row when no group matches. Returns whether a group
+// matched.
+bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::ValoreCella& prima,
+                         Recordset& gruppi, std::string_view criteri, int64_t base);
 
 // The grouped query on the statistics store that fills each sheet, run exactly as written: by day
 // and agency (sheet "Data"), by room type and agency ("Tipo camera"), by agency and room type
@@ -65,10 +73,12 @@ extern const char* const kGruppiPerAgenzia;
 // Number of rooms of a room type: its Quantita as a whole number, 0 when it is empty.
 int64_t QuantitaTipo(Recordset& tipi_camere);
 
-// Sheet "Data": the text format of A2 to A1000, the headings, height and widths.
+// Sheet "Data": the headings, height and widths.
 void PreparaFoglioData(excel::Worksheet& foglio);
-// One row per day of the period, from `gruppi`, the statistics grouped by day and agency.
-void RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi, const PeriodoReport& periodo);
+// One row per day of the period, from `gruppi`, the statistics grouped by day and agency; the
+// day in column A as a date. Returns the first and last day with statistics.
+NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
+                                     const PeriodoReport& periodo);
 
 // Sheet "Tipo camera": headings, height and widths.
 void PreparaFoglioTipoCamera(excel::Worksheet& foglio);

@@ -11,7 +11,6 @@ namespace {
 
 using excel::ValoreCella;
 
-
 // Columns of the agency sheet.
 constexpr int kAgenzia = 1;
 constexpr int kTipoCamera = 2;
@@ -91,7 +90,7 @@ void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset&
     foglio.Cells(r, kOccupazione) = TestoPercentuale(occupate, capacita);
     if (capacita != 0) {
       const Valuta adr = foglio.Cells(r, kADR).Value().ComeValuta();
-      foglio.Cells(r, kRevPar) = TestoDueDecimali(ImportoProporzionale(adr, occupate, capacita));
+      foglio.Cells(r, kRevPar) = ImportoProporzionale(adr, occupate, capacita);
     } else {
       foglio.Cells(r, kRevPar) = 0;
     }

@@ -12,20 +12,24 @@ const char* const kGruppiPerGiorno =
     "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
     "Group by NumeroHotel,DataRif,Agenzia Order by DataRif";
 
-void PreparaFoglioData(excel::Worksheet& foglio) {
-  // The day texts must stay texts, not become dates.
-  foglio.Range("A2", "A1000").NumberFormat(excel::kFormatoTesto);
-  ScriviIntestazioni(foglio, kDescrizioneData);
-}
+void PreparaFoglioData(excel::Worksheet& foglio) { ScriviIntestazioni(foglio, kDescrizioneData); }
 
-void RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi, const PeriodoReport& periodo) {
+NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
+                                     const PeriodoReport& periodo) {
+  NottiConStatistiche notti;
   // One row per day: the count of days was checked against the sheet's rows by the caller.
   for (int64_t n = 0; n < periodo.giorni_periodo; ++n) {
     const Giorno giorno = periodo.giorno_dal + std::chrono::days{n};
     const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(ChiaveData(giorno));
-    ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), excel::ValoreCella(TestoData(giorno)), gruppi,
-                        criteri, periodo.totale_camere, FormaRevPar::kImporto);
+    // A real date, so that the rows sort, filter and group as dates (the column's format shows
+    // it as DD/MM/YYYY).
+    if (ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), SerialeData(giorno), gruppi, criteri,
+                            periodo.totale_camere)) {
+      if (!notti.prima) notti.prima = giorno;
+      notti.ultima = giorno;
+    }
   }
+  return notti;
 }
 
 }  // namespace vendrix

@@ -29,7 +29,7 @@ void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Records
     ScriviRigaRiepilogo(
         foglio, riga,
         excel::ValoreCella::DaCampo(tipi_camere.Fields(tabelle::kDescrizione).Value()), gruppi,
-        criteri, capacita, FormaRevPar::kTesto);
+        criteri, capacita);
     ++riga;
   }
 }

@@ -2,8 +2,6 @@
 
 #include "reports/report.h"
 
-#include "reports/report.h"
-
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -14,6 +12,7 @@
 #include "comune/date.h"
 #include "comune/errore_sistema.h"
 #include "comune/fine_ordinata.h"
+#include "comune/nome_hotel.h"
 #include "data/archivio.h"
 #include "data/blocco_cartella.h"
 #include "data/cartella_temporanea.h"
@@ -24,6 +23,7 @@
 #include "reports/completa_report.h"
 #include "reports/fogli_report.h"
 #include "reports/insieme_file.h"
+#include "reports/report.h"
 
 namespace vendrix {
 
@@ -277,6 +277,9 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   PreparaFoglioAgenzia(agenzia);
 
   periodo.totale_camere = ContaCamere(motore);
+  periodo.hotel = NomeHotel(cartella_hotel);
+  periodo.tipi_soggiorno = tipi_soggiorno;
+  periodo.creato_il = OraLocale("%d/%m/%Y %H:%M");
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
@@ -300,7 +303,7 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
     std::unique_ptr<Database> statistiche = motore.OpenDatabase(vendrix);
     std::vector<std::unique_ptr<Recordset>> gruppi =
         statistiche->OpenRecordsets({kGruppiPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
-    RiempiFoglioData(data, *gruppi[0], periodo);
+    periodo.notti = RiempiFoglioData(data, *gruppi[0], periodo);
     RiempiFoglioTipoCamera(tipo_camera, *gruppi[1], *tipi_camere, periodo);
     // Its groups by room type and agency cover every statistics row: what the agency sheet
     // leaves out is summed from them.

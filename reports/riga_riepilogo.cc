@@ -57,14 +57,13 @@ void InValuta(excel::Worksheet& foglio, int riga, int col) {
 
 }  // namespace
 
-void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& prima,
-                         Recordset& gruppi, std::string_view criteri, int64_t base,
-                         FormaRevPar forma) {
+bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& prima,
+                         Recordset& gruppi, std::string_view criteri, int64_t base) {
   using namespace colonna;
   gruppi.FindFirst(criteri);
   if (gruppi.NoMatch()) {
     ScriviRigaZero(foglio, riga, prima, base);
-    return;
+    return false;
   }
   const CampiGruppo campo(gruppi);
 
@@ -116,12 +115,7 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& 
   foglio.Cells(riga, kOccupazione) = TestoPercentuale(occupate, base);
   if (base != 0) {
     const Valuta adr = foglio.Cells(riga, kADR).Value().ComeValuta();
-    const Valuta revpar = ImportoProporzionale(adr, occupate, base);
-    if (forma == FormaRevPar::kImporto) {
-      foglio.Cells(riga, kRevPar) = revpar;
-    } else {
-      foglio.Cells(riga, kRevPar) = TestoDueDecimali(revpar);
-    }
+    foglio.Cells(riga, kRevPar) = ImportoProporzionale(adr, occupate, base);
   } else {
     foglio.Cells(riga, kRevPar) = 0;
   }
@@ -135,6 +129,7 @@ void ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& 
     foglio.Cells(riga, kEntrataOspite) = 0;
   }
   InValuta(foglio, riga, kExtra);
+  return true;
 }
 
 int64_t QuantitaTipo(Recordset& tipi_camere) {

@@ -99,7 +99,7 @@ class Zip {
 }  // namespace
 
 std::string AsseSecondario(const std::string& xml, int secondarie, const std::string& titolo,
-                           const std::string& formato) {
+                           const std::string& formato, bool da_zero) {
   // The library writes one chart group (<c:lineChart> or <c:barChart>) followed by its two axes.
   const size_t inizio_area = xml.find("<c:plotArea>");
   if (inizio_area == std::string::npos || secondarie <= 0) return xml;
@@ -149,9 +149,9 @@ std::string AsseSecondario(const std::string& xml, int secondarie, const std::st
       "\"/><c:crosses val=\"autoZero\"/><c:auto val=\"1\"/><c:lblAlgn val=\"ctr\"/>"
       "<c:lblOffset val=\"100\"/><c:noMultiLvlLbl val=\"0\"/></c:catAx>"
       "<c:valAx><c:axId val=\"" +
-      kAsseValoriSecondario +
-      "\"/><c:scaling><c:orientation val=\"minMax\"/></c:scaling><c:delete val=\"0\"/>"
-      "<c:axPos val=\"r\"/>" +
+      kAsseValoriSecondario + "\"/><c:scaling><c:orientation val=\"minMax\"/>" +
+      (da_zero ? "<c:min val=\"0\"/>" : "") +
+      "</c:scaling><c:delete val=\"0\"/><c:axPos val=\"r\"/>" +
       (titolo.empty() ? std::string() : TitoloAsse(titolo)) + formato_numeri +
       "<c:majorTickMark val=\"out\"/><c:minorTickMark val=\"none\"/>"
       "<c:tickLblPos val=\"nextTo\"/><c:crossAx val=\"" +
@@ -177,22 +177,67 @@ std::string AsseSecondario(const std::string& xml, int secondarie, const std::st
   return esito;
 }
 
+std::string AsseDiDate(const std::string& xml, const AsseDate& asse) {
+  if (asse.unita == UnitaDate::kNessuna) return xml;
+  const size_t inizio = xml.find("<c:catAx>");
+  const size_t fine = xml.find("</c:catAx>", inizio);
+  if (inizio == std::string::npos || fine == std::string::npos) return xml;
+  std::string asse_xml = xml.substr(inizio + 9, fine - inizio - 9);
+  // What only a category axis has.
+  for (const char* nome : {"c:lblAlgn", "c:tickLblSkip", "c:tickMarkSkip", "c:noMultiLvlLbl"}) {
+    const std::string apertura = std::string("<") + nome + " ";
+    for (size_t p = asse_xml.find(apertura); p != std::string::npos; p = asse_xml.find(apertura)) {
+      asse_xml.erase(p, asse_xml.find("/>", p) + 2 - p);
+    }
+  }
+  // Dates, not the order of the rows: an axis of days whatever the data hold.
+  const std::string automatico = "<c:auto val=\"1\"/>";
+  if (size_t p = asse_xml.find(automatico); p != std::string::npos) {
+    asse_xml.replace(p, automatico.size(), "<c:auto val=\"0\"/>");
+  }
+  asse_xml += std::string("<c:baseTimeUnit val=\"") +
+              (asse.base == UnitaDate::kMesi ? "months" : "days") + "\"/><c:majorUnit val=\"" +
+              std::to_string(asse.passo) + "\"/><c:majorTimeUnit val=\"" +
+              (asse.unita == UnitaDate::kMesi ? "months" : "days") + "\"/>";
+  return xml.substr(0, inizio) + "<c:dateAx>" + asse_xml + "</c:dateAx>" + xml.substr(fine + 10);
+}
+
+std::string LineeDritte(const std::string& xml) {
+  std::string esito;
+  size_t da = 0;
+  for (size_t p = xml.find("</c:ser>"); p != std::string::npos; p = xml.find("</c:ser>", p + 1)) {
+    esito.append(xml, da, p - da);
+    const size_t inizio = xml.rfind("<c:ser>", p);
+    if (xml.find("<c:smooth ", inizio) > p) esito += "<c:smooth val=\"0\"/>";
+    da = p;
+  }
+  esito.append(xml, da, std::string::npos);
+  return esito;
+}
+
 void RitoccaXlsx(const std::string& file, const std::string& percorso,
                  const std::vector<const Grafico*>& grafici, const std::string& applicazione) {
   bool da_ritoccare = !applicazione.empty();
   for (const Grafico* g : grafici) {
     for (const SerieGrafico& s : g->serie) da_ritoccare = da_ritoccare || s.asse_secondario;
+    da_ritoccare =
+        da_ritoccare || g->asse_date.unita != UnitaDate::kNessuna || g->tipo == TipoGrafico::kLinee;
   }
   if (!da_ritoccare) return;
   Zip zip(file, percorso);
   for (size_t i = 0; i < grafici.size(); ++i) {
+    const Grafico& g = *grafici[i];
     int secondarie = 0;
-    for (const SerieGrafico& s : grafici[i]->serie) secondarie += s.asse_secondario ? 1 : 0;
-    if (secondarie == 0) continue;
+    for (const SerieGrafico& s : g.serie) secondarie += s.asse_secondario ? 1 : 0;
+    const bool linee = g.tipo == TipoGrafico::kLinee;
+    if (secondarie == 0 && g.asse_date.unita == UnitaDate::kNessuna && !linee) continue;
     const std::string parte = "xl/charts/chart" + std::to_string(i + 1) + ".xml";
-    zip.Sostituisci(parte, AsseSecondario(zip.Leggi(parte), secondarie,
-                                          grafici[i]->titolo_valori_secondari,
-                                          grafici[i]->formato_valori_secondari));
+    // The date axis first: it is the first category axis, before the secondary one is added.
+    std::string xml =
+        AsseSecondario(AsseDiDate(zip.Leggi(parte), g.asse_date), secondarie,
+                       g.titolo_valori_secondari, g.formato_valori_secondari, g.valori_da_zero);
+    if (linee) xml = LineeDritte(xml);
+    zip.Sostituisci(parte, std::move(xml));
   }
   if (!applicazione.empty()) {
     std::string app = zip.Leggi("docProps/app.xml");

@@ -141,7 +141,7 @@ class ScritturaXlsx {
     Controlla(workbook_set_properties(cartella_, &p), "proprietà del documento");
   }
 
-  void Foglio(const Worksheet& foglio) {
+  void Foglio(const Worksheet& foglio, bool attivo) {
     lxw_worksheet* ws = workbook_add_worksheet(cartella_, foglio.Name().c_str());
     if (ws == nullptr) Fallito("impossibile aggiungere il foglio \"" + foglio.Name() + "\"");
     for (const auto& [colonna, larghezza] : foglio.LarghezzeColonne()) {
@@ -166,10 +166,20 @@ class ScritturaXlsx {
     if (pagina.righe_ripetute > 0) {
       Controlla(worksheet_repeat_rows(ws, 0, pagina.righe_ripetute - 1), "righe da ripetere");
     }
+    if (!pagina.intestazione.empty()) {
+      Controlla(worksheet_set_header(ws, Testo(pagina.intestazione)), "intestazione di pagina");
+    }
+    if (!pagina.pie_di_pagina.empty()) {
+      Controlla(worksheet_set_footer(ws, Testo(pagina.pie_di_pagina)), "piè di pagina");
+    }
+    if (attivo) worksheet_activate(ws);
     std::vector<lxw_format*> formati;
     for (const FormatoCella& f : foglio.Formati()) formati.push_back(Formato(f));
     const auto& formule = foglio.Formule();
     auto formula = formule.begin();
+    // Rows go to the file one by one, in order: the notes of a row go with it.
+    const auto& note = foglio.Commenti();
+    auto nota = note.begin();
     const auto& righe = foglio.Righe();
     // The library keeps one row in memory at a time: a row's height is given when the row is
     // reached, after the rows above it are written.
@@ -183,6 +193,9 @@ class ScritturaXlsx {
     };
     for (size_t i = 0; i < righe.size(); ++i) {
       altezze_fino_a(static_cast<int>(i) + 1);
+      for (; nota != note.end() && nota->first.first <= static_cast<int>(i) + 1; ++nota) {
+        Nota(ws, *nota);
+      }
       for (size_t j = 0; j < righe[i].size(); ++j) {
         const Cella& cella = righe[i][j];
         const std::pair<int, int> posizione(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
@@ -230,6 +243,7 @@ class ScritturaXlsx {
       }
     }
     altezze_fino_a(kMassimoRighe);
+    for (; nota != note.end(); ++nota) Nota(ws, *nota);
     for (const Grafico& g : foglio.Grafici()) InserisciGrafico(ws, g);
   }
 
@@ -279,6 +293,7 @@ class ScritturaXlsx {
       if (it->second == nullptr) Fallito("memoria insufficiente");
       if (!f.numero.empty()) format_set_num_format(it->second, f.numero.c_str());
       if (f.grassetto) format_set_bold(it->second);
+      if (f.a_destra) format_set_align(it->second, LXW_ALIGN_RIGHT);
       if (f.a_capo) {
         format_set_text_wrap(it->second);
         format_set_align(it->second, LXW_ALIGN_VERTICAL_TOP);
@@ -286,6 +301,19 @@ class ScritturaXlsx {
       if (f.a_destra) format_set_align(it->second, LXW_ALIGN_RIGHT);
     }
     return it->second;
+  }
+
+  void Nota(lxw_worksheet* ws, const std::pair<const std::pair<int, int>, std::string>& nota) {
+    Controlla(
+        worksheet_write_comment(ws, static_cast<lxw_row_t>(nota.first.first - 1),
+                                static_cast<lxw_col_t>(nota.first.second - 1), Testo(nota.second)),
+        "nota " + Posizione(nota.first));
+  }
+
+  // A text the library keeps until the file is written.
+  const char* Testo(const std::string& testo) {
+    testi_.push_back(Utf8Valido(testo));
+    return testi_.back().c_str();
   }
 
   static void Serie(lxw_chart_series* serie, const SerieGrafico& s) {
@@ -331,22 +359,43 @@ class ScritturaXlsx {
         chart_series_set_marker_type(serie, LXW_CHART_MARKER_NONE);
       }
     }
+    // The library's x axis is the horizontal one: in a bar chart it is the value axis.
+    const bool barre = tipo == LXW_CHART_BAR;
+    lxw_chart_axis* asse_categorie = barre ? grafico->y_axis : grafico->x_axis;
+    lxw_chart_axis* asse_valori = barre ? grafico->x_axis : grafico->y_axis;
     testi_.push_back(Utf8Valido(g.titolo_categorie));
-    if (!testi_.back().empty()) chart_axis_set_name(grafico->x_axis, testi_.back().c_str());
+    if (!testi_.back().empty()) chart_axis_set_name(asse_categorie, testi_.back().c_str());
     testi_.push_back(Utf8Valido(g.titolo_valori));
-    if (!testi_.back().empty()) chart_axis_set_name(grafico->y_axis, testi_.back().c_str());
+    if (!testi_.back().empty()) chart_axis_set_name(asse_valori, testi_.back().c_str());
     if (!g.formato_valori.empty()) {
       testi_.push_back(g.formato_valori);
-      chart_axis_set_num_format(grafico->y_axis, testi_.back().c_str());
+      chart_axis_set_num_format(asse_valori, testi_.back().c_str());
+    }
+    if (g.valori_da_zero) chart_axis_set_min(asse_valori, 0);
+    // Ticks at the labels only: a reader takes a missing mark for one at every point, which
+    // over a year of days draws a solid band under the chart.
+    for (lxw_chart_axis* asse : {asse_categorie, asse_valori}) {
+      chart_axis_set_major_tick_mark(asse, LXW_CHART_AXIS_TICK_MARK_OUTSIDE);
+      chart_axis_set_minor_tick_mark(asse, LXW_CHART_AXIS_TICK_MARK_NONE);
+    }
+    if (g.asse_date.unita != UnitaDate::kNessuna) {
+      testi_.push_back(g.asse_date.formato);
+      chart_axis_set_num_format(asse_categorie, testi_.back().c_str());
     }
     // Dates and names slanted, so that long labels stay readable side by side.
     lxw_chart_font etichette = {};
-    etichette.rotation = tipo == LXW_CHART_BAR ? 0 : -45;
+    etichette.rotation = barre ? 0 : -45;
     etichette.size = 8;
     chart_axis_set_num_font(grafico->x_axis, &etichette);
-    if (tipo == LXW_CHART_BAR) chart_axis_set_reverse(grafico->x_axis);
+    // Bars are listed from the top, in the order of their rows, the value axis below them.
+    // Every name beside its bar.
+    if (barre) {
+      chart_axis_set_reverse(asse_categorie);
+      chart_axis_set_crossing_max(asse_categorie);
+      chart_axis_set_interval_unit(asse_categorie, 1);
+    }
     const int punti = g.serie.front().valori.riga2 - g.serie.front().valori.riga1 + 1;
-    if (tipo == LXW_CHART_LINE && punti > 40) {
+    if (tipo == LXW_CHART_LINE && punti > 40 && g.asse_date.unita == UnitaDate::kNessuna) {
       const auto passo = static_cast<uint16_t>((punti + 30) / 31);
       chart_axis_set_interval_unit(grafico->x_axis, passo);
       chart_axis_set_interval_tick(grafico->x_axis, passo);
@@ -398,10 +447,12 @@ void Workbook::SaveAs(const std::string& percorso, const std::string& nome) cons
     {
       ScritturaXlsx scrittura(provvisorio, nome);
       scrittura.Proprieta(proprieta_);
-      for (const auto& foglio : fogli_) scrittura.Foglio(*foglio);
+      for (size_t i = 0; i < fogli_.size(); ++i) {
+        scrittura.Foglio(*fogli_[i], static_cast<int>(i) + 1 == attivo_);
+      }
       scrittura.Chiudi();
-      // What the library cannot write: a second value axis, and the program as the
-      // application that made the file.
+      // What the library cannot write: a second value axis, a date axis, and the program as
+      // the application that made the file.
       RitoccaXlsx(provvisorio, nome, scrittura.Grafici(), proprieta_.applicazione);
     }
     std::error_code errore;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,23 @@ class Muta : public Interfaccia {
 };
 
 const char kNonDisponibile[] = "Confronto con l'anno precedente non disponibile: ";
+
+// The rows of "Riepilogo" by the label in their column A.
+std::map<std::string, int> RigheRiepilogo(const prova::FoglioLetto& riepilogo) {
+  std::map<std::string, int> righe;
+  for (int r = 2; r <= riepilogo.UltimaRigaConValori(); ++r) {
+    righe.emplace(riepilogo.Cella(r, 1).testo, r);
+  }
+  return righe;
+}
+
+// The first row whose column A starts with `inizio`; 0 when none does.
+int RigaCheInizia(const prova::FoglioLetto& foglio, const std::string& inizio) {
+  for (int r = 1; r <= foglio.UltimaRigaConValori(); ++r) {
+    if (foglio.Cella(r, 1).testo.starts_with(inizio)) return r;
+  }
+  return 0;
+}
 
 class ConfrontoTest : public ::testing::Test {
  public:
@@ -195,7 +213,10 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
 
   // Last year: 4 room nights of 10 rooms x 31 days, 260.00 of revenue, 5 guests; the optional
   // booking of last year is left out although this year's run counts optional bookings.
+  // Below the hotel, the period, the kinds of stay, the creation time, the first and last
+  // night and the warning that the kinds of stay differ, from row 9.
   const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
+  const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
   struct Riga {
     int riga;
     const char* voce;
@@ -203,17 +224,17 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
     const char* formula_passato;
   };
   const Riga righe[] = {
-      {5, "Giorni", 31, 31, ""},
-      {6, "Camere disponibili", 310, 310, "'Data anno precedente'!N34+'Data anno precedente'!K34"},
-      {7, "Camere vendute", 2, 4, "'Data anno precedente'!K34"},
-      {8, "% occupazione", 2.0 / 310, 4.0 / 310, "IF(D6=0,0,D7/D6)"},
-      {9, "ADR", 75, 65, "IF(D7=0,0,ROUND(D11/D7,2))"},
-      {10, "RevPar", 0.48, 0.84, "IF(D6=0,0,ROUND(D11/D6,2))"},
-      {11, "Totale Retta", 150, 260, "'Data anno precedente'!G34"},
-      {16, "Ospiti", 4, 5, "'Data anno precedente'!Q34"},
-      {18, "RO", 0, 0, "'Data anno precedente'!B34"},
-      {19, "BB", 150, 50, "'Data anno precedente'!C34"},
-      {20, "HB", 0, 210, "'Data anno precedente'!D34"},
+      {9, "Giorni", 31, 31, ""},
+      {10, "Camere disponibili", 310, 310, "'Data anno precedente'!N34+'Data anno precedente'!K34"},
+      {11, "Camere vendute", 2, 4, "'Data anno precedente'!K34"},
+      {12, "% occupazione", 2.0 / 310, 4.0 / 310, "IF(D10=0,0,D11/D10)"},
+      {13, "ADR", 75, 65, "IF(D11=0,0,ROUND(D15/D11,2))"},
+      {14, "RevPar", 0.48, 0.84, "IF(D10=0,0,ROUND(D15/D10,2))"},
+      {15, "Totale Retta", 150, 260, "'Data anno precedente'!G34"},
+      {20, "Ospiti", 4, 5, "'Data anno precedente'!Q34"},
+      {22, "RO", 0, 0, "'Data anno precedente'!B34"},
+      {23, "BB", 150, 50, "'Data anno precedente'!C34"},
+      {24, "HB", 0, 210, "'Data anno precedente'!D34"},
   };
   for (const Riga& w : righe) {
     SCOPED_TRACE(w.voce);
@@ -222,9 +243,9 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
     EXPECT_DOUBLE_EQ(riepilogo.Cella(w.riga, 4).numero, w.passato);
     EXPECT_EQ(riepilogo.Cella(w.riga, 4).formula, w.formula_passato);
     const CellaLetta variazione = riepilogo.Cella(w.riga, 5);
-    if (w.riga == 8) {
+    if (w.riga == 12) {
       EXPECT_DOUBLE_EQ(variazione.numero, (2.0 / 310 - 4.0 / 310) * 100);
-      EXPECT_EQ(variazione.formula, "(B8-D8)*100");
+      EXPECT_EQ(variazione.formula, "(B12-D12)*100");
       EXPECT_NE(variazione.formato.find("pp"), std::string::npos) << variazione.formato;
     } else if (w.passato == 0) {
       EXPECT_EQ(variazione.tipo, CellaLetta::Tipo::kVuota) << variazione.grezzo;
@@ -233,26 +254,45 @@ TEST_F(ConfrontoTest, LAnnoPrecedenteSonoISoggiorniEffettiviAccantoAlPeriodo) {
       EXPECT_NE(variazione.formato.find('%'), std::string::npos) << variazione.formato;
     }
   }
-  EXPECT_EQ(riepilogo.Cella("E11").formula, "IF(D11=0,\"\",B11/D11-1)");
+  EXPECT_EQ(riepilogo.Cella("E15").formula, "IF(D15=0,\"\",B15/D15-1)");
   // The board shares: this year's in C, last year's in F, their difference in points in G.
-  EXPECT_DOUBLE_EQ(riepilogo.Cella("F20").numero, 210.0 / 260);
-  EXPECT_DOUBLE_EQ(riepilogo.Cella("G19").numero, (1 - 50.0 / 260) * 100);
-  EXPECT_EQ(riepilogo.Cella("D2").testo, "01/07/2023 - 31/07/2023");
-  EXPECT_EQ(riepilogo.Cella("A24").testo,
+  EXPECT_DOUBLE_EQ(riepilogo.Cella("F24").numero, 210.0 / 260);
+  EXPECT_DOUBLE_EQ(riepilogo.Cella("G23").numero, (1 - 50.0 / 260) * 100);
+  EXPECT_EQ(riepilogo.Cella("D3").testo, "01/07/2023 - 31/07/2023");
+  EXPECT_EQ(riepilogo.Cella("A28").testo,
             "Anno precedente dal 01/07/2023 al 31/07/2023: soggiorni effettivi (prenotazioni "
             "confermate, clienti in casa + storico).");
+  // This year counts optional bookings, last year actual stays: said above the figures.
+  const int avviso = RigaCheInizia(riepilogo, "Attenzione: quest'anno si contano");
+  EXPECT_GT(avviso, riga_di.at("Creato il"));
+  EXPECT_LT(avviso, riga_di.at("Giorni"));
 
   // "Mesi": last year's month beside the month, and in the totals row.
   const FoglioLetto& mesi = data.Foglio("Mesi");
   const std::vector<std::string> intestazioni = {"Camere vendute AP", "% occupazione AP", "ADR AP",
                                                  "RevPar AP", "Totale Retta AP"};
   for (int c = 0; c < 5; ++c) EXPECT_EQ(mesi.Cella(1, 18 + c).testo, intestazioni[c]);
-  EXPECT_EQ(mesi.filtro, "A1:V2");
+  EXPECT_EQ(mesi.filtro, "A1:AA2");
   for (int riga : {2, 4}) {
     SCOPED_TRACE(riga);
     const double attesi[] = {4, 4.0 / 310, 65, 0.84, 260};
     for (int c = 0; c < 5; ++c) EXPECT_DOUBLE_EQ(mesi.Cella(riga, 18 + c).numero, attesi[c]) << c;
   }
+  // The changes after last year's figures, on the month and on the totals: relative, occupancy
+  // in points.
+  const std::vector<std::string> variazioni = {"Var. camere vendute", "Var. % occupazione",
+                                               "Var. ADR", "Var. RevPar", "Var. Totale Retta"};
+  for (int riga : {2, 4}) {
+    SCOPED_TRACE(riga);
+    const double attese[] = {2.0 / 4 - 1, (2.0 / 310 - 4.0 / 310) * 100, 75.0 / 65 - 1,
+                             0.48 / 0.84 - 1, 150.0 / 260 - 1};
+    for (int c = 0; c < 5; ++c) {
+      EXPECT_EQ(mesi.Cella(1, 23 + c).testo, variazioni[c]);
+      EXPECT_NEAR(mesi.Cella(riga, 23 + c).numero, attese[c], 1e-12) << variazioni[c];
+      EXPECT_NE(mesi.Cella(riga, 23 + c).formato.find(c == 1 ? "pp" : "%"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(mesi.Cella("W4").formula, "IF(R4=0,\"\",K4/R4-1)");
   EXPECT_EQ(mesi.Cella("R2").formula, "SUM('Data anno precedente'!K2:K32)");
   EXPECT_EQ(mesi.Cella("V4").formula, "SUBTOTAL(109,V2:V2)");
   EXPECT_EQ(mesi.Cella("U4").formula,
@@ -298,24 +338,31 @@ TEST_F(ConfrontoTest, SenzaAnnoPrecedenteICartelliSonoCompletiEDiconoPerche) {
     EXPECT_EQ(data.fogli.size(), c.disponibile ? 4u : 3u);
     const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
     const FoglioLetto& mesi = data.Foglio("Mesi");
-    const std::string nota = riepilogo.Cella("A24").testo;
+    const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
+    const int riga_nota =
+        RigaCheInizia(riepilogo, c.disponibile ? "Anno precedente dal" : "Confronto");
+    const std::string nota = riepilogo.Cella(riga_nota, 1).testo;
     if (c.disponibile) {
-      for (int riga : {7, 11, 16}) {
-        EXPECT_DOUBLE_EQ(riepilogo.Cella(riga, 4).numero, 0) << riga;
-        EXPECT_EQ(riepilogo.Cella(riga, 4).tipo, CellaLetta::Tipo::kNumero) << riga;
-        EXPECT_EQ(riepilogo.Cella(riga, 5).tipo, CellaLetta::Tipo::kVuota) << riga;
+      // Worked out, but without a single statistic: "n.d.", not zeros and changes against them.
+      EXPECT_EQ(riepilogo.Cella(riga_di.at("Ultima notte con statistiche"), 4).testo, "n.d.");
+      for (const char* voce : {"Camere vendute", "% occupazione", "Totale Retta", "Ospiti", "RO"}) {
+        for (int colonna : {4, 5}) {
+          EXPECT_EQ(riepilogo.Cella(riga_di.at(voce), colonna).testo, "n.d.") << voce;
+        }
       }
-      EXPECT_DOUBLE_EQ(riepilogo.Cella("E8").numero, 0);  // occupancy: 0 points, no error
+      EXPECT_EQ(riepilogo.Cella(riga_di.at("RO"), 7).testo, "n.d.");
+      EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("Giorni"), 4).numero, 30);
       EXPECT_DOUBLE_EQ(mesi.Cella("S2").numero, 0);
+      EXPECT_EQ(mesi.Cella("X2").testo, "n.d.");
       EXPECT_TRUE(nota.starts_with("Anno precedente dal 01/09/2023 al 30/09/2023")) << nota;
     } else {
       EXPECT_TRUE(nota.starts_with(kNonDisponibile)) << nota;
       EXPECT_GT(nota.size(), std::string(kNonDisponibile).size()) << "manca il motivo";
-      for (int riga = 2; riga <= 22; ++riga) {
+      for (int riga = 2; riga < riga_nota; ++riga) {
         EXPECT_EQ(riepilogo.Cella(riga, 4).tipo, CellaLetta::Tipo::kVuota) << riga;
         EXPECT_EQ(riepilogo.Cella(riga, 5).tipo, CellaLetta::Tipo::kVuota) << riga;
       }
-      for (const char* cella : {"R2", "S2", "V2", "R4", "V4"}) {
+      for (const char* cella : {"R2", "S2", "V2", "R4", "V4", "W2", "AA4"}) {
         EXPECT_EQ(mesi.Cella(cella).tipo, CellaLetta::Tipo::kVuota) << cella;
       }
     }
@@ -343,11 +390,13 @@ TEST_F(ConfrontoTest, UnPeriodoCheToccaIlVentinoveFebbraioPrendeIlVentotto) {
     CreaExcelConConfronto(ui, Calcola(c.dal, c.al));
     const prova::CartellaLetta data = Leggi("REPORT_DATA.xlsx");
     const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
-    EXPECT_EQ(riepilogo.Cella("D2").testo, c.periodo_passato);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella("D5").numero, c.giorni_passati);
-    EXPECT_DOUBLE_EQ(riepilogo.Cella("D11").numero, 70);
+    const std::map<std::string, int> riga_di = RigheRiepilogo(riepilogo);
+    EXPECT_EQ(riepilogo.Cella(riga_di.at("Periodo"), 4).testo, c.periodo_passato);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("Giorni"), 4).numero, c.giorni_passati);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(riga_di.at("Totale Retta"), 4).numero, 70);
     EXPECT_DOUBLE_EQ(data.Foglio("Mesi").Cella("V2").numero, 70);
-    EXPECT_EQ(data.Foglio("Mesi").Cella("A2").testo, "02/2024");
+    // February 2024 as a date on its first day: 45323 days after 30/12/1899.
+    EXPECT_DOUBLE_EQ(data.Foglio("Mesi").Cella("A2").numero, 45323);
   }
 }
 
@@ -361,7 +410,8 @@ TEST_F(ConfrontoTest, ThePathsComeWithWhyLastYearIsMissing) {
   EXPECT_EQ(motivo, "nessun soggiorno nei file dell'hotel dal 01/09/2023 al 30/09/2023.");
   fs::remove(cartella_ / t::kFileSchedaStorico);
   CreaExcelConConfronto(ui, Calcola("01/07/2024", "31/07/2024"), &motivo);
-  const std::string nota = Leggi("REPORT_DATA.xlsx").Foglio("Riepilogo").Cella("A24").testo;
+  const FoglioLetto riepilogo = Leggi("REPORT_DATA.xlsx").Foglio("Riepilogo");
+  const std::string nota = riepilogo.Cella(RigaCheInizia(riepilogo, "Confronto"), 1).testo;
   EXPECT_EQ(kNonDisponibile + motivo, nota);
 }
 

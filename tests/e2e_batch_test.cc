@@ -13,6 +13,7 @@
 
 #include "app/demo/hotel_demo.h"
 #include "comune/date.h"
+#include "comune/nome_hotel.h"
 #include "comune/versione.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
@@ -117,6 +118,9 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
       {"excel", "01/01/2024", "31/01/2024", "--cartella"},
       {"calcola", "01/01/2024", "31/01/2024", "--senza-confronto"},
       {"stampa", "01/01/2024", "31/01/2024"},
+      {"--hotel"},
+      {"--hotel", "Uno", "--hotel", "Due"},
+      {"calcola", "01/01/2024", "31/01/2024", "--hotel"},
   };
   const std::string prima = prova::LeggiFile(*albergo_ / tabelle::kFileVendrix);
   for (const auto& argomenti : casi) {
@@ -198,6 +202,38 @@ TEST_F(BatchTest, ExcelWritesTheThreeWorkbooksOfThePeriodComputed) {
     EXPECT_EQ(data.fogli.size(), confronto ? 4u : 3u);
     EXPECT_EQ(data.Foglio("Riepilogo").Cella("D1").testo, confronto ? "Anno precedente" : "");
     EXPECT_EQ(prova::LeggiFile(*albergo_ / tabelle::kFileVendrix), statistiche);
+  }
+}
+
+// The hotel's name, set once for the folder: alone or beside a command, read by the workbooks;
+// an empty name gives the folder's name back.
+TEST_F(BatchTest, HotelSetsTheNameTheWorkbooksShow) {
+  const std::string cartella = albergo_->filename().string();
+  std::string euro;
+  for (int i = 0; i < 80; ++i) euro += "\u20ac";
+  const Esito solo = Esegui(*albergo_, {"--hotel", "  Villa Rosa  "});
+  ASSERT_EQ(solo.codice, 0) << solo.err;
+  EXPECT_EQ(NomeHotel(*albergo_), "Villa Rosa");
+  ASSERT_EQ(Esegui(*albergo_, {"calcola", "01/01/2024", "31/01/2024"}).codice, 0);
+  struct Caso {
+    std::vector<std::string> argomenti;
+    std::string nome;
+  };
+  const Caso casi[] = {
+      {{"excel", "01/01/2024", "31/01/2024", "--senza-confronto"}, "Villa Rosa"},
+      {{"excel", "--hotel", "Hotel & Spa", "01/01/2024", "31/01/2024"}, "Hotel & Spa"},
+      {{"excel", "01/01/2024", "31/01/2024", "--hotel", ""}, cartella},
+      // Too long for a page header in bytes: the header is cut, the summary keeps it whole.
+      {{"excel", "01/01/2024", "31/01/2024", "--hotel", euro}, euro},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.nome);
+    const Esito esito = Esegui(*albergo_, c.argomenti);
+    ASSERT_EQ(esito.codice, 0) << esito.err;
+    EXPECT_EQ(NomeHotel(*albergo_), c.nome);
+    const prova::CartellaLetta data =
+        prova::LeggiXlsx((*albergo_ / "Excel" / "REPORT_DATA.xlsx").string());
+    EXPECT_EQ(data.Foglio("Riepilogo").Cella("B2").testo, c.nome);
   }
 }
 

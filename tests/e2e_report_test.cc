@@ -136,9 +136,9 @@ TEST_F(ReportBatchTest, IFogliTornanoConLaTabellaStatistiche) {
   Valuta g;
   int64_t k = 0, q = 0;
   for (int riga = 2; riga <= 32; ++riga) {
-    char giorno[11];
-    std::snprintf(giorno, sizeof giorno, "%02d/01/2024", riga - 1);
-    EXPECT_EQ(data.Cella(riga, 1).testo, giorno);
+    // The days as dates: 01/01/2024 is 45292 days after 30/12/1899.
+    EXPECT_EQ(data.Cella(riga, 1).numero, 45292 + riga - 2);
+    EXPECT_EQ(data.Cella(riga, 1).formato, "dd/mm/yyyy");
     g += Importo(data.Cella(riga, 7));
     k += static_cast<int64_t>(data.Cella(riga, 11).numero);
     q += static_cast<int64_t>(data.Cella(riga, 17).numero);
@@ -206,7 +206,10 @@ TEST_F(ReportBatchTest, LibreOfficeApreITreFile) {
   fs::create_directories(csv);
   std::string comando =
       programma + " -env:UserInstallation=file://" + (*albergo_ / "profilo").string() +
-      " --headless --norestore --convert-to csv --outdir " + prova::QuotaShell(csv.string());
+      " --headless --norestore --convert-to " +
+      // The cells as shown: the days as the sheet shows its dates, not in the program's own form.
+      prova::QuotaShell("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true") +
+      " --outdir " + prova::QuotaShell(csv.string());
   for (const char* nome : {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"}) {
     comando += " " + prova::QuotaShell((*albergo_ / "uscita" / nome).string());
   }

@@ -19,12 +19,13 @@
 
 #include "app/demo/hotel_demo.h"
 #include "comune/date.h"
+#include "comune/nome_hotel.h"
 #include "comune/richiesta.h"
+#include "comune/versione.h"
 #include "data/archivio.h"
 #include "data/blocco_cartella.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
-#include "comune/versione.h"
 #include "reports/cartella_lavoro.h"
 #include "tests/support/lettore_xlsx.h"
 
@@ -69,7 +70,7 @@ struct TipoCamera {
 
 // What a cell of a saved sheet must hold.
 struct Atteso {
-  enum class Tipo { kTesto, kValuta, kIntero, kPercentuale, kDueDecimali, kVuota };
+  enum class Tipo { kTesto, kValuta, kIntero, kPercentuale, kData, kMese, kVuota };
   Tipo tipo;
   std::string testo;
   double numero = 0;
@@ -78,15 +79,22 @@ Atteso Txt(const std::string& s) { return {Atteso::Tipo::kTesto, s}; }
 Atteso Eur(double x) { return {Atteso::Tipo::kValuta, "", x}; }
 Atteso Int(double x) { return {Atteso::Tipo::kIntero, "", x}; }
 Atteso Pct(double x) { return {Atteso::Tipo::kPercentuale, "", x}; }
-Atteso Dec(double x) { return {Atteso::Tipo::kDueDecimali, "", x}; }
+// A date as a spreadsheet stores a typed "DD/MM/YYYY" (a day) or "MM/YYYY" (its month's first
+// day): the days since 30/12/1899, shown in that form.
+Atteso Dat(const std::string& testo) {
+  const bool mese = testo.size() == 7;
+  const std::optional<Giorno> giorno = LeggiData(mese ? "01/" + testo : testo);
+  EXPECT_TRUE(giorno) << testo;
+  const auto origine = std::chrono::sys_days(std::chrono::year(1899) / 12 / 30);
+  return {mese ? Atteso::Tipo::kMese : Atteso::Tipo::kData, testo,
+          static_cast<double>((giorno.value_or(origine) - origine).count())};
+}
 Atteso Vuota() { return {Atteso::Tipo::kVuota, ""}; }
 
-// The zero row of the daily and room-type sheets: every number in its column's format, RevPar
-// an amount on the daily sheet and a two-decimal number on the room-type sheet.
-std::vector<Atteso> RigaZero(const std::string& prima, int64_t libere, bool giornaliera = true) {
-  return {Txt(prima), Eur(0), Eur(0), Eur(0), Eur(0),      Eur(0), Eur(0),
-          Eur(0),     Pct(0), giornaliera ? Eur(0) : Dec(0), Int(0), Pct(0),
-          Int(0),     Int(libere), Eur(0), Eur(0), Int(0)};
+// The zero row of the daily and room-type sheets: every number in its column's format.
+std::vector<Atteso> RigaZero(const Atteso& prima, int64_t libere) {
+  return {prima,  Eur(0), Eur(0), Eur(0), Eur(0),      Eur(0), Eur(0), Eur(0), Pct(0),
+          Eur(0), Int(0), Pct(0), Int(0), Int(libere), Eur(0), Eur(0), Int(0)};
 }
 
 // The row of the sheet whose first cell reads "Totale"; 0 when there is none.
@@ -120,7 +128,8 @@ void ControllaRiga(const FoglioLetto& foglio, int riga, const std::vector<Atteso
         EXPECT_DOUBLE_EQ(c.numero, a.numero) << c.grezzo;
         const char* formato = a.tipo == Atteso::Tipo::kValuta        ? excel::kFormatoValuta
                               : a.tipo == Atteso::Tipo::kPercentuale ? "0.00%"
-                              : a.tipo == Atteso::Tipo::kDueDecimali ? "0.00"
+                              : a.tipo == Atteso::Tipo::kData        ? "dd/mm/yyyy"
+                              : a.tipo == Atteso::Tipo::kMese        ? "mm/yyyy"
                                                                      : "General";
         EXPECT_EQ(c.formato, formato);
       }
@@ -312,22 +321,21 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
     }
   }
 
-  // Daily sheet: a zero row for each day, the day column formatted as text down to row 1000.
+  // Daily sheet: a zero row for each day, the day a date.
   FoglioLetto f = Foglio("REPORT_DATA.xlsx");
-  ControllaRiga(f, 2, RigaZero("01/07/2024", 10), "@");
-  ControllaRiga(f, 3, RigaZero("02/07/2024", 10), "@");
-  ControllaRiga(f, 4, RigaZero("03/07/2024", 10), "@");
+  ControllaRiga(f, 2, RigaZero(Dat("01/07/2024"), 10));
+  ControllaRiga(f, 3, RigaZero(Dat("02/07/2024"), 10));
+  ControllaRiga(f, 4, RigaZero(Dat("03/07/2024"), 10));
   EXPECT_EQ(RigaTotale(f), 6);
-  EXPECT_EQ(f.Cella("A5").formato, "@");
-  EXPECT_EQ(f.Cella("A1000").formato, "@");
-  EXPECT_EQ(f.Cella("A1001").formato, "General");
+  // Only the days are dates: the empty row under them and the headings are not.
+  EXPECT_EQ(f.Cella("A5").formato, "General");
   EXPECT_EQ(f.Cella("A1").formato, "General");
 
   // Room-type sheet: a zero row for each bedroom type, with the room nights it offers.
   f = Foglio("REPORT_TIPOCAMERA.xlsx");
-  ControllaRiga(f, 2, RigaZero("Doppia", 18, false));
-  ControllaRiga(f, 3, RigaZero("Singola", 12, false));
-  ControllaRiga(f, 4, RigaZero("Senza camere", 0, false));
+  ControllaRiga(f, 2, RigaZero(Txt("Doppia"), 18));
+  ControllaRiga(f, 3, RigaZero(Txt("Singola"), 12));
+  ControllaRiga(f, 4, RigaZero(Txt("Senza camere"), 0));
   EXPECT_EQ(RigaTotale(f), 6);
 
   EXPECT_EQ(RigaTotale(Foglio("REPORT_AGENZIA.xlsx")), 3);
@@ -359,22 +367,19 @@ TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
   // G = 100, K = 3, 10 rooms: ADR 33.33, 30.00%, RevPar 0.3 x 33.33 = 9.999 -> 10.00.
   ControllaRiga(
       f, 2,
-      {Txt("30/12/2023"), Eur(30), Eur(30), Eur(30), Eur(0), Eur(10), Eur(100), Eur(33.33),
-       Pct(0.3), Eur(10), Int(3), Pct(0.2), Int(2), Int(7), Eur(16.67), Eur(6.75), Int(6)},
-      "@");
-  ControllaRiga(f, 3, RigaZero("31/12/2023", 10), "@");
+      {Dat("30/12/2023"), Eur(30), Eur(30), Eur(30), Eur(0), Eur(10), Eur(100), Eur(33.33),
+       Pct(0.3), Eur(10), Int(3), Pct(0.2), Int(2), Int(7), Eur(16.67), Eur(6.75), Int(6)});
+  ControllaRiga(f, 3, RigaZero(Dat("31/12/2023"), 10));
   // 100.05 + 0 + 20 over 3 rooms: 40.016.. -> 40.02; no agency rooms; 120.05 / 4 guests.
   ControllaRiga(
       f, 4,
-      {Txt("01/01/2024"), Eur(100.05), Eur(0), Eur(0), Eur(20), Eur(0), Eur(120.05), Eur(40.02),
-       Pct(0.3), Eur(12.01), Int(3), Pct(0), Int(0), Int(7), Eur(30.01), Eur(0), Int(4)},
-      "@");
+      {Dat("01/01/2024"), Eur(100.05), Eur(0), Eur(0), Eur(20), Eur(0), Eur(120.05), Eur(40.02),
+       Pct(0.3), Eur(12.01), Int(3), Pct(0), Int(0), Int(7), Eur(30.01), Eur(0), Int(4)});
   // No guests: the revenue per guest is 0, as on a day without sales.
   ControllaRiga(
       f, 5,
-      {Txt("02/01/2024"), Eur(99.99), Eur(0), Eur(0), Eur(0), Eur(0), Eur(99.99), Eur(33.33),
-       Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Eur(0), Eur(0), Int(0)},
-      "@");
+      {Dat("02/01/2024"), Eur(99.99), Eur(0), Eur(0), Eur(0), Eur(0), Eur(99.99), Eur(33.33),
+       Pct(0.3), Eur(10), Int(3), Pct(0.3), Int(3), Int(7), Eur(0), Eur(0), Int(0)});
   EXPECT_EQ(RigaTotale(f), 7);
 }
 
@@ -390,24 +395,22 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
   FoglioLetto f = Foglio("REPORT_DATA.xlsx");
   ControllaRiga(
       f, 2,
-      {Txt("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05), Eur(50.03),
-       Pct(0), Eur(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0), Int(4)},
-      "@");
+      {Dat("01/03/2024"), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(100.05), Eur(50.03),
+       Pct(0), Eur(0), Int(2), Pct(0), Int(2), Int(-2), Eur(25.01), Eur(0), Int(4)});
   ControllaRiga(f, 3,
-                {Txt("02/03/2024"), Eur(50), Eur(0), Eur(0), Eur(0), Eur(0), Eur(50), Eur(0),
-                 Pct(0), Eur(0), Int(0), Pct(0), Int(0), Int(0), Eur(0), Eur(0), Int(0)},
-                "@");
+                {Dat("02/03/2024"), Eur(50), Eur(0), Eur(0), Eur(0), Eur(0), Eur(50), Eur(0),
+                 Pct(0), Eur(0), Int(0), Pct(0), Int(0), Int(0), Eur(0), Eur(0), Int(0)});
   // The type without rooms, with sales: capacity 0 in every division.
   f = Foglio("REPORT_TIPOCAMERA.xlsx");
   ControllaRiga(f, 2,
                 {Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05), Eur(75.03),
-                 Pct(0), Dec(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
+                 Pct(0), Eur(0), Int(2), Pct(0), Int(2), Int(-2), Eur(37.51), Eur(0), Int(4)});
   EXPECT_EQ(RigaTotale(f), 4);
   f = Foglio("REPORT_AGENZIA.xlsx");
   ControllaRiga(
       f, 2,
       {Txt("Rossi"), Txt("Vuota"), Eur(150.05), Eur(0), Eur(0), Eur(0), Eur(0), Eur(150.05),
-       Eur(75.03), Pct(0), Dec(0), Int(2), Int(0), Eur(37.51), Eur(0), Int(4)});
+       Eur(75.03), Pct(0), Eur(0), Int(2), Int(0), Eur(37.51), Eur(0), Int(4)});
 }
 
 TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
@@ -446,7 +449,8 @@ TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
     EXPECT_EQ(RigaTotale(f), static_cast<int>(c.giorni.size()) + 3);
     for (size_t i = 0; i < c.giorni.size(); ++i) {
       const int riga = static_cast<int>(i) + 2;
-      EXPECT_EQ(f.Cella(riga, 1).testo, c.giorni[i]) << riga;
+      EXPECT_EQ(f.Cella(riga, 1).numero, Dat(c.giorni[i]).numero) << riga;
+      EXPECT_EQ(f.Cella(riga, 1).formato, "dd/mm/yyyy") << riga;
       // The day's sales land on the 29th, whatever the row.
       const bool venduto = c.giorni[i].substr(0, 2) == "29" && c.giorni[i].substr(3, 2) == "02";
       EXPECT_EQ(f.Cella(riga, 11).numero, venduto ? 1 : 0) << c.giorni[i];
@@ -485,11 +489,11 @@ TEST_F(ReportTest, FoglioTipoCameraUnaRigaPerTipoNellOrdineDeiTipi) {
   ControllaRiga(
       f, 2,
       {Txt("Singola"), Eur(607), Eur(353.5), Eur(0), Eur(0), Eur(0), Eur(960.5), Eur(50.55),
-       Pct(0.6786), Dec(34.3), Int(19), Pct(0.4286), Int(12), Int(9), Eur(35.57), Eur(0), Int(27)});
-  ControllaRiga(f, 3, RigaZero("Suite", 14, false));
-  ControllaRiga(f, 4, RigaZero("Suite", 7, false));
+       Pct(0.6786), Eur(34.3), Int(19), Pct(0.4286), Int(12), Int(9), Eur(35.57), Eur(0), Int(27)});
+  ControllaRiga(f, 3, RigaZero(Txt("Suite"), 14));
+  ControllaRiga(f, 4, RigaZero(Txt("Suite"), 7));
   ControllaRiga(f, 5,
-                {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0), Dec(0),
+                {Vuota(), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0), Eur(0),
                  Int(0), Pct(0), Int(0), Int(0), Eur(0), Eur(0), Int(0)});
   EXPECT_EQ(RigaTotale(f), 7);
 }
@@ -507,7 +511,7 @@ TEST_F(ReportTest, FoglioTipoCameraEsempioDiOccupazione) {
   ControllaRiga(
       Foglio("REPORT_TIPOCAMERA.xlsx"), 2,
       {Txt("Doppia"), Eur(2100), Eur(0), Eur(0), Eur(0), Eur(0), Eur(2100), Eur(100), Pct(0.75),
-       Dec(75), Int(21), Pct(0.75), Int(21), Int(7), Eur(50), Eur(0), Int(42)});
+       Eur(75), Int(21), Pct(0.75), Int(21), Int(7), Eur(50), Eur(0), Int(42)});
 }
 
 TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
@@ -528,22 +532,22 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
   // Ordered by agency, then by the code as stored: " " first, "DBL  " before "XXX".
   ControllaRiga(f, 2,
                 {Txt(" "), Txt("Doppia"), Eur(10), Eur(0), Eur(0), Eur(0), Eur(0), Eur(10), Eur(10),
-                 Pct(0.0833), Dec(0.83), Int(1), Int(12), Eur(10), Eur(0), Int(1)});
+                 Pct(0.0833), Eur(0.83), Int(1), Int(12), Eur(10), Eur(0), Int(1)});
   ControllaRiga(f, 3,
                 {Txt("Bianchi"), Txt("Doppia"), Eur(0), Eur(0), Eur(0), Eur(90), Eur(0), Eur(90),
-                 Eur(90), Pct(0.0833), Dec(7.5), Int(1), Int(12), Eur(45), Eur(0), Int(2)});
+                 Eur(90), Pct(0.0833), Eur(7.5), Int(1), Int(12), Eur(45), Eur(0), Int(2)});
   // A code missing from the room types: the code itself, no room nights, no guests.
   ControllaRiga(f, 4,
                 {Txt("Bianchi"), Txt("XXX"), Eur(60), Eur(0), Eur(0), Eur(0), Eur(0), Eur(60),
-                 Eur(60), Pct(0), Dec(0), Int(1), Int(0), Eur(0), Eur(0), Int(0)});
+                 Eur(60), Pct(0), Eur(0), Int(1), Int(0), Eur(0), Eur(0), Int(0)});
   ControllaRiga(f, 5,
                 {Txt("Rossi"), Txt("Doppia"), Eur(0), Eur(0), Eur(150), Eur(0), Eur(0), Eur(150),
-                 Eur(75), Pct(0.1667), Dec(12.5), Int(2), Int(12), Eur(50), Eur(0), Int(3)});
+                 Eur(75), Pct(0.1667), Eur(12.5), Int(2), Int(12), Eur(50), Eur(0), Int(3)});
   // 160.01 over 2 rooms: 80.005 -> 80.01; 2 of 8 room nights; 2/8 x 80.01 = 20.0025 -> 20.00.
   ControllaRiga(
       f, 6,
       {Txt("Rossi"), Txt("Singola"), Eur(0), Eur(160.01), Eur(0), Eur(0), Eur(0), Eur(160.01),
-       Eur(80.01), Pct(0.25), Dec(20), Int(2), Int(8), Eur(53.34), Eur(3), Int(3)});
+       Eur(80.01), Pct(0.25), Eur(20), Int(2), Int(8), Eur(53.34), Eur(3), Int(3)});
   EXPECT_EQ(RigaTotale(f), 8);
 }
 
@@ -779,13 +783,12 @@ TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
 
   // 63 days on rows 2 to 64, an empty row, the totals. 10 rooms x 63 days = 630 room nights.
   const FoglioLetto& data = cartella.Foglio("Data");
-  EXPECT_EQ(data.Cella("A64").testo, "01/03/2024");
+  EXPECT_EQ(data.Cella("A64").numero, Dat("01/03/2024").numero);
   EXPECT_EQ(data.Cella("A65").tipo, CellaLetta::Tipo::kVuota);
   ControllaRiga(data, 66,
                 {Txt("Totale"), Eur(100.05), Eur(100.05), Eur(50), Eur(299.99), Eur(33.33),
-                 Eur(583.42), Eur(83.35), Pct(7.0 / 630), Eur(0.93), Int(7), Pct(5.0 / 630),
-                 Int(5), Int(623), Eur(48.62), Eur(10.01), Int(12)},
-                "@");
+                 Eur(583.42), Eur(83.35), Pct(7.0 / 630), Eur(0.93), Int(7), Pct(5.0 / 630), Int(5),
+                 Int(623), Eur(48.62), Eur(10.01), Int(12)});
   struct Formula {
     const char* cella;
     const char* formula;
@@ -804,20 +807,20 @@ TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
 
   // One row per month, only its days inside the period; capacity = free + sold.
   const FoglioLetto& mesi = cartella.Foglio("Mesi");
-  ControllaRiga(mesi, 2,
-                {Txt("12/2023"), Eur(100.05), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(200.10),
-                 Eur(100.05), Pct(0.1), Eur(10.01), Int(2), Pct(0.1), Int(2), Int(18), Eur(66.70),
-                 Eur(10), Int(3)});
-  ControllaRiga(mesi, 3,
-                {Txt("01/2024"), Eur(0), Eur(0), Eur(50), Eur(0), Eur(0), Eur(50), Eur(50),
-                 Pct(1.0 / 310), Eur(0.16), Int(1), Pct(0), Int(0), Int(309), Eur(50), Eur(0),
-                 Int(1)});
+  ControllaRiga(
+      mesi, 2,
+      {Dat("12/2023"), Eur(100.05), Eur(100.05), Eur(0), Eur(0), Eur(0), Eur(200.10), Eur(100.05),
+       Pct(0.1), Eur(10.01), Int(2), Pct(0.1), Int(2), Int(18), Eur(66.70), Eur(10), Int(3)});
+  ControllaRiga(
+      mesi, 3,
+      {Dat("01/2024"), Eur(0), Eur(0), Eur(50), Eur(0), Eur(0), Eur(50), Eur(50), Pct(1.0 / 310),
+       Eur(0.16), Int(1), Pct(0), Int(0), Int(309), Eur(50), Eur(0), Int(1)});
   ControllaRiga(mesi, 4,
-                {Txt("02/2024"), Eur(0), Eur(0), Eur(0), Eur(299.99), Eur(0), Eur(299.99),
-                 Eur(100), Pct(3.0 / 290), Eur(1.03), Int(3), Pct(3.0 / 290), Int(3), Int(287),
-                 Eur(50), Eur(0.01), Int(6)});
+                {Dat("02/2024"), Eur(0), Eur(0), Eur(0), Eur(299.99), Eur(0), Eur(299.99), Eur(100),
+                 Pct(3.0 / 290), Eur(1.03), Int(3), Pct(3.0 / 290), Int(3), Int(287), Eur(50),
+                 Eur(0.01), Int(6)});
   ControllaRiga(mesi, 5,
-                {Txt("03/2024"), Eur(0), Eur(0), Eur(0), Eur(0), Eur(33.33), Eur(33.33), Eur(33.33),
+                {Dat("03/2024"), Eur(0), Eur(0), Eur(0), Eur(0), Eur(33.33), Eur(33.33), Eur(33.33),
                  Pct(0.1), Eur(3.33), Int(1), Pct(0), Int(0), Int(9), Eur(16.67), Eur(0), Int(2)});
   EXPECT_EQ(mesi.Cella("B2").formula, "SUM('Data'!B2:B3)");
   EXPECT_EQ(mesi.Cella("G4").formula, "SUM('Data'!G35:G63)");
@@ -890,6 +893,160 @@ TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
   EXPECT_EQ(per_mese.titoli_assi, (std::vector<std::string>{"Mese", "Retta"}));
 }
 
+// What a manager meets first: the summary, the hotel and the period on every printed page, the
+// days by weekday, the notes and the charts' axes.
+TEST_F(ReportTest, IlRiepilogoPerPrimoLAlbergoSuOgniPaginaEGraficiCheSiLeggono) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);
+  ASSERT_EQ(ImpostaNomeHotel(cartella_, "Sole & Mare"), std::nullopt);
+  Esegui("30/12/2023", "01/03/2024");
+  const prova::CartellaLetta data = Cartella("REPORT_DATA.xlsx");
+  EXPECT_EQ(data.fogli.at(0).nome, "Data");
+  EXPECT_EQ(data.foglio_attivo, 3);
+  for (const FoglioLetto& f : data.fogli) EXPECT_EQ(f.selezionato, f.nome == "Riepilogo") << f.nome;
+
+  // Every sheet prints the hotel (a literal '&' doubled), the workbook and the period on top, the
+  // creation time and the page number below.
+  for (const char* file : kFileReport) {
+    const prova::CartellaLetta cartella = Cartella(file);
+    for (const FoglioLetto& f : cartella.fogli) {
+      SCOPED_TRACE(std::string(file) + " " + f.nome);
+      EXPECT_TRUE(f.intestazione.starts_with("&LSole && Mare&C" + cartella.titolo + "&R"))
+          << f.intestazione;
+      EXPECT_TRUE(f.intestazione.ends_with("dal 30/12/2023 al 01/03/2024")) << f.intestazione;
+      EXPECT_NE(f.pie_di_pagina.find("Creato il "), std::string::npos) << f.pie_di_pagina;
+      EXPECT_TRUE(f.pie_di_pagina.ends_with("&RPagina &P di &N")) << f.pie_di_pagina;
+      // Percentages and amounts are drawn from zero.
+      for (const prova::GraficoLetto& g : f.grafici) {
+        for (const prova::AsseLetto& a : g.assi) {
+          if (a.tipo == "valAx") EXPECT_EQ(a.minimo, 0.0) << g.titolo;
+        }
+      }
+    }
+  }
+
+  const FoglioLetto& riepilogo = data.Foglio("Riepilogo");
+  EXPECT_EQ(riepilogo.Cella("A2").testo, "Hotel");
+  EXPECT_EQ(riepilogo.Cella("B2").testo, "Sole & Mare");
+  // 63 days from a Saturday: 9 of each weekday, 90 room nights each.
+  int intestazione = 0;
+  for (int r = 1; r <= riepilogo.UltimaRigaConValori(); ++r) {
+    if (riepilogo.Cella(r, 1).testo == "Giorno della settimana") intestazione = r;
+  }
+  ASSERT_GT(intestazione, 0);
+  struct Giorno {
+    int indice;  // 0 Monday
+    const char* nome;
+    double vendute, adr, revpar, retta;
+  };
+  const Giorno giorni[] = {
+      {0, "lunedì", 1, 50, 0.56, 50},           {1, "martedì", 0, 0, 0, 0},
+      {3, "giovedì", 3, 100, 3.33, 299.99},     {4, "venerdì", 1, 33.33, 0.37, 33.33},
+      {6, "domenica", 2, 100.05, 2.22, 200.10},
+  };
+  for (const Giorno& g : giorni) {
+    SCOPED_TRACE(g.nome);
+    const int r = intestazione + 1 + g.indice;
+    EXPECT_EQ(riepilogo.Cella(r, 1).testo, g.nome);
+    EXPECT_EQ(riepilogo.Cella(r, 2).numero, 9);
+    EXPECT_EQ(riepilogo.Cella(r, 3).numero, g.vendute);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 4).numero, g.vendute / 90);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 5).numero, g.adr);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 6).numero, g.revpar);
+    EXPECT_DOUBLE_EQ(riepilogo.Cella(r, 7).numero, g.retta);
+    EXPECT_EQ(riepilogo.Cella(r, 7).formato, excel::kFormatoValuta);
+  }
+  EXPECT_NE(riepilogo.Cella(intestazione + 1, 3).formula.find("WEEKDAY"), std::string::npos);
+
+  // The daily chart on a date axis, one label a month; the monthly ones label their months.
+  ASSERT_EQ(riepilogo.grafici.size(), 2u);
+  for (const prova::GraficoLetto& g : riepilogo.grafici) {
+    SCOPED_TRACE(g.titolo);
+    ASSERT_FALSE(g.assi.empty());
+    EXPECT_EQ(g.assi[0].tipo, "dateAx");
+    EXPECT_EQ(g.assi[0].unita_principale, "months");
+    EXPECT_EQ(g.assi[0].passo, 1);
+  }
+  EXPECT_EQ(riepilogo.grafici[0].assi[0].formato, "mm/yyyy");
+  for (const prova::SerieLetta& s : riepilogo.grafici[0].serie) {
+    EXPECT_FALSE(s.liscia) << s.nome << ": straight between the days, no invented values";
+  }
+
+  // The agency sheet: its "Camere libere" explained; the bars listed from the top, the value
+  // axis below them in whole euros.
+  const FoglioLetto agenzia = Foglio("REPORT_AGENZIA.xlsx");
+  EXPECT_EQ(agenzia.Cella("M1").testo, "Camere libere");
+  const std::string nota = agenzia.note.count({1, 13}) ? agenzia.note.at({1, 13}) : "";
+  EXPECT_NE(nota.find("Notti camera disponibili"), std::string::npos) << nota;
+  ASSERT_EQ(agenzia.grafici.size(), 1u);
+  for (const prova::AsseLetto& a : agenzia.grafici[0].assi) {
+    if (a.tipo == "catAx") {
+      EXPECT_EQ(a.direzione, "maxMin") << "the first row on top";
+    } else {
+      EXPECT_EQ(a.direzione, "minMax") << "bars growing from the left";
+      EXPECT_EQ(a.posizione, "b");
+      EXPECT_EQ(a.formato, "#,##0 [$€-410]") << "whole euros";
+    }
+  }
+}
+
+// "Riepilogo" names the first and last night with statistics and warns of a period chosen much
+// wider than they are; a short period labels its days a week apart.
+TEST_F(ReportTest, LePrimeEUltimeNottiConStatisticheEIlPeriodoTroppoLargo) {
+  ScriviTipi(kTipi);
+  ScriviStatistiche(kVenditeAnnoBisestile);  // 31/12/2023, 01/01, 29/02 and 01/03/2024
+  struct Caso {
+    const char* protegge;
+    const char* dal;
+    const char* al;
+    const char* prima;  // empty: none
+    const char* ultima;
+    const char* avviso;  // start of the warning above the figures; empty: none
+    const char* etichette;
+  };
+  const Caso casi[] = {
+      {"a few days either side: no warning", "30/12/2023", "01/03/2024", "31/12/2023", "01/03/2024",
+       "", "months"},
+      {"two months beyond the data", "01/11/2023", "30/04/2024", "31/12/2023", "01/03/2024",
+       "Attenzione: le statistiche coprono solo le notti dal 31/12/2023 al 01/03/2024", "months"},
+      {"under two months: a label a week", "25/02/2024", "05/03/2024", "29/02/2024", "01/03/2024",
+       "", "days"},
+      {"no statistics at all", "01/06/2024", "30/06/2024", "", "",
+       "Attenzione: nessuna notte del periodo ha statistiche.", "days"},
+  };
+  for (const Caso& c : casi) {
+    SCOPED_TRACE(c.protegge);
+    Esegui(c.dal, c.al);
+    const FoglioLetto riepilogo = Cartella("REPORT_DATA.xlsx").Foglio("Riepilogo");
+    std::map<std::string, int> riga;
+    for (int r = 2; r <= riepilogo.UltimaRigaConValori(); ++r) {
+      riga.emplace(riepilogo.Cella(r, 1).testo, r);
+    }
+    for (const auto& [voce, attesa] : {std::pair{"Prima notte con statistiche", c.prima},
+                                       std::pair{"Ultima notte con statistiche", c.ultima}}) {
+      ASSERT_EQ(riga.count(voce), 1u);
+      const CellaLetta cella = riepilogo.Cella(riga[voce], 2);
+      if (*attesa == '\0') {
+        EXPECT_EQ(cella.testo, "nessuna") << voce;
+      } else {
+        EXPECT_EQ(cella.numero, Dat(attesa).numero) << voce;
+        EXPECT_EQ(cella.formato, "dd/mm/yyyy") << voce;
+      }
+    }
+    std::string avviso;
+    for (int r = riga["Creato il"] + 1; r < riga["Giorni"]; ++r) {
+      if (riepilogo.Cella(r, 1).testo.starts_with("Attenzione"))
+        avviso = riepilogo.Cella(r, 1).testo;
+    }
+    EXPECT_TRUE(avviso.starts_with(c.avviso)) << avviso;
+    EXPECT_EQ(avviso.empty(), *c.avviso == '\0') << avviso;
+    ASSERT_FALSE(riepilogo.grafici.empty());
+    const prova::AsseLetto& giorni = riepilogo.grafici[0].assi.at(0);
+    EXPECT_EQ(giorni.unita_principale, c.etichette);
+    EXPECT_EQ(giorni.passo, std::string(c.etichette) == "days" ? 7 : 1);
+  }
+}
+
 TEST_F(ReportTest, UnaRigaPerOgniMeseToccatoDalPeriodo) {
   ScriviTipi(kTipi);
   ScriviStatistiche({});
@@ -911,7 +1068,8 @@ TEST_F(ReportTest, UnaRigaPerOgniMeseToccatoDalPeriodo) {
     const FoglioLetto mesi = Cartella("REPORT_DATA.xlsx").Foglio("Mesi");
     for (size_t i = 0; i < c.mesi.size(); ++i) {
       const int r = static_cast<int>(i) + 2;
-      EXPECT_EQ(mesi.Cella(r, 1).testo, c.mesi[i].first);
+      EXPECT_EQ(mesi.Cella(r, 1).numero, Dat(c.mesi[i].first).numero);
+      EXPECT_EQ(mesi.Cella(r, 1).formato, "mm/yyyy");
       EXPECT_EQ(mesi.Cella(r, 14).numero + mesi.Cella(r, 11).numero, c.mesi[i].second);
     }
     EXPECT_EQ(RigaTotale(mesi), static_cast<int>(c.mesi.size()) + 3);
@@ -961,8 +1119,8 @@ TEST_F(ReportTest, TipoCameraTotaleSulleNottiDeiTipiEGrafico) {
   // Doppia 6 x 63 and Singola 4 x 63 room nights (the empty type adds none): 630.
   ControllaRiga(f, 6,
                 {Txt("Totale"), Eur(100.05), Eur(100.05), Eur(50), Eur(299.99), Eur(33.33),
-                 Eur(583.42), Eur(83.35), Pct(7.0 / 630), Dec(0.93), Int(7), Pct(5.0 / 630),
-                 Int(5), Int(623), Eur(48.62), Eur(10.01), Int(12)});
+                 Eur(583.42), Eur(83.35), Pct(7.0 / 630), Eur(0.93), Int(7), Pct(5.0 / 630), Int(5),
+                 Int(623), Eur(48.62), Eur(10.01), Int(12)});
   EXPECT_EQ(f.Cella("N6").formula, "SUBTOTAL(109,N2:N4)");
   ASSERT_EQ(f.grafici.size(), 1u);
   const prova::GraficoLetto& g = f.grafici[0];
@@ -982,8 +1140,7 @@ TEST_F(ReportTest, SenzaStatisticheOgniFoglioEGraficoConTotaliAZero) {
   const prova::CartellaLetta data = Cartella("REPORT_DATA.xlsx");
   ControllaRiga(data.Foglio("Data"), 4,
                 {Txt("Totale"), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Eur(0), Pct(0),
-                 Eur(0), Int(0), Pct(0), Int(0), Int(10), Eur(0), Eur(0), Int(0)},
-                "@");
+                 Eur(0), Int(0), Pct(0), Int(0), Int(10), Eur(0), Eur(0), Int(0)});
   EXPECT_EQ(data.Foglio("Riepilogo").grafici.size(), 2u);
   const FoglioLetto agenzia = Foglio("REPORT_AGENZIA.xlsx");
   EXPECT_EQ(agenzia.filtro, "A1:P1");
@@ -1017,10 +1174,10 @@ TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
   // Rows 2 to 5: " " / Doppia, Bianchi / Doppia, Rossi / Doppia, Rossi / Singola.
   EXPECT_EQ(f.Cella("A7").testo, "Totale");
   EXPECT_EQ(f.Cella("H7").numero, 820);
-  ControllaRiga(f, 8,
-                {Txt("Senza agenzia"), Vuota(), Eur(400), Eur(0), Eur(0), Eur(0), Eur(300.01), Eur(700.01),
-                 Eur(100), Pct(7.0 / 20), Dec(35), Int(7), Int(20), Eur(77.78), Eur(1.5),
-                 Int(9)});
+  ControllaRiga(
+      f, 8,
+      {Txt("Senza agenzia"), Vuota(), Eur(400), Eur(0), Eur(0), Eur(0), Eur(300.01), Eur(700.01),
+       Eur(100), Pct(7.0 / 20), Eur(35), Int(7), Int(20), Eur(77.78), Eur(1.5), Int(9)});
   EXPECT_EQ(f.Cella("A9").testo, "Totale generale");
   EXPECT_EQ(f.Cella("H9").formula, "H7+H8");
   // Amounts, rooms and guests of the whole as on "Data" (B..G, P, K, Q there).
@@ -1031,16 +1188,20 @@ TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
   }
   EXPECT_EQ(f.Cella("I9").numero, data.Cella("H5").numero);
 
-  // The chart's agencies by room revenue over their types; the blank agency left out.
-  EXPECT_EQ(f.Cella("R2").testo, "Rossi");
-  EXPECT_EQ(f.Cella("S2").numero, 230);
-  EXPECT_EQ(f.Cella("R3").testo, "Bianchi");
-  EXPECT_EQ(f.Cella("R4").tipo, CellaLetta::Tipo::kVuota);
+  // The chart's agencies by room revenue over their types; the blanked agencies as one line,
+  // ranked with the others and explained under the ten.
+  EXPECT_EQ(f.Cella("R2").testo, "Agenzie filtrate");
+  EXPECT_EQ(f.Cella("S2").numero, 500);
+  EXPECT_EQ(f.Cella("R3").testo, "Rossi");
+  EXPECT_EQ(f.Cella("S3").numero, 230);
+  EXPECT_EQ(f.Cella("R4").testo, "Bianchi");
+  EXPECT_EQ(f.Cella("R5").tipo, CellaLetta::Tipo::kVuota);
+  EXPECT_NE(f.Cella("R12").testo.find("VendrixFiltro.txt"), std::string::npos);
   ASSERT_EQ(f.grafici.size(), 1u);
   EXPECT_EQ(f.grafici[0].direzione, "bar");
   ASSERT_EQ(f.grafici[0].serie.size(), 1u);
-  EXPECT_EQ(f.grafici[0].serie[0].categorie, "Agenzia!$R$2:$R$3");
-  EXPECT_EQ(f.grafici[0].serie[0].valori, "Agenzia!$S$2:$S$3");
+  EXPECT_EQ(f.grafici[0].serie[0].categorie, "Agenzia!$R$2:$R$4");
+  EXPECT_EQ(f.grafici[0].serie[0].valori, "Agenzia!$S$2:$S$4");
 }
 
 TEST_F(ReportTest, LaCartellaPredefinitaEExcelNellAlbergoEIVecchiXlsRestano) {
@@ -1092,14 +1253,14 @@ TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteC
   EXPECT_EQ(Esegui("01/07/2024", "31/07/2024").size(), 3u);
   // The summary names the kinds of stay the store records.
   const FoglioLetto riepilogo = Cartella("REPORT_DATA.xlsx").Foglio("Riepilogo");
-  EXPECT_EQ(riepilogo.Cella("A3").testo, "Tipi di soggiorno");
-  EXPECT_EQ(riepilogo.Cella("B3").testo, "prenotazioni confermate, clienti in casa + storico");
+  EXPECT_EQ(riepilogo.Cella("A4").testo, "Tipi di soggiorno");
+  EXPECT_EQ(riepilogo.Cella("B4").testo, "prenotazioni confermate, clienti in casa + storico");
 }
 
 TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
   ScriviTipi(kTipi);
   // Without table Periodo in this year's store the summary has no line "Tipi di soggiorno":
-  // Totale Retta is on row 10, the line under the table on row 23.
+  // Totale Retta is on row 13, the line under the table on row 26.
   // Last year's store: one day of sales a year before, with the period it was computed for.
   ScriviStatistiche({{"20230702", Valore("DBL"), Valore("Rossi"), 3, 5, "1234567.89", "0",
                       "1234567.89"}});
@@ -1137,7 +1298,7 @@ TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
     ASSERT_EQ(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"), c.confronto).size(), 3u);
     const prova::CartellaLetta cartella = Cartella("REPORT_DATA.xlsx");
     const FoglioLetto& riepilogo = cartella.Foglio("Riepilogo");
-    const std::string riga = riepilogo.Cella("A23").testo;
+    const std::string riga = riepilogo.Cella("A26").testo;
     if (c.nota.ends_with('*')) {
       EXPECT_TRUE(riga.starts_with(c.nota.substr(0, c.nota.size() - 1))) << riga;
     } else {
@@ -1145,15 +1306,15 @@ TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
     }
     const bool dato = std::holds_alternative<StatisticheAnnoPrecedente>(c.confronto) &&
                       cartella.fogli.size() == 4;
-    EXPECT_EQ(riepilogo.Cella("D10").tipo,
+    EXPECT_EQ(riepilogo.Cella("D13").tipo,
               dato ? CellaLetta::Tipo::kNumero : CellaLetta::Tipo::kVuota);
     if (dato) {
-      EXPECT_DOUBLE_EQ(riepilogo.Cella("D10").numero, 1234567.89);
-      EXPECT_NEAR(riepilogo.Cella("E10").numero, 10 / 1234567.89 - 1, 1e-12);
+      EXPECT_DOUBLE_EQ(riepilogo.Cella("D13").numero, 1234567.89);
+      EXPECT_NEAR(riepilogo.Cella("E13").numero, 10 / 1234567.89 - 1, 1e-12);
     }
     // Every figure fits its column; the line under the table runs on into the empty cells.
     for (FoglioLetto foglio : cartella.fogli) {
-      if (foglio.nome == "Riepilogo") foglio.celle.erase({23, 1});
+      if (foglio.nome == "Riepilogo") foglio.celle.erase({26, 1});
       ControllaLarghezze(foglio);
     }
   }

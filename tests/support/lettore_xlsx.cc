@@ -164,6 +164,20 @@ void LeggiGrafici(const ArchivioZip& zip, const std::string& parte_foglio, const
         posizione_asse[asse.child("c:axId").attribute("val").value()] =
             asse.child("c:axPos").attribute("val").value();
         if (asse.child("c:title")) g.titoli_assi.push_back(TestoTitolo(asse.child("c:title")));
+        AsseLetto a;
+        a.tipo = nome.substr(2);
+        a.posizione = asse.child("c:axPos").attribute("val").value();
+        a.direzione =
+            asse.child("c:scaling").child("c:orientation").attribute("val").as_string("minMax");
+        if (pugi::xml_node minimo = asse.child("c:scaling").child("c:min")) {
+          a.minimo = minimo.attribute("val").as_double();
+        }
+        a.formato = asse.child("c:numFmt").attribute("formatCode").value();
+        a.eliminato = asse.child("c:delete").attribute("val").as_bool();
+        a.unita_base = asse.child("c:baseTimeUnit").attribute("val").value();
+        a.unita_principale = asse.child("c:majorTimeUnit").attribute("val").value();
+        a.passo = asse.child("c:majorUnit").attribute("val").as_double();
+        g.assi.push_back(a);
       }
     }
     for (pugi::xml_node gruppo : area.children()) {
@@ -184,10 +198,27 @@ void LeggiGrafici(const ArchivioZip& zip, const std::string& parte_foglio, const
         s.valori = ser.select_node("c:val//c:f").node().text().get();
         s.gruppo = nome.substr(2);
         s.asse_secondario = destra;
+        s.liscia = nome == "c:lineChart" && ser.child("c:smooth").attribute("val").as_bool(true);
         g.serie.push_back(s);
       }
     }
     foglio.grafici.push_back(std::move(g));
+  }
+}
+
+// The comments of a sheet, from the comments part its relationships name.
+void LeggiNote(const ArchivioZip& zip, const std::string& parte_foglio, FoglioLetto& foglio) {
+  const std::string base = Cartella(parte_foglio);
+  const std::string nome_rels = base + "_rels/" + parte_foglio.substr(base.size()) + ".rels";
+  if (!zip.Contiene(nome_rels)) return;
+  pugi::xml_document rels = zip.Xml(nome_rels);
+  for (pugi::xml_node r : rels.child("Relationships").children("Relationship")) {
+    const std::string tipo = r.attribute("Type").value();
+    if (tipo.size() < 9 || tipo.substr(tipo.size() - 9) != "/comments") continue;
+    pugi::xml_document note = zip.Xml(Risolvi(base, r.attribute("Target").value()));
+    for (pugi::xml_node c : note.child("comments").child("commentList").children("comment")) {
+      foglio.note[Indirizzo(c.attribute("ref").value())] = TestoRicco(c.child("text"));
+    }
   }
 }
 
@@ -315,6 +346,12 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
       titoli_stampa[n.attribute("localSheetId").as_int()] = testo.substr(testo.rfind('!') + 1);
     }
   }
+  esito.foglio_attivo = cartella.child("workbook")
+                            .child("bookViews")
+                            .child("workbookView")
+                            .attribute("activeTab")
+                            .as_int(0) +
+                        1;
   for (pugi::xml_node s : cartella.child("workbook").child("sheets").children("sheet")) {
     FoglioLetto foglio;
     foglio.nome = s.attribute("name").value();
@@ -333,7 +370,12 @@ CartellaLetta LeggiXlsx(const std::string& percorso) {
       foglio.pagine_in_larghezza = pagina.attribute("fitToWidth").as_int(1);
     }
     foglio.righe_stampa = titoli_stampa[static_cast<int>(esito.fogli.size())];
+    foglio.intestazione = ws.child("headerFooter").child("oddHeader").text().get();
+    foglio.pie_di_pagina = ws.child("headerFooter").child("oddFooter").text().get();
+    foglio.selezionato =
+        ws.child("sheetViews").child("sheetView").attribute("tabSelected").as_bool();
     LeggiGrafici(zip, dest->second, ws, foglio);
+    LeggiNote(zip, dest->second, foglio);
 
     for (pugi::xml_node col : ws.child("cols").children("col")) {
       if (!col.attribute("width")) continue;

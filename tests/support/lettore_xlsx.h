@@ -32,6 +32,19 @@ struct SerieLetta {
   std::string valori;
   std::string gruppo;
   bool asse_secondario = false;  // its group stands on a value axis at the right
+  bool liscia = false;  // a line series drawn as a smoothed curve (the file format's default)
+};
+
+// An axis of a chart as the file lays it out.
+struct AsseLetto {
+  std::string tipo;       // "valAx", "catAx" or "dateAx"
+  std::string posizione;  // axPos: "b", "l", "r", "t"
+  std::string direzione;  // orientation: "minMax" or "maxMin"
+  std::optional<double> minimo;
+  std::string formato;                       // number format of its labels, "" when none is given
+  bool eliminato = false;                    // not drawn
+  std::string unita_base, unita_principale;  // of a date axis: "days", "months"
+  double passo = 0;                          // majorUnit, 0 when not given
 };
 
 struct GraficoLetto {
@@ -40,7 +53,8 @@ struct GraficoLetto {
   std::string raggruppamento;  // of its first group: "clustered", "stacked", "standard"
   std::vector<SerieLetta> serie;
   std::vector<std::string> titoli_assi;  // every axis title, in file order
-  int riga = 0, colonna = 0;              // 1-based cell of its top left corner
+  std::vector<AsseLetto> assi;           // in file order
+  int riga = 0, colonna = 0;             // 1-based cell of its top left corner
 };
 
 struct FoglioLetto {
@@ -54,6 +68,9 @@ struct FoglioLetto {
   int pagine_in_larghezza = 0;  // fit to so many pages wide; 0 when not fitted
   std::string righe_stampa;     // rows printed on every page ("$1:$1"), or ""
   std::vector<GraficoLetto> grafici;
+  std::string intestazione, pie_di_pagina;  // printed header and footer, in the file's codes
+  bool selezionato = false;                 // its tab is selected
+  std::map<std::pair<int, int>, std::string> note;  // cell comments by (row, column)
 
   // The cell at 1-based row and column; an empty cell ("General") when the file has none.
   CellaLetta Cella(int riga, int colonna) const;
@@ -66,7 +83,8 @@ struct FoglioLetto {
 };
 
 struct CartellaLetta {
-  std::vector<FoglioLetto> fogli;  // in workbook order
+  std::vector<FoglioLetto> fogli;              // in workbook order
+  int foglio_attivo = 1;                       // 1-based: the sheet the workbook opens on
   std::string titolo, soggetto, applicazione;  // document properties
 
   // The sheet of that name; throws std::runtime_error when there is none.
