@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "app/istantanea.h"
 #include "calc/portafoglio.h"
 #include "comune/nome_hotel.h"
 #include "comune/segmenti.h"
@@ -23,6 +24,8 @@ std::string CreaReportDirezione(Interfaccia& ui, const Richiesta& r, Giorno gior
   }
   const fs::path cartella = CartellaAlbergo(r.cartella_hotel);
   const BloccoCartella blocco(cartella, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
+  // Today's snapshot of the books on the way: the same files, and the pickup below needs it.
+  IstantaneaDiPassaggio(ui, r);
   ui.ImpostaStato(kStatoDirezione);
 
   DatiDirezione dati;
@@ -44,6 +47,10 @@ std::string CreaReportDirezione(Interfaccia& ui, const Richiesta& r, Giorno gior
   if (segmenti.errore()) {
     dati.portafoglio.mancanze.push_back("segmenti di " + std::string(kFileSegmenti) + ": " +
                                         *segmenti.errore());
+  }
+  if (dati.prenotazioni_note) {
+    dati.pickup = PickupDelleNotti(cartella, Oggi(), giorno + std::chrono::days(1),
+                                   giorno + std::chrono::days(kNottiProssimiGiorni));
   }
   return ScriviReportDirezione(dati, cartella / r.cartella_excel);
 }

@@ -14,6 +14,7 @@
 
 #include "app/crea_excel_confronto.h"
 #include "app/crea_report_direzione.h"
+#include "app/istantanea.h"
 #include "calc/calcolo.h"
 #include "calc/linea_stato.h"
 #include "calc/vendrix_routine.h"
@@ -26,6 +27,7 @@
 #include "comune/versione.h"
 #include "data/errore.h"
 #include "reports/report.h"
+#include "reports/report_pickup.h"
 
 namespace vendrix {
 namespace {
@@ -40,6 +42,8 @@ const char* const kUso =
     "  vendrix-batch calcola DAL AL [--confermate] [--opzionate] [--clienti]\n"
     "  vendrix-batch excel DAL AL [--cartella CARTELLA] [--senza-confronto]\n"
     "  vendrix-batch direzione [GIORNO] [--cartella CARTELLA]\n"
+    "  vendrix-batch istantanea [--al GIORNO [--da CARTELLA]]\n"
+    "  vendrix-batch pickup [GIORNO] [--cartella CARTELLA]\n"
     "  vendrix-batch --hotel NOME\n"
     "  vendrix-batch --help | --version\n";
 
@@ -74,6 +78,20 @@ const char* const kAiuto =
     "                   (VendrixSegmenti.txt), dai file dell'hotel senza toccare\n"
     "                   Vendrix.mdb; stampa il file scritto.\n"
     "                     --cartella CARTELLA  dove scriverlo (come per excel)\n"
+    "  istantanea       registra in VendrixLibri.db i libri di oggi (per ogni notte dei\n"
+    "                   prossimi 365 giorni, tipo camera, segmento, confermate e opzionate:\n"
+    "                   camere, ospiti, retta) e il consuntivo delle notti passate.\n"
+    "                   \"Calcola\" e \"Crea Excel\" la registrano anche da soli.\n"
+    "                     --al GIORNO  i libri come erano quel giorno: la cartella corrente\n"
+    "                                  deve contenere i file dell'hotel di quel giorno\n"
+    "                                  (una copia di sicurezza)\n"
+    "                     --da CARTELLA  legge i file dell'hotel da CARTELLA (la copia di\n"
+    "                                    sicurezza di quel giorno; lo storico: DIRSH,\n"
+    "                                    altrimenti CARTELLA) e registra l'istantanea nella\n"
+    "                                    cartella corrente\n"
+    "  pickup [GIORNO]  scrive REPORT_PICKUP_AAAAMMGG.xlsx dalle istantanee (predefinito\n"
+    "                   oggi, dopo averne registrata una) e stampa il file scritto.\n"
+    "                     --cartella CARTELLA  come per excel\n"
     "\n"
     "Opzioni:\n"
     "  --hotel NOME  il nome dell'hotel della cartella corrente, mostrato dai fogli Excel\n"
@@ -198,6 +216,40 @@ int ErroreUso(const std::string& motivo) {
   return kEsitoUso;
 }
 
+// Runs `lavoro` with the command line in the window's place; returns the exit code.
+template <typename Fn>
+int Esegui(InterfacciaBatch& ui, Fn&& lavoro) {
+  try {
+    lavoro();
+    ui.Fine();
+  } catch (const StatisticheDaCalcolare& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
+    return kEsitoErrore;
+  } catch (const Errore& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: " << e.what() << '\n';
+    return kEsitoErrore;
+  } catch (const std::exception& e) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
+    return kEsitoErrore;
+  }
+  return 0;
+}
+
+// The current folder, or nullopt after saying why it cannot be read.
+std::optional<fs::path> CartellaCorrente() {
+  std::error_code errore;
+  const fs::path corrente = fs::current_path(errore);
+  if (errore) {
+    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
+              << TestoErroreSistema(errore) << ".\n";
+    return std::nullopt;
+  }
+  return corrente;
+}
+
 // vendrix-batch direzione [GIORNO] [--cartella CARTELLA], in the current folder.
 int Direzione(const std::vector<std::string>& argomenti) {
   std::optional<Giorno> giorno;
@@ -216,26 +268,67 @@ int Direzione(const std::vector<std::string>& argomenti) {
       return ErroreUso("argomento non valido: " + a + ".");
     }
   }
-  std::error_code errore;
-  const fs::path corrente = fs::current_path(errore);
-  if (errore) {
-    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
-              << TestoErroreSistema(errore) << ".\n";
-    return kEsitoErrore;
-  }
+  const std::optional<fs::path> corrente = CartellaCorrente();
+  if (!corrente) return kEsitoErrore;
   const Giorno g = giorno.value_or(IeriLocale());
-  Richiesta r = NuovaRichiesta(g, g, corrente);
-  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
+  Richiesta r = NuovaRichiesta(g, g, *corrente);
+  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
   InterfacciaBatch ui;
-  try {
-    std::cout << CreaReportDirezione(ui, r, g) << '\n' << std::flush;
-    ui.Fine();
-  } catch (const std::exception& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.what() << '\n';
-    return kEsitoErrore;
+  return Esegui(ui, [&] { std::cout << CreaReportDirezione(ui, r, g) << '\n' << std::flush; });
+}
+
+// `istantanea [--al GIORNO]` and `pickup [GIORNO] [--cartella DIR]`.
+int Libri(const std::vector<std::string>& argomenti) {
+  const std::string& comando = argomenti[0];
+  std::optional<Giorno> giorno;
+  std::optional<fs::path> cartella_excel, origine;
+  for (size_t i = 1; i < argomenti.size(); ++i) {
+    const std::string& a = argomenti[i];
+    const bool opzione_data = comando == "istantanea" && a == "--al";
+    if (opzione_data || (comando == "pickup" && !a.starts_with("--"))) {
+      if (giorno) return ErroreUso("un solo giorno, per favore: " + a + ".");
+      if (opzione_data && i + 1 >= argomenti.size()) return ErroreUso("--al vuole un giorno.");
+      const std::string& testo = opzione_data ? argomenti[++i] : a;
+      giorno = LeggiData(testo);
+      if (!giorno) return ErroreUso(MessaggioDataNonValida(testo));
+    } else if (comando == "istantanea" && a == "--da" && !origine) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--da vuole il nome di una cartella.");
+      }
+      origine = argomenti[++i];
+    } else if (comando == "pickup" && a == "--cartella" && !cartella_excel) {
+      if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
+        return ErroreUso("--cartella vuole il nome di una cartella.");
+      }
+      cartella_excel = argomenti[++i];
+    } else {
+      return ErroreUso("argomento non valido: " + a + ".");
+    }
   }
-  return 0;
+  const std::optional<fs::path> corrente = CartellaCorrente();
+  if (!corrente) return kEsitoErrore;
+  const Giorno oggi = Oggi();
+  if (origine && !giorno) return ErroreUso("--da vale solo con --al GIORNO.");
+  if (comando == "istantanea" && giorno && *giorno > oggi) {
+    return ErroreUso("il giorno dell'istantanea non può seguire oggi.");
+  }
+  Richiesta r = NuovaRichiesta(oggi, oggi, origine ? *corrente / *origine : *corrente);
+  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
+  InterfacciaBatch ui;
+  return Esegui(ui, [&] {
+    if (comando == "istantanea") {
+      const EsitoIstantanea esito = PrendiIstantanea(r, giorno.value_or(oggi), *corrente);
+      std::cout << "Istantanea dei libri del " << TestoData(esito.giorno) << " registrata in "
+                << esito.percorso << " (" << esito.voci << " righe, consuntivo di "
+                << esito.notti_consuntivo << " notti)\n";
+    } else {
+      // Today's workbook shows the books as they stand now.
+      if (!giorno || *giorno == oggi) IstantaneaDiPassaggio(ui, r);
+      ui.Fine();
+      std::cout << CreaReportPickup(r.cartella_hotel, r.cartella_excel, giorno.value_or(oggi))
+                << '\n';
+    }
+  });
 }
 
 int Principale(std::vector<std::string> argomenti) {
@@ -292,6 +385,7 @@ int Principale(std::vector<std::string> argomenti) {
     return ErroreUso("manca il comando.");
   }
   const std::string& comando = argomenti[0];
+  if (comando == "istantanea" || comando == "pickup") return Libri(argomenti);
   if (comando != "calcola" && comando != "excel" && comando != "direzione") {
     return ErroreUso("comando sconosciuto: " + comando + ".");
   }
@@ -331,48 +425,31 @@ int Principale(std::vector<std::string> argomenti) {
     return ErroreUso(*rifiuto);
   }
 
-  std::error_code errore;
-  const fs::path corrente = fs::current_path(errore);
-  if (errore) {
-    std::cerr << "vendrix-batch: impossibile leggere la cartella corrente: "
-              << TestoErroreSistema(errore) << ".\n";
-    return kEsitoErrore;
-  }
+  const std::optional<fs::path> corrente = CartellaCorrente();
+  if (!corrente) return kEsitoErrore;
   if (!imposta_nome()) return kEsitoErrore;
-  Richiesta r = NuovaRichiesta(*dal, *al, corrente);
+  Richiesta r = NuovaRichiesta(*dal, *al, *corrente);
   r.confermate = confermate;
   r.opzionate = opzionate;
   r.clienti = clienti;
   // A folder given on the command line is taken from where the command was typed.
-  if (cartella_excel) r.cartella_excel = corrente / *cartella_excel;
+  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
 
   InterfacciaBatch ui;
-  try {
+  return Esegui(ui, [&] {
     if (comando == "calcola") {
       CalcolaStatistiche(ui, r);
+      IstantaneaDiPassaggio(ui, r);
     } else {
       const std::vector<std::string> percorsi =
           confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);
+      IstantaneaDiPassaggio(ui, r);
       for (const std::string& percorso : percorsi) {
         std::cout << percorso << '\n';
       }
       std::cout << std::flush;
     }
-    ui.Fine();
-  } catch (const StatisticheDaCalcolare& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.TestoSenzaFinestra() << '\n';
-    return kEsitoErrore;
-  } catch (const Errore& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: " << e.what() << '\n';
-    return kEsitoErrore;
-  } catch (const std::exception& e) {
-    ui.Fine();
-    std::cerr << "vendrix-batch: errore imprevisto: " << e.what() << '\n';
-    return kEsitoErrore;
-  }
-  return 0;
+  });
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace {
 constexpr const char* kUso =
     "Uso: vendrix-demo CARTELLA [--camere N] [--giorni N] [--dal GG/MM/AAAA] [--storico N] "
     "[--seme N]\n"
+    "                    [--al-giorno GG/MM/AAAA]\n"
     "     vendrix-demo --help | --version\n";
 
 constexpr const char* kAiuto =
@@ -29,6 +30,11 @@ constexpr const char* kAiuto =
     "  --dal GG/MM/AAAA  data di inizio (predefinita 01/01/2024)\n"
     "  --storico N       giorni di schede archiviate prima della data di inizio (predefinito 60)\n"
     "  --seme N          seme dei dati casuali: stesso seme, stesso hotel (predefinito 1)\n"
+    "  --al-giorno GG/MM/AAAA\n"
+    "                    l'hotel come era la mattina di quel giorno: prenotazioni fatte con\n"
+    "                    anticipo, alcune disdette, opzioni confermate o lasciate cadere, schede\n"
+    "                    clienti dopo l'arrivo e storico dopo la partenza. Giorni successivi\n"
+    "                    mostrano lo stesso hotel che vive (per le istantanee dei libri)\n"
     "  --help            mostra questo aiuto ed esce\n"
     "  --version         mostra la versione ed esce\n"
     "\n"
@@ -75,6 +81,8 @@ int main(int argc, char** argv) {
         ok = LeggiNumero(valore, opzioni.seme);
       } else if (arg == "--dal") {
         opzioni.dal = std::string(valore);
+      } else if (arg == "--al-giorno") {
+        opzioni.al_giorno = std::string(valore);
       } else {
         return Uso("opzione sconosciuta " + std::string(arg));
       }

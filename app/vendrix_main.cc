@@ -12,9 +12,11 @@
 
 #include "app/crea_excel_confronto.h"
 #include "app/crea_report_direzione.h"
+#include "app/istantanea.h"
 #include "calc/calcolo.h"
 #include "comune/fine_ordinata.h"
 #include "comune/versione.h"
+#include "reports/report_pickup.h"
 #include "ui/traduzioni.h"
 #include "ui/vendrix_dt.h"
 
@@ -63,15 +65,24 @@ int main(int argc, char** argv) {
   elaborazioni.cartella_hotel = std::filesystem::current_path(errore);
   elaborazioni.calcola = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
     vendrix::CalcolaStatistiche(ui, r);
+    vendrix::IstantaneaDiPassaggio(ui, r);
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
     std::string senza_confronto;
     std::vector<std::string> percorsi = vendrix::CreaExcelConConfronto(ui, r, &senza_confronto);
+    vendrix::IstantaneaDiPassaggio(ui, r);
     return vendrix::FogliCreati(std::move(percorsi), std::move(senza_confronto));
   };
   elaborazioni.report_direzione = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r,
                                      vendrix::Giorno giorno) {
-    return vendrix::CreaReportDirezione(ui, r, giorno);
+    std::string percorso = vendrix::CreaReportDirezione(ui, r, giorno);
+    // Beside it, the pickup of the books from the snapshots (today's was taken on the way).
+    try {
+      vendrix::CreaReportPickup(r.cartella_hotel, r.cartella_excel, vendrix::Oggi());
+    } catch (const vendrix::Errore& e) {
+      ui.ImpostaStato(e.what());
+    }
+    return percorso;
   };
   elaborazioni.scegli_cartella = vendrix::ScegliCartellaConDialogo;
 

@@ -477,7 +477,34 @@ void FoglioProssimiGiorni(Worksheet& foglio, const DatiDirezione& dati, const Li
     for (size_t i = 0; i < valori.size(); ++i) {
       Scrivi(foglio, riga, static_cast<int>(i) + 1, valori[i], d.colonne[i].formato, grassetto);
     }
+    if (dati.pickup.empty()) return;
+    // Pickup over the nights of `arco`: "n.d." when a night lacks the earlier snapshot.
+    for (size_t k = 0; k < 2; ++k) {
+      std::optional<int64_t> somma = 0;
+      for (Giorno n = arco.dal; n <= arco.al && somma; n += days(1)) {
+        const auto it = dati.pickup.find(n);
+        somma = it != dati.pickup.end() && it->second[k] ? *somma + *it->second[k]
+                                                         : std::optional<int64_t>();
+      }
+      const int colonna = d.NumeroColonne() + 1 + static_cast<int>(k);
+      if (somma) {
+        Scrivi(foglio, riga, colonna, *somma, kFormatoIntero, grassetto);
+      } else {
+        Scrivi(foglio, riga, colonna, "n.d.", "", grassetto);
+        foglio.Range(Cella(riga, colonna)).AllineaADestra();
+      }
+    }
   };
+  if (!dati.pickup.empty()) {
+    const int c = d.NumeroColonne() + 1;
+    foglio.Cells(1, c) = "Pickup 1 giorno";
+    foglio.Cells(1, c + 1) = "Pickup 7 giorni";
+    foglio.Range(Cella(1, c), Cella(1, c + 1)).FontBold();
+    foglio.Range(Cella(1, c), Cella(1, c + 1)).WrapText();
+    foglio.Range(Cella(1, c), Cella(1, c + 1)).AllineaADestra();
+    foglio.Range(Cella(1, c), Cella(1, c + 1)).ColumnWidth(11);
+  }
+  const int colonne_pickup = dati.pickup.empty() ? 0 : 2;
   const Giorno primo = dati.giorno + days(1);
   int riga = 2;
   for (int n = 0; n < kNottiProssimiGiorni; ++n) {
@@ -505,11 +532,11 @@ void FoglioProssimiGiorni(Worksheet& foglio, const DatiDirezione& dati, const Li
       {"% occupazione", DatiColonna(d.nome, 1, ultima), DatiColonna(d.nome, 4, ultima)},
       {"% occupazione AP", DatiColonna(d.nome, 1, ultima), DatiColonna(d.nome, 8, ultima)}};
   grafico.riga = 2;
-  grafico.colonna = d.NumeroColonne() + 2;
+  grafico.colonna = d.NumeroColonne() + colonne_pickup + 2;
   grafico.larghezza = 720;
   grafico.altezza = 360;
   foglio.AggiungiGrafico(grafico);
-  RifinisciFoglio(foglio, d, ultima, d.NumeroColonne());
+  RifinisciFoglio(foglio, d, ultima, d.NumeroColonne() + colonne_pickup);
   Scrivi(foglio, riga_nota, 1,
          "Prenotazioni al " + dati.portafoglio.calcolato_il +
              "; confermate: senza le opzionate; AP: soggiorni effettivi delle stesse date.");

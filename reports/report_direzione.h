@@ -5,7 +5,10 @@
 // dates last year, what is on the books ahead, and the segments, in one workbook of three
 // sheets ("Direzione", "Prossimi giorni", "Segmenti").
 
+#include <array>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +39,10 @@ struct DatiDirezione {
   // The books of NottiReportDirezione(giorno), with `giorno` as their reference day.
   Portafoglio portafoglio;
   std::vector<std::string> segmenti;  // in the order the sheets list them
+  // The confirmed rooms picked up for each night of "Prossimi giorni" over the last day and the
+  // last 7 days, from the snapshots of the books (nullopt: no snapshot of that day). Empty when
+  // there is no snapshot of today: the two columns are then left out.
+  std::map<Giorno, std::array<std::optional<int64_t>, 2>> pickup;
 };
 
 // Writes REPORT_DIREZIONE_<giorno>.xlsx into `cartella_excel` (created when missing), replacing

@@ -486,7 +486,7 @@ TEST(LetturaJet, RiconosceIlFormatoDaiPrimiByte) {
   } casi[] = {
       {"testo.mdb", "non è un database Access"},
       {"sqlite.mdb", "non è un database Access"},
-      {"manca.mdb", "il file non esiste"},
+      {"manca.mdb", "file non trovato"},
       {"futuro.mdb", "formato Access più recente"},
   };
   for (const Caso& caso : casi) {

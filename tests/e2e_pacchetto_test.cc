@@ -116,6 +116,11 @@ TEST_F(PacchettoTest, MenuEntryIsValidAndStartsTheInstalledWindowWithItsIcon) {
   EXPECT_EQ(lettore.err, "");
   EXPECT_NE(lettore.out.find("Programma interno di Vendrix"), std::string::npos) << lettore.out;
   EXPECT_TRUE(fs::is_regular_file(Radice() / "usr/share/icons/hicolor/scalable/apps/vendrix.svg"));
+  // The daily snapshot of the books: user units, for one hotel folder each.
+  for (const char* unita : {"vendrix-istantanea@.service", "vendrix-istantanea@.timer"}) {
+    const std::string testo = prova::LeggiFile(Radice() / "usr/lib/systemd/user" / unita);
+    EXPECT_NE(testo.find("%f"), std::string::npos) << unita;
+  }
 }
 
 }  // namespace

@@ -367,14 +367,17 @@ struct Comitiva {
 
 class ScrittoreHotel {
  public:
-  ScrittoreHotel(const std::string& cartella, const OpzioniDemo& opzioni, int dal)
+  ScrittoreHotel(const std::string& cartella, const OpzioniDemo& opzioni, int dal,
+                 std::optional<int> vista)
       : cartella_(cartella),
         opzioni_(opzioni),
         caso_(opzioni.seme),
         dal_(dal),
         inizio_(dal - opzioni.giorni_storico),
         fine_(dal + opzioni.giorni),
-        oggi_(dal + opzioni.giorni / 2) {}
+        oggi_(dal + opzioni.giorni / 2),
+        vista_(vista),
+        oggi_vista_(vista.value_or(oggi_)) {}
 
   RiepilogoDemo Scrivi() {
     CreaFileHotel(cartella_.string());
@@ -596,12 +599,16 @@ class ScrittoreHotel {
         if (camere_[c].libera_dal > giorno || !caso_.Probabile(0.3)) continue;
         Comitiva personale{giorno, {{c, giorno + caso_.Tra(7, 35), 1}}, nullptr, false, true};
         camere_[c].libera_dal = personale.stanze[0].partenza;
-        if (giorno < oggi_) Smista(personale);
+        if (vista_ || giorno < oggi_) Smista(personale);
       }
     }
   }
 
   void Smista(const Comitiva& comitiva) {
+    if (vista_) {
+      SmistaVista(comitiva);
+      return;
+    }
     int partenza = 0;
     for (const Stanza& s : comitiva.stanze) partenza = std::max(partenza, s.partenza);
     if (partenza <= inizio_) return;  // left before the days written
@@ -618,6 +625,59 @@ class ScrittoreHotel {
     } else {
       Prenotazioni(comitiva);
     }
+  }
+
+  // The party as the morning of vista_ sees it, drawn from a stream of its own (so that the
+  // simulation, and every other party, is the same whatever the day seen).
+  void SmistaVista(const Comitiva& comitiva) {
+    const uint64_t numero = ++comitive_;
+    const Caso simulazione = caso_;
+    caso_ = Caso(opzioni_.seme * 0x9E3779B97F4A7C15ull + numero * 0xD1B54A32D192ED03ull);
+    // Its life, drawn first: how long before arrival it was booked, whether an optional booking
+    // is confirmed, and a booking of the same rooms by someone who cancels.
+    constexpr int kAnticipi[][2] = {{0, 2}, {3, 14}, {15, 45}, {46, 120}};
+    constexpr double kPesiAnticipi[] = {0.20, 0.35, 0.30, 0.15};
+    auto anticipo = [&] {
+      const int* a = kAnticipi[caso_.Pesato(kPesiAnticipi)];
+      return caso_.Tra(a[0], a[1]);
+    };
+    const int prenotata = comitiva.arrivo - anticipo();
+    const int tipo = caso_.Pesato(kPesiTipiPrenotazione);
+    const int confermata = prenotata + (comitiva.arrivo - prenotata) / 2;
+    const bool disdetta = !comitiva.personale && caso_.Probabile(0.12);
+    const int disdetta_prenotata = comitiva.arrivo - anticipo();
+    const int disdetta_il =
+        disdetta_prenotata + caso_.Tra(0, std::max(0, comitiva.arrivo - disdetta_prenotata));
+    const bool disdetta_opzionale = caso_.Probabile(0.4);
+    const int trattamento = caso_.Pesato(kPesiTrattamenti);
+
+    int partenza = 0;
+    for (const Stanza& s : comitiva.stanze) partenza = std::max(partenza, s.partenza);
+    const int giorno = *vista_;
+    if (partenza > inizio_ && !comitiva.personale) {
+      for (const Stanza& s : comitiva.stanze) {
+        notti_vendute_ +=
+            std::max(0, std::min(s.partenza, fine_) - std::max(comitiva.arrivo, dal_));
+      }
+    }
+    if (partenza <= inizio_ || (comitiva.personale && comitiva.arrivo >= giorno)) {
+      // left before the days written, or staff not yet lodged: they never book ahead
+    } else if (comitiva.arrivo < giorno) {
+      SchedeClienti(comitiva, /*storico=*/partenza <= std::max(dal_, giorno - 7));
+    } else if (prenotata <= giorno) {
+      const char* tipi[] = {"C", "D", "O"};
+      const char* come = tipi[tipo];
+      if (tipo == 2 && confermata <= giorno) come = "C";
+      ScriviPrenotazioni(comitiva, come, trattamento);
+    }
+    if (disdetta && comitiva.arrivo >= giorno && disdetta_prenotata <= giorno) {
+      ScriviPrenotazioni(comitiva,
+                         disdetta_il <= giorno ? "X"
+                         : disdetta_opzionale  ? "O"
+                                               : "C",
+                         trattamento);
+    }
+    caso_ = simulazione;
   }
 
   // Room rate of a night of the room type for a stay arriving on `arrivo`, in cents.
@@ -708,7 +768,9 @@ class ScrittoreHotel {
   // ---- Guest cards ----
 
   void SchedeClienti(const Comitiva& comitiva, bool storico) {
-    CasiRari& rari = storico ? rari_storico_ : rari_schede_;
+    // Seen on a given day, a party's cards are the same whether still live or archived: the
+    // same rare cases, board and departures (only those archived since `dal` leave early).
+    CasiRari& rari = storico && !vista_ ? rari_storico_ : rari_schede_;
     const int arrivo = comitiva.arrivo;
     const int anno = DataDaGiorno(arrivo).anno;
     // Archived cards carry the live number plus the arrival year's offset; the live numbers of
@@ -717,7 +779,9 @@ class ScrittoreHotel {
     auto numero_vivo = [&]() { return storico ? ++numeri_storico_[anno] : ++numero_schede_; };
     // Staff have no charge lines: drawing their board would hide a board the lines lack.
     const int trattamento =
-        comitiva.personale ? 0 : (storico ? pensione_storico_ : pensione_schede_).Scegli(caso_);
+        comitiva.personale
+            ? 0
+            : (storico && !vista_ ? pensione_storico_ : pensione_schede_).Scegli(caso_);
     const bool ditta = comitiva.ditta && *comitiva.ditta;
     const bool leader_con_ditta =
         !comitiva.gruppo || rari.gruppi++ == 0 || !rari.gruppo_senza_ditta.Tocca(caso_);
@@ -727,17 +791,20 @@ class ScrittoreHotel {
       const Stanza& stanza = comitiva.stanze[i];
       const Camera& cam = camere_[stanza.camera];
       std::string camera = cam.numero;
-      if (storico && !comitiva.personale && rari.camera_dismessa.Tocca(caso_)) {
+      const bool archiviata = vista_ ? stanza.partenza <= dal_ : storico;
+      if (archiviata && !comitiva.personale && rari.camera_dismessa.Tocca(caso_)) {
         const int vecchia = caso_.Tra(1, 40);  // the old annex, pulled down since
         camera = (vecchia < 10 ? "A0" : "A") + std::to_string(vecchia);
       }
       const int partenza = stanza.partenza;
       const int notti = partenza - arrivo;
-      const bool partito = storico || partenza <= oggi_;
+      const bool partito = storico || partenza <= oggi_vista_;
+      const bool altra_partenza = vista_ ? partenza <= dal_ : partito;
       int reale = partenza;
-      if (partito && notti >= 2 && rari.anticipata.Tocca(caso_)) {
+      if (altra_partenza && notti >= 2 && rari.anticipata.Tocca(caso_)) {
         reale = arrivo + caso_.Tra(1, notti - 1);
-      } else if (partito && partenza + 1 <= (storico ? dal_ : oggi_) && caso_.Probabile(0.02)) {
+      } else if (altra_partenza && partenza + 1 <= (storico ? dal_ : oggi_vista_) &&
+                 caso_.Probabile(0.02)) {
         reale = partenza + 1;
       }
       const bool famiglia = stanza.ospiti >= 2 && caso_.Probabile(0.7);
@@ -839,7 +906,10 @@ class ScrittoreHotel {
     constexpr const char* kTipi[] = {"C", "D", "O"};  // confirmed, confirmed, optional
     const char* tipo = kTipi[tipo_prenotazione_.Scegli(caso_)];
     const int trattamento = pensione_prenotazioni_.Scegli(caso_);
+    ScriviPrenotazioni(comitiva, tipo, trattamento);
+  }
 
+  void ScriviPrenotazioni(const Comitiva& comitiva, const char* tipo, int trattamento) {
     // Rooms of one type and departure go on one line, two at most a line and four guests.
     std::vector<Linea> linee;
     std::vector<bool> fatta(comitiva.stanze.size(), false);
@@ -938,6 +1008,9 @@ class ScrittoreHotel {
   OpzioniDemo opzioni_;
   Caso caso_;
   const int dal_, inizio_, fine_, oggi_;
+  const std::optional<int> vista_;  // the day the hotel is seen on, when asked
+  const int oggi_vista_;            // the first day whose parties are not yet in the house
+  uint64_t comitive_ = 0;
 
   std::unique_ptr<Tabella> tipi_, numeri_, righe_pren_, schede_pren_;
   std::unique_ptr<Tabella> schede_[2], ditte_[2], addebiti_[2];  // [0] live, [1] history
@@ -978,6 +1051,15 @@ std::string ControllaOpzioni(const OpzioniDemo& opzioni) {
   if (opzioni.giorni_storico < 0 || opzioni.giorni_storico > 3660) {
     return "I giorni di storico devono essere tra 0 e 3660";
   }
+  if (!opzioni.al_giorno.empty()) {
+    int giorno = 0;
+    if (!LeggiData(opzioni.al_giorno, giorno)) {
+      return "Giorno della vista: " + MessaggioDataNonValida(opzioni.al_giorno);
+    }
+    if (giorno < dal || giorno > dal + opzioni.giorni) {
+      return "Il giorno della vista deve cadere tra la data di inizio e la fine dei giorni di dati";
+    }
+  }
   if (!(opzioni.occupazione > 0 && opzioni.occupazione <= 1)) {
     return "L'occupazione deve essere maggiore di 0 e al massimo 1";
   }
@@ -989,7 +1071,13 @@ RiepilogoDemo ScriviHotelDemo(const std::string& cartella, const OpzioniDemo& op
   if (!motivo.empty()) throw Errore(motivo);
   int dal = 0;
   LeggiData(opzioni.dal, dal);
-  return ScrittoreHotel(cartella, opzioni, dal).Scrivi();
+  std::optional<int> vista;
+  if (!opzioni.al_giorno.empty()) {
+    int giorno = 0;
+    LeggiData(opzioni.al_giorno, giorno);
+    vista = giorno;
+  }
+  return ScrittoreHotel(cartella, opzioni, dal, vista).Scrivi();
 }
 
 }  // namespace vendrix::demo

@@ -30,6 +30,9 @@ struct OpzioniDemo {
   int giorni_storico = 60;    // days of archived guest cards before `dal`
   uint32_t seme = 1;          // same seed, same hotel
   double occupazione = 0.75;  // share of room nights sold
+  // The hotel as it stood on the morning of this day ("DD/MM/YYYY"); empty: the classic sample,
+  // cards for the first half of the live days and bookings for the second.
+  std::string al_giorno;
 };
 
 struct RiepilogoDemo {
@@ -54,6 +57,14 @@ std::string ControllaOpzioni(const OpzioniDemo& opzioni);
 // departed); the stays arriving later are bookings. Cards that left by `dal` are archived in the
 // history files, numbered as the archive numbers them: live number + (arrival year % 100) *
 // 1000000, while the head-of-family and head-of-group codes keep the live number of the head.
+//
+// With `al_giorno` D the same hotel is seen as it stood on the morning of D, and successive days
+// tell one consistent story: each party is booked some days before it arrives (from the day
+// itself to about four months), an optional booking is confirmed half way to the arrival, some
+// bookings that never arrive are on the books for a while and then cancelled or dropped
+// (kept as type "X"); a party that arrived before D has guest cards (still in the house, or
+// departed), archived once a week has passed since it left (and never after `dal`). The parties,
+// their rooms, dates, guests and agencies are the same whatever D.
 RiepilogoDemo ScriviHotelDemo(const std::string& cartella, const OpzioniDemo& opzioni);
 
 }  // namespace vendrix::demo

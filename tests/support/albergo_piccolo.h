@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/demo/hotel_demo.h"
@@ -71,8 +73,15 @@ class AlbergoPiccolo {
 
   const std::filesystem::path& cartella() const { return cartella_; }
 
+  // Many stays at once: each table written once, in one transaction.
   void Pianta(const std::vector<SoggiornoPiantato>& soggiorni) {
+    raccogli_ = true;
     for (const SoggiornoPiantato& s : soggiorni) Pianta(s);
+    raccogli_ = false;
+    for (auto& [dove, cosa] : in_attesa_) {
+      Metti(dove.first, dove.second.c_str(), cosa.first, cosa.second);
+    }
+    in_attesa_.clear();
   }
 
   void Pianta(const SoggiornoPiantato& s) {
@@ -113,6 +122,12 @@ class AlbergoPiccolo {
 
   void Metti(const std::string& file, const char* tabella, const std::vector<std::string>& campi,
              const std::vector<std::vector<Valore>>& righe) {
+    if (raccogli_) {
+      auto& [c, r] = in_attesa_[{file, tabella}];
+      c = campi;
+      r.insert(r.end(), righe.begin(), righe.end());
+      return;
+    }
     demo::InserisciRighe((cartella_ / file).string(), tabella, campi, righe);
   }
 
@@ -143,6 +158,10 @@ class AlbergoPiccolo {
 
   std::filesystem::path cartella_;
   int32_t numero_ = 0;
+  bool raccogli_ = false;
+  std::map<std::pair<std::string, std::string>,
+           std::pair<std::vector<std::string>, std::vector<std::vector<Valore>>>>
+      in_attesa_;
 };
 
 }  // namespace vendrix::prova
