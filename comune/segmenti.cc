@@ -3,19 +3,9 @@
 #include <algorithm>
 
 #include "comune/file_testo.h"
+#include "comune/testo.h"
 
 namespace vendrix {
-
-namespace {
-
-std::string_view SenzaSpazi(std::string_view testo) {
-  const size_t inizio = testo.find_first_not_of(" \t");
-  if (inizio == std::string_view::npos) return {};
-  const size_t fine = testo.find_last_not_of(" \t");
-  return testo.substr(inizio, fine - inizio + 1);
-}
-
-}  // namespace
 
 Segmenti Segmenti::Leggi(const std::filesystem::path& cartella_hotel) {
   Segmenti segmenti;
