@@ -238,6 +238,15 @@ int Esegui(InterfacciaBatch& ui, Fn&& lavoro) {
   return 0;
 }
 
+// Today's snapshot of the books on the way of a run. A snapshot that fails does not fail the run,
+// but its reason is an error the user must see: on stderr, terminal or not.
+void IstantaneaDelComando(InterfacciaBatch& ui, const Richiesta& r) {
+  if (const std::optional<std::string> motivo = IstantaneaDiPassaggio(ui, r)) {
+    ui.Fine();
+    std::cerr << "vendrix-batch: istantanea dei libri non registrata: " << *motivo << '\n';
+  }
+}
+
 // The current folder, or nullopt after saying why it cannot be read.
 std::optional<fs::path> CartellaCorrente() {
   std::error_code errore;
@@ -323,7 +332,7 @@ int Libri(const std::vector<std::string>& argomenti) {
                 << esito.notti_consuntivo << " notti)\n";
     } else {
       // Today's workbook shows the books as they stand now.
-      if (!giorno || *giorno == oggi) IstantaneaDiPassaggio(ui, r);
+      if (!giorno || *giorno == oggi) IstantaneaDelComando(ui, r);
       ui.Fine();
       std::cout << CreaReportPickup(r.cartella_hotel, r.cartella_excel, giorno.value_or(oggi))
                 << '\n';
@@ -439,11 +448,11 @@ int Principale(std::vector<std::string> argomenti) {
   return Esegui(ui, [&] {
     if (comando == "calcola") {
       CalcolaStatistiche(ui, r);
-      IstantaneaDiPassaggio(ui, r);
+      IstantaneaDelComando(ui, r);
     } else {
       const std::vector<std::string> percorsi =
           confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);
-      IstantaneaDiPassaggio(ui, r);
+      IstantaneaDelComando(ui, r);
       for (const std::string& percorso : percorsi) {
         std::cout << percorso << '\n';
       }
