@@ -38,7 +38,8 @@ std::string NomeHotel(const std::filesystem::path& cartella) {
 std::optional<std::string> ImpostaNomeHotel(const std::filesystem::path& cartella,
                                             std::string_view nome) {
   const std::filesystem::path file = cartella / kFileNomeHotel;
-  const std::string_view pulito = PrimiCaratteri(SenzaSpazi(nome, kSpaziBianchi), kMassimoCaratteriNomeHotel);
+  const std::string_view pulito =
+      PrimiCaratteri(SenzaSpazi(nome, kSpaziBianchi), kMassimoCaratteriNomeHotel);
   const auto Fallito = [&](int numero) {
     return "Impossibile salvare il nome dell'hotel in " + file.string() + ": " +
            TestoErroreSistema(numero) + ". Controllare i permessi della cartella.";

@@ -126,8 +126,8 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
       throw Errore("Impossibile aprire il database '" + file +
                    "' nominato nel testo SQL durante una transazione");
     }
-    throw Errore("Impossibile aprire il database '" + file + "' nominato nel testo SQL: " +
-                 Ragione(db));
+    throw Errore("Impossibile aprire il database '" + file +
+                 "' nominato nel testo SQL: " + Ragione(db));
   }
   allegati[canon] = Allegato{schema, file};
   usati.insert(schema);
