@@ -66,6 +66,52 @@ class Traduttore {
   }
   static bool Cifra(char c) { return c >= '0' && c <= '9'; }
 
+  // The quoted text that opens at `p`, into `t`; where it ends.
+  size_t TestoTraApici(size_t p, Token& t) const {
+    const char c = sql_[p];
+    std::string s;
+    size_t q = p + 1;
+    while (true) {
+      if (q >= sql_.size()) Errore_("testo tra apici non chiuso");
+      if (sql_[q] == c) {
+        if (q + 1 < sql_.size() && sql_[q + 1] == c) {
+          s += c;
+          q += 2;
+          continue;
+        }
+        ++q;
+        break;
+      }
+      s += sql_[q++];
+    }
+    if (s.find('\0') != std::string::npos) Errore_("carattere nullo in un testo");
+    t.tipo = Token::kTesto;
+    t.testo = Quota(s);
+    t.valore = std::move(s);
+    return q;
+  }
+
+  // The number that opens at `p`, into `t`; where it ends.
+  size_t Numero(size_t p, Token& t) const {
+    size_t q = p;
+    while (q < sql_.size() && (Cifra(sql_[q]) || sql_[q] == '.')) ++q;
+    if (q < sql_.size() && (sql_[q] == 'e' || sql_[q] == 'E')) {
+      size_t r = q + 1;
+      if (r < sql_.size() && (sql_[r] == '+' || sql_[r] == '-')) ++r;
+      if (r < sql_.size() && Cifra(sql_[r])) {
+        q = r;
+        while (q < sql_.size() && Cifra(sql_[q])) ++q;
+      }
+    }
+    t.tipo = Token::kNumero;
+    t.valore = std::string(sql_.substr(p, q - p));
+    t.testo = t.valore;
+    if (std::count(t.valore.begin(), t.valore.end(), '.') > 1) {
+      Errore_("numero non valido '" + t.valore + "'");
+    }
+    return q;
+  }
+
   void Dividi() {
     size_t p = 0;
     std::string spazio;
@@ -80,26 +126,7 @@ class Traduttore {
       t.spazio = std::move(spazio);
       spazio.clear();
       if (c == '\'' || c == '"') {
-        std::string s;
-        size_t q = p + 1;
-        while (true) {
-          if (q >= sql_.size()) Errore_("testo tra apici non chiuso");
-          if (sql_[q] == c) {
-            if (q + 1 < sql_.size() && sql_[q + 1] == c) {
-              s += c;
-              q += 2;
-              continue;
-            }
-            ++q;
-            break;
-          }
-          s += sql_[q++];
-        }
-        if (s.find('\0') != std::string::npos) Errore_("carattere nullo in un testo");
-        t.tipo = Token::kTesto;
-        t.testo = Quota(s);
-        t.valore = std::move(s);
-        p = q;
+        p = TestoTraApici(p, t);
       } else if (c == '[' || c == '`') {
         char chiusa = c == '[' ? ']' : '`';
         size_t fine = sql_.find(chiusa, p + 1);
@@ -120,23 +147,7 @@ class Traduttore {
         t.testo = t.valore;
         p = q;
       } else if (Cifra(c) || (c == '.' && p + 1 < sql_.size() && Cifra(sql_[p + 1]))) {
-        size_t q = p;
-        while (q < sql_.size() && (Cifra(sql_[q]) || sql_[q] == '.')) ++q;
-        if (q < sql_.size() && (sql_[q] == 'e' || sql_[q] == 'E')) {
-          size_t r = q + 1;
-          if (r < sql_.size() && (sql_[r] == '+' || sql_[r] == '-')) ++r;
-          if (r < sql_.size() && Cifra(sql_[r])) {
-            q = r;
-            while (q < sql_.size() && Cifra(sql_[q])) ++q;
-          }
-        }
-        t.tipo = Token::kNumero;
-        t.valore = std::string(sql_.substr(p, q - p));
-        t.testo = t.valore;
-        if (std::count(t.valore.begin(), t.valore.end(), '.') > 1) {
-          Errore_("numero non valido '" + t.valore + "'");
-        }
-        p = q;
+        p = Numero(p, t);
       } else if (c == '#') {
         Errore_("le date tra # non sono gestite");
       } else {
