@@ -159,6 +159,29 @@ class AnalizzatoreCriteri {
     throw Errore("Criterio non valido: " + cosa + " nel criterio \"" + std::string(testo_) + "\"");
   }
 
+  // The quoted text that opens at the current position, as the current token.
+  void LeggiTestoTraApici(char q) {
+    std::string s;
+    ++p_;
+    while (true) {
+      if (p_ >= testo_.size()) Errore_("testo tra apici non chiuso");
+      if (testo_[p_] == q) {
+        if (p_ + 1 < testo_.size() && testo_[p_ + 1] == q) {
+          s += q;
+          p_ += 2;
+          continue;
+        }
+        ++p_;
+        break;
+      }
+      s += testo_[p_++];
+    }
+    corrente_.tipo = kTesto;
+    corrente_.testo = std::move(s);
+    ++letterali_letti_;
+    c_.posti_.push_back({true, q, corrente_.posizione, p_});
+  }
+
   void Leggi() {
     while (p_ < testo_.size() &&
            (testo_[p_] == ' ' || testo_[p_] == '\t' || testo_[p_] == '\r' || testo_[p_] == '\n')) {
@@ -169,26 +192,7 @@ class AnalizzatoreCriteri {
     if (p_ >= testo_.size()) return;
     unsigned char c = static_cast<unsigned char>(testo_[p_]);
     if (c == '\'' || c == '"') {
-      char q = static_cast<char>(c);
-      std::string s;
-      ++p_;
-      while (true) {
-        if (p_ >= testo_.size()) Errore_("testo tra apici non chiuso");
-        if (testo_[p_] == q) {
-          if (p_ + 1 < testo_.size() && testo_[p_ + 1] == q) {
-            s += q;
-            p_ += 2;
-            continue;
-          }
-          ++p_;
-          break;
-        }
-        s += testo_[p_++];
-      }
-      corrente_.tipo = kTesto;
-      corrente_.testo = std::move(s);
-      ++letterali_letti_;
-      c_.posti_.push_back({true, q, corrente_.posizione, p_});
+      LeggiTestoTraApici(static_cast<char>(c));
     } else if (c == '[') {
       size_t fine = testo_.find(']', p_);
       if (fine == std::string_view::npos) Errore_("parentesi quadra non chiusa");
