@@ -5,6 +5,7 @@
 
 #include "comune/testo.h"
 #include "data/errore.h"
+#include "data/lessico.h"
 #include "data/numeri.h"
 
 namespace vendrix::engine_detail {
@@ -161,23 +162,10 @@ class AnalizzatoreCriteri {
 
   // The quoted text that opens at the current position, as the current token.
   void LeggiTestoTraApici(char q) {
-    std::string s;
-    ++p_;
-    while (true) {
-      if (p_ >= testo_.size()) Errore_("testo tra apici non chiuso");
-      if (testo_[p_] == q) {
-        if (p_ + 1 < testo_.size() && testo_[p_ + 1] == q) {
-          s += q;
-          p_ += 2;
-          continue;
-        }
-        ++p_;
-        break;
-      }
-      s += testo_[p_++];
-    }
+    const size_t fine = engine_detail::LeggiTestoTraApici(testo_, p_, corrente_.testo);
+    if (fine == std::string_view::npos) Errore_("testo tra apici non chiuso");
+    p_ = fine;
     corrente_.tipo = kTesto;
-    corrente_.testo = std::move(s);
     ++letterali_letti_;
     c_.posti_.push_back({true, q, corrente_.posizione, p_});
   }

@@ -6,6 +6,7 @@
 #include "comune/testo.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
+#include "data/lessico.h"
 
 namespace vendrix::engine_detail {
 
@@ -68,27 +69,14 @@ class Traduttore {
 
   // The quoted text that opens at `p`, into `t`; where it ends.
   size_t TestoTraApici(size_t p, Token& t) const {
-    const char c = sql_[p];
     std::string s;
-    size_t q = p + 1;
-    while (true) {
-      if (q >= sql_.size()) Errore_("testo tra apici non chiuso");
-      if (sql_[q] == c) {
-        if (q + 1 < sql_.size() && sql_[q + 1] == c) {
-          s += c;
-          q += 2;
-          continue;
-        }
-        ++q;
-        break;
-      }
-      s += sql_[q++];
-    }
+    const size_t fine = LeggiTestoTraApici(sql_, p, s);
+    if (fine == std::string_view::npos) Errore_("testo tra apici non chiuso");
     if (s.find('\0') != std::string::npos) Errore_("carattere nullo in un testo");
     t.tipo = Token::kTesto;
     t.testo = Quota(s);
     t.valore = std::move(s);
-    return q;
+    return fine;
   }
 
   // The number that opens at `p`, into `t`; where it ends.
