@@ -93,6 +93,17 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
   p.previsione_disponibile =
       istantanee >= kGiorniMinimiPrevisione && libri.NumeroConsuntivi() >= kGiorniMinimiPrevisione;
 
+  // A night cannot end with more rooms sold than the hotel has, nor with fewer than none: the
+  // average pickup of past nights is bounded by both.
+  const auto Prevedi = [&](Giorno allora, Giorno notte) -> std::optional<double> {
+    std::optional<double> f = Previsione(totali, finali, allora, notte);
+    if (f && p.camere_disponibili > 0) {
+      f = std::min(*f, static_cast<double>(p.camere_disponibili));
+    }
+    if (f) f = std::max(*f, 0.0);
+    return f;
+  };
+
   for (Giorno notte = giorno; notte <= ultima; notte += days(1)) {
     NottePickup n;
     n.notte = notte;
@@ -111,7 +122,7 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
     }
     if (auto f = finali_ap.find(notte_ap); f != finali_ap.end()) n.consuntivo_ap = f->second.camere;
     if (p.previsione_disponibile) {
-      n.previsione = Previsione(totali, finali, giorno, notte);
+      n.previsione = Prevedi(giorno, notte);
       if (n.previsione && p.camere_disponibili > 0) {
         n.occupazione_prevista = *n.previsione / static_cast<double>(p.camere_disponibili);
       }
@@ -126,7 +137,7 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
       const Giorno allora = notte - days(kAnticipoErrore);
       const TotaleNotte* libro = Libro(totali, allora, notte);
       if (finale == finali.end() || finale->second.camere <= 0 || !libro) continue;
-      const std::optional<double> f = Previsione(totali, finali, allora, notte);
+      const std::optional<double> f = Prevedi(allora, notte);
       if (!f) continue;
       const double a = static_cast<double>(finale->second.camere);
       previste.emplace_back(*f, a);

@@ -37,11 +37,11 @@ class Previsione : public ::testing::Test {
     cartella_ = mkdtemp(modello.data());
   }
   void TearDown() override { fs::remove_all(cartella_); }
-  void Serie(int giorni) {
+  void Serie(int giorni, int64_t camere = 50) {
     ArchivioLibri a(cartella_, true);
     for (int i = giorni - 1; i >= 0; --i) {
       const Giorno g = kOggi - days(i);
-      Istantanea ist{.giorno = g, .camere_disponibili = 50};
+      Istantanea ist{.giorno = g, .camere_disponibili = camere};
       for (int n = 0; n < 120; ++n) {
         const Giorno notte = g + days(n);
         ist.libri.push_back({notte, "DBL", "Diretto", false, Libri(g, notte), 0, {}});
@@ -86,6 +86,19 @@ TEST_F(Previsione, EsattaSuUnaSerieRegolareEConIlSuoErrore) {
   }
   EXPECT_NEAR(*p.errore.libri, atteso / 28, 1e-12);
   EXPECT_GT(*p.errore.libri, 0.05);
+}
+
+TEST_F(Previsione, MaiOltreLeCamereDellHotel) {
+  Serie(kGiorni, 25);  // nights whose pickup would end above the hotel's 25 rooms
+  const Pickup p = CalcolaPickup(ArchivioLibri(cartella_, false), kOggi);
+  bool limitata = false;
+  for (const NottePickup& n : p.notti) {
+    if (!n.previsione) continue;
+    EXPECT_LE(*n.previsione, 25.0) << TestoData(n.notte);
+    EXPECT_LE(*n.occupazione_prevista, 1.0) << TestoData(n.notte);
+    limitata |= Finale(n.notte) > 25;
+  }
+  EXPECT_TRUE(limitata);
 }
 
 TEST_F(Previsione, NonDisponibilePrimaDi28GiorniDiIstantanee) {
