@@ -16,13 +16,16 @@ using std::chrono::days;
 Giorno Oggi() { return *LeggiData(OraLocale("%d/%m/%Y")); }
 
 EsitoIstantanea PrendiIstantanea(const Richiesta& richiesta, Giorno giorno,
-                                 const std::filesystem::path& cartella_libri) {
+                                 const std::filesystem::path& cartella_libri,
+                                 BloccoIstantanea blocco_albergo) {
   Richiesta r = richiesta;
   r.cartella_hotel = CartellaAlbergo(r.cartella_hotel);
   const std::filesystem::path libri_in =
       cartella_libri.empty() ? r.cartella_hotel : CartellaAlbergo(cartella_libri);
-  const BloccoCartella blocco(r.cartella_hotel, kFileBloccoAlbergo,
-                              BloccoCartella::Modo::kCondiviso);
+  std::optional<BloccoCartella> blocco;
+  if (blocco_albergo == BloccoIstantanea::kProprio) {
+    blocco.emplace(r.cartella_hotel, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
+  }
   // Refused before the books are worked out: a store that is not ours stops the run at once.
   ArchivioLibri libri(libri_in, true);
   int notti_finali = kNottiPrimoConsuntivo;
@@ -58,10 +61,11 @@ EsitoIstantanea PrendiIstantanea(const Richiesta& richiesta, Giorno giorno,
   return {giorno, static_cast<int64_t>(ist.libri.size()), notti_finali, libri.Percorso().string()};
 }
 
-std::optional<std::string> IstantaneaDiPassaggio(Interfaccia& ui, const Richiesta& r) {
+std::optional<std::string> IstantaneaDiPassaggio(Interfaccia& ui, const Richiesta& r,
+                                                 BloccoIstantanea blocco) {
   std::string motivo;
   try {
-    PrendiIstantanea(r, Oggi());
+    PrendiIstantanea(r, Oggi(), {}, blocco);
     return std::nullopt;
   } catch (const std::exception& e) {
     motivo = e.what();

@@ -41,13 +41,17 @@ struct EsitoIstantanea {
 // as a report does, and the store's own lock while it writes. Throws LibriNonValidi for a store
 // that is not ours or is damaged (left untouched), CartellaOccupata when a calculation or another
 // snapshot is running, and Errore when a hotel or history file cannot be read (nothing is recorded:
-// a snapshot without part of the books would show a false pickup).
+// a snapshot without part of the books would show a false pickup). Under kDelCalcolo it takes no
+// lock of the hotel folder: it runs inside a calculation, which holds that lock exclusive.
+enum class BloccoIstantanea { kProprio, kDelCalcolo };
 EsitoIstantanea PrendiIstantanea(const Richiesta& r, Giorno giorno,
-                                 const std::filesystem::path& cartella_libri = {});
+                                 const std::filesystem::path& cartella_libri = {},
+                                 BloccoIstantanea blocco = BloccoIstantanea::kProprio);
 
 // Today's snapshot on the way of another run: never fails that run. Returns nullopt when taken,
 // else the reason in words for the user (also shown on `ui`'s status line).
-std::optional<std::string> IstantaneaDiPassaggio(Interfaccia& ui, const Richiesta& r);
+std::optional<std::string> IstantaneaDiPassaggio(
+    Interfaccia& ui, const Richiesta& r, BloccoIstantanea blocco = BloccoIstantanea::kProprio);
 
 // The local calendar day now.
 Giorno Oggi();

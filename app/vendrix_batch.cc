@@ -240,8 +240,9 @@ int Esegui(InterfacciaBatch& ui, Fn&& lavoro) {
 
 // Today's snapshot of the books on the way of a run. A snapshot that fails does not fail the run,
 // but its reason is an error the user must see: on stderr, terminal or not.
-void IstantaneaDelComando(InterfacciaBatch& ui, const Richiesta& r) {
-  if (const std::optional<std::string> motivo = IstantaneaDiPassaggio(ui, r)) {
+void IstantaneaDelComando(InterfacciaBatch& ui, const Richiesta& r,
+                          BloccoIstantanea blocco = BloccoIstantanea::kProprio) {
+  if (const std::optional<std::string> motivo = IstantaneaDiPassaggio(ui, r, blocco)) {
     ui.Fine();
     std::cerr << "vendrix-batch: istantanea dei libri non registrata: " << *motivo << '\n';
   }
@@ -447,8 +448,8 @@ int Principale(std::vector<std::string> argomenti) {
   InterfacciaBatch ui;
   return Esegui(ui, [&] {
     if (comando == "calcola") {
-      CalcolaStatistiche(ui, r);
-      IstantaneaDelComando(ui, r);
+      CalcolaStatistiche(ui, r,
+                         [&] { IstantaneaDelComando(ui, r, BloccoIstantanea::kDelCalcolo); });
     } else {
       const std::vector<std::string> percorsi =
           confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);

@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
   std::error_code errore;
   elaborazioni.cartella_hotel = std::filesystem::current_path(errore);
   elaborazioni.calcola = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
-    vendrix::CalcolaStatistiche(ui, r);
-    vendrix::IstantaneaDiPassaggio(ui, r);
+    // The snapshot under the calculation's lock: another run finds one calculation at work.
+    vendrix::CalcolaStatistiche(ui, r, [&] {
+      vendrix::IstantaneaDiPassaggio(ui, r, vendrix::BloccoIstantanea::kDelCalcolo);
+    });
   };
   elaborazioni.crea_excel = [](vendrix::Interfaccia& ui, const vendrix::Richiesta& r) {
     std::string senza_confronto;

@@ -210,7 +210,7 @@ std::string MessaggioNessunSoggiorno(const Richiesta& r) {
 
 }  // namespace
 
-void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
+void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r, const std::function<void()>& dopo) {
   const fs::path cartella = CartellaDelCalcolo(r);
   // Held to the end of the run: no other calculation replaces the store meanwhile and no report
   // reads a store that is being replaced.
@@ -247,6 +247,7 @@ void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r) {
     throw;
   }
   linea.Fine();
+  if (dopo) dopo();
 
   const int64_t righe = esito.righe;
   std::string messaggio;

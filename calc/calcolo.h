@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "comune/interfaccia.h"
 #include "comune/richiesta.h"
@@ -18,7 +19,11 @@ namespace vendrix {
 // of stay is refused the same way, before anything is touched. The run holds the folder's lock
 // exclusive from before it touches a file to its end: while another run holds it, it throws
 // CartellaOccupata (kCalcoloInCorso) at once. Temporary files of killed runs are removed.
-void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r);
+// `dopo`, when given, runs once the new store is in place, before the completion message and
+// still under the lock: what it does (the snapshot of the books) is part of this run for any
+// other run that finds the folder taken.
+void CalcolaStatistiche(Interfaccia& ui, const Richiesta& r,
+                        const std::function<void()>& dopo = {});
 
 // The same calculation as CalcolaStatistiche, into a store of its own at `archivio` (a file of
 // that name is replaced) instead of Vendrix.mdb, which is neither read nor touched; for
