@@ -341,7 +341,9 @@ int Libri(const std::vector<std::string>& argomenti) {
   });
 }
 
-int Principale(std::vector<std::string> argomenti) {
+// The exit code of --help or --version when one of them is among the arguments: the text is
+// printed and nothing else is done.
+std::optional<int> AiutoOVersione(const std::vector<std::string>& argomenti) {
   for (const std::string& a : argomenti) {
     if (a == "--help" || a == "-h") {
       std::string aiuto = kAiuto;
@@ -360,73 +362,87 @@ int Principale(std::vector<std::string> argomenti) {
       return 0;
     }
   }
-  // The hotel's name, given once per folder: taken out of the arguments wherever it stands.
-  std::optional<std::string> nome_hotel;
+  return std::nullopt;
+}
+
+// Takes "--hotel NOME" out of `argomenti` wherever it stands into `nome_hotel`. False when it
+// stands twice or without its name.
+bool TogliNomeHotel(std::vector<std::string>& argomenti, std::optional<std::string>& nome_hotel) {
   for (size_t i = 0; i < argomenti.size(); ++i) {
     if (argomenti[i] != "--hotel") continue;
-    if (nome_hotel || i + 1 >= argomenti.size()) {
-      return ErroreUso("--hotel vuole il nome dell'hotel, una volta sola.");
-    }
+    if (nome_hotel || i + 1 >= argomenti.size()) return false;
     nome_hotel = argomenti[i + 1];
     argomenti.erase(argomenti.begin() + static_cast<std::ptrdiff_t>(i),
                     argomenti.begin() + static_cast<std::ptrdiff_t>(i) + 2);
     --i;
   }
-  auto imposta_nome = [&]() -> bool {
-    if (!nome_hotel) return true;
-    std::error_code errore_cartella;
-    const fs::path cartella = fs::current_path(errore_cartella);
-    std::optional<std::string> errore;
-    if (errore_cartella) {
-      errore =
-          "impossibile leggere la cartella corrente: " + TestoErroreSistema(errore_cartella) + ".";
-    } else {
-      errore = ImpostaNomeHotel(cartella, *nome_hotel);
-    }
-    if (errore) {
-      std::cerr << "vendrix-batch: " << *errore << '\n';
-      return false;
-    }
-    std::cerr << "Nome dell'hotel: " << NomeHotel(cartella) << '\n';
-    return true;
-  };
-  if (argomenti.empty()) {
-    if (nome_hotel) return imposta_nome() ? 0 : kEsitoErrore;
-    return ErroreUso("manca il comando.");
-  }
-  const std::string& comando = argomenti[0];
-  if (comando == "istantanea" || comando == "pickup") return Libri(argomenti);
-  if (comando != "calcola" && comando != "excel" && comando != "direzione") {
-    return ErroreUso("comando sconosciuto: " + comando + ".");
-  }
-  if (comando == "direzione") return imposta_nome() ? Direzione(argomenti) : kEsitoErrore;
-  if (argomenti.size() < 3) return ErroreUso("mancano le date DAL e AL.");
+  return true;
+}
 
+// Gives the current folder's hotel the name `nome_hotel` when there is one and says so on
+// stderr. False, with the reason on stderr, when the name cannot be set.
+bool ImpostaNomeDato(const std::optional<std::string>& nome_hotel) {
+  if (!nome_hotel) return true;
+  std::error_code errore_cartella;
+  const fs::path cartella = fs::current_path(errore_cartella);
+  std::optional<std::string> errore;
+  if (errore_cartella) {
+    errore =
+        "impossibile leggere la cartella corrente: " + TestoErroreSistema(errore_cartella) + ".";
+  } else {
+    errore = ImpostaNomeHotel(cartella, *nome_hotel);
+  }
+  if (errore) {
+    std::cerr << "vendrix-batch: " << *errore << '\n';
+    return false;
+  }
+  std::cerr << "Nome dell'hotel: " << NomeHotel(cartella) << '\n';
+  return true;
+}
+
+// The options after DAL AL of calcola and excel.
+struct OpzioniPeriodo {
   bool confermate = false, opzionate = false, clienti = false;
   std::optional<fs::path> cartella_excel;
   bool confronto = true;
+};
+
+// Reads the options of `comando` from argomenti[3] on. The usage error when one is not valid.
+std::optional<std::string> LeggiOpzioniPeriodo(const std::vector<std::string>& argomenti,
+                                               OpzioniPeriodo& o) {
+  const std::string& comando = argomenti[0];
   for (size_t i = 3; i < argomenti.size(); ++i) {
     const std::string& a = argomenti[i];
     if (comando == "calcola" && a == "--confermate") {
-      confermate = true;
+      o.confermate = true;
     } else if (comando == "calcola" && a == "--opzionate") {
-      opzionate = true;
+      o.opzionate = true;
     } else if (comando == "calcola" && a == "--clienti") {
-      clienti = true;
-    } else if (comando == "excel" && a == "--cartella" && !cartella_excel) {
+      o.clienti = true;
+    } else if (comando == "excel" && a == "--cartella" && !o.cartella_excel) {
       if (i + 1 >= argomenti.size() || argomenti[i + 1].empty()) {
-        return ErroreUso("--cartella vuole il nome di una cartella.");
+        return "--cartella vuole il nome di una cartella.";
       }
-      cartella_excel = argomenti[++i];
+      o.cartella_excel = argomenti[++i];
     } else if (comando == "excel" && a == "--senza-confronto") {
-      confronto = false;
+      o.confronto = false;
     } else {
-      return ErroreUso("argomento non valido: " + a + ".");
+      return "argomento non valido: " + a + ".";
     }
   }
   // Without options, the check boxes as the window starts: confirmed bookings only.
-  if (!confermate && !opzionate && !clienti) confermate = true;
+  if (!o.confermate && !o.opzionate && !o.clienti) o.confermate = true;
+  return std::nullopt;
+}
 
+// calcola or excel DAL AL with their options: the exit code of the run.
+int CalcolaOExcel(const std::vector<std::string>& argomenti,
+                  const std::optional<std::string>& nome_hotel) {
+  if (argomenti.size() < 3) return ErroreUso("mancano le date DAL e AL.");
+  OpzioniPeriodo o;
+  if (const std::optional<std::string> errore = LeggiOpzioniPeriodo(argomenti, o)) {
+    return ErroreUso(*errore);
+  }
   const std::optional<Giorno> dal = LeggiData(argomenti[1]);
   if (!dal) return ErroreUso("DAL: " + MessaggioDataNonValida(argomenti[1]));
   const std::optional<Giorno> al = LeggiData(argomenti[2]);
@@ -437,22 +453,22 @@ int Principale(std::vector<std::string> argomenti) {
 
   const std::optional<fs::path> corrente = CartellaCorrente();
   if (!corrente) return kEsitoErrore;
-  if (!imposta_nome()) return kEsitoErrore;
+  if (!ImpostaNomeDato(nome_hotel)) return kEsitoErrore;
   Richiesta r = NuovaRichiesta(*dal, *al, *corrente);
-  r.confermate = confermate;
-  r.opzionate = opzionate;
-  r.clienti = clienti;
+  r.confermate = o.confermate;
+  r.opzionate = o.opzionate;
+  r.clienti = o.clienti;
   // A folder given on the command line is taken from where the command was typed.
-  if (cartella_excel) r.cartella_excel = *corrente / *cartella_excel;
+  if (o.cartella_excel) r.cartella_excel = *corrente / *o.cartella_excel;
 
   InterfacciaBatch ui;
   return Esegui(ui, [&] {
-    if (comando == "calcola") {
+    if (argomenti[0] == "calcola") {
       CalcolaStatistiche(ui, r,
                          [&] { IstantaneaDelComando(ui, r, BloccoIstantanea::kDelCalcolo); });
     } else {
       const std::vector<std::string> percorsi =
-          confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);
+          o.confronto ? CreaExcelConConfronto(ui, r) : CreaReportExcel(ui, r);
       IstantaneaDelComando(ui, r);
       for (const std::string& percorso : percorsi) {
         std::cout << percorso << '\n';
@@ -460,6 +476,28 @@ int Principale(std::vector<std::string> argomenti) {
       std::cout << std::flush;
     }
   });
+}
+
+int Principale(std::vector<std::string> argomenti) {
+  if (const std::optional<int> esito = AiutoOVersione(argomenti)) return *esito;
+  // The hotel's name, given once per folder: taken out of the arguments wherever it stands.
+  std::optional<std::string> nome_hotel;
+  if (!TogliNomeHotel(argomenti, nome_hotel)) {
+    return ErroreUso("--hotel vuole il nome dell'hotel, una volta sola.");
+  }
+  if (argomenti.empty()) {
+    if (nome_hotel) return ImpostaNomeDato(nome_hotel) ? 0 : kEsitoErrore;
+    return ErroreUso("manca il comando.");
+  }
+  const std::string& comando = argomenti[0];
+  if (comando == "istantanea" || comando == "pickup") return Libri(argomenti);
+  if (comando == "direzione") {
+    return ImpostaNomeDato(nome_hotel) ? Direzione(argomenti) : kEsitoErrore;
+  }
+  if (comando != "calcola" && comando != "excel") {
+    return ErroreUso("comando sconosciuto: " + comando + ".");
+  }
+  return CalcolaOExcel(argomenti, nome_hotel);
 }
 
 }  // namespace

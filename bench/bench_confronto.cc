@@ -14,6 +14,8 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/crea_excel_confronto.h"
 #include "app/demo/hotel_demo.h"
@@ -21,21 +23,52 @@
 #include "calc/calcolo.h"
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
-#include "comune/interfaccia.h"
 #include "comune/richiesta.h"
 #include "reports/report.h"
 
 namespace fs = std::filesystem;
 using vendrix::bench::InFiglio;
+using vendrix::bench::Migliore;
 using vendrix::bench::Misura;
+using vendrix::bench::Muta;
 
 namespace {
 
-class InterfacciaBench : public vendrix::Interfaccia {
- public:
-  void ImpostaStato(const std::string&) override {}
-  void MsgBox(const std::string&, const std::string&) override {}
+struct Opzioni {
+  fs::path cartella = fs::temp_directory_path() / "vendrix-bench" / "confronto-L";
+  int ripetizioni = 3;
+  int in_processo = 0;
 };
+
+// The options of the command line; false, with the usage on stderr, on a word it does not know.
+bool LeggiOpzioni(int argc, char** argv, Opzioni& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--cartella" && i + 1 < argc) {
+      o.cartella = argv[++i];
+    } else if (a == "--in-processo" && i + 1 < argc) {
+      o.in_processo = std::atoi(argv[++i]);
+    } else if (a == "--ripetizioni" && i + 1 < argc) {
+      o.ripetizioni = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::cerr << "uso: bench_confronto [--cartella DIR] [--ripetizioni N] [--in-processo N]\n";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes the hotel into `cartella` unless it is there already.
+void PreparaHotel(const fs::path& cartella) {
+  if (fs::exists(cartella / "Arrangiamento.mdb")) return;
+  vendrix::demo::OpzioniDemo o;
+  o.camere = 1000;
+  o.giorni = 1096;
+  o.giorni_storico = 1096;
+  o.dal = "01/01/2023";
+  o.seme = 7;
+  vendrix::demo::ScriviHotelDemo(cartella.string(), o);
+}
 
 // The measure of a step left out: what it makes is already there.
 Misura Fatto() {
@@ -44,35 +77,35 @@ Misura Fatto() {
   return m;
 }
 
+using Corsa = std::pair<const char*, std::function<void()>>;
+
+// Times each run, best of `ripetizioni`, and prints a row for each. False when one fails.
+bool MisuraCorse(const std::vector<Corsa>& corse, int ripetizioni) {
+  std::printf("%-22s %8s %8s %8s\n", "Crea Excel, size L", "wall s", "cpu s", "peak MB");
+  for (const auto& [nome, lavoro] : corse) {
+    const Misura m = Migliore(ripetizioni, [&] {
+      lavoro();
+      return 0LL;
+    });
+    if (!m.riuscita) {
+      std::cerr << nome << ": " << m.errore << "\n";
+      return false;
+    }
+    std::printf("%-22s %8.2f %8.2f %8.0f\n", nome, m.secondi, m.cpu, m.picco_mb);
+    std::fflush(stdout);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  fs::path cartella = fs::temp_directory_path() / "vendrix-bench" / "confronto-L";
-  int ripetizioni = 3;
-  int in_processo = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--cartella" && i + 1 < argc) {
-      cartella = argv[++i];
-    } else if (a == "--in-processo" && i + 1 < argc) {
-      in_processo = std::atoi(argv[++i]);
-    } else if (a == "--ripetizioni" && i + 1 < argc) {
-      ripetizioni = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::cerr << "uso: bench_confronto [--cartella DIR] [--ripetizioni N] [--in-processo N]\n";
-      return 2;
-    }
-  }
+  Opzioni opzioni;
+  if (!LeggiOpzioni(argc, argv, opzioni)) return 2;
+  const fs::path& cartella = opzioni.cartella;
+  const int in_processo = opzioni.in_processo;
   vendrix::CaricaModulo();
-  if (!fs::exists(cartella / "Arrangiamento.mdb")) {
-    vendrix::demo::OpzioniDemo o;
-    o.camere = 1000;
-    o.giorni = 1096;
-    o.giorni_storico = 1096;
-    o.dal = "01/01/2023";
-    o.seme = 7;
-    vendrix::demo::ScriviHotelDemo(cartella.string(), o);
-  }
+  PreparaHotel(cartella);
   vendrix::Richiesta r = vendrix::NuovaRichiesta(*vendrix::LeggiData("01/01/2024"),
                                                  *vendrix::LeggiData("31/12/2024"), cartella);
   r.cartella_storico = cartella;
@@ -82,7 +115,7 @@ int main(int argc, char** argv) {
   ap.al = vendrix::UnAnnoPrima(r.al);
   ap.opzionate = false;
   auto CalcolaAnnoPrecedente = [&](const fs::path& file) {
-    InterfacciaBench ui;
+    Muta ui;
     vendrix::CalcolaStatisticheIn(ui, ap, file);
   };
   const fs::path archivio_ap = cartella / "bench-ap.mdb";
@@ -90,7 +123,7 @@ int main(int argc, char** argv) {
   // when they are there.
   const bool pronti = fs::exists(cartella / "Vendrix.mdb") && fs::exists(archivio_ap);
   const Misura calcolo = in_processo > 0 && pronti ? Fatto() : InFiglio([&] {
-    InterfacciaBench ui;
+    Muta ui;
     vendrix::CalcolaStatistiche(ui, r);
     return 0LL;
   });
@@ -108,16 +141,15 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("%-22s %8s %8s %8s\n", "Crea Excel, size L", "wall s", "cpu s", "peak MB");
-  const std::pair<const char*, std::function<void()>> corse[] = {
+  const std::vector<Corsa> corse = {
       {"senza confronto",
        [&] {
-         InterfacciaBench ui;
+         Muta ui;
          vendrix::CreaReportExcel(ui, r);
        }},
       {"con confronto",
        [&] {
-         InterfacciaBench ui;
+         Muta ui;
          vendrix::CreaExcelConConfronto(ui, r);
        }},
       // The two parts of the comparison alone: last year's calculation, and the report given
@@ -125,34 +157,19 @@ int main(int argc, char** argv) {
       {"  anno prec. da solo", [&] { CalcolaAnnoPrecedente(cartella / "bench-ap-1.mdb"); }},
       {"  report con AP fatto",
        [&] {
-         InterfacciaBench ui;
+         Muta ui;
          vendrix::CreaReportExcel(ui, r,
                                   vendrix::StatisticheAnnoPrecedente{archivio_ap, ap.dal, ap.al});
        }},
   };
   if (in_processo > 0) {
-    if (in_processo > static_cast<int>(std::size(corse))) return 2;
+    if (in_processo > static_cast<int>(corse.size())) return 2;
     corse[in_processo - 1].second();
     fs::remove(cartella / "bench-ap-1.mdb");
     return 0;
   }
-  for (const auto& [nome, lavoro] : corse) {
-    Misura migliore;
-    for (int i = 0; i < ripetizioni; ++i) {
-      const Misura m = InFiglio([&] {
-        lavoro();
-        return 0LL;
-      });
-      if (!m.riuscita) {
-        std::cerr << nome << ": " << m.errore << "\n";
-        return 1;
-      }
-      if (i == 0 || m.secondi < migliore.secondi) migliore = m;
-    }
-    std::printf("%-22s %8.2f %8.2f %8.0f\n", nome, migliore.secondi, migliore.cpu,
-                migliore.picco_mb);
-    std::fflush(stdout);
-  }
+  const bool riuscite = MisuraCorse(corse, opzioni.ripetizioni);
+  if (!riuscite) return 1;
   fs::remove(archivio_ap);
   fs::remove(cartella / "bench-ap-1.mdb");
   return 0;

@@ -28,16 +28,11 @@
 #include "reports/report_direzione.h"
 
 namespace fs = std::filesystem;
-using vendrix::bench::InFiglio;
+using vendrix::bench::Migliore;
 using vendrix::bench::Misura;
+using vendrix::bench::Muta;
 
 namespace {
-
-class Muta : public vendrix::Interfaccia {
- public:
-  void ImpostaStato(const std::string&) override {}
-  void MsgBox(const std::string&, const std::string&) override {}
-};
 
 // The report with the books of `notti_avanti` nights after `giorno`, as CreaReportDirezione
 // makes it otherwise.
@@ -109,14 +104,10 @@ int main(int argc, char** argv) {
         {"con 365 notti in portafoglio", [&] { return ConNottiAvanti(r, ieri, 365); }},
     };
     for (const auto& lavoro : kLavori) {
-      Misura migliore;
-      for (int i = 0; i < ripetizioni; ++i) {
-        const Misura m = InFiglio(lavoro.lavoro);
-        if (!m.riuscita) {
-          std::cerr << lavoro.nome << ": " << m.errore << '\n';
-          return 1;
-        }
-        if (!migliore.riuscita || m.secondi < migliore.secondi) migliore = m;
+      const Misura migliore = Migliore(ripetizioni, lavoro.lavoro);
+      if (!migliore.riuscita) {
+        std::cerr << lavoro.nome << ": " << migliore.errore << '\n';
+        return 1;
       }
       const std::string gruppi = migliore.valore > 0 ? std::to_string(migliore.valore) : "-";
       std::printf("%-7d %-28s %8.2f %8.2f %8.0f %8s\n", camere, lavoro.nome, migliore.secondi,

@@ -58,16 +58,6 @@ void Riga(const char* cosa, int camere, const Misura& m, const std::string& nota
               nota.c_str());
 }
 
-template <typename F>
-Misura Migliore(int ripetizioni, F lavoro) {
-  Misura migliore;
-  for (int i = 0; i < ripetizioni; ++i) {
-    Misura m = InFiglio(lavoro);
-    if (!migliore.riuscita || (m.riuscita && m.secondi < migliore.secondi)) migliore = m;
-  }
-  return migliore;
-}
-
 void Principale(int ripetizioni, const std::vector<int>& taglie, int giorni_anni) {
   std::printf("%-34s %5s %8s %8s %8s\n", "", "camere", "wall s", "cpu s", "picco MB");
   for (int camere : taglie) {

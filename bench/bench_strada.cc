@@ -31,7 +31,6 @@
 #include "calc/pulizia.h"
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
-#include "comune/interfaccia.h"
 #include "comune/richiesta.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
@@ -40,7 +39,9 @@
 
 namespace fs = std::filesystem;
 using vendrix::bench::InFiglio;
+using vendrix::bench::Migliore;
 using vendrix::bench::Misura;
+using vendrix::bench::Muta;
 using vendrix::demo::OpzioniDemo;
 
 namespace {
@@ -52,13 +53,6 @@ struct Taglia {
   int giorni_storico;  // days of history before `dal`
   std::string dal;     // first day of live data
   std::string periodo_dal, periodo_al;
-};
-
-// Runs no window: messages swallowed.
-class InterfacciaBench : public vendrix::Interfaccia {
- public:
-  void ImpostaStato(const std::string&) override {}
-  void MsgBox(const std::string&, const std::string&) override {}
 };
 
 // The size's period with every kind of stay, in the hotel folder `cartella` (its history there
@@ -233,7 +227,7 @@ long long SoloPulizia(const fs::path& cartella, const Taglia& t, double& secondi
       fs::rename(da, a, e);
     }
   } rimetti{da_parte, filtro};
-  InterfacciaBench ui;
+  Muta ui;
   vendrix::CalcolaStatistiche(ui, RichiestaDi(t, cartella));
   fs::rename(da_parte, filtro);
   vendrix::LineaStato linea(ui);
@@ -250,6 +244,83 @@ std::vector<std::string> Dividi(const std::string& s, char sep) {
   std::string p;
   while (std::getline(in, p, sep)) parti.push_back(p);
   return parti;
+}
+
+// The sizes bench_strada knows. L2 is L with a two-year period: the run's cost must grow with the
+// period, not faster.
+const Taglia kTaglie[] = {
+    {"S", 30, 60, 60, "01/01/2024", "01/01/2024", "29/02/2024"},
+    {"M", 300, 366, 366, "01/01/2024", "01/01/2024", "31/12/2024"},
+    {"L", 1000, 1096, 1096, "01/01/2023", "01/01/2024", "31/12/2024"},
+    {"L2", 1000, 1096, 1096, "01/01/2023", "01/01/2024", "31/12/2025"},
+};
+
+// Writes the hotel of size `t` into `cartella` unless it is there already.
+void PreparaHotel(const Taglia& t, const fs::path& cartella) {
+  if (fs::exists(cartella / "Arrangiamento.mdb")) return;
+  OpzioniDemo o;
+  o.camere = t.camere;
+  o.giorni = t.giorni;
+  o.giorni_storico = t.giorni_storico;
+  o.dal = t.dal;
+  o.seme = 7;
+  vendrix::demo::ScriviHotelDemo(cartella.string(), o);
+}
+
+// Measures size `t` in `cartella` (the current folder), best of `ripetizioni`, and prints its
+// row. False, with the reason on stderr, when a run fails.
+bool MisuraTaglia(const Taglia& t, const fs::path& cartella, int ripetizioni) {
+  const std::string da = vendrix::ChiaveData(*vendrix::LeggiData(t.periodo_dal));
+  const std::string a = vendrix::ChiaveData(*vendrix::LeggiData(t.periodo_al));
+  const auto riuscita = [&](const Misura& m, const char* cosa) {
+    if (!m.riuscita) std::cerr << t.nome << " " << cosa << ": " << m.errore << "\n";
+    return m.riuscita;
+  };
+  Misura calc, report;
+  for (int r = 0; r < ripetizioni; ++r) {
+    Misura m = InFiglio([&] {
+      Muta ui;
+      vendrix::CalcolaStatistiche(ui, RichiestaDi(t, cartella));
+      return Conta(cartella / "Vendrix.mdb", "count(*)");
+    });
+    if (!riuscita(m, "calcolo")) return false;
+    if (r == 0 || m.secondi < calc.secondi) calc = m;
+    m = InFiglio([&] {
+      Muta ui;
+      return static_cast<long long>(vendrix::CreaReportExcel(ui, RichiestaDi(t, cartella)).size());
+    });
+    if (!riuscita(m, "report")) return false;
+    if (r == 0 || m.secondi < report.secondi) report = m;
+  }
+  const long long righe = calc.valore;
+  const long long notti = Conta(cartella / "Vendrix.mdb", "sum(TotCamOcc)");
+  const Misura pavimento = Migliore(ripetizioni, [&] {
+    Conteggi c = LeggiSorgenti(cartella, da, a);
+    ScriviRighe(cartella / "pavimento.mdb", righe);
+    return c.soggiorni * 1000000000LL + c.addebiti;
+  });
+  if (!riuscita(pavimento, "pavimento")) return false;
+  // The clean-up alone, best of the repetitions; it leaves the statistics as a run does.
+  double pulizia = 0;
+  for (int r = 0; r < ripetizioni; ++r) {
+    const Misura m = InFiglio([&] {
+      double secondi = 0;
+      SoloPulizia(cartella, t, secondi);
+      return static_cast<long long>(secondi * 1e6);
+    });
+    if (!riuscita(m, "pulizia")) return false;
+    if (r == 0 || m.valore / 1e6 < pulizia) pulizia = m.valore / 1e6;
+  }
+  Conteggi conti;
+  conti.soggiorni = pavimento.valore / 1000000000LL;
+  conti.addebiti = pavimento.valore % 1000000000LL;
+  fs::remove(cartella / "pavimento.mdb");
+  std::printf("%-5s %9lld %9lld %9lld %9lld %8.2f %8.2f %8.2f %10.2f %8.0f %8.2f\n", t.nome.c_str(),
+              conti.soggiorni, notti, conti.addebiti, righe, calc.secondi, report.secondi,
+              pavimento.secondi, calc.secondi / pavimento.secondi,
+              std::max(calc.picco_mb, report.picco_mb), pulizia);
+  std::fflush(stdout);
+  return true;
 }
 
 }  // namespace
@@ -271,88 +342,23 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  // L2 is L with a two-year period: the run's cost must grow with the period, not faster.
-  const std::vector<Taglia> tutte = {
-      {"S", 30, 60, 60, "01/01/2024", "01/01/2024", "29/02/2024"},
-      {"M", 300, 366, 366, "01/01/2024", "01/01/2024", "31/12/2024"},
-      {"L", 1000, 1096, 1096, "01/01/2023", "01/01/2024", "31/12/2024"},
-      {"L2", 1000, 1096, 1096, "01/01/2023", "01/01/2024", "31/12/2025"},
-  };
   vendrix::CaricaModulo();
   std::printf("%-5s %9s %9s %9s %9s %8s %8s %8s %10s %8s %8s\n", "size", "stays", "nights",
               "charges", "rows", "calc s", "report s", "floor s", "calc/floor", "peak MB",
               "clean s");
   const fs::path origine = fs::current_path();
   for (const std::string& nome : taglie) {
-    auto it = std::find_if(tutte.begin(), tutte.end(), [&](const Taglia& t) { return t.nome == nome; });
-    if (it == tutte.end()) {
+    const auto it = std::find_if(std::begin(kTaglie), std::end(kTaglie),
+                                 [&](const Taglia& t) { return t.nome == nome; });
+    if (it == std::end(kTaglie)) {
       std::cerr << "taglia sconosciuta: " << nome << "\n";
       return 2;
     }
-    const Taglia& t = *it;
     // L and L2 share their hotel.
-    const fs::path cartella = base / (t.nome == "L2" ? std::string("L") : t.nome);
-    if (!fs::exists(cartella / "Arrangiamento.mdb")) {
-      OpzioniDemo o;
-      o.camere = t.camere;
-      o.giorni = t.giorni;
-      o.giorni_storico = t.giorni_storico;
-      o.dal = t.dal;
-      o.seme = 7;
-      vendrix::demo::ScriviHotelDemo(cartella.string(), o);
-    }
+    const fs::path cartella = base / (it->nome == "L2" ? std::string("L") : it->nome);
+    PreparaHotel(*it, cartella);
     fs::current_path(cartella);
-    const std::string da = vendrix::ChiaveData(*vendrix::LeggiData(t.periodo_dal));
-    const std::string a = vendrix::ChiaveData(*vendrix::LeggiData(t.periodo_al));
-
-    Misura calc, report, pavimento;
-    for (int r = 0; r < ripetizioni; ++r) {
-      Misura m = InFiglio([&] {
-        InterfacciaBench ui;
-        vendrix::CalcolaStatistiche(ui, RichiestaDi(t, cartella));
-        return Conta(cartella / "Vendrix.mdb", "count(*)");
-      });
-      if (!m.riuscita) { std::cerr << t.nome << " calcolo: " << m.errore << "\n"; return 1; }
-      if (r == 0 || m.secondi < calc.secondi) calc = m;
-      m = InFiglio([&] {
-        InterfacciaBench ui;
-        return static_cast<long long>(
-            vendrix::CreaReportExcel(ui, RichiestaDi(t, cartella)).size());
-      });
-      if (!m.riuscita) { std::cerr << t.nome << " report: " << m.errore << "\n"; return 1; }
-      if (r == 0 || m.secondi < report.secondi) report = m;
-    }
-    const long long righe = calc.valore;
-    const long long notti = Conta(cartella / "Vendrix.mdb", "sum(TotCamOcc)");
-    Conteggi conti;
-    for (int r = 0; r < ripetizioni; ++r) {
-      Misura m = InFiglio([&] {
-        Conteggi c = LeggiSorgenti(cartella, da, a);
-        ScriviRighe(cartella / "pavimento.mdb", righe);
-        return c.soggiorni * 1000000000LL + c.addebiti;
-      });
-      if (!m.riuscita) { std::cerr << t.nome << " pavimento: " << m.errore << "\n"; return 1; }
-      if (r == 0 || m.secondi < pavimento.secondi) pavimento = m;
-    }
-    // The clean-up alone, best of the repetitions; it leaves the statistics as a run does.
-    double pulizia = 0;
-    for (int r = 0; r < ripetizioni; ++r) {
-      Misura m = InFiglio([&] {
-        double secondi = 0;
-        SoloPulizia(cartella, t, secondi);
-        return static_cast<long long>(secondi * 1e6);
-      });
-      if (!m.riuscita) { std::cerr << t.nome << " pulizia: " << m.errore << "\n"; return 1; }
-      if (r == 0 || m.valore / 1e6 < pulizia) pulizia = m.valore / 1e6;
-    }
-    conti.soggiorni = pavimento.valore / 1000000000LL;
-    conti.addebiti = pavimento.valore % 1000000000LL;
-    fs::remove(cartella / "pavimento.mdb");
-    std::printf("%-5s %9lld %9lld %9lld %9lld %8.2f %8.2f %8.2f %10.2f %8.0f %8.2f\n",
-                t.nome.c_str(), conti.soggiorni, notti, conti.addebiti, righe, calc.secondi,
-                report.secondi, pavimento.secondi, calc.secondi / pavimento.secondi,
-                std::max(calc.picco_mb, report.picco_mb), pulizia);
-    std::fflush(stdout);
+    if (!MisuraTaglia(*it, cartella, ripetizioni)) return 1;
     fs::current_path(origine);
   }
   return 0;

@@ -134,8 +134,9 @@ void MisuraFind(DBEngine& motore, const std::string& file) {
   std::printf("  picco memoria: %ld MB\n", PiccoMb());
 }
 
-void MisuraScritture(DBEngine& motore, const std::string& cartella) {
-  std::string file = cartella + "/Vendrix.mdb";
+// Writes the statistics rows into a new store `file` through the engine, in one transaction:
+// the seconds it takes.
+double ScritturaMotore(DBEngine& motore, const std::string& file) {
   CreaArchivio(motore, file);
   auto db = motore.OpenDatabase(file);
   auto rs = db->OpenRecordset("Vendrix");
@@ -163,11 +164,13 @@ void MisuraScritture(DBEngine& motore, const std::string& cartella) {
     rs->Update();
   }
   db->CommitTrans();
-  double t_motore = Secondi(t0);
+  const double t_motore = Secondi(t0);
   db->Close();
+  return t_motore;
+}
 
-  // The same rows through plain SQLite prepared inserts.
-  std::string grezzo = cartella + "/Grezzo.mdb";
+// The same rows through plain SQLite prepared inserts into a new store `grezzo`: the seconds.
+double ScritturaSqlite(DBEngine& motore, const std::string& grezzo) {
   CreaArchivio(motore, grezzo);
   sqlite3* s = nullptr;
   sqlite3_open(grezzo.c_str(), &s);
@@ -178,7 +181,7 @@ void MisuraScritture(DBEngine& motore, const std::string& cartella) {
       "TotRetta, TipoCamera, Agenzia, TotCamOcc, TotPax, Extra) VALUES "
       "(?,?,?,?,?,?,?,?,?,?,?,?,?)",
       -1, &st, nullptr);
-  t0 = Orologio::now();
+  const auto t0 = Orologio::now();
   sqlite3_exec(s, "BEGIN", nullptr, nullptr, nullptr);
   for (int i = 0; i < kRigheStatistiche; ++i) {
     std::string k = Chiave(i % 300);
@@ -195,20 +198,19 @@ void MisuraScritture(DBEngine& motore, const std::string& cartella) {
     sqlite3_reset(st);
   }
   sqlite3_exec(s, "COMMIT", nullptr, nullptr, nullptr);
-  double t_grezzo = Secondi(t0);
+  const double t_grezzo = Secondi(t0);
   sqlite3_finalize(st);
   sqlite3_close(s);
-  std::printf(
-      "  %d AddNew/Update in una transazione: %.2f s (%.2f µs per riga); "
-      "SQLite diretto: %.2f s (%.2f µs per riga)\n",
-      kRigheStatistiche, t_motore, t_motore * 1e6 / kRigheStatistiche, t_grezzo,
-      t_grezzo * 1e6 / kRigheStatistiche);
+  return t_grezzo;
+}
 
-  // The agency clean-up: a walk over the whole table reading one field, editing some rows.
+// The agency clean-up on the store `file`: a walk over the whole table reading one field,
+// editing some rows.
+void MisuraPulizia(const std::string& file) {
   DBEngine altro;
   auto db2 = altro.OpenDatabase(file);
   auto rs2 = db2->OpenRecordset("Vendrix");
-  t0 = Orologio::now();
+  const auto t0 = Orologio::now();
   rs2->MoveLast();
   long totale = rs2->RecordCount(), modificate = 0;
   db2->BeginTrans();
@@ -226,6 +228,19 @@ void MisuraScritture(DBEngine& motore, const std::string& cartella) {
   db2->CommitTrans();
   std::printf("  pulizia agenzie su %ld righe (%ld modificate): %.2f s (picco memoria %ld MB)\n",
               totale, modificate, Secondi(t0), PiccoMb());
+}
+
+void MisuraScritture(DBEngine& motore, const std::string& cartella) {
+  const std::string file = cartella + "/Vendrix.mdb";
+  const double t_motore = ScritturaMotore(motore, file);
+  const double t_grezzo = ScritturaSqlite(motore, cartella + "/Grezzo.mdb");
+  std::printf(
+      "  %d AddNew/Update in una transazione: %.2f s (%.2f µs per riga); "
+      "SQLite diretto: %.2f s (%.2f µs per riga)\n",
+      kRigheStatistiche, t_motore, t_motore * 1e6 / kRigheStatistiche, t_grezzo,
+      t_grezzo * 1e6 / kRigheStatistiche);
+
+  MisuraPulizia(file);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 #define VENDRIX_BENCH_IN_FIGLIO_H_
 
 // Measuring a piece of work in a child process of its own, so that its peak resident memory and
-// its CPU time are its own and not those of the benchmark that went before it.
+// its CPU time are its own and not those of the benchmark that went before it; and the silent
+// interface the runs measured report to.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -13,6 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include "comune/interfaccia.h"
 
 namespace vendrix::bench {
 
@@ -72,6 +75,25 @@ inline Misura InFiglio(const std::function<long long()>& lavoro) {
   }
   return m;
 }
+
+// The best, by wall time, of `ripetizioni` runs of `lavoro`, each in a child of its own; the
+// first run that fails when one does.
+inline Misura Migliore(int ripetizioni, const std::function<long long()>& lavoro) {
+  Misura migliore;
+  for (int i = 0; i < ripetizioni; ++i) {
+    const Misura m = InFiglio(lavoro);
+    if (!m.riuscita) return m;
+    if (!migliore.riuscita || m.secondi < migliore.secondi) migliore = m;
+  }
+  return migliore;
+}
+
+// Runs no window: status lines and messages are swallowed.
+class Muta : public Interfaccia {
+ public:
+  void ImpostaStato(const std::string&) override {}
+  void MsgBox(const std::string&, const std::string&) override {}
+};
 
 }  // namespace vendrix::bench
 

@@ -42,15 +42,30 @@ double ScartoAnno(const std::string& arrivo) {
   return ((arrivo[2] - '0') * 10 + (arrivo[3] - '0')) * 1000000.0;
 }
 
-void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
-  DBEngine& motore = ambito.motore;
+// The databases and sets a guest pass reads: its cards, their companies, their charge lines.
+struct InsiemiOspiti {
   std::unique_ptr<Database> db_schede, db_ditte, db_addebiti;
-  std::unique_ptr<Recordset> insieme_schede, insieme_ditte, insieme_addebiti;
-  // Reading the charge lines is as long as reading the cards: it is done on a thread of its own
-  // meanwhile. An error is met in the order the files are read in (the history's charges first).
+  std::unique_ptr<Recordset> schede, ditte, addebiti;
+
+  // Closes cards, companies and charge lines, in this order.
+  void Chiudi() {
+    schede->Close();
+    db_schede->Close();
+    ditte->Close();
+    db_ditte->Close();
+    addebiti->Close();
+    db_addebiti->Close();
+  }
+};
+
+// Opens the sets of `sorgente`. Reading the charge lines is as long as reading the cards: it is
+// done on a thread of its own meanwhile. An error is met in the order the files are read in (the
+// history's charges first).
+InsiemiOspiti ApriInsiemi(DBEngine& motore, const SorgenteOspiti& sorgente) {
+  InsiemiOspiti insiemi;
   const auto leggi_addebiti = [&] {
-    db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
-    insieme_addebiti = db_addebiti->OpenRecordset(sorgente.sql_addebiti);
+    insiemi.db_addebiti = motore.OpenDatabase(sorgente.file_addebiti);
+    insiemi.addebiti = insiemi.db_addebiti->OpenRecordset(sorgente.sql_addebiti);
   };
   std::future<void> lettura_addebiti;
   try {
@@ -60,10 +75,10 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
   }
   std::exception_ptr errore_schede;
   try {
-    db_schede = motore.OpenDatabase(sorgente.file_schede);
-    insieme_schede = db_schede->OpenRecordset(sorgente.sql_schede);
-    db_ditte = motore.OpenDatabase(sorgente.file_ditte);
-    insieme_ditte = db_ditte->OpenRecordset(t::kDittaIntestataria);
+    insiemi.db_schede = motore.OpenDatabase(sorgente.file_schede);
+    insiemi.schede = insiemi.db_schede->OpenRecordset(sorgente.sql_schede);
+    insiemi.db_ditte = motore.OpenDatabase(sorgente.file_ditte);
+    insiemi.ditte = insiemi.db_ditte->OpenRecordset(t::kDittaIntestataria);
   } catch (...) {
     errore_schede = std::current_exception();
   }
@@ -75,36 +90,52 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
     if (errore_schede) std::rethrow_exception(errore_schede);
     lettura_addebiti.get();
   }
-  Recordset& schede = *insieme_schede;
-  Recordset& ditte = *insieme_ditte;
-  Recordset& addebiti = *insieme_addebiti;
-  Recordset& camere = ambito.consultazioni.camere();
-  const bool storico = sorgente.storico;
+  return insiemi;
+}
 
-  const int f_progressivo = schede.IndiceCampo(t::kNumeroProgressivo);
-  const int f_nome = storico ? -1 : schede.IndiceCampo(t::kNomeCliente);
-  const int f_camera = schede.IndiceCampo(t::kNumeroCamera);
-  const int f_arrivo = schede.IndiceCampo(t::kDataArrivo);
-  const int f_partenza = schede.IndiceCampo(t::kDataPartenza);
-  const int f_componente = schede.IndiceCampo(t::kNumeroComponente);
-  const int f_famiglia = schede.IndiceCampo(t::kCodiceCapoFamiglia);
-  const int f_gruppo = schede.IndiceCampo(t::kCodiceCapoGruppo);
-  const int f_ragione = ditte.IndiceCampo(t::kRagioneSociale);
-  const int f_tipo_camera = camere.IndiceCampo(t::kTipoCamera);
-  const CampiAddebito campi_addebito(addebiti, sorgente.file_addebiti, "scheda");
+// One guest pass over the open sets: a card at a time, a row per night of it in the period.
+class PassoOspiti {
+ public:
+  PassoOspiti(AmbitoPasso& ambito, InsiemiOspiti& insiemi, const SorgenteOspiti& sorgente)
+      : ambito_(ambito),
+        schede_(*insiemi.schede),
+        ditte_(*insiemi.ditte),
+        addebiti_(*insiemi.addebiti),
+        camere_(ambito.consultazioni.camere()),
+        storico_(sorgente.storico),
+        f_progressivo_(schede_.IndiceCampo(t::kNumeroProgressivo)),
+        f_nome_(storico_ ? -1 : schede_.IndiceCampo(t::kNomeCliente)),
+        f_camera_(schede_.IndiceCampo(t::kNumeroCamera)),
+        f_arrivo_(schede_.IndiceCampo(t::kDataArrivo)),
+        f_partenza_(schede_.IndiceCampo(t::kDataPartenza)),
+        f_componente_(schede_.IndiceCampo(t::kNumeroComponente)),
+        f_famiglia_(schede_.IndiceCampo(t::kCodiceCapoFamiglia)),
+        f_gruppo_(schede_.IndiceCampo(t::kCodiceCapoGruppo)),
+        f_ragione_(ditte_.IndiceCampo(t::kRagioneSociale)),
+        f_tipo_camera_(camere_.IndiceCampo(t::kTipoCamera)),
+        campi_addebito_(addebiti_, sorgente.file_addebiti, "scheda") {}
 
-  const std::string kTutte = "NumeroHotel = 1";
-  std::string criterio;  // of the charge lines of one card and night
-  schede.FindFirst(kTutte);
-  while (!schede.NoMatch()) {
-    const Valore progressivo = schede.Fields(f_progressivo).Value();
-    const Valore camera = schede.Fields(f_camera).Value();
-    const Valore arrivo = schede.Fields(f_arrivo).Value();
-    if (storico) {
-      ambito.destino.Stato("Lettura scheda storico clienti n. " + TestoDi(progressivo));
+  // Sends the rows of every card of hotel 1 to the pass's destination.
+  void Esegui() {
+    const std::string kTutte = "NumeroHotel = 1";
+    schede_.FindFirst(kTutte);
+    while (!schede_.NoMatch()) {
+      RigheScheda();
+      schede_.FindNext(kTutte);
+    }
+  }
+
+ private:
+  // The rows of the current card, one per night of its stay in the period.
+  void RigheScheda() {
+    const Valore progressivo = schede_.Fields(f_progressivo_).Value();
+    const Valore camera = schede_.Fields(f_camera_).Value();
+    const Valore arrivo = schede_.Fields(f_arrivo_).Value();
+    if (storico_) {
+      ambito_.destino.Stato("Lettura scheda storico clienti n. " + TestoDi(progressivo));
     } else {
-      ambito.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) + " " +
-                           TestoDi(schede.Fields(f_nome).Value()));
+      ambito_.destino.Stato("Lettura scheda cliente n. " + TestoDi(progressivo) + " " +
+                            TestoDi(schede_.Fields(f_nome_).Value()));
     }
 
     // A card without a usable number matches no charge line; its nights still count.
@@ -117,35 +148,47 @@ void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
     // its first night in the period and kept for the others.
     std::optional<ValoriRiga> valori;
     const auto dai_valori = [&]() -> const ValoriRiga& {
-      if (valori) return *valori;
-      valori.emplace();
-      camere.FindFirst("NumeroHotel = 1 and NumeroCamera = " + Quota(TestoDi(camera)));
-      valori->tipo_camera = camere.NoMatch() ? Valore(" ") : camere.Fields(f_tipo_camera).Value();
-      valori->agenzia = AgenziaCliente(
-          ditte, f_ragione, progressivo, schede.Fields(f_famiglia).Value(),
-          schede.Fields(f_gruppo).Value(), storico ? ScartoAnno(TestoDi(arrivo)) : 0);
-      const std::optional<double> componente = ComeNumero(schede.Fields(f_componente).Value());
-      if (componente && *componente == 1) valori->cam_occ = Valore(int32_t{1});
-      valori->pax = Valore(int32_t{1});
+      if (!valori) valori = ValoriScheda(progressivo, camera, arrivo);
       return *valori;
     };
 
-    CamminaGiorni(ambito, arrivo, schede.Fields(f_partenza).Value(), [&](Giorno giorno) {
-      criterio.assign(prima);
-      AggiungiCriterioGiorno(criterio, giorno);
-      criterio += dopo;
-      RigaGiorno(ambito, giorno, addebiti, campi_addebito, numero ? &criterio : nullptr,
+    CamminaGiorni(ambito_, arrivo, schede_.Fields(f_partenza_).Value(), [&](Giorno giorno) {
+      criterio_.assign(prima);
+      AggiungiCriterioGiorno(criterio_, giorno);
+      criterio_ += dopo;
+      RigaGiorno(ambito_, giorno, addebiti_, campi_addebito_, numero ? &criterio_ : nullptr,
                  /*cam_occ_iniziale=*/true, dai_valori);
     });
-    schede.FindNext(kTutte);
   }
 
-  schede.Close();
-  db_schede->Close();
-  ditte.Close();
-  db_ditte->Close();
-  addebiti.Close();
-  db_addebiti->Close();
+  // The descriptive values of the current card: its room's type, its agency, a room for the
+  // first guest of the room and one guest.
+  ValoriRiga ValoriScheda(const Valore& progressivo, const Valore& camera, const Valore& arrivo) {
+    ValoriRiga valori;
+    camere_.FindFirst("NumeroHotel = 1 and NumeroCamera = " + Quota(TestoDi(camera)));
+    valori.tipo_camera = camere_.NoMatch() ? Valore(" ") : camere_.Fields(f_tipo_camera_).Value();
+    valori.agenzia = AgenziaCliente(
+        ditte_, f_ragione_, progressivo, schede_.Fields(f_famiglia_).Value(),
+        schede_.Fields(f_gruppo_).Value(), storico_ ? ScartoAnno(TestoDi(arrivo)) : 0);
+    const std::optional<double> componente = ComeNumero(schede_.Fields(f_componente_).Value());
+    if (componente && *componente == 1) valori.cam_occ = Valore(int32_t{1});
+    valori.pax = Valore(int32_t{1});
+    return valori;
+  }
+
+  AmbitoPasso& ambito_;
+  Recordset &schede_, &ditte_, &addebiti_, &camere_;
+  const bool storico_;
+  const int f_progressivo_, f_nome_, f_camera_, f_arrivo_, f_partenza_, f_componente_, f_famiglia_,
+      f_gruppo_, f_ragione_, f_tipo_camera_;
+  const CampiAddebito campi_addebito_;
+  std::string criterio_;  // of the charge lines of one card and night
+};
+
+void PassoClienti(AmbitoPasso& ambito, const SorgenteOspiti& sorgente) {
+  InsiemiOspiti insiemi = ApriInsiemi(ambito.motore, sorgente);
+  PassoOspiti(ambito, insiemi, sorgente).Esegui();
+  insiemi.Chiudi();
 }
 
 }  // namespace

@@ -40,8 +40,17 @@ Registro& IlRegistro() {
 // does the work, free of the limits of a handler.
 int tubo[2] = {-1, -1};
 
+// Set by the handler before it writes into the pipe: a replacement that has not begun when the
+// signal comes never begins, even when the thread that ends the process is slow to run.
+std::atomic<bool> segnale_ricevuto{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// How many SostituzioneInCorso the thread holds: only the outermost one may give way.
+thread_local int sostituzioni_tenute = 0;
+
 void AlSegnale(int numero) {
   const int salvato = errno;
+  segnale_ricevuto.store(true);
   const unsigned char byte = static_cast<unsigned char>(numero);
   [[maybe_unused]] const ssize_t scritti = ::write(tubo[1], &byte, 1);
   errno = salvato;
@@ -101,8 +110,22 @@ DaRimuovereAllaFine::~DaRimuovereAllaFine() {
   registro.voci.erase(numero_);
 }
 
-SostituzioneInCorso::SostituzioneInCorso() { IlRegistro().sostituzione.lock(); }
-SostituzioneInCorso::~SostituzioneInCorso() { IlRegistro().sostituzione.unlock(); }
+SostituzioneInCorso::SostituzioneInCorso() {
+  Registro& registro = IlRegistro();
+  registro.sostituzione.lock();
+  if (sostituzioni_tenute == 0 && segnale_ricevuto.load()) {
+    // The end is on its way and waits for this lock: it is given back, and this thread waits
+    // for the process to end.
+    registro.sostituzione.unlock();
+    for (;;) ::pause();
+  }
+  ++sostituzioni_tenute;
+}
+
+SostituzioneInCorso::~SostituzioneInCorso() {
+  --sostituzioni_tenute;
+  IlRegistro().sostituzione.unlock();
+}
 
 void RimuoviTemporaneo(const fs::path& percorso, bool con_compagni) noexcept {
   std::error_code errore;

@@ -33,7 +33,8 @@ class DaRimuovereAllaFine {
 };
 
 // Held while files are put in their final place (renames that must all happen or none): such an
-// end waits for it to be released before it removes anything.
+// end waits for it to be released before it removes anything. Once a signal has come, a
+// replacement not yet begun never begins: the constructor waits for the end instead.
 class SostituzioneInCorso {
  public:
   SostituzioneInCorso();

@@ -17,6 +17,7 @@
 #include "comune/versione.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
+#include "tests/support/cartella_prova.h"
 #include "tests/support/comando.h"
 #include "tests/support/lettore_xlsx.h"
 
@@ -30,21 +31,9 @@ using prova::Esito;
 class BatchTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char modello[] = "/tmp/vendrix_batch_XXXXXX";
-    ASSERT_NE(mkdtemp(modello), nullptr);
-    albergo_ = new fs::path(modello);
-    demo::OpzioniDemo opzioni;
-    opzioni.camere = 20;
-    opzioni.giorni = 40;
-    opzioni.dal = "01/01/2024";
-    opzioni.giorni_storico = 30;
-    demo::ScriviHotelDemo(albergo_->string(), opzioni);
+    albergo_ = prova::HotelDiProva("vendrix_batch", prova::OpzioniHotel(20, 40, 30));
   }
-  static void TearDownTestSuite() {
-    std::error_code e;
-    fs::remove_all(*albergo_, e);
-    delete albergo_;
-  }
+  static void TearDownTestSuite() { prova::RimuoviCartella(albergo_); }
   void SetUp() override { unsetenv("DIRSH"); }
 
   // Runs vendrix-batch in `cartella` with `argomenti`.
@@ -151,9 +140,7 @@ TEST_F(BatchTest, BadArgumentsShowTheUsage) {
 }
 
 TEST_F(BatchTest, AFailedRunReportsItsErrorAndKeepsThePreviousFile) {
-  char modello[] = "/tmp/vendrix_vuota_XXXXXX";
-  ASSERT_NE(mkdtemp(modello), nullptr);
-  const fs::path vuota = modello;
+  const fs::path vuota = prova::NuovaCartella("vendrix_vuota");
   // A folder without hotel files, but with statistics of an earlier run.
   const std::string prima = std::string("statistiche precedenti\0\x01\xFF", 25);
   std::ofstream(vuota / tabelle::kFileVendrix, std::ios::binary) << prima;
@@ -240,8 +227,8 @@ TEST_F(BatchTest, HotelSetsTheNameTheWorkbooksShow) {
 
 TEST_F(BatchTest, EveryCommandPrintsItsVersion) {
   for (const char* comando : {"vendrix", "vendrix-batch", "vendrix-demo"}) {
-    const Esito esito = prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando +
-                                                    " --version");
+    const Esito esito =
+        prova::Shell(*albergo_, std::string(VENDRIX_APP_DIR) + "/" + comando + " --version");
     EXPECT_EQ(esito.codice, 0) << comando << esito.err;
     EXPECT_EQ(esito.out, std::string(comando) + " " + kVersione + "\n");
     const Esito aiuto =

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "comune/versione.h"
+#include "tests/support/cartella_prova.h"
 #include "tests/support/comando.h"
 #include "tests/support/lettore_xlsx.h"
 
@@ -28,21 +29,15 @@ const char* const kComandi[] = {"vendrix", "vendrix-batch", "vendrix-demo"};
 class PacchettoTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char modello[] = "/tmp/vendrix_pacchetto_XXXXXX";
-    ASSERT_NE(mkdtemp(modello), nullptr);
-    base_ = new fs::path(modello);
-    const fs::path pacchetto = fs::path(VENDRIX_PACCHETTO_DIR) /
-                               ("vendrix_" + std::string(kVersione) + "_amd64.deb");
+    base_ = new fs::path(prova::NuovaCartella("vendrix_pacchetto"));
+    const fs::path pacchetto =
+        fs::path(VENDRIX_PACCHETTO_DIR) / ("vendrix_" + std::string(kVersione) + "_amd64.deb");
     if (Shell("/", "command -v dpkg-deb").codice != 0 || !fs::exists(pacchetto)) return;
     const Esito e = Shell(*base_, "dpkg-deb -x " + QuotaShell(pacchetto.string()) + " radice");
     ASSERT_EQ(e.codice, 0) << e.err;
     estratto_ = true;
   }
-  static void TearDownTestSuite() {
-    std::error_code e;
-    fs::remove_all(*base_, e);
-    delete base_;
-  }
+  static void TearDownTestSuite() { prova::RimuoviCartella(base_); }
   void SetUp() override {
     if (!estratto_) GTEST_SKIP() << "dpkg-deb o il pacchetto mancante";
     unsetenv("DIRSH");

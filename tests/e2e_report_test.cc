@@ -15,6 +15,7 @@
 #include "app/demo/hotel_demo.h"
 #include "data/dbengine.h"
 #include "data/tabelle.h"
+#include "tests/support/cartella_prova.h"
 #include "tests/support/comando.h"
 #include "tests/support/lettore_xlsx.h"
 
@@ -59,26 +60,15 @@ Valore Somma(const fs::path& cartella, const std::string& campo, const std::stri
 class ReportBatchTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char modello[] = "/tmp/vendrix_e2e_report_XXXXXX";
-    ASSERT_NE(mkdtemp(modello), nullptr);
-    albergo_ = new fs::path(modello);
-    demo::OpzioniDemo opzioni;
-    opzioni.camere = 20;
-    opzioni.giorni = 40;
-    opzioni.dal = "01/01/2024";
-    opzioni.giorni_storico = 30;
-    riepilogo_ = demo::ScriviHotelDemo(albergo_->string(), opzioni);
+    albergo_ =
+        prova::HotelDiProva("vendrix_e2e_report", prova::OpzioniHotel(20, 40, 30), &riepilogo_);
     unsetenv("DIRSH");
     calcola_ = Batch(*albergo_, {"calcola", "01/01/2024", "31/01/2024", "--confermate",
                                  "--opzionate", "--clienti"});
     excel_ = Batch(*albergo_, {"excel", "01/01/2024", "31/01/2024", "--cartella",
                                (*albergo_ / "uscita").string()});
   }
-  static void TearDownTestSuite() {
-    std::error_code e;
-    fs::remove_all(*albergo_, e);
-    delete albergo_;
-  }
+  static void TearDownTestSuite() { prova::RimuoviCartella(albergo_); }
 
   // The first sheet of a workbook.
   static FoglioLetto Foglio(const std::string& file) {

@@ -23,6 +23,7 @@
 #include "data/dbengine.h"
 #include "data/tabelle.h"
 #include "reports/report.h"
+#include "tests/support/cartella_prova.h"
 #include "tests/support/comando.h"
 #include "ui/vendrix_dt.h"
 
@@ -74,35 +75,11 @@ std::vector<std::string> Temporanei(const fs::path& cartella, bool scritti = fal
   return nomi;
 }
 
-// vendrix-batch started in `cartella` without waiting for it, its output thrown away.
-pid_t Avvia(const fs::path& cartella, const std::vector<std::string>& argomenti) {
-  std::vector<std::string> parole = {kBatch};
-  parole.insert(parole.end(), argomenti.begin(), argomenti.end());
-  std::vector<char*> argv;
-  for (std::string& p : parole) argv.push_back(p.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(cartella.c_str()) != 0) _exit(127);
-    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
 class UnCalcoloAllaVoltaTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char modello[] = "/tmp/vendrix_blocco_XXXXXX";
-    ASSERT_NE(mkdtemp(modello), nullptr);
-    albergo_ = new fs::path(modello);
     unsetenv("DIRSH");
-    demo::OpzioniDemo opzioni;
-    opzioni.camere = 120;
-    opzioni.giorni = 180;
-    opzioni.giorni_storico = 90;
-    demo::ScriviHotelDemo(albergo_->string(), opzioni);
+    albergo_ = prova::HotelDiProva("vendrix_blocco", prova::OpzioniHotel(120, 180, 90));
     // Each run's complete output, made alone.
     for (const auto* argomenti : {&kBreve, &kLungo}) {
       const Esito esito = prova::EseguiBatch(*albergo_, *argomenti);
@@ -112,11 +89,7 @@ class UnCalcoloAllaVoltaTest : public ::testing::Test {
     ASSERT_EQ(lungo_.al, "30/06/2024");
     ASSERT_GT(lungo_.righe, breve_.righe);
   }
-  static void TearDownTestSuite() {
-    std::error_code e;
-    fs::remove_all(*albergo_, e);
-    delete albergo_;
-  }
+  static void TearDownTestSuite() { prova::RimuoviCartella(albergo_); }
 
   static fs::path* albergo_;
   static Contenuto breve_, lungo_;
@@ -199,7 +172,7 @@ TEST_F(UnCalcoloAllaVoltaTest, AfterARunKilledAtWorkTheNextRunProceedsAndRemoves
   // A run is killed as soon as it writes its temporary store; should it finish before (a fast
   // machine), another is started.
   for (int tentativo = 0; tentativo < 5 && !ucciso; ++tentativo) {
-    const pid_t pid = Avvia(*albergo_, kLungo);
+    const pid_t pid = prova::AvviaBatch(*albergo_, kLungo);
     ASSERT_GT(pid, 0);
     int stato = 0;
     while (waitpid(pid, &stato, WNOHANG) == 0) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "comune/nome_hotel.h"
+#include "tests/support/ambiente_qt.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
@@ -33,21 +34,17 @@ namespace fs = std::filesystem;
 
 fs::path* radice = nullptr;
 
-class AmbienteQt : public ::testing::Environment {
+class AmbienteCartelle : public prova::AmbienteQt {
  public:
+  AmbienteCartelle() : AmbienteQt("ui_cartella_hotel_test") {}
   void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     char modello[] = "/tmp/vendrix_cartella_XXXXXX";
     ASSERT_NE(mkdtemp(modello), nullptr);
     radice = new fs::path(modello);
     // Before the first QSettings: the user's own settings are never read or written.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString((*radice / "config").string()));
-    static int argc = 1;
-    static char nome[] = "ui_cartella_hotel_test";
-    static char* argv[] = {nome, nullptr};
-    applicazione_ = new QApplication(argc, argv);
-    applicazione_->setQuitOnLastWindowClosed(false);
+    AmbienteQt::SetUp();
     for (const char* albergo : {"albergo_a", "albergo_b"}) {
       fs::create_directories(*radice / albergo);
       std::ofstream(*radice / albergo / "TipiCamere.mdb") << "x";
@@ -55,15 +52,13 @@ class AmbienteQt : public ::testing::Environment {
     for (const char* vuota : {"casa", "spostato"}) fs::create_directories(*radice / vuota);
   }
   void TearDown() override {
-    delete applicazione_;
+    AmbienteQt::TearDown();
     std::error_code e;
     fs::remove_all(*radice, e);
   }
-
- private:
-  QApplication* applicazione_ = nullptr;
 };
-::testing::Environment* const kAmbiente = ::testing::AddGlobalTestEnvironment(new AmbienteQt);
+::testing::Environment* const kAmbiente =
+    ::testing::AddGlobalTestEnvironment(new AmbienteCartelle);
 
 std::optional<fs::path> Ricordata() {
   const QString valore = QSettings("Vendrix", "Vendrix").value("cartella_hotel").toString();

@@ -17,29 +17,15 @@
 #include "calc/vendrix_routine.h"
 #include "comune/date.h"
 #include "data/errore.h"
+#include "tests/support/ambiente_qt.h"
 #include "ui/traduzioni.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
 namespace {
 
-// One QApplication for the whole program, on the offscreen platform: CI has no display.
-class AmbienteQt : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char nome[] = "ui_vendrix_dt_test";
-    static char* argv[] = {nome, nullptr};
-    applicazione_ = new QApplication(argc, argv);
-    applicazione_->setQuitOnLastWindowClosed(false);
-  }
-  void TearDown() override { delete applicazione_; }
-
- private:
-  QApplication* applicazione_ = nullptr;
-};
-::testing::Environment* const kAmbiente = ::testing::AddGlobalTestEnvironment(new AmbienteQt);
+::testing::Environment* const kAmbiente =
+    ::testing::AddGlobalTestEnvironment(new prova::AmbienteQt("ui_vendrix_dt_test"));
 
 // A run as the window asked for it.
 struct Calcolo {

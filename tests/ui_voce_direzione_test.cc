@@ -10,26 +10,14 @@
 
 #include "comune/date.h"
 #include "data/errore.h"
+#include "tests/support/ambiente_qt.h"
 #include "ui/vendrix_dt.h"
 
 namespace vendrix {
 namespace {
 
-class AmbienteQt : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char nome[] = "ui_voce_direzione_test";
-    static char* argv[] = {nome, nullptr};
-    applicazione_ = new QApplication(argc, argv);
-  }
-  void TearDown() override { delete applicazione_; }
-
- private:
-  QApplication* applicazione_ = nullptr;
-};
-::testing::Environment* const kAmbiente = ::testing::AddGlobalTestEnvironment(new AmbienteQt);
+::testing::Environment* const kAmbiente =
+    ::testing::AddGlobalTestEnvironment(new prova::AmbienteQt("ui_voce_direzione_test"));
 
 TEST(VoceDirezioneTest, AltDFaIlReportDelGiornoNellaCasellaAlOppureDiIeri) {
   const struct {

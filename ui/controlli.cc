@@ -6,9 +6,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QShortcutEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <initializer_list>
 #include <utility>
 
 namespace vendrix {
@@ -111,6 +113,18 @@ void Cornice::Segna(bool rifiuto) {
   setPalette(colori);
 }
 
+namespace {
+
+// The closed outline through `punti`.
+QPainterPath Poligono(std::initializer_list<QPointF> punti) {
+  QPainterPath via;
+  via.addPolygon(QPolygonF(QList<QPointF>(punti)));
+  via.closeSubpath();
+  return via;
+}
+
+}  // namespace
+
 QPixmap ImmagineEsci() {
   QImage immagine(48, 48, QImage::Format_ARGB32_Premultiplied);
   immagine.fill(Qt::transparent);
@@ -123,32 +137,17 @@ QPixmap ImmagineEsci() {
   p.drawRect(QRectF(6, 5, 22, 38));
 
   // The door, swung open towards the viewer.
-  QPainterPath porta;
-  porta.moveTo(6, 5);
-  porta.lineTo(17, 9);
-  porta.lineTo(17, 47);
-  porta.lineTo(6, 43);
-  porta.closeSubpath();
   p.setPen(QPen(QColor(90, 60, 30), 1.5));
   p.setBrush(QColor(170, 110, 55));
-  p.drawPath(porta);
+  p.drawPath(Poligono({{6, 5}, {17, 9}, {17, 47}, {6, 43}}));
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(240, 200, 80));
   p.drawEllipse(QPointF(14.5, 27), 1.6, 1.6);
 
   // The arrow out of the doorway.
-  QPainterPath freccia;
-  freccia.moveTo(20, 21);
-  freccia.lineTo(33, 21);
-  freccia.lineTo(33, 14);
-  freccia.lineTo(46, 25);
-  freccia.lineTo(33, 36);
-  freccia.lineTo(33, 29);
-  freccia.lineTo(20, 29);
-  freccia.closeSubpath();
   p.setPen(QPen(QColor(20, 100, 30), 1.5));
   p.setBrush(QColor(60, 180, 75));
-  p.drawPath(freccia);
+  p.drawPath(Poligono({{20, 21}, {33, 21}, {33, 14}, {46, 25}, {33, 36}, {33, 29}, {20, 29}}));
   p.end();
   return QPixmap::fromImage(immagine);
 }

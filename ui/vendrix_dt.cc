@@ -203,25 +203,7 @@ void VendrixDT::CreaControlli() {
   t_[2]->setIconSize(QSize(48, 48));
   ImpostaColore(t_[2], QPalette::Button, kBianco);
 
-  const std::array<QString, 2> didascalie = {"Dalla data .....:", "Alla data ........:"};
-  const std::array<int, 2> cime = {360, 960};
-  for (int i = 0; i < 2; ++i) {
-    label1_[i] = new QLabel(didascalie[i], this);
-    label1_[i]->setGeometry(Posizione(120, cime[i], 1095, 255));
-    label1_[i]->setFont(Corbel(9.75));
-    AdattaLarghezza(label1_[i]);
-  }
-  label1_[2] = new QLabel(this);
-  label1_[2]->setGeometry(Posizione(120, 2760, 5616, 270));
-  // A narrow font: the line names folders, and what does not fit is cut.
-  label1_[2]->setFont(Corbel(9.75));
-  ImpostaColore(label1_[2], QPalette::Window, kSfondoStato);
-  label1_[2]->setAutoFillBackground(true);
-  for (int i = 0; i < 3; ++i) {
-    label1_[i]->setObjectName(QString("Label1_%1").arg(i));
-    // Progress texts carry guest names: shown as written, never read as markup.
-    label1_[i]->setTextFormat(Qt::PlainText);
-  }
+  CreaDidascalie();
 
   const std::array<QString, 3> scelte = {"Prenotazioni confermate", "Prenotazioni opzionate",
                                          "Clienti in casa + storico"};
@@ -241,6 +223,28 @@ void VendrixDT::CreaControlli() {
     precedente = successivo;
   }
   text1_[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void VendrixDT::CreaDidascalie() {
+  const std::array<QString, 2> didascalie = {"Dalla data .....:", "Alla data ........:"};
+  const std::array<int, 2> cime = {360, 960};
+  for (int i = 0; i < 2; ++i) {
+    label1_[i] = new QLabel(didascalie[i], this);
+    label1_[i]->setGeometry(Posizione(120, cime[i], 1095, 255));
+    label1_[i]->setFont(Corbel(9.75));
+    AdattaLarghezza(label1_[i]);
+  }
+  label1_[2] = new QLabel(this);
+  label1_[2]->setGeometry(Posizione(120, 2760, 5616, 270));
+  // A narrow font: the line names folders, and what does not fit is cut.
+  label1_[2]->setFont(Corbel(9.75));
+  ImpostaColore(label1_[2], QPalette::Window, kSfondoStato);
+  label1_[2]->setAutoFillBackground(true);
+  for (int i = 0; i < 3; ++i) {
+    label1_[i]->setObjectName(QString("Label1_%1").arg(i));
+    // Progress texts carry guest names: shown as written, never read as markup.
+    label1_[i]->setTextFormat(Qt::PlainText);
+  }
 }
 
 void VendrixDT::CollegaEventi() {

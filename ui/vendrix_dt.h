@@ -49,8 +49,7 @@ struct Elaborazioni {
   std::function<FogliCreati(Interfaccia& ui, const Richiesta& r)> crea_excel;
   // "Report di direzione" (window's context menu, Alt+D): the manager's report of day
   // `giorno`; returns the path written. Unset, the window does not offer it.
-  std::function<std::string(Interfaccia& ui, const Richiesta& r, Giorno giorno)>
-      report_direzione;
+  std::function<std::string(Interfaccia& ui, const Richiesta& r, Giorno giorno)> report_direzione;
   // Opens a folder in the desktop's file manager, false when it could not; by default through
   // QDesktopServices.
   std::function<bool(const std::filesystem::path& cartella)> apri_cartella;
@@ -93,6 +92,8 @@ class VendrixDT : public QWidget, public Interfaccia {
 
  private:
   void CreaControlli();
+  // The captions of the two dates and the status line (Label1_0 to Label1_2).
+  void CreaDidascalie();
   void CollegaEventi();
   void Form_Load();
   // The hotel folder at start and the entry that changes it; see Elaborazioni::scegli_cartella.

@@ -22,8 +22,8 @@
 
 #include "app/demo/scrittura.h"
 #include "comune/date.h"
-#include "data/errore.h"
 #include "comune/segmenti.h"
+#include "data/errore.h"
 #include "data/tabelle.h"
 
 namespace vendrix::demo {
@@ -767,6 +767,53 @@ class ScrittoreHotel {
 
   // ---- Guest cards ----
 
+  // The room number a card carries: an archived one may name a room of the old annex, pulled
+  // down since.
+  std::string CameraScheda(const Comitiva& comitiva, const Stanza& stanza, bool storico,
+                           CasiRari& rari) {
+    const bool archiviata = vista_ ? stanza.partenza <= dal_ : storico;
+    if (archiviata && !comitiva.personale && rari.camera_dismessa.Tocca(caso_)) {
+      const int vecchia = caso_.Tra(1, 40);
+      return (vecchia < 10 ? "A0" : "A") + std::to_string(vecchia);
+    }
+    return camere_[stanza.camera].numero;
+  }
+
+  // The day a card really left: now and then earlier than planned, or a day later.
+  int PartenzaReale(int arrivo, int partenza, bool storico, bool partito, CasiRari& rari) {
+    const int notti = partenza - arrivo;
+    const bool altra_partenza = vista_ ? partenza <= dal_ : partito;
+    if (altra_partenza && notti >= 2 && rari.anticipata.Tocca(caso_)) {
+      return arrivo + caso_.Tra(1, notti - 1);
+    }
+    if (altra_partenza && partenza + 1 <= (storico ? dal_ : oggi_vista_) && caso_.Probabile(0.02)) {
+      return partenza + 1;
+    }
+    return partenza;
+  }
+
+  // The head of family and head of group codes of a card. In a group every room's first guest
+  // heads a family of its own, so that a card without a company row reaches the group leader's;
+  // otherwise the room's first guest `capo` heads the others when they are a family.
+  void CapiScheda(Inseritore& riga, bool gruppo, bool famiglia, int componente, int64_t vivo,
+                  int64_t capo, int64_t capo_gruppo) {
+    if (gruppo) {
+      riga.Intero(componente == 1 ? vivo : capo).Intero(capo_gruppo);
+      return;
+    }
+    const int64_t capo_famiglia = componente > 1 && famiglia ? capo : 0;
+    if (capo_famiglia == 0 && caso_.Probabile(0.05)) {
+      riga.Null();
+    } else {
+      riga.Intero(capo_famiglia);
+    }
+    if (caso_.Probabile(0.1)) {
+      riga.Null();
+    } else {
+      riga.Intero(0);
+    }
+  }
+
   void SchedeClienti(const Comitiva& comitiva, bool storico) {
     // Seen on a given day, a party's cards are the same whether still live or archived: the
     // same rare cases, board and departures (only those archived since `dal` leave early).
@@ -790,23 +837,10 @@ class ScrittoreHotel {
     for (size_t i = 0; i < comitiva.stanze.size(); ++i) {
       const Stanza& stanza = comitiva.stanze[i];
       const Camera& cam = camere_[stanza.camera];
-      std::string camera = cam.numero;
-      const bool archiviata = vista_ ? stanza.partenza <= dal_ : storico;
-      if (archiviata && !comitiva.personale && rari.camera_dismessa.Tocca(caso_)) {
-        const int vecchia = caso_.Tra(1, 40);  // the old annex, pulled down since
-        camera = (vecchia < 10 ? "A0" : "A") + std::to_string(vecchia);
-      }
+      const std::string camera = CameraScheda(comitiva, stanza, storico, rari);
       const int partenza = stanza.partenza;
-      const int notti = partenza - arrivo;
       const bool partito = storico || partenza <= oggi_vista_;
-      const bool altra_partenza = vista_ ? partenza <= dal_ : partito;
-      int reale = partenza;
-      if (altra_partenza && notti >= 2 && rari.anticipata.Tocca(caso_)) {
-        reale = arrivo + caso_.Tra(1, notti - 1);
-      } else if (altra_partenza && partenza + 1 <= (storico ? dal_ : oggi_vista_) &&
-                 caso_.Probabile(0.02)) {
-        reale = partenza + 1;
-      }
+      const int reale = PartenzaReale(arrivo, partenza, storico, partito, rari);
       const bool famiglia = stanza.ospiti >= 2 && caso_.Probabile(0.7);
       // Companies: the card that carries the room only (the others reach it through their head
       // of family), every card, or none.
@@ -834,23 +868,7 @@ class ScrittoreHotel {
           riga.Null().Testo("N");
         }
         riga.Intero(componente);
-        // In a group every room's first guest heads a family of its own, so that a card without
-        // a company row reaches the group leader's.
-        if (comitiva.gruppo) {
-          riga.Intero(componente == 1 ? vivo : capo).Intero(capo_gruppo);
-        } else {
-          int64_t capo_famiglia = componente > 1 && famiglia ? capo : 0;
-          if (capo_famiglia == 0 && caso_.Probabile(0.05)) {
-            riga.Null();
-          } else {
-            riga.Intero(capo_famiglia);
-          }
-          if (caso_.Probabile(0.1)) {
-            riga.Null();
-          } else {
-            riga.Intero(0);
-          }
-        }
+        CapiScheda(riga, comitiva.gruppo, famiglia, componente, vivo, capo, capo_gruppo);
         riga.Riga();
 
         if (ditta) {

@@ -1,7 +1,9 @@
 #include "tests/support/comando.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -40,6 +42,22 @@ Esito EseguiBatch(const fs::path& cartella, const std::vector<std::string>& argo
   std::string comando = QuotaShell(std::string(VENDRIX_APP_DIR) + "/vendrix-batch");
   for (const std::string& a : argomenti) comando += " " + QuotaShell(a);
   return Shell(cartella, comando);
+}
+
+pid_t AvviaBatch(const fs::path& cartella, const std::vector<std::string>& argomenti) {
+  std::vector<std::string> parole = {std::string(VENDRIX_APP_DIR) + "/vendrix-batch"};
+  parole.insert(parole.end(), argomenti.begin(), argomenti.end());
+  std::vector<char*> argv;
+  for (std::string& p : parole) argv.push_back(p.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(cartella.c_str()) != 0) _exit(127);
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
 }
 
 }  // namespace vendrix::prova

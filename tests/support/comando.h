@@ -3,6 +3,8 @@
 
 // Test-only: running the program's commands as a user would, with their output caught.
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,6 +27,10 @@ Esito Shell(const std::filesystem::path& cartella, const std::string& comando);
 
 // Runs vendrix-batch (from VENDRIX_APP_DIR) in `cartella` with `argomenti`, stdin closed.
 Esito EseguiBatch(const std::filesystem::path& cartella, const std::vector<std::string>& argomenti);
+
+// Starts vendrix-batch (from VENDRIX_APP_DIR) in `cartella` with `argomenti` without waiting for
+// it, its output thrown away. Returns the child's pid.
+pid_t AvviaBatch(const std::filesystem::path& cartella, const std::vector<std::string>& argomenti);
 
 }  // namespace vendrix::prova
 
