@@ -219,22 +219,13 @@ void ClassificaAddebito(Consultazioni& consultazioni, RigaCalcolata& riga, Recor
     aggiungi(RigaCalcolata::kExtra);
     return;
   }
-  switch (consultazioni.ClasseArrangiamento(TestoDi(line.Fields(campi.arrangiamento).Value()))) {
-    case Classe::kRO:
-      aggiungi(RigaCalcolata::kRO);
-      break;
-    case Classe::kBB:
-      aggiungi(RigaCalcolata::kBB);
-      break;
-    case Classe::kHB:
-      aggiungi(RigaCalcolata::kHB);
-      break;
-    case Classe::kFB:
-      aggiungi(RigaCalcolata::kFB);
-      break;
-    case Classe::kNessuna:
-      break;
-  }
+  const Classe classe =
+      consultazioni.ClasseArrangiamento(TestoDi(line.Fields(campi.arrangiamento).Value()));
+  if (classe == Classe::kNessuna) return;
+  // The board total of each class, in the order of Classe after kNessuna.
+  static constexpr RigaCalcolata::Totale kTotaleClasse[] = {RigaCalcolata::kRO, RigaCalcolata::kBB,
+                                                            RigaCalcolata::kHB, RigaCalcolata::kFB};
+  aggiungi(kTotaleClasse[static_cast<int>(classe) - 1]);
 }
 
 bool GiorniSoggiorno(AmbitoPasso& ambito, const Valore& arrivo, const Valore& partenza,

@@ -18,6 +18,7 @@
 #include "comune/richiesta.h"
 #include "data/tabelle.h"
 #include "reports/report.h"
+#include "tests/support/albergo_piccolo.h"
 #include "tests/support/comando.h"
 #include "tests/support/lettore_xlsx.h"
 
@@ -29,16 +30,10 @@ namespace t = tabelle;
 using prova::CellaLetta;
 using prova::FoglioLetto;
 
-Valore N(int32_t n) { return Valore(n); }
-Valore S(const char* s) { return Valore(s); }
-Valore E(double euro) { return Valore(Valuta::DaDouble(euro)); }
-
-class Muta : public Interfaccia {
- public:
-  void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
-  void MsgBox(const std::string& testo, const std::string&) override { messaggi.push_back(testo); }
-  std::vector<std::string> stati, messaggi;
-};
+using prova::E;
+using prova::N;
+using prova::S;
+using Muta = prova::InterfacciaRegistrata;
 
 const char kNonDisponibile[] = "Confronto con l'anno precedente non disponibile: ";
 
@@ -62,27 +57,12 @@ int RigaCheInizia(const prova::FoglioLetto& foglio, const std::string& inizio) {
 class ConfrontoTest : public ::testing::Test {
  public:
   void SetUp() override {
-    char modello[] = "/tmp/vendrix_confronto_XXXXXX";
-    ASSERT_NE(mkdtemp(modello), nullptr);
-    cartella_ = modello;
-    unsetenv("DIRSH");
-    // Last year's temporary store goes here, where the test can see what is left.
-    fs::create_directory(cartella_ / "tmp");
-    setenv("TMPDIR", (cartella_ / "tmp").c_str(), 1);
-    demo::CreaFileHotel(cartella_.string());
-    Metti(t::kFileTipiCamere, t::kTipiCamere,
-          {t::kNumeroHotel, t::kSigla, t::kTipologia, t::kDescrizione, t::kQuantita},
-          {{N(1), S("DBL"), S("C"), S("Doppia"), N(6)},
-           {N(1), S("SGL"), S("C"), S("Singola"), N(4)}});
-    Metti(t::kFileNumeriCamere, t::kNumeriCamere,
-          {t::kNumeroHotel, t::kNumeroCamera, t::kTipoCamera},
-          {{N(1), S("101"), S("DBL")}, {N(1), S("201"), S("SGL")}});
-    Metti(t::kFileVociFattura, t::kVociFattura,
-          {t::kNumeroHotel, t::kCodice, t::kDescrizione, t::kReparto},
-          {{N(1), N(1), S("Pensione"), S("ARR")}});
+    cartella_ = albergo_.cartella();
+    // The hotel's TMPDIR is its own "tmp": last year's temporary store goes there, where the
+    // test can see what is left. Half board besides the breakfast.
     Metti(t::kFileArrangiamenti, t::kNomiArrangiamenti,
           {t::kNumeroHotel, t::kSigla, t::kDescrizione, t::kTipo},
-          {{N(1), S("BB"), S("Colazione"), S("C")}, {N(1), S("HB"), S("Mezza pensione"), S("M")}});
+          {{N(1), S("HB"), S("Mezza pensione"), S("M")}});
 
     // This year: a confirmed and an optional booking, both counted by the run of the period.
     Prenotazione(1, "C", "20240701", "20240702", 100);
@@ -95,16 +75,11 @@ class ConfrontoTest : public ::testing::Test {
     Scheda(t::kFileSchedaStorico, t::kFileArrangiamentoStorico, 23000001, "201", "20230710",
            "20230712", 60);
   }
-  void TearDown() override {
-    unsetenv("DIRSH");
-    unsetenv("TMPDIR");
-    std::error_code e;
-    fs::remove_all(cartella_, e);
-  }
+  void TearDown() override { unsetenv("DIRSH"); }
 
   void Metti(const std::string& file, const char* tabella, const std::vector<std::string>& campi,
              const std::vector<std::vector<Valore>>& righe) {
-    demo::InserisciRighe((cartella_ / file).string(), tabella, campi, righe);
+    albergo_.Metti(file, tabella, campi, righe);
   }
   // A booking of one room for one night, with its charge line.
   void Prenotazione(int32_t n, const char* tipo, const char* arrivo, const char* partenza,
@@ -161,6 +136,7 @@ class ConfrontoTest : public ::testing::Test {
     }
   }
 
+  prova::AlbergoPiccolo albergo_;
   fs::path cartella_;
 };
 

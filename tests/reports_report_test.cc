@@ -27,6 +27,7 @@
 #include "data/dbengine.h"
 #include "data/tabelle.h"
 #include "reports/cartella_lavoro.h"
+#include "tests/support/albergo_piccolo.h"
 #include "tests/support/lettore_xlsx.h"
 
 namespace vendrix {
@@ -37,12 +38,7 @@ namespace t = tabelle;
 using prova::CellaLetta;
 using prova::FoglioLetto;
 
-class FinestraFinta : public Interfaccia {
- public:
-  void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
-  void MsgBox(const std::string& testo, const std::string&) override { messaggi.push_back(testo); }
-  std::vector<std::string> stati, messaggi;
-};
+using FinestraFinta = prova::InterfacciaRegistrata;
 
 // A statistics row; amounts as decimal texts.
 struct Statistica {

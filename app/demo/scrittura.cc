@@ -96,15 +96,6 @@ const TabellaHotel& TabellaDelFile(std::string_view file) {
   throw Errore("Il file '" + std::string(file) + "' non fa parte dei file dell'hotel");
 }
 
-std::string QuotaNome(std::string_view nome) {
-  std::string quotato = "\"";
-  for (char c : nome) {
-    if (c == '"') quotato += '"';
-    quotato += c;
-  }
-  return quotato + "\"";
-}
-
 FileSqlite::FileSqlite(const std::string& percorso, bool crea) : percorso_(percorso) {
   int modo = SQLITE_OPEN_READWRITE | (crea ? SQLITE_OPEN_CREATE : 0);
   int esito = sqlite3_open_v2(percorso.c_str(), &db_, modo, nullptr);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/sql_dialetto.h"
+
 namespace vendrix::demo::dettaglio {
 
 struct CampoHotel {
@@ -29,8 +31,8 @@ const std::vector<TabellaHotel>& TabelleHotel();
 // The layout of `file` (one of the list above); throws Errore for an unknown file.
 const TabellaHotel& TabellaDelFile(std::string_view file);
 
-// A double-quoted SQL identifier, with inner quotes doubled: "QuantitàCamere".
-std::string QuotaNome(std::string_view nome);
+// A double-quoted SQL identifier, with inner quotes doubled: "QuantitàCamere"; the engine's own.
+using engine_detail::QuotaNome;
 
 // An open SQLite file. Errors throw Errore naming the file.
 class FileSqlite {

@@ -3,7 +3,8 @@
 
 // A small hotel written by a test from a list of stays, so that the test can work out from the
 // same list what each figure must be: ten rooms (6 DBL, 4 SGL), one charge line of board and one
-// of extras per night of a stay.
+// of extras per night of a stay. With it, the values its tables hold and an interface that
+// records what a run says.
 
 #include <stdlib.h>
 
@@ -16,11 +17,26 @@
 
 #include "app/demo/hotel_demo.h"
 #include "comune/date.h"
+#include "comune/interfaccia.h"
 #include "data/tabelle.h"
 
 namespace vendrix::prova {
 
 inline Giorno G(const std::string& chiave) { return *GiornoDaChiave(chiave); }
+
+// Values as the hotel tables hold them: a number, a text, an amount in euro.
+inline Valore N(int32_t n) { return Valore(n); }
+inline Valore S(const char* s) { return Valore(s); }
+inline Valore S(const std::string& s) { return Valore(s); }
+inline Valore E(double euro) { return Valore(Valuta::DaDouble(euro)); }
+
+// An interface that records what a run says: its status lines and its messages.
+class InterfacciaRegistrata : public Interfaccia {
+ public:
+  void ImpostaStato(const std::string& testo) override { stati.push_back(testo); }
+  void MsgBox(const std::string& testo, const std::string&) override { messaggi.push_back(testo); }
+  std::vector<std::string> stati, messaggi;
+};
 
 struct SoggiornoPiantato {
   enum Fonte { kScheda, kStorico, kPrenotazione } fonte;
@@ -132,11 +148,6 @@ class AlbergoPiccolo {
   }
 
  private:
-  static Valore N(int32_t n) { return Valore(n); }
-  static Valore S(const char* s) { return Valore(s); }
-  static Valore S(const std::string& s) { return Valore(s); }
-  static Valore E(double euro) { return Valore(Valuta::DaDouble(euro)); }
-
   void Addebiti(const std::string& file, int32_t codice, const std::string& camera,
                 const SoggiornoPiantato& s) {
     namespace t = tabelle;
