@@ -34,6 +34,25 @@ using vendrix::bench::Muta;
 
 namespace {
 
+// Writes the hotel into `cartella` unless it is there already.
+void PreparaHotel(const fs::path& cartella) {
+  if (fs::exists(cartella / "Arrangiamento.mdb")) return;
+  vendrix::demo::OpzioniDemo o;
+  o.camere = 1000;
+  o.giorni = 1096;
+  o.giorni_storico = 1096;
+  o.dal = "01/01/2023";
+  o.seme = 7;
+  vendrix::demo::ScriviHotelDemo(cartella.string(), o);
+}
+
+// The measure of a step left out: what it makes is already there.
+Misura Fatto() {
+  Misura m;
+  m.riuscita = true;
+  return m;
+}
+
 struct Opzioni {
   fs::path cartella = fs::temp_directory_path() / "vendrix-bench" / "confronto-L";
   int ripetizioni = 3;
@@ -56,25 +75,6 @@ bool LeggiOpzioni(int argc, char** argv, Opzioni& o) {
     }
   }
   return true;
-}
-
-// Writes the hotel into `cartella` unless it is there already.
-void PreparaHotel(const fs::path& cartella) {
-  if (fs::exists(cartella / "Arrangiamento.mdb")) return;
-  vendrix::demo::OpzioniDemo o;
-  o.camere = 1000;
-  o.giorni = 1096;
-  o.giorni_storico = 1096;
-  o.dal = "01/01/2023";
-  o.seme = 7;
-  vendrix::demo::ScriviHotelDemo(cartella.string(), o);
-}
-
-// The measure of a step left out: what it makes is already there.
-Misura Fatto() {
-  Misura m;
-  m.riuscita = true;
-  return m;
 }
 
 using Corsa = std::pair<const char*, std::function<void()>>;

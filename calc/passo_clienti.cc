@@ -148,7 +148,7 @@ class PassoOspiti {
     // its first night in the period and kept for the others.
     std::optional<ValoriRiga> valori;
     const auto dai_valori = [&]() -> const ValoriRiga& {
-      if (!valori) valori = ValoriScheda(progressivo, camera, arrivo);
+      if (!valori) ValoriScheda(valori.emplace(), progressivo, camera, arrivo);
       return *valori;
     };
 
@@ -161,10 +161,10 @@ class PassoOspiti {
     });
   }
 
-  // The descriptive values of the current card: its room's type, its agency, a room for the
-  // first guest of the room and one guest.
-  ValoriRiga ValoriScheda(const Valore& progressivo, const Valore& camera, const Valore& arrivo) {
-    ValoriRiga valori;
+  // Fills `valori` with the descriptive values of the current card: its room's type, its
+  // agency, a room for the first guest of the room and one guest.
+  void ValoriScheda(ValoriRiga& valori, const Valore& progressivo, const Valore& camera,
+                    const Valore& arrivo) {
     camere_.FindFirst("NumeroHotel = 1 and NumeroCamera = " + Quota(TestoDi(camera)));
     valori.tipo_camera = camere_.NoMatch() ? Valore(" ") : camere_.Fields(f_tipo_camera_).Value();
     valori.agenzia = AgenziaCliente(
@@ -173,7 +173,6 @@ class PassoOspiti {
     const std::optional<double> componente = ComeNumero(schede_.Fields(f_componente_).Value());
     if (componente && *componente == 1) valori.cam_occ = Valore(int32_t{1});
     valori.pax = Valore(int32_t{1});
-    return valori;
   }
 
   AmbitoPasso& ambito_;

@@ -27,18 +27,17 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace t = tabelle;
+using Muta = prova::InterfacciaRegistrata;
 using prova::CellaLetta;
-using prova::FoglioLetto;
-
 using prova::E;
+using prova::FoglioLetto;
 using prova::N;
 using prova::S;
-using Muta = prova::InterfacciaRegistrata;
 
 const char kNonDisponibile[] = "Confronto con l'anno precedente non disponibile: ";
 
 // The rows of "Riepilogo" by the label in their column A.
-std::map<std::string, int> RigheRiepilogo(const prova::FoglioLetto& riepilogo) {
+std::map<std::string, int> RigheRiepilogo(const FoglioLetto& riepilogo) {
   std::map<std::string, int> righe;
   for (int r = 2; r <= riepilogo.UltimaRigaConValori(); ++r) {
     righe.emplace(riepilogo.Cella(r, 1).testo, r);
@@ -47,7 +46,7 @@ std::map<std::string, int> RigheRiepilogo(const prova::FoglioLetto& riepilogo) {
 }
 
 // The first row whose column A starts with `inizio`; 0 when none does.
-int RigaCheInizia(const prova::FoglioLetto& foglio, const std::string& inizio) {
+int RigaCheInizia(const FoglioLetto& foglio, const std::string& inizio) {
   for (int r = 1; r <= foglio.UltimaRigaConValori(); ++r) {
     if (foglio.Cella(r, 1).testo.starts_with(inizio)) return r;
   }
