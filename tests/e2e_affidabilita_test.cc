@@ -17,7 +17,6 @@
 #include <regex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/demo/hotel_demo.h"
@@ -94,27 +93,10 @@ class AffidabilitaTest : public ::testing::Test {
   }
 
   // Starts `argomenti` and sends `segnale` once `pronto` holds; returns the wait status, or -1
-  // when the run ended before. The run is stopped while `pronto` is asked again, so that the
-  // signal comes while it holds however late this process is scheduled.
+  // when the run ended before.
   int Interrompi(const std::vector<std::string>& argomenti, int segnale,
                  const std::function<bool()>& pronto) {
-    const pid_t pid = prova::AvviaBatch(albergo_, argomenti);
-    int stato = 0;
-    while (waitpid(pid, &stato, WNOHANG) == 0) {
-      if (pronto()) {
-        kill(pid, SIGSTOP);
-        if (waitpid(pid, &stato, WUNTRACED) != pid || !WIFSTOPPED(stato)) return -1;
-        const bool ancora = pronto();
-        if (ancora) kill(pid, segnale);
-        kill(pid, SIGCONT);
-        if (ancora) {
-          waitpid(pid, &stato, 0);
-          return stato;
-        }
-      }
-      std::this_thread::yield();
-    }
-    return -1;
+    return prova::InterrompiQuando(prova::AvviaBatch(albergo_, argomenti), segnale, pronto);
   }
 
   bool CartellaPrivataPresente() const {

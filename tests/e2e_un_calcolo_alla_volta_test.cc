@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/demo/hotel_demo.h"
@@ -174,16 +173,9 @@ TEST_F(UnCalcoloAllaVoltaTest, AfterARunKilledAtWorkTheNextRunProceedsAndRemoves
   for (int tentativo = 0; tentativo < 5 && !ucciso; ++tentativo) {
     const pid_t pid = prova::AvviaBatch(*albergo_, kLungo);
     ASSERT_GT(pid, 0);
-    int stato = 0;
-    while (waitpid(pid, &stato, WNOHANG) == 0) {
-      if (!Temporanei(*albergo_, true).empty()) {
-        kill(pid, SIGKILL);
-        ASSERT_EQ(waitpid(pid, &stato, 0), pid);
-        ucciso = WIFSIGNALED(stato);
-        break;
-      }
-      std::this_thread::yield();
-    }
+    const int stato = prova::InterrompiQuando(
+        pid, SIGKILL, [&] { return !Temporanei(*albergo_, true).empty(); });
+    ucciso = stato != -1 && WIFSIGNALED(stato);
   }
   ASSERT_TRUE(ucciso);
   ASSERT_FALSE(Temporanei(*albergo_).empty());

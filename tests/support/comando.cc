@@ -1,5 +1,6 @@
 #include "tests/support/comando.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace vendrix::prova {
 
@@ -58,6 +60,25 @@ pid_t AvviaBatch(const fs::path& cartella, const std::vector<std::string>& argom
     _exit(127);
   }
   return pid;
+}
+
+int InterrompiQuando(pid_t pid, int segnale, const std::function<bool()>& pronto) {
+  int stato = 0;
+  while (waitpid(pid, &stato, WNOHANG) == 0) {
+    if (pronto()) {
+      kill(pid, SIGSTOP);
+      if (waitpid(pid, &stato, WUNTRACED) != pid || !WIFSTOPPED(stato)) return -1;
+      const bool ancora = pronto();
+      if (ancora) kill(pid, segnale);
+      kill(pid, SIGCONT);
+      if (ancora) {
+        waitpid(pid, &stato, 0);
+        return stato;
+      }
+    }
+    std::this_thread::yield();
+  }
+  return -1;
 }
 
 }  // namespace vendrix::prova

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ Esito EseguiBatch(const std::filesystem::path& cartella, const std::vector<std::
 // Starts vendrix-batch (from VENDRIX_APP_DIR) in `cartella` with `argomenti` without waiting for
 // it, its output thrown away. Returns the child's pid.
 pid_t AvviaBatch(const std::filesystem::path& cartella, const std::vector<std::string>& argomenti);
+
+// Waits for the child `pid` and sends it `segnale` once `pronto` holds. `pronto` is asked again
+// with the child stopped, so that the signal comes while it holds however late the caller is
+// scheduled. Returns the wait status, or -1 when the child ended before.
+int InterrompiQuando(pid_t pid, int segnale, const std::function<bool()>& pronto);
 
 }  // namespace vendrix::prova
 
