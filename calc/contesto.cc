@@ -279,12 +279,6 @@ std::optional<std::string> NumeroPerCriterio(const Valore& valore) {
   return TestoNumero(*numero);
 }
 
-std::string CriterioGiorno(Giorno giorno) {
-  std::string criterio;
-  AggiungiCriterioGiorno(criterio, giorno);
-  return criterio;
-}
-
 void AggiungiCriterioGiorno(std::string& criterio, Giorno giorno) {
   const std::string chiave = ChiaveData(giorno);
   criterio += "DataInizio <= ";

@@ -211,9 +211,8 @@ std::string TestoNumero(double numero);
 // The value as written into a criteria text where the field is a number; nullopt when the value
 // is not a number (such a value can match no row).
 std::optional<std::string> NumeroPerCriterio(const Valore& valore);
-// "DataInizio <= 'K' and DataFine > 'K'" for the date key K of day `giorno`.
-std::string CriterioGiorno(Giorno giorno);
-// The same text appended to `criterio`, for a criterion built anew in one buffer every day.
+// Appends "DataInizio <= 'K' and DataFine > 'K'" for the date key K of day `giorno` to
+// `criterio`, a criterion built anew in one buffer every day.
 void AggiungiCriterioGiorno(std::string& criterio, Giorno giorno);
 
 // Where a guest pass reads its cards, their companies and their charge lines: the three files

@@ -15,7 +15,6 @@ Segmenti Segmenti::Leggi(const std::filesystem::path& cartella_hotel) {
     segmenti.errore_ = file.errore;
     return segmenti;
   }
-  segmenti.da_file_ = true;
   segmenti.altre_ = kSegmentoAltreAgenzie;
   segmenti.elenco_ = {kSegmentoDiretto};
   for (const std::string& riga : file.righe) {

@@ -40,7 +40,6 @@ class Segmenti {
   // "Diretto", "Agenzie").
   const std::vector<std::string>& Elenco() const { return elenco_; }
 
-  bool DaFile() const { return da_file_; }
   const std::optional<std::string>& errore() const { return errore_; }
 
  private:
@@ -51,7 +50,6 @@ class Segmenti {
   std::vector<std::string> elenco_{kSegmentoDiretto, kSegmentoAgenzie};
   std::string diretto_ = kSegmentoDiretto;
   std::string altre_ = kSegmentoAgenzie;
-  bool da_file_ = false;
   std::optional<std::string> errore_;
 };
 
