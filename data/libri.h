@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -140,8 +141,23 @@ class ArchivioLibri {
   const std::filesystem::path& Percorso() const { return percorso_; }
 
  private:
+  class Comando;
+  // Opens the file (read-only when it cannot be written and `crea` is false); throws Errore.
+  void Apri(bool crea);
+  // False for a new (empty) file; throws LibriNonValidi for one that is not a store we read.
+  bool Riconosci() const;
+  void Chiudi();
+  // Runs `passi` in one transaction, or in the caller's when one is open: on any failure
+  // nothing of it stays written.
+  void Transazione(const std::function<void()>& passi);
+  // The steps of Scrivi: the day's books, then the finals.
+  void ScriviLibri(const Istantanea& istantanea);
+  void ScriviConsuntivi(const Istantanea& istantanea);
   void Esegui(const char* sql) const;
+  // The one number a query yields (0 without a row).
+  int64_t Numero(const char* sql) const;
   int64_t IdNome(const std::string& nome);
+  // Throws for the failed `operazione`: LibriNonValidi for a damaged file, else Errore.
   [[noreturn]] void Fallito(const std::string& operazione) const;
 
   std::filesystem::path cartella_, percorso_;
