@@ -300,11 +300,8 @@ void ArchivioLibri::Scrivi(const Istantanea& ist) {
 }
 
 void ArchivioLibri::ScriviLibri(const Istantanea& ist) {
-  for (const char* sql :
-       {"DELETE FROM Libri WHERE Giorno=?", "DELETE FROM TotaliLibri WHERE Giorno=?"}) {
-    Comando(*this, sql).Esegui(ist.giorno);
-  }
-  Comando(*this, "INSERT OR REPLACE INTO Istantanee VALUES(?,?,?,?)")
+  TogliIstantanea(ist.giorno);
+  Comando(*this, "INSERT INTO Istantanee VALUES(?,?,?,?)")
       .Esegui(ist.giorno, OraLocale("%Y-%m-%d %H:%M:%S"), std::string(kVersione),
               ist.camere_disponibili);
   // Rows of the same key are added up: the caller may give a room type and segment twice.
@@ -354,24 +351,24 @@ void ArchivioLibri::ScriviConsuntivi(const Istantanea& ist) {
 }
 
 void ArchivioLibri::Sfoltisci(Giorno oggi) {
-  if (!db_) return;
-  Transazione([&] {
-    std::vector<Giorno> da_togliere;
-    Comando c(*this, "SELECT Giorno FROM Istantanee WHERE Giorno<? ORDER BY Giorno");
-    c.Lega(oggi - days(kGiorniTutteIstantanee));
-    std::optional<int64_t> settimana;
-    while (c.Riga()) {
-      const int64_t s = Settimana(c.Data(0));
-      if (settimana == s) da_togliere.push_back(c.Data(0));
-      settimana = s;
-    }
-    for (const char* sql :
-         {"DELETE FROM Libri WHERE Giorno=?", "DELETE FROM TotaliLibri WHERE Giorno=?",
-          "DELETE FROM Istantanee WHERE Giorno=?"}) {
-      Comando togli(*this, sql);
-      for (Giorno g : da_togliere) togli.Esegui(g);
-    }
-  });
+  std::vector<Giorno> da_togliere;
+  Comando c(*this, "SELECT Giorno FROM Istantanee WHERE Giorno<? ORDER BY Giorno");
+  c.Lega(oggi - days(kGiorniTutteIstantanee));
+  std::optional<int64_t> settimana;
+  while (c.Riga()) {
+    const int64_t s = Settimana(c.Data(0));
+    if (settimana == s) da_togliere.push_back(c.Data(0));
+    settimana = s;
+  }
+  for (Giorno g : da_togliere) TogliIstantanea(g);
+}
+
+void ArchivioLibri::TogliIstantanea(Giorno giorno) {
+  for (const char* sql :
+       {"DELETE FROM Libri WHERE Giorno=?", "DELETE FROM TotaliLibri WHERE Giorno=?",
+        "DELETE FROM Istantanee WHERE Giorno=?"}) {
+    Comando(*this, sql).Esegui(giorno);
+  }
 }
 
 std::vector<Giorno> ArchivioLibri::Giorni() const {

@@ -115,10 +115,6 @@ class ArchivioLibri {
   // (kIstantaneaInCorso) when another writer holds it. On any failure the store is as before.
   void Scrivi(const Istantanea& istantanea);
 
-  // Removes, in one transaction, the snapshots older than kGiorniTutteIstantanee days before
-  // `oggi` except the first of each week (weeks from Monday). Finals are never removed.
-  void Sfoltisci(Giorno oggi);
-
   // The days with a snapshot, in order.
   std::vector<Giorno> Giorni() const;
   bool HaIstantanea(Giorno giorno) const;
@@ -153,6 +149,11 @@ class ArchivioLibri {
   // The steps of Scrivi: the day's books, then the finals.
   void ScriviLibri(const Istantanea& istantanea);
   void ScriviConsuntivi(const Istantanea& istantanea);
+  // Removes the snapshots older than kGiorniTutteIstantanee days before `oggi` except the first
+  // of each week (weeks from Monday). Finals are never removed.
+  void Sfoltisci(Giorno oggi);
+  // Removes the snapshot of `giorno` (its finals stay).
+  void TogliIstantanea(Giorno giorno);
   void Esegui(const char* sql) const;
   // The one number a query yields (0 without a row).
   int64_t Numero(const char* sql) const;
