@@ -134,6 +134,16 @@ class Libri {
     }
     return somma;
   }
+  // Last year's actual of the nights of `arco` taken night by night, each on its date a year
+  // earlier (29 February on 28 February): a span of coming nights is set beside as many nights
+  // of last year as the rows that show them, whatever leap day either year holds.
+  CifreNotte SommaNotteANotteAP(const Arco& arco, int segmento = -1) const {
+    CifreNotte somma;
+    for (Giorno g = arco.dal; g <= arco.al; g += days(1)) {
+      somma += Somma(StatoNotte::kEffettiva, Arco{g, g}.AnnoPrima(), segmento);
+    }
+    return somma;
+  }
   // Rooms arriving (first night) and leaving (last night) in `arco`, and the nights of those
   // that leave.
   int64_t Arrivi(const Arco& arco) const {
@@ -471,12 +481,11 @@ void RigaProssimi(Worksheet& foglio, int riga, const ValoreCella& etichetta, con
   const DescrizioneFoglio& d = kDescrizioneProssimi;
   const CifreNotte c = libri.Somma(StatoNotte::kConfermata, arco);
   const CifreNotte o = libri.Somma(StatoNotte::kOpzionale, arco);
-  const CifreNotte ap = libri.Somma(StatoNotte::kEffettiva, arco.AnnoPrima());
+  const CifreNotte ap = libri.SommaNotteANotteAP(arco);
   const double capacita = static_cast<double>(libri.camere() * arco.Notti());
-  const double capacita_ap = static_cast<double>(libri.camere() * arco.AnnoPrima().Notti());
   const std::array<ValoreCella, 9> valori = {
       etichetta, c.camere, o.camere,  Rapporto(static_cast<double>(c.camere), capacita),
-      c.retta,   o.retta,  ap.camere, Rapporto(static_cast<double>(ap.camere), capacita_ap),
+      c.retta,   o.retta,  ap.camere, Rapporto(static_cast<double>(ap.camere), capacita),
       ap.retta};
   for (size_t i = 0; i < valori.size(); ++i) {
     Scrivi(foglio, riga, static_cast<int>(i) + 1, valori[i], d.colonne[i].formato, grassetto);
@@ -564,7 +573,8 @@ void FoglioSegmenti(Worksheet& foglio, const DatiDirezione& dati, const Libri& l
   TestiLunghi testi;
   int riga = 2;
   // A block of one row per segment and its total: `stato` over `arco` beside last year's
-  // actual of the same dates, and the optional bookings apart when `opzionate`.
+  // actual of the same dates; when `opzionate` (coming nights), the optional bookings apart and
+  // last year night by night, as "Prossimi giorni" shows it.
   const auto blocco = [&](const std::string& titolo, const Arco& arco, StatoNotte stato,
                           bool opzionate) {
     testi.Aggiungi(riga++, titolo, true);
@@ -572,7 +582,9 @@ void FoglioSegmenti(Worksheet& foglio, const DatiDirezione& dati, const Libri& l
     CifreNotte totale, totale_ap, totale_opz;
     for (size_t s = 0; s < n; ++s) {
       attuali[s] = libri.Somma(stato, arco, static_cast<int>(s));
-      passati[s] = libri.Somma(StatoNotte::kEffettiva, arco.AnnoPrima(), static_cast<int>(s));
+      passati[s] = opzionate
+                       ? libri.SommaNotteANotteAP(arco, static_cast<int>(s))
+                       : libri.Somma(StatoNotte::kEffettiva, arco.AnnoPrima(), static_cast<int>(s));
       if (opzionate) opzioni[s] = libri.Somma(StatoNotte::kOpzionale, arco, static_cast<int>(s));
       totale += attuali[s];
       totale_ap += passati[s];
