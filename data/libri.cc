@@ -160,7 +160,6 @@ int64_t ArchivioLibri::Numero(const char* sql) const {
 }
 
 void ArchivioLibri::Transazione(const std::function<void()>& passi) {
-  if (sqlite3_get_autocommit(db_) == 0) return passi();  // inside the caller's transaction
   Esegui("BEGIN IMMEDIATE");
   try {
     passi();

@@ -143,8 +143,7 @@ class ArchivioLibri {
   // False for a new (empty) file; throws LibriNonValidi for one that is not a store we read.
   bool Riconosci() const;
   void Chiudi();
-  // Runs `passi` in one transaction, or in the caller's when one is open: on any failure
-  // nothing of it stays written.
+  // Runs `passi` in one transaction: on any failure nothing of it stays written.
   void Transazione(const std::function<void()>& passi);
   // The steps of Scrivi: the day's books, then the finals.
   void ScriviLibri(const Istantanea& istantanea);
