@@ -572,12 +572,12 @@ void FoglioSegmenti(Worksheet& foglio, const DatiDirezione& dati, const Libri& l
   const size_t n = libri.segmenti().size();
   TestiLunghi testi;
   int riga = 2;
-  // A block of one row per segment and its total: `stato` over `arco` beside last year's
-  // actual of the same dates; when `opzionate` (coming nights), the optional bookings apart and
-  // last year night by night, as "Prossimi giorni" shows it.
-  const auto blocco = [&](const std::string& titolo, const Arco& arco, StatoNotte stato,
-                          bool opzionate) {
+  // A block of one row per segment and its total: the actual of `arco` beside last year's of
+  // the same dates; of coming nights (`opzionate`), the confirmed books, the optional ones apart
+  // and last year night by night, as "Prossimi giorni" shows it.
+  const auto blocco = [&](const std::string& titolo, const Arco& arco, bool opzionate) {
     testi.Aggiungi(riga++, titolo, true);
+    const StatoNotte stato = opzionate ? StatoNotte::kConfermata : StatoNotte::kEffettiva;
     std::vector<CifreNotte> attuali(n), passati(n), opzioni(n);
     CifreNotte totale, totale_ap, totale_opz;
     for (size_t s = 0; s < n; ++s) {
@@ -616,18 +616,16 @@ void FoglioSegmenti(Worksheet& foglio, const DatiDirezione& dati, const Libri& l
     scrivi("Totale", totale, totale_ap, totale_opz, true);
     ++riga;
   };
-  blocco("Giorno " + TestoData(g), {g, g}, StatoNotte::kEffettiva, false);
-  blocco("Mese ad oggi (" + TestoArco({PrimoDelMese(g), g}) + ")", {PrimoDelMese(g), g},
-         StatoNotte::kEffettiva, false);
-  blocco("Anno ad oggi (" + TestoArco({PrimoDellAnno(g), g}) + ")", {PrimoDellAnno(g), g},
-         StatoNotte::kEffettiva, false);
+  blocco("Giorno " + TestoData(g), {g, g}, false);
+  blocco("Mese ad oggi (" + TestoArco({PrimoDelMese(g), g}) + ")", {PrimoDelMese(g), g}, false);
+  blocco("Anno ad oggi (" + TestoArco({PrimoDellAnno(g), g}) + ")", {PrimoDellAnno(g), g}, false);
   const int ultima = riga - 2;
   if (dati.prenotazioni_note) {
     for (int notti : {30, 90}) {
       const Arco arco{g + days(1), g + days(notti)};
       blocco("Prossime " + std::to_string(notti) + " notti in portafoglio (" + TestoArco(arco) +
                  "): confermate, le opzionate a parte",
-             arco, StatoNotte::kConfermata, true);
+             arco, true);
     }
     testi.Aggiungi(riga, "Prenotazioni al " + dati.portafoglio.calcolato_il);
   } else {
