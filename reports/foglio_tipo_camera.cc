@@ -18,6 +18,7 @@ void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
 
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo) {
+  const ColonneGruppi colonne(kDescrizioneTipoCamera, gruppi);
   int riga = 2;
   for (tipi_camere.FindFirst("NumeroHotel = 1"); !tipi_camere.NoMatch();
        tipi_camere.FindNext("NumeroHotel = 1")) {
@@ -27,7 +28,7 @@ void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Records
         "NumeroHotel = 1 and TipoCamera = " + Quota(sigla.IsNull() ? "" : sigla.Testo());
     const int64_t capacita = QuantitaTipo(tipi_camere) * periodo.giorni_periodo;
     ScriviRigaRiepilogo(
-        foglio, riga,
+        foglio, colonne, riga,
         excel::ValoreCella::DaCampo(tipi_camere.Fields(tabelle::kDescrizione).Value()), gruppi,
         criteri, capacita);
     ++riga;
