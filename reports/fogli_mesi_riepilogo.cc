@@ -632,9 +632,9 @@ constexpr size_t kMassimoCodiciPagina = 255;
 // Last year's days, laid out and finished as "Data". Returns its "Totale" row.
 int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi, Recordset& camere_agenzia,
                              const PeriodoReport& periodo, NottiConStatistiche& notti) {
-  PreparaFoglioData(foglio);
-  notti = RiempiFoglioData(foglio, gruppi, camere_agenzia, periodo);
   const DescrizioneFoglio& d = kDescrizioneDataAnnoPrecedente;
+  ScriviIntestazioni(foglio, d);
+  notti = RiempiFoglioData(foglio, gruppi, camere_agenzia, periodo);
   const int ultima = static_cast<int>(periodo.giorni_periodo) + 1;
   FormattaColonne(foglio, d, ultima);
   const int totale = ScriviTotale(foglio, d, ultima);

@@ -84,25 +84,19 @@ extern const char* const kGruppiPerAgenzia;
 // Number of rooms of a room type: its Quantita as a whole number, 0 when it is empty.
 int64_t QuantitaTipo(Recordset& tipi_camere);
 
-// Sheet "Data": the headings, height and widths.
-void PreparaFoglioData(excel::Worksheet& foglio);
-// One row per day of the period, from `gruppi` (kGruppiPerGiorno) and `camere_agenzia`
-// (kCamereAgenziaPerGiorno); the day in column A as a date. Returns the first and last day with
-// statistics.
+// Sheet "Data", its headings written: one row per day of the period, from `gruppi`
+// (kGruppiPerGiorno) and `camere_agenzia` (kCamereAgenziaPerGiorno); the day in column A as a date.
+// Returns the first and last day with statistics.
 NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
                                      Recordset& camere_agenzia, const PeriodoReport& periodo);
 
-// Sheet "Tipo camera": headings, height and widths.
-void PreparaFoglioTipoCamera(excel::Worksheet& foglio);
-// One row per room type of `tipi_camere`, from `gruppi`, the statistics grouped by room type and
-// agency.
+// Sheet "Tipo camera", its headings written: one row per room type of `tipi_camere`, from `gruppi`,
+// the statistics grouped by room type and agency.
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo);
 
-// Sheet "Agenzia": headings, height and widths.
-void PreparaFoglioAgenzia(excel::Worksheet& foglio);
-// One row per agency and room type with statistics, from `gruppi`; the room types come from
-// `tipi_camere`.
+// Sheet "Agenzia", its headings written: one row per agency and room type with statistics, from
+// `gruppi`; the room types come from `tipi_camere`.
 void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                          const PeriodoReport& periodo);
 

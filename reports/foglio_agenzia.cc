@@ -13,10 +13,6 @@ const char* const kGruppiPerAgenzia =
     "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia,TipoCamera From Vendrix "
     "Where Agenzia >= ' ' Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
 
-void PreparaFoglioAgenzia(excel::Worksheet& foglio) {
-  ScriviIntestazioni(foglio, kDescrizioneAgenzia);
-}
-
 void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                          const PeriodoReport& periodo) {
   const ColonneGruppi colonne(kDescrizioneAgenzia, gruppi);

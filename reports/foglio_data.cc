@@ -15,8 +15,6 @@ const char* const kCamereAgenziaPerGiorno =
     "Select NumeroHotel,DataRif,sum(TotCamOcc) as TTCOc From Vendrix Where Agenzia > ' ' "
     "Group by NumeroHotel,DataRif Order by DataRif";
 
-void PreparaFoglioData(excel::Worksheet& foglio) { ScriviIntestazioni(foglio, kDescrizioneData); }
-
 NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
                                      Recordset& camere_agenzia, const PeriodoReport& periodo) {
   NottiConStatistiche notti;

@@ -12,10 +12,6 @@ const char* const kGruppiPerTipo =
     "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
     "Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
 
-void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
-  ScriviIntestazioni(foglio, kDescrizioneTipoCamera);
-}
-
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo) {
   const ColonneGruppi colonne(kDescrizioneTipoCamera, gruppi);
