@@ -31,19 +31,14 @@ void GraficoTipi(excel::Worksheet& foglio, int ultima) {
   const DescrizioneFoglio& d = kDescrizioneTipoCamera;
   const int fine = std::max(ultima, 2);
   auto colonna = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), fine); };
-  excel::Grafico g;
-  g.tipo = excel::TipoGrafico::kColonne;
-  g.titolo = "Totale Retta e % occupazione per tipo camera";
-  g.titolo_categorie = "Tipo camera";
-  g.titolo_valori = "Totale Retta";
-  g.formato_valori = kFormatoEuroIntero;
+  excel::Grafico g =
+      NuovoGrafico(excel::TipoGrafico::kColonne, "Totale Retta e % occupazione per tipo camera",
+                   "Tipo camera", "Totale Retta", kFormatoEuroIntero, 1, d.NumeroColonne() + 2);
   g.titolo_valori_secondari = "% occupazione";
   g.formato_valori_secondari = "0%";
   const excel::IntervalloFoglio tipi = DatiColonna(d.nome, 1, fine);
-  g.serie.push_back({"Totale Retta", tipi, colonna(Genere::kRetta), false});
-  g.serie.push_back({"% occupazione", tipi, colonna(Genere::kOccupazione), true});
-  g.riga = 1;
-  g.colonna = d.NumeroColonne() + 2;
+  g.serie = {{"Totale Retta", tipi, colonna(Genere::kRetta), false},
+             {"% occupazione", tipi, colonna(Genere::kOccupazione), true}};
   foglio.AggiungiGrafico(g);
 }
 
@@ -94,15 +89,10 @@ bool PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
     filtrate_tra_le_prime = filtrate_tra_le_prime || ordinate[i].filtrate;
   }
   const int fine = std::max(2, static_cast<int>(ordinate.size()) + 1);
-  excel::Grafico g;
-  g.tipo = excel::TipoGrafico::kBarre;
-  g.titolo = "Prime 10 agenzie per Totale Retta";
-  g.titolo_valori = "Totale Retta";
-  g.formato_valori = kFormatoEuroIntero;
+  excel::Grafico g = NuovoGrafico(excel::TipoGrafico::kBarre, "Prime 10 agenzie per Totale Retta",
+                                  "", "Totale Retta", kFormatoEuroIntero, kPrimeAgenzie + 3, nome);
   g.serie.push_back(
       {"Totale Retta", DatiColonna(d.nome, nome, fine), DatiColonna(d.nome, importo, fine), false});
-  g.riga = kPrimeAgenzie + 3;
-  g.colonna = nome;
   g.altezza = 400;  // room for the ten names
   foglio.AggiungiGrafico(g);
   return filtrate_tra_le_prime;
