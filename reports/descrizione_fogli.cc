@@ -70,18 +70,8 @@ std::string ImportoPer(const std::string& importo, const std::string& base) {
 }
 
 bool ESomma(Genere g) {
-  switch (g) {
-    case Genere::kImporto:
-    case Genere::kRetta:
-    case Genere::kConteggio:
-    case Genere::kOccupate:
-    case Genere::kCamereAgenzia:
-    case Genere::kOspiti:
-    case Genere::kLibere:
-      return true;
-    default:
-      return false;
-  }
+  return EImporto(g) || g == Genere::kConteggio || g == Genere::kOccupate ||
+         g == Genere::kCamereAgenzia || g == Genere::kOspiti || g == Genere::kLibere;
 }
 
 bool EImporto(Genere g) { return g == Genere::kImporto || g == Genere::kRetta; }
@@ -254,30 +244,18 @@ Rapporti RapportiDellaRiga(excel::Worksheet& foglio, const DescrizioneFoglio& de
 // Writes into `cella` the ratio of kind `genere` over `r` as a formula with its result; nothing
 // for a kind that is no ratio.
 void ScriviRapporto(excel::RiferimentoCella cella, Genere genere, const Rapporti& r) {
-  switch (genere) {
-    case Genere::kADR:
-      cella.SetFormula(ImportoPer(r.retta, r.occupate),
-                       ImportoDiviso(r.valore_retta, r.valore_occupate));
-      break;
-    case Genere::kOccupazione:
-      cella.SetFormula(QuotaDi(r.occupate, r.capacita),
-                       Frazione(r.valore_occupate, r.valore_capacita));
-      break;
-    case Genere::kOccupazioneAgenzia:
-      cella.SetFormula(QuotaDi(r.agenzia, r.capacita),
-                       Frazione(r.valore_agenzia, r.valore_capacita));
-      break;
-    case Genere::kRevPar:
-      cella.SetFormula(ImportoPer(r.retta, r.capacita),
-                       ImportoDiviso(r.valore_retta, r.valore_capacita));
-      break;
-    case Genere::kEntrataOspite:
-      cella.SetFormula(ImportoPer(r.retta, r.ospiti),
-                       ImportoDiviso(r.valore_retta, r.valore_ospiti));
-      break;
-    default:
-      break;
-  }
+  // The amounts are room revenue per unit, the shares parts of the room nights available.
+  auto importo = [&](const std::string& base, int64_t valore_base) {
+    cella.SetFormula(ImportoPer(r.retta, base), ImportoDiviso(r.valore_retta, valore_base));
+  };
+  auto quota = [&](const std::string& parte, int64_t valore_parte) {
+    cella.SetFormula(QuotaDi(parte, r.capacita), Frazione(valore_parte, r.valore_capacita));
+  };
+  if (genere == Genere::kADR) importo(r.occupate, r.valore_occupate);
+  if (genere == Genere::kRevPar) importo(r.capacita, r.valore_capacita);
+  if (genere == Genere::kEntrataOspite) importo(r.ospiti, r.valore_ospiti);
+  if (genere == Genere::kOccupazione) quota(r.occupate, r.valore_occupate);
+  if (genere == Genere::kOccupazioneAgenzia) quota(r.agenzia, r.valore_agenzia);
 }
 
 }  // namespace

@@ -74,18 +74,6 @@ void ScriviVariazione(excel::Worksheet& foglio, int riga, int destinazione, int 
 
 // The columns of last year's figures and of the changes on "Mesi", found by heading once.
 struct ColonneConfronto {
-  ColonneConfronto()
-      : vendute(kDescrizioneMesiConfronto.Indice("Camere vendute AP")),
-        occupazione(kDescrizioneMesiConfronto.Indice("% occupazione AP")),
-        adr(kDescrizioneMesiConfronto.Indice("ADR AP")),
-        revpar(kDescrizioneMesiConfronto.Indice("RevPar AP")),
-        retta(kDescrizioneMesiConfronto.Indice("Totale Retta AP")) {
-    for (const ColonnaVariazione& v : kVariazioniMesi) {
-      const DescrizioneFoglio& d = kDescrizioneMesiConfronto;
-      variazioni.push_back(
-          {d.Indice(v.intestazione), d.Indice(v.attuale), d.Indice(v.anno_precedente), v.in_punti});
-    }
-  }
   int vendute, occupazione, adr, revpar, retta;
   struct Variazione {
     int colonna, attuale, passata;
@@ -93,6 +81,18 @@ struct ColonneConfronto {
   };
   std::vector<Variazione> variazioni;
 };
+
+ColonneConfronto ColonneDelConfronto() {
+  const DescrizioneFoglio& d = kDescrizioneMesiConfronto;
+  ColonneConfronto k{
+      d.Indice("Camere vendute AP"), d.Indice("% occupazione AP"), d.Indice("ADR AP"),
+      d.Indice("RevPar AP"),         d.Indice("Totale Retta AP"),  {}};
+  for (const ColonnaVariazione& v : kVariazioniMesi) {
+    k.variazioni.push_back(
+        {d.Indice(v.intestazione), d.Indice(v.attuale), d.Indice(v.anno_precedente), v.in_punti});
+  }
+  return k;
+}
 
 // A month as a date typed "MM/YYYY" becomes: its first day.
 ValoreCella DataMese(const year_month_day& giorno) {
@@ -167,7 +167,7 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
   const std::vector<MeseDelPeriodo> mesi_ap =
       data_ap != nullptr ? MesiDelPeriodo(confronto.periodo) : std::vector<MeseDelPeriodo>{};
   const bool con_ap = data_ap != nullptr && mesi_ap.size() == mesi_periodo.size();
-  const ColonneConfronto k;
+  const ColonneConfronto k = ColonneDelConfronto();
   const int libere = kDescrizioneData.Indice(Genere::kLibere);
   const int occupate = kDescrizioneData.Indice(Genere::kOccupate);
   const int retta = kDescrizioneData.Indice(Genere::kRetta);
@@ -442,19 +442,6 @@ std::vector<std::string> AvvisiRiepilogo(const PeriodoReport& periodo,
   return avvisi;
 }
 
-// The columns of "Riepilogo", found by heading once: this year's value and share, last year's
-// and the changes.
-struct ColonneRiepilogo {
-  ColonneRiepilogo()
-      : valore(kDescrizioneRiepilogoConfronto.Indice("Valore")),
-        quota(kDescrizioneRiepilogoConfronto.Indice("Quota su Totale Retta")),
-        anno_precedente(kDescrizioneRiepilogoConfronto.Indice("Anno precedente")),
-        variazione(kDescrizioneRiepilogoConfronto.Indice("Variazione")),
-        quota_ap(kDescrizioneRiepilogoConfronto.Indice("Quota anno precedente")),
-        variazione_quota(kDescrizioneRiepilogoConfronto.Indice("Variazione quota")) {}
-  int valore, quota, anno_precedente, variazione, quota_ap, variazione_quota;
-};
-
 // The lines of "Riepilogo" of this year and, with `voci_ap` not empty, of last year beside them.
 struct VociDelRiepilogo {
   std::vector<Voce> voci, voci_ap;
@@ -465,41 +452,45 @@ struct VociDelRiepilogo {
 // Writes the lines from row 2: this year's with the shares of the board mix in Totale Retta and,
 // beside them, last year's with the changes.
 void ScriviVoci(excel::Worksheet& foglio, const VociDelRiepilogo& l) {
-  const ColonneRiepilogo k;
+  const DescrizioneFoglio& d = kDescrizioneRiepilogoConfronto;
+  const int valore = d.Indice("Valore"), quota = d.Indice("Quota su Totale Retta"),
+            anno_precedente = d.Indice("Anno precedente"), variazione = d.Indice("Variazione"),
+            quota_ap = d.Indice("Quota anno precedente"),
+            variazione_quota = d.Indice("Variazione quota");
   // The cells of Totale Retta, this year's and last year's.
   std::string retta, retta_ap;
   Valuta valore_retta, valore_retta_ap;
   for (size_t i = 0; i < l.voci.size(); ++i) {
     if (l.voci[i].etichetta != "Totale Retta") continue;
-    retta = Cella(static_cast<int>(i) + 2, k.valore);
+    retta = Cella(static_cast<int>(i) + 2, valore);
     valore_retta = l.voci[i].valore.ComeValuta();
-    retta_ap = Cella(static_cast<int>(i) + 2, k.anno_precedente);
+    retta_ap = Cella(static_cast<int>(i) + 2, anno_precedente);
     if (!l.voci_ap.empty()) valore_retta_ap = l.voci_ap[i].valore.ComeValuta();
   }
   for (size_t i = 0; i < l.voci.size(); ++i) {
     const int riga = static_cast<int>(i) + 2;
     const Voce& v = l.voci[i];
     foglio.Cells(riga, 1) = v.etichetta;
-    ScriviVoce(foglio, riga, k.valore, v);
+    ScriviVoce(foglio, riga, valore, v);
     const bool trattamento = i >= l.prima_trattamento;
     if (trattamento) {
-      ScriviQuota(foglio, riga, k.valore, k.quota, retta, v.valore.ComeValuta(), valore_retta);
+      ScriviQuota(foglio, riga, valore, quota, retta, v.valore.ComeValuta(), valore_retta);
     }
     if (l.voci_ap.empty()) continue;
     const Voce& ap = l.voci_ap[i];
     if (l.ap_senza_statistiche && i >= l.prima_cifra) {
-      const int ultima = trattamento ? k.variazione_quota : k.variazione;
-      for (int c = k.anno_precedente; c <= ultima; ++c) ScriviNonDisponibile(foglio, riga, c);
+      const int ultima = trattamento ? variazione_quota : variazione;
+      for (int c = anno_precedente; c <= ultima; ++c) ScriviNonDisponibile(foglio, riga, c);
       continue;
     }
-    ScriviVoce(foglio, riga, k.anno_precedente, ap);
+    ScriviVoce(foglio, riga, anno_precedente, ap);
     if (v.variazione == Variazione::kNessuna) continue;
-    ScriviVariazione(foglio, riga, k.variazione, k.valore, k.anno_precedente,
+    ScriviVariazione(foglio, riga, variazione, valore, anno_precedente,
                      v.variazione == Variazione::kPunti);
     if (trattamento) {
-      ScriviQuota(foglio, riga, k.anno_precedente, k.quota_ap, retta_ap, ap.valore.ComeValuta(),
+      ScriviQuota(foglio, riga, anno_precedente, quota_ap, retta_ap, ap.valore.ComeValuta(),
                   valore_retta_ap);
-      ScriviVariazione(foglio, riga, k.variazione_quota, k.quota, k.quota_ap, true);
+      ScriviVariazione(foglio, riga, variazione_quota, quota, quota_ap, true);
     }
   }
 }
@@ -558,12 +549,13 @@ VociDelRiepilogo VociConConfronto(excel::Worksheet& data, int totale, const Peri
                                   const ConfrontoReport& confronto, excel::Worksheet* data_ap,
                                   int totale_ap, const NottiConStatistiche& notti_ap,
                                   int righe_avviso) {
-  const ColonneRiepilogo k;
+  const DescrizioneFoglio& d = kDescrizioneRiepilogoConfronto;
   TestaRiepilogo testa{periodo.hotel,  &periodo,          !tipi_soggiorno.empty(),
                        tipi_soggiorno, periodo.creato_il, periodo.notti,
                        false,          righe_avviso};
   VociDelRiepilogo l;
-  l.voci = VociRiepilogo(data, totale, k.valore, testa, l.prima_trattamento, l.prima_cifra);
+  l.voci =
+      VociRiepilogo(data, totale, d.Indice("Valore"), testa, l.prima_trattamento, l.prima_cifra);
   if (data_ap == nullptr) return l;
   // Last year worked out but without a single statistic: zeros there would read as a collapse.
   l.ap_senza_statistiche = !notti_ap.prima;
@@ -573,8 +565,8 @@ VociDelRiepilogo VociConConfronto(excel::Worksheet& data, int totale, const Peri
   testa.creato_il.clear();
   testa.notti = notti_ap;
   testa.senza_statistiche = l.ap_senza_statistiche;
-  l.voci_ap = VociRiepilogo(*data_ap, totale_ap, k.anno_precedente, testa, l.prima_trattamento,
-                            l.prima_cifra);
+  l.voci_ap = VociRiepilogo(*data_ap, totale_ap, d.Indice("Anno precedente"), testa,
+                            l.prima_trattamento, l.prima_cifra);
   return l;
 }
 

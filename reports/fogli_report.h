@@ -76,10 +76,10 @@ bool ScriviRigaRiepilogo(excel::Worksheet& foglio, const ColonneGruppi& colonne,
 // ("Tipo camera"), by agency and room type ("Agenzia"). Each Riempi function below walks the set
 // of its query. The daily query is not grouped by agency too: over a long period that would
 // hold one group a day for each agency, and the report's memory would grow with both.
-extern const char* const kGruppiPerGiorno;
-extern const char* const kCamereAgenziaPerGiorno;
-extern const char* const kGruppiPerTipo;
-extern const char* const kGruppiPerAgenzia;
+extern const std::string kGruppiPerGiorno;
+extern const std::string kCamereAgenziaPerGiorno;
+extern const std::string kGruppiPerTipo;
+extern const std::string kGruppiPerAgenzia;
 
 // Number of rooms of a room type: its Quantita as a whole number, 0 when it is empty.
 int64_t QuantitaTipo(Recordset& tipi_camere);

@@ -7,12 +7,6 @@
 
 namespace vendrix {
 
-const char* const kGruppiPerAgenzia =
-    "Select NumeroHotel,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia,TipoCamera From Vendrix "
-    "Where Agenzia >= ' ' Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
-
 void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                          const PeriodoReport& periodo) {
   const ColonneGruppi colonne(kDescrizioneAgenzia, gruppi);

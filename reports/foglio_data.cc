@@ -6,15 +6,6 @@
 
 namespace vendrix {
 
-const char* const kGruppiPerGiorno =
-    "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx From Vendrix "
-    "Group by NumeroHotel,DataRif Order by DataRif";
-const char* const kCamereAgenziaPerGiorno =
-    "Select NumeroHotel,DataRif,sum(TotCamOcc) as TTCOc From Vendrix Where Agenzia > ' ' "
-    "Group by NumeroHotel,DataRif Order by DataRif";
-
 NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
                                      Recordset& camere_agenzia, const PeriodoReport& periodo) {
   NottiConStatistiche notti;

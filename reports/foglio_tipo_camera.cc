@@ -6,12 +6,6 @@
 
 namespace vendrix {
 
-const char* const kGruppiPerTipo =
-    "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
-    "Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
-
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo) {
   const ColonneGruppi colonne(kDescrizioneTipoCamera, gruppi);

@@ -1,6 +1,8 @@
 // The rows the grouped queries fill: the statistics groups of one day, one room type or one
 // agency and room type folded into sums, and the key figures worked out from them.
 
+#include <string>
+
 #include "data/tabelle.h"
 #include "reports/fogli_report.h"
 #include "reports/valori_report.h"
@@ -11,16 +13,33 @@ namespace {
 
 using excel::ValoreCella;
 
-// The field of the grouped queries that gives each summed column, by heading.
-constexpr std::pair<const char*, const char*> kCampiGruppi[] = {{"RO", "TTRO"},
-                                                                {"BB", "TTBB"},
-                                                                {"HB", "TTHB"},
-                                                                {"FB", "TTFB"},
-                                                                {"Supplementi", "TTSupl"},
-                                                                {"Totale Retta", "TTRe"},
-                                                                {"Extra", "TTEx"},
-                                                                {"Camere occupate", "TTCOc"},
-                                                                {"Tot Pax", "TTPx"}};
+// Each summed column of the sheets, by heading: the statistics field it sums and the name the
+// grouped queries give that sum.
+struct CampoGruppi {
+  const char* intestazione;
+  const char* campo;
+  const char* somma;
+};
+constexpr CampoGruppi kCampiGruppi[] = {
+    {"RO", "TotRO", "TTRO"},
+    {"BB", "TotBB", "TTBB"},
+    {"HB", "TotHB", "TTHB"},
+    {"FB", "TotFB", "TTFB"},
+    {"Supplementi", "TotSupl", "TTSupl"},
+    {"Totale Retta", "TotRetta", "TTRe"},
+    {"Extra", "Extra", "TTEx"},
+    {"Camere occupate", "TotCamOcc", "TTCOc"},
+    {"Tot Pax", "TotPax", "TTPx"},
+};
+
+// The sums the grouped queries select.
+const std::string kSomme = [] {
+  std::string somme;
+  for (const CampoGruppi& c : kCampiGruppi) {
+    somme += std::string(somme.empty() ? "" : ",") + "sum(" + c.campo + ") as " + c.somma;
+  }
+  return somme;
+}();
 
 ValoreCella Leggi(Recordset& gruppi, int indice) {
   return ValoreCella::DaCampo(gruppi.Fields(indice).Value());
@@ -45,6 +64,19 @@ void ScriviRigaZero(excel::Worksheet& foglio, const DescrizioneFoglio& d, int ri
 
 }  // namespace
 
+const std::string kGruppiPerGiorno = "Select NumeroHotel,DataRif," + kSomme +
+                                     " From Vendrix Group by NumeroHotel,DataRif Order by DataRif";
+const std::string kCamereAgenziaPerGiorno =
+    "Select NumeroHotel,DataRif,sum(TotCamOcc) as TTCOc From Vendrix Where Agenzia > ' ' "
+    "Group by NumeroHotel,DataRif Order by DataRif";
+const std::string kGruppiPerTipo =
+    "Select NumeroHotel,TipoCamera," + kSomme +
+    ",Agenzia From Vendrix Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
+const std::string kGruppiPerAgenzia =
+    "Select NumeroHotel," + kSomme +
+    ",Agenzia,TipoCamera From Vendrix Where Agenzia >= ' ' "
+    "Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
+
 ColonneGruppi::ColonneGruppi(const DescrizioneFoglio& d, const Recordset& gruppi)
     : descrizione(d),
       campo_camere(gruppi.IndiceCampo("TTCOc")),
@@ -52,8 +84,8 @@ ColonneGruppi::ColonneGruppi(const DescrizioneFoglio& d, const Recordset& gruppi
       occupate(d.Indice(Genere::kOccupate)),
       camere_agenzia(d.Indice(Genere::kCamereAgenzia)),
       ospiti(d.Indice(Genere::kOspiti)) {
-  for (const auto& [intestazione, campo] : kCampiGruppi) {
-    somme.emplace_back(d.Indice(intestazione), gruppi.IndiceCampo(campo));
+  for (const CampoGruppi& c : kCampiGruppi) {
+    somme.emplace_back(d.Indice(c.intestazione), gruppi.IndiceCampo(c.somma));
   }
 }
 
