@@ -20,17 +20,13 @@ struct CampoGruppi {
   const char* campo;
   const char* somma;
 };
+// clang-format off
 constexpr CampoGruppi kCampiGruppi[] = {
-    {"RO", "TotRO", "TTRO"},
-    {"BB", "TotBB", "TTBB"},
-    {"HB", "TotHB", "TTHB"},
-    {"FB", "TotFB", "TTFB"},
-    {"Supplementi", "TotSupl", "TTSupl"},
-    {"Totale Retta", "TotRetta", "TTRe"},
-    {"Extra", "Extra", "TTEx"},
-    {"Camere occupate", "TotCamOcc", "TTCOc"},
-    {"Tot Pax", "TotPax", "TTPx"},
-};
+    {"RO", "TotRO", "TTRO"}, {"BB", "TotBB", "TTBB"}, {"HB", "TotHB", "TTHB"},
+    {"FB", "TotFB", "TTFB"}, {"Supplementi", "TotSupl", "TTSupl"},
+    {"Totale Retta", "TotRetta", "TTRe"}, {"Extra", "Extra", "TTEx"},
+    {"Camere occupate", "TotCamOcc", "TTCOc"}, {"Tot Pax", "TotPax", "TTPx"}};
+// clang-format on
 
 // The sums the grouped queries select.
 const std::string kSomme = [] {

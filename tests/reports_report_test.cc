@@ -279,22 +279,11 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   std::vector<std::string> data = {"Data"}, tipo = {"Tipo camera"};
   data.insert(data.end(), comuni.begin(), comuni.end());
   tipo.insert(tipo.end(), comuni.begin(), comuni.end());
-  const std::vector<std::string> agenzia = {"Agenzia",
-                                            "Tipo camera",
-                                            "RO",
-                                            "BB",
-                                            "HB",
-                                            "FB",
-                                            "Supplementi",
-                                            "Totale Retta",
-                                            "ADR",
-                                            "% occupazione",
-                                            "RevPar",
-                                            "Camere occupate",
-                                            "Camere libere",
-                                            "Entrata media per ospite",
-                                            "Extra",
-                                            "Tot Pax"};
+  // The agency sheet: the agency first, and no columns of the rooms sold through an agency.
+  std::vector<std::string> agenzia = {"Agenzia", "Tipo camera"};
+  for (const std::string& c : comuni) {
+    if (c.find("agenzia") == std::string::npos) agenzia.push_back(c);
+  }
   std::vector<std::pair<int, double>> larghezze_data, larghezze_tipo = {{1, 50}},
                                                       larghezze_agenzia = {{1, 50}, {2, 50}};
   for (int c = 1; c <= 17; ++c) larghezze_data.push_back({c, 10});
