@@ -250,6 +250,20 @@ Voce VoceNotte(const char* etichetta, const std::optional<Giorno>& notte, bool n
           true};
 }
 
+// Replaces each "{line}" of the lines' formulas by the cell in column `colonna` of the line of
+// that name, the lines standing from row 2.
+void RisolviRiferimenti(std::vector<Voce>& voci, int colonna) {
+  for (Voce& v : voci) {
+    for (size_t a; (a = v.formula.find('{')) != std::string::npos;) {
+      const size_t fine = v.formula.find('}', a);
+      const std::string nome = v.formula.substr(a + 1, fine - a - 1);
+      const auto riga = std::find_if(voci.begin(), voci.end(),
+                                     [&](const Voce& w) { return w.etichetta == nome; });
+      v.formula.replace(a, fine - a + 1, Cella(static_cast<int>(riga - voci.begin()) + 2, colonna));
+    }
+  }
+}
+
 // The lines of "Riepilogo" as column `colonna` gives them, from the "Totale" row `totale` of the
 // day sheet `data` (laid out as "Data"), headed by `testa`. Returns the lines and sets
 // `prima_trattamento` to the index of the first line of the board mix and `prima_cifra` to that
@@ -270,7 +284,6 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   const Valuta senza_extra = retta - extra;
   const int64_t ospiti = valore(d.Indice(Genere::kOspiti)).ComeIntero();
 
-  // Rows of the figures the others refer to.
   std::vector<Voce> voci;
   voci.push_back({"Hotel", "", testa.hotel.empty() ? ValoreCella() : testa.hotel, ""});
   voci.push_back({"Periodo", "", ValoreCella(periodo.dal + " - " + periodo.al), ""});
@@ -281,9 +294,6 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   voci.push_back(
       VoceNotte("Ultima notte con statistiche", testa.notti.ultima, testa.senza_statistiche));
   for (int i = 0; i < testa.righe_avviso; ++i) voci.push_back({"", "", ValoreCella(), ""});
-  const int prima = 2 + static_cast<int>(voci.size());
-  auto b = [&](int scarto) { return Cella(prima + scarto, colonna); };
-  const std::string disp = b(1), vend = b(2), tot = b(6), ext = b(7), senza = b(8), osp = b(11);
   const char* euro = excel::kFormatoValuta;
   const Variazione relativa = Variazione::kRelativa;
   voci.push_back({"Giorni", "", ValoreCella(periodo.giorni_periodo), "0", relativa});
@@ -292,22 +302,24 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   prima_cifra = voci.size();
   voci.push_back(
       {"Camere vendute", di_data(Genere::kOccupate), ValoreCella(vendute), "#,##0", relativa});
-  voci.push_back({"% occupazione", QuotaDi(vend, disp), ValoreCella(Frazione(vendute, disponibili)),
-                  excel::kFormatoPercentuale, Variazione::kPunti});
-  voci.push_back(
-      {"ADR", ImportoPer(tot, vend), ValoreCella(ImportoDiviso(retta, vendute)), euro, relativa});
-  voci.push_back({"RevPar", ImportoPer(tot, disp), ValoreCella(ImportoDiviso(retta, disponibili)),
-                  euro, relativa});
+  voci.push_back({"% occupazione", QuotaDi("{Camere vendute}", "{Camere disponibili}"),
+                  ValoreCella(Frazione(vendute, disponibili)), excel::kFormatoPercentuale,
+                  Variazione::kPunti});
+  voci.push_back({"ADR", ImportoPer("{Totale Retta}", "{Camere vendute}"),
+                  ValoreCella(ImportoDiviso(retta, vendute)), euro, relativa});
+  voci.push_back({"RevPar", ImportoPer("{Totale Retta}", "{Camere disponibili}"),
+                  ValoreCella(ImportoDiviso(retta, disponibili)), euro, relativa});
   voci.push_back({"Totale Retta", di_data(Genere::kRetta), ValoreCella(retta), euro, relativa});
   voci.push_back({"di cui Extra", CellaDi(data.Name(), totale, colonna_extra), ValoreCella(extra),
                   euro, relativa});
-  voci.push_back({"Retta senza extra", tot + "-" + ext, ValoreCella(senza_extra), euro, relativa});
-  voci.push_back({"ADR senza extra", ImportoPer(senza, vend),
+  voci.push_back({"Retta senza extra", "{Totale Retta}-{di cui Extra}", ValoreCella(senza_extra),
+                  euro, relativa});
+  voci.push_back({"ADR senza extra", ImportoPer("{Retta senza extra}", "{Camere vendute}"),
                   ValoreCella(ImportoDiviso(senza_extra, vendute)), euro, relativa});
-  voci.push_back({"RevPar senza extra", ImportoPer(senza, disp),
+  voci.push_back({"RevPar senza extra", ImportoPer("{Retta senza extra}", "{Camere disponibili}"),
                   ValoreCella(ImportoDiviso(senza_extra, disponibili)), euro, relativa});
   voci.push_back({"Ospiti", di_data(Genere::kOspiti), ValoreCella(ospiti), "#,##0", relativa});
-  voci.push_back({"Entrata media per ospite", ImportoPer(tot, osp),
+  voci.push_back({"Entrata media per ospite", ImportoPer("{Totale Retta}", "{Ospiti}"),
                   ValoreCella(ImportoDiviso(retta, ospiti)), euro, relativa});
   prima_trattamento = voci.size();
   for (const char* trattamento : kTrattamenti) {
@@ -315,6 +327,7 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
     voci.push_back(
         {trattamento, CellaDi(data.Name(), totale, c), valore(c).ComeValuta(), euro, relativa});
   }
+  RisolviRiferimenti(voci, colonna);
   return voci;
 }
 
