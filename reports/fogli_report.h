@@ -1,8 +1,9 @@
 #ifndef VENDRIX_REPORTS_FOGLI_REPORT_H_
 #define VENDRIX_REPORTS_FOGLI_REPORT_H_
 
-// The three sheets of the report run: how each is prepared (headings, formats, sizes) and filled
-// from the statistics store. Used by CreaReportExcel, which drives them in order.
+// The first sheets of the three workbooks of the report run, filled from the statistics store
+// below the headings of their description: the grouped queries, the rows they fill and each
+// sheet's walk over its groups. Used by CreaReportExcel, which drives them in order.
 
 #include <cstdint>
 #include <optional>

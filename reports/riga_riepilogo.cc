@@ -1,5 +1,6 @@
-// The rows the grouped queries fill: the statistics groups of one day, one room type or one
-// agency and room type folded into sums, and the key figures worked out from them.
+// The grouped queries on the statistics store and the rows they fill: the groups of one day, one
+// room type or one agency and room type folded into sums, and the key figures worked out from
+// them.
 
 #include <string>
 
@@ -22,10 +23,11 @@ struct CampoGruppi {
 };
 // clang-format off
 constexpr CampoGruppi kCampiGruppi[] = {
-    {"RO", "TotRO", "TTRO"}, {"BB", "TotBB", "TTBB"}, {"HB", "TotHB", "TTHB"},
-    {"FB", "TotFB", "TTFB"}, {"Supplementi", "TotSupl", "TTSupl"},
-    {"Totale Retta", "TotRetta", "TTRe"}, {"Extra", "Extra", "TTEx"},
-    {"Camere occupate", "TotCamOcc", "TTCOc"}, {"Tot Pax", "TotPax", "TTPx"}};
+    {"RO", tabelle::kTotRO, "TTRO"}, {"BB", tabelle::kTotBB, "TTBB"},
+    {"HB", tabelle::kTotHB, "TTHB"}, {"FB", tabelle::kTotFB, "TTFB"},
+    {"Supplementi", tabelle::kTotSupl, "TTSupl"}, {"Totale Retta", tabelle::kTotRetta, "TTRe"},
+    {"Extra", tabelle::kExtra, "TTEx"}, {"Camere occupate", tabelle::kTotCamOcc, "TTCOc"},
+    {"Tot Pax", tabelle::kTotPax, "TTPx"}};
 // clang-format on
 
 // The sums the grouped queries select.
