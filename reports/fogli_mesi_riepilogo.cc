@@ -82,6 +82,7 @@ struct ColonneConfronto {
   std::vector<Variazione> variazioni;
 };
 
+// The columns of the comparison as kDescrizioneMesiConfronto lays them out.
 ColonneConfronto ColonneDelConfronto() {
   const DescrizioneFoglio& d = kDescrizioneMesiConfronto;
   ColonneConfronto k{
@@ -583,6 +584,9 @@ VociDelRiepilogo VociConConfronto(excel::Worksheet& data, int totale, const Peri
   return l;
 }
 
+// "Riepilogo": the headings, the warnings, the lines from the "Totale" row `totale` of "Data"
+// (with last year's beside them when asked), the period by day of the week under them, the charts
+// beside them and the print settings.
 void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int totale, int ultimo_mese,
                      const PeriodoReport& periodo, const std::string& tipi_soggiorno,
                      const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap,

@@ -276,6 +276,7 @@ class ScritturaXlsx {
                             s.valori.colonna1 - 1, s.valori.riga2 - 1, s.valori.colonna2 - 1);
   }
 
+  // The library's chart type for `tipo`.
   static uint8_t TipoLibreria(TipoGrafico tipo) {
     switch (tipo) {
       case TipoGrafico::kLinee:
@@ -290,6 +291,7 @@ class ScritturaXlsx {
     return LXW_CHART_COLUMN;
   }
 
+  // Places chart `g` on the sheet `ws`, remembering it for the touches the library cannot make.
   void InserisciGrafico(lxw_worksheet* ws, const Grafico& g) {
     const uint8_t tipo = TipoLibreria(g.tipo);
     lxw_chart* grafico = workbook_add_chart(cartella_, tipo);
