@@ -266,10 +266,8 @@ bool NessunSoggiorno(const std::vector<std::string>& messaggi) {
 TEST_F(AlbergoTest, StaysGiveOneRowPerNightInsideThePeriod) {
   struct Caso {
     const char* nome;
-    const char* arrivo;
-    const char* partenza;
-    const char* dal;
-    const char* al;
+    const char *arrivo, *partenza;  // the booked stay's date keys
+    const char *dal, *al;           // the period asked
     std::vector<std::string> date;
   };
   const Caso casi[] = {
