@@ -15,13 +15,15 @@
 
 namespace vendrix::engine_detail {
 
+// A comparison operator, written as the outcomes of the comparison that meet it: bit 0 the cell
+// below the literal, bit 1 equal to it, bit 2 above it.
 enum class Operatore : uint8_t {
-  kUguale,
-  kDiverso,
-  kMinore,
-  kMinoreUguale,
-  kMaggiore,
-  kMaggioreUguale
+  kMinore = 1,
+  kUguale = 2,
+  kMinoreUguale = 3,
+  kMaggiore = 4,
+  kDiverso = 5,
+  kMaggioreUguale = 6
 };
 
 struct Letterale {

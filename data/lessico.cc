@@ -2,20 +2,22 @@
 
 namespace vendrix::engine_detail {
 
-size_t LeggiTestoTraApici(std::string_view testo, size_t p, std::string& valore) {
-  const char apice = testo[p];
-  valore.clear();
-  for (size_t q = p + 1; q < testo.size(); ++q) {
-    if (testo[q] != apice) {
-      valore += testo[q];
-    } else if (q + 1 < testo.size() && testo[q + 1] == apice) {
-      valore += apice;
-      ++q;
-    } else {
-      return q + 1;
-    }
+std::string DescriviGuasto(std::string_view testo, const Lessema& l) {
+  switch (l.guasto) {
+    case Lessema::kApiceAperto:
+      return "testo tra apici non chiuso";
+    case Lessema::kNomeAperto:
+      return "nome tra parentesi quadre non chiuso";
+    case Lessema::kNomeVuoto:
+      return "nome vuoto tra parentesi quadre";
+    case Lessema::kNumeroMalformato:
+      return "numero non valido '" + std::string(testo.substr(l.inizio, l.fine - l.inizio)) + "'";
+    case Lessema::kData:
+      return "le date tra # non sono gestite";
+    case Lessema::kCarattere:
+      break;
   }
-  return std::string_view::npos;
+  return "carattere non ammesso '" + std::string(1, testo[l.inizio]) + "'";
 }
 
 }  // namespace vendrix::engine_detail

@@ -231,6 +231,17 @@ class SqlAlbergo : public ::testing::Test {
 
 using Testi = std::vector<std::string>;
 
+// The runs' query of the charge lines: the room lines (`camera` "=") or the others ("<>") of the
+// stays numbered by `campo` of `tabella` in `file`, in the period as `partenza` gives it.
+std::string Addebiti(const std::string& camera, const std::string& campo,
+                     const std::string& tabella, const std::string& file,
+                     const std::string& partenza) {
+  return "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) " + camera +
+         " '*' and CodiceCliente In (Select " + campo + " From " + tabella + " In " + Quota(file) +
+         " Where NumeroHotel = 1 and DataArrivo <= '" + kAl + "' and " + partenza + " > '" + kDal +
+         "')";
+}
+
 TEST_F(SqlAlbergo, PassoPrenotazioni) {
   auto camere = motore_.OpenDatabase("Camere_Prenotazione.mdb");
   auto righe = camere->OpenRecordset(
@@ -262,11 +273,8 @@ TEST_F(SqlAlbergo, PassoPrenotazioni) {
   }
 
   auto addebiti_db = motore_.OpenDatabase("Arrangiamento.mdb");
-  auto addebiti = addebiti_db->OpenRecordset(
-      "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) = '*' and "
-      "CodiceCliente In (Select NumeroPrenotazione From Camere_Prenotazione In "
-      "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= '" +
-      kAl + "' and DataPartenza > '" + kDal + "')");
+  auto addebiti = addebiti_db->OpenRecordset(Addebiti(
+      "=", "NumeroPrenotazione", "Camere_Prenotazione", "Camere_Prenotazione.mdb", "DataPartenza"));
   EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}),
             (Testi{"10|*1|100", "11|*1|50"}));
   // The run's find for one room line and day.
@@ -294,10 +302,7 @@ TEST_F(SqlAlbergo, PassoClientiInCasa) {
 
   auto addebiti_db = motore_.OpenDatabase("Arrangiamento.mdb");
   auto addebiti = addebiti_db->OpenRecordset(
-      "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
-      "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In 'Scheda_Cliente.mdb' "
-      "Where NumeroHotel = 1 and DataArrivo <= '" +
-      kAl + "' and DataPartenza > '" + kDal + "')");
+      Addebiti("<>", "NumeroProgressivo", "Scheda_Cliente", "Scheda_Cliente.mdb", "DataPartenza"));
   EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}),
             (Testi{"1234|101|55.5", "1238|S1|2"}))
       << "a line without room number never matches Left(...) <> '*'";
@@ -337,11 +342,9 @@ TEST_F(SqlAlbergo, PassoStoricoConEsenzaCartella) {
         "' Order by DataArrivo,NumeroCamera,NumeroProgressivo;");
     EXPECT_EQ(Righe(*schede, {"NumeroProgressivo", "NumeroCamera"}), c.schede) << c.cartella;
     auto addebiti_db = motore_.OpenDatabase(file("ArrangiamentoStoricoClienti.mdb"));
-    auto addebiti = addebiti_db->OpenRecordset(
-        "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
-        "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In " +
-        Quota(file("SchedaStoricoClienti.mdb")) + " Where NumeroHotel = 1 and DataArrivo <= '" +
-        kAl + "' and DataPartenzaReale > '" + kDal + "')");
+    auto addebiti =
+        addebiti_db->OpenRecordset(Addebiti("<>", "NumeroProgressivo", "Scheda_Cliente",
+                                            file("SchedaStoricoClienti.mdb"), "DataPartenzaReale"));
     EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}), c.addebiti)
         << c.cartella;
   }
@@ -508,6 +511,23 @@ TEST_F(SqlAlbergo, FileNominatiConInSiCollegaUnaVoltaSola) {
   EXPECT_NE(Messaggio([&] {
               db->OpenRecordset("Select * From Manca In 'NumeriCamere.mdb'");
             }).find("Tabella 'Manca' non trovata nel database 'NumeriCamere.mdb'"),
+            std::string::npos);
+}
+
+// Criteria and SQL texts are read by the same rules: a name in brackets or backquotes is a field
+// whatever its letters (Not included), and a number run into a word is refused, as SQLite does.
+TEST_F(SqlAlbergo, CriteriESqlSiLeggonoConLeStesseRegole) {
+  auto db = motore_.OpenDatabase("TipiCamere.mdb");
+  auto rs = db->OpenRecordset("Select Sigla as [Not], `Quantita` From TipiCamere");
+  EXPECT_EQ(Righe(*rs, {"Not"}, "[Not] = 'DOP' Or `Quantita` = 5"), (Testi{"DOP", "SIN"}));
+  for (const char* sql : {"Select 1abc From TipiCamere",
+                          "Select Sigla From TipiCamere Where "
+                          "Quantita = 1.2.3"}) {
+    EXPECT_NE(Messaggio([&] { db->OpenRecordset(sql); }).find("numero non valido"),
+              std::string::npos)
+        << sql;
+  }
+  EXPECT_NE(Messaggio([&] { rs->FindFirst("`Quantita = 5"); }).find("non chiuso"),
             std::string::npos);
 }
 
