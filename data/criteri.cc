@@ -12,6 +12,10 @@ namespace vendrix::engine_detail {
 
 namespace {
 
+// The outcome of a comparison that cannot be made (Null, or a text that is not a number
+// against a number), beside -1, 0 and 1.
+constexpr int kNonConfrontabile = 2;
+
 int Confronta(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return kNonConfrontabile;
   return a < b ? -1 : (a > b ? 1 : 0);
@@ -23,8 +27,8 @@ Operatore Rovescia(Operatore op) {
   return static_cast<Operatore>((bit & 2) | (bit & 1) << 2 | (bit & 4) >> 2);
 }
 
-}  // namespace
-
+// Compares the cell of a row with a literal, as the engine of origin does: texts by their bytes,
+// numbers as numbers, a text against a number only when the text reads as a number.
 int ConfrontaCella(const Colonna& c, uint32_t riga, const Letterale& l) {
   uint8_t tag = c.Tag(riga);
   if (tag == kCellaNull || l.tipo == Letterale::kNull) return kNonConfrontabile;
@@ -41,6 +45,8 @@ int ConfrontaCella(const Colonna& c, uint32_t riga, const Letterale& l) {
   if (l.tipo == Letterale::kTesto && !l.numerico) return kNonConfrontabile;
   return Confronta(c.Numero(riga), l.numero);
 }
+
+}  // namespace
 
 // Three-valued: a comparison with Null is unknown, and only a true criteria matches.
 int Criterio::Valuta(int i, const std::vector<Colonna>& colonne, uint32_t riga) const {

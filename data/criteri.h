@@ -104,12 +104,6 @@ class Criterio {
   friend class AnalizzatoreCriteri;
 };
 
-// Compares the cell of a row with a literal, as the engine of origin does: texts by their bytes,
-// numbers as numbers, a text against a number only when the text reads as a number. Returns -1,
-// 0 or 1, or kNonConfrontabile (Null, or a text that is not a number against a number).
-constexpr int kNonConfrontabile = 2;
-int ConfrontaCella(const Colonna& c, uint32_t riga, const Letterale& l);
-
 }  // namespace vendrix::engine_detail
 
 #endif  // VENDRIX_DATA_CRITERI_H_

@@ -168,28 +168,12 @@ double ValutaReale(int64_t decimillesimi) {
   return std::strtod(testo, nullptr);
 }
 
+// The declared type of a column of kind `genere`, which the engine reads back as that kind.
 std::string TipoDichiarato(Genere genere, uint32_t dimensione) {
-  switch (genere) {
-    case kBooleano:
-      return "BOOLEAN";
-    case kIntero16:
-      return "SMALLINT";
-    case kIntero32:
-      return "INTEGER";
-    case kValuta:
-      return "CURRENCY";
-    case kDoppio:
-      return "DOUBLE";
-    case kData:
-      return "DATETIME";
-    case kTesto:
-      return "VARCHAR(" + std::to_string(dimensione) + ")";
-    case kMemo:
-      return "TEXT";
-    case kBinario:
-      return "BLOB";
-  }
-  return "BLOB";
+  static constexpr const char* kTipi[] = {"",       "BOOLEAN",  "SMALLINT", "INTEGER", "CURRENCY",
+                                          "DOUBLE", "DATETIME", "VARCHAR",  "TEXT",    "BLOB"};
+  if (genere == kTesto) return "VARCHAR(" + std::to_string(dimensione) + ")";
+  return kTipi[genere];
 }
 
 // The SQLite side: one table at a time, each row through one prepared INSERT.

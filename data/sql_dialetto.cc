@@ -12,6 +12,12 @@ namespace vendrix::engine_detail {
 
 namespace {
 
+// True when the declared type is the Currency one.
+bool TipoValuta(std::string_view dichiarato) {
+  const std::string_view tipo = dichiarato.substr(0, dichiarato.find_first_of(" ("));
+  return UgualeNoCase(tipo, "CURRENCY") || UgualeNoCase(tipo, "MONEY");
+}
+
 struct Token {
   Lessema::Tipo tipo = Lessema::kSimbolo;  // kParola, kNome, kTesto, kNumero or kSimbolo
   std::string testo;                       // what is written out
@@ -482,15 +488,6 @@ std::string QuotaNome(std::string_view nome) {
     s += c;
   }
   return s + "\"";
-}
-
-bool TipoValuta(std::string_view dichiarato) {
-  std::string t;
-  for (char c : dichiarato) {
-    if (c == ' ' || c == '(') break;
-    t += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  return t == "CURRENCY" || t == "MONEY";
 }
 
 SqlTradotto TraduciSql(std::string_view sql, const ContestoSql& contesto) {
