@@ -3,21 +3,16 @@
 namespace vendrix::engine_detail {
 
 std::string DescriviGuasto(std::string_view testo, const Lessema& l) {
-  switch (l.guasto) {
-    case Lessema::kApiceAperto:
-      return "testo tra apici non chiuso";
-    case Lessema::kNomeAperto:
-      return "nome tra parentesi quadre non chiuso";
-    case Lessema::kNomeVuoto:
-      return "nome vuoto tra parentesi quadre";
-    case Lessema::kNumeroMalformato:
-      return "numero non valido '" + std::string(testo.substr(l.inizio, l.fine - l.inizio)) + "'";
-    case Lessema::kData:
-      return "le date tra # non sono gestite";
-    case Lessema::kCarattere:
-      break;
+  static constexpr const char* kGuasti[] = {
+      "testo tra apici non chiuso",      "nome tra parentesi quadre non chiuso",
+      "nome vuoto tra parentesi quadre", "numero non valido",
+      "le date tra # non sono gestite",  "carattere non ammesso"};
+  const std::string cosa = kGuasti[l.guasto];
+  if (l.guasto == Lessema::kNumeroMalformato) {
+    return cosa + " '" + std::string(testo.substr(l.inizio, l.fine - l.inizio)) + "'";
   }
-  return "carattere non ammesso '" + std::string(1, testo[l.inizio]) + "'";
+  if (l.guasto == Lessema::kCarattere) return cosa + " '" + testo[l.inizio] + "'";
+  return cosa;
 }
 
 }  // namespace vendrix::engine_detail

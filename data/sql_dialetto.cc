@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "comune/testo.h"
-#include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/lessico.h"
 

@@ -34,6 +34,10 @@ std::string Messaggio(F&& f) {
 }
 
 const std::string kDal = "20240701", kAl = "20240731";
+// The sums the report's queries read from the statistics.
+const std::string kSomme =
+    "sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,sum(TotFB) as TTFB,sum(TotSupl) as "
+    "TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx";
 const std::string kStorico = "Sto rico d'Anna";  // a history folder with a blank and an apostrophe
 
 class SqlAlbergo : public ::testing::Test {
@@ -353,10 +357,8 @@ TEST_F(SqlAlbergo, PassoStoricoConEsenzaCartella) {
 TEST_F(SqlAlbergo, ReportGiornaliero) {
   auto db = motore_.OpenDatabase("Vendrix.mdb");
   auto rs = db->OpenRecordset(
-      "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-      "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-      "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix Group by "
-      "NumeroHotel,DataRif,Agenzia Order by DataRif");
+      "Select NumeroHotel,DataRif," + kSomme +
+      ",Agenzia From Vendrix Group by NumeroHotel,DataRif,Agenzia Order by DataRif");
   Testi giorno1 = Righe(*rs, {"Agenzia", "TTRO", "TTBB", "TTRe", "TTEx", "TTCOc", "TTPx"},
                         "NumeroHotel = 1 and DataRif = '20240701'");
   std::sort(giorno1.begin(), giorno1.end());
@@ -386,10 +388,8 @@ TEST_F(SqlAlbergo, ReportTipoCameraEAgenzia) {
 
   auto db = motore_.OpenDatabase("Vendrix.mdb");
   auto per_tipo = db->OpenRecordset(
-      "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-      "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-      "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix Group by "
-      "NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;");
+      "Select NumeroHotel,TipoCamera," + kSomme +
+      ",Agenzia From Vendrix Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;");
   struct Caso {
     std::string sigla;
     Testi gruppi;
@@ -407,11 +407,10 @@ TEST_F(SqlAlbergo, ReportTipoCameraEAgenzia) {
     EXPECT_EQ(g, c.gruppi) << c.sigla;
   }
 
-  auto per_agenzia = db->OpenRecordset(
-      "Select NumeroHotel,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,sum(TotFB) as "
-      "TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,sum(TotCamOcc) as "
-      "TTCOc,sum(TotPax) as TTPx,Agenzia,TipoCamera From Vendrix Where Agenzia >= ' ' Group by "
-      "NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;");
+  auto per_agenzia =
+      db->OpenRecordset("Select NumeroHotel," + kSomme +
+                        ",Agenzia,TipoCamera From Vendrix Where Agenzia >= ' ' Group by "
+                        "NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;");
   EXPECT_EQ(Righe(*per_agenzia, {"Agenzia", "TipoCamera", "TTRe", "TTHB", "TTCOc"}),
             (Testi{" |SIN|0|0|1", "ALFA|D'A|8.25|7.25|1", "ALFA|DOP|1|0|3"}))
       << "a blank agency counts, an empty or missing one does not; code order";
