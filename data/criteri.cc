@@ -304,22 +304,14 @@ bool LeggiComeModello(std::string_view modello, const std::vector<FormaCriterio:
   size_t a = 0, b = 0;  // in `modello`, in `testo`
   for (const FormaCriterio::Posto& m : posti) {
     // Up to the literal the two texts are the same bytes, so a token opens at `b` as it does in
-    // the model: the literal must be one of the same kind (a text with the same quote), read by
-    // the pieces of LeggiLessema that read that kind.
+    // the model: the literal must be one of the same kind (a text with the same quote).
     const std::string_view tratto = modello.substr(a, m.inizio - a);
     if (testo.substr(b, tratto.size()) != tratto) return false;
     b += tratto.size();
     Lessema l;
-    l.inizio = b;
-    if (m.testo) {
-      if (b >= testo.size() || testo[b] != m.apice) return false;
-      l.tipo = Lessema::kTesto;
-      l.fine = FineTesto(testo, b);
-      if (l.fine == std::string_view::npos) return false;
-    } else {
-      if (!InizioNumero(testo, b)) return false;
-      Numero(testo, b, l);
-      if (l.tipo != Lessema::kNumero) return false;
+    if (!LeggiLetterale(testo, b, l) || l.tipo != (m.testo ? Lessema::kTesto : Lessema::kNumero) ||
+        (m.testo && testo[b] != m.apice)) {
+      return false;
     }
     forma.letterali.push_back({{m.testo, m.apice, b, l.fine}, Grezzo(testo, l)});
     b = l.fine;

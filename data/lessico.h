@@ -39,31 +39,29 @@ constexpr bool InizioParola(char c) {
 }
 constexpr bool CarattereParola(char c) { return InizioParola(c) || Cifra(c); }
 
-// The pieces of LeggiLessema. The finds also read the literals of each criteria text with them
-// alone, where they know what kind of literal stands: they are inline, as that is done for
-// every find.
-
-// Where the text quoted with t[p] ends, past its closing quote; npos when it never closes.
-inline size_t FineTesto(std::string_view t, size_t p) {
-  const char apice = t[p];
-  for (++p; p < t.size(); ++p) {
-    if (t[p] != apice) continue;
-    if (p + 1 < t.size() && t[p + 1] == apice) {
-      ++p;
-      continue;
+// Reads the quoted text or the number that opens exactly at `p` into `l` (kGuasto when it is
+// malformed); false, `l` untouched, when neither opens there. LeggiLessema reads texts and
+// numbers with it, and so do the finds, for the literals of each criteria text: it is inline.
+[[gnu::always_inline]] inline bool LeggiLetterale(std::string_view t, size_t p, Lessema& l) {
+  if (p < t.size() && (t[p] == '\'' || t[p] == '"')) {
+    const char apice = t[p];
+    l = {Lessema::kGuasto, Lessema::kApiceAperto, p, std::string_view::npos};
+    for (size_t q = p + 1; q < t.size(); ++q) {
+      if (t[q] != apice) continue;
+      if (q + 1 < t.size() && t[q + 1] == apice) {
+        ++q;  // a doubled quote
+        continue;
+      }
+      l.tipo = Lessema::kTesto;
+      l.fine = q + 1;
+      break;
     }
-    return p + 1;
+    return true;
   }
-  return std::string_view::npos;
-}
-
-// True when a number opens at `p`: a digit, or a point before one.
-inline bool InizioNumero(std::string_view t, size_t p) {
-  return p < t.size() && (Cifra(t[p]) || (t[p] == '.' && p + 1 < t.size() && Cifra(t[p + 1])));
-}
-
-// The number that opens at `p` (InizioNumero), into `l`.
-inline void Numero(std::string_view t, size_t p, Lessema& l) {
+  if (!(p < t.size() && (Cifra(t[p]) || (t[p] == '.' && p + 1 < t.size() && Cifra(t[p + 1]))))) {
+    return false;
+  }
+  l = {Lessema::kNumero, Lessema::kNumeroMalformato, p, p};
   auto cifre = [&] {
     while (p < t.size() && Cifra(t[p])) ++p;
   };
@@ -73,71 +71,23 @@ inline void Numero(std::string_view t, size_t p, Lessema& l) {
     cifre();
   }
   if (p + 1 < t.size() && (t[p] == 'e' || t[p] == 'E')) {
-    size_t q = p + 1;
-    if (t[q] == '+' || t[q] == '-') ++q;
+    const size_t q = p + 1 + (t[p + 1] == '+' || t[p + 1] == '-');
     if (q < t.size() && Cifra(t[q])) {
       p = q;
       cifre();
     }
   }
-  l.tipo = Lessema::kNumero;
-  l.guasto = Lessema::kNumeroMalformato;
   // A second point, or a word stuck to the number: the whole run is the fault.
   if (p < t.size() && (t[p] == '.' || InizioParola(t[p]))) {
     while (p < t.size() && (CarattereParola(t[p]) || t[p] == '.')) ++p;
     l.tipo = Lessema::kGuasto;
   }
   l.fine = p;
-}
-
-// The symbol, or the fault, that opens at `p`, into `l`.
-inline void Simbolo(std::string_view t, size_t p, Lessema& l) {
-  static constexpr std::string_view kDoppi[] = {"<>", "<=", ">=", "!=", "||", "=="};
-  l.tipo = Lessema::kSimbolo;
-  for (std::string_view d : kDoppi) {
-    if (t.substr(p, 2) == d) {
-      l.fine = p + 2;
-      return;
-    }
-  }
-  l.fine = p + 1;
-  if (std::string_view("(),;.=<>+-*/&%").find(t[p]) != std::string_view::npos) return;
-  l.tipo = Lessema::kGuasto;
-  l.guasto = t[p] == '#' ? Lessema::kData : Lessema::kCarattere;
+  return true;
 }
 
 // The token of `testo` that opens at `p`, or after the blanks there; kFine past the last one.
-inline Lessema LeggiLessema(std::string_view testo, size_t p) {
-  while (p < testo.size() &&
-         (testo[p] == ' ' || testo[p] == '\t' || testo[p] == '\r' || testo[p] == '\n')) {
-    ++p;
-  }
-  Lessema l;
-  l.inizio = l.fine = p;
-  if (p >= testo.size()) return l;
-  const char c = testo[p];
-  if (c == '\'' || c == '"') {
-    l.fine = FineTesto(testo, p);
-    l.tipo = l.fine == std::string_view::npos ? Lessema::kGuasto : Lessema::kTesto;
-    l.guasto = Lessema::kApiceAperto;
-  } else if (c == '[' || c == '`') {
-    const size_t chiusa = testo.find(c == '[' ? ']' : '`', p + 1);
-    l.tipo =
-        chiusa == std::string_view::npos || chiusa == p + 1 ? Lessema::kGuasto : Lessema::kNome;
-    l.guasto = chiusa == std::string_view::npos ? Lessema::kNomeAperto : Lessema::kNomeVuoto;
-    l.fine = chiusa == std::string_view::npos ? testo.size() : chiusa + 1;
-  } else if (InizioParola(c)) {
-    while (++p < testo.size() && CarattereParola(testo[p])) {
-    }
-    l.tipo = Lessema::kParola;
-    l.fine = p;
-  } else if (InizioNumero(testo, p)) {
-    Numero(testo, p, l);
-  } else {
-    Simbolo(testo, p, l);
-  }
-  return l;
-}
+Lessema LeggiLessema(std::string_view testo, size_t p);
 
 // What the token says: a word, number or symbol as written, a name without its brackets, a text
 // without its quotes (doubled quotes left as they are: see ValoreTesto).
