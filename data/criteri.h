@@ -15,13 +15,15 @@
 
 namespace vendrix::engine_detail {
 
+// A comparison operator, written as the outcomes of the comparison that meet it: bit 0 the cell
+// below the literal, bit 1 equal to it, bit 2 above it.
 enum class Operatore : uint8_t {
-  kUguale,
-  kDiverso,
-  kMinore,
-  kMinoreUguale,
-  kMaggiore,
-  kMaggioreUguale
+  kMinore = 1,
+  kUguale = 2,
+  kMinoreUguale = 3,
+  kMaggiore = 4,
+  kDiverso = 5,
+  kMaggioreUguale = 6
 };
 
 struct Letterale {
@@ -101,12 +103,6 @@ class Criterio {
   std::vector<double> numeri_;  // scratch of ImpostaLetterali
   friend class AnalizzatoreCriteri;
 };
-
-// Compares the cell of a row with a literal, as the engine of origin does: texts by their bytes,
-// numbers as numbers, a text against a number only when the text reads as a number. Returns -1,
-// 0 or 1, or kNonConfrontabile (Null, or a text that is not a number against a number).
-constexpr int kNonConfrontabile = 2;
-int ConfrontaCella(const Colonna& c, uint32_t riga, const Letterale& l);
 
 }  // namespace vendrix::engine_detail
 

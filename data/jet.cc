@@ -5,18 +5,9 @@
 
 #include "data/jet.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +20,7 @@
 #include "data/file_normale.h"
 #include "data/jet_figlio.h"
 #include "data/jet_lettore.h"
+#include "data/sql_dialetto.h"
 
 namespace vendrix::jet {
 namespace {
@@ -46,23 +38,37 @@ std::string Danneggiato(const std::string& percorso, const std::string& dettagli
          dettaglio + "). Ripararlo con Access (Compatta e ripristina) o usarne una copia integra.";
 }
 
+// Reads the first bytes of the file at `percorso` into `testa`, and its size; returns how many
+// were read, -1 when the file cannot be opened.
+ssize_t LeggiTesta(const std::string& percorso, unsigned char (&testa)[0x20], size_t* dimensione) {
+  int fd = ApriFileNormale(percorso);
+  if (fd < 0) return -1;
+  struct stat st {};
+  ssize_t letti =
+      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? pread(fd, testa, sizeof testa, 0) : 0;
+  close(fd);
+  *dimensione = static_cast<size_t>(st.st_size);
+  return letti;
+}
+
+// True when the first 20 bytes are those of an Access database (Jet 3, Jet 4 or ACE).
+bool TestaJet(const unsigned char* testa) {
+  return std::memcmp(testa, "\x00\x01\x00\x00", 4) == 0 &&
+         (std::memcmp(testa + 4, "Standard Jet DB", 16) == 0 ||
+          std::memcmp(testa + 4, "Standard ACE DB", 16) == 0);
+}
+
 // Page size of the file's format, from its header. Jet 3 uses 2 KB pages, Jet 4 and ACE 4 KB.
 size_t ControllaFile(const std::string& percorso, size_t* dimensione) {
-  int fd = ApriFileNormale(percorso);
-  if (fd < 0) {
+  unsigned char testa[0x20] = {};
+  const ssize_t letti = LeggiTesta(percorso, testa, dimensione);
+  if (letti < 0) {
     const TipoFile tipo = TipoDiFile(percorso);
     throw Errore("Impossibile aprire il file '" + percorso + "': " +
                  (tipo != TipoFile::kNormale ? MotivoFileNonLeggibile(tipo)
                                              : std::string("il file non si può leggere")));
   }
-  struct stat st;
-  unsigned char testa[0x20] = {};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
-  close(fd);
-  if (!ok || std::memcmp(testa, "\x00\x01\x00\x00", 4) != 0 ||
-      (std::memcmp(testa + 4, "Standard Jet DB", 16) != 0 &&
-       std::memcmp(testa + 4, "Standard ACE DB", 16) != 0)) {
+  if (letti != static_cast<ssize_t>(sizeof testa) || !TestaJet(testa)) {
     throw Errore("Il file '" + percorso + "' non è un database Access");
   }
   const unsigned versione = testa[0x14];
@@ -72,7 +78,6 @@ size_t ControllaFile(const std::string& percorso, size_t* dimensione) {
                  "Salvarlo con Access nel formato 2000-2003 (.mdb).");
   }
   const size_t pagina = versione == 0 ? 2048 : 4096;
-  *dimensione = static_cast<size_t>(st.st_size);
   // The catalog of tables lies on page 2; a file is always a whole number of pages.
   if (*dimensione < 3 * pagina || *dimensione % pagina != 0) {
     throw Errore(Danneggiato(percorso, "il file è troncato"));
@@ -86,34 +91,16 @@ class Flusso {
  public:
   Flusso(Figlio* figlio, size_t max_valore) : figlio_(figlio), max_valore_(max_valore) {}
 
-  uint8_t U8() {
-    uint8_t v;
-    Byte(&v, sizeof v);
-    return v;
-  }
-  uint32_t U32() {
-    uint32_t v;
-    Byte(&v, sizeof v);
-    return v;
-  }
-  uint64_t U64() {
-    uint64_t v;
-    Byte(&v, sizeof v);
-    return v;
-  }
-  int64_t I64() {
-    int64_t v;
-    Byte(&v, sizeof v);
-    return v;
-  }
-  double F64() {
-    double v;
+  // The next value of type T, as the child wrote its bytes.
+  template <typename T>
+  T Leggi() {
+    T v;
     Byte(&v, sizeof v);
     return v;
   }
   // A text or byte string of at most `massimo` bytes, into `out`.
   void Str(std::string* out, size_t massimo) {
-    const uint32_t n = U32();
+    const uint32_t n = Leggi<uint32_t>();
     if (n > massimo) throw Incoerente();
     out->clear();
     // Grown as the bytes arrive, so a false length cannot make us reserve memory for nothing.
@@ -162,21 +149,7 @@ class Flusso {
   size_t pos_ = 0;
 };
 
-bool NomeValido(const std::string& nome) {
-  for (char c : nome) {
-    if (static_cast<unsigned char>(c) < 0x20) return false;
-  }
-  return !nome.empty() && Utf8Valido(nome);
-}
-
-std::string Identificatore(const std::string& nome) {
-  std::string out = "\"";
-  for (char c : nome) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
+bool NomeValido(const std::string& nome) { return NomeAccettabile(nome) && Utf8Valido(nome); }
 
 // Currency as the engine stores it: the REAL nearest to the exact four-decimal amount.
 double ValutaReale(int64_t decimillesimi) {
@@ -195,35 +168,19 @@ double ValutaReale(int64_t decimillesimi) {
   return std::strtod(testo, nullptr);
 }
 
+// The declared type of a column of kind `genere`, which the engine reads back as that kind.
 std::string TipoDichiarato(Genere genere, uint32_t dimensione) {
-  switch (genere) {
-    case kBooleano:
-      return "BOOLEAN";
-    case kIntero16:
-      return "SMALLINT";
-    case kIntero32:
-      return "INTEGER";
-    case kValuta:
-      return "CURRENCY";
-    case kDoppio:
-      return "DOUBLE";
-    case kData:
-      return "DATETIME";
-    case kTesto:
-      return "VARCHAR(" + std::to_string(dimensione) + ")";
-    case kMemo:
-      return "TEXT";
-    case kBinario:
-      return "BLOB";
-  }
-  return "BLOB";
+  static constexpr const char* kTipi[] = {"",       "BOOLEAN",  "SMALLINT", "INTEGER", "CURRENCY",
+                                          "DOUBLE", "DATETIME", "VARCHAR",  "TEXT",    "BLOB"};
+  if (genere == kTesto) return "VARCHAR(" + std::to_string(dimensione) + ")";
+  return kTipi[genere];
 }
 
 // The SQLite side: one table at a time, each row through one prepared INSERT.
 class Destinazione {
  public:
   Destinazione(sqlite3* db, const std::string& schema, const std::string& percorso)
-      : db_(db), schema_(Identificatore(schema)), percorso_(percorso) {}
+      : db_(db), schema_(engine_detail::QuotaNome(schema)), percorso_(percorso) {}
   ~Destinazione() { sqlite3_finalize(inserisci_); }
   Destinazione(const Destinazione&) = delete;
   Destinazione& operator=(const Destinazione&) = delete;
@@ -250,10 +207,11 @@ class Destinazione {
     sqlite3_finalize(inserisci_);
     inserisci_ = nullptr;
     tabella_ = nome;
-    std::string crea = "CREATE TABLE " + schema_ + "." + Identificatore(nome) + " (";
-    std::string inserisci = "INSERT INTO " + schema_ + "." + Identificatore(nome) + " VALUES (";
+    std::string crea = "CREATE TABLE " + schema_ + "." + engine_detail::QuotaNome(nome) + " (";
+    std::string inserisci =
+        "INSERT INTO " + schema_ + "." + engine_detail::QuotaNome(nome) + " VALUES (";
     for (size_t i = 0; i < colonne.size(); ++i) {
-      crea += (i ? ", " : "") + Identificatore(colonne[i]) + " " +
+      crea += (i ? ", " : "") + engine_detail::QuotaNome(colonne[i]) + " " +
               TipoDichiarato(generi[i], dimensioni[i]);
       inserisci += i ? ", ?" : "?";
     }
@@ -296,7 +254,7 @@ struct Colonne {
 void LeggiTabella(Flusso* flusso, Destinazione* dest, Colonne* colonne) {
   std::string nome;
   flusso->Str(&nome, kMaxNome);
-  const uint32_t n = flusso->U32();
+  const uint32_t n = flusso->Leggi<uint32_t>();
   if (!NomeValido(nome) || n == 0 || n > kMaxColonne) throw Flusso::Incoerente();
   colonne->nomi.assign(n, std::string());
   colonne->generi.assign(n, kBinario);
@@ -304,8 +262,8 @@ void LeggiTabella(Flusso* flusso, Destinazione* dest, Colonne* colonne) {
   colonne->valori.resize(n);
   for (uint32_t i = 0; i < n; ++i) {
     flusso->Str(&colonne->nomi[i], kMaxNome);
-    const uint8_t genere = flusso->U8();
-    colonne->dimensioni[i] = flusso->U32();
+    const uint8_t genere = flusso->Leggi<uint8_t>();
+    colonne->dimensioni[i] = flusso->Leggi<uint32_t>();
     if (!NomeValido(colonne->nomi[i]) || genere < kBooleano || genere > kBinario ||
         colonne->dimensioni[i] > 65535 || (genere == kTesto && colonne->dimensioni[i] == 0)) {
       throw Flusso::Incoerente();
@@ -319,12 +277,12 @@ void LeggiTabella(Flusso* flusso, Destinazione* dest, Colonne* colonne) {
 // bytes stay in `valore`, which must outlive the insert.
 void LeggiValore(Flusso* flusso, sqlite3_stmt* ins, int p, Genere genere, std::string* valore,
                  size_t max_testo, size_t dimensione_file) {
-  switch (flusso->U8()) {
+  switch (flusso->Leggi<uint8_t>()) {
     case kNullo:
       sqlite3_bind_null(ins, p);
       return;
     case kNumeroIntero: {
-      const int64_t v = flusso->I64();
+      const int64_t v = flusso->Leggi<int64_t>();
       const bool adatto = (genere == kBooleano && (v == 0 || v == 1)) ||
                           (genere == kIntero16 && v >= INT16_MIN && v <= INT16_MAX) ||
                           (genere == kIntero32 && v >= INT32_MIN && v <= INT32_MAX);
@@ -333,13 +291,13 @@ void LeggiValore(Flusso* flusso, sqlite3_stmt* ins, int p, Genere genere, std::s
       return;
     }
     case kNumeroReale: {
-      const double v = flusso->F64();
+      const double v = flusso->Leggi<double>();
       if (genere != kDoppio && genere != kData) throw Flusso::Incoerente();
       sqlite3_bind_double(ins, p, v);  // NaN, which Access never stores, becomes Null
       return;
     }
     case kDecimillesimi: {
-      const int64_t v = flusso->I64();
+      const int64_t v = flusso->Leggi<int64_t>();
       if (genere != kValuta) throw Flusso::Incoerente();
       sqlite3_bind_double(ins, p, ValutaReale(v));
       return;
@@ -375,7 +333,7 @@ void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
   bool in_tabella = false;
   uint64_t righe = 0;
   for (;;) {
-    switch (flusso->U8()) {
+    switch (flusso->Leggi<uint8_t>()) {
       case kErrore: {
         std::string dettaglio;
         flusso->Str(&dettaglio, kMaxNome * 4);
@@ -402,11 +360,11 @@ void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
       case kAvanzamento:
         break;
       case kFineTabella:
-        if (!in_tabella || flusso->U64() != righe) throw Flusso::Incoerente();
+        if (!in_tabella || flusso->Leggi<uint64_t>() != righe) throw Flusso::Incoerente();
         in_tabella = false;
         break;
       case kFine:
-        if (in_tabella || flusso->U32() != tabelle) throw Flusso::Incoerente();
+        if (in_tabella || flusso->Leggi<uint32_t>() != tabelle) throw Flusso::Incoerente();
         return;
       default:
         throw Flusso::Incoerente();
@@ -417,14 +375,9 @@ void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
 }  // namespace
 
 bool EFileJet(const std::string& percorso) {
-  int fd = ApriFileNormale(percorso);
-  if (fd < 0) return false;
-  unsigned char testa[20] = {};
-  bool letto = pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
-  close(fd);
-  return letto && std::memcmp(testa, "\x00\x01\x00\x00", 4) == 0 &&
-         (std::memcmp(testa + 4, "Standard Jet DB", 16) == 0 ||
-          std::memcmp(testa + 4, "Standard ACE DB", 16) == 0);
+  unsigned char testa[0x20] = {};
+  size_t dimensione = 0;
+  return LeggiTesta(percorso, testa, &dimensione) >= 20 && TestaJet(testa);
 }
 
 void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,

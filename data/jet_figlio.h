@@ -15,13 +15,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "data/errore.h"
 #include "data/jet_lettore.h"
@@ -252,14 +249,12 @@ class Figlio {
   bool OltreLaFine() const { return oltre_la_fine_; }
 
  private:
-  int Attendi() {
+  // Waits for the process, which has been killed, to be gone.
+  void Attendi() {
     int stato = 0;
-    pid_t esito;
-    do {
-      esito = waitpid(pid_, &stato, 0);
-    } while (esito < 0 && errno == EINTR);
+    while (waitpid(pid_, &stato, 0) < 0 && errno == EINTR) {
+    }
     pid_ = -1;
-    return esito < 0 ? -1 : stato;
   }
 
   void LeggiDiagnostica() {

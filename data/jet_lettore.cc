@@ -47,20 +47,22 @@ uint64_t Leggi64(const unsigned char* p) {
 // is never sent in part.
 class Blocco {
  public:
-  void U8(uint8_t v) { Aggiungi(&v, 1); }
-  void U32(uint32_t v) { Aggiungi(&v, sizeof v); }
-  void U64(uint64_t v) { Aggiungi(&v, sizeof v); }
-  void I64(int64_t v) { Aggiungi(&v, sizeof v); }
-  void F64(double v) { Aggiungi(&v, sizeof v); }
-  void Str(const std::string& s) {
-    U32(static_cast<uint32_t>(s.size()));
+  // Appends `v` as its bytes in the machine's order.
+  template <typename T>
+  Blocco& Metti(T v) {
+    dati_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    return *this;
+  }
+  // Appends a str: its byte count, then its bytes.
+  Blocco& Str(const std::string& s) {
+    Metti(static_cast<uint32_t>(s.size()));
     dati_.append(s);
+    return *this;
   }
   void Svuota() { dati_.clear(); }
   const std::string& Dati() const { return dati_; }
 
  private:
-  void Aggiungi(const void* p, size_t n) { dati_.append(static_cast<const char*>(p), n); }
   std::string dati_;
 };
 
@@ -325,15 +327,6 @@ std::string Guid(const unsigned char* p) {
   return testo;
 }
 
-// Access does not allow control characters in names; a name with one was read from a damaged page.
-bool NomeAccettabile(const char* nome) {
-  if (*nome == '\0') return false;
-  for (const char* p = nome; *p; ++p) {
-    if (static_cast<unsigned char>(*p) < 0x20) return false;
-  }
-  return true;
-}
-
 struct Colonna {
   MdbColumn* mdb;
   Genere genere;
@@ -374,16 +367,24 @@ Colonna Descrivi(MdbColumn* col, bool jet3, const std::string& tabella) {
   return c;
 }
 
+// The bytes at `p` as a T, in the machine's order (the file's, for the floating kinds).
+template <typename T>
+T Copia(const unsigned char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// One value of column `c` of a row, into `out` as the stream carries it.
 void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, const Testi& testi,
                   Blocco* out) {
   const unsigned char* p = static_cast<const unsigned char*>(campo.value);
   if (c.genere == kBooleano) {  // kept in the null mask: a set bit is true
-    out->U8(kNumeroIntero);
-    out->I64(campo.is_null ? 0 : 1);
+    out->Metti(kNumeroIntero).Metti(int64_t{campo.is_null ? 0 : 1});
     return;
   }
   if (campo.is_null) {
-    out->U8(kNullo);
+    out->Metti(kNullo);
     return;
   }
   const size_t n = static_cast<size_t>(campo.siz);
@@ -392,76 +393,64 @@ void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, con
   }
   switch (c.mdb->col_type) {
     case MDB_BYTE:
-      out->U8(kNumeroIntero);
-      out->I64(p[0]);
+      out->Metti(kNumeroIntero).Metti(int64_t{p[0]});
       return;
     case MDB_INT:
-      out->U8(kNumeroIntero);
-      out->I64(static_cast<int16_t>(Leggi16(p)));
+      out->Metti(kNumeroIntero).Metti(int64_t{static_cast<int16_t>(Leggi16(p))});
       return;
     case MDB_LONGINT:
     case MDB_COMPLEX:
-      out->U8(kNumeroIntero);
-      out->I64(static_cast<int32_t>(Leggi32(p)));
+      out->Metti(kNumeroIntero).Metti(int64_t{static_cast<int32_t>(Leggi32(p))});
       return;
     case MDB_MONEY:
-      out->U8(kDecimillesimi);
-      out->I64(static_cast<int64_t>(Leggi64(p)));
+      out->Metti(kDecimillesimi).Metti(static_cast<int64_t>(Leggi64(p)));
       return;
-    case MDB_FLOAT: {
-      float f;
-      std::memcpy(&f, p, sizeof f);
-      out->U8(kNumeroReale);
-      out->F64(f);
+    case MDB_FLOAT:
+      out->Metti(kNumeroReale).Metti(double{Copia<float>(p)});
       return;
-    }
     case MDB_DOUBLE:
-    case MDB_DATETIME: {
-      double d;
-      std::memcpy(&d, p, sizeof d);
-      out->U8(kNumeroReale);
-      out->F64(d);
+    case MDB_DATETIME:
+      out->Metti(kNumeroReale).Metti(Copia<double>(p));
       return;
-    }
-    case MDB_NUMERIC: {
+    case MDB_NUMERIC:
       // libmdb keeps a Decimal's scale in col_prec.
       if (c.mdb->col_prec < 0 || c.mdb->col_prec > 28) {
         throw Guasto{"il campo " + c.dove + " ha una scala impossibile"};
       }
-      out->U8(kNumeroReale);
-      out->F64(Decimale(p, c.mdb->col_prec));
+      out->Metti(kNumeroReale).Metti(Decimale(p, c.mdb->col_prec));
       return;
-    }
     case MDB_REPID:
-      out->U8(kStringa);
-      out->Str(Guid(p));
+      out->Metti(kStringa).Str(Guid(p));
       return;
     case MDB_TEXT:
-      out->U8(kStringa);
-      out->Str(testi.Converti(p, n));
+      out->Metti(kStringa).Str(testi.Converti(p, n));
       return;
     case MDB_MEMO: {
-      std::string dati = LeggiLval(file, p, n, c.dove);
-      out->U8(kStringa);
-      out->Str(testi.Converti(reinterpret_cast<const unsigned char*>(dati.data()), dati.size()));
+      const std::string dati = LeggiLval(file, p, n, c.dove);
+      out->Metti(kStringa).Str(
+          testi.Converti(reinterpret_cast<const unsigned char*>(dati.data()), dati.size()));
       return;
     }
     case MDB_OLE:
-      out->U8(kByte);
-      out->Str(LeggiLval(file, p, n, c.dove));
+      out->Metti(kByte).Str(LeggiLval(file, p, n, c.dove));
       return;
     default:
-      out->U8(kByte);
-      out->Str(std::string(reinterpret_cast<const char*>(p), n));
+      out->Metti(kByte).Str(std::string(reinterpret_cast<const char*>(p), n));
       return;
   }
 }
 
-void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, Scrittore* out) {
-  MdbHandle* mdb = file.mdb;
-  const std::string nome = voce->object_name;
-  MdbTableDef* tabella = mdb_read_table(voce);
-  if (tabella == nullptr) throw Guasto{"la definizione della tabella '" + nome + "' non si legge"};
+// Notes the name among `chiavi`; false when a name differing at most in case is there already
+// (names are unique regardless of case, in Access as in SQLite).
+bool NomeNuovo(std::vector<std::string>& chiavi, const char* nome) {
+  std::string chiave = InMinuscolo(nome);
+  if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) return false;
+  chiavi.push_back(std::move(chiave));
+  return true;
+}
+
+// The columns of `tabella` (named `nome`), each checked.
+std::vector<Colonna> LeggiColonne(MdbHandle* mdb, MdbTableDef* tabella, const std::string& nome) {
   GPtrArray* colonne_mdb = mdb_read_columns(tabella);
   if (colonne_mdb == nullptr || tabella->num_cols == 0 || tabella->num_cols > kMaxColonne ||
       colonne_mdb->len != tabella->num_cols) {
@@ -474,35 +463,46 @@ void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, 
     if (!NomeAccettabile(col->name)) {
       throw Guasto{"una colonna della tabella '" + nome + "' ha un nome illeggibile"};
     }
-    // Names are unique regardless of case, in Access as in SQLite.
-    std::string chiave = InMinuscolo(col->name);
-    if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) {
+    if (!NomeNuovo(chiavi, col->name)) {
       throw Guasto{"la tabella '" + nome + "' elenca due volte la colonna '" + col->name + "'"};
     }
-    chiavi.push_back(chiave);
     colonne.push_back(Descrivi(col, IS_JET3(mdb), nome));
   }
+  return colonne;
+}
 
-  Blocco blocco;
-  blocco.U8(kTabella);
-  blocco.Str(nome);
-  blocco.U32(static_cast<uint32_t>(colonne.size()));
-  for (const Colonna& c : colonne) {
-    blocco.Str(c.mdb->name);
-    blocco.U8(c.genere);
-    blocco.U32(c.dimensione);
+// The fields of the row just cracked into `campi`, by column (none for a column the row lacks),
+// each checked to lie in the page read.
+void CampiDellaRiga(MdbHandle* mdb, const std::vector<Colonna>& colonne,
+                    const std::vector<MdbField>& campi, const std::string& nome,
+                    std::vector<const MdbField*>& per_colonna) {
+  const auto pagina = static_cast<size_t>(mdb->fmt->pg_size);
+  std::fill(per_colonna.begin(), per_colonna.end(), nullptr);
+  for (const MdbField& f : campi) {
+    if (f.colnum < 0 || static_cast<size_t>(f.colnum) >= colonne.size()) {
+      throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
+    }
+    const auto* valore = static_cast<const unsigned char*>(f.value);
+    const bool nullo = f.is_null || colonne[static_cast<size_t>(f.colnum)].genere == kBooleano;
+    if (!nullo && (f.siz < 0 || valore < mdb->pg_buf || valore + f.siz > mdb->pg_buf + pagina)) {
+      throw Guasto{"una riga della tabella '" + nome + "' esce dalla sua pagina"};
+    }
+    per_colonna[static_cast<size_t>(f.colnum)] = &f;
   }
-  out->Invia(blocco);
+}
 
-  const size_t pagina = static_cast<size_t>(mdb->fmt->pg_size);
-  std::vector<MdbField> campi(tabella->num_cols);
-  std::vector<const MdbField*> per_colonna(tabella->num_cols);
+// Sends every row of `tabella` that is not deleted, and returns how many. The same walk as
+// mdb_fetch_row, keeping each row's raw fields: every data page of the table in the order of its
+// usage map, every row of the page.
+uint64_t ScriviRighe(const File& file, MdbTableDef* tabella, const std::vector<Colonna>& colonne,
+                     const std::string& nome, const Testi& testi, Scrittore* out) {
+  MdbHandle* mdb = file.mdb;
+  std::vector<MdbField> campi(colonne.size());
+  std::vector<const MdbField*> per_colonna(colonne.size());
   uint64_t righe = 0;
+  Blocco avanzamento, blocco;
+  avanzamento.Metti(kAvanzamento);
   mdb_rewind_table(tabella);
-  // The same walk as mdb_fetch_row, keeping each row's raw fields: every data page of the table
-  // in the order of its usage map, every row of the page that is not deleted.
-  Blocco avanzamento;
-  avanzamento.U8(kAvanzamento);
   while (mdb_read_next_dpg(tabella)) {
     out->Invia(avanzamento);
     const int quante = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
@@ -512,42 +512,38 @@ void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, 
       if (mdb_find_row(mdb, r, &inizio, &lunghezza) != 0 || lunghezza == 0) continue;
       if (inizio & kRigaCancellata) continue;
       inizio &= kMascheraPosizione;
-      int trovati = mdb_crack_row(tabella, inizio, lunghezza, campi.data());
-      if (trovati < 0) continue;  // counted below: the table then lacks a row
-      std::fill(per_colonna.begin(), per_colonna.end(), nullptr);
-      for (unsigned i = 0; i < tabella->num_cols; ++i) {
-        const MdbField& f = campi[i];
-        if (f.colnum < 0 || static_cast<unsigned>(f.colnum) >= tabella->num_cols) {
-          throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
-        }
-        const auto* valore = static_cast<const unsigned char*>(f.value);
-        const bool nullo = f.is_null || colonne[static_cast<size_t>(f.colnum)].genere == kBooleano;
-        if (!nullo &&
-            (f.siz < 0 || valore < mdb->pg_buf || valore + f.siz > mdb->pg_buf + pagina)) {
-          throw Guasto{"una riga della tabella '" + nome + "' esce dalla sua pagina"};
-        }
-        per_colonna[static_cast<size_t>(f.colnum)] = &f;
-      }
+      if (mdb_crack_row(tabella, inizio, lunghezza, campi.data()) < 0) continue;  // counted later
+      CampiDellaRiga(mdb, colonne, campi, nome, per_colonna);
       blocco.Svuota();
-      blocco.U8(kRiga);
+      blocco.Metti(kRiga);
       for (size_t i = 0; i < colonne.size(); ++i) {
-        if (per_colonna[i] == nullptr) {
-          throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
-        }
+        if (!per_colonna[i]) throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
         ScriviValore(file, colonne[i], *per_colonna[i], testi, &blocco);
       }
       out->Invia(blocco);
       ++righe;
     }
   }
+  return righe;
+}
+
+void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, Scrittore* out) {
+  const std::string nome = voce->object_name;
+  MdbTableDef* tabella = mdb_read_table(voce);
+  if (tabella == nullptr) throw Guasto{"la definizione della tabella '" + nome + "' non si legge"};
+  const std::vector<Colonna> colonne = LeggiColonne(file.mdb, tabella, nome);
+  Blocco blocco;
+  blocco.Metti(kTabella).Str(nome).Metti(static_cast<uint32_t>(colonne.size()));
+  for (const Colonna& c : colonne) blocco.Str(c.mdb->name).Metti(c.genere).Metti(c.dimensione);
+  out->Invia(blocco);
+  const uint64_t righe = ScriviRighe(file, tabella, colonne, nome, testi, out);
   // The table definition keeps the count of rows: fewer rows read means pages lost or unreadable.
   if (righe != tabella->num_rows) {
     throw Guasto{"la tabella '" + nome + "' dovrebbe avere " + std::to_string(tabella->num_rows) +
                  " righe, se ne leggono " + std::to_string(righe)};
   }
   blocco.Svuota();
-  blocco.U8(kFineTabella);
-  blocco.U64(righe);
+  blocco.Metti(kFineTabella).Metti(righe);
   out->Invia(blocco);
   mdb_free_tabledef(tabella);
 }
@@ -586,20 +582,16 @@ void ScriviTutto(const char* percorso, Scrittore* out) {
     if (!NomeAccettabile(voce->object_name)) {
       throw Guasto{"il catalogo contiene una tabella dal nome illeggibile"};
     }
-    std::string chiave = InMinuscolo(voce->object_name);
-    if (std::find(chiavi.begin(), chiavi.end(), chiave) != chiavi.end()) {
+    if (!NomeNuovo(chiavi, voce->object_name)) {
       throw Guasto{"il catalogo elenca due volte la tabella '" + std::string(voce->object_name) +
                    "'"};
     }
     if (utente.size() == kMaxTabelle) throw Guasto{"il catalogo elenca troppe tabelle"};
-    chiavi.push_back(chiave);
     utente.push_back(voce);
   }
   for (MdbCatalogEntry* voce : utente) ScriviTabella(file, voce, testi, out);
-  const auto tabelle = static_cast<uint32_t>(utente.size());
   Blocco fine;
-  fine.U8(kFine);
-  fine.U32(tabelle);
+  fine.Metti(kFine).Metti(static_cast<uint32_t>(utente.size()));
   out->Invia(fine);
 }
 
@@ -612,9 +604,7 @@ int ScriviDatabase(const char* percorso, int fd) noexcept {
       ScriviTutto(percorso, &out);
     } catch (const Guasto& g) {
       Blocco errore;
-      errore.U8(kErrore);
-      errore.Str(g.dettaglio);
-      out.Invia(errore);
+      out.Invia(errore.Metti(kErrore).Str(g.dettaglio));
     }
     out.Svuota();
     return 0;

@@ -20,8 +20,10 @@
 //   kFine     tables(u32): the whole file has been sent
 // where str is a u32 byte count and the bytes (UTF-8 for names and texts).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace vendrix::jet::detail {
 
@@ -65,6 +67,13 @@ constexpr uint32_t kMaxNome = 1024;        // bytes of a table or column name
 constexpr uint32_t kMaxColonne = 255;      // columns of a Jet table
 constexpr uint32_t kMaxTabelle = 32768;    // tables of a file
 constexpr uint32_t kMaxValore = 1u << 30;  // bytes of one memo or OLE value
+
+// Access allows no control characters in the names of tables and columns: a name with one was
+// read from a damaged page (or sent by a spoilt reader).
+inline bool NomeAccettabile(std::string_view nome) {
+  return !nome.empty() && std::none_of(nome.begin(), nome.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
 
 // Reads the Access file at `percorso` with libmdb and writes it to `fd` as the stream above.
 // Runs in the reader program only. Returns its exit code; never throws.

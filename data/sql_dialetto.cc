@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "comune/testo.h"
-#include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/lessico.h"
 
@@ -12,11 +11,17 @@ namespace vendrix::engine_detail {
 
 namespace {
 
+// True when the declared type is the Currency one.
+bool TipoValuta(std::string_view dichiarato) {
+  const std::string_view tipo = dichiarato.substr(0, dichiarato.find_first_of(" ("));
+  return UgualeNoCase(tipo, "CURRENCY") || UgualeNoCase(tipo, "MONEY");
+}
+
 struct Token {
-  enum Tipo { kParola, kNome, kTesto, kNumero, kSimbolo } tipo = kSimbolo;
-  std::string testo;   // what is written out
-  std::string valore;  // word or name unquoted, literal unescaped
-  std::string spazio;  // blanks before the token
+  Lessema::Tipo tipo = Lessema::kSimbolo;  // kParola, kNome, kTesto, kNumero or kSimbolo
+  std::string testo;                       // what is written out
+  std::string valore;                      // word or name unquoted, literal unescaped
+  std::string_view spazio;                 // blanks before the token
   std::string schema;  // for a table of another file: the schema it is attached under
 };
 
@@ -37,9 +42,10 @@ class Traduttore {
     ControllaParentesi();
     RiscriviFile();
     RiscriviFunzioni();
-    RiscriviSomme();
+    while (!RiscriviSomme()) {
+    }
     for (auto& t : t_) {
-      if (t.tipo == Token::kSimbolo && t.testo == "&") t.testo = "||";
+      if (t.tipo == Lessema::kSimbolo && t.testo == "&") t.testo = "||";
     }
     SqlTradotto tradotto{Unisci(0, t_.size()), std::move(colonne_valuta_), {}};
     tradotto.piano = PianoDelleSomme();
@@ -53,106 +59,38 @@ class Traduttore {
   }
 
   bool Parola(size_t i, std::string_view p) const {
-    return i < t_.size() && t_[i].tipo == Token::kParola && UgualeNoCase(t_[i].valore, p);
+    return i < t_.size() && t_[i].tipo == Lessema::kParola && UgualeNoCase(t_[i].valore, p);
   }
   bool Simbolo(size_t i, std::string_view s) const {
-    return i < t_.size() && t_[i].tipo == Token::kSimbolo && t_[i].testo == s;
+    return i < t_.size() && t_[i].tipo == Lessema::kSimbolo && t_[i].testo == s;
   }
   bool Nome(size_t i) const {
-    return i < t_.size() && (t_[i].tipo == Token::kParola || t_[i].tipo == Token::kNome);
+    return i < t_.size() && (t_[i].tipo == Lessema::kParola || t_[i].tipo == Lessema::kNome);
+  }
+  // A name that can stand for a table, a column or an alias: not a word of the language.
+  bool NomeLibero(size_t i) const {
+    return Nome(i) && !(t_[i].tipo == Lessema::kParola && Riservata(t_[i].valore));
   }
 
-  static bool InizioParola(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-  }
-  static bool Cifra(char c) { return c >= '0' && c <= '9'; }
-
-  // The quoted text that opens at `p`, into `t`; where it ends.
-  size_t TestoTraApici(size_t p, Token& t) const {
-    std::string s;
-    const size_t fine = LeggiTestoTraApici(sql_, p, s);
-    if (fine == std::string_view::npos) Errore_("testo tra apici non chiuso");
-    if (s.find('\0') != std::string::npos) Errore_("carattere nullo in un testo");
-    t.tipo = Token::kTesto;
-    t.testo = Quota(s);
-    t.valore = std::move(s);
-    return fine;
-  }
-
-  // The number that opens at `p`, into `t`; where it ends.
-  size_t Numero(size_t p, Token& t) const {
-    size_t q = p;
-    while (q < sql_.size() && (Cifra(sql_[q]) || sql_[q] == '.')) ++q;
-    if (q < sql_.size() && (sql_[q] == 'e' || sql_[q] == 'E')) {
-      size_t r = q + 1;
-      if (r < sql_.size() && (sql_[r] == '+' || sql_[r] == '-')) ++r;
-      if (r < sql_.size() && Cifra(sql_[r])) {
-        q = r;
-        while (q < sql_.size() && Cifra(sql_[q])) ++q;
-      }
-    }
-    t.tipo = Token::kNumero;
-    t.valore = std::string(sql_.substr(p, q - p));
-    t.testo = t.valore;
-    if (std::count(t.valore.begin(), t.valore.end(), '.') > 1) {
-      Errore_("numero non valido '" + t.valore + "'");
-    }
-    return q;
-  }
-
+  // The tokens of the text, each with the blanks before it.
   void Dividi() {
-    size_t p = 0;
-    std::string spazio;
-    while (p < sql_.size()) {
-      char c = sql_[p];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-        spazio += c;
-        ++p;
-        continue;
-      }
+    size_t dopo = 0;  // where the last token ended
+    for (Lessema l = LeggiLessema(sql_, 0); l.tipo != Lessema::kFine;
+         l = LeggiLessema(sql_, dopo)) {
+      if (l.tipo == Lessema::kGuasto) Errore_(DescriviGuasto(sql_, l));
       Token t;
-      t.spazio = std::move(spazio);
-      spazio.clear();
-      if (c == '\'' || c == '"') {
-        p = TestoTraApici(p, t);
-      } else if (c == '[' || c == '`') {
-        char chiusa = c == '[' ? ']' : '`';
-        size_t fine = sql_.find(chiusa, p + 1);
-        if (fine == std::string_view::npos) Errore_("nome tra parentesi quadre non chiuso");
-        t.tipo = Token::kNome;
-        t.valore = std::string(sql_.substr(p + 1, fine - p - 1));
-        if (t.valore.empty()) Errore_("nome vuoto tra parentesi quadre");
-        t.testo = QuotaNome(t.valore);
-        p = fine + 1;
-      } else if (InizioParola(static_cast<unsigned char>(c))) {
-        size_t q = p;
-        while (q < sql_.size() &&
-               (InizioParola(static_cast<unsigned char>(sql_[q])) || Cifra(sql_[q]))) {
-          ++q;
-        }
-        t.tipo = Token::kParola;
-        t.valore = std::string(sql_.substr(p, q - p));
-        t.testo = t.valore;
-        p = q;
-      } else if (Cifra(c) || (c == '.' && p + 1 < sql_.size() && Cifra(sql_[p + 1]))) {
-        p = Numero(p, t);
-      } else if (c == '#') {
-        Errore_("le date tra # non sono gestite");
+      t.tipo = l.tipo;
+      t.spazio = sql_.substr(dopo, l.inizio - dopo);
+      const std::string_view grezzo = Grezzo(sql_, l);
+      if (l.tipo == Lessema::kTesto) {
+        ValoreTesto(grezzo, sql_[l.inizio], t.valore);
+        t.testo = Quota(t.valore);
       } else {
-        static constexpr std::string_view kDoppi[] = {"<>", "<=", ">=", "!=", "||", "=="};
-        t.tipo = Token::kSimbolo;
-        for (auto d : kDoppi) {
-          if (sql_.substr(p, 2) == d) t.testo = std::string(d);
-        }
-        if (t.testo.empty()) {
-          if (std::string_view("(),;.=<>+-*/&%").find(c) == std::string_view::npos) {
-            Errore_("carattere non ammesso '" + std::string(1, c) + "'");
-          }
-          t.testo = std::string(1, c);
-        }
-        p += t.testo.size();
+        t.valore = grezzo;
+        t.testo = l.tipo == Lessema::kNome ? QuotaNome(grezzo) : t.valore;
       }
       t_.push_back(std::move(t));
+      dopo = l.fine;
     }
   }
 
@@ -177,13 +115,13 @@ class Traduttore {
   // "Tab In 'file'": the table of another database file.
   void RiscriviFile() {
     for (size_t i = 0; i + 2 < t_.size(); ++i) {
-      if (!Nome(i) || !Parola(i + 1, "in") || t_[i + 2].tipo != Token::kTesto) continue;
+      if (!Nome(i) || !Parola(i + 1, "in") || t_[i + 2].tipo != Lessema::kTesto) continue;
       if (t_[i + 2].valore.empty()) Errore_("nome di file vuoto dopo In");
       std::string schema = contesto_.allega(t_[i + 2].valore);
       t_[i].schema = schema;
       t_[i].testo = QuotaNome(schema) + "." + QuotaNome(t_[i].valore);
       t_.erase(t_.begin() + static_cast<long>(i) + 1, t_.begin() + static_cast<long>(i) + 3);
-      if (i + 1 < t_.size() && t_[i + 1].tipo == Token::kTesto) {
+      if (i + 1 < t_.size() && t_[i + 1].tipo == Lessema::kTesto) {
         Errore_("la stringa di connessione dopo In non è gestita");
       }
     }
@@ -210,7 +148,7 @@ class Traduttore {
     return v;
   }
 
-  static Token Nuovo(Token::Tipo tipo, std::string testo) {
+  static Token Nuovo(Lessema::Tipo tipo, std::string testo) {
     Token t;
     t.tipo = tipo;
     t.testo = testo;
@@ -230,7 +168,7 @@ class Traduttore {
         {"nz", "ifnull", 1, 2},
     };
     for (size_t i = 0; i + 1 < t_.size(); ++i) {
-      if (t_[i].tipo != Token::kParola || !Simbolo(i + 1, "(")) continue;
+      if (t_[i].tipo != Lessema::kParola || !Simbolo(i + 1, "(")) continue;
       for (const auto& f : kFunzioni) {
         if (!UgualeNoCase(t_[i].valore, f.nome)) continue;
         size_t chiusa = Chiusa(i + 1);
@@ -243,19 +181,15 @@ class Traduttore {
         if (f.nome == "left") {
           // Left(x, n) -> substr(x, 1, n)
           t_.insert(t_.begin() + static_cast<long>(virgole[0]),
-                    {Nuovo(Token::kSimbolo, ","), Nuovo(Token::kNumero, "1")});
+                    {Nuovo(Lessema::kSimbolo, ","), Nuovo(Lessema::kNumero, "1")});
         } else if (f.nome == "nz" && argomenti == 1) {
           t_.insert(t_.begin() + static_cast<long>(chiusa),
-                    {Nuovo(Token::kSimbolo, ","), Nuovo(Token::kTesto, "''")});
+                    {Nuovo(Lessema::kSimbolo, ","), Nuovo(Lessema::kTesto, "''")});
         }
         break;
       }
     }
   }
-
-  struct Tabella {
-    std::string schema, nome, alias;
-  };
 
   static bool Riservata(std::string_view p) {
     static constexpr std::string_view kRiservate[] = {
@@ -268,8 +202,18 @@ class Traduttore {
     return false;
   }
 
-  void RiscriviSomme() {
-    colonne_valuta_.clear();
+  // One Select of the text: where it starts, where its From stands and where it ends (token
+  // positions), and the tables its From list names.
+  struct Ambito {
+    struct Tabella {
+      std::string schema, nome, alias;
+    };
+    size_t inizio, da, fine;
+    std::vector<Tabella> tabelle;
+  };
+
+  // The parentheses around each token.
+  std::vector<int> Profondita() const {
     std::vector<int> profondita(t_.size());
     int d = 0;
     for (size_t i = 0; i < t_.size(); ++i) {
@@ -277,25 +221,20 @@ class Traduttore {
       profondita[i] = d;
       if (Simbolo(i, "(")) ++d;
     }
-    struct Ambito {
-      size_t inizio, da, fine;
-      std::vector<Tabella> tabelle;
-    };
+    return profondita;
+  }
+
+  // Every Select of the text, the outer one first.
+  std::vector<Ambito> Ambiti(const std::vector<int>& profondita) const {
     std::vector<Ambito> ambiti;
     for (size_t k = 0; k < t_.size(); ++k) {
       if (!Parola(k, "select")) continue;
       Ambito a{k, t_.size(), t_.size(), {}};
-      for (size_t j = k + 1; j < t_.size(); ++j) {
-        if (profondita[j] < profondita[k]) {
-          a.fine = j;
-          break;
-        }
+      for (size_t j = k + 1; j < t_.size() && a.fine == t_.size(); ++j) {
+        if (profondita[j] < profondita[k]) a.fine = j;
       }
-      for (size_t j = k + 1; j < a.fine; ++j) {
-        if (profondita[j] == profondita[k] && Parola(j, "from")) {
-          a.da = j;
-          break;
-        }
+      for (size_t j = k + 1; j < a.fine && a.da == t_.size(); ++j) {
+        if (profondita[j] == profondita[k] && Parola(j, "from")) a.da = j;
       }
       for (size_t j = a.da + 1; j < a.fine; ++j) {
         if (profondita[j] != profondita[k]) continue;
@@ -305,17 +244,60 @@ class Traduttore {
         }
         bool dopo_separatore = j == a.da + 1 || Simbolo(j - 1, ",") || Parola(j - 1, "join");
         if (!dopo_separatore || !Nome(j)) continue;
-        Tabella t{t_[j].schema.empty() ? "main" : t_[j].schema, t_[j].valore, ""};
-        size_t s = j + 1;
-        if (Parola(s, "as")) ++s;
-        if (s < a.fine && Nome(s) && !(t_[s].tipo == Token::kParola && Riservata(t_[s].valore))) {
-          t.alias = t_[s].valore;
-        }
-        a.tabelle.push_back(std::move(t));
+        const size_t s = Parola(j + 1, "as") ? j + 2 : j + 1;
+        a.tabelle.push_back({t_[j].schema.empty() ? "main" : t_[j].schema, t_[j].valore,
+                             s < a.fine && NomeLibero(s) ? t_[s].valore : ""});
       }
       ambiti.push_back(std::move(a));
     }
+    return ambiti;
+  }
 
+  // True when `colonna` of the tables of `ambito` (of the one `qualificatore` names, when given)
+  // is a Currency column: the first table that has the column decides.
+  bool ColonnaValuta(const Ambito& ambito, const std::string& qualificatore,
+                     const std::string& colonna) const {
+    for (const auto& t : ambito.tabelle) {
+      if (!qualificatore.empty() && !UgualeNoCase(qualificatore, t.nome) &&
+          !UgualeNoCase(qualificatore, t.alias)) {
+        continue;
+      }
+      std::string tipo = contesto_.tipo_colonna(t.schema, t.nome, colonna);
+      if (!tipo.empty()) return TipoValuta(tipo);
+    }
+    return false;
+  }
+
+  // Notes the result column of the Currency sum or extreme at `p`, which ends at `chiusa`, in the
+  // outer select list: its alias, or one given to it. False when an alias was added (the token
+  // positions after it moved).
+  bool NotaColonnaValuta(size_t p, size_t chiusa, const std::string& colonna) {
+    const size_t s = chiusa + 1;
+    if (Parola(s, "as") && Nome(s + 1)) {
+      colonne_valuta_.push_back(t_[s + 1].valore);
+    } else if (NomeLibero(s)) {
+      colonne_valuta_.push_back(t_[s].valore);
+    } else {
+      std::string nome = t_[p].valore + "(" + colonna + ")";
+      Token as = Nuovo(Lessema::kParola, "AS");
+      as.spazio = " ";
+      Token n = Nuovo(Lessema::kNome, nome);
+      n.testo = QuotaNome(nome);
+      n.spazio = " ";
+      t_.insert(t_.begin() + static_cast<long>(chiusa) + 1, {as, n});
+      colonne_valuta_.push_back(nome);
+      return false;
+    }
+    return true;
+  }
+
+  // Sum(c), Min(c) and Max(c) of a Currency column c: a sum becomes the exact vx_somma_valuta,
+  // and the result columns of the outer select list that hold one are noted. False when an
+  // alias was added: the caller starts again (the sums already seen keep their alias).
+  bool RiscriviSomme() {
+    colonne_valuta_.clear();
+    const std::vector<int> profondita = Profondita();
+    const std::vector<Ambito> ambiti = Ambiti(profondita);
     for (size_t p = 0; p + 1 < t_.size(); ++p) {
       bool somma = Parola(p, "sum");
       bool estremo = Parola(p, "min") || Parola(p, "max");
@@ -334,44 +316,120 @@ class Traduttore {
       for (const auto& a : ambiti) {
         if (a.inizio < p && p < a.fine && profondita[a.inizio] <= profondita[p]) ambito = &a;
       }
-      if (!ambito) continue;
-      bool valuta = false;
-      for (const auto& t : ambito->tabelle) {
-        if (!qualificatore.empty() && !UgualeNoCase(qualificatore, t.nome) &&
-            !UgualeNoCase(qualificatore, t.alias)) {
-          continue;
-        }
-        std::string tipo = contesto_.tipo_colonna(t.schema, t.nome, colonna);
-        if (!tipo.empty()) {
-          valuta = TipoValuta(tipo);
-          break;
-        }
-      }
-      if (!valuta) continue;
+      if (!ambito || !ColonnaValuta(*ambito, qualificatore, colonna)) continue;
       if (somma) t_[p].testo = "vx_somma_valuta";
-      // A sum in the outer select list: its result column is read back as Currency.
-      if (ambito == &ambiti.front() && profondita[p] == 0 && p < ambito->da) {
-        size_t s = chiusa + 1;
-        if (Parola(s, "as") && Nome(s + 1)) {
-          colonne_valuta_.push_back(t_[s + 1].valore);
-        } else if (Nome(s) && !(t_[s].tipo == Token::kParola && Riservata(t_[s].valore))) {
-          colonne_valuta_.push_back(t_[s].valore);
-        } else {
-          std::string nome = t_[p].valore + "(" + colonna + ")";
-          Token as = Nuovo(Token::kParola, "AS");
-          as.spazio = " ";
-          Token n = Nuovo(Token::kNome, nome);
-          n.testo = QuotaNome(nome);
-          n.spazio = " ";
-          t_.insert(t_.begin() + static_cast<long>(chiusa) + 1, {as, n});
-          colonne_valuta_.push_back(nome);
-          // Positions after the insertion moved: the scopes are stale, start over (the sums
-          // already seen now have their alias and are not touched again).
-          RiscriviSomme();
-          return;
-        }
+      const bool esterna = ambito == &ambiti.front() && profondita[p] == 0 && p < ambito->da;
+      if (esterna && !NotaColonnaValuta(p, chiusa, colonna)) return false;
+    }
+    return true;
+  }
+
+  // The token positions of a query of grouped sums, as PianoDelleSomme reads them.
+  struct FormaSomme {
+    std::vector<size_t> argomenti, alias;    // the summed columns and their aliases
+    std::vector<size_t> gruppi, ordine;      // the columns of Group by and of Order by
+    std::vector<PianoSomme::Uscita> uscite;  // a grouped column's `colonna`: its token, for now
+    size_t tabella = 0, inizio_where = 0, fine_where = 0;
+  };
+
+  // A column of the table read: a free name, not a table of another file.
+  bool ColonnaSemplice(size_t i) const { return NomeLibero(i) && t_[i].schema.empty(); }
+
+  // True when one of the names at `elenco` is the name at `i`.
+  bool TraNomi(const std::vector<size_t>& elenco, size_t i) const {
+    return std::any_of(elenco.begin(), elenco.end(),
+                       [&](size_t j) { return UgualeNoCase(t_[j].valore, t_[i].valore); });
+  }
+
+  // The select list from `i` up to its From: plain columns and "sum(c) [as] alias".
+  bool LeggiSelect(FormaSomme& f, size_t& i) const {
+    for (;;) {
+      if (ColonnaSemplice(i) && (Simbolo(i + 1, ",") || Parola(i + 1, "from"))) {
+        f.uscite.push_back({false, false, static_cast<int>(i)});
+        i += 1;
+      } else if (Parola(i, "sum") && Simbolo(i + 1, "(") && ColonnaSemplice(i + 2) &&
+                 Simbolo(i + 3, ")")) {
+        f.uscite.push_back(
+            {true, t_[i].testo == "vx_somma_valuta", static_cast<int>(f.argomenti.size())});
+        f.argomenti.push_back(i + 2);
+        i += 4;
+        if (Parola(i, "as")) ++i;
+        if (!ColonnaSemplice(i)) return false;
+        f.alias.push_back(i++);
+      } else {
+        return false;
+      }
+      if (Parola(i, "from")) return true;
+      if (!Simbolo(i++, ",")) return false;
+    }
+  }
+
+  // The condition of a Where at `i`, when there is one, up to the clause after it. False when it
+  // is empty or names a sum's alias, which could stand for either.
+  bool LeggiWhere(FormaSomme& f, size_t& i) const {
+    if (!Parola(i, "where")) return true;
+    f.inizio_where = ++i;
+    for (int d = 0; i < t_.size(); ++i) {
+      if (Simbolo(i, "(")) ++d;
+      if (Simbolo(i, ")")) --d;
+      if (d == 0 && (Parola(i, "group") || Parola(i, "order") || Parola(i, "having") ||
+                     Parola(i, "union") || Parola(i, "limit"))) {
+        break;
+      }
+      if (Nome(i) && TraNomi(f.alias, i)) return false;
+    }
+    f.fine_where = i;
+    return f.fine_where != f.inizio_where;
+  }
+
+  // The columns of the "Group by" or "Order by" (`ordinamento`: Asc allowed) at `i`, into `nomi`.
+  bool LeggiElenco(const FormaSomme& f, std::vector<size_t>& nomi, bool ordinamento,
+                   size_t& i) const {
+    for (i += 2;; ++i) {
+      if (!ColonnaSemplice(i) || TraNomi(f.alias, i)) return false;
+      nomi.push_back(i++);
+      if (ordinamento && Parola(i, "asc")) ++i;
+      if (!Simbolo(i, ",")) return true;
+    }
+  }
+
+  // The plan `f` stands for, when every plain and every ordered column is a grouped one and no
+  // column is grouped twice.
+  std::optional<PianoSomme> Componi(FormaSomme& f) const {
+    auto posizione = [&](size_t j) {
+      for (size_t k = 0; k < f.gruppi.size(); ++k) {
+        if (UgualeNoCase(t_[f.gruppi[k]].valore, t_[j].valore)) return static_cast<int>(k);
+      }
+      return -1;
+    };
+    PianoSomme piano;
+    for (size_t k = 0; k < f.gruppi.size(); ++k) {
+      if (posizione(f.gruppi[k]) != static_cast<int>(k)) return std::nullopt;
+      piano.colonne_gruppo.push_back(t_[f.gruppi[k]].valore);
+      piano.testi_gruppo.push_back(t_[f.gruppi[k]].testo);
+    }
+    for (size_t j : f.ordine) {
+      piano.ordine.push_back(posizione(j));
+      if (piano.ordine.back() < 0) return std::nullopt;
+    }
+    for (auto& u : f.uscite) {
+      if (!u.somma && (u.colonna = posizione(static_cast<size_t>(u.colonna))) < 0) {
+        return std::nullopt;
       }
     }
+    piano.uscite = std::move(f.uscite);
+    const Token& tabella = t_[f.tabella];
+    piano.schema = tabella.schema.empty() ? "main" : tabella.schema;
+    piano.tabella = tabella.valore;
+    piano.testo_tabella = tabella.testo;
+    for (size_t k : f.argomenti) {
+      piano.argomenti.push_back(t_[k].valore);
+      piano.testi_argomenti.push_back(t_[k].testo);
+    }
+    if (f.fine_where > f.inizio_where) {
+      piano.condizione = SenzaSpazi(Unisci(f.inizio_where, f.fine_where), kSpaziBianchi);
+    }
+    return piano;
   }
 
   // Grouped sums of one table's columns, which the engine can add up without SQLite sorting
@@ -380,109 +438,21 @@ class Traduttore {
   // names. Anything else (joins, expressions, Having, Desc, aliases that could stand for a column)
   // has no plan and is left to SQLite.
   std::optional<PianoSomme> PianoDelleSomme() const {
-    auto colonna = [&](size_t i) {
-      return Nome(i) && !(t_[i].tipo == Token::kParola && Riservata(t_[i].valore)) &&
-             t_[i].schema.empty();
-    };
-    auto tra = [&](const std::vector<size_t>& elenco, size_t i) {
-      return std::any_of(elenco.begin(), elenco.end(),
-                         [&](size_t j) { return UgualeNoCase(t_[j].valore, t_[i].valore); });
-    };
-    if (!Parola(0, "select")) return std::nullopt;
-    std::vector<size_t> semplici, argomenti, alias;
-    std::vector<PianoSomme::Uscita> uscite;
+    FormaSomme f;
     size_t i = 1;
-    while (true) {
-      if (colonna(i) && (Simbolo(i + 1, ",") || Parola(i + 1, "from"))) {
-        semplici.push_back(i);
-        uscite.push_back({false, false, static_cast<int>(i)});
-        i += 1;
-      } else if (Parola(i, "sum") && Simbolo(i + 1, "(") && colonna(i + 2) && Simbolo(i + 3, ")")) {
-        uscite.push_back(
-            {true, t_[i].testo == "vx_somma_valuta", static_cast<int>(argomenti.size())});
-        argomenti.push_back(i + 2);
-        i += 4;
-        if (Parola(i, "as")) ++i;
-        if (!colonna(i)) return std::nullopt;
-        alias.push_back(i++);
-      } else {
-        return std::nullopt;
-      }
-      if (Parola(i, "from")) break;
-      if (!Simbolo(i++, ",")) return std::nullopt;
-    }
-    const size_t tabella = ++i;
-    if (!Nome(tabella) || (t_[tabella].tipo == Token::kParola && Riservata(t_[tabella].valore))) {
+    if (!Parola(0, "select") || !LeggiSelect(f, i) || !NomeLibero(f.tabella = i + 1)) {
       return std::nullopt;
     }
-    ++i;
-    size_t inizio_where = 0, fine_where = 0;
-    if (Parola(i, "where")) {
-      inizio_where = ++i;
-      int d = 0;
-      for (; i < t_.size(); ++i) {
-        if (Simbolo(i, "(")) ++d;
-        if (Simbolo(i, ")")) --d;
-        if (d == 0 && (Parola(i, "group") || Parola(i, "order") || Parola(i, "having") ||
-                       Parola(i, "union") || Parola(i, "limit"))) {
-          break;
-        }
-        // A name of the condition that a sum's alias also has could stand for either.
-        if (Nome(i) && tra(alias, i)) return std::nullopt;
-      }
-      fine_where = i;
-      if (fine_where == inizio_where) return std::nullopt;
+    i += 2;
+    if (!LeggiWhere(f, i) || !Parola(i, "group") || !Parola(i + 1, "by") ||
+        !LeggiElenco(f, f.gruppi, false, i)) {
+      return std::nullopt;
     }
-    std::vector<size_t> gruppi, ordine;
-    auto elenco = [&](std::vector<size_t>& nomi, bool ordinamento) {
-      i += 2;
-      while (true) {
-        if (!colonna(i) || tra(alias, i)) return false;
-        nomi.push_back(i++);
-        if (ordinamento && Parola(i, "asc")) ++i;
-        if (!Simbolo(i, ",")) return true;
-        ++i;
-      }
-    };
-    if (!Parola(i, "group") || !Parola(i + 1, "by") || !elenco(gruppi, false)) return std::nullopt;
-    if (Parola(i, "order") && Parola(i + 1, "by") && !elenco(ordine, true)) return std::nullopt;
+    if (Parola(i, "order") && Parola(i + 1, "by") && !LeggiElenco(f, f.ordine, true, i)) {
+      return std::nullopt;
+    }
     if (i != t_.size()) return std::nullopt;
-
-    PianoSomme piano;
-    auto posizione = [&](size_t j) {
-      for (size_t k = 0; k < gruppi.size(); ++k) {
-        if (UgualeNoCase(t_[gruppi[k]].valore, t_[j].valore)) return static_cast<int>(k);
-      }
-      return -1;
-    };
-    for (size_t k = 0; k < gruppi.size(); ++k) {
-      if (posizione(gruppi[k]) != static_cast<int>(k)) return std::nullopt;  // named twice
-      piano.colonne_gruppo.push_back(t_[gruppi[k]].valore);
-    }
-    for (size_t j : ordine) {
-      if (posizione(j) < 0) return std::nullopt;
-      piano.ordine.push_back(posizione(j));
-    }
-    for (auto& u : uscite) {
-      if (!u.somma) {
-        u.colonna = posizione(static_cast<size_t>(u.colonna));
-        if (u.colonna < 0) return std::nullopt;
-      }
-    }
-    piano.uscite = std::move(uscite);
-    piano.schema = t_[tabella].schema.empty() ? "main" : t_[tabella].schema;
-    piano.tabella = t_[tabella].valore;
-    for (size_t k : gruppi) piano.testi_gruppo.push_back(t_[k].testo);
-    for (size_t k : argomenti) {
-      piano.argomenti.push_back(t_[k].valore);
-      piano.testi_argomenti.push_back(t_[k].testo);
-    }
-    piano.testo_tabella = t_[tabella].testo;
-    if (fine_where > inizio_where) {
-      const std::string condizione = Unisci(inizio_where, fine_where);
-      piano.condizione = condizione.substr(condizione.find_first_not_of(" \t\r\n"));
-    }
-    return piano;
+    return Componi(f);
   }
 
   std::string Unisci(size_t da, size_t a) const {
@@ -492,9 +462,10 @@ class Traduttore {
       s += t.spazio;
       if (t.spazio.empty() && !s.empty() && !t.testo.empty()) {
         char a = s.back(), b = t.testo.front();
-        bool parola_a = InizioParola(static_cast<unsigned char>(a)) || Cifra(a);
-        bool parola_b = InizioParola(static_cast<unsigned char>(b)) || Cifra(b);
-        if ((a == '-' && b == '-') || (a == '/' && b == '*') || (parola_a && parola_b)) s += ' ';
+        if ((a == '-' && b == '-') || (a == '/' && b == '*') ||
+            (CarattereParola(a) && CarattereParola(b))) {
+          s += ' ';
+        }
       }
       s += t.testo;
     }
@@ -516,15 +487,6 @@ std::string QuotaNome(std::string_view nome) {
     s += c;
   }
   return s + "\"";
-}
-
-bool TipoValuta(std::string_view dichiarato) {
-  std::string t;
-  for (char c : dichiarato) {
-    if (c == ' ' || c == '(') break;
-    t += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  return t == "CURRENCY" || t == "MONEY";
 }
 
 SqlTradotto TraduciSql(std::string_view sql, const ContestoSql& contesto) {

@@ -63,9 +63,6 @@ SqlTradotto TraduciSql(std::string_view sql, const ContestoSql& contesto);
 // Quotes an identifier for SQLite: "na""me".
 std::string QuotaNome(std::string_view nome);
 
-// True when the declared type is the Currency one.
-bool TipoValuta(std::string_view dichiarato);
-
 }  // namespace vendrix::engine_detail
 
 #endif  // VENDRIX_DATA_SQL_DIALETTO_H_

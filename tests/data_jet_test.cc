@@ -25,6 +25,7 @@
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/jet.h"
+#include "data/sql_dialetto.h"
 #include "data/valore.h"
 
 namespace vendrix {
@@ -196,15 +197,6 @@ class Destinazione {
   sqlite3* db_ = nullptr;
 };
 
-std::string Identificatore(const std::string& nome) {
-  std::string out = "\"";
-  for (char c : nome) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 // A date as mdb-export prints it with -T '%Y-%m-%d %H:%M:%S': libmdb leaves the fields at zero
 // outside 0..1e6 days, and rounds the time of day to the second.
 std::string DataMdbExport(double giorni) {
@@ -265,8 +257,8 @@ std::string ConfrontaTabella(const Destinazione& dest, const fs::path& file,
     }
   }
   sqlite3_stmt* st;
-  sqlite3_prepare_v2(dest.db(), ("SELECT * FROM jet." + Identificatore(tabella)).c_str(), -1, &st,
-                     nullptr);
+  sqlite3_prepare_v2(dest.db(), ("SELECT * FROM jet." + engine_detail::QuotaNome(tabella)).c_str(),
+                     -1, &st, nullptr);
   size_t r = 1;
   std::string differenza;
   for (; differenza.empty() && sqlite3_step(st) == SQLITE_ROW; ++r) {
@@ -683,6 +675,15 @@ class MotoreSuJet : public ::testing::Test {
   std::string originale_;
 };
 
+// The values of `campo` in the rows that meet `criteri`, in the set's order.
+std::vector<Valore> Trovati(Recordset& rs, const char* campo, const std::string& criteri) {
+  std::vector<Valore> valori;
+  for (rs.FindFirst(criteri); !rs.NoMatch(); rs.FindNext(criteri)) {
+    valori.push_back(rs.Fields(campo).Value());
+  }
+  return valori;
+}
+
 TEST_F(MotoreSuJet, FindFirstEValoriDeiCampi) {
   DBEngine motore;
   auto db = motore.OpenDatabase("Clienti.mdb");
@@ -762,12 +763,7 @@ TEST_F(MotoreSuJet, SottoSelezioniTraFileAccessESqlite) {
   auto messicani = sqlite->OpenRecordset(
       "Select Numero From Ordini Where Cliente In (Select CustomerID From Customers In "
       "'Clienti.mdb' Where Country = 'Mexico') Order by Numero");
-  std::vector<Valore> numeri;
-  for (messicani->FindFirst("Numero > 0"); !messicani->NoMatch();
-       messicani->FindNext("Numero > 0")) {
-    numeri.push_back(messicani->Fields("Numero").Value());
-  }
-  EXPECT_EQ(numeri,
+  EXPECT_EQ(Trovati(*messicani, "Numero", "Numero > 0"),
             (std::vector<Valore>{Valore(int32_t{1}), Valore(int32_t{3}), Valore(int32_t{5})}));
 
   // A query on the Access file naming the SQLite file.
@@ -775,12 +771,7 @@ TEST_F(MotoreSuJet, SottoSelezioniTraFileAccessESqlite) {
   auto ordinanti = access->OpenRecordset(
       "Select CompanyName From Customers Where CustomerID In (Select Cliente From Ordini In "
       "'Ordini.mdb') And Country <> 'Mexico' Order by CompanyName");
-  std::vector<Valore> nomi;
-  for (ordinanti->FindFirst("CompanyName <> ''"); !ordinanti->NoMatch();
-       ordinanti->FindNext("CompanyName <> ''")) {
-    nomi.push_back(ordinanti->Fields("CompanyName").Value());
-  }
-  EXPECT_EQ(nomi,
+  EXPECT_EQ(Trovati(*ordinanti, "CompanyName", "CompanyName <> ''"),
             (std::vector<Valore>{Valore("Alfreds Futterkiste"), Valore("Berglunds snabbköp")}));
 }
 

@@ -34,6 +34,10 @@ std::string Messaggio(F&& f) {
 }
 
 const std::string kDal = "20240701", kAl = "20240731";
+// The sums the report's queries read from the statistics.
+const std::string kSomme =
+    "sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,sum(TotFB) as TTFB,sum(TotSupl) as "
+    "TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx";
 const std::string kStorico = "Sto rico d'Anna";  // a history folder with a blank and an apostrophe
 
 class SqlAlbergo : public ::testing::Test {
@@ -231,6 +235,17 @@ class SqlAlbergo : public ::testing::Test {
 
 using Testi = std::vector<std::string>;
 
+// The runs' query of the charge lines: the room lines (`camera` "=") or the others ("<>") of the
+// stays numbered by `campo` of `tabella` in `file`, in the period as `partenza` gives it.
+std::string Addebiti(const std::string& camera, const std::string& campo,
+                     const std::string& tabella, const std::string& file,
+                     const std::string& partenza) {
+  return "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) " + camera +
+         " '*' and CodiceCliente In (Select " + campo + " From " + tabella + " In " + Quota(file) +
+         " Where NumeroHotel = 1 and DataArrivo <= '" + kAl + "' and " + partenza + " > '" + kDal +
+         "')";
+}
+
 TEST_F(SqlAlbergo, PassoPrenotazioni) {
   auto camere = motore_.OpenDatabase("Camere_Prenotazione.mdb");
   auto righe = camere->OpenRecordset(
@@ -262,11 +277,8 @@ TEST_F(SqlAlbergo, PassoPrenotazioni) {
   }
 
   auto addebiti_db = motore_.OpenDatabase("Arrangiamento.mdb");
-  auto addebiti = addebiti_db->OpenRecordset(
-      "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) = '*' and "
-      "CodiceCliente In (Select NumeroPrenotazione From Camere_Prenotazione In "
-      "'Camere_Prenotazione.mdb' Where NumeroHotel = 1 and DataArrivo <= '" +
-      kAl + "' and DataPartenza > '" + kDal + "')");
+  auto addebiti = addebiti_db->OpenRecordset(Addebiti(
+      "=", "NumeroPrenotazione", "Camere_Prenotazione", "Camere_Prenotazione.mdb", "DataPartenza"));
   EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}),
             (Testi{"10|*1|100", "11|*1|50"}));
   // The run's find for one room line and day.
@@ -294,10 +306,7 @@ TEST_F(SqlAlbergo, PassoClientiInCasa) {
 
   auto addebiti_db = motore_.OpenDatabase("Arrangiamento.mdb");
   auto addebiti = addebiti_db->OpenRecordset(
-      "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
-      "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In 'Scheda_Cliente.mdb' "
-      "Where NumeroHotel = 1 and DataArrivo <= '" +
-      kAl + "' and DataPartenza > '" + kDal + "')");
+      Addebiti("<>", "NumeroProgressivo", "Scheda_Cliente", "Scheda_Cliente.mdb", "DataPartenza"));
   EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}),
             (Testi{"1234|101|55.5", "1238|S1|2"}))
       << "a line without room number never matches Left(...) <> '*'";
@@ -337,11 +346,9 @@ TEST_F(SqlAlbergo, PassoStoricoConEsenzaCartella) {
         "' Order by DataArrivo,NumeroCamera,NumeroProgressivo;");
     EXPECT_EQ(Righe(*schede, {"NumeroProgressivo", "NumeroCamera"}), c.schede) << c.cartella;
     auto addebiti_db = motore_.OpenDatabase(file("ArrangiamentoStoricoClienti.mdb"));
-    auto addebiti = addebiti_db->OpenRecordset(
-        "Select * From Arrangiamento Where NumeroHotel = 1 and Left(NumeroCamera,1) <> '*' and "
-        "CodiceCliente In (Select NumeroProgressivo From Scheda_Cliente In " +
-        Quota(file("SchedaStoricoClienti.mdb")) + " Where NumeroHotel = 1 and DataArrivo <= '" +
-        kAl + "' and DataPartenzaReale > '" + kDal + "')");
+    auto addebiti =
+        addebiti_db->OpenRecordset(Addebiti("<>", "NumeroProgressivo", "Scheda_Cliente",
+                                            file("SchedaStoricoClienti.mdb"), "DataPartenzaReale"));
     EXPECT_EQ(Righe(*addebiti, {"CodiceCliente", "NumeroCamera", "ImportoTotale"}), c.addebiti)
         << c.cartella;
   }
@@ -350,10 +357,8 @@ TEST_F(SqlAlbergo, PassoStoricoConEsenzaCartella) {
 TEST_F(SqlAlbergo, ReportGiornaliero) {
   auto db = motore_.OpenDatabase("Vendrix.mdb");
   auto rs = db->OpenRecordset(
-      "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-      "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-      "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix Group by "
-      "NumeroHotel,DataRif,Agenzia Order by DataRif");
+      "Select NumeroHotel,DataRif," + kSomme +
+      ",Agenzia From Vendrix Group by NumeroHotel,DataRif,Agenzia Order by DataRif");
   Testi giorno1 = Righe(*rs, {"Agenzia", "TTRO", "TTBB", "TTRe", "TTEx", "TTCOc", "TTPx"},
                         "NumeroHotel = 1 and DataRif = '20240701'");
   std::sort(giorno1.begin(), giorno1.end());
@@ -383,10 +388,8 @@ TEST_F(SqlAlbergo, ReportTipoCameraEAgenzia) {
 
   auto db = motore_.OpenDatabase("Vendrix.mdb");
   auto per_tipo = db->OpenRecordset(
-      "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-      "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-      "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix Group by "
-      "NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;");
+      "Select NumeroHotel,TipoCamera," + kSomme +
+      ",Agenzia From Vendrix Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;");
   struct Caso {
     std::string sigla;
     Testi gruppi;
@@ -404,11 +407,10 @@ TEST_F(SqlAlbergo, ReportTipoCameraEAgenzia) {
     EXPECT_EQ(g, c.gruppi) << c.sigla;
   }
 
-  auto per_agenzia = db->OpenRecordset(
-      "Select NumeroHotel,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,sum(TotFB) as "
-      "TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,sum(TotCamOcc) as "
-      "TTCOc,sum(TotPax) as TTPx,Agenzia,TipoCamera From Vendrix Where Agenzia >= ' ' Group by "
-      "NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;");
+  auto per_agenzia =
+      db->OpenRecordset("Select NumeroHotel," + kSomme +
+                        ",Agenzia,TipoCamera From Vendrix Where Agenzia >= ' ' Group by "
+                        "NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;");
   EXPECT_EQ(Righe(*per_agenzia, {"Agenzia", "TipoCamera", "TTRe", "TTHB", "TTCOc"}),
             (Testi{" |SIN|0|0|1", "ALFA|D'A|8.25|7.25|1", "ALFA|DOP|1|0|3"}))
       << "a blank agency counts, an empty or missing one does not; code order";
@@ -508,6 +510,23 @@ TEST_F(SqlAlbergo, FileNominatiConInSiCollegaUnaVoltaSola) {
   EXPECT_NE(Messaggio([&] {
               db->OpenRecordset("Select * From Manca In 'NumeriCamere.mdb'");
             }).find("Tabella 'Manca' non trovata nel database 'NumeriCamere.mdb'"),
+            std::string::npos);
+}
+
+// Criteria and SQL texts are read by the same rules: a name in brackets or backquotes is a field
+// whatever its letters (Not included), and a number run into a word is refused, as SQLite does.
+TEST_F(SqlAlbergo, CriteriESqlSiLeggonoConLeStesseRegole) {
+  auto db = motore_.OpenDatabase("TipiCamere.mdb");
+  auto rs = db->OpenRecordset("Select Sigla as [Not], `Quantita` From TipiCamere");
+  EXPECT_EQ(Righe(*rs, {"Not"}, "[Not] = 'DOP' Or `Quantita` = 5"), (Testi{"DOP", "SIN"}));
+  for (const char* sql : {"Select 1abc From TipiCamere",
+                          "Select Sigla From TipiCamere Where "
+                          "Quantita = 1.2.3"}) {
+    EXPECT_NE(Messaggio([&] { db->OpenRecordset(sql); }).find("numero non valido"),
+              std::string::npos)
+        << sql;
+  }
+  EXPECT_NE(Messaggio([&] { rs->FindFirst("`Quantita = 5"); }).find("non chiuso"),
             std::string::npos);
 }
 

@@ -6,13 +6,10 @@
 // Input: criteria texts separated by '\n' (at most four); after a byte 0x01, edits as triples of
 // bytes (row, field, value), applied inside a transaction that is rolled back at the end.
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -23,11 +20,10 @@
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/valore.h"
+#include "tests/fuzz/cartella_fuzz.h"
 
 namespace vendrix {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr const char* kCampi[] = {"Id", "Nome", "Sigla", "Importo", "Numero"};
 constexpr int kRighe = 16;
@@ -56,16 +52,13 @@ void Guasto(const std::string& cosa) {
   std::abort();
 }
 
+// The table the criteria are tried on, in a file of its own.
 struct Banco {
-  fs::path cartella;
   DBEngine motore;
   std::unique_ptr<Database> db;
 
   Banco() {
-    std::string modello = (fs::temp_directory_path() / "vendrix-fuzz-criteri-XXXXXX").string();
-    cartella = mkdtemp(modello.data());
-    const std::string file = (cartella / "Criteri.mdb").string();
-    db = motore.Workspaces().CreateDatabase(file);
+    db = motore.Workspaces().CreateDatabase((CartellaFuzz("criteri") / "Criteri.mdb").string());
     TableDef t = db->CreateTableDef("T");
     t.Fields.Append(t.CreateField("Id", dbLong));
     t.Fields.Append(t.CreateField("Nome", dbText, 20));
@@ -80,11 +73,6 @@ struct Banco {
       for (int c = 1; c < 5; ++c) rs->Fields(kCampi[c]) = ValoreN(c, r * (c + 2) + 1);
       rs->Update();
     }
-  }
-  ~Banco() {
-    db.reset();
-    std::error_code e;
-    fs::remove_all(cartella, e);
   }
 };
 
@@ -130,7 +118,7 @@ void Confronta(Database& db, Recordset& usato, const std::string& criteri) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t dimensione) {
   using namespace vendrix;
-  static Banco* banco = new Banco();  // one file for the whole run
+  static Banco* banco = new Banco();  // one file for the whole run, never closed
   const std::string ingresso(reinterpret_cast<const char*>(dati), dimensione);
   const size_t separa = ingresso.find('\x01');
   const std::string testi = ingresso.substr(0, separa);

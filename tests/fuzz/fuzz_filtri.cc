@@ -1,8 +1,6 @@
 // The reader of the agency filter file: any bytes give the file's lines, none empty, none holding
 // a line end, all valid UTF-8; a file already in UTF-8 gives exactly its non-empty lines.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "calc/pulizia.h"
+#include "tests/fuzz/cartella_fuzz.h"
 
 namespace {
 
@@ -82,10 +81,7 @@ std::vector<std::string> Righe(std::string testo) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t dimensione) {
-  static const fs::path file = [] {
-    std::string modello = (fs::temp_directory_path() / "vendrix-fuzz-filtri-XXXXXX").string();
-    return fs::path(mkdtemp(modello.data())) / "VendrixFiltro.txt";
-  }();
+  static const fs::path file = CartellaFuzz("filtri") / "VendrixFiltro.txt";
   const std::string testo(reinterpret_cast<const char*>(dati), dimensione);
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -9,7 +9,6 @@
 // nothing.
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -22,6 +21,7 @@
 
 #include "data/errore.h"
 #include "data/jet.h"
+#include "tests/fuzz/cartella_fuzz.h"
 
 namespace {
 
@@ -53,10 +53,7 @@ int Conta(sqlite3* db, const std::string& sql) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t dimensione) {
   static const std::string originale =
       LeggiFile(fs::path(VENDRIX_SHARED_DIR) / "jet" / "DateTestDatabase.mdb");
-  static const fs::path copia = [] {
-    std::string modello = (fs::temp_directory_path() / "vendrix-fuzz-jet-XXXXXX").string();
-    return fs::path(mkdtemp(modello.data())) / "Danneggiato.mdb";
-  }();
+  static const fs::path copia = CartellaFuzz("jet") / "Danneggiato.mdb";
   if (originale.size() < 3 * 4096) return 0;
 
   std::string file = originale;
