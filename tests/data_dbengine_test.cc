@@ -19,6 +19,7 @@
 
 #include "data/archivio.h"
 #include "data/dbengine.h"
+#include "tests/data_tabella_prova.h"
 
 namespace vendrix {
 namespace {
@@ -76,20 +77,7 @@ class MotoreDati : public ::testing::Test {
   void ScriviTabella(const std::string& file, const std::string& tabella,
                      const std::vector<Field>& campi,
                      const std::vector<std::vector<Valore>>& righe) {
-    std::unique_ptr<Database> db =
-        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces().CreateDatabase(file);
-    TableDef td = db->CreateTableDef(tabella);
-    for (const auto& c : campi) td.Fields.Append(c);
-    db->TableDefs().Append(td);
-    auto rs = db->OpenRecordset(tabella);
-    db->BeginTrans();
-    for (const auto& riga : righe) {
-      rs->AddNew();
-      for (size_t i = 0; i < campi.size(); ++i) rs->Fields(campi[i].nome) = riga[i];
-      rs->Update();
-    }
-    db->CommitTrans();
-    db->Close();
+    ScriviTabellaDiProva(motore_, file, tabella, campi, righe);
   }
 
   // Values of field `campo` of every row visited by FindFirst / FindNext with `criteri`.
@@ -243,11 +231,7 @@ TEST_F(MotoreDati, CriteriMalformatiDannoUnErroreChiaro) {
   ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
   auto db = motore_.OpenDatabase("Prova.mdb");
   auto rs = db->OpenRecordset("Prova");
-  struct Caso {
-    const char* criteri;
-    const char* messaggio;
-  };
-  const Caso casi[] = {
+  const CasoErrore casi[] = {
       {"", "Criterio non valido"},
       {"NumeroHotel", "Criterio non valido"},
       {"NumeroHotel =", "Criterio non valido"},
@@ -265,8 +249,8 @@ TEST_F(MotoreDati, CriteriMalformatiDannoUnErroreChiaro) {
       {"Manca = 1", "Campo 'Manca' non trovato nella tabella 'Prova' del database 'Prova.mdb'"},
   };
   for (const auto& c : casi) {
-    std::string m = Messaggio([&] { rs->FindFirst(c.criteri); });
-    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.criteri << " -> " << m;
+    std::string m = Messaggio([&] { rs->FindFirst(c.testo); });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.testo << " -> " << m;
   }
   std::string profondo(5000, '(');
   EXPECT_NE(Messaggio([&] { rs->FindFirst(profondo + "Id = 1"); }).find("Criterio non valido"),
@@ -401,11 +385,7 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
   EXPECT_NE(Messaggio([&] { rs->Fields("Sigla") = "x"; }).find("manca AddNew o Edit"),
             std::string::npos);
 
-  struct Caso {
-    const char* sql;
-    const char* messaggio;
-  };
-  const Caso casi[] = {
+  const CasoErrore casi[] = {
       {"Select * Form Prova", "Errore nel testo SQL"},
       {"Select * From Manca", "Tabella 'Manca' non trovata nel database 'Prova.mdb'"},
       {"Select Manca From Prova", "Campo 'Manca' non trovato"},
@@ -421,9 +401,9 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
        "Impossibile aprire il database 'Manca.mdb' nominato nel testo SQL"},
   };
   for (const auto& c : casi) {
-    std::string m = Messaggio([&] { db->OpenRecordset(c.sql); });
-    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.sql << " -> " << m;
-    EXPECT_EQ(m.find(c.sql), std::string::npos) << "the SQL text stays out of the message: " << m;
+    std::string m = Messaggio([&] { db->OpenRecordset(c.testo); });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.testo << " -> " << m;
+    EXPECT_EQ(m.find(c.testo), std::string::npos) << "the SQL text stays out of the message: " << m;
   }
   const std::string nullo("Select * From Prova Where Sigla = 'B\0' or Id = 1", 48);
   EXPECT_NE(Messaggio([&] { db->OpenRecordset(nullo); }).find("carattere non ammesso"),
