@@ -49,7 +49,6 @@ class Campo {
     SetValue(valore);
     return *this;
   }
-  operator Valore() const { return Value(); }
 
  private:
   friend class Recordset;

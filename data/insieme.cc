@@ -168,19 +168,16 @@ std::string Insieme::Descrizione() const {
   return "nel risultato del testo SQL \"" + Abbrevia(origine_) + "\"";
 }
 
-void Insieme::ControllaUtilizzabile() const {
+void Insieme::Chiuso() const {
   if (chiuso_con_database_) {
     throw Errore("Recordset '" + Abbrevia(origine_) + "' non utilizzabile: il database '" +
                  conn_->Nome() + "' è stato chiuso");
   }
-  if (chiuso_) throw Errore("Recordset '" + Abbrevia(origine_) + "' già chiuso");
+  throw Errore("Recordset '" + Abbrevia(origine_) + "' già chiuso");
 }
 
-void Insieme::ControllaCampo(int indice) const {
-  ControllaUtilizzabile();
-  if (indice < 0 || indice >= static_cast<int>(campi_.size())) {
-    throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + Descrizione());
-  }
+void Insieme::CampoInesistente(int indice) const {
+  throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + Descrizione());
 }
 
 int Insieme::IndiceCampo(std::string_view nome) const {

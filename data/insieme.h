@@ -83,9 +83,17 @@ class Insieme {
  private:
   enum class Modo { kNormale, kAggiunta, kModifica };
 
-  void ControllaUtilizzabile() const;
+  // Throw Errore when the set is closed, or has no field at `indice`; on every read and write.
+  void ControllaUtilizzabile() const {
+    if (chiuso_) Chiuso();
+  }
+  void ControllaCampo(int indice) const {
+    ControllaUtilizzabile();
+    if (indice < 0 || static_cast<size_t>(indice) >= campi_.size()) CampoInesistente(indice);
+  }
+  [[noreturn]] void Chiuso() const;
+  [[noreturn]] void CampoInesistente(int indice) const;
   void ControllaAggiornabile(const char* operazione) const;
-  void ControllaCampo(int indice) const;
   std::string Descrizione() const;
   Errore ErroreLetturaTabella() const;
   void CaricaColonne(std::vector<int> da_caricare);
