@@ -157,6 +157,59 @@ std::optional<std::string> Tenta(Fn&& lavoro) {
   }
 }
 
+// Why the guest history cannot be read: the first of its files that is missing.
+std::optional<std::string> StoricoMancante(const fs::path& cartella, const Richiesta& r) {
+  std::error_code errore;
+  const fs::path storico = fs::absolute(cartella / r.cartella_storico, errore);
+  for (const char* file :
+       {t::kFileSchedaStorico, t::kFileDittaStorico, t::kFileArrangiamentoStorico}) {
+    if (!fs::is_regular_file(storico / file, errore)) {
+      return "Storico clienti non disponibile: manca il file " + (storico / file).string() + ".";
+    }
+  }
+  return std::nullopt;
+}
+
+// The guests' part into `somme` (left empty when it fails, and the reason returned).
+std::optional<std::string> ParteClienti(const fs::path& cartella, const Richiesta& clienti,
+                                        const std::string& archivio, Giorno riferimento,
+                                        const Segmenti& segmenti, bool storico, Somme& somme) {
+  if (auto errore = Tenta([&] {
+        SommaParte(cartella, clienti, archivio, riferimento, StatoNotte::kEffettiva,
+                   StatoNotte::kConfermata, segmenti, somme, storico);
+      })) {
+    somme.clear();
+    return "Clienti in casa e storico non disponibili: " + *errore;
+  }
+  return std::nullopt;
+}
+
+// The confirmed and, apart, the optional bookings of the nights after `riferimento` into
+// `somme`, each from a store of its own in `temporanea`. Returns what could not be read.
+std::vector<std::string> PartePrenotazioni(const fs::path& cartella, const Richiesta& base,
+                                           Giorno riferimento, const Segmenti& segmenti,
+                                           const fs::path& temporanea, Somme& somme) {
+  std::vector<std::string> mancanze;
+  if (riferimento >= base.al) return mancanze;
+  for (bool opzionate : {false, true}) {
+    Richiesta prenotazioni = base;
+    prenotazioni.dal = std::max(base.dal, riferimento + std::chrono::days{1});
+    prenotazioni.confermate = !opzionate;
+    prenotazioni.opzionate = opzionate;
+    const StatoNotte stato = opzionate ? StatoNotte::kOpzionale : StatoNotte::kConfermata;
+    const std::string archivio =
+        (temporanea / (opzionate ? "opzionate.mdb" : "confermate.mdb")).string();
+    if (auto errore = Tenta([&] {
+          SommaParte(cartella, prenotazioni, archivio, riferimento, stato, stato, segmenti, somme);
+        })) {
+      mancanze.push_back((opzionate ? "Prenotazioni opzionate non disponibili: "
+                                    : "Prenotazioni confermate non disponibili: ") +
+                         *errore);
+    }
+  }
+  return mancanze;
+}
+
 }  // namespace
 
 Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Segmenti& segmenti) {
@@ -185,37 +238,17 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
     portafoglio.mancanze.push_back(e.what());
     return portafoglio;
   }
-  const auto archivio = [&](const char* nome) { return (temporanea->Percorso() / nome).string(); };
 
   // A history that is not there leaves the in-house guests to count.
-  std::optional<std::string> senza_storico;
-  {
-    std::error_code errore;
-    const fs::path storico = fs::absolute(cartella / r.cartella_storico, errore);
-    for (const char* file :
-         {t::kFileSchedaStorico, t::kFileDittaStorico, t::kFileArrangiamentoStorico}) {
-      if (!senza_storico && !fs::is_regular_file(storico / file, errore)) {
-        senza_storico =
-            "Storico clienti non disponibile: manca il file " + (storico / file).string() + ".";
-      }
-    }
-  }
+  const std::optional<std::string> senza_storico = StoricoMancante(cartella, r);
   if (senza_storico) portafoglio.mancanze.push_back(*senza_storico);
 
   // The guests, the longest part, on a thread of their own while the bookings, the room types
   // and the guests' stays are read here one after the other.
   Somme somme_clienti;
-  std::vector<SoggiornoCamera> soggiorni;
-  auto parte_clienti = [&]() {
-    if (auto errore = Tenta([&] {
-          SommaParte(cartella, clienti, archivio("clienti.mdb"), riferimento,
-                     StatoNotte::kEffettiva, StatoNotte::kConfermata, segmenti, somme_clienti,
-                     !senza_storico);
-        })) {
-      somme_clienti.clear();
-      return std::optional<std::string>("Clienti in casa e storico non disponibili: " + *errore);
-    }
-    return std::optional<std::string>();
+  const auto parte_clienti = [&] {
+    return ParteClienti(cartella, clienti, (temporanea->Percorso() / "clienti.mdb").string(),
+                        riferimento, segmenti, !senza_storico, somme_clienti);
   };
   std::future<std::optional<std::string>> esito_clienti;
   try {
@@ -225,28 +258,12 @@ Portafoglio CalcolaPortafoglio(const Richiesta& r, Giorno riferimento, const Seg
   }
 
   Somme somme;
-  std::vector<std::string> mancanze_prenotazioni;
-  if (riferimento < r.al) {
-    for (bool opzionate : {false, true}) {
-      Richiesta prenotazioni = base;
-      prenotazioni.dal = std::max(r.dal, riferimento + std::chrono::days{1});
-      prenotazioni.confermate = !opzionate;
-      prenotazioni.opzionate = opzionate;
-      const StatoNotte stato = opzionate ? StatoNotte::kOpzionale : StatoNotte::kConfermata;
-      if (auto errore = Tenta([&] {
-            SommaParte(cartella, prenotazioni,
-                       archivio(opzionate ? "opzionate.mdb" : "confermate.mdb"), riferimento, stato,
-                       stato, segmenti, somme);
-          })) {
-        mancanze_prenotazioni.push_back((opzionate ? "Prenotazioni opzionate non disponibili: "
-                                                   : "Prenotazioni confermate non disponibili: ") +
-                                        *errore);
-      }
-    }
-  }
+  std::vector<std::string> mancanze_prenotazioni =
+      PartePrenotazioni(cartella, base, riferimento, segmenti, temporanea->Percorso(), somme);
   if (auto errore = Tenta([&] { portafoglio.tipi_camere = LeggiTipiCamere(cartella); })) {
     portafoglio.mancanze.push_back("Tipi camera non disponibili: " + *errore);
   }
+  std::vector<SoggiornoCamera> soggiorni;
   std::optional<std::string> errore_soggiorni =
       Tenta([&] { LeggiSoggiorni(cartella, clienti, !senza_storico, soggiorni); });
   if (auto errore = esito_clienti.get()) {

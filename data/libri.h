@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -114,10 +115,6 @@ class ArchivioLibri {
   // (kIstantaneaInCorso) when another writer holds it. On any failure the store is as before.
   void Scrivi(const Istantanea& istantanea);
 
-  // Removes, in one transaction, the snapshots older than kGiorniTutteIstantanee days before
-  // `oggi` except the first of each week (weeks from Monday). Finals are never removed.
-  void Sfoltisci(Giorno oggi);
-
   // The days with a snapshot, in order.
   std::vector<Giorno> Giorni() const;
   bool HaIstantanea(Giorno giorno) const;
@@ -140,8 +137,27 @@ class ArchivioLibri {
   const std::filesystem::path& Percorso() const { return percorso_; }
 
  private:
+  class Comando;
+  // Opens the file (read-only when it cannot be written and `crea` is false); throws Errore.
+  void Apri(bool crea);
+  // False for a new (empty) file; throws LibriNonValidi for one that is not a store we read.
+  bool Riconosci() const;
+  void Chiudi();
+  // Runs `passi` in one transaction: on any failure nothing of it stays written.
+  void Transazione(const std::function<void()>& passi);
+  // The steps of Scrivi: the day's books, then the finals.
+  void ScriviLibri(const Istantanea& istantanea);
+  void ScriviConsuntivi(const Istantanea& istantanea);
+  // Removes the snapshots older than kGiorniTutteIstantanee days before `oggi` except the first
+  // of each week (weeks from Monday). Finals are never removed.
+  void Sfoltisci(Giorno oggi);
+  // Removes the snapshot of `giorno` (its finals stay).
+  void TogliIstantanea(Giorno giorno);
   void Esegui(const char* sql) const;
+  // The one number a query yields (0 without a row).
+  int64_t Numero(const char* sql) const;
   int64_t IdNome(const std::string& nome);
+  // Throws for the failed `operazione`: LibriNonValidi for a damaged file, else Errore.
   [[noreturn]] void Fallito(const std::string& operazione) const;
 
   std::filesystem::path cartella_, percorso_;

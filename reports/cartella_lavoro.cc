@@ -97,11 +97,10 @@ double LarghezzaTesto(std::string_view testo, bool grassetto) {
     if ((c & 0xC0) == 0x80) continue;  // continues a UTF-8 sequence
     if (c >= '0' && c <= '9') {
       larghezza += 1;
-    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' ||
-               c == 'i' || c == 'l' || c == 'j' || c == '|' || c == '!') {
+    } else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' || c == 'i' ||
+               c == 'l' || c == 'j' || c == '|' || c == '!') {
       larghezza += 0.5;
-    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' ||
-               c == '/') {
+    } else if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '-' || c == '/') {
       larghezza += 0.7;
     } else if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '%' || c == '@') {
       larghezza += 1.6;
@@ -306,58 +305,31 @@ int64_t ValoreCella::Intero() const {
 }
 
 double ValoreCella::Numero() const {
-  switch (Tipo()) {
-    case TipoCella::kVuota:
-      return 0;
-    case TipoCella::kIntero:
-      return static_cast<double>(std::get<int64_t>(v_));
-    case TipoCella::kNumero:
-      return std::get<double>(v_);
-    case TipoCella::kValuta:
-      return std::get<Valuta>(v_).ComeDouble();
-    case TipoCella::kTesto:
-      break;
-  }
+  if (const auto* c = std::get_if<Valuta>(&v_)) return c->ComeDouble();
+  if (const auto* n = std::get_if<int64_t>(&v_)) return static_cast<double>(*n);
+  if (const auto* x = std::get_if<double>(&v_)) return *x;
+  if (Vuota()) return 0;
   TipoNonCorrispondente(*this);
 }
 
 Valuta ValoreCella::ComeValuta() const {
-  switch (Tipo()) {
-    case TipoCella::kVuota:
-      return Valuta();
-    case TipoCella::kIntero: {
-      int64_t n = std::get<int64_t>(v_), decimillesimi = 0;
-      if (__builtin_mul_overflow(n, int64_t{10000}, &decimillesimi)) {
-        throw Errore("Overflow: importo " + std::to_string(n) + " troppo grande");
-      }
-      return Valuta::DaDecimillesimi(decimillesimi);
+  if (const auto* c = std::get_if<Valuta>(&v_)) return *c;
+  if (const auto* n = std::get_if<int64_t>(&v_)) {
+    int64_t decimillesimi = 0;
+    if (__builtin_mul_overflow(*n, int64_t{10000}, &decimillesimi)) {
+      throw Errore("Overflow: importo " + std::to_string(*n) + " troppo grande");
     }
-    case TipoCella::kNumero:
-      return Valuta::DaDouble(std::get<double>(v_));
-    case TipoCella::kValuta:
-      return std::get<Valuta>(v_);
-    case TipoCella::kTesto:
-      break;
+    return Valuta::DaDecimillesimi(decimillesimi);
   }
-  TipoNonCorrispondente(*this);
+  // Numero throws for a text.
+  return Vuota() ? Valuta() : Valuta::DaDouble(Numero());
 }
 
 int64_t ValoreCella::ComeIntero() const {
-  switch (Tipo()) {
-    case TipoCella::kVuota:
-      return 0;
-    case TipoCella::kIntero:
-      return std::get<int64_t>(v_);
-    case TipoCella::kNumero:
-    case TipoCella::kValuta: {
-      double x = Numero();
-      if (!(std::fabs(x) < 9.0e18)) throw Errore("Overflow: numero " + Descrivi(*this));
-      return std::llround(x);
-    }
-    case TipoCella::kTesto:
-      break;
-  }
-  TipoNonCorrispondente(*this);
+  if (const auto* n = std::get_if<int64_t>(&v_)) return *n;
+  const double x = Numero();  // 0 for an empty cell; throws for a text
+  if (!(std::fabs(x) < 9.0e18)) throw Errore("Overflow: numero " + Descrivi(*this));
+  return std::llround(x);
 }
 
 ValoreCella operator+(const ValoreCella& a, const ValoreCella& b) {
@@ -448,8 +420,7 @@ std::string RiferimentoCella::Formula() const {
 }
 
 template <typename Modifica>
-void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2,
-                              Modifica modifica) {
+void Worksheet::CambiaFormato(int riga1, int colonna1, int riga2, int colonna2, Modifica modifica) {
   // Formatting is by cell, so a whole column or a huge block would be held cell by cell.
   const int64_t celle = int64_t{riga2 - riga1 + 1} * int64_t{colonna2 - colonna1 + 1};
   if (celle > 1000000) {
@@ -579,8 +550,8 @@ void Worksheet::FreezePanes(int riga, int colonna) {
 
 void Worksheet::AutoFilter(std::string_view indirizzo) {
   Intervallo r = Range(indirizzo);
-  filtro_ = IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(),
-                             r.UltimaColonna()};
+  filtro_ =
+      IntervalloFoglio{nome_, r.PrimaRiga(), r.PrimaColonna(), r.UltimaRiga(), r.UltimaColonna()};
 }
 
 void Worksheet::AggiungiGrafico(Grafico grafico) {

@@ -7,6 +7,7 @@
 // of the daily workbook; the reconciliation rows of the agency sheet.
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "data/dbengine.h"
@@ -17,12 +18,8 @@
 namespace vendrix {
 
 // Sums of the statistics rows of hotel 1 without an agency text (empty or missing), the rows the
-// agency sheet leaves out.
-struct SommeSenzaAgenzia {
-  Valuta ro, bb, hb, fb, supplementi, retta, extra;
-  int64_t camere = 0;
-  int64_t ospiti = 0;
-};
+// agency sheet leaves out, by column of that sheet: Currency for amounts, whole counts.
+using SommeSenzaAgenzia = std::map<int, excel::ValoreCella>;
 
 // Sums the groups of `gruppi`, statistics grouped by hotel, agency and anything else (the
 // room-type query), whose agency the agency sheet leaves out.

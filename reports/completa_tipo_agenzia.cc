@@ -7,6 +7,7 @@
 #include "data/tabelle.h"
 #include "reports/completa_report.h"
 #include "reports/descrizione_fogli.h"
+#include "reports/fogli_report.h"
 
 namespace vendrix {
 
@@ -14,10 +15,12 @@ namespace {
 
 using excel::ValoreCella;
 
-// Columns of the small table of the agencies with the most room revenue, beside the sheet's own.
-constexpr int kColonnaPrimeAgenzie = 18;
 constexpr int kPrimeAgenzie = 10;
 constexpr const char* kAgenzieFiltrate = "Agenzie filtrate";
+
+// The first column of the small table of the agencies with the most room revenue: one apart from
+// the sheet's own.
+int ColonnaPrimeAgenzie() { return kDescrizioneAgenzia.NumeroColonne() + 2; }
 
 // The last row of a sheet that holds anything; 1 for headings only.
 int UltimaRiga(const excel::Worksheet& foglio) {
@@ -28,19 +31,14 @@ void GraficoTipi(excel::Worksheet& foglio, int ultima) {
   const DescrizioneFoglio& d = kDescrizioneTipoCamera;
   const int fine = std::max(ultima, 2);
   auto colonna = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), fine); };
-  excel::Grafico g;
-  g.tipo = excel::TipoGrafico::kColonne;
-  g.titolo = "Totale Retta e % occupazione per tipo camera";
-  g.titolo_categorie = "Tipo camera";
-  g.titolo_valori = "Totale Retta";
-  g.formato_valori = kFormatoEuroIntero;
+  excel::Grafico g =
+      NuovoGrafico(excel::TipoGrafico::kColonne, "Totale Retta e % occupazione per tipo camera",
+                   "Tipo camera", "Totale Retta", kFormatoEuroIntero, 1, d.NumeroColonne() + 2);
   g.titolo_valori_secondari = "% occupazione";
   g.formato_valori_secondari = "0%";
   const excel::IntervalloFoglio tipi = DatiColonna(d.nome, 1, fine);
-  g.serie.push_back({"Totale Retta", tipi, colonna(Genere::kRetta), false});
-  g.serie.push_back({"% occupazione", tipi, colonna(Genere::kOccupazione), true});
-  g.riga = 1;
-  g.colonna = d.NumeroColonne() + 2;
+  g.serie = {{"Totale Retta", tipi, colonna(Genere::kRetta), false},
+             {"% occupazione", tipi, colonna(Genere::kOccupazione), true}};
   foglio.AggiungiGrafico(g);
 }
 
@@ -76,7 +74,7 @@ bool PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
                    [](const Riga& a, const Riga& b) { return a.retta > b.retta; });
   if (ordinate.size() > kPrimeAgenzie) ordinate.resize(kPrimeAgenzie);
 
-  const int nome = kColonnaPrimeAgenzie, importo = kColonnaPrimeAgenzie + 1;
+  const int nome = ColonnaPrimeAgenzie(), importo = nome + 1;
   foglio.Cells(1, nome) = "Prime 10 agenzie";
   foglio.Cells(1, importo) = "Totale Retta";
   foglio.Range(Cella(1, nome), Cella(1, importo)).FontBold();
@@ -91,15 +89,10 @@ bool PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
     filtrate_tra_le_prime = filtrate_tra_le_prime || ordinate[i].filtrate;
   }
   const int fine = std::max(2, static_cast<int>(ordinate.size()) + 1);
-  excel::Grafico g;
-  g.tipo = excel::TipoGrafico::kBarre;
-  g.titolo = "Prime 10 agenzie per Totale Retta";
-  g.titolo_valori = "Totale Retta";
-  g.formato_valori = kFormatoEuroIntero;
+  excel::Grafico g = NuovoGrafico(excel::TipoGrafico::kBarre, "Prime 10 agenzie per Totale Retta",
+                                  "", "Totale Retta", kFormatoEuroIntero, kPrimeAgenzie + 3, nome);
   g.serie.push_back(
       {"Totale Retta", DatiColonna(d.nome, nome, fine), DatiColonna(d.nome, importo, fine), false});
-  g.riga = kPrimeAgenzie + 3;
-  g.colonna = nome;
   g.altezza = 400;  // room for the ten names
   foglio.AggiungiGrafico(g);
   return filtrate_tra_le_prime;
@@ -108,29 +101,21 @@ bool PrimeAgenzie(excel::Worksheet& foglio, int ultima) {
 }  // namespace
 
 SommeSenzaAgenzia SommaSenzaAgenzia(Recordset& gruppi) {
+  const ColonneGruppi colonne(kDescrizioneAgenzia, gruppi);
+  auto importo = [](int c) { return EImporto(kDescrizioneAgenzia.colonne[c - 1].genere); };
+  SommeSenzaAgenzia somme;
+  for (const auto& [c, campo] : colonne.somme) somme[c] = importo(c) ? Valuta{} : ValoreCella(0);
   const int agenzia = gruppi.IndiceCampo(tabelle::kAgenzia);
-  auto valuta = [&](const char* campo) {
-    return ValoreCella::DaCampo(gruppi.Fields(campo).Value()).ComeValuta();
-  };
-  auto intero = [&](const char* campo) {
-    return ValoreCella::DaCampo(gruppi.Fields(campo).Value()).ComeIntero();
-  };
-  SommeSenzaAgenzia s;
   for (gruppi.FindFirst("NumeroHotel = 1"); !gruppi.NoMatch(); gruppi.FindNext("NumeroHotel = 1")) {
     // The agency sheet takes the texts from a single space up: the others are left out there.
     const Valore a = gruppi.Fields(agenzia).Value();
     if (a.Tipo() == TipoValore::kTesto && a.ComeTesto() >= std::string(" ")) continue;
-    s.ro += valuta("TTRO");
-    s.bb += valuta("TTBB");
-    s.hb += valuta("TTHB");
-    s.fb += valuta("TTFB");
-    s.supplementi += valuta("TTSupl");
-    s.retta += valuta("TTRe");
-    s.extra += valuta("TTEx");
-    s.camere += intero("TTCOc");
-    s.ospiti += intero("TTPx");
+    for (const auto& [c, campo] : colonne.somme) {
+      const ValoreCella v = ValoreCella::DaCampo(gruppi.Fields(campo).Value());
+      somme[c] = somme[c] + (importo(c) ? ValoreCella(v.ComeValuta()) : v.ComeIntero());
+    }
   }
-  return s;
+  return somme;
 }
 
 void CompletaReportTipoCamera(excel::Workbook& cartella, const PeriodoReport& periodo) {
@@ -158,31 +143,11 @@ void CompletaReportAgenzia(excel::Workbook& cartella, const PeriodoReport& perio
   const int64_t notti = periodo.totale_camere * periodo.giorni_periodo;
   const int totale = ScriviTotale(foglio, d, ultima, notti);
 
-  const SommeSenzaAgenzia& s = senza_agenzia;
-  const ValoreCella valori[] = {s.ro,
-                                s.bb,
-                                s.hb,
-                                s.fb,
-                                s.supplementi,
-                                s.retta,
-                                s.extra,
-                                ValoreCella(s.camere),
-                                ValoreCella(s.ospiti)};
-  const int colonne[] = {3,
-                         4,
-                         5,
-                         6,
-                         7,
-                         d.Indice(Genere::kRetta),
-                         d.NumeroColonne() - 1,
-                         d.Indice(Genere::kOccupate),
-                         d.Indice(Genere::kOspiti)};
   std::map<int, Somma> senza, generale;
-  for (size_t i = 0; i < std::size(colonne); ++i) {
-    const int c = colonne[i];
-    senza[c] = {"", valori[i]};
+  for (const auto& [c, valore] : senza_agenzia) {
+    senza[c] = {"", valore};
     generale[c] = {Cella(totale, c) + "+" + Cella(totale + 1, c),
-                   foglio.Cells(totale, c).Value() + valori[i]};
+                   foglio.Cells(totale, c).Value() + valore};
   }
   ScriviRigaSintesi(foglio, d, totale + 1, "Senza agenzia", senza, notti);
   ScriviRigaSintesi(foglio, d, totale + 2, "Totale generale", generale, notti);
@@ -191,10 +156,10 @@ void CompletaReportAgenzia(excel::Workbook& cartella, const PeriodoReport& perio
   foglio.AddComment(1, d.Indice(Genere::kCapacita),
                     "Notti camera disponibili: camere del tipo per giorni del periodo, "
                     "non le camere rimaste libere.");
-  RifinisciFoglio(foglio, d, ultima, kColonnaPrimeAgenzie + 1);
+  RifinisciFoglio(foglio, d, ultima, ColonnaPrimeAgenzie() + 1);
   // Under the ten, once the widths are fitted: a sentence may run past its column.
   if (con_filtrate) {
-    foglio.Cells(kPrimeAgenzie + 2, kColonnaPrimeAgenzie) =
+    foglio.Cells(kPrimeAgenzie + 2, ColonnaPrimeAgenzie()) =
         std::string(kAgenzieFiltrate) + ": le agenzie elencate in VendrixFiltro.txt, insieme.";
   }
   ImpostaProprieta(cartella, "Vendite per agenzia", periodo);

@@ -17,25 +17,40 @@ constexpr const char* kPercento = excel::kFormatoPercentuale;
 // The columns the daily, monthly and room-type sheets share after their first one.
 std::vector<Colonna> ColonneRiepilogo(const std::string& prima, double larghezza_prima,
                                       const char* formato_prima) {
-  return {
-      {prima, Genere::kEtichetta, formato_prima, larghezza_prima},
-      {"RO", Genere::kImporto, kEuro, 10},
-      {"BB", Genere::kImporto, kEuro, 10},
-      {"HB", Genere::kImporto, kEuro, 10},
-      {"FB", Genere::kImporto, kEuro, 10},
-      {"Supplementi", Genere::kImporto, kEuro, 10},
-      {"Totale Retta", Genere::kRetta, kEuro, 10},
-      {"ADR", Genere::kADR, kEuro, 10},
-      {"% occupazione", Genere::kOccupazione, kPercento, 10},
-      {"RevPar", Genere::kRevPar, kEuro, 10},
-      {"Camere occupate", Genere::kOccupate, "", 10},
-      {"% occupazione agenzia", Genere::kOccupazioneAgenzia, kPercento, 10},
-      {"Camere occupate agenzia", Genere::kCamereAgenzia, "", 10},
-      {"Camere libere", Genere::kLibere, "", 10},
-      {"Entrata media per ospite", Genere::kEntrataOspite, kEuro, 10},
-      {"Extra", Genere::kImporto, kEuro, 10},
-      {"Tot Pax", Genere::kOspiti, "", 10},
-  };
+  std::vector<Colonna> colonne = {{prima, Genere::kEtichetta, formato_prima, larghezza_prima}};
+  for (const char* trattamento : kTrattamenti) {
+    colonne.push_back({trattamento, Genere::kImporto, kEuro, 10});
+  }
+  colonne.insert(colonne.end(),
+                 {
+                     {"Totale Retta", Genere::kRetta, kEuro, 10},
+                     {"ADR", Genere::kADR, kEuro, 10},
+                     {"% occupazione", Genere::kOccupazione, kPercento, 10},
+                     {"RevPar", Genere::kRevPar, kEuro, 10},
+                     {"Camere occupate", Genere::kOccupate, "", 10},
+                     {"% occupazione agenzia", Genere::kOccupazioneAgenzia, kPercento, 10},
+                     {"Camere occupate agenzia", Genere::kCamereAgenzia, "", 10},
+                     {"Camere libere", Genere::kLibere, "", 10},
+                     {"Entrata media per ospite", Genere::kEntrataOspite, kEuro, 10},
+                     {"Extra", Genere::kImporto, kEuro, 10},
+                     {"Tot Pax", Genere::kOspiti, "", 10},
+                 });
+  return colonne;
+}
+
+// The agency sheet: the agency before the room type, no columns of the rooms sold through an
+// agency (every row is an agency's), and "Camere libere" holding the room nights the row's room
+// type offers.
+std::vector<Colonna> ColonneAgenzia() {
+  std::vector<Colonna> colonne = ColonneRiepilogo("Tipo camera", 50, "");
+  colonne.insert(colonne.begin(), {"Agenzia", Genere::kEtichetta, "", 50});
+  std::erase_if(colonne, [](const Colonna& c) {
+    return c.genere == Genere::kOccupazioneAgenzia || c.genere == Genere::kCamereAgenzia;
+  });
+  for (Colonna& c : colonne) {
+    if (c.genere == Genere::kLibere) c.genere = Genere::kCapacita;
+  }
+  return colonne;
 }
 
 // The ratio columns' formulas and values over the cells of one row.
@@ -45,34 +60,18 @@ struct Rapporti {
   int64_t valore_occupate = 0, valore_agenzia = 0, valore_ospiti = 0, valore_capacita = 0;
 };
 
+}  // namespace
+
 std::string QuotaDi(const std::string& parte, const std::string& base) {
   return "IF(" + base + "=0,0," + parte + "/" + base + ")";
 }
 std::string ImportoPer(const std::string& importo, const std::string& base) {
   return "IF(" + base + "=0,0,ROUND(" + importo + "/" + base + ",2))";
 }
-double Frazione(int64_t parte, int64_t base) {
-  return base == 0 ? 0.0 : static_cast<double>(parte) / static_cast<double>(base);
-}
-Valuta ImportoDiviso(Valuta importo, int64_t base) {
-  return base == 0 ? Valuta{} : ImportoArrotondato(importo, base);
-}
-
-}  // namespace
 
 bool ESomma(Genere g) {
-  switch (g) {
-    case Genere::kImporto:
-    case Genere::kRetta:
-    case Genere::kConteggio:
-    case Genere::kOccupate:
-    case Genere::kCamereAgenzia:
-    case Genere::kOspiti:
-    case Genere::kLibere:
-      return true;
-    default:
-      return false;
-  }
+  return EImporto(g) || g == Genere::kConteggio || g == Genere::kOccupate ||
+         g == Genere::kCamereAgenzia || g == Genere::kOspiti || g == Genere::kLibere;
 }
 
 bool EImporto(Genere g) { return g == Genere::kImporto || g == Genere::kRetta; }
@@ -127,27 +126,7 @@ const DescrizioneFoglio kDescrizioneDataAnnoPrecedente{"Data anno precedente",
                                                        ColonneRiepilogo("Data", 10, kFormatoData)};
 const DescrizioneFoglio kDescrizioneTipoCamera{"Tipo camera",
                                                ColonneRiepilogo("Tipo camera", 50, "")};
-const DescrizioneFoglio kDescrizioneAgenzia{
-    "Agenzia",
-    {
-        {"Agenzia", Genere::kEtichetta, "", 50},
-        {"Tipo camera", Genere::kEtichetta, "", 50},
-        {"RO", Genere::kImporto, kEuro, 10},
-        {"BB", Genere::kImporto, kEuro, 10},
-        {"HB", Genere::kImporto, kEuro, 10},
-        {"FB", Genere::kImporto, kEuro, 10},
-        {"Supplementi", Genere::kImporto, kEuro, 10},
-        {"Totale Retta", Genere::kRetta, kEuro, 10},
-        {"ADR", Genere::kADR, kEuro, 10},
-        {"% occupazione", Genere::kOccupazione, kPercento, 10},
-        {"RevPar", Genere::kRevPar, kEuro, 10},
-        {"Camere occupate", Genere::kOccupate, "", 10},
-        // Headed "Camere libere", it holds the room nights the row's room type offers.
-        {"Camere libere", Genere::kCapacita, "", 10},
-        {"Entrata media per ospite", Genere::kEntrataOspite, kEuro, 10},
-        {"Extra", Genere::kImporto, kEuro, 10},
-        {"Tot Pax", Genere::kOspiti, "", 10},
-    }};
+const DescrizioneFoglio kDescrizioneAgenzia{"Agenzia", ColonneAgenzia()};
 
 std::string LettereColonna(int colonna) {
   std::string lettere;
@@ -161,6 +140,19 @@ std::string Cella(int riga, int colonna) { return LettereColonna(colonna) + std:
 
 excel::IntervalloFoglio DatiColonna(const std::string& foglio, int colonna, int ultima) {
   return excel::IntervalloFoglio{foglio, 2, colonna, ultima, colonna};
+}
+
+excel::Grafico NuovoGrafico(excel::TipoGrafico tipo, std::string titolo, std::string categorie,
+                            std::string valori, std::string formato, int riga, int colonna) {
+  excel::Grafico g;
+  g.tipo = tipo;
+  g.titolo = std::move(titolo);
+  g.titolo_categorie = std::move(categorie);
+  g.titolo_valori = std::move(valori);
+  g.formato_valori = std::move(formato);
+  g.riga = riga;
+  g.colonna = colonna;
+  return g;
 }
 
 std::string CellaDi(const std::string& foglio, int riga, int colonna) {
@@ -198,15 +190,13 @@ ValoreCella SommaEsatta(excel::Worksheet& foglio, int colonna, int prima, int ul
   return ValoreCella(somma);
 }
 
-void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
-                       const ValoreCella& etichetta, const std::map<int, Somma>& somme,
-                       int64_t capacita, bool grassetto) {
-  const int ultima = descrizione.NumeroColonne();
-  if (etichetta.Tipo() != excel::TipoCella::kTesto && !descrizione.colonne[0].formato.empty()) {
-    foglio.Range(Cella(riga, 1)).NumberFormat(descrizione.colonne[0].formato);
-  }
-  foglio.Cells(riga, 1) = etichetta;
-  for (int c = 2; c <= ultima; ++c) {
+namespace {
+
+// Writes the summed cells of row `riga` from `somme`, by column: 0 where a summed column is
+// missing there, a plain value where a sum has no formula.
+void ScriviSomme(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
+                 const std::map<int, Somma>& somme) {
+  for (int c = 2; c <= descrizione.NumeroColonne(); ++c) {
     const Genere genere = descrizione.colonne[c - 1].genere;
     if (!ESomma(genere)) continue;
     auto it = somme.find(c);
@@ -218,7 +208,12 @@ void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descri
       foglio.Cells(riga, c).SetFormula(it->second.formula, it->second.valore);
     }
   }
+}
 
+// The figures of summary row `riga` its ratios are worked out from. With a kCapacita column the
+// room nights available are `capacita`, written there; otherwise free rooms plus rooms sold.
+Rapporti RapportiDellaRiga(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
+                           int64_t capacita) {
   auto cella = [&](Genere g) { return Cella(riga, descrizione.Indice(g)); };
   auto intero = [&](Genere g) {
     const int c = descrizione.Indice(g);
@@ -243,33 +238,40 @@ void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descri
     r.capacita = "(" + cella(Genere::kLibere) + "+" + r.occupate + ")";
     r.valore_capacita = intero(Genere::kLibere) + r.valore_occupate;
   }
+  return r;
+}
 
+// Writes into `cella` the ratio of kind `genere` over `r` as a formula with its result; nothing
+// for a kind that is no ratio.
+void ScriviRapporto(excel::RiferimentoCella cella, Genere genere, const Rapporti& r) {
+  // The amounts are room revenue per unit, the shares parts of the room nights available.
+  auto importo = [&](const std::string& base, int64_t valore_base) {
+    cella.SetFormula(ImportoPer(r.retta, base), ImportoDiviso(r.valore_retta, valore_base));
+  };
+  auto quota = [&](const std::string& parte, int64_t valore_parte) {
+    cella.SetFormula(QuotaDi(parte, r.capacita), Frazione(valore_parte, r.valore_capacita));
+  };
+  if (genere == Genere::kADR) importo(r.occupate, r.valore_occupate);
+  if (genere == Genere::kRevPar) importo(r.capacita, r.valore_capacita);
+  if (genere == Genere::kEntrataOspite) importo(r.ospiti, r.valore_ospiti);
+  if (genere == Genere::kOccupazione) quota(r.occupate, r.valore_occupate);
+  if (genere == Genere::kOccupazioneAgenzia) quota(r.agenzia, r.valore_agenzia);
+}
+
+}  // namespace
+
+void ScriviRigaSintesi(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione, int riga,
+                       const ValoreCella& etichetta, const std::map<int, Somma>& somme,
+                       int64_t capacita, bool grassetto) {
+  const int ultima = descrizione.NumeroColonne();
+  if (etichetta.Tipo() != excel::TipoCella::kTesto && !descrizione.colonne[0].formato.empty()) {
+    foglio.Range(Cella(riga, 1)).NumberFormat(descrizione.colonne[0].formato);
+  }
+  foglio.Cells(riga, 1) = etichetta;
+  ScriviSomme(foglio, descrizione, riga, somme);
+  const Rapporti r = RapportiDellaRiga(foglio, descrizione, riga, capacita);
   for (int c = 2; c <= ultima; ++c) {
-    excel::RiferimentoCella destinazione = foglio.Cells(riga, c);
-    switch (descrizione.colonne[c - 1].genere) {
-      case Genere::kADR:
-        destinazione.SetFormula(ImportoPer(r.retta, r.occupate),
-                                ImportoDiviso(r.valore_retta, r.valore_occupate));
-        break;
-      case Genere::kOccupazione:
-        destinazione.SetFormula(QuotaDi(r.occupate, r.capacita),
-                                Frazione(r.valore_occupate, r.valore_capacita));
-        break;
-      case Genere::kOccupazioneAgenzia:
-        destinazione.SetFormula(QuotaDi(r.agenzia, r.capacita),
-                                Frazione(r.valore_agenzia, r.valore_capacita));
-        break;
-      case Genere::kRevPar:
-        destinazione.SetFormula(ImportoPer(r.retta, r.capacita),
-                                ImportoDiviso(r.valore_retta, r.valore_capacita));
-        break;
-      case Genere::kEntrataOspite:
-        destinazione.SetFormula(ImportoPer(r.retta, r.ospiti),
-                                ImportoDiviso(r.valore_retta, r.valore_ospiti));
-        break;
-      default:
-        break;
-    }
+    ScriviRapporto(foglio.Cells(riga, c), descrizione.colonne[c - 1].genere, r);
   }
   for (int c = 1; c <= ultima; ++c) {
     excel::Intervallo intervallo = foglio.Range(Cella(riga, c));

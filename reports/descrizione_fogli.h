@@ -60,6 +60,10 @@ struct DescrizioneFoglio {
   int NumeroColonne() const { return static_cast<int>(colonne.size()); }
 };
 
+// The headings of the board mix, in their order on the sheets: with the extras, the amounts
+// "Totale Retta" is made of.
+inline constexpr const char* kTrattamenti[] = {"RO", "BB", "HB", "FB", "Supplementi"};
+
 extern const DescrizioneFoglio kDescrizioneData;
 extern const DescrizioneFoglio kDescrizioneMesi;
 // "Mesi" with last year's figures after its own columns.
@@ -100,9 +104,18 @@ excel::IntervalloFoglio DatiColonna(const std::string& foglio, int colonna, int 
 
 // The number format of the amount axes of the charts: whole euros.
 inline constexpr const char* kFormatoEuroIntero = "#,##0 [$€-410]";
+// A chart of `tipo` titled `titolo`, its axes titled `categorie` and `valori`, its values in
+// `formato`, its top left corner at row `riga` and column `colonna`; no series yet.
+excel::Grafico NuovoGrafico(excel::TipoGrafico tipo, std::string titolo, std::string categorie,
+                            std::string valori, std::string formato, int riga, int colonna);
 
 // Row 1: the headings of the description, 45 points high, bold, wrapped; the widths written.
 void ScriviIntestazioni(excel::Worksheet& foglio, const DescrizioneFoglio& descrizione);
+
+// The formulas of a share (parte / base) and of an amount per unit (importo / base, to the cent)
+// over cell addresses or expressions, 0 when the base is 0.
+std::string QuotaDi(const std::string& parte, const std::string& base);
+std::string ImportoPer(const std::string& importo, const std::string& base);
 
 // A summed figure of a summary row: the formula that gives it and its value (Currency for
 // amounts, a whole number for counts). Without a formula the value is written as it is.

@@ -33,38 +33,71 @@ const DescrizioneFoglio kDescrizioneRiepilogo{
         {"Quota su Totale Retta", Genere::kEtichetta, excel::kFormatoPercentuale, 12},
     }};
 const DescrizioneFoglio kDescrizioneRiepilogoConfronto{
-    "Riepilogo",
-    {
-        {"Voce", Genere::kEtichetta, "", 26},
-        {"Valore", Genere::kEtichetta, "", 14},
-        {"Quota su Totale Retta", Genere::kEtichetta, excel::kFormatoPercentuale, 12},
-        {"Anno precedente", Genere::kAnnoPrecedente, "", 14},
-        {"Variazione", Genere::kAnnoPrecedente, "", 12},
-        {"Quota anno precedente", Genere::kAnnoPrecedente, excel::kFormatoPercentuale, 12},
-        {"Variazione quota", Genere::kAnnoPrecedente, "", 12},
-    }};
+    "Riepilogo", [] {
+      std::vector<Colonna> colonne = kDescrizioneRiepilogo.colonne;
+      colonne.insert(colonne.end(), {
+                                        {"Anno precedente", Genere::kAnnoPrecedente, "", 14},
+                                        {"Variazione", Genere::kAnnoPrecedente, "", 12},
+                                        {"Quota anno precedente", Genere::kAnnoPrecedente,
+                                         excel::kFormatoPercentuale, 12},
+                                        {"Variazione quota", Genere::kAnnoPrecedente, "", 12},
+                                    });
+      return colonne;
+    }()};
 
 // A figure of last year that has no statistics to come from.
 constexpr const char* kNonDisponibile = "n.d.";
-constexpr const char* kFormatoVariazione = kFormatoVariazioneRelativa;
-constexpr const char* kFormatoPunti = kFormatoPuntiPercentuali;
 
-// Columns of last year's figures on "Mesi", after its own.
-constexpr int kVenduteAP = 18, kOccupazioneAP = 19, kADRAP = 20, kRevParAP = 21, kRettaAP = 22;
-// Columns of "Riepilogo".
-constexpr int kValore = 2, kQuota = 3, kAnnoPrecedente = 4, kVariazione = 5,
-              kQuotaAnnoPrecedente = 6, kVariazioneQuota = 7;
+// Writes "n.d." into a cell of last year's, aligned as the figures are.
+void ScriviNonDisponibile(excel::Worksheet& foglio, int riga, int colonna) {
+  foglio.Cells(riga, colonna) = kNonDisponibile;
+  foglio.Range(Cella(riga, colonna)).AllineaADestra();
+}
+
+// Writes into `destinazione` of `riga` the change of the figure in column `attuale` against last
+// year's in `passata`: in percentage points, or relative (left empty against a last year of 0).
+void ScriviVariazione(excel::Worksheet& foglio, int riga, int destinazione, int attuale,
+                      int passata, bool in_punti) {
+  const double x = foglio.Cells(riga, attuale).Value().Numero();
+  const double y = foglio.Cells(riga, passata).Value().Numero();
+  const std::string a = Cella(riga, attuale), p = Cella(riga, passata);
+  if (!in_punti && y == 0) return;
+  foglio.Range(Cella(riga, destinazione))
+      .NumberFormat(in_punti ? kFormatoPuntiPercentuali : kFormatoVariazioneRelativa);
+  if (in_punti) {
+    foglio.Cells(riga, destinazione).SetFormula("(" + a + "-" + p + ")*100", (x - y) * 100);
+  } else {
+    foglio.Cells(riga, destinazione)
+        .SetFormula("IF(" + p + "=0,\"\"," + a + "/" + p + "-1)", x / y - 1);
+  }
+}
+
+// The columns of last year's figures and of the changes on "Mesi", found by heading once.
+struct ColonneConfronto {
+  int vendute, occupazione, adr, revpar, retta;
+  struct Variazione {
+    int colonna, attuale, passata;
+    bool in_punti;
+  };
+  std::vector<Variazione> variazioni;
+};
+
+// The columns of the comparison as kDescrizioneMesiConfronto lays them out.
+ColonneConfronto ColonneDelConfronto() {
+  const DescrizioneFoglio& d = kDescrizioneMesiConfronto;
+  ColonneConfronto k{
+      d.Indice("Camere vendute AP"), d.Indice("% occupazione AP"), d.Indice("ADR AP"),
+      d.Indice("RevPar AP"),         d.Indice("Totale Retta AP"),  {}};
+  for (const ColonnaVariazione& v : kVariazioniMesi) {
+    k.variazioni.push_back(
+        {d.Indice(v.intestazione), d.Indice(v.attuale), d.Indice(v.anno_precedente), v.in_punti});
+  }
+  return k;
+}
 
 // A month as a date typed "MM/YYYY" becomes: its first day.
 ValoreCella DataMese(const year_month_day& giorno) {
   return SerialeData(sys_days(giorno.year() / giorno.month() / 1));
-}
-
-double Frazione(int64_t parte, int64_t base) {
-  return base == 0 ? 0.0 : static_cast<double>(parte) / static_cast<double>(base);
-}
-Valuta ImportoDiviso(Valuta importo, int64_t base) {
-  return base == 0 ? Valuta{} : ImportoArrotondato(importo, base);
 }
 
 // A calendar month the period touches: the rows of its first and last day on a day sheet.
@@ -92,45 +125,32 @@ std::vector<MeseDelPeriodo> MesiDelPeriodo(const PeriodoReport& periodo) {
 // Last year's figures of one row of "Mesi": rooms sold and room revenue as given, with the free
 // rooms (an expression and its value) that make up the room nights available with the rooms
 // sold; the ratios worked out from them as on the row's own columns.
-void ScriviFigureAnnoPrecedente(excel::Worksheet& mesi, int riga, const Somma& vendute,
-                                const Somma& retta, const std::string& libere,
+void ScriviFigureAnnoPrecedente(excel::Worksheet& mesi, const ColonneConfronto& k, int riga,
+                                const Somma& vendute, const Somma& retta, const std::string& libere,
                                 int64_t valore_libere) {
-  const std::string v = Cella(riga, kVenduteAP), t = Cella(riga, kRettaAP);
-  mesi.Cells(riga, kVenduteAP).SetFormula(vendute.formula, vendute.valore);
-  mesi.Cells(riga, kRettaAP).SetFormula(retta.formula, retta.valore);
+  const std::string v = Cella(riga, k.vendute), t = Cella(riga, k.retta);
+  mesi.Cells(riga, k.vendute).SetFormula(vendute.formula, vendute.valore);
+  mesi.Cells(riga, k.retta).SetFormula(retta.formula, retta.valore);
   const std::string capacita = "(" + libere + "+" + v + ")";
   const int64_t camere = vendute.valore.ComeIntero();
   const int64_t valore_capacita = valore_libere + camere;
   const Valuta importo = retta.valore.ComeValuta();
-  mesi.Cells(riga, kOccupazioneAP)
-      .SetFormula("IF(" + capacita + "=0,0," + v + "/" + capacita + ")",
-                  Frazione(camere, valore_capacita));
-  mesi.Cells(riga, kADRAP)
-      .SetFormula("IF(" + v + "=0,0,ROUND(" + t + "/" + v + ",2))", ImportoDiviso(importo, camere));
-  mesi.Cells(riga, kRevParAP)
-      .SetFormula("IF(" + capacita + "=0,0,ROUND(" + t + "/" + capacita + ",2))",
-                  ImportoDiviso(importo, valore_capacita));
+  mesi.Cells(riga, k.occupazione)
+      .SetFormula(QuotaDi(v, capacita), Frazione(camere, valore_capacita));
+  mesi.Cells(riga, k.adr).SetFormula(ImportoPer(t, v), ImportoDiviso(importo, camere));
+  mesi.Cells(riga, k.revpar)
+      .SetFormula(ImportoPer(t, capacita), ImportoDiviso(importo, valore_capacita));
 }
 
-// The changes of row `riga` of "Mesi" against last year, from the columns they compare; "n.d."
-// when last year has no statistics. A relative change against 0 stays empty.
-void ScriviVariazioniMesi(excel::Worksheet& mesi, const DescrizioneFoglio& d, int riga,
+// The changes of row `riga` of "Mesi" against last year; "n.d." when last year has no
+// statistics.
+void ScriviVariazioniMesi(excel::Worksheet& mesi, const ColonneConfronto& k, int riga,
                           bool non_disponibile) {
-  for (const ColonnaVariazione& v : kVariazioniMesi) {
-    const int c = d.Indice(v.intestazione);
-    const int attuale = d.Indice(v.attuale), passato = d.Indice(v.anno_precedente);
+  for (const ColonneConfronto::Variazione& v : k.variazioni) {
     if (non_disponibile) {
-      mesi.Cells(riga, c) = kNonDisponibile;
-      mesi.Range(Cella(riga, c)).AllineaADestra();
-      continue;
-    }
-    const double x = mesi.Cells(riga, attuale).Value().Numero();
-    const double y = mesi.Cells(riga, passato).Value().Numero();
-    const std::string a = Cella(riga, attuale), p = Cella(riga, passato);
-    if (v.in_punti) {
-      mesi.Cells(riga, c).SetFormula("(" + a + "-" + p + ")*100", (x - y) * 100);
-    } else if (y != 0) {
-      mesi.Cells(riga, c).SetFormula("IF(" + p + "=0,\"\"," + a + "/" + p + "-1)", x / y - 1);
+      ScriviNonDisponibile(mesi, riga, v.colonna);
+    } else {
+      ScriviVariazione(mesi, riga, v.colonna, v.attuale, v.passata, v.in_punti);
     }
   }
 }
@@ -148,6 +168,7 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
   const std::vector<MeseDelPeriodo> mesi_ap =
       data_ap != nullptr ? MesiDelPeriodo(confronto.periodo) : std::vector<MeseDelPeriodo>{};
   const bool con_ap = data_ap != nullptr && mesi_ap.size() == mesi_periodo.size();
+  const ColonneConfronto k = ColonneDelConfronto();
   const int libere = kDescrizioneData.Indice(Genere::kLibere);
   const int occupate = kDescrizioneData.Indice(Genere::kOccupate);
   const int retta = kDescrizioneData.Indice(Genere::kRetta);
@@ -155,7 +176,8 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
   for (size_t m = 0; m < mesi_periodo.size(); ++m) {
     const MeseDelPeriodo& mese = mesi_periodo[m];
     std::map<int, Somma> somme;
-    for (int c = 2; c <= kDescrizioneMesi.NumeroColonne(); ++c) {
+    // The months' own columns are laid out as "Data".
+    for (int c = 2; c <= d.NumeroColonne(); ++c) {
       const Genere genere = d.colonne[c - 1].genere;
       if (!ESomma(genere)) continue;
       somme[c] = {
@@ -171,10 +193,10 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
                    SommaEsatta(*data_ap, c, ap.prima, ap.fine, genere)};
     };
     const Somma libere_ap = somma_ap(libere, Genere::kLibere);
-    ScriviFigureAnnoPrecedente(mesi, riga, somma_ap(occupate, Genere::kOccupate),
+    ScriviFigureAnnoPrecedente(mesi, k, riga, somma_ap(occupate, Genere::kOccupate),
                                somma_ap(retta, Genere::kRetta), libere_ap.formula,
                                libere_ap.valore.ComeIntero());
-    ScriviVariazioniMesi(mesi, d, riga, ap_senza_statistiche);
+    ScriviVariazioniMesi(mesi, k, riga, ap_senza_statistiche);
   }
   const int totale = ScriviTotale(mesi, d, riga);
   if (con_ap) {
@@ -183,11 +205,11 @@ int ScriviMesi(excel::Worksheet& mesi, excel::Worksheet& data, const PeriodoRepo
                    SommaEsatta(mesi, c, 2, riga, genere)};
     };
     // The free rooms of every month are those of last year's "Totale".
-    ScriviFigureAnnoPrecedente(mesi, totale, subtotale(kVenduteAP, Genere::kOccupate),
-                               subtotale(kRettaAP, Genere::kRetta),
+    ScriviFigureAnnoPrecedente(mesi, k, totale, subtotale(k.vendute, Genere::kOccupate),
+                               subtotale(k.retta, Genere::kRetta),
                                CellaDi(data_ap->Name(), totale_ap, libere),
                                data_ap->Cells(totale_ap, libere).Value().ComeIntero());
-    ScriviVariazioniMesi(mesi, d, totale, ap_senza_statistiche);
+    ScriviVariazioniMesi(mesi, k, totale, ap_senza_statistiche);
   }
   RifinisciFoglio(mesi, d, riga, d.NumeroColonne());
   return riga;
@@ -229,6 +251,20 @@ Voce VoceNotte(const char* etichetta, const std::optional<Giorno>& notte, bool n
           true};
 }
 
+// Replaces each "{line}" of the lines' formulas by the cell in column `colonna` of the line of
+// that name, the lines standing from row 2.
+void RisolviRiferimenti(std::vector<Voce>& voci, int colonna) {
+  for (Voce& v : voci) {
+    for (size_t a; (a = v.formula.find('{')) != std::string::npos;) {
+      const size_t fine = v.formula.find('}', a);
+      const std::string nome = v.formula.substr(a + 1, fine - a - 1);
+      const auto riga = std::find_if(voci.begin(), voci.end(),
+                                     [&](const Voce& w) { return w.etichetta == nome; });
+      v.formula.replace(a, fine - a + 1, Cella(static_cast<int>(riga - voci.begin()) + 2, colonna));
+    }
+  }
+}
+
 // The lines of "Riepilogo" as column `colonna` gives them, from the "Totale" row `totale` of the
 // day sheet `data` (laid out as "Data"), headed by `testa`. Returns the lines and sets
 // `prima_trattamento` to the index of the first line of the board mix and `prima_cifra` to that
@@ -244,12 +280,11 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
                               valore(d.Indice(Genere::kOccupate)).ComeIntero();
   const int64_t vendute = valore(d.Indice(Genere::kOccupate)).ComeIntero();
   const Valuta retta = valore(d.Indice(Genere::kRetta)).ComeValuta();
-  const int colonna_extra = d.NumeroColonne() - 1;  // "Extra"
+  const int colonna_extra = d.Indice("Extra");
   const Valuta extra = valore(colonna_extra).ComeValuta();
   const Valuta senza_extra = retta - extra;
   const int64_t ospiti = valore(d.Indice(Genere::kOspiti)).ComeIntero();
 
-  // Rows of the figures the others refer to.
   std::vector<Voce> voci;
   voci.push_back({"Hotel", "", testa.hotel.empty() ? ValoreCella() : testa.hotel, ""});
   voci.push_back({"Periodo", "", ValoreCella(periodo.dal + " - " + periodo.al), ""});
@@ -260,12 +295,6 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   voci.push_back(
       VoceNotte("Ultima notte con statistiche", testa.notti.ultima, testa.senza_statistiche));
   for (int i = 0; i < testa.righe_avviso; ++i) voci.push_back({"", "", ValoreCella(), ""});
-  const int prima = 2 + static_cast<int>(voci.size());
-  auto b = [&](int scarto) { return Cella(prima + scarto, colonna); };
-  const std::string disp = b(1), vend = b(2), tot = b(6), ext = b(7), senza = b(8), osp = b(11);
-  auto per = [](const std::string& importo, const std::string& base) {
-    return "IF(" + base + "=0,0,ROUND(" + importo + "/" + base + ",2))";
-  };
   const char* euro = excel::kFormatoValuta;
   const Variazione relativa = Variazione::kRelativa;
   voci.push_back({"Giorni", "", ValoreCella(periodo.giorni_periodo), "0", relativa});
@@ -274,29 +303,32 @@ std::vector<Voce> VociRiepilogo(excel::Worksheet& data, int totale, int colonna,
   prima_cifra = voci.size();
   voci.push_back(
       {"Camere vendute", di_data(Genere::kOccupate), ValoreCella(vendute), "#,##0", relativa});
-  voci.push_back({"% occupazione", "IF(" + disp + "=0,0," + vend + "/" + disp + ")",
+  voci.push_back({"% occupazione", QuotaDi("{Camere vendute}", "{Camere disponibili}"),
                   ValoreCella(Frazione(vendute, disponibili)), excel::kFormatoPercentuale,
                   Variazione::kPunti});
-  voci.push_back(
-      {"ADR", per(tot, vend), ValoreCella(ImportoDiviso(retta, vendute)), euro, relativa});
-  voci.push_back(
-      {"RevPar", per(tot, disp), ValoreCella(ImportoDiviso(retta, disponibili)), euro, relativa});
+  voci.push_back({"ADR", ImportoPer("{Totale Retta}", "{Camere vendute}"),
+                  ValoreCella(ImportoDiviso(retta, vendute)), euro, relativa});
+  voci.push_back({"RevPar", ImportoPer("{Totale Retta}", "{Camere disponibili}"),
+                  ValoreCella(ImportoDiviso(retta, disponibili)), euro, relativa});
   voci.push_back({"Totale Retta", di_data(Genere::kRetta), ValoreCella(retta), euro, relativa});
   voci.push_back({"di cui Extra", CellaDi(data.Name(), totale, colonna_extra), ValoreCella(extra),
                   euro, relativa});
-  voci.push_back({"Retta senza extra", tot + "-" + ext, ValoreCella(senza_extra), euro, relativa});
-  voci.push_back({"ADR senza extra", per(senza, vend),
+  voci.push_back({"Retta senza extra", "{Totale Retta}-{di cui Extra}", ValoreCella(senza_extra),
+                  euro, relativa});
+  voci.push_back({"ADR senza extra", ImportoPer("{Retta senza extra}", "{Camere vendute}"),
                   ValoreCella(ImportoDiviso(senza_extra, vendute)), euro, relativa});
-  voci.push_back({"RevPar senza extra", per(senza, disp),
+  voci.push_back({"RevPar senza extra", ImportoPer("{Retta senza extra}", "{Camere disponibili}"),
                   ValoreCella(ImportoDiviso(senza_extra, disponibili)), euro, relativa});
   voci.push_back({"Ospiti", di_data(Genere::kOspiti), ValoreCella(ospiti), "#,##0", relativa});
-  voci.push_back({"Entrata media per ospite", per(tot, osp),
+  voci.push_back({"Entrata media per ospite", ImportoPer("{Totale Retta}", "{Ospiti}"),
                   ValoreCella(ImportoDiviso(retta, ospiti)), euro, relativa});
   prima_trattamento = voci.size();
-  for (int c = 2; c <= 6; ++c) {  // RO, BB, HB, FB, Supplementi
-    voci.push_back({d.colonne[c - 1].intestazione, CellaDi(data.Name(), totale, c),
-                    valore(c).ComeValuta(), euro, relativa});
+  for (const char* trattamento : kTrattamenti) {
+    const int c = d.Indice(trattamento);
+    voci.push_back(
+        {trattamento, CellaDi(data.Name(), totale, c), valore(c).ComeValuta(), euro, relativa});
   }
+  RisolviRiferimenti(voci, colonna);
   return voci;
 }
 
@@ -321,17 +353,7 @@ void ScriviQuota(excel::Worksheet& foglio, int riga, int colonna, int destinazio
                  const std::string& totale, Valuta parte, Valuta retta) {
   const double quota = retta == Valuta{} ? 0.0 : parte.ComeDouble() / retta.ComeDouble();
   foglio.Range(Cella(riga, destinazione)).NumberFormat(excel::kFormatoPercentuale);
-  foglio.Cells(riga, destinazione)
-      .SetFormula("IF(" + totale + "=0,0," + Cella(riga, colonna) + "/" + totale + ")", quota);
-}
-
-// Writes into `destinazione` of `riga` the difference in percentage points of two shares.
-void ScriviPunti(excel::Worksheet& foglio, int riga, int destinazione, int attuale, int passata,
-                 double valore_attuale, double valore_passato) {
-  foglio.Range(Cella(riga, destinazione)).NumberFormat(kFormatoPunti);
-  foglio.Cells(riga, destinazione)
-      .SetFormula("(" + Cella(riga, attuale) + "-" + Cella(riga, passata) + ")*100",
-                  (valore_attuale - valore_passato) * 100);
+  foglio.Cells(riga, destinazione).SetFormula(QuotaDi(Cella(riga, colonna), totale), quota);
 }
 
 // The period by day of the week, Monday to Sunday, from the days of `data` (laid out as "Data"),
@@ -385,13 +407,10 @@ int ScriviGiorniSettimana(excel::Worksheet& foglio, excel::Worksheet& data, int 
     foglio.Cells(r, 3).SetFormula("SUMPRODUCT(" + condizione + "*" + colonna(occupate) + ")",
                                   s.vendute);
     foglio.Range(Cella(r, 4)).NumberFormat(excel::kFormatoPercentuale);
-    foglio.Cells(r, 4).SetFormula("IF(" + capacita + "=0,0," + c + "/" + capacita + ")",
-                                  Frazione(s.vendute, s.capacita));
+    foglio.Cells(r, 4).SetFormula(QuotaDi(c, capacita), Frazione(s.vendute, s.capacita));
     foglio.Range(Cella(r, 5), Cella(r, 7)).NumberFormat(excel::kFormatoValuta);
-    foglio.Cells(r, 5).SetFormula("IF(" + c + "=0,0,ROUND(" + g_ + "/" + c + ",2))",
-                                  ImportoDiviso(s.retta, s.vendute));
-    foglio.Cells(r, 6).SetFormula("IF(" + capacita + "=0,0,ROUND(" + g_ + "/" + capacita + ",2))",
-                                  ImportoDiviso(s.retta, s.capacita));
+    foglio.Cells(r, 5).SetFormula(ImportoPer(g_, c), ImportoDiviso(s.retta, s.vendute));
+    foglio.Cells(r, 6).SetFormula(ImportoPer(g_, capacita), ImportoDiviso(s.retta, s.capacita));
     foglio.Cells(r, 7).SetFormula("SUMPRODUCT(" + condizione + "*" + colonna(retta) + ")", s.retta);
   }
   return 7;
@@ -437,6 +456,137 @@ std::vector<std::string> AvvisiRiepilogo(const PeriodoReport& periodo,
   return avvisi;
 }
 
+// The lines of "Riepilogo" of this year and, with `voci_ap` not empty, of last year beside them.
+struct VociDelRiepilogo {
+  std::vector<Voce> voci, voci_ap;
+  size_t prima_trattamento = 0, prima_cifra = 0;  // as VociRiepilogo sets them
+  bool ap_senza_statistiche = false;              // last year without a single statistic: "n.d."
+};
+
+// Writes the lines from row 2: this year's with the shares of the board mix in Totale Retta and,
+// beside them, last year's with the changes.
+void ScriviVoci(excel::Worksheet& foglio, const VociDelRiepilogo& l) {
+  const DescrizioneFoglio& d = kDescrizioneRiepilogoConfronto;
+  const int valore = d.Indice("Valore"), quota = d.Indice("Quota su Totale Retta"),
+            anno_precedente = d.Indice("Anno precedente"), variazione = d.Indice("Variazione"),
+            quota_ap = d.Indice("Quota anno precedente"),
+            variazione_quota = d.Indice("Variazione quota");
+  // The cells of Totale Retta, this year's and last year's.
+  std::string retta, retta_ap;
+  Valuta valore_retta, valore_retta_ap;
+  for (size_t i = 0; i < l.voci.size(); ++i) {
+    if (l.voci[i].etichetta != "Totale Retta") continue;
+    retta = Cella(static_cast<int>(i) + 2, valore);
+    valore_retta = l.voci[i].valore.ComeValuta();
+    retta_ap = Cella(static_cast<int>(i) + 2, anno_precedente);
+    if (!l.voci_ap.empty()) valore_retta_ap = l.voci_ap[i].valore.ComeValuta();
+  }
+  for (size_t i = 0; i < l.voci.size(); ++i) {
+    const int riga = static_cast<int>(i) + 2;
+    const Voce& v = l.voci[i];
+    foglio.Cells(riga, 1) = v.etichetta;
+    ScriviVoce(foglio, riga, valore, v);
+    const bool trattamento = i >= l.prima_trattamento;
+    if (trattamento) {
+      ScriviQuota(foglio, riga, valore, quota, retta, v.valore.ComeValuta(), valore_retta);
+    }
+    if (l.voci_ap.empty()) continue;
+    const Voce& ap = l.voci_ap[i];
+    if (l.ap_senza_statistiche && i >= l.prima_cifra) {
+      const int ultima = trattamento ? variazione_quota : variazione;
+      for (int c = anno_precedente; c <= ultima; ++c) ScriviNonDisponibile(foglio, riga, c);
+      continue;
+    }
+    ScriviVoce(foglio, riga, anno_precedente, ap);
+    if (v.variazione == Variazione::kNessuna) continue;
+    ScriviVariazione(foglio, riga, variazione, valore, anno_precedente,
+                     v.variazione == Variazione::kPunti);
+    if (trattamento) {
+      ScriviQuota(foglio, riga, anno_precedente, quota_ap, retta_ap, ap.valore.ComeValuta(),
+                  valore_retta_ap);
+      ScriviVariazione(foglio, riga, variazione_quota, quota, quota_ap, true);
+    }
+  }
+}
+
+// The charts beside the tables of "Riepilogo", from column `colonna`: occupancy and ADR by day,
+// room revenue by month and board basis and, with the comparison, RevPar by month this year and
+// last year.
+void GraficiRiepilogo(excel::Worksheet& foglio, const PeriodoReport& periodo, int ultimo_mese,
+                      bool confronto, int colonna) {
+  const DescrizioneFoglio& d = kDescrizioneData;
+  const int ultimo_giorno = static_cast<int>(periodo.giorni_periodo) + 1;
+  const excel::IntervalloFoglio date = DatiColonna(d.nome, 1, ultimo_giorno);
+  auto colonna_data = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), ultimo_giorno); };
+  excel::Grafico giorni = NuovoGrafico(excel::TipoGrafico::kLinee, "% occupazione e ADR per giorno",
+                                       "Giorno", "% occupazione", "0%", 1, colonna);
+  giorni.titolo_valori_secondari = "ADR";
+  giorni.formato_valori_secondari = kFormatoEuroIntero;
+  giorni.serie = {{"% occupazione", date, colonna_data(Genere::kOccupazione), false},
+                  {"ADR", date, colonna_data(Genere::kADR), true}};
+  // One label a month; a week for a period under two months.
+  if (periodo.giorni_periodo >= 60) {
+    giorni.asse_date = {excel::UnitaDate::kMesi, PassoMesi(periodo), kFormatoMese};
+  } else {
+    giorni.asse_date = {excel::UnitaDate::kGiorni, 7, kFormatoData};
+  }
+  foglio.AggiungiGrafico(giorni);
+
+  const DescrizioneFoglio& m = kDescrizioneMesiConfronto;
+  const std::string& nome_mesi = m.nome;
+  const excel::IntervalloFoglio etichette_mesi = DatiColonna(nome_mesi, 1, ultimo_mese);
+  const excel::AsseDate asse_mesi{excel::UnitaDate::kMesi, 1, kFormatoMese,
+                                  excel::UnitaDate::kMesi};
+  auto serie_mesi = [&](const std::string& nome, int c) {
+    return excel::SerieGrafico{nome, etichette_mesi, DatiColonna(nome_mesi, c, ultimo_mese)};
+  };
+  excel::Grafico mesi =
+      NuovoGrafico(excel::TipoGrafico::kColonneImpilate, "Retta per mese e trattamento", "Mese",
+                   "Retta", kFormatoEuroIntero, 18, colonna);
+  mesi.asse_date = asse_mesi;
+  for (const char* t : kTrattamenti) mesi.serie.push_back(serie_mesi(t, m.Indice(t)));
+  foglio.AggiungiGrafico(mesi);
+  if (!confronto) return;
+  excel::Grafico revpar =
+      NuovoGrafico(excel::TipoGrafico::kColonne, "RevPar per mese, anno in corso e anno precedente",
+                   "Mese", "RevPar", kFormatoEuroIntero, 35, colonna);
+  revpar.asse_date = asse_mesi;
+  revpar.serie = {serie_mesi("RevPar", m.Indice(Genere::kRevPar)),
+                  serie_mesi("RevPar anno precedente", m.Indice("RevPar AP"))};
+  foglio.AggiungiGrafico(revpar);
+}
+
+// The top lines and the figures of "Riepilogo" for this year and, with `data_ap` (whose "Totale"
+// row is `totale_ap`), for last year.
+VociDelRiepilogo VociConConfronto(excel::Worksheet& data, int totale, const PeriodoReport& periodo,
+                                  const std::string& tipi_soggiorno,
+                                  const ConfrontoReport& confronto, excel::Worksheet* data_ap,
+                                  int totale_ap, const NottiConStatistiche& notti_ap,
+                                  int righe_avviso) {
+  const DescrizioneFoglio& d = kDescrizioneRiepilogoConfronto;
+  TestaRiepilogo testa{periodo.hotel,  &periodo,          !tipi_soggiorno.empty(),
+                       tipi_soggiorno, periodo.creato_il, periodo.notti,
+                       false,          righe_avviso};
+  VociDelRiepilogo l;
+  l.voci =
+      VociRiepilogo(data, totale, d.Indice("Valore"), testa, l.prima_trattamento, l.prima_cifra);
+  if (data_ap == nullptr) return l;
+  // Last year worked out but without a single statistic: zeros there would read as a collapse.
+  l.ap_senza_statistiche = !notti_ap.prima;
+  testa.hotel.clear();
+  testa.periodo = &confronto.periodo;
+  testa.tipi_soggiorno = confronto.tipi_soggiorno;
+  testa.creato_il.clear();
+  testa.notti = notti_ap;
+  testa.senza_statistiche = l.ap_senza_statistiche;
+  l.voci_ap = VociRiepilogo(*data_ap, totale_ap, d.Indice("Anno precedente"), testa,
+                            l.prima_trattamento, l.prima_cifra);
+  return l;
+}
+
+// "Riepilogo": the headings, the warnings, the lines from the "Totale" row `totale` of "Data"
+// (with last year's beside them when asked), the period by day of the week under them, the charts
+// beside them and the print settings.
 void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int totale, int ultimo_mese,
                      const PeriodoReport& periodo, const std::string& tipi_soggiorno,
                      const ConfrontoReport& confronto, excel::Worksheet* data_ap, int totale_ap,
@@ -446,146 +596,17 @@ void ScriviRiepilogo(excel::Worksheet& foglio, excel::Worksheet& data, int total
   ScriviIntestazioni(foglio, descrizione);
   const std::vector<std::string> avvisi =
       AvvisiRiepilogo(periodo, tipi_soggiorno, confronto, data_ap != nullptr);
-  TestaRiepilogo testa;
-  testa.hotel = periodo.hotel;
-  testa.periodo = &periodo;
-  testa.con_tipi = !tipi_soggiorno.empty();
-  testa.tipi_soggiorno = tipi_soggiorno;
-  testa.creato_il = periodo.creato_il;
-  testa.notti = periodo.notti;
-  testa.righe_avviso = static_cast<int>(avvisi.size());
-  size_t prima_trattamento = 0, prima_cifra = 0;
-  const std::vector<Voce> voci =
-      VociRiepilogo(data, totale, kValore, testa, prima_trattamento, prima_cifra);
-  std::vector<Voce> voci_ap;
-  // Last year worked out but without a single statistic: zeros there would read as a collapse.
-  const bool ap_senza_statistiche = data_ap != nullptr && !notti_ap.prima;
-  if (data_ap != nullptr) {
-    TestaRiepilogo testa_ap = testa;
-    testa_ap.hotel.clear();
-    testa_ap.periodo = &confronto.periodo;
-    testa_ap.tipi_soggiorno = confronto.tipi_soggiorno;
-    testa_ap.creato_il.clear();
-    testa_ap.notti = notti_ap;
-    testa_ap.senza_statistiche = ap_senza_statistiche;
-    voci_ap = VociRiepilogo(*data_ap, totale_ap, kAnnoPrecedente, testa_ap, prima_trattamento,
-                            prima_cifra);
-  }
-  // The cells of Totale Retta, this year's and last year's.
-  std::string retta, retta_ap;
-  Valuta valore_retta, valore_retta_ap;
-  for (size_t i = 0; i < voci.size(); ++i) {
-    if (voci[i].etichetta != "Totale Retta") continue;
-    retta = Cella(static_cast<int>(i) + 2, kValore);
-    valore_retta = voci[i].valore.ComeValuta();
-    retta_ap = Cella(static_cast<int>(i) + 2, kAnnoPrecedente);
-    if (!voci_ap.empty()) valore_retta_ap = voci_ap[i].valore.ComeValuta();
-  }
-
-  for (size_t i = 0; i < voci.size(); ++i) {
-    const int riga = static_cast<int>(i) + 2;
-    const Voce& v = voci[i];
-    foglio.Cells(riga, 1) = v.etichetta;
-    ScriviVoce(foglio, riga, kValore, v);
-    const bool trattamento = i >= prima_trattamento;
-    if (trattamento) {
-      ScriviQuota(foglio, riga, kValore, kQuota, retta, v.valore.ComeValuta(), valore_retta);
-    }
-    if (voci_ap.empty()) continue;
-    const Voce& ap = voci_ap[i];
-    if (ap_senza_statistiche && i >= prima_cifra) {
-      for (int c = kAnnoPrecedente; c <= (trattamento ? kVariazioneQuota : kVariazione); ++c) {
-        foglio.Cells(riga, c) = kNonDisponibile;
-        foglio.Range(Cella(riga, c)).AllineaADestra();
-      }
-      continue;
-    }
-    ScriviVoce(foglio, riga, kAnnoPrecedente, ap);
-    if (v.variazione == Variazione::kNessuna) continue;
-    const double attuale = v.valore.Numero(), passato = ap.valore.Numero();
-    if (v.variazione == Variazione::kRelativa && passato != 0) {
-      // Against a last year of 0 there is no relative change: the cell stays empty.
-      foglio.Range(Cella(riga, kVariazione)).NumberFormat(kFormatoVariazione);
-      const std::string b = Cella(riga, kValore), d = Cella(riga, kAnnoPrecedente);
-      foglio.Cells(riga, kVariazione)
-          .SetFormula("IF(" + d + "=0,\"\"," + b + "/" + d + "-1)", attuale / passato - 1);
-    } else if (v.variazione == Variazione::kPunti) {
-      ScriviPunti(foglio, riga, kVariazione, kValore, kAnnoPrecedente, attuale, passato);
-    }
-    if (trattamento) {
-      ScriviQuota(foglio, riga, kAnnoPrecedente, kQuotaAnnoPrecedente, retta_ap,
-                  ap.valore.ComeValuta(), valore_retta_ap);
-      ScriviPunti(foglio, riga, kVariazioneQuota, kQuota, kQuotaAnnoPrecedente,
-                  foglio.Cells(riga, kQuota).Value().Numero(),
-                  foglio.Cells(riga, kQuotaAnnoPrecedente).Value().Numero());
-    }
-  }
-  const int ultima = static_cast<int>(voci.size()) + 1;
-  const int prima_riga_avviso = static_cast<int>(prima_cifra) - testa.righe_avviso;
+  const VociDelRiepilogo voci =
+      VociConConfronto(data, totale, periodo, tipi_soggiorno, confronto, data_ap, totale_ap,
+                       notti_ap, static_cast<int>(avvisi.size()));
+  ScriviVoci(foglio, voci);
+  const int ultima = static_cast<int>(voci.voci.size()) + 1;
+  const int prima_riga_avviso = static_cast<int>(voci.prima_cifra - avvisi.size());
   // Under the table, below the line of last year's source.
   const int ultima_settimana = ScriviGiorniSettimana(foglio, data, ultima + 4, periodo);
-
   // Beside the tables, one column apart, leaving room for columns added after them.
-  const int colonna_grafici = std::max(9, descrizione.NumeroColonne() + 2);
-  excel::Grafico giorni;
-  giorni.tipo = excel::TipoGrafico::kLinee;
-  giorni.titolo = "% occupazione e ADR per giorno";
-  giorni.titolo_categorie = "Giorno";
-  giorni.titolo_valori = "% occupazione";
-  giorni.formato_valori = "0%";
-  giorni.titolo_valori_secondari = "ADR";
-  giorni.formato_valori_secondari = kFormatoEuroIntero;
-  const DescrizioneFoglio& d = kDescrizioneData;
-  const int ultimo_giorno = static_cast<int>(periodo.giorni_periodo) + 1;
-  const excel::IntervalloFoglio date = DatiColonna(d.nome, 1, ultimo_giorno);
-  auto colonna_data = [&](Genere g) { return DatiColonna(d.nome, d.Indice(g), ultimo_giorno); };
-  giorni.serie.push_back({"% occupazione", date, colonna_data(Genere::kOccupazione), false});
-  giorni.serie.push_back({"ADR", date, colonna_data(Genere::kADR), true});
-  // One label a month; a week for a period under two months.
-  if (periodo.giorni_periodo >= 60) {
-    giorni.asse_date = {excel::UnitaDate::kMesi, PassoMesi(periodo), kFormatoMese};
-  } else {
-    giorni.asse_date = {excel::UnitaDate::kGiorni, 7, kFormatoData};
-  }
-  giorni.riga = 1;
-  giorni.colonna = colonna_grafici;
-  foglio.AggiungiGrafico(giorni);
-
-  excel::Grafico mesi;
-  mesi.tipo = excel::TipoGrafico::kColonneImpilate;
-  mesi.titolo = "Retta per mese e trattamento";
-  mesi.titolo_categorie = "Mese";
-  mesi.titolo_valori = "Retta";
-  mesi.formato_valori = kFormatoEuroIntero;
-  const std::string& nome_mesi = kDescrizioneMesi.nome;
-  const excel::IntervalloFoglio etichette_mesi = DatiColonna(nome_mesi, 1, ultimo_mese);
-  for (int c = 2; c <= 6; ++c) {
-    mesi.serie.push_back({kDescrizioneMesi.colonne[c - 1].intestazione, etichette_mesi,
-                          DatiColonna(nome_mesi, c, ultimo_mese), false});
-  }
-  const excel::AsseDate asse_mesi{excel::UnitaDate::kMesi, 1, kFormatoMese,
-                                  excel::UnitaDate::kMesi};
-  mesi.asse_date = asse_mesi;
-  mesi.riga = 18;
-  mesi.colonna = colonna_grafici;
-  foglio.AggiungiGrafico(mesi);
-
-  if (confronto.chiesto) {
-    excel::Grafico revpar;
-    revpar.tipo = excel::TipoGrafico::kColonne;
-    revpar.titolo = "RevPar per mese, anno in corso e anno precedente";
-    revpar.titolo_categorie = "Mese";
-    revpar.titolo_valori = "RevPar";
-    revpar.formato_valori = kFormatoEuroIntero;
-    const int c = kDescrizioneMesi.Indice(Genere::kRevPar);
-    revpar.serie.push_back({"RevPar", etichette_mesi, DatiColonna(nome_mesi, c, ultimo_mese)});
-    revpar.serie.push_back(
-        {"RevPar anno precedente", etichette_mesi, DatiColonna(nome_mesi, kRevParAP, ultimo_mese)});
-    revpar.asse_date = asse_mesi;
-    revpar.riga = 35;
-    revpar.colonna = colonna_grafici;
-    foglio.AggiungiGrafico(revpar);
-  }
+  GraficiRiepilogo(foglio, periodo, ultimo_mese, confronto.chiesto,
+                   std::max(9, descrizione.NumeroColonne() + 2));
 
   excel::ImpostazioniPagina& pagina = foglio.PageSetup();
   pagina.orizzontale = true;
@@ -618,12 +639,11 @@ std::string InCodiciPagina(const std::string& testo) {
 constexpr size_t kMassimoCodiciPagina = 255;
 
 // Last year's days, laid out and finished as "Data". Returns its "Totale" row.
-int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi,
-                             Recordset& camere_agenzia, const PeriodoReport& periodo,
-                             NottiConStatistiche& notti) {
-  PreparaFoglioData(foglio);
-  notti = RiempiFoglioData(foglio, gruppi, camere_agenzia, periodo);
+int ScriviDataAnnoPrecedente(excel::Worksheet& foglio, Recordset& gruppi, Recordset& camere_agenzia,
+                             const PeriodoReport& periodo, NottiConStatistiche& notti) {
   const DescrizioneFoglio& d = kDescrizioneDataAnnoPrecedente;
+  ScriviIntestazioni(foglio, d);
+  notti = RiempiFoglioData(foglio, gruppi, camere_agenzia, periodo);
   const int ultima = static_cast<int>(periodo.giorni_periodo) + 1;
   FormattaColonne(foglio, d, ultima);
   const int totale = ScriviTotale(foglio, d, ultima);

@@ -1,17 +1,21 @@
 #ifndef VENDRIX_REPORTS_FOGLI_REPORT_H_
 #define VENDRIX_REPORTS_FOGLI_REPORT_H_
 
-// The three sheets of the report run: how each is prepared (headings, formats, sizes) and filled
-// from the statistics store. Used by CreaReportExcel, which drives them in order.
+// The first sheets of the three workbooks of the report run, filled from the statistics store
+// below the headings of their description: the grouped queries, the rows they fill and each
+// sheet's walk over its groups. Used by CreaReportExcel, which drives them in order.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "comune/date.h"
 #include "data/dbengine.h"
 #include "reports/cartella_lavoro.h"
+#include "reports/descrizione_fogli.h"
 
 namespace vendrix {
 
@@ -35,26 +39,27 @@ struct PeriodoReport {
   NottiConStatistiche notti;  // filled with the sheet "Data"
 };
 
-// Columns of the daily and room-type sheets.
-namespace colonna {
-inline constexpr int kPrima = 1;  // "Data" / "Tipo camera"
-inline constexpr int kRO = 2;
-inline constexpr int kBB = 3;
-inline constexpr int kHB = 4;
-inline constexpr int kFB = 5;
-inline constexpr int kSupplementi = 6;
-inline constexpr int kTotaleRetta = 7;
-inline constexpr int kADR = 8;
-inline constexpr int kOccupazione = 9;
-inline constexpr int kRevPar = 10;
-inline constexpr int kCamereOccupate = 11;
-inline constexpr int kOccupazioneAgenzia = 12;
-inline constexpr int kCamereAgenzia = 13;
-inline constexpr int kCamereLibere = 14;
-inline constexpr int kEntrataOspite = 15;
-inline constexpr int kExtra = 16;
-inline constexpr int kTotPax = 17;
-}  // namespace colonna
+// The columns of a sheet that a grouped query fills, found once per sheet by heading in its
+// description: each summed column with the field of the query that gives it, and the columns the
+// key figures are worked out from (0 when the sheet has none).
+struct ColonneGruppi {
+  ColonneGruppi(const DescrizioneFoglio& descrizione, const Recordset& gruppi);
+  const DescrizioneFoglio& descrizione;
+  std::vector<std::pair<int, int>> somme;  // (column, field)
+  int campo_camere;                        // the field of the rooms sold
+  int retta, occupate, camere_agenzia, ospiti;
+};
+
+// Adds the current group of `gruppi` into the summed cells of row `riga` (an empty cell counts
+// as 0, so the first group stands as it is).
+void AggiungiGruppo(excel::Worksheet& foglio, const ColonneGruppi& colonne, int riga,
+                    Recordset& gruppi);
+
+// Finishes row `riga` from its sums: the amounts in Currency, then ADR, occupancy, RevPar and
+// revenue per guest over `base` room nights and, where the sheet has them, the occupancy through
+// agencies, the rooms left free (`base` less the rooms sold) and `base` itself. A figure whose
+// divisor is 0 is 0.
+void ScriviRapporti(excel::Worksheet& foglio, const ColonneGruppi& colonne, int riga, int64_t base);
 
 // Writes one row of the daily or room-type sheet: the groups of `gruppi` that match `criteri`
 // folded into one, with `prima` in column A and `base` (rooms, or room nights of a type) as the
@@ -62,8 +67,9 @@ inline constexpr int kTotPax = 17;
 // matched. The rooms sold through an agency are those of the groups with an agency, or, given
 // `camere_agenzia` (groups without an agency field, whose TTCOc counts only the rows with an
 // agency), those of its groups matching `criteri`.
-bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::ValoreCella& prima,
-                         Recordset& gruppi, std::string_view criteri, int64_t base,
+bool ScriviRigaRiepilogo(excel::Worksheet& foglio, const ColonneGruppi& colonne, int riga,
+                         const excel::ValoreCella& prima, Recordset& gruppi,
+                         std::string_view criteri, int64_t base,
                          Recordset* camere_agenzia = nullptr);
 
 // The grouped query on the statistics store that fills each sheet, run exactly as written: by day
@@ -71,33 +77,27 @@ bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const excel::Valore
 // ("Tipo camera"), by agency and room type ("Agenzia"). Each Riempi function below walks the set
 // of its query. The daily query is not grouped by agency too: over a long period that would
 // hold one group a day for each agency, and the report's memory would grow with both.
-extern const char* const kGruppiPerGiorno;
-extern const char* const kCamereAgenziaPerGiorno;
-extern const char* const kGruppiPerTipo;
-extern const char* const kGruppiPerAgenzia;
+extern const std::string kGruppiPerGiorno;
+extern const std::string kCamereAgenziaPerGiorno;
+extern const std::string kGruppiPerTipo;
+extern const std::string kGruppiPerAgenzia;
 
 // Number of rooms of a room type: its Quantita as a whole number, 0 when it is empty.
 int64_t QuantitaTipo(Recordset& tipi_camere);
 
-// Sheet "Data": the headings, height and widths.
-void PreparaFoglioData(excel::Worksheet& foglio);
-// One row per day of the period, from `gruppi` (kGruppiPerGiorno) and `camere_agenzia`
-// (kCamereAgenziaPerGiorno); the day in column A as a date. Returns the first and last day with
-// statistics.
+// Sheet "Data", its headings written: one row per day of the period, from `gruppi`
+// (kGruppiPerGiorno) and `camere_agenzia` (kCamereAgenziaPerGiorno); the day in column A as a date.
+// Returns the first and last day with statistics.
 NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
                                      Recordset& camere_agenzia, const PeriodoReport& periodo);
 
-// Sheet "Tipo camera": headings, height and widths.
-void PreparaFoglioTipoCamera(excel::Worksheet& foglio);
-// One row per room type of `tipi_camere`, from `gruppi`, the statistics grouped by room type and
-// agency.
+// Sheet "Tipo camera", its headings written: one row per room type of `tipi_camere`, from `gruppi`,
+// the statistics grouped by room type and agency.
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo);
 
-// Sheet "Agenzia": headings, height and widths.
-void PreparaFoglioAgenzia(excel::Worksheet& foglio);
-// One row per agency and room type with statistics, from `gruppi`; the room types come from
-// `tipi_camere`.
+// Sheet "Agenzia", its headings written: one row per agency and room type with statistics, from
+// `gruppi`; the room types come from `tipi_camere`.
 void RiempiFoglioAgenzia(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                          const PeriodoReport& periodo);
 

@@ -6,28 +6,18 @@
 
 namespace vendrix {
 
-const char* const kGruppiPerGiorno =
-    "Select NumeroHotel,DataRif,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx From Vendrix "
-    "Group by NumeroHotel,DataRif Order by DataRif";
-const char* const kCamereAgenziaPerGiorno =
-    "Select NumeroHotel,DataRif,sum(TotCamOcc) as TTCOc From Vendrix Where Agenzia > ' ' "
-    "Group by NumeroHotel,DataRif Order by DataRif";
-
-void PreparaFoglioData(excel::Worksheet& foglio) { ScriviIntestazioni(foglio, kDescrizioneData); }
-
 NottiConStatistiche RiempiFoglioData(excel::Worksheet& foglio, Recordset& gruppi,
                                      Recordset& camere_agenzia, const PeriodoReport& periodo) {
   NottiConStatistiche notti;
+  const ColonneGruppi colonne(kDescrizioneData, gruppi);
   // One row per day: the count of days was checked against the sheet's rows by the caller.
   for (int64_t n = 0; n < periodo.giorni_periodo; ++n) {
     const Giorno giorno = periodo.giorno_dal + std::chrono::days{n};
     const std::string criteri = "NumeroHotel = 1 and DataRif = " + Quota(ChiaveData(giorno));
     // A real date, so that the rows sort, filter and group as dates (the column's format shows
     // it as DD/MM/YYYY).
-    if (ScriviRigaRiepilogo(foglio, static_cast<int>(n + 2), SerialeData(giorno), gruppi, criteri,
-                            periodo.totale_camere, &camere_agenzia)) {
+    if (ScriviRigaRiepilogo(foglio, colonne, static_cast<int>(n + 2), SerialeData(giorno), gruppi,
+                            criteri, periodo.totale_camere, &camere_agenzia)) {
       if (!notti.prima) notti.prima = giorno;
       notti.ultima = giorno;
     }

@@ -6,18 +6,9 @@
 
 namespace vendrix {
 
-const char* const kGruppiPerTipo =
-    "Select NumeroHotel,TipoCamera,sum(TotRO) as TTRO,sum(TotBB) as TTBB,sum(TotHB) as TTHB,"
-    "sum(TotFB) as TTFB,sum(TotSupl) as TTSupl,sum(TotRetta) as TTRe,sum(Extra) as TTEx,"
-    "sum(TotCamOcc) as TTCOc,sum(TotPax) as TTPx,Agenzia From Vendrix "
-    "Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
-
-void PreparaFoglioTipoCamera(excel::Worksheet& foglio) {
-  ScriviIntestazioni(foglio, kDescrizioneTipoCamera);
-}
-
 void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Recordset& tipi_camere,
                             const PeriodoReport& periodo) {
+  const ColonneGruppi colonne(kDescrizioneTipoCamera, gruppi);
   int riga = 2;
   for (tipi_camere.FindFirst("NumeroHotel = 1"); !tipi_camere.NoMatch();
        tipi_camere.FindNext("NumeroHotel = 1")) {
@@ -27,7 +18,7 @@ void RiempiFoglioTipoCamera(excel::Worksheet& foglio, Recordset& gruppi, Records
         "NumeroHotel = 1 and TipoCamera = " + Quota(sigla.IsNull() ? "" : sigla.Testo());
     const int64_t capacita = QuantitaTipo(tipi_camere) * periodo.giorni_periodo;
     ScriviRigaRiepilogo(
-        foglio, riga,
+        foglio, colonne, riga,
         excel::ValoreCella::DaCampo(tipi_camere.Fields(tabelle::kDescrizione).Value()), gruppi,
         criteri, capacita);
     ++riga;

@@ -21,6 +21,7 @@
 #include "data/tabelle.h"
 #include "reports/cartella_lavoro.h"
 #include "reports/completa_report.h"
+#include "reports/descrizione_fogli.h"
 #include "reports/fogli_report.h"
 #include "reports/insieme_file.h"
 #include "reports/report.h"
@@ -35,12 +36,13 @@ constexpr const char* kTipiCamere =
     "Select * From TipiCamere Where NumeroHotel = 1 and Tipologia = 'C'";
 
 // The first sheet of each workbook, in the order of kFileReport.
-constexpr const char* kFogli[] = {"Data", "Tipo camera", "Agenzia"};
+const DescrizioneFoglio* const kFogli[] = {&kDescrizioneData, &kDescrizioneTipoCamera,
+                                           &kDescrizioneAgenzia};
 
 // A workbook is written as REPORT_x.xlsx.<6 random characters>.nuovo; saving it goes through
 // further temporaries whose names begin with that one (Workbook::SaveAs, and the zip library
-// when it rewrites the file). Earlier versions named the first REPORT_x.xlsx.<pid>.nuovo. So a
-// name of REPORT_x.xlsx. followed by text holding ".nuovo" is a temporary.
+// when it rewrites the file). So any name of REPORT_x.xlsx. followed by text holding ".nuovo",
+// whatever stands between, is a temporary.
 constexpr char kSegnoProvvisorio[] = ".nuovo";
 
 constexpr char kRimedioFinestra[] = ": premere \"Calcola\" per il periodo richiesto.";
@@ -226,6 +228,81 @@ AnnoPrecedenteLetto LeggiAnnoPrecedente(DBEngine& motore, const ConfrontoAnnoPre
   return letto;
 }
 
+// Starts reading last year's statistics on a thread of its own; where no thread can be had, they
+// are read when asked for.
+std::future<AnnoPrecedenteLetto> AvviaLettura(DBEngine& motore,
+                                              const ConfrontoAnnoPrecedente& anno_precedente,
+                                              int64_t camere) {
+  try {
+    return std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
+                      std::cref(anno_precedente), camere);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, LeggiAnnoPrecedente, std::ref(motore),
+                      std::cref(anno_precedente), camere);
+  }
+}
+
+// Fills the first sheet of the three workbooks from the store `vendrix` and finishes the
+// room-type and the agency workbook. The three grouped queries are most of the run: the engine
+// works them out together, reading the statistics once.
+void RiempiCartelle(DBEngine& motore, const std::string& vendrix,
+                    const std::vector<excel::Workbook*>& cartelle, Recordset& tipi_camere,
+                    PeriodoReport& periodo) {
+  std::unique_ptr<Database> statistiche = motore.OpenDatabase(vendrix);
+  std::vector<std::unique_ptr<Recordset>> gruppi = statistiche->OpenRecordsets(
+      {kGruppiPerGiorno, kCamereAgenziaPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
+  periodo.notti = RiempiFoglioData(cartelle[0]->Sheets(1), *gruppi[0], *gruppi[1], periodo);
+  RiempiFoglioTipoCamera(cartelle[1]->Sheets(1), *gruppi[2], tipi_camere, periodo);
+  // Its groups by room type and agency cover every statistics row: what the agency sheet
+  // leaves out is summed from them.
+  const SommeSenzaAgenzia senza_agenzia = SommaSenzaAgenzia(*gruppi[2]);
+  CompletaReportTipoCamera(*cartelle[1], periodo);
+  RiempiFoglioAgenzia(cartelle[2]->Sheets(1), *gruppi[3], tipi_camere, periodo);
+  CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
+  for (auto& g : gruppi) g->Close();
+  statistiche->Close();
+}
+
+// Finishes the daily workbook, with last year beside it when `letto` is being read.
+void CompletaConConfronto(excel::Workbook& cartella, const PeriodoReport& periodo,
+                          const std::string& tipi_soggiorno,
+                          std::future<AnnoPrecedenteLetto>& letto) {
+  ConfrontoReport confronto;
+  AnnoPrecedenteLetto ap;
+  if (letto.valid()) {
+    ap = letto.get();
+    confronto.chiesto = true;
+    confronto.gruppi = ap.gruppi ? ap.gruppi->insiemi[0].get() : nullptr;
+    confronto.camere_agenzia = ap.gruppi ? ap.gruppi->insiemi[1].get() : nullptr;
+    confronto.periodo = ap.periodo;
+    confronto.tipi_soggiorno = ap.tipi_soggiorno;
+    confronto.motivo = ap.motivo;
+  }
+  CompletaReportData(cartella, periodo, tipi_soggiorno, confronto);
+  if (ap.gruppi) ap.gruppi->Chiudi();
+}
+
+// Saves the workbooks into `destinazione` (created when missing) under the folder's lock, as one
+// set. Returns their paths.
+std::vector<std::string> SalvaNellaCartella(const std::vector<excel::Workbook*>& cartelle,
+                                            const fs::path& destinazione) {
+  std::error_code errore;
+  fs::create_directories(destinazione, errore);
+  if (errore || !fs::is_directory(destinazione)) {
+    throw Errore("Impossibile creare la cartella '" + destinazione.string() + "'" +
+                 (errore ? ": " + TestoErroreSistema(errore) : std::string()) + ".");
+  }
+  const BloccoCartella blocco_excel(destinazione, kFileBloccoExcel,
+                                    BloccoCartella::Modo::kEsclusivo,
+                                    "Altri fogli Excel sono in scrittura nella cartella " +
+                                        destinazione.string() + ": riprovare al termine.");
+  RiordinaCartellaReport(destinazione);
+  std::vector<std::string> percorsi;
+  for (const char* file : kFileReport) percorsi.push_back((destinazione / file).string());
+  SalvaTutte(cartelle, percorsi);
+  return percorsi;
+}
+
 }  // namespace
 
 StatisticheDaCalcolare::StatisticheDaCalcolare(const std::string& motivo)
@@ -256,104 +333,41 @@ std::vector<std::string> CreaReportExcel(Interfaccia& /*ui*/, const Richiesta& r
   ControllaStatistiche(r, premesse);
   RimuoviTemporaneiAbbandonati();
   RimuoviTemporaneiAbbandonati(premesse.cartella_hotel);
-  PeriodoReport periodo = premesse.periodo;
-  const fs::path& cartella_hotel = premesse.cartella_hotel;
-  const std::string& vendrix = premesse.vendrix;
-  const std::string& tipi_soggiorno = premesse.tipi_soggiorno;
-  std::error_code errore;
-  DBEngine motore(cartella_hotel);
+  PeriodoReport& periodo = premesse.periodo;
+  DBEngine motore(premesse.cartella_hotel);
 
   excel::Application excel;
   std::vector<excel::Workbook*> cartelle;
-  for (const char* foglio : kFogli) {
+  for (const DescrizioneFoglio* foglio : kFogli) {
     excel::Workbook& nuova = excel.Workbooks().Add();
-    nuova.Sheets(1).SetName(foglio);
+    nuova.Sheets(1).SetName(foglio->nome);
+    ScriviIntestazioni(nuova.Sheets(1), *foglio);
     cartelle.push_back(&nuova);
   }
-  excel::Worksheet& data = cartelle[0]->Worksheets(1);
-  excel::Worksheet& tipo_camera = cartelle[1]->Worksheets(1);
-  excel::Worksheet& agenzia = cartelle[2]->Worksheets(1);
-  PreparaFoglioData(data);
-  PreparaFoglioTipoCamera(tipo_camera);
-  PreparaFoglioAgenzia(agenzia);
-
   periodo.totale_camere = ContaCamere(motore);
-  periodo.hotel = NomeHotel(cartella_hotel);
-  periodo.tipi_soggiorno = tipi_soggiorno;
+  periodo.hotel = NomeHotel(premesse.cartella_hotel);
+  periodo.tipi_soggiorno = premesse.tipi_soggiorno;
   periodo.creato_il = OraLocale("%d/%m/%Y %H:%M");
   auto file_tipi = motore.OpenDatabase(tabelle::kFileTipiCamere);
   auto tipi_camere = file_tipi->OpenRecordset(kTipiCamere);
 
-  // The three grouped queries are most of the run: the engine works them out together, reading
-  // the statistics once. Last year, when asked, is read on a thread of its own, after waiting
-  // for it when it is still being worked out elsewhere.
+  // Last year, when asked, is read on a thread of its own, after waiting for it when it is still
+  // being worked out elsewhere.
   std::future<AnnoPrecedenteLetto> anno_precedente_letto;
   if (!std::holds_alternative<std::monostate>(anno_precedente)) {
-    try {
-      anno_precedente_letto = std::async(std::launch::async, LeggiAnnoPrecedente, std::ref(motore),
-                                         std::cref(anno_precedente), periodo.totale_camere);
-    } catch (const std::system_error&) {
-      anno_precedente_letto =
-          std::async(std::launch::deferred, LeggiAnnoPrecedente, std::ref(motore),
-                     std::cref(anno_precedente), periodo.totale_camere);
-    }
+    anno_precedente_letto = AvviaLettura(motore, anno_precedente, periodo.totale_camere);
   }
-
-  SommeSenzaAgenzia senza_agenzia;
-  {
-    std::unique_ptr<Database> statistiche = motore.OpenDatabase(vendrix);
-    std::vector<std::unique_ptr<Recordset>> gruppi = statistiche->OpenRecordsets(
-        {kGruppiPerGiorno, kCamereAgenziaPerGiorno, kGruppiPerTipo, kGruppiPerAgenzia});
-    // The rooms through an agency by day are only read beside the days.
-    std::unique_ptr<Recordset> camere_agenzia = std::move(gruppi[1]);
-    gruppi.erase(gruppi.begin() + 1);
-    periodo.notti = RiempiFoglioData(data, *gruppi[0], *camere_agenzia, periodo);
-    camere_agenzia->Close();
-    RiempiFoglioTipoCamera(tipo_camera, *gruppi[1], *tipi_camere, periodo);
-    // Its groups by room type and agency cover every statistics row: what the agency sheet
-    // leaves out is summed from them.
-    senza_agenzia = SommaSenzaAgenzia(*gruppi[1]);
-    CompletaReportTipoCamera(*cartelle[1], periodo);
-    RiempiFoglioAgenzia(agenzia, *gruppi[2], *tipi_camere, periodo);
-    CompletaReportAgenzia(*cartelle[2], periodo, senza_agenzia);
-    for (auto& g : gruppi) g->Close();
-    statistiche->Close();
-  }
+  RiempiCartelle(motore, premesse.vendrix, cartelle, *tipi_camere, periodo);
   // The daily workbook is finished last, when last year, which may still be being worked out,
   // is most likely there.
-  {
-    ConfrontoReport confronto;
-    AnnoPrecedenteLetto letto;
-    if (anno_precedente_letto.valid()) {
-      letto = anno_precedente_letto.get();
-      confronto.chiesto = true;
-      confronto.gruppi = letto.gruppi ? letto.gruppi->insiemi[0].get() : nullptr;
-      confronto.camere_agenzia = letto.gruppi ? letto.gruppi->insiemi[1].get() : nullptr;
-      confronto.periodo = letto.periodo;
-      confronto.tipi_soggiorno = letto.tipi_soggiorno;
-      confronto.motivo = letto.motivo;
-    }
-    CompletaReportData(*cartelle[0], periodo, tipi_soggiorno, confronto);
-    if (letto.gruppi) letto.gruppi->Chiudi();
-  }
+  CompletaConConfronto(*cartelle[0], periodo, premesse.tipi_soggiorno, anno_precedente_letto);
   tipi_camere->Close();
   file_tipi->Close();
 
-  // Only now, with the three workbooks complete, is anything written.
-  const fs::path destinazione = cartella_hotel / r.cartella_excel;  // as it is when absolute
-  fs::create_directories(destinazione, errore);
-  if (errore || !fs::is_directory(destinazione)) {
-    throw Errore("Impossibile creare la cartella '" + destinazione.string() + "'" +
-                 (errore ? ": " + TestoErroreSistema(errore) : std::string()) + ".");
-  }
-  const BloccoCartella blocco_excel(destinazione, kFileBloccoExcel,
-                                    BloccoCartella::Modo::kEsclusivo,
-                                    "Altri fogli Excel sono in scrittura nella cartella " +
-                                        destinazione.string() + ": riprovare al termine.");
-  RiordinaCartellaReport(destinazione);
-  std::vector<std::string> percorsi;
-  for (const char* file : kFileReport) percorsi.push_back((destinazione / file).string());
-  SalvaTutte(cartelle, percorsi);
+  // Only now, with the three workbooks complete, is anything written: into the workbook folder,
+  // taken as it is when absolute.
+  std::vector<std::string> percorsi =
+      SalvaNellaCartella(cartelle, premesse.cartella_hotel / r.cartella_excel);
   for (excel::Workbook* c : cartelle) c->Close();
   excel.Quit();
   return percorsi;

@@ -134,6 +134,16 @@ class Libri {
     }
     return somma;
   }
+  // Last year's actual of the nights of `arco` taken night by night, each on its date a year
+  // earlier (29 February on 28 February): a span of coming nights is set beside as many nights
+  // of last year as the rows that show them, whatever leap day either year holds.
+  CifreNotte SommaNotteANotteAP(const Arco& arco, int segmento = -1) const {
+    CifreNotte somma;
+    for (Giorno g = arco.dal; g <= arco.al; g += days(1)) {
+      somma += Somma(StatoNotte::kEffettiva, Arco{g, g}.AnnoPrima(), segmento);
+    }
+    return somma;
+  }
   // Rooms arriving (first night) and leaving (last night) in `arco`, and the nights of those
   // that leave.
   int64_t Arrivi(const Arco& arco) const {
@@ -452,6 +462,66 @@ void FoglioDirezione(Worksheet& foglio, const DatiDirezione& dati, const Libri& 
   pagina.pagine_in_altezza = 1;
 }
 
+// The confirmed rooms picked up over the nights of `arco` since the snapshot of a day (k 0) or
+// of 7 days (k 1) before: n.d. (nullopt) when a night lacks it.
+std::optional<int64_t> PickupDi(const DatiDirezione& dati, const Arco& arco, size_t k) {
+  std::optional<int64_t> somma = 0;
+  for (Giorno n = arco.dal; n <= arco.al && somma; n += days(1)) {
+    const auto it = dati.pickup.find(n);
+    somma = it != dati.pickup.end() && it->second[k] ? *somma + *it->second[k]
+                                                     : std::optional<int64_t>();
+  }
+  return somma;
+}
+
+// One row of "Prossimi giorni" at `riga`: the books of the nights of `arco` beside last year's
+// actual, and their pickup when the snapshots give it.
+void RigaProssimi(Worksheet& foglio, int riga, const ValoreCella& etichetta, const Arco& arco,
+                  bool grassetto, const DatiDirezione& dati, const Libri& libri) {
+  const DescrizioneFoglio& d = kDescrizioneProssimi;
+  const CifreNotte c = libri.Somma(StatoNotte::kConfermata, arco);
+  const CifreNotte o = libri.Somma(StatoNotte::kOpzionale, arco);
+  const CifreNotte ap = libri.SommaNotteANotteAP(arco);
+  const double capacita = static_cast<double>(libri.camere() * arco.Notti());
+  const std::array<ValoreCella, 9> valori = {
+      etichetta, c.camere, o.camere,  Rapporto(static_cast<double>(c.camere), capacita),
+      c.retta,   o.retta,  ap.camere, Rapporto(static_cast<double>(ap.camere), capacita),
+      ap.retta};
+  for (size_t i = 0; i < valori.size(); ++i) {
+    Scrivi(foglio, riga, static_cast<int>(i) + 1, valori[i], d.colonne[i].formato, grassetto);
+  }
+  if (dati.pickup.empty()) return;
+  for (size_t k = 0; k < 2; ++k) {
+    const int colonna = d.NumeroColonne() + 1 + static_cast<int>(k);
+    if (const std::optional<int64_t> somma = PickupDi(dati, arco, k)) {
+      Scrivi(foglio, riga, colonna, *somma, kFormatoIntero, grassetto);
+    } else {
+      Scrivi(foglio, riga, colonna, kNonDisponibile, "", grassetto);
+      foglio.Range(Cella(riga, colonna)).AllineaADestra();
+    }
+  }
+}
+
+// The chart of occupancy on the books against last year's, nights from row 2 to `ultima`, at
+// column `colonna`.
+void GraficoProssimi(Worksheet& foglio, int ultima, int colonna) {
+  const std::string& nome = kDescrizioneProssimi.nome;
+  excel::Grafico grafico;
+  grafico.tipo = excel::TipoGrafico::kLinee;
+  grafico.titolo = "Occupazione in portafoglio e anno precedente";
+  grafico.titolo_categorie = "Data";
+  grafico.titolo_valori = "% occupazione";
+  grafico.formato_valori = "0%";
+  grafico.serie = {
+      {"% occupazione", DatiColonna(nome, 1, ultima), DatiColonna(nome, 4, ultima)},
+      {"% occupazione AP", DatiColonna(nome, 1, ultima), DatiColonna(nome, 8, ultima)}};
+  grafico.riga = 2;
+  grafico.colonna = colonna;
+  grafico.larghezza = 720;
+  grafico.altezza = 360;
+  foglio.AggiungiGrafico(grafico);
+}
+
 void FoglioProssimiGiorni(Worksheet& foglio, const DatiDirezione& dati, const Libri& libri) {
   const DescrizioneFoglio& d = kDescrizioneProssimi;
   ScriviIntestazioni(foglio, d);
@@ -461,83 +531,35 @@ void FoglioProssimiGiorni(Worksheet& foglio, const DatiDirezione& dati, const Li
     Scrivi(foglio, 2, 1, TestoPrenotazioniNonNote(dati.giorno));
     return;
   }
-  const int64_t camere = libri.camere();
-  // One row of figures over the nights of `arco`.
-  const auto scrivi_riga = [&](int riga, const ValoreCella& etichetta, const Arco& arco,
-                               bool grassetto) {
-    const CifreNotte c = libri.Somma(StatoNotte::kConfermata, arco);
-    const CifreNotte o = libri.Somma(StatoNotte::kOpzionale, arco);
-    const CifreNotte ap = libri.Somma(StatoNotte::kEffettiva, arco.AnnoPrima());
-    const double capacita = static_cast<double>(camere * arco.Notti());
-    const double capacita_ap = static_cast<double>(camere * arco.AnnoPrima().Notti());
-    const std::array<ValoreCella, 9> valori = {
-        etichetta, c.camere, o.camere,  Rapporto(static_cast<double>(c.camere), capacita),
-        c.retta,   o.retta,  ap.camere, Rapporto(static_cast<double>(ap.camere), capacita_ap),
-        ap.retta};
-    for (size_t i = 0; i < valori.size(); ++i) {
-      Scrivi(foglio, riga, static_cast<int>(i) + 1, valori[i], d.colonne[i].formato, grassetto);
-    }
-    if (dati.pickup.empty()) return;
-    // Pickup over the nights of `arco`: "n.d." when a night lacks the earlier snapshot.
-    for (size_t k = 0; k < 2; ++k) {
-      std::optional<int64_t> somma = 0;
-      for (Giorno n = arco.dal; n <= arco.al && somma; n += days(1)) {
-        const auto it = dati.pickup.find(n);
-        somma = it != dati.pickup.end() && it->second[k] ? *somma + *it->second[k]
-                                                         : std::optional<int64_t>();
-      }
-      const int colonna = d.NumeroColonne() + 1 + static_cast<int>(k);
-      if (somma) {
-        Scrivi(foglio, riga, colonna, *somma, kFormatoIntero, grassetto);
-      } else {
-        Scrivi(foglio, riga, colonna, "n.d.", "", grassetto);
-        foglio.Range(Cella(riga, colonna)).AllineaADestra();
-      }
-    }
-  };
-  if (!dati.pickup.empty()) {
+  const int colonne_pickup = dati.pickup.empty() ? 0 : 2;
+  if (colonne_pickup > 0) {
     const int c = d.NumeroColonne() + 1;
     foglio.Cells(1, c) = "Pickup 1 giorno";
     foglio.Cells(1, c + 1) = "Pickup 7 giorni";
-    foglio.Range(Cella(1, c), Cella(1, c + 1)).FontBold();
-    foglio.Range(Cella(1, c), Cella(1, c + 1)).WrapText();
-    foglio.Range(Cella(1, c), Cella(1, c + 1)).AllineaADestra();
-    foglio.Range(Cella(1, c), Cella(1, c + 1)).ColumnWidth(11);
+    auto intestazioni = foglio.Range(Cella(1, c), Cella(1, c + 1));
+    intestazioni.FontBold();
+    intestazioni.WrapText();
+    intestazioni.AllineaADestra();
+    intestazioni.ColumnWidth(11);
   }
-  const int colonne_pickup = dati.pickup.empty() ? 0 : 2;
   const Giorno primo = dati.giorno + days(1);
   int riga = 2;
   for (int n = 0; n < kNottiProssimiGiorni; ++n) {
     const Giorno notte = primo + days(n);
-    scrivi_riga(riga++, TestoData(notte), {notte, notte}, false);
+    RigaProssimi(foglio, riga++, TestoData(notte), {notte, notte}, false, dati, libri);
   }
   const int ultima = riga - 1;
   ++riga;
-  scrivi_riga(riga++, "Totale", {primo, primo + days(kNottiProssimiGiorni - 1)}, true);
+  RigaProssimi(foglio, riga++, "Totale", {primo, primo + days(kNottiProssimiGiorni - 1)}, true,
+               dati, libri);
   ++riga;
   for (int notti : {7, 30, 90}) {
-    scrivi_riga(riga++, "Prossime " + std::to_string(notti) + " notti",
-                {primo, primo + days(notti - 1)}, true);
+    RigaProssimi(foglio, riga++, "Prossime " + std::to_string(notti) + " notti",
+                 {primo, primo + days(notti - 1)}, true, dati, libri);
   }
-  ++riga;
-  const int riga_nota = riga;
-
-  excel::Grafico grafico;
-  grafico.tipo = excel::TipoGrafico::kLinee;
-  grafico.titolo = "Occupazione in portafoglio e anno precedente";
-  grafico.titolo_categorie = "Data";
-  grafico.titolo_valori = "% occupazione";
-  grafico.formato_valori = "0%";
-  grafico.serie = {
-      {"% occupazione", DatiColonna(d.nome, 1, ultima), DatiColonna(d.nome, 4, ultima)},
-      {"% occupazione AP", DatiColonna(d.nome, 1, ultima), DatiColonna(d.nome, 8, ultima)}};
-  grafico.riga = 2;
-  grafico.colonna = d.NumeroColonne() + colonne_pickup + 2;
-  grafico.larghezza = 720;
-  grafico.altezza = 360;
-  foglio.AggiungiGrafico(grafico);
+  GraficoProssimi(foglio, ultima, d.NumeroColonne() + colonne_pickup + 2);
   RifinisciFoglio(foglio, d, ultima, d.NumeroColonne() + colonne_pickup);
-  Scrivi(foglio, riga_nota, 1,
+  Scrivi(foglio, riga + 1, 1,
          "Prenotazioni al " + dati.portafoglio.calcolato_il +
              "; confermate: senza le opzionate; AP: soggiorni effettivi delle stesse date.");
 }
@@ -550,16 +572,19 @@ void FoglioSegmenti(Worksheet& foglio, const DatiDirezione& dati, const Libri& l
   const size_t n = libri.segmenti().size();
   TestiLunghi testi;
   int riga = 2;
-  // A block of one row per segment and its total: `stato` over `arco` beside last year's
-  // actual of the same dates, and the optional bookings apart when `opzionate`.
-  const auto blocco = [&](const std::string& titolo, const Arco& arco, StatoNotte stato,
-                          bool opzionate) {
+  // A block of one row per segment and its total: the actual of `arco` beside last year's of
+  // the same dates; of coming nights (`opzionate`), the confirmed books, the optional ones apart
+  // and last year night by night, as "Prossimi giorni" shows it.
+  const auto blocco = [&](const std::string& titolo, const Arco& arco, bool opzionate) {
     testi.Aggiungi(riga++, titolo, true);
+    const StatoNotte stato = opzionate ? StatoNotte::kConfermata : StatoNotte::kEffettiva;
     std::vector<CifreNotte> attuali(n), passati(n), opzioni(n);
     CifreNotte totale, totale_ap, totale_opz;
     for (size_t s = 0; s < n; ++s) {
       attuali[s] = libri.Somma(stato, arco, static_cast<int>(s));
-      passati[s] = libri.Somma(StatoNotte::kEffettiva, arco.AnnoPrima(), static_cast<int>(s));
+      passati[s] = opzionate
+                       ? libri.SommaNotteANotteAP(arco, static_cast<int>(s))
+                       : libri.Somma(StatoNotte::kEffettiva, arco.AnnoPrima(), static_cast<int>(s));
       if (opzionate) opzioni[s] = libri.Somma(StatoNotte::kOpzionale, arco, static_cast<int>(s));
       totale += attuali[s];
       totale_ap += passati[s];
@@ -591,18 +616,16 @@ void FoglioSegmenti(Worksheet& foglio, const DatiDirezione& dati, const Libri& l
     scrivi("Totale", totale, totale_ap, totale_opz, true);
     ++riga;
   };
-  blocco("Giorno " + TestoData(g), {g, g}, StatoNotte::kEffettiva, false);
-  blocco("Mese ad oggi (" + TestoArco({PrimoDelMese(g), g}) + ")", {PrimoDelMese(g), g},
-         StatoNotte::kEffettiva, false);
-  blocco("Anno ad oggi (" + TestoArco({PrimoDellAnno(g), g}) + ")", {PrimoDellAnno(g), g},
-         StatoNotte::kEffettiva, false);
+  blocco("Giorno " + TestoData(g), {g, g}, false);
+  blocco("Mese ad oggi (" + TestoArco({PrimoDelMese(g), g}) + ")", {PrimoDelMese(g), g}, false);
+  blocco("Anno ad oggi (" + TestoArco({PrimoDellAnno(g), g}) + ")", {PrimoDellAnno(g), g}, false);
   const int ultima = riga - 2;
   if (dati.prenotazioni_note) {
     for (int notti : {30, 90}) {
       const Arco arco{g + days(1), g + days(notti)};
       blocco("Prossime " + std::to_string(notti) + " notti in portafoglio (" + TestoArco(arco) +
                  "): confermate, le opzionate a parte",
-             arco, StatoNotte::kConfermata, true);
+             arco, true);
     }
     testi.Aggiungi(riga, "Prenotazioni al " + dati.portafoglio.calcolato_il);
   } else {

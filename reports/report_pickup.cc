@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <system_error>
+#include <tuple>
 
 #include "comune/errore_sistema.h"
 #include "comune/nome_hotel.h"
@@ -64,6 +65,120 @@ std::optional<double> Previsione(const Totali& totali, const Finali& finali, Gio
   return static_cast<double>(oggi->camere) + somma / quante;
 }
 
+namespace {
+
+// What the store holds for the pickup of one day: the totals and finals its forecast and the
+// forecast's error reach back to, and last year's of the same nights.
+struct Letture {
+  Totali totali, totali_ap;
+  Finali finali, finali_ap;
+};
+
+Letture Leggi(const ArchivioLibri& libri, Giorno giorno, Giorno ultima) {
+  const days indietro_notti(kNottiErrore + kAnticipoErrore + 7 * kSettimanePrevisione);
+  const days indietro_giorni = indietro_notti + days(kNottiPickup);
+  const Giorno giorno_ap = UnAnnoPrima(giorno);
+  return {libri.Totali(giorno - indietro_notti, ultima, giorno - indietro_giorni, giorno),
+          libri.Totali(giorno_ap, UnAnnoPrima(ultima), giorno_ap, giorno_ap),
+          libri.Consuntivi(giorno - indietro_notti, giorno - days(1)),
+          libri.Consuntivi(giorno_ap, UnAnnoPrima(ultima))};
+}
+
+// The forecast of `notte` made on `allora`, bounded by the hotel: a night cannot end with more
+// rooms sold than `camere` (when known), nor with fewer than none.
+std::optional<double> Prevista(const Letture& l, int64_t camere, Giorno allora, Giorno notte) {
+  std::optional<double> f = Previsione(l.totali, l.finali, allora, notte);
+  if (f && camere > 0) f = std::min(*f, static_cast<double>(camere));
+  if (f) f = std::max(*f, 0.0);
+  return f;
+}
+
+// One night of "Pickup" in the snapshot of p.giorno (which holds every night it shows).
+NottePickup Notte(const Letture& l, const Pickup& p, Giorno notte) {
+  NottePickup n;
+  n.notte = notte;
+  const TotaleNotte* oggi = Libro(l.totali, p.giorno, notte);
+  n.camere = oggi->camere;
+  n.retta = oggi->retta;
+  for (size_t i = 0; i < kGiorniPickup.size(); ++i) {
+    if (const TotaleNotte* prima = Libro(l.totali, p.giorno - days(kGiorniPickup[i]), notte)) {
+      n.pickup[i] = n.camere - prima->camere;
+      if (kGiorniPickup[i] == 7) n.pickup_retta_7 = n.retta - prima->retta;
+    }
+  }
+  const Giorno notte_ap = UnAnnoPrima(notte);
+  if (const TotaleNotte* ap = Libro(l.totali_ap, UnAnnoPrima(p.giorno), notte_ap)) {
+    n.stesso_anticipo_ap = ap->camere;
+  }
+  if (auto f = l.finali_ap.find(notte_ap); f != l.finali_ap.end())
+    n.consuntivo_ap = f->second.camere;
+  if (p.previsione_disponibile) {
+    n.previsione = Prevista(l, p.camere_disponibili, p.giorno, notte);
+    if (n.previsione && p.camere_disponibili > 0) {
+      n.occupazione_prevista = *n.previsione / static_cast<double>(p.camere_disponibili);
+    }
+  }
+  return n;
+}
+
+// The error of the forecast made kAnticipoErrore days before each of the last kNottiErrore
+// nights, and of the books alone, against the finals.
+ErrorePrevisione MisuraErrore(const Letture& l, const Pickup& p) {
+  std::vector<std::pair<double, double>> previste, prenotate;
+  for (Giorno notte = p.giorno - days(kNottiErrore); notte < p.giorno; notte += days(1)) {
+    const auto finale = l.finali.find(notte);
+    const Giorno allora = notte - days(kAnticipoErrore);
+    const TotaleNotte* libro = Libro(l.totali, allora, notte);
+    if (finale == l.finali.end() || finale->second.camere <= 0 || !libro) continue;
+    const std::optional<double> f = Prevista(l, p.camere_disponibili, allora, notte);
+    if (!f) continue;
+    const double a = static_cast<double>(finale->second.camere);
+    previste.emplace_back(*f, a);
+    prenotate.emplace_back(static_cast<double>(libro->camere), a);
+  }
+  return {static_cast<int>(previste.size()), Mape(previste), Mape(prenotate)};
+}
+
+// The books of the coming nights in the snapshot of the day and in those kGiorniPickupSegmenti
+// days before it (nullopt: no such snapshot).
+using LibriPerGiorno = std::array<std::optional<std::vector<VoceLibri>>, 3>;
+
+// The confirmed books of the nights up to `fine` by segment, and their pickup.
+std::vector<SegmentoPickup> PerSegmento(const LibriPerGiorno& libri, Giorno fine,
+                                        const std::vector<std::string>& ordine) {
+  const auto posto = [&](const std::string& nome) {
+    return std::pair(std::find(ordine.begin(), ordine.end(), nome) - ordine.begin(), nome);
+  };
+  const auto prima_di = [&](const std::string& a, const std::string& b) {
+    return posto(a) < posto(b);
+  };
+  std::map<std::string, std::array<std::pair<int64_t, Valuta>, 3>, decltype(prima_di)> somme(
+      prima_di);
+  const std::vector<VoceLibri> nessuna;
+  for (size_t k = 0; k < libri.size(); ++k) {
+    for (const VoceLibri& v : libri[k] ? *libri[k] : nessuna) {
+      if (v.opzionale || v.notte > fine) continue;
+      auto& [camere, retta] = somme[v.segmento][k];
+      camere += v.camere;
+      retta += v.retta;
+    }
+  }
+  std::vector<SegmentoPickup> elenco;
+  for (const auto& [nome, per_giorno] : somme) {
+    SegmentoPickup& s = elenco.emplace_back();
+    s.segmento = nome;
+    std::tie(s.camere, s.retta) = per_giorno[0];
+    for (size_t k = 0; k < s.pickup.size(); ++k) {
+      if (!libri[k + 1]) continue;
+      s.pickup[k] = s.camere - per_giorno[k + 1].first;
+      s.pickup_retta[k] = s.retta - per_giorno[k + 1].second;
+    }
+  }
+  return elenco;
+}
+
+}  // namespace
+
 Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
                      const std::vector<std::string>& ordine) {
   if (!libri.HaIstantanea(giorno)) {
@@ -77,128 +192,23 @@ Pickup CalcolaPickup(const ArchivioLibri& libri, Giorno giorno,
   p.giorno = giorno;
   p.camere_disponibili = libri.CamereDisponibili(giorno);
   const Giorno ultima = giorno + days(kNottiPickup - 1);
-  // The nights and days the forecast and its error reach back to.
-  const days indietro_notti(kNottiErrore + kAnticipoErrore + 7 * kSettimanePrevisione);
-  const days indietro_giorni = indietro_notti + days(kNottiPickup);
-  const Totali totali =
-      libri.Totali(giorno - indietro_notti, ultima, giorno - indietro_giorni, giorno);
-  const Finali finali = libri.Consuntivi(giorno - indietro_notti, giorno - days(1));
-  const Giorno giorno_ap = UnAnnoPrima(giorno);
-  const Totali totali_ap =
-      libri.Totali(UnAnnoPrima(giorno), UnAnnoPrima(ultima), giorno_ap, giorno_ap);
-  const Finali finali_ap = libri.Consuntivi(UnAnnoPrima(giorno), UnAnnoPrima(ultima));
-
+  const Letture letture = Leggi(libri, giorno, ultima);
   int64_t istantanee = 0;
   for (Giorno g : libri.Giorni()) istantanee += g <= giorno;
   p.previsione_disponibile =
       istantanee >= kGiorniMinimiPrevisione && libri.NumeroConsuntivi() >= kGiorniMinimiPrevisione;
-
-  // A night cannot end with more rooms sold than the hotel has, nor with fewer than none: the
-  // average pickup of past nights is bounded by both.
-  const auto Prevedi = [&](Giorno allora, Giorno notte) -> std::optional<double> {
-    std::optional<double> f = Previsione(totali, finali, allora, notte);
-    if (f && p.camere_disponibili > 0) {
-      f = std::min(*f, static_cast<double>(p.camere_disponibili));
-    }
-    if (f) f = std::max(*f, 0.0);
-    return f;
-  };
-
   for (Giorno notte = giorno; notte <= ultima; notte += days(1)) {
-    NottePickup n;
-    n.notte = notte;
-    const TotaleNotte* oggi = Libro(totali, giorno, notte);
-    n.camere = oggi->camere;
-    n.retta = oggi->retta;
-    for (size_t i = 0; i < kGiorniPickup.size(); ++i) {
-      if (const TotaleNotte* prima = Libro(totali, giorno - days(kGiorniPickup[i]), notte)) {
-        n.pickup[i] = n.camere - prima->camere;
-        if (kGiorniPickup[i] == 7) n.pickup_retta_7 = n.retta - prima->retta;
-      }
-    }
-    const Giorno notte_ap = UnAnnoPrima(notte);
-    if (const TotaleNotte* ap = Libro(totali_ap, giorno_ap, notte_ap)) {
-      n.stesso_anticipo_ap = ap->camere;
-    }
-    if (auto f = finali_ap.find(notte_ap); f != finali_ap.end()) n.consuntivo_ap = f->second.camere;
-    if (p.previsione_disponibile) {
-      n.previsione = Prevedi(giorno, notte);
-      if (n.previsione && p.camere_disponibili > 0) {
-        n.occupazione_prevista = *n.previsione / static_cast<double>(p.camere_disponibili);
-      }
-    }
-    p.notti.push_back(n);
+    p.notti.push_back(Notte(letture, p, notte));
   }
+  if (p.previsione_disponibile) p.errore = MisuraErrore(letture, p);
 
-  if (p.previsione_disponibile) {
-    std::vector<std::pair<double, double>> previste, prenotate;
-    for (Giorno notte = giorno - days(kNottiErrore); notte < giorno; notte += days(1)) {
-      const auto finale = finali.find(notte);
-      const Giorno allora = notte - days(kAnticipoErrore);
-      const TotaleNotte* libro = Libro(totali, allora, notte);
-      if (finale == finali.end() || finale->second.camere <= 0 || !libro) continue;
-      const std::optional<double> f = Prevedi(allora, notte);
-      if (!f) continue;
-      const double a = static_cast<double>(finale->second.camere);
-      previste.emplace_back(*f, a);
-      prenotate.emplace_back(static_cast<double>(libro->camere), a);
-    }
-    p.errore.notti = static_cast<int>(previste.size());
-    p.errore.previsione = Mape(previste);
-    p.errore.libri = Mape(prenotate);
+  LibriPerGiorno per_giorno;
+  for (size_t k = 0; k < per_giorno.size(); ++k) {
+    const Giorno allora = k == 0 ? giorno : giorno - days(kGiorniPickupSegmenti[k - 1]);
+    if (libri.HaIstantanea(allora)) per_giorno[k] = libri.Libri(allora, giorno, ultima);
   }
-
-  // Segments: the confirmed books of the coming nights in this snapshot and the earlier two.
-  const std::vector<VoceLibri> voci = libri.Libri(giorno, giorno, ultima);
-  const std::vector<VoceLibri> voci_7 = libri.Libri(giorno - days(7), giorno, ultima);
-  const std::vector<VoceLibri> voci_30 = libri.Libri(giorno - days(30), giorno, ultima);
-  const bool c_e_7 = libri.HaIstantanea(giorno - days(7));
-  const bool c_e_30 = libri.HaIstantanea(giorno - days(30));
   for (size_t o = 0; o < kOrizzontiPickup.size(); ++o) {
-    const Giorno fine = giorno + days(kOrizzontiPickup[o] - 1);
-    auto posto = [&](const std::string& nome) {
-      const auto it = std::find(ordine.begin(), ordine.end(), nome);
-      return std::pair(it - ordine.begin(), nome);
-    };
-    auto prima_di = [&](const std::string& a, const std::string& b) { return posto(a) < posto(b); };
-    std::map<std::string, SegmentoPickup, decltype(prima_di)> per_segmento(prima_di);
-    auto aggiungi = [&](const std::vector<VoceLibri>& elenco, int quale) {
-      for (const VoceLibri& v : elenco) {
-        if (v.opzionale || v.notte > fine) continue;
-        SegmentoPickup& s = per_segmento[v.segmento];
-        s.segmento = v.segmento;
-        if (quale == 0) {
-          s.camere += v.camere;
-          s.retta += v.retta;
-        } else if (quale == 7) {
-          s.pickup_7 = s.pickup_7.value_or(0) - v.camere;
-          s.pickup_retta_7 = s.pickup_retta_7.value_or(Valuta()) - v.retta;
-        } else {
-          s.pickup_30 = s.pickup_30.value_or(0) - v.camere;
-          s.pickup_retta_30 = s.pickup_retta_30.value_or(Valuta()) - v.retta;
-        }
-      }
-    };
-    aggiungi(voci, 0);
-    aggiungi(voci_7, 7);
-    aggiungi(voci_30, 30);
-    for (auto& [nome, s] : per_segmento) {
-      if (c_e_7) {
-        s.pickup_7 = s.camere + s.pickup_7.value_or(0);
-        s.pickup_retta_7 = s.retta + s.pickup_retta_7.value_or(Valuta());
-      } else {
-        s.pickup_7.reset();
-        s.pickup_retta_7.reset();
-      }
-      if (c_e_30) {
-        s.pickup_30 = s.camere + s.pickup_30.value_or(0);
-        s.pickup_retta_30 = s.retta + s.pickup_retta_30.value_or(Valuta());
-      } else {
-        s.pickup_30.reset();
-        s.pickup_retta_30.reset();
-      }
-      p.segmenti[o].push_back(s);
-    }
+    p.segmenti[o] = PerSegmento(per_giorno, giorno + days(kOrizzontiPickup[o] - 1), ordine);
   }
   return p;
 }
@@ -253,16 +263,101 @@ void Intestazioni(excel::Worksheet& f, int riga, const char* const* testi, int q
   f.Range(Cella(riga, 1)).RowHeight(45);
 }
 
-// Sum of an optional column over nights: nullopt when any night has none.
-template <typename T, typename Leggi>
-std::optional<T> Somma(const std::vector<NottePickup>& notti, int quante, Leggi leggi) {
-  T somma{};
-  for (int i = 0; i < quante; ++i) {
-    const std::optional<T> v = leggi(notti[i]);
-    if (!v) return std::nullopt;
-    somma += *v;
+// Adds `b` to the sum `a`, which is n.d. once any term is.
+template <typename T>
+void Somma(std::optional<T>& a, const std::optional<T>& b) {
+  if (a && b) {
+    *a += *b;
+  } else {
+    a.reset();
   }
-  return somma;
+}
+
+// The sums of the first `quante` nights, occupancy of `camere` rooms a night.
+NottePickup Totale(const std::vector<NottePickup>& notti, int quante, int64_t camere) {
+  NottePickup t;
+  t.pickup.fill(0);
+  t.pickup_retta_7 = Valuta();
+  t.stesso_anticipo_ap = t.consuntivo_ap = 0;
+  t.previsione = 0.0;
+  for (int i = 0; i < quante; ++i) {
+    const NottePickup& n = notti[i];
+    t.camere += n.camere;
+    t.retta += n.retta;
+    for (size_t k = 0; k < n.pickup.size(); ++k) Somma(t.pickup[k], n.pickup[k]);
+    Somma(t.pickup_retta_7, n.pickup_retta_7);
+    Somma(t.stesso_anticipo_ap, n.stesso_anticipo_ap);
+    Somma(t.consuntivo_ap, n.consuntivo_ap);
+    Somma(t.previsione, n.previsione);
+  }
+  if (t.previsione && camere > 0) {
+    t.occupazione_prevista = *t.previsione / static_cast<double>(camere * quante);
+  }
+  return t;
+}
+
+// One row of "Pickup": `etichetta`, then the figures of a night or of a sum of nights.
+void RigaPickup(excel::Worksheet& f, int r, const std::string& etichetta, const NottePickup& n) {
+  f.Cells(r, 1) = etichetta;
+  f.Cells(r, 2) = n.camere;
+  for (size_t i = 0; i < n.pickup.size(); ++i) {
+    ScriviOpz(f, r, 3 + static_cast<int>(i), n.pickup[i]);
+  }
+  f.Cells(r, 7) = n.retta;
+  ScriviOpz(f, r, 8, n.pickup_retta_7);
+  ScriviOpz(f, r, 9, n.stesso_anticipo_ap);
+  ScriviOpz(f, r, 10, n.consuntivo_ap);
+  ScriviOpz(f, r, 11, n.previsione, kFormatoCamere);
+  ScriviOpz(f, r, 12, n.occupazione_prevista, excel::kFormatoPercentuale);
+}
+
+// The line above the table: the forecast's measured error, or why there is none.
+std::string TestoErrore(const Pickup& p) {
+  if (!p.previsione_disponibile) {
+    return "Previsione: n.d. (servono almeno " + std::to_string(kGiorniMinimiPrevisione) +
+           " giorni di istantanee e di consuntivi)";
+  }
+  if (!p.errore.previsione) {
+    return "Errore della previsione: n.d. (nessuna delle ultime " + std::to_string(kNottiErrore) +
+           " notti si può misurare)";
+  }
+  return "Errore medio della previsione fatta " + std::to_string(kAnticipoErrore) +
+         " giorni prima, sulle ultime " + std::to_string(kNottiErrore) + " notti passate (" +
+         std::to_string(p.errore.notti) + " misurate): previsione " +
+         Percento(*p.errore.previsione) + ", sole camere prenotate " + Percento(*p.errore.libri);
+}
+
+// The chart of the nights at row `riga` of `f`, from its numbers on `dati` (a sheet of its own:
+// a chart reads numbers only, so it is empty where the table says "n.d.").
+void GraficoPickup(excel::Worksheet& f, excel::Worksheet& dati, const Pickup& p, int riga) {
+  const char* const intestazioni[] = {"Data", "Camere prenotate", "Previsione", "Consuntivo AP"};
+  for (int c = 1; c <= 4; ++c) dati.Cells(1, c) = intestazioni[c - 1];
+  dati.Range("A1:D1").FontBold();
+  for (size_t i = 0; i < p.notti.size(); ++i) {
+    const NottePickup& n = p.notti[i];
+    const int r = 2 + static_cast<int>(i);
+    dati.Cells(r, 1) = TestoData(n.notte);
+    dati.Cells(r, 2) = n.camere;
+    if (n.previsione) dati.Cells(r, 3) = std::round(*n.previsione * 10) / 10;
+    if (n.consuntivo_ap) dati.Cells(r, 4) = *n.consuntivo_ap;
+  }
+  dati.Range("A1:D1").ColumnWidth(16);
+  const int ultima = 1 + static_cast<int>(p.notti.size());
+  excel::Grafico g;
+  g.tipo = excel::TipoGrafico::kLinee;
+  g.titolo = "Camere prenotate, previsione e consuntivo dell'anno precedente";
+  g.titolo_categorie = "Notte";
+  g.titolo_valori = "Camere";
+  const excel::IntervalloFoglio date{dati.Name(), 2, 1, ultima, 1};
+  for (int c = 2; c <= 4; ++c) {
+    g.serie.push_back(
+        {intestazioni[c - 1], date, excel::IntervalloFoglio{dati.Name(), 2, c, ultima, c}});
+  }
+  g.riga = riga;
+  g.colonna = 1;
+  g.larghezza = 960;
+  g.altezza = 360;
+  f.AggiungiGrafico(std::move(g));
 }
 
 void FoglioPickup(excel::Worksheet& f, excel::Worksheet& dati, const Pickup& p,
@@ -270,101 +365,19 @@ void FoglioPickup(excel::Worksheet& f, excel::Worksheet& dati, const Pickup& p,
   f.Cells(1, 1) = hotel + " - libri al " + TestoData(p.giorno) + " (camere confermate; " +
                   std::to_string(p.camere_disponibili) + " camere disponibili)";
   f.Range("A1").FontBold();
-  std::string errore;
-  if (!p.previsione_disponibile) {
-    errore = "Previsione: n.d. (servono almeno " + std::to_string(kGiorniMinimiPrevisione) +
-             " giorni di istantanee e di consuntivi)";
-  } else if (!p.errore.previsione) {
-    errore = "Errore della previsione: n.d. (nessuna delle ultime " + std::to_string(kNottiErrore) +
-             " notti si può misurare)";
-  } else {
-    errore = "Errore medio della previsione fatta " + std::to_string(kAnticipoErrore) +
-             " giorni prima, sulle ultime " + std::to_string(kNottiErrore) + " notti passate (" +
-             std::to_string(p.errore.notti) + " misurate): previsione " +
-             Percento(*p.errore.previsione) + ", sole camere prenotate " +
-             Percento(*p.errore.libri);
-  }
-  f.Cells(2, 1) = errore;
+  f.Cells(2, 1) = TestoErrore(p);
   Intestazioni(f, kRigaIntestazioni, kIntestazioni, kColonne);
   int r = kRigaIntestazioni;
-  for (const NottePickup& n : p.notti) {
-    ++r;
-    f.Cells(r, 1) = TestoData(n.notte);
-    f.Cells(r, 2) = n.camere;
-    for (size_t i = 0; i < n.pickup.size(); ++i)
-      ScriviOpz(f, r, 3 + static_cast<int>(i), n.pickup[i]);
-    f.Cells(r, 7) = n.retta;
-    ScriviOpz(f, r, 8, n.pickup_retta_7);
-    ScriviOpz(f, r, 9, n.stesso_anticipo_ap);
-    ScriviOpz(f, r, 10, n.consuntivo_ap);
-    ScriviOpz(f, r, 11, n.previsione, kFormatoCamere);
-    ScriviOpz(f, r, 12, n.occupazione_prevista, excel::kFormatoPercentuale);
-  }
+  for (const NottePickup& n : p.notti) RigaPickup(f, ++r, TestoData(n.notte), n);
   const int ultima = r;
   r += 1;
   for (int orizzonte : kOrizzontiPickup) {
-    ++r;
     const int quante = std::min<int>(orizzonte, static_cast<int>(p.notti.size()));
-    f.Cells(r, 1) = "Prossimi " + std::to_string(orizzonte) + " giorni";
+    RigaPickup(f, ++r, "Prossimi " + std::to_string(orizzonte) + " giorni",
+               Totale(p.notti, quante, p.camere_disponibili));
     f.Range(Cella(r, 1), Cella(r, kColonne)).FontBold();
-    f.Cells(r, 2) = *Somma<int64_t>(
-        p.notti, quante, [](const NottePickup& n) { return std::optional<int64_t>(n.camere); });
-    for (size_t i = 0; i < kGiorniPickup.size(); ++i) {
-      ScriviOpz(f, r, 3 + static_cast<int>(i),
-                Somma<int64_t>(p.notti, quante, [i](const NottePickup& n) { return n.pickup[i]; }));
-    }
-    f.Cells(r, 7) = *Somma<Valuta>(
-        p.notti, quante, [](const NottePickup& n) { return std::optional<Valuta>(n.retta); });
-    ScriviOpz(f, r, 8, Somma<Valuta>(p.notti, quante, [](const NottePickup& n) {
-                return n.pickup_retta_7;
-              }));
-    ScriviOpz(f, r, 9, Somma<int64_t>(p.notti, quante, [](const NottePickup& n) {
-                return n.stesso_anticipo_ap;
-              }));
-    ScriviOpz(f, r, 10, Somma<int64_t>(p.notti, quante, [](const NottePickup& n) {
-                return n.consuntivo_ap;
-              }));
-    const std::optional<double> prevista =
-        Somma<double>(p.notti, quante, [](const NottePickup& n) { return n.previsione; });
-    ScriviOpz(f, r, 11, prevista, kFormatoCamere);
-    std::optional<double> occupazione;
-    if (prevista && p.camere_disponibili > 0) {
-      occupazione = *prevista / static_cast<double>(p.camere_disponibili * quante);
-    }
-    ScriviOpz(f, r, 12, occupazione, excel::kFormatoPercentuale);
   }
-
-  // The chart reads numbers only: a sheet of its own, empty where the table says "n.d.".
-  dati.Cells(1, 1) = "Data";
-  dati.Cells(1, 2) = "Camere prenotate";
-  dati.Cells(1, 3) = "Previsione";
-  dati.Cells(1, 4) = "Consuntivo AP";
-  dati.Range("A1:D1").FontBold();
-  for (size_t i = 0; i < p.notti.size(); ++i) {
-    const NottePickup& n = p.notti[i];
-    const int riga = 2 + static_cast<int>(i);
-    dati.Cells(riga, 1) = TestoData(n.notte);
-    dati.Cells(riga, 2) = n.camere;
-    if (n.previsione) dati.Cells(riga, 3) = std::round(*n.previsione * 10) / 10;
-    if (n.consuntivo_ap) dati.Cells(riga, 4) = *n.consuntivo_ap;
-  }
-  dati.Range("A1:D1").ColumnWidth(16);
-  const int ultima_dati = 1 + static_cast<int>(p.notti.size());
-  excel::Grafico g;
-  g.tipo = excel::TipoGrafico::kLinee;
-  g.titolo = "Camere prenotate, previsione e consuntivo dell'anno precedente";
-  g.titolo_categorie = "Notte";
-  g.titolo_valori = "Camere";
-  const excel::IntervalloFoglio date{dati.Name(), 2, 1, ultima_dati, 1};
-  for (int c = 2; c <= 4; ++c) {
-    g.serie.push_back({dati.Cells(1, c).Value().Testo(), date,
-                       excel::IntervalloFoglio{dati.Name(), 2, c, ultima_dati, c}});
-  }
-  g.riga = r + 2;
-  g.colonna = 1;
-  g.larghezza = 960;
-  g.altezza = 360;
-  f.AggiungiGrafico(std::move(g));
+  GraficoPickup(f, dati, p, r + 2);
 
   f.FreezePanes(kRigaIntestazioni + 1, 2);
   f.AutoFilter(Cella(kRigaIntestazioni, 1) + ":" + Cella(ultima, kColonne));
@@ -378,6 +391,17 @@ void FoglioPickup(excel::Worksheet& f, excel::Worksheet& dati, const Pickup& p,
   f.Range(Cella(1, 8)).ColumnWidth(13);
 }
 
+// One row of "Pickup segmenti".
+void RigaSegmento(excel::Worksheet& f, int r, const SegmentoPickup& s) {
+  f.Cells(r, 1) = s.segmento;
+  f.Cells(r, 2) = s.camere;
+  ScriviOpz(f, r, 3, s.pickup[0]);
+  ScriviOpz(f, r, 4, s.pickup[1]);
+  f.Cells(r, 5) = s.retta;
+  ScriviOpz(f, r, 6, s.pickup_retta[0]);
+  ScriviOpz(f, r, 7, s.pickup_retta[1]);
+}
+
 void FoglioSegmenti(excel::Worksheet& f, const Pickup& p) {
   int r = 0;
   for (size_t o = 0; o < kOrizzontiPickup.size(); ++o) {
@@ -386,40 +410,22 @@ void FoglioSegmenti(excel::Worksheet& f, const Pickup& p) {
                     TestoData(p.giorno) + " (camere confermate)";
     f.Range(Cella(r, 1)).FontBold();
     Intestazioni(f, ++r, kIntestazioniSegmenti, 7);
-    SegmentoPickup totale{.segmento = "Totale"};
-    bool con_7 = true, con_30 = true;
+    SegmentoPickup totale;
+    totale.segmento = "Totale";
+    for (size_t k = 0; k < totale.pickup.size() && !p.segmenti[o].empty(); ++k) {
+      totale.pickup[k] = 0;
+      totale.pickup_retta[k] = Valuta();
+    }
     for (const SegmentoPickup& s : p.segmenti[o]) {
-      ++r;
-      f.Cells(r, 1) = s.segmento;
-      f.Cells(r, 2) = s.camere;
-      ScriviOpz(f, r, 3, s.pickup_7);
-      ScriviOpz(f, r, 4, s.pickup_30);
-      f.Cells(r, 5) = s.retta;
-      ScriviOpz(f, r, 6, s.pickup_retta_7);
-      ScriviOpz(f, r, 7, s.pickup_retta_30);
+      RigaSegmento(f, ++r, s);
       totale.camere += s.camere;
       totale.retta += s.retta;
-      con_7 = con_7 && s.pickup_7;
-      con_30 = con_30 && s.pickup_30;
-      if (s.pickup_7) {
-        totale.pickup_7 = totale.pickup_7.value_or(0) + *s.pickup_7;
-        totale.pickup_retta_7 = totale.pickup_retta_7.value_or(Valuta()) + *s.pickup_retta_7;
-      }
-      if (s.pickup_30) {
-        totale.pickup_30 = totale.pickup_30.value_or(0) + *s.pickup_30;
-        totale.pickup_retta_30 = totale.pickup_retta_30.value_or(Valuta()) + *s.pickup_retta_30;
+      for (size_t k = 0; k < totale.pickup.size(); ++k) {
+        Somma(totale.pickup[k], s.pickup[k]);
+        Somma(totale.pickup_retta[k], s.pickup_retta[k]);
       }
     }
-    if (!con_7 || p.segmenti[o].empty()) totale.pickup_7.reset(), totale.pickup_retta_7.reset();
-    if (!con_30 || p.segmenti[o].empty()) totale.pickup_30.reset(), totale.pickup_retta_30.reset();
-    ++r;
-    f.Cells(r, 1) = "Totale";
-    f.Cells(r, 2) = totale.camere;
-    ScriviOpz(f, r, 3, totale.pickup_7);
-    ScriviOpz(f, r, 4, totale.pickup_30);
-    f.Cells(r, 5) = totale.retta;
-    ScriviOpz(f, r, 6, totale.pickup_retta_7);
-    ScriviOpz(f, r, 7, totale.pickup_retta_30);
+    RigaSegmento(f, ++r, totale);
     f.Range(Cella(r, 1), Cella(r, 7)).FontBold();
     r += 1;
   }

@@ -40,14 +40,17 @@ struct NottePickup {
   std::optional<double> previsione, occupazione_prevista;
 };
 
+// The distances of the segments' pickup columns, in days.
+inline constexpr std::array<int, 2> kGiorniPickupSegmenti = {7, 30};
+
 // Rooms and room revenue on the books by segment over some of the coming nights, and their
-// pickup over 7 and 30 days (nullopt without the earlier snapshot).
+// pickup over kGiorniPickupSegmenti days (nullopt without the earlier snapshot).
 struct SegmentoPickup {
   std::string segmento;
   int64_t camere = 0;
-  std::optional<int64_t> pickup_7, pickup_30;
   Valuta retta;
-  std::optional<Valuta> pickup_retta_7, pickup_retta_30;
+  std::array<std::optional<int64_t>, kGiorniPickupSegmenti.size()> pickup;
+  std::array<std::optional<Valuta>, kGiorniPickupSegmenti.size()> pickup_retta;
 };
 
 // The mean absolute percentage error of the forecast and of the books alone on the nights

@@ -1,5 +1,8 @@
-// The row shared by the daily and the room-type sheet: the statistics groups of one day or of one
-// room type folded into sums, and the key figures worked out from them.
+// The grouped queries on the statistics store and the rows they fill: the groups of one day, one
+// room type or one agency and room type folded into sums, and the key figures worked out from
+// them.
+
+#include <string>
 
 #include "data/tabelle.h"
 #include "reports/fogli_report.h"
@@ -11,132 +14,154 @@ namespace {
 
 using excel::ValoreCella;
 
-// Positions of the fields of a grouped query, looked up once per row.
-struct CampiGruppo {
-  CampiGruppo(const Recordset& gruppi, bool con_agenzia)
-      : ro(gruppi.IndiceCampo("TTRO")),
-        bb(gruppi.IndiceCampo("TTBB")),
-        hb(gruppi.IndiceCampo("TTHB")),
-        fb(gruppi.IndiceCampo("TTFB")),
-        supl(gruppi.IndiceCampo("TTSupl")),
-        retta(gruppi.IndiceCampo("TTRe")),
-        extra(gruppi.IndiceCampo("TTEx")),
-        camere(gruppi.IndiceCampo("TTCOc")),
-        pax(gruppi.IndiceCampo("TTPx")),
-        agenzia(con_agenzia ? gruppi.IndiceCampo(tabelle::kAgenzia) : -1) {}
-  int ro, bb, hb, fb, supl, retta, extra, camere, pax, agenzia;
+// Each summed column of the sheets, by heading: the statistics field it sums and the name the
+// grouped queries give that sum.
+struct CampoGruppi {
+  const char* intestazione;
+  const char* campo;
+  const char* somma;
 };
+// clang-format off
+constexpr CampoGruppi kCampiGruppi[] = {
+    {"RO", tabelle::kTotRO, "TTRO"}, {"BB", tabelle::kTotBB, "TTBB"},
+    {"HB", tabelle::kTotHB, "TTHB"}, {"FB", tabelle::kTotFB, "TTFB"},
+    {"Supplementi", tabelle::kTotSupl, "TTSupl"}, {"Totale Retta", tabelle::kTotRetta, "TTRe"},
+    {"Extra", tabelle::kExtra, "TTEx"}, {"Camere occupate", tabelle::kTotCamOcc, "TTCOc"},
+    {"Tot Pax", tabelle::kTotPax, "TTPx"}};
+// clang-format on
+
+// The sums the grouped queries select.
+const std::string kSomme = [] {
+  std::string somme;
+  for (const CampoGruppi& c : kCampiGruppi) {
+    somme += std::string(somme.empty() ? "" : ",") + "sum(" + c.campo + ") as " + c.somma;
+  }
+  return somme;
+}();
 
 ValoreCella Leggi(Recordset& gruppi, int indice) {
   return ValoreCella::DaCampo(gruppi.Fields(indice).Value());
 }
 
-void ScriviRigaZero(excel::Worksheet& foglio, int riga, const ValoreCella& prima, int64_t base) {
-  using namespace colonna;
-  const ValoreCella zero_valuta(Valuta{});
-  foglio.Cells(riga, kPrima) = prima;
-  for (int c = kRO; c <= kADR; ++c) foglio.Cells(riga, c) = zero_valuta;
-  foglio.Cells(riga, kOccupazione) = kPercentualeZero;
-  foglio.Cells(riga, kRevPar) = 0;
-  foglio.Cells(riga, kCamereOccupate) = 0;
-  foglio.Cells(riga, kOccupazioneAgenzia) = kPercentualeZero;
-  foglio.Cells(riga, kCamereAgenzia) = 0;
-  foglio.Cells(riga, kCamereLibere) = base;
-  foglio.Cells(riga, kEntrataOspite) = 0;
-  foglio.Cells(riga, kExtra) = zero_valuta;
-  foglio.Cells(riga, kTotPax) = 0;
-}
-
-void Aggiungi(excel::Worksheet& foglio, int riga, int col, const ValoreCella& valore) {
-  foglio.Cells(riga, col) = foglio.Cells(riga, col).Value() + valore;
-}
-
-void InValuta(excel::Worksheet& foglio, int riga, int col) {
-  foglio.Cells(riga, col) = foglio.Cells(riga, col).Value().ComeValuta();
+// The row of a day or a room type without statistics: amounts and ADR 0.00, shares "0 %", the
+// room nights all free, every other figure 0.
+void ScriviRigaZero(excel::Worksheet& foglio, const DescrizioneFoglio& d, int riga,
+                    const ValoreCella& prima, int64_t base) {
+  foglio.Cells(riga, 1) = prima;
+  for (int c = 2; c <= d.NumeroColonne(); ++c) {
+    const Genere g = d.colonne[c - 1].genere;
+    if (EImporto(g) || g == Genere::kADR) {
+      foglio.Cells(riga, c) = Valuta{};
+    } else if (g == Genere::kOccupazione || g == Genere::kOccupazioneAgenzia) {
+      foglio.Cells(riga, c) = kPercentualeZero;
+    } else {
+      foglio.Cells(riga, c) = g == Genere::kLibere ? base : int64_t{0};
+    }
+  }
 }
 
 }  // namespace
 
-bool ScriviRigaRiepilogo(excel::Worksheet& foglio, int riga, const ValoreCella& prima,
-                         Recordset& gruppi, std::string_view criteri, int64_t base,
-                         Recordset* camere_agenzia) {
-  using namespace colonna;
+const std::string kGruppiPerGiorno = "Select NumeroHotel,DataRif," + kSomme +
+                                     " From Vendrix Group by NumeroHotel,DataRif Order by DataRif";
+const std::string kCamereAgenziaPerGiorno =
+    "Select NumeroHotel,DataRif,sum(TotCamOcc) as TTCOc From Vendrix Where Agenzia > ' ' "
+    "Group by NumeroHotel,DataRif Order by DataRif";
+const std::string kGruppiPerTipo =
+    "Select NumeroHotel,TipoCamera," + kSomme +
+    ",Agenzia From Vendrix Group by NumeroHotel,TipoCamera,Agenzia Order by TipoCamera;";
+const std::string kGruppiPerAgenzia =
+    "Select NumeroHotel," + kSomme +
+    ",Agenzia,TipoCamera From Vendrix Where Agenzia >= ' ' "
+    "Group by NumeroHotel,Agenzia,TipoCamera Order by Agenzia,TipoCamera;";
+
+ColonneGruppi::ColonneGruppi(const DescrizioneFoglio& d, const Recordset& gruppi)
+    : descrizione(d),
+      campo_camere(gruppi.IndiceCampo("TTCOc")),
+      retta(d.Indice(Genere::kRetta)),
+      occupate(d.Indice(Genere::kOccupate)),
+      camere_agenzia(d.Indice(Genere::kCamereAgenzia)),
+      ospiti(d.Indice(Genere::kOspiti)) {
+  for (const CampoGruppi& c : kCampiGruppi) {
+    somme.emplace_back(d.Indice(c.intestazione), gruppi.IndiceCampo(c.somma));
+  }
+}
+
+void AggiungiGruppo(excel::Worksheet& foglio, const ColonneGruppi& colonne, int riga,
+                    Recordset& gruppi) {
+  for (const auto& [c, campo] : colonne.somme) {
+    foglio.Cells(riga, c) = foglio.Cells(riga, c).Value() + Leggi(gruppi, campo);
+  }
+}
+
+void ScriviRapporti(excel::Worksheet& foglio, const ColonneGruppi& colonne, int riga,
+                    int64_t base) {
+  const DescrizioneFoglio& d = colonne.descrizione;
+  for (const auto& [c, campo] : colonne.somme) {
+    if (EImporto(d.colonne[c - 1].genere)) {
+      foglio.Cells(riga, c) = foglio.Cells(riga, c).Value().ComeValuta();
+    }
+  }
+  auto intero = [&](int c) { return foglio.Cells(riga, c).Value().ComeIntero(); };
+  const Valuta retta = foglio.Cells(riga, colonne.retta).Value().ComeValuta();
+  const int64_t occupate = intero(colonne.occupate), ospiti = intero(colonne.ospiti);
+  const Valuta adr = occupate != 0 ? ImportoArrotondato(retta, occupate) : Valuta{};
+  for (int c = 2; c <= d.NumeroColonne(); ++c) {
+    excel::RiferimentoCella cella = foglio.Cells(riga, c);
+    switch (d.colonne[c - 1].genere) {
+      case Genere::kADR:
+        cella = adr;
+        break;
+      case Genere::kOccupazione:
+        cella = TestoPercentuale(occupate, base);
+        break;
+      case Genere::kOccupazioneAgenzia:
+        cella = TestoPercentuale(intero(colonne.camere_agenzia), base);
+        break;
+      case Genere::kRevPar:
+        cella = base != 0 ? ValoreCella(ImportoProporzionale(adr, occupate, base)) : 0;
+        break;
+      case Genere::kEntrataOspite:
+        cella = ospiti != 0 ? ValoreCella(ImportoArrotondato(retta, ospiti)) : 0;
+        break;
+      case Genere::kLibere:
+        cella = base - occupate;
+        break;
+      case Genere::kCapacita:
+        cella = base;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool ScriviRigaRiepilogo(excel::Worksheet& foglio, const ColonneGruppi& colonne, int riga,
+                         const ValoreCella& prima, Recordset& gruppi, std::string_view criteri,
+                         int64_t base, Recordset* camere_agenzia) {
   gruppi.FindFirst(criteri);
   if (gruppi.NoMatch()) {
-    ScriviRigaZero(foglio, riga, prima, base);
+    ScriviRigaZero(foglio, colonne.descrizione, riga, prima, base);
     return false;
   }
-  const CampiGruppo campo(gruppi, camere_agenzia == nullptr);
-
-  // The first group as it stands; key figures start at 0.
-  const ValoreCella camere = Leggi(gruppi, campo.camere);
-  foglio.Cells(riga, kPrima) = prima;
-  foglio.Cells(riga, kRO) = Leggi(gruppi, campo.ro);
-  foglio.Cells(riga, kBB) = Leggi(gruppi, campo.bb);
-  foglio.Cells(riga, kHB) = Leggi(gruppi, campo.hb);
-  foglio.Cells(riga, kFB) = Leggi(gruppi, campo.fb);
-  foglio.Cells(riga, kSupplementi) = Leggi(gruppi, campo.supl);
-  foglio.Cells(riga, kTotaleRetta) = Leggi(gruppi, campo.retta);
-  foglio.Cells(riga, kADR) = 0;
-  foglio.Cells(riga, kOccupazione) = 0;
-  foglio.Cells(riga, kRevPar) = 0;
-  foglio.Cells(riga, kCamereOccupate) = camere;
-  foglio.Cells(riga, kOccupazioneAgenzia) = 0;
-  if (camere_agenzia == nullptr) {
-    foglio.Cells(riga, kCamereAgenzia) =
-        EGruppoAgenzia(gruppi.Fields(campo.agenzia).Value()) ? camere : ValoreCella(0);
-  } else {
-    camere_agenzia->FindFirst(criteri);
-    foglio.Cells(riga, kCamereAgenzia) =
-        camere_agenzia->NoMatch() ? ValoreCella(0)
-                                  : Leggi(*camere_agenzia, camere_agenzia->IndiceCampo("TTCOc"));
-  }
-  foglio.Cells(riga, kCamereLibere) = base;
-  foglio.Cells(riga, kEntrataOspite) = 0;
-  foglio.Cells(riga, kExtra) = Leggi(gruppi, campo.extra);
-  foglio.Cells(riga, kTotPax) = Leggi(gruppi, campo.pax);
-
-  // The further groups of the same day or type are added into the cells.
-  for (gruppi.FindNext(criteri); !gruppi.NoMatch(); gruppi.FindNext(criteri)) {
-    const ValoreCella altre_camere = Leggi(gruppi, campo.camere);
-    Aggiungi(foglio, riga, kRO, Leggi(gruppi, campo.ro));
-    Aggiungi(foglio, riga, kBB, Leggi(gruppi, campo.bb));
-    Aggiungi(foglio, riga, kHB, Leggi(gruppi, campo.hb));
-    Aggiungi(foglio, riga, kFB, Leggi(gruppi, campo.fb));
-    Aggiungi(foglio, riga, kSupplementi, Leggi(gruppi, campo.supl));
-    Aggiungi(foglio, riga, kTotaleRetta, Leggi(gruppi, campo.retta));
-    Aggiungi(foglio, riga, kCamereOccupate, altre_camere);
-    if (camere_agenzia == nullptr && EGruppoAgenzia(gruppi.Fields(campo.agenzia).Value())) {
-      Aggiungi(foglio, riga, kCamereAgenzia, altre_camere);
+  foglio.Cells(riga, 1) = prima;
+  excel::RiferimentoCella di_agenzia = foglio.Cells(riga, colonne.camere_agenzia);
+  const int agenzia = camere_agenzia == nullptr ? gruppi.IndiceCampo(tabelle::kAgenzia) : -1;
+  for (; !gruppi.NoMatch(); gruppi.FindNext(criteri)) {
+    AggiungiGruppo(foglio, colonne, riga, gruppi);
+    if (agenzia >= 0) {
+      const bool con_agenzia = EGruppoAgenzia(gruppi.Fields(agenzia).Value());
+      di_agenzia =
+          di_agenzia.Value() + (con_agenzia ? Leggi(gruppi, colonne.campo_camere) : ValoreCella(0));
     }
-    Aggiungi(foglio, riga, kExtra, Leggi(gruppi, campo.extra));
-    Aggiungi(foglio, riga, kTotPax, Leggi(gruppi, campo.pax));
   }
-
-  for (int c = kRO; c <= kTotaleRetta; ++c) InValuta(foglio, riga, c);
-
-  // Key figures, each from the cells as they stand. A figure whose divisor is 0 takes the value
-  // the zero row shows in its column.
-  const Valuta retta = foglio.Cells(riga, kTotaleRetta).Value().ComeValuta();
-  const int64_t occupate = foglio.Cells(riga, kCamereOccupate).Value().ComeIntero();
-  foglio.Cells(riga, kADR) = occupate != 0 ? ImportoArrotondato(retta, occupate) : Valuta{};
-  foglio.Cells(riga, kOccupazione) = TestoPercentuale(occupate, base);
-  if (base != 0) {
-    const Valuta adr = foglio.Cells(riga, kADR).Value().ComeValuta();
-    foglio.Cells(riga, kRevPar) = ImportoProporzionale(adr, occupate, base);
-  } else {
-    foglio.Cells(riga, kRevPar) = 0;
+  if (camere_agenzia != nullptr) {
+    camere_agenzia->FindFirst(criteri);
+    di_agenzia = camere_agenzia->NoMatch()
+                     ? ValoreCella(0)
+                     : Leggi(*camere_agenzia, camere_agenzia->IndiceCampo("TTCOc"));
   }
-  const int64_t di_agenzia = foglio.Cells(riga, kCamereAgenzia).Value().ComeIntero();
-  foglio.Cells(riga, kOccupazioneAgenzia) = TestoPercentuale(di_agenzia, base);
-  foglio.Cells(riga, kCamereLibere) = base - occupate;
-  const int64_t ospiti = foglio.Cells(riga, kTotPax).Value().ComeIntero();
-  if (ospiti != 0) {
-    foglio.Cells(riga, kEntrataOspite) = ImportoArrotondato(retta, ospiti);
-  } else {
-    foglio.Cells(riga, kEntrataOspite) = 0;
-  }
-  InValuta(foglio, riga, kExtra);
+  ScriviRapporti(foglio, colonne, riga, base);
   return true;
 }
 

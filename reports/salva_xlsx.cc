@@ -99,34 +99,7 @@ class ScritturaXlsx {
   void Foglio(const Worksheet& foglio, bool attivo) {
     lxw_worksheet* ws = workbook_add_worksheet(cartella_, foglio.Name().c_str());
     if (ws == nullptr) Fallito("impossibile aggiungere il foglio \"" + foglio.Name() + "\"");
-    for (const auto& [colonna, larghezza] : foglio.LarghezzeColonne()) {
-      Controlla(worksheet_set_column(ws, colonna - 1, colonna - 1, larghezza, nullptr),
-                "larghezza della colonna " + std::to_string(colonna));
-    }
-    const auto [riga_bloccata, colonna_bloccata] = foglio.RiquadriBloccati();
-    if (riga_bloccata > 1 || colonna_bloccata > 1) {
-      worksheet_freeze_panes(ws, riga_bloccata - 1, colonna_bloccata - 1);
-    }
-    if (const auto& filtro = foglio.FiltroAutomatico()) {
-      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1, filtro->riga2 - 1,
-                                     filtro->colonna2 - 1),
-                "filtro automatico");
-    }
-    const ImpostazioniPagina& pagina = foglio.Pagina();
-    if (pagina.orizzontale) worksheet_set_landscape(ws);
-    if (pagina.pagine_in_larghezza > 0) {
-      worksheet_fit_to_pages(ws, static_cast<uint16_t>(pagina.pagine_in_larghezza),
-                             static_cast<uint16_t>(pagina.pagine_in_altezza));
-    }
-    if (pagina.righe_ripetute > 0) {
-      Controlla(worksheet_repeat_rows(ws, 0, pagina.righe_ripetute - 1), "righe da ripetere");
-    }
-    if (!pagina.intestazione.empty()) {
-      Controlla(worksheet_set_header(ws, Testo(pagina.intestazione)), "intestazione di pagina");
-    }
-    if (!pagina.pie_di_pagina.empty()) {
-      Controlla(worksheet_set_footer(ws, Testo(pagina.pie_di_pagina)), "piè di pagina");
-    }
+    Impostazioni(ws, foglio);
     if (attivo) worksheet_activate(ws);
     std::vector<lxw_format*> formati;
     for (const FormatoCella& f : foglio.Formati()) formati.push_back(Formato(f));
@@ -152,51 +125,11 @@ class ScritturaXlsx {
         Nota(ws, *nota);
       }
       for (size_t j = 0; j < righe[i].size(); ++j) {
-        const Cella& cella = righe[i][j];
         const std::pair<int, int> posizione(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
-        const lxw_row_t r = static_cast<lxw_row_t>(i);
-        const lxw_col_t c = static_cast<lxw_col_t>(j);
-        lxw_format* formato = formati.at(cella.formato);
-        const ValoreCella& v = cella.valore;
         // Formulas are kept in cell order: the next one is here or further on.
-        if (formula != formule.end() && formula->first == posizione) {
-          const double x = v.Numero();
-          if (!std::isfinite(x)) Fallito("numero non valido (" + Posizione(posizione) + ")");
-          Controlla(worksheet_write_formula_num(ws, r, c, formula->second.c_str(), formato, x),
-                    Posizione(posizione));
-          ++formula;
-          continue;
-        }
-        switch (v.Tipo()) {
-          case TipoCella::kVuota:
-            if (formato != nullptr) {
-              Controlla(worksheet_write_blank(ws, r, c, formato), Posizione(posizione));
-            }
-            break;
-          case TipoCella::kTesto: {
-            // A byte outside well-formed UTF-8 (a text of another code page) would make the
-            // whole file unreadable: it is written as U+FFFD.
-            std::string testo = Utf8Riparato(v.Testo());
-            // Cut to what a cell holds, as the store cuts agency names to its field, at the
-            // start of a character.
-            if (testo.size() > kMassimoTesto) {
-              size_t fine = kMassimoTesto;
-              while (fine > 0 && (static_cast<unsigned char>(testo[fine]) & 0xC0) == 0x80) --fine;
-              testo.resize(fine);
-            }
-            Controlla(worksheet_write_string(ws, r, c, testo.c_str(), formato),
-                      Posizione(posizione));
-            break;
-          }
-          case TipoCella::kIntero:
-          case TipoCella::kNumero:
-          case TipoCella::kValuta: {
-            double x = v.Numero();
-            if (!std::isfinite(x)) Fallito("numero non valido (" + Posizione(posizione) + ")");
-            Controlla(worksheet_write_number(ws, r, c, x, formato), Posizione(posizione));
-            break;
-          }
-        }
+        const bool con_formula = formula != formule.end() && formula->first == posizione;
+        ScriviCella(ws, posizione, righe[i][j].valore, formati.at(righe[i][j].formato),
+                    con_formula ? (formula++)->second.c_str() : nullptr);
       }
     }
     altezze_fino_a(kMassimoRighe);
@@ -259,6 +192,69 @@ class ScritturaXlsx {
     return it->second;
   }
 
+  // The sheet's settings: widths, frozen panes, autofilter, print settings.
+  void Impostazioni(lxw_worksheet* ws, const Worksheet& foglio) {
+    for (const auto& [colonna, larghezza] : foglio.LarghezzeColonne()) {
+      Controlla(worksheet_set_column(ws, colonna - 1, colonna - 1, larghezza, nullptr),
+                "larghezza della colonna " + std::to_string(colonna));
+    }
+    const auto [riga_bloccata, colonna_bloccata] = foglio.RiquadriBloccati();
+    if (riga_bloccata > 1 || colonna_bloccata > 1) {
+      worksheet_freeze_panes(ws, riga_bloccata - 1, colonna_bloccata - 1);
+    }
+    if (const auto& filtro = foglio.FiltroAutomatico()) {
+      Controlla(worksheet_autofilter(ws, filtro->riga1 - 1, filtro->colonna1 - 1, filtro->riga2 - 1,
+                                     filtro->colonna2 - 1),
+                "filtro automatico");
+    }
+    const ImpostazioniPagina& pagina = foglio.Pagina();
+    if (pagina.orizzontale) worksheet_set_landscape(ws);
+    if (pagina.pagine_in_larghezza > 0) {
+      worksheet_fit_to_pages(ws, static_cast<uint16_t>(pagina.pagine_in_larghezza),
+                             static_cast<uint16_t>(pagina.pagine_in_altezza));
+    }
+    if (pagina.righe_ripetute > 0) {
+      Controlla(worksheet_repeat_rows(ws, 0, pagina.righe_ripetute - 1), "righe da ripetere");
+    }
+    if (!pagina.intestazione.empty()) {
+      Controlla(worksheet_set_header(ws, Testo(pagina.intestazione)), "intestazione di pagina");
+    }
+    if (!pagina.pie_di_pagina.empty()) {
+      Controlla(worksheet_set_footer(ws, Testo(pagina.pie_di_pagina)), "piè di pagina");
+    }
+  }
+
+  // Writes the cell at 1-based `posizione`: `formula` with `v` as its result when given, else
+  // `v` itself. An empty cell is written only when it has a format.
+  void ScriviCella(lxw_worksheet* ws, const std::pair<int, int>& posizione, const ValoreCella& v,
+                   lxw_format* formato, const char* formula) {
+    const lxw_row_t r = static_cast<lxw_row_t>(posizione.first - 1);
+    const lxw_col_t c = static_cast<lxw_col_t>(posizione.second - 1);
+    if (v.Tipo() == TipoCella::kTesto && formula == nullptr) {
+      // A byte outside well-formed UTF-8 (a text of another code page) would make the whole
+      // file unreadable: it is written as U+FFFD.
+      std::string testo = Utf8Riparato(v.Testo());
+      // Cut to what a cell holds, as the store cuts agency names to its field, at the start of
+      // a character.
+      if (testo.size() > kMassimoTesto) {
+        size_t fine = kMassimoTesto;
+        while (fine > 0 && (static_cast<unsigned char>(testo[fine]) & 0xC0) == 0x80) --fine;
+        testo.resize(fine);
+      }
+      Controlla(worksheet_write_string(ws, r, c, testo.c_str(), formato), Posizione(posizione));
+    } else if (v.Vuota() && formula == nullptr) {
+      if (formato != nullptr) {
+        Controlla(worksheet_write_blank(ws, r, c, formato), Posizione(posizione));
+      }
+    } else {
+      const double x = v.Numero();
+      if (!std::isfinite(x)) Fallito("numero non valido (" + Posizione(posizione) + ")");
+      Controlla(formula != nullptr ? worksheet_write_formula_num(ws, r, c, formula, formato, x)
+                                   : worksheet_write_number(ws, r, c, x, formato),
+                Posizione(posizione));
+    }
+  }
+
   void Nota(lxw_worksheet* ws, const std::pair<const std::pair<int, int>, std::string>& nota) {
     Controlla(
         worksheet_write_comment(ws, static_cast<lxw_row_t>(nota.first.first - 1),
@@ -280,27 +276,28 @@ class ScritturaXlsx {
                             s.valori.colonna1 - 1, s.valori.riga2 - 1, s.valori.colonna2 - 1);
   }
 
-  void InserisciGrafico(lxw_worksheet* ws, const Grafico& g) {
-    uint8_t tipo = LXW_CHART_COLUMN;
-    switch (g.tipo) {
+  // The library's chart type for `tipo`.
+  static uint8_t TipoLibreria(TipoGrafico tipo) {
+    switch (tipo) {
       case TipoGrafico::kLinee:
-        tipo = LXW_CHART_LINE;
-        break;
-      case TipoGrafico::kColonne:
-        tipo = LXW_CHART_COLUMN;
-        break;
+        return LXW_CHART_LINE;
       case TipoGrafico::kColonneImpilate:
-        tipo = LXW_CHART_COLUMN_STACKED;
-        break;
+        return LXW_CHART_COLUMN_STACKED;
       case TipoGrafico::kBarre:
-        tipo = LXW_CHART_BAR;
+        return LXW_CHART_BAR;
+      case TipoGrafico::kColonne:
         break;
     }
+    return LXW_CHART_COLUMN;
+  }
+
+  // Places chart `g` on the sheet `ws`, remembering it for the touches the library cannot make.
+  void InserisciGrafico(lxw_worksheet* ws, const Grafico& g) {
+    const uint8_t tipo = TipoLibreria(g.tipo);
     lxw_chart* grafico = workbook_add_chart(cartella_, tipo);
     if (grafico == nullptr) Fallito("memoria insufficiente");
     // The library keeps the pointers it is given until the file is written.
-    testi_.push_back(Utf8Riparato(g.titolo));
-    chart_title_set_name(grafico, testi_.back().c_str());
+    chart_title_set_name(grafico, Testo(g.titolo));
     lxw_chart_font titolo = {};
     titolo.size = 11;
     titolo.bold = LXW_EXPLICIT_FALSE;
@@ -309,24 +306,30 @@ class ScritturaXlsx {
       lxw_chart_series* serie = chart_add_series(grafico, nullptr, nullptr);
       if (serie == nullptr) Fallito("memoria insufficiente");
       Serie(serie, s);
-      testi_.push_back(Utf8Riparato(s.nome));
-      chart_series_set_name(serie, testi_.back().c_str());
+      chart_series_set_name(serie, Testo(s.nome));
       if (tipo == LXW_CHART_LINE || s.asse_secondario) {
         chart_series_set_marker_type(serie, LXW_CHART_MARKER_NONE);
       }
     }
+    Assi(grafico, g, tipo);
+    chart_legend_set_position(grafico, LXW_CHART_LEGEND_BOTTOM);
+    lxw_chart_options opzioni = {};
+    opzioni.x_scale = g.larghezza / 480.0;
+    opzioni.y_scale = g.altezza / 288.0;
+    Controlla(worksheet_insert_chart_opt(ws, g.riga - 1, g.colonna - 1, grafico, &opzioni),
+              "grafico \"" + g.titolo + "\"");
+    grafici_.push_back(&g);
+  }
+
+  // The titles, number formats, ticks and labels of the axes of a chart of library type `tipo`.
+  void Assi(lxw_chart* grafico, const Grafico& g, uint8_t tipo) {
     // The library's x axis is the horizontal one: in a bar chart it is the value axis.
     const bool barre = tipo == LXW_CHART_BAR;
     lxw_chart_axis* asse_categorie = barre ? grafico->y_axis : grafico->x_axis;
     lxw_chart_axis* asse_valori = barre ? grafico->x_axis : grafico->y_axis;
-    testi_.push_back(Utf8Riparato(g.titolo_categorie));
-    if (!testi_.back().empty()) chart_axis_set_name(asse_categorie, testi_.back().c_str());
-    testi_.push_back(Utf8Riparato(g.titolo_valori));
-    if (!testi_.back().empty()) chart_axis_set_name(asse_valori, testi_.back().c_str());
-    if (!g.formato_valori.empty()) {
-      testi_.push_back(g.formato_valori);
-      chart_axis_set_num_format(asse_valori, testi_.back().c_str());
-    }
+    if (!g.titolo_categorie.empty()) chart_axis_set_name(asse_categorie, Testo(g.titolo_categorie));
+    if (!g.titolo_valori.empty()) chart_axis_set_name(asse_valori, Testo(g.titolo_valori));
+    if (!g.formato_valori.empty()) chart_axis_set_num_format(asse_valori, Testo(g.formato_valori));
     if (g.valori_da_zero) chart_axis_set_min(asse_valori, 0);
     // Ticks at the labels only: a reader takes a missing mark for one at every point, which
     // over a year of days draws a solid band under the chart.
@@ -335,8 +338,7 @@ class ScritturaXlsx {
       chart_axis_set_minor_tick_mark(asse, LXW_CHART_AXIS_TICK_MARK_NONE);
     }
     if (g.asse_date.unita != UnitaDate::kNessuna) {
-      testi_.push_back(g.asse_date.formato);
-      chart_axis_set_num_format(asse_categorie, testi_.back().c_str());
+      chart_axis_set_num_format(asse_categorie, Testo(g.asse_date.formato));
     }
     // Dates and names slanted, so that long labels stay readable side by side.
     lxw_chart_font etichette = {};
@@ -356,13 +358,6 @@ class ScritturaXlsx {
       chart_axis_set_interval_unit(grafico->x_axis, passo);
       chart_axis_set_interval_tick(grafico->x_axis, passo);
     }
-    chart_legend_set_position(grafico, LXW_CHART_LEGEND_BOTTOM);
-    lxw_chart_options opzioni = {};
-    opzioni.x_scale = g.larghezza / 480.0;
-    opzioni.y_scale = g.altezza / 288.0;
-    Controlla(worksheet_insert_chart_opt(ws, g.riga - 1, g.colonna - 1, grafico, &opzioni),
-              "grafico \"" + g.titolo + "\"");
-    grafici_.push_back(&g);
   }
 
   void Controlla(lxw_error esito, const std::string& dove) {

@@ -24,6 +24,16 @@ inline Valuta ImportoArrotondato(Valuta importo, int64_t divisore) {
   return ImportoProporzionale(importo, 1, divisore);
 }
 
+// importo / base rounded to the cent; 0 when base is 0.
+inline Valuta ImportoDiviso(Valuta importo, int64_t base) {
+  return base == 0 ? Valuta{} : ImportoArrotondato(importo, base);
+}
+
+// parte / base; 0 when base is 0.
+inline double Frazione(int64_t parte, int64_t base) {
+  return base == 0 ? 0.0 : static_cast<double>(parte) / static_cast<double>(base);
+}
+
 // 100 x parte / base with two decimals followed directly by "%": 6 over 7 gives "85.71%".
 // kPercentualeZero when base is 0.
 std::string TestoPercentuale(int64_t parte, int64_t base);

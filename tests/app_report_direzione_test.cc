@@ -9,6 +9,7 @@
 #include "app/crea_report_direzione.h"
 #include "comune/date.h"
 #include "comune/richiesta.h"
+#include "data/cartella_temporanea.h"
 #include "data/errore.h"
 #include "reports/report_direzione.h"
 #include "tests/support/albergo_piccolo.h"
@@ -315,6 +316,49 @@ TEST_F(ReportDirezioneTest, GiorniParticolariEFileMancanti) {
   Muta ui;
   EXPECT_THROW(CreaReportDirezione(ui, r, ieri + days(1)), Errore);
   EXPECT_FALSE(fs::exists(albergo_.cartella() / "Excel"));
+}
+
+// Coming nights beside last year's: every block of nights ("Totale", "Prossime N notti", the
+// segments' blocks) holds last year's figures of the same nights as the rows that show them,
+// whichever of the two years has a 29 February. Last year's rooms differ night by night, so a
+// night counted twice or left out shows.
+TEST(ReportDirezione, BlocchiDiNottiAccantoAlleStesseNottiDellAnnoPrima) {
+  for (const Giorno g : {G("20280215"), G("20290215")}) {
+    SCOPED_TRACE(TestoData(g));
+    DatiDirezione dati;
+    dati.giorno = g;
+    dati.segmenti = {"Diretto"};
+    Portafoglio& p = dati.portafoglio;
+    std::tie(p.dal, p.al) = NottiReportDirezione(g);
+    p.riferimento = g;
+    p.tipi_camere = {{"DBL", 20}};
+    for (Giorno n = p.dal; n <= p.al; n += days(1)) {
+      p.righe.push_back(
+          {n, n <= g ? StatoNotte::kEffettiva : StatoNotte::kConfermata, "DBL", "Diretto", {}});
+      p.righe.back().cifre.camere = 1 + unsigned(std::chrono::year_month_day(n).day()) % 9;
+    }
+    const CartellaTemporanea cartella;
+    const prova::CartellaLetta c =
+        prova::LeggiXlsx(ScriviReportDirezione(dati, cartella.Percorso()));
+    const prova::FoglioLetto& f = c.Foglio("Prossimi giorni");
+    const auto ap_delle_righe = [&](int notti) {
+      double somma = 0;
+      for (int r = 2; r < 2 + notti; ++r) somma += f.Cella(r, 7).numero;
+      return somma;
+    };
+    for (const auto& [blocco, notti] : {std::pair{"Totale", 90},
+                                        {"Prossime 7 notti", 7},
+                                        {"Prossime 30 notti", 30},
+                                        {"Prossime 90 notti", 90}}) {
+      SCOPED_TRACE(blocco);
+      const int r = Riga(f, blocco);
+      EXPECT_EQ(f.Cella(r, 7).numero, ap_delle_righe(notti));
+      EXPECT_NEAR(f.Cella(r, 8).numero, ap_delle_righe(notti) / (20.0 * notti), 1e-12);
+    }
+    const prova::FoglioLetto& s = c.Foglio("Segmenti");
+    EXPECT_EQ(s.Cella(Riga(s, "Totale", Riga(s, "Prossime 30 notti")), 6).numero,
+              ap_delle_righe(30));
+  }
 }
 
 TEST_F(ReportDirezioneTest, VendrixBatchDirezione) {

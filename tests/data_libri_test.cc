@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/cartella_temporanea.h"
 #include "data/libri.h"
 
 namespace vendrix {
@@ -29,12 +30,6 @@ const Giorno kOggi = Giorno(std::chrono::year(2026) / 3 / 10);
 
 class Libri : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string modello = (fs::temp_directory_path() / "vx_libri_XXXXXX").string();
-    cartella_ = mkdtemp(modello.data());
-  }
-  void TearDown() override { fs::remove_all(cartella_); }
-
   // A snapshot of `giorno` whose every figure is `k`, over `notti` nights and two room types.
   static Istantanea Piena(Giorno giorno, int64_t k, int notti) {
     Istantanea ist{.giorno = giorno, .camere_disponibili = 40};
@@ -53,7 +48,8 @@ class Libri : public ::testing::Test {
     return s.str();
   }
 
-  fs::path cartella_;
+  CartellaTemporanea temporanea_;
+  const fs::path& cartella_ = temporanea_.Percorso();
 };
 
 TEST_F(Libri, UnaIstantaneaAlGiornoSostituitaIntera) {

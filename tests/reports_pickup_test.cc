@@ -4,13 +4,13 @@
 // exactly, with no error, while the books alone miss by the pickup still to come.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
 
+#include "data/cartella_temporanea.h"
 #include "data/libri.h"
 #include "reports/report_pickup.h"
 
@@ -32,11 +32,6 @@ int64_t Libri(Giorno g, Giorno n) { return Finale(n) - DaVenire((n - g).count(),
 
 class Previsione : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string modello = (fs::temp_directory_path() / "vx_previsione_XXXXXX").string();
-    cartella_ = mkdtemp(modello.data());
-  }
-  void TearDown() override { fs::remove_all(cartella_); }
   void Serie(int giorni, int64_t camere = 50) {
     ArchivioLibri a(cartella_, true);
     for (int i = giorni - 1; i >= 0; --i) {
@@ -52,7 +47,8 @@ class Previsione : public ::testing::Test {
       a.Scrivi(ist);
     }
   }
-  fs::path cartella_;
+  CartellaTemporanea temporanea_;
+  const fs::path& cartella_ = temporanea_.Percorso();
 };
 
 TEST_F(Previsione, EsattaSuUnaSerieRegolareEConIlSuoErrore) {

@@ -146,6 +146,14 @@ std::string Contenuto(const fs::path& file) {
   return s.str();
 }
 
+// The hotel of most tests: 10 rooms of bedroom types, a hall that is no bedroom, an empty type.
+const std::vector<TipoCamera> kTipi = {
+    {"DBL", "C", Valore("Doppia"), Valore(int16_t{6})},
+    {"SGL", "C", Valore("Singola"), Valore(int16_t{4})},
+    {"SALA", "S", Valore("Sala riunioni"), Valore(int16_t{50})},
+    {"VUOTA", "C", Valore("Senza camere"), Valore(int16_t{0})},
+};
+
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -171,6 +179,11 @@ class ReportTest : public ::testing::Test {
   }
 
   // The statistics store as a calculation run leaves it.
+  // The hotel of kTipi with the statistics `righe`.
+  void ScriviAlbergo(const std::vector<Statistica>& righe) {
+    ScriviTipi(kTipi);
+    ScriviStatistiche(righe);
+  }
   void ScriviStatistiche(const std::vector<Statistica>& righe) {
     DBEngine motore(cartella_);
     CreaArchivio(motore);
@@ -207,8 +220,8 @@ class ReportTest : public ::testing::Test {
                    const fs::path& excel = "Excel") const {
     const std::optional<Giorno> giorno_dal = LeggiData(dal), giorno_al = LeggiData(al);
     EXPECT_TRUE(giorno_dal && giorno_al) << dal << " - " << al;
-    Richiesta r = NuovaRichiesta(giorno_dal.value_or(Giorno{}), giorno_al.value_or(Giorno{}),
-                                 cartella_);
+    Richiesta r =
+        NuovaRichiesta(giorno_dal.value_or(Giorno{}), giorno_al.value_or(Giorno{}), cartella_);
     r.cartella_excel = excel;
     return r;
   }
@@ -229,17 +242,8 @@ class ReportTest : public ::testing::Test {
   fs::path cartella_;
 };
 
-// The hotel of most tests: 10 rooms of bedroom types, a hall that is no bedroom, an empty type.
-const std::vector<TipoCamera> kTipi = {
-    {"DBL", "C", Valore("Doppia"), Valore(int16_t{6})},
-    {"SGL", "C", Valore("Singola"), Valore(int16_t{4})},
-    {"SALA", "S", Valore("Sala riunioni"), Valore(int16_t{50})},
-    {"VUOTA", "C", Valore("Senza camere"), Valore(int16_t{0})},
-};
-
 TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   std::vector<std::string> percorsi = Esegui("01/07/2024", "03/07/2024");
   ASSERT_EQ(percorsi.size(), 3u);
   const char* nomi[] = {"REPORT_DATA.xlsx", "REPORT_TIPOCAMERA.xlsx", "REPORT_AGENZIA.xlsx"};
@@ -279,22 +283,11 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
   std::vector<std::string> data = {"Data"}, tipo = {"Tipo camera"};
   data.insert(data.end(), comuni.begin(), comuni.end());
   tipo.insert(tipo.end(), comuni.begin(), comuni.end());
-  const std::vector<std::string> agenzia = {"Agenzia",
-                                            "Tipo camera",
-                                            "RO",
-                                            "BB",
-                                            "HB",
-                                            "FB",
-                                            "Supplementi",
-                                            "Totale Retta",
-                                            "ADR",
-                                            "% occupazione",
-                                            "RevPar",
-                                            "Camere occupate",
-                                            "Camere libere",
-                                            "Entrata media per ospite",
-                                            "Extra",
-                                            "Tot Pax"};
+  // The agency sheet: the agency first, and no columns of the rooms sold through an agency.
+  std::vector<std::string> agenzia = {"Agenzia", "Tipo camera"};
+  for (const std::string& c : comuni) {
+    if (c.find("agenzia") == std::string::npos) agenzia.push_back(c);
+  }
   std::vector<std::pair<int, double>> larghezze_data, larghezze_tipo = {{1, 50}},
                                                       larghezze_agenzia = {{1, 50}, {2, 50}};
   for (int c = 1; c <= 17; ++c) larghezze_data.push_back({c, 10});
@@ -342,8 +335,7 @@ TEST_F(ReportTest, TreCartelleConFogliIntestazioniEFormatiAncheSenzaStatistiche)
 }
 
 TEST_F(ReportTest, FoglioDataSommaIGruppiDelGiornoECalcolaGliIndici) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({
+  ScriviAlbergo({
       // 30/12: an agency with 2 rooms (two stays) and a stay without agency with 1 room.
       {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "30"},
       {"20231230", Valore("DBL"), Valore("Rossi Viaggi"), 1, 2, "30", "0", "30", "0", "0", "0",
@@ -414,8 +406,7 @@ TEST_F(ReportTest, DivisioniPerZeroDannoIValoriDellaRigaZero) {
 }
 
 TEST_F(ReportTest, UnaRigaPerOgniGiornoDelPeriodo) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({{"20240229", Valore("DBL"), Valore("X"), 1, 1, "10"}});
+  ScriviAlbergo({{"20240229", Valore("DBL"), Valore("X"), 1, 1, "10"}});
   struct Caso {
     const char* protegge;
     const char* dal;
@@ -515,8 +506,7 @@ TEST_F(ReportTest, FoglioTipoCameraEsempioDiOccupazione) {
 }
 
 TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({
+  ScriviAlbergo({
       {"20240701", Valore("SGL"), Valore("Rossi"), 1, 2, "80", "0", "80", "0", "0", "0", "3"},
       {"20240702", Valore("SGL"), Valore("Rossi"), 1, 1, "80.01", "0", "80.01"},
       {"20240701", Valore("DBL"), Valore("Rossi"), 2, 3, "150", "0", "0", "150"},
@@ -552,8 +542,7 @@ TEST_F(ReportTest, FoglioAgenziaUnaRigaPerAgenziaETipo) {
 }
 
 TEST_F(ReportTest, PeriodoInvertitoOTroppoLungoRifiutatoSenzaToccareFile) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   struct Caso {
     const char* protegge;
     const char* dal;
@@ -586,8 +575,7 @@ TEST_F(ReportTest, SenzaArchivioStatisticheSiChiedeDiCalcolarePrima) {
 }
 
 TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+  ScriviAlbergo({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
   Esegui("01/07/2024", "01/07/2024");
   EXPECT_EQ(RigaTotale(Foglio("REPORT_DATA.xlsx")), 4);
   Esegui("01/07/2024", "03/07/2024");
@@ -595,7 +583,8 @@ TEST_F(ReportTest, RipetereIlReportSostituisceIFileEUnErroreLasciaIPrecedenti) {
 
   // A run that fails half-way (the room types are gone) leaves the workbooks as they were.
   std::map<std::string, std::string> prima;
-  for (const auto& e : fs::directory_iterator(P("Excel"))) prima[e.path().filename()] = Contenuto(e);
+  for (const auto& e : fs::directory_iterator(P("Excel")))
+    prima[e.path().filename()] = Contenuto(e);
   fs::remove(P(t::kFileTipiCamere));
   FinestraFinta finestra;
   EXPECT_THROW(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024")), Errore);
@@ -652,8 +641,7 @@ TEST_F(ReportTest, UnErroreDelleQueryArrivaNellOrdineDeiFogli) {
 }
 
 TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   FinestraFinta finestra;
   auto percorsi = CreaReportExcel(finestra, Chiedi("01/07/2024", "01/07/2024", "uscita/annuale"));
   for (const std::string& p : percorsi) {
@@ -677,8 +665,7 @@ TEST_F(ReportTest, CartellaCreataQuandoMancaEErroreQuandoNonSiPuoScrivere) {
 }
 
 TEST_F(ReportTest, AltriFogliInScritturaNellaStessaCartellaFermanoIlReportSenzaToccareFile) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+  ScriviAlbergo({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
   FinestraFinta finestra;
   // Another report of the same hotel reads too, into another folder: both go ahead.
   const BloccoCartella lettura(cartella_, kFileBloccoAlbergo, BloccoCartella::Modo::kCondiviso);
@@ -702,8 +689,7 @@ TEST_F(ReportTest, AltriFogliInScritturaNellaStessaCartellaFermanoIlReportSenzaT
 }
 
 TEST_F(ReportTest, ITemporaneiDiRunInterrottiSpariscono) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   fs::create_directories(P("Excel"));
   // What killed runs leave, of this version and of earlier ones, and files of the user's.
   const char* const avanzi[] = {
@@ -764,8 +750,8 @@ void ControllaLarghezze(const FoglioLetto& f) {
 // Sales on the last day of a year, the first of the next, a leap day and the day after, over a
 // period that cuts December and March.
 const std::vector<Statistica> kVenditeAnnoBisestile = {
-    {"20231231", Valore("DBL"), Valore("Rossi"), 2, 3, "200.10", "100.05", "100.05", "0", "0",
-     "0", "10"},
+    {"20231231", Valore("DBL"), Valore("Rossi"), 2, 3, "200.10", "100.05", "100.05", "0", "0", "0",
+     "10"},
     {"20240101", Valore("SGL"), Valore(""), 1, 1, "50", "0", "0", "50"},
     {"20240229", Valore("DBL"), Valore("Bianchi"), 3, 6, "299.99", "0", "0", "0", "299.99", "0",
      "0.01"},
@@ -773,8 +759,7 @@ const std::vector<Statistica> kVenditeAnnoBisestile = {
 };
 
 TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche(kVenditeAnnoBisestile);
+  ScriviAlbergo(kVenditeAnnoBisestile);
   Esegui("30/12/2023", "01/03/2024");
   prova::CartellaLetta cartella = Cartella("REPORT_DATA.xlsx");
   ASSERT_EQ(cartella.fogli.size(), 3u);
@@ -896,8 +881,7 @@ TEST_F(ReportTest, TotaleERigheDeiMesiRicalcolanoGliIndiciDalleSomme) {
 // What a manager meets first: the summary, the hotel and the period on every printed page, the
 // days by weekday, the notes and the charts' axes.
 TEST_F(ReportTest, IlRiepilogoPerPrimoLAlbergoSuOgniPaginaEGraficiCheSiLeggono) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche(kVenditeAnnoBisestile);
+  ScriviAlbergo(kVenditeAnnoBisestile);
   ASSERT_EQ(ImpostaNomeHotel(cartella_, "Sole & Mare"), std::nullopt);
   Esegui("30/12/2023", "01/03/2024");
   const prova::CartellaLetta data = Cartella("REPORT_DATA.xlsx");
@@ -993,8 +977,7 @@ TEST_F(ReportTest, IlRiepilogoPerPrimoLAlbergoSuOgniPaginaEGraficiCheSiLeggono) 
 // "Riepilogo" names the first and last night with statistics and warns of a period chosen much
 // wider than they are; a short period labels its days a week apart.
 TEST_F(ReportTest, LePrimeEUltimeNottiConStatisticheEIlPeriodoTroppoLargo) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche(kVenditeAnnoBisestile);  // 31/12/2023, 01/01, 29/02 and 01/03/2024
+  ScriviAlbergo(kVenditeAnnoBisestile);  // 31/12/2023, 01/01, 29/02 and 01/03/2024
   struct Caso {
     const char* protegge;
     const char* dal;
@@ -1048,8 +1031,7 @@ TEST_F(ReportTest, LePrimeEUltimeNottiConStatisticheEIlPeriodoTroppoLargo) {
 }
 
 TEST_F(ReportTest, UnaRigaPerOgniMeseToccatoDalPeriodo) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   struct Caso {
     const char* protegge;
     const char* dal;
@@ -1079,8 +1061,7 @@ TEST_F(ReportTest, UnaRigaPerOgniMeseToccatoDalPeriodo) {
 // Every sheet: header frozen and filtered over the data rows, printed landscape one page wide
 // with the header on each page, widths that fit; the workbooks name the period and the program.
 TEST_F(ReportTest, OgniFoglioBloccatoFiltratoStampabileELeggibile) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche(kVenditeAnnoBisestile);
+  ScriviAlbergo(kVenditeAnnoBisestile);
   Esegui("30/12/2023", "01/03/2024");
   struct Caso {
     const char* file;
@@ -1112,8 +1093,7 @@ TEST_F(ReportTest, OgniFoglioBloccatoFiltratoStampabileELeggibile) {
 }
 
 TEST_F(ReportTest, TipoCameraTotaleSulleNottiDeiTipiEGrafico) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche(kVenditeAnnoBisestile);
+  ScriviAlbergo(kVenditeAnnoBisestile);
   Esegui("30/12/2023", "01/03/2024");
   const FoglioLetto f = Foglio("REPORT_TIPOCAMERA.xlsx");
   // Doppia 6 x 63 and Singola 4 x 63 room nights (the empty type adds none): 630.
@@ -1134,8 +1114,7 @@ TEST_F(ReportTest, TipoCameraTotaleSulleNottiDeiTipiEGrafico) {
 }
 
 TEST_F(ReportTest, SenzaStatisticheOgniFoglioEGraficoConTotaliAZero) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   Esegui("01/07/2024", "01/07/2024");
   const prova::CartellaLetta data = Cartella("REPORT_DATA.xlsx");
   ControllaRiga(data.Foglio("Data"), 4,
@@ -1158,8 +1137,7 @@ TEST_F(ReportTest, SenzaStatisticheOgniFoglioEGraficoConTotaliAZero) {
 // The agency sheet leaves out the stays without an agency text: below its total, those and the
 // sum of the two, which is the hotel's, as on the daily sheet.
 TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({
+  ScriviAlbergo({
       {"20240701", Valore("SGL"), Valore("Rossi"), 1, 2, "80", "0", "80", "0", "0", "0", "3"},
       {"20240702", Valore("DBL"), Valore("Rossi"), 2, 3, "150", "0", "0", "150"},
       {"20240701", Valore("DBL"), Valore("Bianchi"), 1, 2, "90", "0", "0", "0", "90"},
@@ -1181,7 +1159,7 @@ TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
   EXPECT_EQ(f.Cella("A9").testo, "Totale generale");
   EXPECT_EQ(f.Cella("H9").formula, "H7+H8");
   // Amounts, rooms and guests of the whole as on "Data" (B..G, P, K, Q there).
-  const std::pair<int, int> stesse[] = {{3, 2}, {4, 3}, {5, 4}, {6, 5},   {7, 6},
+  const std::pair<int, int> stesse[] = {{3, 2}, {4, 3},   {5, 4},   {6, 5},  {7, 6},
                                         {8, 7}, {15, 16}, {12, 11}, {16, 17}};
   for (const auto& [agenzia, giorno] : stesse) {
     EXPECT_EQ(f.Cella(9, agenzia).numero, data.Cella(5, giorno).numero) << agenzia;
@@ -1205,8 +1183,7 @@ TEST_F(ReportTest, AgenziaRiconciliataConIlFoglioDataEPrimeDieciAgenzie) {
 }
 
 TEST_F(ReportTest, LaCartellaPredefinitaEExcelNellAlbergoEIVecchiXlsRestano) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({});
+  ScriviAlbergo({});
   fs::create_directories(P("Excel"));
   { std::ofstream(P("Excel/REPORT_DATA.XLS")) << "di un'altra versione"; }
   FinestraFinta finestra;
@@ -1218,8 +1195,7 @@ TEST_F(ReportTest, LaCartellaPredefinitaEExcelNellAlbergoEIVecchiXlsRestano) {
 }
 
 TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteComeSono) {
-  ScriviTipi(kTipi);
-  ScriviStatistiche({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
+  ScriviAlbergo({{"20240701", Valore("DBL"), Valore("Rossi"), 1, 1, "10", "10"}});
   // Without the table Periodo (a store made elsewhere), any period is read.
   EXPECT_EQ(Esegui("01/06/2024", "30/06/2024").size(), 3u);
 
@@ -1236,7 +1212,8 @@ TEST_F(ReportTest, StatisticheDiUnAltroPeriodoRifiutateSenzaTabellaPeriodoLetteC
   }
   fs::remove_all(P("Excel"));
   FinestraFinta finestra;
-  for (const auto& [dal, al] : {std::pair{"01/07/2024", "30/07/2024"}, {"02/07/2024", "31/07/2024"}}) {
+  for (const auto& [dal, al] :
+       {std::pair{"01/07/2024", "30/07/2024"}, {"02/07/2024", "31/07/2024"}}) {
     try {
       CreaReportExcel(finestra, Chiedi(dal, al));
       ADD_FAILURE() << "report di un altro periodo: " << dal << " - " << al;
@@ -1262,8 +1239,8 @@ TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
   // Without table Periodo in this year's store the summary has no line "Tipi di soggiorno":
   // Totale Retta is on row 13, the line under the table on row 26.
   // Last year's store: one day of sales a year before, with the period it was computed for.
-  ScriviStatistiche({{"20230702", Valore("DBL"), Valore("Rossi"), 3, 5, "1234567.89", "0",
-                      "1234567.89"}});
+  ScriviStatistiche(
+      {{"20230702", Valore("DBL"), Valore("Rossi"), 3, 5, "1234567.89", "0", "1234567.89"}});
   fs::rename(P(t::kFileVendrix), P("anno_precedente.mdb"));
   PeriodoStatistiche registrato;
   registrato.dal = *LeggiData("01/07/2023");
@@ -1282,20 +1259,22 @@ TEST_F(ReportTest, LAnnoPrecedenteIlleggibileNonFermaIlReportEDicePerche) {
     std::string nota;  // the line under the summary; its start when it ends with '*'
   };
   const Caso casi[] = {
-      {"given: figures beside the period", StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.al},
+      {"given: figures beside the period",
+       StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.al},
        "Anno precedente dal 01/07/2023 al 02/07/2023: soggiorni effettivi (prenotazioni "
        "confermate, clienti in casa + storico)."},
-      {"not available", AnnoPrecedenteNonDisponibile{"file mancante."},
-       nota + "file mancante."},
-      {"a store that is not there", StatisticheAnnoPrecedente{P("manca.mdb"), registrato.dal, registrato.al},
-       nota + "*"},
-      {"a store of another period", StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.dal},
+      {"not available", AnnoPrecedenteNonDisponibile{"file mancante."}, nota + "file mancante."},
+      {"a store that is not there",
+       StatisticheAnnoPrecedente{P("manca.mdb"), registrato.dal, registrato.al}, nota + "*"},
+      {"a store of another period",
+       StatisticheAnnoPrecedente{P("anno_precedente.mdb"), registrato.dal, registrato.dal},
        nota + "*"},
   };
   for (const Caso& c : casi) {
     SCOPED_TRACE(c.nome);
     FinestraFinta finestra;
-    ASSERT_EQ(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"), c.confronto).size(), 3u);
+    ASSERT_EQ(CreaReportExcel(finestra, Chiedi("01/07/2024", "02/07/2024"), c.confronto).size(),
+              3u);
     const prova::CartellaLetta cartella = Cartella("REPORT_DATA.xlsx");
     const FoglioLetto& riepilogo = cartella.Foglio("Riepilogo");
     const std::string riga = riepilogo.Cella("A26").testo;
