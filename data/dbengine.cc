@@ -13,7 +13,10 @@ using engine_detail::Connessione;
 using engine_detail::Insieme;
 
 Valore Campo::Value() const { return insieme_->Leggi(indice_); }
-void Campo::SetValue(const Valore& valore) { insieme_->Scrivi(indice_, valore); }
+Campo& Campo::operator=(const Valore& valore) {
+  insieme_->Scrivi(indice_, valore);
+  return *this;
+}
 
 Recordset::Recordset(std::unique_ptr<engine_detail::Insieme> insieme)
     : insieme_(std::move(insieme)) {}

@@ -44,11 +44,7 @@ class Campo {
   // Writes the field of the row being added (AddNew) or edited (Edit). The value is converted to
   // the field's type: a text longer than a text field is cut to the field's size; a number that
   // does not fit an integer field throws Errore ("Overflow").
-  void SetValue(const Valore& valore);
-  Campo& operator=(const Valore& valore) {
-    SetValue(valore);
-    return *this;
-  }
+  Campo& operator=(const Valore& valore);
 
  private:
   friend class Recordset;
