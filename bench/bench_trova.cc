@@ -155,8 +155,8 @@ double ScritturaMotore(DBEngine& motore, const std::string& file) {
     rs->Fields(f[0]) = uno;
     rs->Fields(f[1]) = Chiave(i % 300);
     for (int k : {2, 3, 4, 5, 6, 7, 12}) rs->Fields(f[k]) = zero;
-    rs->Fields(f[7]) = rs->Fields(f[7]).Value() + importo;
-    rs->Fields(f[3]) = rs->Fields(f[3]).Value() + importo;
+    rs->Fields(f[7]) = importo;
+    rs->Fields(f[3]) = importo;
     rs->Fields(f[8]) = tipo;
     rs->Fields(f[9]) = i % 5 == 0 ? alfa : beta;
     rs->Fields(f[10]) = camere;

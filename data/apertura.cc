@@ -17,7 +17,7 @@ namespace {
 // Why a query could not be compiled. A table or field missing is a fault of the file, named with
 // it; anything else a fault of the program's own query. Never the SQL text.
 std::string ErroreSql(Connessione& conn) {
-  std::string m = sqlite3_errmsg(conn.db);
+  std::string m = sqlite3_errmsg(conn.Db());
   auto dopo = [&](const char* prefisso) -> std::string {
     return m.rfind(prefisso, 0) == 0 ? m.substr(std::strlen(prefisso)) : std::string();
   };
@@ -32,7 +32,7 @@ std::string ErroreSql(Connessione& conn) {
     return "Tabella '" + tab + "' non trovata nel database '" + conn.FileDiSchema(schema) + "'" +
            rimedio;
   } else if (auto c = dopo("no such column: "); !c.empty()) {
-    return "Campo '" + c + "' non trovato nel database '" + conn.nome + "'" + rimedio;
+    return "Campo '" + c + "' non trovato nel database '" + conn.Nome() + "'" + rimedio;
   } else if (auto c2 = dopo("ambiguous column name: "); !c2.empty()) {
     dettaglio = "nome di campo ambiguo '" + c2 + "'";
   } else if (auto f = dopo("no such function: "); !f.empty()) {
@@ -44,7 +44,7 @@ std::string ErroreSql(Connessione& conn) {
   } else {
     return ErroreLettura(conn);
   }
-  return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.nome + "')";
+  return "Errore nel testo SQL: " + dettaglio + " (database '" + conn.Nome() + "')";
 }
 
 // A query compiled, its fields known, its rows not read yet.
@@ -59,7 +59,7 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
   std::set<std::string> usati;
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> colonne_note;
   ContestoSql ctx;
-  ctx.allega = [&](const std::string& file) { return conn->Allega(file, usati, origine); };
+  ctx.allega = [&](const std::string& file) { return conn->Allega(file, usati); };
   ctx.tipo_colonna = [&](const std::string& schema, const std::string& tabella,
                          const std::string& colonna) -> std::string {
     std::string chiave = schema + "." + tabella;
@@ -68,7 +68,7 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
       std::vector<std::pair<std::string, std::string>> elenco;
       Istruzione i;
       std::string q = "PRAGMA " + QuotaNome(schema) + ".table_info(" + QuotaNome(tabella) + ")";
-      if (sqlite3_prepare_v2(conn->db, q.c_str(), -1, &i.st, nullptr) == SQLITE_OK) {
+      if (sqlite3_prepare_v2(conn->Db(), q.c_str(), -1, &i.st, nullptr) == SQLITE_OK) {
         while (sqlite3_step(i.st) == SQLITE_ROW) {
           auto testo = [&](int k) {
             const char* p = reinterpret_cast<const char*>(sqlite3_column_text(i.st, k));
@@ -89,18 +89,20 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
   SqlPronto pronto;
   Istruzione& i = pronto.istruzione;
   const char* coda = nullptr;
-  if (sqlite3_prepare_v2(conn->db, t.sql.c_str(), static_cast<int>(t.sql.size()), &i.st, &coda) !=
+  if (sqlite3_prepare_v2(conn->Db(), t.sql.c_str(), static_cast<int>(t.sql.size()), &i.st, &coda) !=
       SQLITE_OK) {
     throw Errore(ErroreSql(*conn));
   }
   if (!i.st || !sqlite3_stmt_readonly(i.st)) {
     throw Errore("Errore nel testo SQL: è ammessa solo un'istruzione Select (database '" +
-                 conn->nome + "')");
+                 conn->Nome() + "')");
   }
-  auto ins = std::make_unique<Insieme>();
-  ins->conn = conn;
-  ins->origine = origine;
-  int n = sqlite3_column_count(i.st);
+  const int n = sqlite3_column_count(i.st);
+  if (n == 0) {
+    throw Errore("Errore nel testo SQL: la query non restituisce campi (database '" + conn->Nome() +
+                 "')");
+  }
+  std::vector<DefinizioneCampo> campi;
   for (int c = 0; c < n; ++c) {
     const char* nome = sqlite3_column_name(i.st, c);
     DefinizioneCampo d = TipoDaDichiarato(nome ? nome : "", sqlite3_column_decltype(i.st, c));
@@ -109,51 +111,36 @@ SqlPronto PreparaSql(const std::shared_ptr<Connessione>& conn, const std::string
         if (UgualeNoCase(v, d.nome)) d.tipo = TipoCampo::kValuta;
       }
     }
-    ins->nomi.Aggiungi(d.nome, c);
-    ins->campi.push_back(std::move(d));
+    campi.push_back(std::move(d));
   }
-  if (n == 0) {
-    throw Errore("Errore nel testo SQL: la query non restituisce campi (database '" + conn->nome +
-                 "')");
-  }
-  ins->caricata.assign(n, 1);
-  ins->ha_default.assign(n, 0);
-  ins->indici.resize(n);
-  pronto.ins = std::move(ins);
+  pronto.ins = std::make_unique<Insieme>(conn, origine, std::move(campi));
   pronto.piano = std::move(t.piano);
   return pronto;
 }
 
-// The set of a query whose rows are read.
-std::unique_ptr<Insieme> Concludi(SqlPronto& pronto) {
-  Insieme& ins = *pronto.ins;
-  ins.righe = ins.colonne.empty() ? 0 : ins.colonne[0].Righe();
-  ins.corrente = ins.righe > 0 ? 0 : -1;
-  return std::move(pronto.ins);
-}
-
 // Reads the rows of a prepared query.
-std::unique_ptr<Insieme> EseguiSql(SqlPronto& pronto) {
-  Insieme& ins = *pronto.ins;
-  Connessione& conn = *ins.conn;
-  const int n = static_cast<int>(ins.campi.size());
+std::unique_ptr<Insieme> EseguiSql(const Connessione& conn, SqlPronto& pronto) {
+  const std::vector<DefinizioneCampo>& campi = pronto.ins->Campi();
   sqlite3_stmt* st = pronto.istruzione.st;
-  ins.colonne.assign(n, Colonna());
+  std::vector<Colonna> colonne(campi.size());
   int rc;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    for (int c = 0; c < n; ++c) ins.colonne[c].AggiungiDaSqlite(st, c, ins.campi[c].tipo);
+    for (size_t c = 0; c < campi.size(); ++c) {
+      colonne[c].AggiungiDaSqlite(st, static_cast<int>(c), campi[c].tipo);
+    }
   }
   if (rc != SQLITE_DONE) throw Errore(ErroreLettura(conn));
-  return Concludi(pronto);
+  pronto.ins->Riempi(std::move(colonne));
+  return std::move(pronto.ins);
 }
 
 std::unique_ptr<Insieme> ApriSql(const std::shared_ptr<Connessione>& conn, const std::string& sql,
                                  const std::string& origine) {
   SqlPronto pronto = PreparaSql(conn, sql, origine);
   if (pronto.piano && SommePerGruppi(*conn, {{&*pronto.piano, pronto.ins.get()}})) {
-    return Concludi(pronto);
+    return std::move(pronto.ins);
   }
-  return EseguiSql(pronto);
+  return EseguiSql(*conn, pronto);
 }
 
 bool ETestoSql(std::string_view s) {
@@ -177,59 +164,43 @@ std::unique_ptr<Insieme> ApriInsieme(const std::shared_ptr<Connessione>& conn,
     nome = nome.substr(1, nome.size() - 2);
   }
   Istruzione q;
-  sqlite3_prepare_v2(conn->db,
-                     "SELECT type, name FROM main.sqlite_master WHERE type IN ('table', 'view') "
+  sqlite3_prepare_v2(conn->Db(),
+                     "SELECT name FROM main.sqlite_master WHERE type IN ('table', 'view') "
                      "AND name = ?1 COLLATE NOCASE",
                      -1, &q.st, nullptr);
-  if (!q.st) throw Errore("Impossibile aprire la tabella '" + nome + "': " + Ragione(conn->db));
+  if (!q.st) throw Errore("Impossibile aprire la tabella '" + nome + "': " + Ragione(conn->Db()));
   sqlite3_bind_text(q.st, 1, nome.c_str(), -1, SQLITE_TRANSIENT);
   int rc = sqlite3_step(q.st);
   if (rc != SQLITE_ROW) {
     if (rc != SQLITE_DONE) {
-      throw Errore("Impossibile aprire la tabella '" + nome + "' del database '" + conn->nome +
-                   "': " + Ragione(conn->db));
+      throw Errore("Impossibile aprire la tabella '" + nome + "' del database '" + conn->Nome() +
+                   "': " + Ragione(conn->Db()));
     }
-    throw Errore("Tabella '" + nome + "' non trovata nel database '" + conn->nome + "'");
+    throw Errore("Tabella '" + nome + "' non trovata nel database '" + conn->Nome() + "'");
   }
-  std::string tipo = reinterpret_cast<const char*>(sqlite3_column_text(q.st, 0));
-  std::string vero_nome = reinterpret_cast<const char*>(sqlite3_column_text(q.st, 1));
-  if (tipo == "view") {
-    return ApriSql(conn, "SELECT * FROM main." + QuotaNome(vero_nome), testo);
-  }
+  std::string vero_nome = reinterpret_cast<const char*>(sqlite3_column_text(q.st, 0));
 
-  auto ins = std::make_unique<Insieme>();
-  ins->conn = conn;
-  ins->origine = testo;
-  ins->tabella = true;
-  ins->nome_tabella = vero_nome;
   Istruzione info;
   std::string sql_info = "PRAGMA main.table_info(" + QuotaNome(vero_nome) + ")";
-  if (sqlite3_prepare_v2(conn->db, sql_info.c_str(), -1, &info.st, nullptr) != SQLITE_OK) {
-    throw Errore("Impossibile leggere la tabella '" + vero_nome + "' del database '" + conn->nome +
-                 "': " + Ragione(conn->db));
+  if (sqlite3_prepare_v2(conn->Db(), sql_info.c_str(), -1, &info.st, nullptr) != SQLITE_OK) {
+    throw Errore("Impossibile leggere la tabella '" + vero_nome + "' del database '" +
+                 conn->Nome() + "': " + Ragione(conn->Db()));
   }
+  std::vector<DefinizioneCampo> campi;
+  std::vector<char> ha_default;
   while (sqlite3_step(info.st) == SQLITE_ROW) {
     const char* n = reinterpret_cast<const char*>(sqlite3_column_text(info.st, 1));
     const char* t = reinterpret_cast<const char*>(sqlite3_column_text(info.st, 2));
-    DefinizioneCampo d = TipoDaDichiarato(n ? n : "", t);
-    ins->nomi.Aggiungi(d.nome, static_cast<int>(ins->campi.size()));
-    ins->campi.push_back(std::move(d));
-    ins->ha_default.push_back(sqlite3_column_type(info.st, 4) != SQLITE_NULL);
-  }
-  for (const char* r : {"rowid", "_rowid_", "oid"}) {
-    if (ins->nomi.Cerca(r) < 0) {
-      ins->colonna_rowid = r;
-      break;
-    }
+    campi.push_back(TipoDaDichiarato(n ? n : "", t));
+    ha_default.push_back(sqlite3_column_type(info.st, 4) != SQLITE_NULL);
   }
   try {
-    ins->CaricaRowid();
+    return std::make_unique<Insieme>(conn, testo, vero_nome, std::move(campi),
+                                     std::move(ha_default));
   } catch (const Errore&) {
-    // A table without rowid: read as a query, not updatable.
+    // A view or a table without rowid: read as a query, not updatable.
     return ApriSql(conn, "SELECT * FROM main." + QuotaNome(vero_nome), testo);
   }
-  ins->corrente = ins->righe > 0 ? 0 : -1;
-  return ins;
 }
 
 std::vector<std::unique_ptr<Insieme>> ApriInsiemi(const std::shared_ptr<Connessione>& conn,
@@ -242,7 +213,7 @@ std::vector<std::unique_ptr<Insieme>> ApriInsiemi(const std::shared_ptr<Connessi
   // one by one would give it.
   const auto esegui_rimaste = [&] {
     for (size_t k = 0; k < pronti.size(); ++k) {
-      if (!insiemi[posti[k]]) insiemi[posti[k]] = EseguiSql(pronti[k]);
+      if (!insiemi[posti[k]]) insiemi[posti[k]] = EseguiSql(*conn, pronti[k]);
     }
   };
   for (size_t i = 0; i < origini.size(); ++i) {
@@ -274,7 +245,7 @@ std::vector<std::unique_ptr<Insieme>> ApriInsiemi(const std::shared_ptr<Connessi
       }
     }
     if (SommePerGruppi(*conn, insieme)) {
-      for (size_t j : membri) insiemi[posti[j]] = Concludi(pronti[j]);
+      for (size_t j : membri) insiemi[posti[j]] = std::move(pronti[j].ins);
     }
   }
   esegui_rimaste();

@@ -30,10 +30,6 @@ void CreaArchivio(DBEngine& motore, const std::string& percorso) {
   db->Close();
 }
 
-}  // namespace vendrix
-
-namespace vendrix {
-
 void ScriviPeriodo(DBEngine& motore, const std::string& percorso,
                    const PeriodoStatistiche& periodo) {
   using namespace tabelle;

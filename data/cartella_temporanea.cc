@@ -71,8 +71,7 @@ bool Abbandonata(const fs::path& percorso, const struct stat& info) {
   return libera && (proprietario.st_size > 0 || vecchia);
 }
 
-}  // namespace
-
+// The system's temporary folder: $TMPDIR when it names a folder, else /tmp.
 fs::path CartellaTemporaneaDiSistema() {
   if (const char* scelta = std::getenv("TMPDIR"); scelta != nullptr && *scelta) {
     std::error_code errore;
@@ -80,6 +79,8 @@ fs::path CartellaTemporaneaDiSistema() {
   }
   return "/tmp";
 }
+
+}  // namespace
 
 CartellaTemporanea::CartellaTemporanea(const fs::path& riserva) {
   std::vector<fs::path> dove = {CartellaTemporaneaDiSistema()};

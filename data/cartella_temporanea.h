@@ -43,9 +43,6 @@ class CartellaTemporanea {
   std::optional<DaRimuovereAllaFine> registrazione_;
 };
 
-// The system's temporary folder: $TMPDIR when it names a folder, else /tmp.
-std::filesystem::path CartellaTemporaneaDiSistema();
-
 // Removes, in `cartella` (empty: the system's temporary folder), the private folders of ended
 // runs: folders (not symlinks) of this user, named as above, whose owner lock is free. Those of
 // runs still working, and everything else, are left alone. Never fails.

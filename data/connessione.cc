@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,128 +18,134 @@ namespace vendrix::engine_detail {
 namespace fs = std::filesystem;
 
 Motore::~Motore() {
-  for (auto& [percorso, copia] : copie_jet) sqlite3_close_v2(copia.db);
+  for (auto& [percorso, copia] : copie_jet_) sqlite3_close_v2(copia.second);
 }
 
 void Motore::AggiungiFileDiLavoro(const std::string& canonico) {
-  std::lock_guard<std::mutex> blocco(mutex);
-  file_di_lavoro.insert(canonico);
+  std::lock_guard<std::mutex> blocco(mutex_);
+  file_di_lavoro_.insert(canonico);
 }
 
 bool Motore::EFileDiLavoro(const std::string& canonico) {
-  std::lock_guard<std::mutex> blocco(mutex);
-  return file_di_lavoro.count(canonico) > 0;
+  std::lock_guard<std::mutex> blocco(mutex_);
+  return file_di_lavoro_.count(canonico) > 0;
 }
 
 std::string Motore::UriJet(const std::string& percorso, const std::string& canonico,
                            const std::string& nome) {
-  std::lock_guard<std::mutex> blocco(mutex);
-  auto it = copie_jet.find(canonico);
-  if (it != copie_jet.end()) return it->second.uri;
-  CopiaJet copia;
+  std::lock_guard<std::mutex> blocco(mutex_);
+  auto it = copie_jet_.find(canonico);
+  if (it != copie_jet_.end()) return it->second.first;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%p-%d", static_cast<void*>(this), ++contatore);
-  copia.uri = std::string("file:/vxjet-") + buf + "?vfs=memdb";
+  std::snprintf(buf, sizeof buf, "%p-%zu", static_cast<void*>(this), copie_jet_.size());
+  const std::string uri = std::string("file:/vxjet-") + buf + "?vfs=memdb";
+  sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(
-      copia.uri.c_str(), &copia.db,
+      uri.c_str(), &db,
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string m = Messaggio(copia.db);
-    sqlite3_close_v2(copia.db);
-    throw Errore("Impossibile leggere il database Access '" + nome + "': " + m);
-  }
   try {
-    jet::Importa(copia.db, "main", percorso);
+    if (rc != SQLITE_OK) {
+      throw Errore("Impossibile leggere il database Access '" + nome + "': " + Messaggio(db));
+    }
+    jet::Importa(db, "main", percorso);
   } catch (...) {
-    sqlite3_close_v2(copia.db);
+    sqlite3_close_v2(db);
     throw;
   }
-  return copie_jet.emplace(canonico, std::move(copia)).first->second.uri;
+  copie_jet_.emplace(canonico, std::make_pair(uri, db));
+  return uri;
 }
 
 Connessione::~Connessione() { Chiudi(); }
 
 void Connessione::Chiudi() {
-  if (chiusa) return;
-  chiusa = true;
-  for (Insieme* i : std::set<Insieme*>(insiemi)) {
-    i->Rilascia();
-    i->chiuso = true;
-    i->chiuso_con_database = true;
-  }
-  insiemi.clear();
-  if (db && transazioni > 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-  transazioni = 0;
-  sqlite3_close_v2(db);
-  db = nullptr;
+  if (chiusa_) return;
+  chiusa_ = true;
+  for (Insieme* i : std::set<Insieme*>(insiemi_)) i->Chiudi(true);
+  insiemi_.clear();
+  if (db_ && in_transazione_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  in_transazione_ = false;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
 }
 
 void Connessione::ControllaAperta() const {
-  if (chiusa) throw Errore("Il database '" + nome + "' è chiuso");
+  if (chiusa_) throw Errore("Il database '" + nome_ + "' è chiuso");
 }
 
 void Connessione::Esegui(const std::string& sql, const std::string& operazione) {
   ControllaAperta();
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    throw Errore(operazione + ": " + Ragione(db));
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    throw Errore(operazione + ": " + Ragione(db_));
   }
 }
 
-std::string Connessione::Allega(const std::string& file, std::set<std::string>& usati,
-                                const std::string& /*sql*/) {
-  fs::path percorso = RisolviPercorso(file, motore->cartella);
+void Connessione::BeginTrans() {
+  Esegui("BEGIN", "BeginTrans sul database '" + nome_ + "'");
+  in_transazione_ = true;
+}
+
+void Connessione::CommitTrans() {
+  ControllaAperta();
+  if (!in_transazione_) throw Errore("CommitTrans senza BeginTrans sul database '" + nome_ + "'");
+  Esegui("COMMIT", "CommitTrans sul database '" + nome_ + "'");
+  in_transazione_ = false;
+}
+
+void Connessione::Rollback() {
+  ControllaAperta();
+  if (!in_transazione_) throw Errore("Rollback senza BeginTrans sul database '" + nome_ + "'");
+  Esegui("ROLLBACK", "Rollback sul database '" + nome_ + "'");
+  in_transazione_ = false;
+  for (Insieme* i : insiemi_) i->Ricarica();
+}
+
+std::string Connessione::Allega(const std::string& file, std::set<std::string>& usati) {
+  fs::path percorso = RisolviPercorso(file, motore_->Cartella());
   std::string canon = Canonico(percorso);
-  if (canon == canonico) return "main";
-  auto it = allegati.find(canon);
-  if (it != allegati.end()) {
-    usati.insert(it->second.schema);
-    return it->second.schema;
-  }
+  if (canon == canonico_) return "main";
+  auto it = allegati_.find(canon);
+  if (it != allegati_.end()) return *usati.insert(it->second.first).first;
   Formato f = ControllaFile(percorso, file, " nominato nel testo SQL");
   // A file on disk names the default file system layer explicitly: attached to the in-memory
   // copy of an Access file, it would otherwise inherit that connection's memory-only layer.
   const std::string su_disco = std::string("?mode=ro&vfs=") + sqlite3_vfs_find(nullptr)->zName;
-  std::string uri = f == Formato::kJet ? motore->UriJet(percorso.string(), canon, file)
+  std::string uri = f == Formato::kJet ? motore_->UriJet(percorso.string(), canon, file)
                                        : UriFile(percorso, su_disco.c_str());
-  int limite = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
-  if (static_cast<int>(allegati.size()) >= limite) {
-    for (auto a = allegati.begin(); a != allegati.end(); ++a) {
-      if (usati.count(a->second.schema)) continue;
-      Esegui("DETACH " + QuotaNome(a->second.schema),
-             "Impossibile staccare il database '" + a->second.file + "'");
-      allegati.erase(a);
-      break;
-    }
-    if (static_cast<int>(allegati.size()) >= limite) {
+  // At SQLite's limit, a file the current text does not need makes room.
+  if (static_cast<int>(allegati_.size()) >= sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1)) {
+    auto libero = std::find_if(allegati_.begin(), allegati_.end(),
+                               [&](const auto& a) { return !usati.count(a.second.first); });
+    if (libero == allegati_.end())
       throw Errore("Errore nel testo SQL: troppi database nominati con In");
-    }
+    Esegui("DETACH " + QuotaNome(libero->second.first),
+           "Impossibile staccare il database '" + libero->second.second + "'");
+    allegati_.erase(libero);
   }
-  std::string schema = "vxf" + std::to_string(prossimo_schema++);
+  const std::string schema = "vxf" + std::to_string(++schemi_);
   Istruzione i;
   std::string attach = "ATTACH ?1 AS " + QuotaNome(schema);
-  if (sqlite3_prepare_v2(db, attach.c_str(), -1, &i.st, nullptr) != SQLITE_OK) {
-    throw Errore("Impossibile aprire il database '" + file + "': " + Ragione(db));
+  if (sqlite3_prepare_v2(db_, attach.c_str(), -1, &i.st, nullptr) != SQLITE_OK) {
+    throw Errore("Impossibile aprire il database '" + file + "': " + Ragione(db_));
   }
   sqlite3_bind_text(i.st, 1, uri.c_str(), -1, SQLITE_TRANSIENT);
   if (sqlite3_step(i.st) != SQLITE_DONE) {
-    std::string m = Messaggio(db);
-    if (transazioni > 0 || !sqlite3_get_autocommit(db)) {
+    if (!sqlite3_get_autocommit(db_)) {
       throw Errore("Impossibile aprire il database '" + file +
                    "' nominato nel testo SQL durante una transazione");
     }
     throw Errore("Impossibile aprire il database '" + file +
-                 "' nominato nel testo SQL: " + Ragione(db));
+                 "' nominato nel testo SQL: " + Ragione(db_));
   }
-  allegati[canon] = Allegato{schema, file};
-  usati.insert(schema);
-  return schema;
+  allegati_[canon] = {schema, file};
+  return *usati.insert(schema).first;
 }
 
 std::string Connessione::FileDiSchema(const std::string& schema) const {
-  for (const auto& [canon, a] : allegati) {
-    if (a.schema == schema) return a.file;
+  for (const auto& [canon, a] : allegati_) {
+    if (a.first == schema) return a.second;
   }
-  return nome;
+  return nome_;
 }
 
 // Where SQLite puts its temporary files (sorts, large results), in the order it looks.
@@ -159,9 +166,9 @@ std::string CartellaTemporaneaSqlite() {
 
 }  // namespace
 
-std::string ErroreLettura(Connessione& conn) {
-  const int codice = conn.db ? (sqlite3_extended_errcode(conn.db) & 0xFF) : SQLITE_NOMEM;
-  const std::string file = "'" + conn.nome + "'";
+std::string ErroreLettura(const Connessione& conn) {
+  const int codice = conn.Db() ? (sqlite3_extended_errcode(conn.Db()) & 0xFF) : SQLITE_NOMEM;
+  const std::string file = "'" + conn.Nome() + "'";
   switch (codice) {
     case SQLITE_FULL:
       // A query only reads its databases: what fills up is where SQLite sorts.
@@ -181,88 +188,80 @@ std::string ErroreLettura(Connessione& conn) {
     default:
       break;
   }
-  const std::string m = Messaggio(conn.db);
+  const std::string m = Messaggio(conn.Db());
   if (m.rfind("Overflow", 0) == 0) {
     return "Una somma degli importi del database " + file +
            " è troppo grande per il tipo Valuta: correggere gli importi nei file dell'albergo e "
            "ripetere il calcolo.";
   }
-  return "Impossibile leggere il database " + file + ": " + Ragione(conn.db) + ".";
+  return "Impossibile leggere il database " + file + ": " + Ragione(conn.Db()) + ".";
 }
 
-std::shared_ptr<Connessione> ApriConnessione(const std::shared_ptr<Motore>& motore,
-                                             const std::string& nome) {
-  fs::path percorso = RisolviPercorso(nome, motore->cartella);
+std::shared_ptr<Connessione> Connessione::Apri(const std::shared_ptr<Motore>& motore,
+                                               const std::string& nome) {
+  fs::path percorso = RisolviPercorso(nome, motore->Cartella());
   Formato f = ControllaFile(percorso, nome, "");
-  auto c = std::make_shared<Connessione>();
-  c->motore = motore;
-  c->nome = nome;
-  c->canonico = Canonico(percorso);
+  auto c = std::make_shared<Connessione>(motore, nome);
+  c->canonico_ = Canonico(percorso);
   std::string uri;
   int flag = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
   if (f == Formato::kJet) {
-    uri = motore->UriJet(percorso.string(), c->canonico, nome);
+    uri = motore->UriJet(percorso.string(), c->canonico_, nome);
     flag |= SQLITE_OPEN_READONLY;
-    c->sola_lettura = true;
   } else {
     uri = UriFile(percorso, nullptr);
     flag |= SQLITE_OPEN_READWRITE;
   }
-  if (sqlite3_open_v2(uri.c_str(), &c->db, flag, nullptr) != SQLITE_OK) {
-    std::string r = Ragione(c->db);
-    sqlite3_close_v2(c->db);
-    c->db = nullptr;
-    c->chiusa = true;
+  if (sqlite3_open_v2(uri.c_str(), &c->db_, flag, nullptr) != SQLITE_OK) {
+    std::string r = Ragione(c->db_);
+    c->Chiudi();
     throw Errore("Impossibile aprire il database '" + nome + "': " + r);
   }
-  ConfiguraConnessione(c->db);
+  ConfiguraConnessione(c->db_);
   // The header says SQLite; reading the schema tells a damaged file at once.
-  if (sqlite3_exec(c->db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
+  if (sqlite3_exec(c->db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
       SQLITE_OK) {
     std::string r = ErroreLettura(*c);
     c->Chiudi();
     throw Errore(r);
   }
-  if (f == Formato::kSqlite && sqlite3_db_readonly(c->db, "main") == 1) c->sola_lettura = true;
-  if (f == Formato::kSqlite && !c->sola_lettura && motore->EFileDiLavoro(c->canonico) &&
-      ConfiguraFileDiLavoro(c->db) != SQLITE_OK) {
-    std::string r = Ragione(c->db);
+  c->sola_lettura_ = sqlite3_db_readonly(c->db_, "main") == 1;
+  if (f == Formato::kSqlite && !c->sola_lettura_ && motore->EFileDiLavoro(c->canonico_) &&
+      ConfiguraFileDiLavoro(c->db_) != SQLITE_OK) {
+    std::string r = Ragione(c->db_);
     c->Chiudi();
     throw Errore("Impossibile aprire il database '" + nome + "': " + r);
   }
   return c;
 }
 
-std::shared_ptr<Connessione> CreaConnessione(const std::shared_ptr<Motore>& motore,
-                                             const std::string& nome) {
-  fs::path percorso = RisolviPercorso(nome, motore->cartella);
+std::shared_ptr<Connessione> Connessione::Crea(const std::shared_ptr<Motore>& motore,
+                                               const std::string& nome) {
+  fs::path percorso = RisolviPercorso(nome, motore->Cartella());
   std::error_code ec;
   if (fs::exists(percorso, ec) || fs::is_symlink(percorso, ec)) {
     throw Errore("Impossibile creare il database '" + nome + "': il file esiste già");
   }
-  auto c = std::make_shared<Connessione>();
-  c->motore = motore;
-  c->nome = nome;
-  std::string uri = UriFile(percorso, nullptr);
+  auto c = std::make_shared<Connessione>(motore, nome);
   int rc = sqlite3_open_v2(
-      uri.c_str(), &c->db,
+      UriFile(percorso, nullptr).c_str(), &c->db_,
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
   // SQLite writes nothing until the first change: the header is written now, so that the new
   // file is a database from its first byte.
   if (rc == SQLITE_OK) {
-    ConfiguraConnessione(c->db);
-    if (motore->EFileDiLavoro(Canonico(percorso))) rc = ConfiguraFileDiLavoro(c->db);
+    ConfiguraConnessione(c->db_);
+    if (motore->EFileDiLavoro(Canonico(percorso))) rc = ConfiguraFileDiLavoro(c->db_);
   }
   if (rc == SQLITE_OK) {
-    rc = sqlite3_exec(c->db, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(c->db_, "PRAGMA user_version = 1", nullptr, nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
-    std::string r = Ragione(c->db);
+    std::string r = Ragione(c->db_);
     c->Chiudi();
     fs::remove(percorso, ec);
     throw Errore("Impossibile creare il database '" + nome + "': " + r);
   }
-  c->canonico = Canonico(percorso);
+  c->canonico_ = Canonico(percorso);
   return c;
 }
 

@@ -13,64 +13,30 @@ using engine_detail::Connessione;
 using engine_detail::Insieme;
 
 Valore Campo::Value() const { return insieme_->Leggi(indice_); }
-void Campo::SetValue(const Valore& valore) { insieme_->Scrivi(indice_, valore); }
+Campo& Campo::operator=(const Valore& valore) {
+  insieme_->Scrivi(indice_, valore);
+  return *this;
+}
 
 Recordset::Recordset(std::unique_ptr<engine_detail::Insieme> insieme)
-    : insieme_(std::move(insieme)) {
-  insieme_->conn->insiemi.insert(insieme_.get());
-}
+    : insieme_(std::move(insieme)) {}
 Recordset::~Recordset() = default;
 
-void Recordset::FindFirst(std::string_view criteri) { insieme_->Trova(criteri, 0); }
-void Recordset::FindNext(std::string_view criteri) {
-  insieme_->Trova(criteri, insieme_->corrente < 0 ? 0 : insieme_->corrente + 1);
+void Recordset::FindFirst(std::string_view criteri) { insieme_->Trova(criteri, false); }
+void Recordset::FindNext(std::string_view criteri) { insieme_->Trova(criteri, true); }
+bool Recordset::NoMatch() const { return insieme_->NoMatch(); }
+Campo Recordset::Fields(std::string_view nome) {
+  return Campo(insieme_.get(), insieme_->IndiceCampo(nome));
 }
-bool Recordset::NoMatch() const {
-  insieme_->ControllaUtilizzabile();
-  return insieme_->nessuna;
-}
-
-Campo Recordset::Fields(std::string_view nome) { return Campo(this, insieme_->IndiceCampo(nome)); }
 int Recordset::IndiceCampo(std::string_view nome) const { return insieme_->IndiceCampo(nome); }
-int Recordset::NumeroCampi() const {
-  insieme_->ControllaUtilizzabile();
-  return static_cast<int>(insieme_->campi.size());
-}
-std::string Recordset::NomeCampo(int indice) const {
-  insieme_->ControllaUtilizzabile();
-  if (indice < 0 || indice >= static_cast<int>(insieme_->campi.size())) {
-    throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + insieme_->Descrizione());
-  }
-  return insieme_->campi[indice].nome;
-}
-
+int Recordset::NumeroCampi() const { return insieme_->NumeroCampi(); }
+std::string Recordset::NomeCampo(int indice) const { return insieme_->NomeCampo(indice); }
 void Recordset::AddNew() { insieme_->AddNew(); }
 void Recordset::Edit() { insieme_->Edit(); }
 void Recordset::Update() { insieme_->Update(); }
-
-void Recordset::MoveLast() {
-  insieme_->ControllaUtilizzabile();
-  if (insieme_->modo != engine_detail::Insieme::Modo::kNormale) {
-    throw Errore("MoveLast " + insieme_->Descrizione() +
-                 ": un record aggiunto o modificato attende Update");
-  }
-  insieme_->corrente = static_cast<int64_t>(insieme_->righe) - 1;
-  insieme_->nessuna = false;
-}
-
-int64_t Recordset::RecordCount() const {
-  insieme_->ControllaUtilizzabile();
-  return static_cast<int64_t>(insieme_->righe);
-}
-
-void Recordset::Close() {
-  if (insieme_->chiuso) return;
-  insieme_->Rilascia();
-  insieme_->chiuso = true;
-}
-
-Valore Recordset::Leggi(int indice) const { return insieme_->Leggi(indice); }
-void Recordset::Scrivi(int indice, const Valore& valore) { insieme_->Scrivi(indice, valore); }
+void Recordset::MoveLast() { insieme_->MoveLast(); }
+int64_t Recordset::RecordCount() const { return insieme_->RecordCount(); }
+void Recordset::Close() { insieme_->Chiudi(false); }
 
 Database::Database(std::shared_ptr<engine_detail::Connessione> connessione)
     : connessione_(std::move(connessione)) {}
@@ -98,12 +64,20 @@ std::vector<std::unique_ptr<Recordset>> Database::OpenRecordsets(
   return insiemi;
 }
 
+namespace {
+// The declared SQLite type of each field type; a text field adds its size.
+constexpr std::pair<int, const char*> kTipiSql[] = {
+    {dbBoolean, "BOOLEAN"}, {dbInteger, "SMALLINT"}, {dbLong, "INTEGER"}, {dbCurrency, "CURRENCY"},
+    {dbDouble, "DOUBLE"},   {dbDate, "DATETIME"},    {dbText, "VARCHAR"},
+};
+}  // namespace
+
 void Database::ElencoTabelle::Append(const TableDef& tabella) {
   Connessione& c = *db_->connessione_;
   c.ControllaAperta();
   std::string operazione =
-      "Impossibile creare la tabella '" + tabella.Name() + "' nel database '" + c.nome + "'";
-  if (c.sola_lettura) throw Errore(operazione + ": il database è in sola lettura");
+      "Impossibile creare la tabella '" + tabella.Name() + "' nel database '" + c.Nome() + "'";
+  if (c.SolaLettura()) throw Errore(operazione + ": il database è in sola lettura");
   if (tabella.Name().empty()) throw Errore(operazione + ": nome della tabella vuoto");
   const auto& campi = tabella.Fields.Elenco();
   if (campi.empty()) throw Errore(operazione + ": la tabella non ha campi");
@@ -115,128 +89,72 @@ void Database::ElencoTabelle::Append(const TableDef& tabella) {
     if (visti.Cerca(f.nome) >= 0) throw Errore(operazione + ": campo '" + f.nome + "' ripetuto");
     visti.Aggiungi(f.nome, static_cast<int>(i));
     std::string tipo;
-    switch (f.tipo) {
-      case dbBoolean:
-        tipo = "BOOLEAN";
-        break;
-      case dbInteger:
-        tipo = "SMALLINT";
-        break;
-      case dbLong:
-        tipo = "INTEGER";
-        break;
-      case dbCurrency:
-        tipo = "CURRENCY";
-        break;
-      case dbDouble:
-        tipo = "DOUBLE";
-        break;
-      case dbDate:
-        tipo = "DATETIME";
-        break;
-      case dbText:
-        tipo = "VARCHAR(" + std::to_string(f.dimensione > 0 ? f.dimensione : 255) + ")";
-        break;
-      default:
-        throw Errore(operazione + ": tipo " + std::to_string(f.tipo) + " del campo '" + f.nome +
-                     "' non gestito");
+    for (const auto& [codice, nome] : kTipiSql) {
+      if (codice == f.tipo) tipo = nome;
+    }
+    if (f.tipo == dbText) tipo += "(" + std::to_string(f.dimensione > 0 ? f.dimensione : 255) + ")";
+    if (tipo.empty()) {
+      throw Errore(operazione + ": tipo " + std::to_string(f.tipo) + " del campo '" + f.nome +
+                   "' non gestito");
     }
     sql += (i ? ", " : "") + engine_detail::QuotaNome(f.nome) + " " + tipo;
   }
   sql += ")";
-  if (sqlite3_exec(c.db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    std::string m = sqlite3_errmsg(c.db);
+  if (sqlite3_exec(c.Db(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    std::string m = sqlite3_errmsg(c.Db());
     if (m.find("already exists") != std::string::npos) {
-      throw Errore("La tabella '" + tabella.Name() + "' esiste già nel database '" + c.nome + "'");
+      throw Errore("La tabella '" + tabella.Name() + "' esiste già nel database '" + c.Nome() +
+                   "'");
     }
-    throw Errore(operazione + ": " + engine_detail::Ragione(c.db));
+    throw Errore(operazione + ": " + engine_detail::Ragione(c.Db()));
   }
 }
 
-void Database::BeginTrans() {
-  auto& c = *connessione_;
-  int livello = c.transazioni;
-  c.Esegui(livello == 0 ? "BEGIN" : "SAVEPOINT vx" + std::to_string(livello),
-           "BeginTrans sul database '" + c.nome + "'");
-  ++c.transazioni;
-}
-
-void Database::CommitTrans() {
-  auto& c = *connessione_;
-  c.ControllaAperta();
-  if (c.transazioni == 0)
-    throw Errore("CommitTrans senza BeginTrans sul database '" + c.nome + "'");
-  int livello = c.transazioni - 1;
-  c.Esegui(livello == 0 ? "COMMIT" : "RELEASE vx" + std::to_string(livello),
-           "CommitTrans sul database '" + c.nome + "'");
-  --c.transazioni;
-}
-
-void Database::Rollback() {
-  auto& c = *connessione_;
-  c.ControllaAperta();
-  if (c.transazioni == 0) throw Errore("Rollback senza BeginTrans sul database '" + c.nome + "'");
-  int livello = c.transazioni - 1;
-  c.Esegui(livello == 0 ? "ROLLBACK"
-                        : "ROLLBACK TO vx" + std::to_string(livello) + "; RELEASE vx" +
-                              std::to_string(livello),
-           "Rollback sul database '" + c.nome + "'");
-  --c.transazioni;
-  // The table sets show the file again as it now is.
-  for (Insieme* i : c.insiemi) {
-    if (i->tabella && !i->chiuso) i->Ricarica();
-  }
-}
+void Database::BeginTrans() { connessione_->BeginTrans(); }
+void Database::CommitTrans() { connessione_->CommitTrans(); }
+void Database::Rollback() { connessione_->Rollback(); }
 
 void Database::Close() {
   if (connessione_) connessione_->Chiudi();
 }
 
-const std::string& Database::Name() const { return connessione_->nome; }
+const std::string& Database::Name() const { return connessione_->Nome(); }
 
 bool Database::HaTabella(std::string_view nome) const {
-  engine_detail::Connessione& conn = *connessione_;
+  const Connessione& conn = *connessione_;
   conn.ControllaAperta();
   engine_detail::Istruzione q;
-  sqlite3_prepare_v2(conn.db,
+  sqlite3_prepare_v2(conn.Db(),
                      "SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') "
                      "AND name = ?1 COLLATE NOCASE",
                      -1, &q.st, nullptr);
-  if (!q.st) {
-    throw Errore("Impossibile leggere le tabelle del database '" + conn.nome +
-                 "': " + engine_detail::Ragione(conn.db));
-  }
   sqlite3_bind_text(q.st, 1, nome.data(), static_cast<int>(nome.size()), SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(q.st);
+  const int rc = q.st ? sqlite3_step(q.st) : SQLITE_ERROR;
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    throw Errore("Impossibile leggere le tabelle del database '" + conn.nome +
-                 "': " + engine_detail::Ragione(conn.db));
+    throw Errore("Impossibile leggere le tabelle del database '" + conn.Nome() +
+                 "': " + engine_detail::Ragione(conn.Db()));
   }
   return rc == SQLITE_ROW;
 }
 
 std::unique_ptr<Database> Workspace::CreateDatabase(const std::string& nome) {
-  return std::unique_ptr<Database>(
-      new Database(engine_detail::CreaConnessione(motore_->motore_, nome)));
+  return std::unique_ptr<Database>(new Database(Connessione::Crea(motore_->motore_, nome)));
 }
 
 DBEngine::DBEngine(std::filesystem::path cartella)
-    : motore_(std::make_shared<engine_detail::Motore>()), workspace_(this) {
-  motore_->cartella = std::move(cartella);
-}
-
-const std::filesystem::path& DBEngine::Cartella() const { return motore_->cartella; }
+    : motore_(std::make_shared<engine_detail::Motore>(std::move(cartella))), workspace_(this) {}
 DBEngine::~DBEngine() = default;
 
+const std::filesystem::path& DBEngine::Cartella() const { return motore_->Cartella(); }
 Workspace& DBEngine::Workspaces() { return workspace_; }
 
 void DBEngine::FileDiLavoro(const std::string& nome) {
   motore_->AggiungiFileDiLavoro(
-      engine_detail::Canonico(engine_detail::RisolviPercorso(nome, motore_->cartella)));
+      engine_detail::Canonico(engine_detail::RisolviPercorso(nome, motore_->Cartella())));
 }
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& nome) {
-  return std::unique_ptr<Database>(new Database(engine_detail::ApriConnessione(motore_, nome)));
+  return std::unique_ptr<Database>(new Database(Connessione::Apri(motore_, nome)));
 }
 
 }  // namespace vendrix

@@ -32,9 +32,9 @@ class Recordset;
 class Database;
 class DBEngine;
 namespace engine_detail {
-struct Motore;
-struct Connessione;
-struct Insieme;
+class Motore;
+class Connessione;
+class Insieme;
 }  // namespace engine_detail
 
 // One field of a recordset's current row (or of the row being added or edited).
@@ -44,17 +44,12 @@ class Campo {
   // Writes the field of the row being added (AddNew) or edited (Edit). The value is converted to
   // the field's type: a text longer than a text field is cut to the field's size; a number that
   // does not fit an integer field throws Errore ("Overflow").
-  void SetValue(const Valore& valore);
-  Campo& operator=(const Valore& valore) {
-    SetValue(valore);
-    return *this;
-  }
-  operator Valore() const { return Value(); }
+  Campo& operator=(const Valore& valore);
 
  private:
   friend class Recordset;
-  Campo(Recordset* insieme, int indice) : insieme_(insieme), indice_(indice) {}
-  Recordset* insieme_;
+  Campo(engine_detail::Insieme* insieme, int indice) : insieme_(insieme), indice_(indice) {}
+  engine_detail::Insieme* insieme_;
   int indice_;
 };
 
@@ -87,7 +82,7 @@ class Recordset {
   Campo Fields(std::string_view nome);
   // Position of a field, for loops that read the same field many times; throws like Fields.
   int IndiceCampo(std::string_view nome) const;
-  Campo Fields(int indice) { return Campo(this, indice); }
+  Campo Fields(int indice) { return Campo(insieme_.get(), indice); }
   int NumeroCampi() const;
   std::string NomeCampo(int indice) const;
 
@@ -107,11 +102,8 @@ class Recordset {
   void Close();
 
  private:
-  friend class Campo;
   friend class Database;
   explicit Recordset(std::unique_ptr<engine_detail::Insieme> insieme);
-  Valore Leggi(int indice) const;
-  void Scrivi(int indice, const Valore& valore);
   std::unique_ptr<engine_detail::Insieme> insieme_;
 };
 
@@ -177,8 +169,8 @@ class Database {
   };
   ElencoTabelle TableDefs() { return ElencoTabelle(this); }
 
-  // Transactions over the whole file: every write between BeginTrans and CommitTrans is stored
-  // at once or not at all. Closing with a transaction open rolls it back.
+  // A transaction over the whole file: every write between BeginTrans and CommitTrans is stored
+  // at once or not at all. One at a time; closing with a transaction open rolls it back.
   void BeginTrans();
   void CommitTrans();
   void Rollback();

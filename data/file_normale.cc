@@ -26,21 +26,16 @@ TipoFile TipoDiFile(const std::filesystem::path& percorso) {
 }
 
 std::string MotivoFileNonLeggibile(TipoFile tipo) {
-  switch (tipo) {
-    case TipoFile::kNormale:
-      return {};
-    case TipoFile::kMancante:
-      return "file non trovato";
-    case TipoFile::kCartella:
-      return "è una cartella, non un file";
-    case TipoFile::kSpeciale:
-      return "non è un file normale (è una pipe, un socket o un dispositivo)";
-    case TipoFile::kCiclo:
-      return "è un collegamento simbolico che rimanda a se stesso";
-    case TipoFile::kNegato:
-      return "accesso al file negato";
-  }
-  return {};
+  // In the order of TipoFile.
+  static constexpr const char* kMotivi[] = {
+      "",
+      "file non trovato",
+      "è una cartella, non un file",
+      "non è un file normale (è una pipe, un socket o un dispositivo)",
+      "è un collegamento simbolico che rimanda a se stesso",
+      "accesso al file negato",
+  };
+  return kMotivi[static_cast<int>(tipo)];
 }
 
 int ApriFileNormale(const std::string& percorso) {

@@ -14,61 +14,30 @@
 
 namespace vendrix::engine_detail {
 
-namespace {
-uint64_t HashNome(std::string_view s) {
-  uint64_t h = 1469598103934665603ULL;
-  for (char c : s) {
-    h = (h ^ static_cast<unsigned char>(Minuscola(c))) * 1099511628211ULL;
-  }
-  return h;
-}
-}  // namespace
-
 void MappaNomi::Aggiungi(const std::string& nome, int indice) {
-  if (Cerca(nome) >= 0) return;  // the first of two equal names wins
-  voci_.push_back(Voce{HashNome(nome), nome, indice});
+  if (Cerca(nome) < 0) voci_.emplace_back(nome, indice);
 }
 
 int MappaNomi::Cerca(std::string_view nome) const {
-  uint64_t h = HashNome(nome);
-  for (const Voce& v : voci_) {
-    if (v.hash == h && UgualeNoCase(v.nome, nome)) return v.indice;
+  for (const auto& [voce, indice] : voci_) {
+    if (UgualeNoCase(voce, nome)) return indice;
   }
   return -1;
 }
 
 namespace {
 
-// A text written into a date field: the program's one date rule, as days since 30/12/1899 (the
-// day count of the hotel suite's dates).
-bool LeggiData(std::string_view t, double& giorni) {
-  const std::optional<Giorno> giorno = vendrix::LeggiData(t);
-  if (!giorno) return false;
-  constexpr std::chrono::sys_days kOrigine = std::chrono::year{1899} / 12 / 30;
-  giorni = static_cast<double>((*giorno - kOrigine).count());
-  return true;
-}
-
 // Converts a value to the type of the field it is written into.
 Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
   if (v.IsNull()) return v;
-  auto mismatch = [&](const std::string& perche) -> Errore {
-    return Errore("Tipo non corrispondente nel campo '" + campo.nome + "': " + perche);
-  };
-  auto overflow = [&]() -> Errore {
-    return Errore("Overflow nel campo '" + campo.nome + "': " + v.Testo() +
-                  " non entra nel tipo del campo");
-  };
   try {
     switch (campo.tipo) {
-      case TipoCampo::kIntero: {
-        int64_t n = v.Intero();
-        if (n < INT16_MIN || n > INT16_MAX) throw overflow();
-        return Valore(static_cast<int16_t>(n));
-      }
+      case TipoCampo::kIntero:
       case TipoCampo::kLungo: {
-        int64_t n = v.Intero();
-        if (n < INT32_MIN || n > INT32_MAX) throw overflow();
+        const int64_t n = v.Intero();
+        const int64_t limite = campo.tipo == TipoCampo::kIntero ? INT16_MAX : INT32_MAX;
+        if (n < -limite - 1 || n > limite) throw Errore("Overflow");
+        if (campo.tipo == TipoCampo::kIntero) return Valore(static_cast<int16_t>(n));
         return Valore(static_cast<int32_t>(n));
       }
       case TipoCampo::kValuta:
@@ -78,37 +47,25 @@ Valore Converti(const DefinizioneCampo& campo, const Valore& v) {
         return Valore(v.Numero() + 0.0);
       case TipoCampo::kTesto: {
         // A text longer than the field is cut to the field's size.
-        if (campo.dimensione <= 0) return v.Tipo() == TipoValore::kTesto ? v : Valore(v.Testo());
         const std::string testo = v.Tipo() == TipoValore::kTesto ? v.ComeTesto() : v.Testo();
-        if (testo.size() <= static_cast<size_t>(campo.dimensione)) return Valore(testo);
+        if (campo.dimensione <= 0 || testo.size() <= static_cast<size_t>(campo.dimensione)) {
+          return Valore(testo);
+        }
         return Valore(std::string(PrimiCaratteri(testo, campo.dimensione)));
       }
       case TipoCampo::kBooleano:
-        if (v.Tipo() == TipoValore::kTesto) {
-          const std::string_view t = SenzaSpazi(v.ComeTesto());
-          if (UgualeNoCase(t, "true") || UgualeNoCase(t, "vero")) return Valore(true);
-          if (UgualeNoCase(t, "false") || UgualeNoCase(t, "falso")) return Valore(false);
-        }
         return Valore(v.Numero() != 0);
       case TipoCampo::kData:
-        if (v.Tipo() == TipoValore::kData) return v;
-        if (v.Tipo() == TipoValore::kTesto) {
-          double g;
-          if (LeggiData(v.ComeTesto(), g)) return Valore(DataOra{g});
-          throw mismatch("'" + v.ComeTesto() + "' non è una data");
-        }
-        return Valore(DataOra{v.Numero()});
+        return v.Tipo() == TipoValore::kData ? v : Valore(DataOra{v.Numero()});
       case TipoCampo::kDinamico:
         return v;
     }
   } catch (const Errore& e) {
-    std::string m = e.what();
-    if (m.rfind("Tipo non corrispondente nel campo", 0) == 0 ||
-        m.rfind("Overflow nel campo", 0) == 0) {
-      throw;
+    if (std::string_view(e.what()).starts_with("Overflow")) {
+      throw Errore("Overflow nel campo '" + campo.nome + "': " + v.Testo() +
+                   " non entra nel tipo del campo");
     }
-    if (m.rfind("Overflow", 0) == 0) throw overflow();
-    throw mismatch(m);
+    throw Errore("Tipo non corrispondente nel campo '" + campo.nome + "': " + e.what());
   }
   return v;
 }
@@ -152,219 +109,272 @@ std::string Abbrevia(const std::string& s) {
 
 }  // namespace
 
-Insieme::~Insieme() {
-  Rilascia();
-  if (conn) conn->insiemi.erase(this);
+Insieme::Insieme(std::shared_ptr<Connessione> conn, std::string origine, std::string tabella,
+                 std::vector<DefinizioneCampo> campi, std::vector<char> ha_default)
+    : Insieme(std::move(conn), std::move(origine), std::move(campi)) {
+  tabella_ = std::move(tabella);
+  ha_default_ = std::move(ha_default);
+  for (const char* r : {"rowid", "_rowid_", "oid"}) {
+    if (nomi_.Cerca(r) < 0) {
+      colonna_rowid_ = r;
+      break;
+    }
+  }
+  richiesti_.assign(campi_.size(), 0);
+  Ricarica();
 }
 
-void Insieme::Rilascia() {
-  for (auto& [k, st] : inserimenti) sqlite3_finalize(st);
-  for (auto& [k, st] : aggiornamenti) sqlite3_finalize(st);
-  inserimenti.clear();
-  aggiornamenti.clear();
-  sqlite3_finalize(leggi_riga);
-  leggi_riga = nullptr;
-  std::vector<Colonna>().swap(colonne);
-  std::vector<int64_t>().swap(rowid);
-  indici.clear();
-  for (auto& v : cache) v = VoceCache{};
-  buffer.clear();
-  righe = 0;
-  corrente = -1;
+Insieme::Insieme(std::shared_ptr<Connessione> conn, std::string origine,
+                 std::vector<DefinizioneCampo> campi)
+    : conn_(std::move(conn)), origine_(std::move(origine)), campi_(std::move(campi)) {
+  for (size_t c = 0; c < campi_.size(); ++c) nomi_.Aggiungi(campi_[c].nome, static_cast<int>(c));
+  caricata_.assign(campi_.size(), 1);
+  indici_.resize(campi_.size());
+  conn_->Registra(this);
+}
+
+Insieme::~Insieme() {
+  Chiudi(false);
+  conn_->Dimentica(this);
+}
+
+void Insieme::Chiudi(bool con_database) {
+  if (chiuso_) return;
+  chiuso_ = true;
+  chiuso_con_database_ = con_database;
+  for (auto& [k, st] : inserimenti_) sqlite3_finalize(st);
+  for (auto& [k, st] : aggiornamenti_) sqlite3_finalize(st);
+  sqlite3_finalize(leggi_riga_);
+  leggi_riga_ = nullptr;
+  inserimenti_.clear();
+  aggiornamenti_.clear();
+  std::vector<Colonna>().swap(colonne_);
+  std::vector<int64_t>().swap(rowid_);
+  indici_.clear();
+  cache_ = {};
+  righe_ = 0;
+}
+
+void Insieme::Riempi(std::vector<Colonna> colonne) {
+  colonne_ = std::move(colonne);
+  righe_ = colonne_.empty() ? 0 : colonne_[0].Righe();
+  corrente_ = righe_ > 0 ? 0 : -1;
 }
 
 std::string Insieme::Descrizione() const {
-  if (tabella) return "nella tabella '" + nome_tabella + "' del database '" + conn->nome + "'";
-  return "nel risultato del testo SQL \"" + Abbrevia(origine) + "\"";
+  if (!tabella_.empty()) {
+    return "nella tabella '" + tabella_ + "' del database '" + conn_->Nome() + "'";
+  }
+  return "nel risultato del testo SQL \"" + Abbrevia(origine_) + "\"";
 }
 
-void Insieme::ControllaUtilizzabile() const {
-  if (chiuso) {
-    if (chiuso_con_database) {
-      throw Errore("Recordset '" + Abbrevia(origine) + "' non utilizzabile: il database '" +
-                   conn->nome + "' è stato chiuso");
-    }
-    throw Errore("Recordset '" + Abbrevia(origine) + "' già chiuso");
+void Insieme::Chiuso() const {
+  if (chiuso_con_database_) {
+    throw Errore("Recordset '" + Abbrevia(origine_) + "' non utilizzabile: il database '" +
+                 conn_->Nome() + "' è stato chiuso");
   }
+  throw Errore("Recordset '" + Abbrevia(origine_) + "' già chiuso");
+}
+
+void Insieme::CampoInesistente(int indice) const {
+  throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + Descrizione());
 }
 
 int Insieme::IndiceCampo(std::string_view nome) const {
   ControllaUtilizzabile();
-  int i = nomi.Cerca(nome);
+  int i = nomi_.Cerca(nome);
   if (i < 0) throw Errore("Campo '" + std::string(nome) + "' non trovato " + Descrizione());
-  if (static_cast<size_t>(i) < richiesti.size()) richiesti[i] = 1;
+  if (static_cast<size_t>(i) < richiesti_.size()) richiesti_[i] = 1;
   return i;
 }
 
-void Insieme::CaricaRowid() {
-  Istruzione i;
-  std::string sql = "SELECT " + colonna_rowid + " FROM main." + QuotaNome(nome_tabella) +
-                    " ORDER BY " + colonna_rowid;
-  if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &i.st, nullptr) != SQLITE_OK) {
-    throw Errore("Impossibile leggere la tabella '" + nome_tabella + "' del database '" +
-                 conn->nome + "': " + Ragione(conn->db));
+int Insieme::NumeroCampi() const {
+  ControllaUtilizzabile();
+  return static_cast<int>(campi_.size());
+}
+
+const std::string& Insieme::NomeCampo(int indice) const {
+  ControllaCampo(indice);
+  return campi_[indice].nome;
+}
+
+bool Insieme::NoMatch() const {
+  ControllaUtilizzabile();
+  return nessuna_;
+}
+
+int64_t Insieme::RecordCount() const {
+  ControllaUtilizzabile();
+  return static_cast<int64_t>(righe_);
+}
+
+void Insieme::MoveLast() {
+  ControllaUtilizzabile();
+  if (modo_ != Modo::kNormale) {
+    throw Errore("MoveLast " + Descrizione() + ": un record aggiunto o modificato attende Update");
   }
-  rowid.clear();
-  int rc;
-  while ((rc = sqlite3_step(i.st)) == SQLITE_ROW) rowid.push_back(sqlite3_column_int64(i.st, 0));
-  if (rc != SQLITE_DONE) {
-    throw Errore("Impossibile leggere la tabella '" + nome_tabella + "' del database '" +
-                 conn->nome + "': " + Ragione(conn->db));
-  }
-  righe = rowid.size();
-  rowid_ordinati = true;
-  colonne.assign(campi.size(), Colonna());
-  caricata.assign(campi.size(), 0);
-  richiesti.resize(campi.size(), 0);
-  indici.clear();
-  indici.resize(campi.size());
+  corrente_ = static_cast<int64_t>(righe_) - 1;
+  nessuna_ = false;
+}
+
+Errore Insieme::ErroreLetturaTabella() const {
+  return Errore("Impossibile leggere la tabella '" + tabella_ + "' del database '" + conn_->Nome() +
+                "': " + Ragione(conn_->Db()));
 }
 
 void Insieme::Ricarica() {
-  modo = Modo::kNormale;
-  CaricaRowid();
-  corrente = righe > 0 ? 0 : -1;
-  nessuna = false;
+  if (tabella_.empty() || chiuso_) return;
+  Istruzione i;
+  std::string sql = "SELECT " + colonna_rowid_ + " FROM main." + QuotaNome(tabella_) +
+                    " ORDER BY " + colonna_rowid_;
+  if (sqlite3_prepare_v2(conn_->Db(), sql.c_str(), -1, &i.st, nullptr) != SQLITE_OK) {
+    throw ErroreLetturaTabella();
+  }
+  rowid_.clear();
+  int rc;
+  while ((rc = sqlite3_step(i.st)) == SQLITE_ROW) rowid_.push_back(sqlite3_column_int64(i.st, 0));
+  if (rc != SQLITE_DONE) throw ErroreLetturaTabella();
+  righe_ = rowid_.size();
+  rowid_ordinati_ = true;
+  colonne_.assign(campi_.size(), Colonna());
+  caricata_.assign(campi_.size(), 0);
+  indici_.clear();
+  indici_.resize(campi_.size());
+  modo_ = Modo::kNormale;
+  corrente_ = righe_ > 0 ? 0 : -1;
+  nessuna_ = false;
 }
 
-void Insieme::CaricaColonne(const std::vector<int>& indici_colonne) {
-  std::vector<int> da_caricare;
-  for (int c : indici_colonne) {
-    if (!caricata[c]) da_caricare.push_back(c);
-  }
+void Insieme::CaricaColonne(std::vector<int> da_caricare) {
+  std::erase_if(da_caricare, [&](int c) { return caricata_[c]; });
   if (da_caricare.empty()) return;
-  for (size_t c = 0; c < richiesti.size(); ++c) {
-    if (richiesti[c] && !caricata[c] &&
+  for (size_t c = 0; c < richiesti_.size(); ++c) {
+    if (richiesti_[c] && !caricata_[c] &&
         std::find(da_caricare.begin(), da_caricare.end(), static_cast<int>(c)) ==
             da_caricare.end()) {
       da_caricare.push_back(static_cast<int>(c));
     }
   }
-  conn->ControllaAperta();
-  std::string sql = "SELECT " + colonna_rowid;
-  for (int c : da_caricare) sql += ", " + QuotaNome(campi[c].nome);
-  sql += " FROM main." + QuotaNome(nome_tabella) + " ORDER BY " + colonna_rowid;
+  conn_->ControllaAperta();
+  std::string sql = "SELECT " + colonna_rowid_;
+  for (int c : da_caricare) sql += ", " + QuotaNome(campi_[c].nome);
+  sql += " FROM main." + QuotaNome(tabella_) + " ORDER BY " + colonna_rowid_;
   Istruzione i;
-  auto errore = [&]() {
-    return Errore("Impossibile leggere la tabella '" + nome_tabella + "' del database '" +
-                  conn->nome + "': " + Ragione(conn->db));
-  };
-  if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &i.st, nullptr) != SQLITE_OK) throw errore();
+  if (sqlite3_prepare_v2(conn_->Db(), sql.c_str(), -1, &i.st, nullptr) != SQLITE_OK) {
+    throw ErroreLetturaTabella();
+  }
   for (int c : da_caricare) {
-    colonne[c].Svuota();
-    colonne[c].Riserva(righe);
+    colonne_[c].Svuota();
+    colonne_[c].Riserva(righe_);
   }
   // The set holds the rows it had when opened plus those it added, in rowid order: a row
   // deleted since reads as Null, a row added by someone else is not part of the set.
   std::unordered_map<int64_t, size_t> posizione;
-  if (!rowid_ordinati) {
-    for (size_t r = 0; r < righe; ++r) posizione.emplace(rowid[r], r);
+  if (!rowid_ordinati_) {
+    for (size_t r = 0; r < righe_; ++r) posizione.emplace(rowid_[r], r);
     for (int c : da_caricare) {
-      for (size_t r = 0; r < righe; ++r) colonne[c].AggiungiNull();
+      for (size_t r = 0; r < righe_; ++r) colonne_[c].AggiungiNull();
     }
   }
   size_t r = 0;
   int rc;
   while ((rc = sqlite3_step(i.st)) == SQLITE_ROW) {
     int64_t id = sqlite3_column_int64(i.st, 0);
-    if (!rowid_ordinati) {
+    if (!rowid_ordinati_) {
       auto it = posizione.find(id);
       if (it == posizione.end()) continue;
       for (size_t k = 0; k < da_caricare.size(); ++k) {
-        Colonna tmp;
-        tmp.AggiungiDaSqlite(i.st, static_cast<int>(k) + 1, campi[da_caricare[k]].tipo);
-        colonne[da_caricare[k]].Sostituisci(it->second, tmp.Leggi(0, campi[da_caricare[k]].tipo));
+        const TipoCampo tipo = campi_[da_caricare[k]].tipo;
+        colonne_[da_caricare[k]].Sostituisci(
+            it->second, Colonna::ValoreDaSqlite(i.st, static_cast<int>(k) + 1, tipo));
       }
       continue;
     }
-    while (r < righe && rowid[r] < id) {
-      for (int c : da_caricare) colonne[c].AggiungiNull();
+    while (r < righe_ && rowid_[r] < id) {
+      for (int c : da_caricare) colonne_[c].AggiungiNull();
       ++r;
     }
-    if (r < righe && rowid[r] == id) {
+    if (r < righe_ && rowid_[r] == id) {
       for (size_t k = 0; k < da_caricare.size(); ++k) {
-        colonne[da_caricare[k]].AggiungiDaSqlite(i.st, static_cast<int>(k) + 1,
-                                                 campi[da_caricare[k]].tipo);
+        colonne_[da_caricare[k]].AggiungiDaSqlite(i.st, static_cast<int>(k) + 1,
+                                                  campi_[da_caricare[k]].tipo);
       }
       ++r;
     }
   }
-  if (rc != SQLITE_DONE) throw errore();
-  if (rowid_ordinati) {
-    for (; r < righe; ++r) {
-      for (int c : da_caricare) colonne[c].AggiungiNull();
+  if (rc != SQLITE_DONE) throw ErroreLetturaTabella();
+  if (rowid_ordinati_) {
+    for (; r < righe_; ++r) {
+      for (int c : da_caricare) colonne_[c].AggiungiNull();
     }
   }
-  for (int c : da_caricare) caricata[c] = 1;
+  for (int c : da_caricare) caricata_[c] = 1;
 }
 
 const Criterio& Insieme::Analizza(std::string_view criteri) {
-  for (size_t k = 0; k < cache.size(); ++k) {
-    const size_t i = (ultima_voce + k) % cache.size();
-    VoceCache& v = cache[i];
+  for (size_t k = 0; k < cache_.size(); ++k) {
+    const size_t i = (ultima_voce_ + k) % cache_.size();
+    VoceCache& v = cache_[i];
     if (!v.criterio) continue;
     if (v.testo == criteri) {
-      ultima_voce = i;
+      ultima_voce_ = i;
       return *v.criterio;
     }
-    if (!LeggiComeModello(v.testo, v.posti, criteri, forma_letta)) continue;
+    if (!LeggiComeModello(v.testo, v.posti, criteri, forma_letta_)) continue;
     // A literal the tree refuses (a number that reads as none): the parser says which.
-    if (!v.criterio->ImpostaLetterali(forma_letta)) break;
-    v.Ricorda(criteri, forma_letta);
-    ultima_voce = i;
+    if (!v.criterio->ImpostaLetterali(forma_letta_)) break;
+    v.testo.assign(criteri);
+    v.posti.clear();
+    for (const auto& pezzo : forma_letta_.letterali) v.posti.push_back(pezzo.posto);
+    ultima_voce_ = i;
     return *v.criterio;
   }
   auto c = std::make_unique<Criterio>(
       Criterio::Analizza(criteri, [this](std::string_view nome) { return IndiceCampo(nome); }));
-  ultima_voce = prossima_cache;
-  prossima_cache = (prossima_cache + 1) % cache.size();
-  VoceCache& v = cache[ultima_voce];
+  ultima_voce_ = prossima_cache_;
+  prossima_cache_ = (prossima_cache_ + 1) % cache_.size();
+  VoceCache& v = cache_[ultima_voce_];
   v.testo.assign(criteri);
   v.posti = c->Posti();
   v.criterio = std::move(c);
   return *v.criterio;
 }
 
-Indice& Insieme::IndiceDi(int colonna) {
-  if (!indici[colonna]) indici[colonna] = std::make_unique<Indice>(colonne[colonna]);
-  return *indici[colonna];
-}
-
-void Insieme::Trova(std::string_view criteri, int64_t da) {
+void Insieme::Trova(std::string_view criteri, bool dopo_corrente) {
   ControllaUtilizzabile();
-  if (modo != Modo::kNormale) {
+  if (modo_ != Modo::kNormale) {
     throw Errore("Impossibile cercare " + Descrizione() +
                  ": un record aggiunto o modificato attende Update");
   }
   const Criterio& c = Analizza(criteri);
-  if (tabella) CaricaColonne(c.Colonne());
-  const auto inizio = static_cast<uint32_t>(std::max<int64_t>(da, 0));
-  nessuna = false;
+  if (!tabella_.empty()) CaricaColonne(c.Colonne());
+  const auto inizio = static_cast<uint32_t>(dopo_corrente && corrente_ >= 0 ? corrente_ + 1 : 0);
+  nessuna_ = false;
   const std::vector<std::span<const uint32_t>>* lista = Candidati(c);
   if (!lista) {
-    for (size_t r = inizio; r < righe; ++r) {
-      if (c.Soddisfa(colonne, static_cast<uint32_t>(r))) {
-        corrente = static_cast<int64_t>(r);
+    for (size_t r = inizio; r < righe_; ++r) {
+      if (c.Soddisfa(colonne_, static_cast<uint32_t>(r))) {
+        corrente_ = static_cast<int64_t>(r);
         return;
       }
     }
-    nessuna = true;
+    nessuna_ = true;
     return;
   }
   // The candidate lists merged in row order: the first row that meets the criteria.
   uint32_t trovata = UINT32_MAX;
   for (std::span<const uint32_t> l : *lista) {
     for (auto r = std::lower_bound(l.begin(), l.end(), inizio); r != l.end() && *r < trovata; ++r) {
-      if (*r < righe && c.Soddisfa(colonne, *r)) {
+      if (*r < righe_ && c.Soddisfa(colonne_, *r)) {
         trovata = *r;
         break;
       }
     }
   }
   if (trovata == UINT32_MAX) {
-    nessuna = true;
+    nessuna_ = true;
   } else {
-    corrente = trovata;
+    corrente_ = trovata;
   }
 }
 
@@ -373,14 +383,14 @@ const std::vector<std::span<const uint32_t>>* Insieme::Candidati(const Criterio&
   size_t quanti_scelta = SIZE_MAX;
   for (int u : c.Uguaglianze()) {
     const Nodo& n = c.NodoIn(u);
-    auto& lista = candidati[scelta == &candidati[0] ? 1 : 0];
+    auto& lista = candidati_[scelta == &candidati_[0] ? 1 : 0];
     lista.clear();
-    Indice& ix = IndiceDi(n.colonna);
+    auto& indice = indici_[n.colonna];
+    if (!indice) indice = std::make_unique<Indice>(colonne_[n.colonna]);
     if (n.letterale.tipo == Letterale::kNumero) {
-      ix.CandidatiNumero(colonne[n.colonna], n.letterale.numero, lista);
+      indice->CandidatiNumero(colonne_[n.colonna], n.letterale.numero, lista);
     } else {
-      ix.CandidatiTesto(colonne[n.colonna], n.letterale.testo, n.letterale.numerico,
-                        n.letterale.numero, lista);
+      indice->CandidatiTesto(n.letterale.testo, n.letterale.numerico, n.letterale.numero, lista);
     }
     size_t quanti = 0;
     for (auto l : lista) quanti += l.size();
@@ -393,130 +403,122 @@ const std::vector<std::span<const uint32_t>>* Insieme::Candidati(const Criterio&
 }
 
 Valore Insieme::Leggi(int indice) {
-  ControllaUtilizzabile();
-  if (indice < 0 || indice >= static_cast<int>(campi.size())) {
-    throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + Descrizione());
+  ControllaCampo(indice);
+  if (modo_ == Modo::kAggiunta) return impostato_[indice] ? buffer_[indice] : Valore();
+  if (modo_ == Modo::kModifica) {
+    if (!riga_letta_ && !impostato_[indice]) LeggiRigaInModifica();
+    return buffer_[indice];
   }
-  if (modo == Modo::kAggiunta) return impostato[indice] ? buffer[indice] : Valore();
-  if (modo == Modo::kModifica) {
-    if (!riga_letta && !impostato[indice]) LeggiRigaInModifica();
-    return buffer[indice];
-  }
-  if (corrente < 0 || nessuna || static_cast<size_t>(corrente) >= righe) {
+  if (corrente_ < 0 || nessuna_ || static_cast<size_t>(corrente_) >= righe_) {
     throw Errore("Nessun record corrente " + Descrizione() + " (lettura del campo '" +
-                 campi[indice].nome + "')");
+                 campi_[indice].nome + "')");
   }
-  if (!caricata[indice]) CaricaColonne({indice});
-  return colonne[indice].Leggi(static_cast<size_t>(corrente), campi[indice].tipo);
+  if (!caricata_[indice]) CaricaColonne({indice});
+  return colonne_[indice].Leggi(static_cast<size_t>(corrente_), campi_[indice].tipo);
 }
 
 void Insieme::ControllaAggiornabile(const char* operazione) const {
   ControllaUtilizzabile();
-  if (!tabella) {
+  if (tabella_.empty()) {
     throw Errore(std::string(operazione) + ": recordset non aggiornabile (testo SQL \"" +
-                 Abbrevia(origine) + "\")");
+                 Abbrevia(origine_) + "\")");
   }
-  if (conn->sola_lettura) {
-    throw Errore(std::string(operazione) + ": il database '" + conn->nome +
-                 "' è in sola lettura (tabella '" + nome_tabella + "')");
+  if (conn_->SolaLettura()) {
+    throw Errore(std::string(operazione) + ": il database '" + conn_->Nome() +
+                 "' è in sola lettura (tabella '" + tabella_ + "')");
   }
-  conn->ControllaAperta();
+  conn_->ControllaAperta();
 }
 
 void Insieme::Scrivi(int indice, const Valore& valore) {
-  ControllaUtilizzabile();
-  if (indice < 0 || indice >= static_cast<int>(campi.size())) {
-    throw Errore("Campo n. " + std::to_string(indice) + " inesistente " + Descrizione());
-  }
-  if (modo == Modo::kNormale) {
-    ControllaAggiornabile(("Impossibile scrivere il campo '" + campi[indice].nome + "'").c_str());
-    throw Errore("Impossibile scrivere il campo '" + campi[indice].nome + "' " + Descrizione() +
+  ControllaCampo(indice);
+  if (modo_ == Modo::kNormale) {
+    ControllaAggiornabile(("Impossibile scrivere il campo '" + campi_[indice].nome + "'").c_str());
+    throw Errore("Impossibile scrivere il campo '" + campi_[indice].nome + "' " + Descrizione() +
                  ": manca AddNew o Edit");
   }
-  buffer[indice] = Converti(campi[indice], valore);
-  impostato[indice] = 1;
+  buffer_[indice] = Converti(campi_[indice], valore);
+  impostato_[indice] = 1;
 }
 
 void Insieme::AddNew() {
   ControllaAggiornabile("AddNew");
-  modo = Modo::kAggiunta;
+  modo_ = Modo::kAggiunta;
   // The buffer keeps its values (and their memory) from row to row: a field not written since
   // AddNew reads as Null and is not stored.
-  buffer.resize(campi.size());
-  impostato.assign(campi.size(), 0);
+  buffer_.resize(campi_.size());
+  impostato_.assign(campi_.size(), 0);
 }
 
 void Insieme::Edit() {
   ControllaAggiornabile("Edit");
-  if (modo != Modo::kNormale) {
+  if (modo_ != Modo::kNormale) {
     throw Errore("Edit " + Descrizione() + ": un record aggiunto o modificato attende Update");
   }
-  if (corrente < 0 || nessuna || static_cast<size_t>(corrente) >= righe) {
+  if (corrente_ < 0 || nessuna_ || static_cast<size_t>(corrente_) >= righe_) {
     throw Errore("Edit: nessun record corrente " + Descrizione());
   }
   // The row is read from the file only when a field of it is read before Update: an edit that
   // only writes (the common case) costs the one UPDATE. Update tells a row deleted meanwhile.
-  buffer.resize(campi.size());
-  impostato.assign(campi.size(), 0);
-  riga_letta = false;
-  modo = Modo::kModifica;
+  buffer_.resize(campi_.size());
+  impostato_.assign(campi_.size(), 0);
+  riga_letta_ = false;
+  modo_ = Modo::kModifica;
 }
 
 void Insieme::LeggiRigaInModifica() {
-  if (!leggi_riga) {
+  if (!leggi_riga_) {
     std::string sql = "SELECT ";
-    for (size_t c = 0; c < campi.size(); ++c) sql += (c ? ", " : "") + QuotaNome(campi[c].nome);
-    sql += " FROM main." + QuotaNome(nome_tabella) + " WHERE " + colonna_rowid + " = ?1";
-    if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &leggi_riga, nullptr) != SQLITE_OK) {
-      throw Errore("Edit " + Descrizione() + ": " + Ragione(conn->db));
+    for (size_t c = 0; c < campi_.size(); ++c) sql += (c ? ", " : "") + QuotaNome(campi_[c].nome);
+    sql += " FROM main." + QuotaNome(tabella_) + " WHERE " + colonna_rowid_ + " = ?1";
+    if (sqlite3_prepare_v2(conn_->Db(), sql.c_str(), -1, &leggi_riga_, nullptr) != SQLITE_OK) {
+      throw Errore("Edit " + Descrizione() + ": " + Ragione(conn_->Db()));
     }
   }
-  sqlite3_bind_int64(leggi_riga, 1, rowid[corrente]);
-  int rc = sqlite3_step(leggi_riga);
+  sqlite3_bind_int64(leggi_riga_, 1, rowid_[corrente_]);
+  int rc = sqlite3_step(leggi_riga_);
   if (rc != SQLITE_ROW) {
-    std::string r = rc == SQLITE_DONE ? "il record è stato eliminato" : Ragione(conn->db);
-    sqlite3_reset(leggi_riga);
-    modo = Modo::kNormale;  // the edit is over: there is no row to edit
+    std::string r = rc == SQLITE_DONE ? "il record è stato eliminato" : Ragione(conn_->Db());
+    sqlite3_reset(leggi_riga_);
+    modo_ = Modo::kNormale;  // the edit is over: there is no row to edit
     throw Errore("Edit " + Descrizione() + ": " + r);
   }
   // Fields already written keep the value written.
-  for (size_t c = 0; c < campi.size(); ++c) {
-    if (impostato[c]) continue;
-    appoggio.Azzera();
-    appoggio.AggiungiDaSqlite(leggi_riga, static_cast<int>(c), campi[c].tipo);
-    buffer[c] = appoggio.Leggi(0, campi[c].tipo);
+  for (size_t c = 0; c < campi_.size(); ++c) {
+    if (!impostato_[c])
+      buffer_[c] = Colonna::ValoreDaSqlite(leggi_riga_, static_cast<int>(c), campi_[c].tipo);
   }
-  sqlite3_reset(leggi_riga);
-  riga_letta = true;
+  sqlite3_reset(leggi_riga_);
+  riga_letta_ = true;
 }
 
 sqlite3_stmt* Insieme::IstruzioneDi(bool aggiunta) {
-  auto& cache_istruzioni = aggiunta ? inserimenti : aggiornamenti;
-  sqlite3_stmt*& st = cache_istruzioni[maschera];
+  auto& cache_istruzioni = aggiunta ? inserimenti_ : aggiornamenti_;
+  sqlite3_stmt*& st = cache_istruzioni[maschera_];
   if (st) return st;
   std::string sql;
   if (aggiunta) {
     std::string nomi_campi, valori;
-    for (size_t c = 0; c < campi.size(); ++c) {
-      if (!impostato[c]) continue;
-      nomi_campi += (nomi_campi.empty() ? "" : ", ") + QuotaNome(campi[c].nome);
+    for (size_t c = 0; c < campi_.size(); ++c) {
+      if (!impostato_[c]) continue;
+      nomi_campi += (nomi_campi.empty() ? "" : ", ") + QuotaNome(campi_[c].nome);
       valori += valori.empty() ? "?" : ", ?";
     }
     sql =
-        "INSERT INTO main." + QuotaNome(nome_tabella) +
+        "INSERT INTO main." + QuotaNome(tabella_) +
         (nomi_campi.empty() ? " DEFAULT VALUES" : " (" + nomi_campi + ") VALUES (" + valori + ")");
   } else {
     std::string assegnazioni;
-    for (size_t c = 0; c < campi.size(); ++c) {
-      if (!impostato[c]) continue;
-      assegnazioni += (assegnazioni.empty() ? "" : ", ") + QuotaNome(campi[c].nome) + " = ?";
+    for (size_t c = 0; c < campi_.size(); ++c) {
+      if (!impostato_[c]) continue;
+      assegnazioni += (assegnazioni.empty() ? "" : ", ") + QuotaNome(campi_[c].nome) + " = ?";
     }
-    sql = "UPDATE main." + QuotaNome(nome_tabella) + " SET " + assegnazioni + " WHERE " +
-          colonna_rowid + " = ?";
+    sql = "UPDATE main." + QuotaNome(tabella_) + " SET " + assegnazioni + " WHERE " +
+          colonna_rowid_ + " = ?";
   }
-  if (sqlite3_prepare_v2(conn->db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-    std::string r = Ragione(conn->db);
-    cache_istruzioni.erase(maschera);
+  if (sqlite3_prepare_v2(conn_->Db(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    std::string r = Ragione(conn_->Db());
+    cache_istruzioni.erase(maschera_);
     throw Errore(OperazioneDiUpdate(aggiunta) + ": " + r);
   }
   return st;
@@ -529,70 +531,66 @@ std::string Insieme::OperazioneDiUpdate(bool aggiunta) const {
 
 void Insieme::Update() {
   ControllaUtilizzabile();
-  if (modo == Modo::kNormale) throw Errore("Update senza AddNew o Edit " + Descrizione());
-  conn->ControllaAperta();
-  maschera.resize(campi.size());
-  for (size_t c = 0; c < campi.size(); ++c) maschera[c] = impostato[c] ? '1' : '0';
-  bool aggiunta = modo == Modo::kAggiunta;
-  if (!aggiunta && maschera.find('1') == std::string::npos) {
-    if (!riga_letta) LeggiRigaInModifica();  // nothing to store: only that the row is still there
-    modo = Modo::kNormale;
+  if (modo_ == Modo::kNormale) throw Errore("Update senza AddNew o Edit " + Descrizione());
+  conn_->ControllaAperta();
+  maschera_.resize(campi_.size());
+  for (size_t c = 0; c < campi_.size(); ++c) maschera_[c] = impostato_[c] ? '1' : '0';
+  bool aggiunta = modo_ == Modo::kAggiunta;
+  if (!aggiunta && maschera_.find('1') == std::string::npos) {
+    if (!riga_letta_) LeggiRigaInModifica();  // nothing to store: only that the row is still there
+    modo_ = Modo::kNormale;
     return;
   }
   sqlite3_stmt* st = IstruzioneDi(aggiunta);
   int k = 0;
-  for (size_t c = 0; c < campi.size(); ++c) {
-    if (impostato[c]) Lega(st, ++k, buffer[c]);
+  for (size_t c = 0; c < campi_.size(); ++c) {
+    if (impostato_[c]) Lega(st, ++k, buffer_[c]);
   }
-  if (!aggiunta) sqlite3_bind_int64(st, ++k, rowid[corrente]);
+  if (!aggiunta) sqlite3_bind_int64(st, ++k, rowid_[corrente_]);
   int rc = sqlite3_step(st);
-  std::string ragione = rc == SQLITE_DONE ? "" : Ragione(conn->db);
+  std::string ragione = rc == SQLITE_DONE ? "" : Ragione(conn_->Db());
   sqlite3_reset(st);
-  sqlite3_clear_bindings(st);  // texts were bound without a copy: no pointer into `buffer` stays
+  sqlite3_clear_bindings(st);  // texts were bound without a copy: no pointer into `buffer_` stays
   if (rc != SQLITE_DONE) throw Errore(OperazioneDiUpdate(aggiunta) + ": " + ragione);
-  if (!aggiunta && sqlite3_changes(conn->db) == 0) {
-    modo = Modo::kNormale;
+  if (!aggiunta && sqlite3_changes(conn_->Db()) == 0) {
+    modo_ = Modo::kNormale;
     throw Errore(OperazioneDiUpdate(aggiunta) + ": il record è stato eliminato");
   }
   if (aggiunta) {
     RigaAggiunta();
   } else {
-    for (size_t c = 0; c < campi.size(); ++c) {
-      if (!impostato[c] || !caricata[c]) continue;
-      colonne[c].Sostituisci(static_cast<size_t>(corrente), buffer[c]);
-      if (indici[c] && !indici[c]->Segna(static_cast<uint32_t>(corrente))) indici[c].reset();
+    for (size_t c = 0; c < campi_.size(); ++c) {
+      if (!impostato_[c] || !caricata_[c]) continue;
+      colonne_[c].Sostituisci(static_cast<size_t>(corrente_), buffer_[c]);
+      if (indici_[c] && !indici_[c]->Segna(static_cast<uint32_t>(corrente_))) indici_[c].reset();
     }
   }
-  modo = Modo::kNormale;
+  modo_ = Modo::kNormale;
 }
 
 void Insieme::RigaAggiunta() {
-  int64_t id = sqlite3_last_insert_rowid(conn->db);
-  if (!rowid.empty() && id <= rowid.back()) rowid_ordinati = false;
-  rowid.push_back(id);
-  size_t riga = righe++;
-  bool rileggi = false;
-  for (size_t c = 0; c < campi.size(); ++c) {
-    if (!caricata[c]) continue;
-    if (impostato[c]) {
-      colonne[c].AggiungiValore(buffer[c]);
+  int64_t id = sqlite3_last_insert_rowid(conn_->Db());
+  if (!rowid_.empty() && id <= rowid_.back()) rowid_ordinati_ = false;
+  rowid_.push_back(id);
+  size_t riga = righe_++;
+  // Fields left unset take their default in the file: those are read back.
+  std::vector<int> da_rileggere;
+  for (size_t c = 0; c < campi_.size(); ++c) {
+    if (!caricata_[c]) continue;
+    if (!impostato_[c] && ha_default_[c]) {
+      caricata_[c] = 0;
+      indici_[c].reset();
+      da_rileggere.push_back(static_cast<int>(c));
+      continue;
+    }
+    if (impostato_[c]) {
+      colonne_[c].AggiungiValore(buffer_[c]);
     } else {
-      colonne[c].AggiungiNull();
-      rileggi = rileggi || ha_default[c];
+      colonne_[c].AggiungiNull();
     }
-    if (indici[c] && !indici[c]->Segna(static_cast<uint32_t>(riga))) indici[c].reset();
+    if (indici_[c] && !indici_[c]->Segna(static_cast<uint32_t>(riga))) indici_[c].reset();
   }
-  if (!rileggi) return;
-  // Fields left unset took their default in the file: read them back.
-  std::vector<int> caricate;
-  for (size_t c = 0; c < campi.size(); ++c) {
-    if (caricata[c] && !impostato[c] && ha_default[c]) {
-      caricata[c] = 0;
-      indici[c].reset();
-      caricate.push_back(static_cast<int>(c));
-    }
-  }
-  CaricaColonne(caricate);
+  CaricaColonne(da_rileggere);
 }
 
 }  // namespace vendrix::engine_detail

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/numeri.h"
 
@@ -13,16 +14,6 @@ namespace vendrix::engine_detail {
 namespace {
 
 constexpr uint64_t kLunghezzaMax = 0xFFFFFF;  // 24 bits; longer texts carry their length inline
-
-std::string Maiuscolo(const char* s) {
-  std::string r;
-  for (; s && *s; ++s) {
-    char c = *s;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    r += c;
-  }
-  return r;
-}
 
 uint64_t Mescola(uint64_t x) {
   x += 0x9e3779b97f4a7c15ULL;
@@ -36,7 +27,7 @@ uint64_t Mescola(uint64_t x) {
 DefinizioneCampo TipoDaDichiarato(std::string nome, const char* dichiarato) {
   DefinizioneCampo d;
   d.nome = std::move(nome);
-  std::string t = Maiuscolo(dichiarato);
+  std::string t = InMaiuscolo(dichiarato ? dichiarato : "");
   std::string base = t.substr(0, t.find('('));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   int dimensione = 0;
@@ -72,9 +63,6 @@ void Colonna::Svuota() {
   std::string().swap(arena_);
 }
 
-void Colonna::AggiungiReale(double x) { Aggiungi(kCellaReale, std::bit_cast<uint64_t>(x)); }
-void Colonna::AggiungiData(double x) { Aggiungi(kCellaData, std::bit_cast<uint64_t>(x)); }
-
 std::pair<uint8_t, uint64_t> Colonna::Codifica(std::string_view s) {
   if (s.size() <= 8) {
     uint64_t dato = 0;
@@ -89,11 +77,6 @@ std::pair<uint8_t, uint64_t> Colonna::Codifica(std::string_view s) {
   }
   arena_.append(s);
   return {kCellaArena, (offset << 24) | lunghezza};
-}
-
-void Colonna::AggiungiTesto(std::string_view s) {
-  auto [tag, dato] = Codifica(s);
-  Aggiungi(tag, dato);
 }
 
 std::pair<uint8_t, uint64_t> Colonna::CodificaValore(const Valore& v) {
@@ -117,10 +100,7 @@ std::pair<uint8_t, uint64_t> Colonna::CodificaValore(const Valore& v) {
   return {kCellaNull, 0};
 }
 
-void Colonna::AggiungiValore(const Valore& v) {
-  auto [tag, dato] = CodificaValore(v);
-  Aggiungi(tag, dato);
-}
+void Colonna::AggiungiValore(const Valore& v) { Aggiungi(CodificaValore(v)); }
 
 void Colonna::Sostituisci(size_t r, const Valore& v) {
   auto [tag, dato] = CodificaValore(v);
@@ -148,47 +128,51 @@ void Colonna::AggiungiDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo) {
   }
 }
 
+Valore Colonna::ValoreDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo) {
+  Colonna cella;
+  cella.AggiungiDaSqlite(st, i, tipo);
+  return cella.Leggi(0, tipo);
+}
+
 void Colonna::AggiungiInteroSqlite(int64_t n, TipoCampo tipo) {
   int64_t dec;
   if (tipo == TipoCampo::kValuta && !__builtin_mul_overflow(n, int64_t{10000}, &dec)) {
-    AggiungiValuta(dec);
+    Aggiungi(kCellaValuta, static_cast<uint64_t>(dec));
   } else if (tipo == TipoCampo::kBooleano) {
-    AggiungiBool(n != 0);
+    Aggiungi(kCellaBool, n != 0);
   } else if (tipo == TipoCampo::kData) {
-    AggiungiData(static_cast<double>(n));
+    AggiungiNumero(kCellaData, static_cast<double>(n));
   } else {
-    AggiungiIntero(n);
+    Aggiungi(kCellaIntero, static_cast<uint64_t>(n));
   }
 }
 
 void Colonna::AggiungiRealeSqlite(double x, TipoCampo tipo) {
   if (tipo == TipoCampo::kValuta) {
     try {
-      AggiungiValuta(Valuta::DaDouble(x).Decimillesimi());
+      Aggiungi(kCellaValuta, static_cast<uint64_t>(Valuta::DaDouble(x).Decimillesimi()));
       return;
     } catch (const Errore&) {
       // Out of the Currency range: kept as the number it is.
     }
   }
-  if (tipo == TipoCampo::kData) {
-    AggiungiData(x);
-  } else if (tipo == TipoCampo::kBooleano) {
-    AggiungiBool(x != 0);
+  if (tipo == TipoCampo::kBooleano) {
+    Aggiungi(kCellaBool, x != 0);
   } else {
-    AggiungiReale(x);
+    AggiungiNumero(tipo == TipoCampo::kData ? kCellaData : kCellaReale, x);
   }
 }
 
 void Colonna::AggiungiTestoSqlite(std::string_view s, TipoCampo tipo) {
   if (tipo == TipoCampo::kValuta) {
     try {
-      AggiungiValuta(Valuta::DaTesto(s).Decimillesimi());
+      Aggiungi(kCellaValuta, static_cast<uint64_t>(Valuta::DaTesto(s).Decimillesimi()));
       return;
     } catch (const Errore&) {
       // Not a number: kept as the text it is.
     }
   }
-  AggiungiTesto(s);
+  Aggiungi(Codifica(s));
 }
 
 double Colonna::Reale(size_t r) const { return std::bit_cast<double>(dati_[r]); }
@@ -327,7 +311,7 @@ void Indice::CandidatiNumero(const Colonna& colonna, double x,
   out.push_back(segnate_);
 }
 
-void Indice::CandidatiTesto(const Colonna&, std::string_view s, bool numerico, double x,
+void Indice::CandidatiTesto(std::string_view s, bool numerico, double x,
                             std::vector<std::span<const uint32_t>>& out) {
   out.push_back(principale_.Cerca(ChiaveTesto(s)));
   if (numerico) out.push_back(principale_.Cerca(ChiaveNumero(x)));

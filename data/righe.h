@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -58,24 +59,13 @@ class Colonna {
     dati_.reserve(n);
   }
   void Svuota();
-  // Removes every cell but keeps the memory, for a column used over and over.
-  void Azzera() {
-    etichette_.clear();
-    dati_.clear();
-    arena_.clear();
-  }
-
   void AggiungiNull() { Aggiungi(kCellaNull, 0); }
-  void AggiungiIntero(int64_t n) { Aggiungi(kCellaIntero, static_cast<uint64_t>(n)); }
-  void AggiungiReale(double x);
-  void AggiungiValuta(int64_t n) { Aggiungi(kCellaValuta, static_cast<uint64_t>(n)); }
-  void AggiungiBool(bool b) { Aggiungi(kCellaBool, b ? 1 : 0); }
-  void AggiungiData(double x);
-  void AggiungiTesto(std::string_view s);
   // A value already converted to the field's type.
   void AggiungiValore(const Valore& v);
   // A value read from SQLite, converted as the field's type asks.
   void AggiungiDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo);
+  // The same value as Leggi gives it back.
+  static Valore ValoreDaSqlite(sqlite3_stmt* st, int i, TipoCampo tipo);
   // The same for a value of SQLite's given by its kind and content.
   void AggiungiInteroSqlite(int64_t n, TipoCampo tipo);
   void AggiungiRealeSqlite(double x, TipoCampo tipo);
@@ -97,6 +87,8 @@ class Colonna {
     etichette_.push_back(tag);
     dati_.push_back(dato);
   }
+  void Aggiungi(std::pair<uint8_t, uint64_t> cella) { Aggiungi(cella.first, cella.second); }
+  void AggiungiNumero(uint8_t tag, double x) { Aggiungi(tag, std::bit_cast<uint64_t>(x)); }
   std::pair<uint8_t, uint64_t> Codifica(std::string_view s);
   std::pair<uint8_t, uint64_t> CodificaValore(const Valore& v);
 
@@ -123,7 +115,7 @@ class Indice {
                        std::vector<std::span<const uint32_t>>& out);
   // Candidates for "field = 'text'": rows with that text, and numeric rows equal to the text
   // read as a number.
-  void CandidatiTesto(const Colonna& colonna, std::string_view s, bool numerico, double x,
+  void CandidatiTesto(std::string_view s, bool numerico, double x,
                       std::vector<std::span<const uint32_t>>& out);
   // Records a row added or changed after the build. False when the index has grown stale enough
   // to be rebuilt.

@@ -180,27 +180,18 @@ class Gruppi {
       chiave_.push_back(k);
     }
     somma_.resize(somma_.size() + static_cast<size_t>(somme_));
-    if (hash_.size() * 2 > slot_.size()) {
-      Ingrandisci();
-    } else {
-      Inserisci(g);
-    }
+    // The table kept at most half full: when it grows, every group goes in again.
+    const bool cresce = hash_.size() * 2 > slot_.size();
+    if (cresce) slot_.assign(slot_.size() * 2, 0);
+    for (size_t k = cresce ? 0 : g; k <= g; ++k) Inserisci(k);
     return g;
   }
 
   void Inserisci(size_t g) {
     const size_t maschera = slot_.size() - 1;
-    for (size_t i = hash_[g] & maschera;; i = (i + 1) & maschera) {
-      if (slot_[i] == 0) {
-        slot_[i] = static_cast<uint32_t>(g + 1);
-        return;
-      }
-    }
-  }
-
-  void Ingrandisci() {
-    slot_.assign(slot_.size() * 2, 0);
-    for (size_t g = 0; g < hash_.size(); ++g) Inserisci(g);
+    size_t i = hash_[g] & maschera;
+    while (slot_[i] != 0) i = (i + 1) & maschera;
+    slot_[i] = static_cast<uint32_t>(g + 1);
   }
 
   int chiavi_, somme_;
@@ -256,13 +247,13 @@ bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
   });
 
   Insieme& ins = *lavoro.ins;
-  const size_t n = ins.campi.size();
+  const size_t n = ins.Campi().size();
   std::vector<Colonna> colonne(n);
   for (auto& c : colonne) c.Riserva(ordine.size());
   for (size_t g : ordine) {
     for (size_t u = 0; u < n; ++u) {
       const PianoSomme::Uscita& uscita = piano.uscite[u];
-      const TipoCampo tipo = ins.campi[u].tipo;
+      const TipoCampo tipo = ins.Campi()[u].tipo;
       Colonna& colonna = colonne[u];
       if (!uscita.somma) {
         const Chiave& k = gruppi.ChiaveDi(g, uscita.colonna);
@@ -292,7 +283,7 @@ bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
       }
     }
   }
-  ins.colonne = std::move(colonne);
+  ins.Riempi(std::move(colonne));
   return true;
 }
 
@@ -307,17 +298,13 @@ struct Scansione {
 // is not one this code adds up as SQLite would, or the read fails.
 bool Scandisci(sqlite3* db, const std::string& sql, const Scansione& scansione,
                std::vector<Lavoro>& lavori) {
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) !=
+  Istruzione istruzione;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &istruzione.st, nullptr) !=
           SQLITE_OK ||
-      !st || !sqlite3_stmt_readonly(st)) {
-    sqlite3_finalize(st);
+      !istruzione.st || !sqlite3_stmt_readonly(istruzione.st)) {
     return false;
   }
-  struct Fine {
-    sqlite3_stmt* st;
-    ~Fine() { sqlite3_finalize(st); }
-  } fine{st};
+  sqlite3_stmt* st = istruzione.st;
 
   struct ValoreRiga {
     int64_t n;
@@ -415,14 +402,12 @@ std::optional<int64_t> MetaDeiRowid(sqlite3* db, const PianoSomme& piano) {
   const auto estremo = [&](const char* funzione) -> std::optional<int64_t> {
     const std::string sql =
         std::string("SELECT ") + funzione + "(_rowid_) FROM main." + QuotaNome(piano.tabella);
-    sqlite3_stmt* st = nullptr;
-    std::optional<int64_t> valore;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) == SQLITE_INTEGER) {
-      valore = sqlite3_column_int64(st, 0);
+    Istruzione i;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &i.st, nullptr) == SQLITE_OK &&
+        sqlite3_step(i.st) == SQLITE_ROW && sqlite3_column_type(i.st, 0) == SQLITE_INTEGER) {
+      return sqlite3_column_int64(i.st, 0);
     }
-    sqlite3_finalize(st);
-    return valore;
+    return std::nullopt;
   };
   const std::optional<int64_t> primo = estremo("min"), ultimo = estremo("max");
   if (!primo || !ultimo) return std::nullopt;
@@ -471,8 +456,8 @@ bool Pianifica(Connessione& conn,
   std::vector<char>& valuta = scansione.valuta;
   lavori.reserve(richieste.size());
   for (const auto& [piano, ins] : richieste) {
-    if (piano->testo_tabella != primo.testo_tabella || piano->uscite.size() != ins->campi.size() ||
-        !ConfrontoBinario(conn.db, *piano)) {
+    if (piano->testo_tabella != primo.testo_tabella ||
+        piano->uscite.size() != ins->Campi().size() || !ConfrontoBinario(conn.Db(), *piano)) {
       return false;
     }
     Lavoro lavoro{piano,
@@ -530,13 +515,7 @@ std::optional<bool> ScandisciInDueMeta(sqlite3* db, const PianoSomme& primo,
   if (!lettura.Aperta()) return std::nullopt;
   const std::optional<int64_t> meta = MetaDeiRowid(db, primo);
   if (!meta) return std::nullopt;
-  std::vector<Lavoro> altri;
-  altri.reserve(lavori.size());
-  for (const Lavoro& l : lavori) {
-    altri.push_back(Lavoro{l.piano, l.ins, l.chiavi, l.somme, l.condizione,
-                           Gruppi(static_cast<int>(l.piano->colonne_gruppo.size()),
-                                  static_cast<int>(l.piano->argomenti.size()))});
-  }
+  std::vector<Lavoro> altri = lavori;  // no group read yet
   const std::string dove = " WHERE " + (condizione.empty() ? "" : condizione + " AND ");
   const std::string sql_altra = scansione.sql + dove + "_rowid_ > " + std::to_string(*meta);
   bool riuscita_altra = false;
@@ -574,10 +553,11 @@ bool SommePerGruppi(Connessione& conn,
   // A query alone keeps its condition where SQLite can use it to skip rows.
   std::string condizione;
   if (richieste.size() == 1 && !primo.condizione.empty()) condizione = "(" + primo.condizione + ")";
-  std::optional<bool> riuscita = ScandisciInDueMeta(conn.db, primo, condizione, scansione, lavori);
+  std::optional<bool> riuscita =
+      ScandisciInDueMeta(conn.Db(), primo, condizione, scansione, lavori);
   if (!riuscita) {
     riuscita = Scandisci(
-        conn.db, condizione.empty() ? scansione.sql : scansione.sql + " WHERE " + condizione,
+        conn.Db(), condizione.empty() ? scansione.sql : scansione.sql + " WHERE " + condizione,
         scansione, lavori);
   }
   if (!*riuscita) return false;

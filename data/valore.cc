@@ -1,10 +1,11 @@
 #include "data/valore.h"
 
-#include <charconv>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
+#include "comune/date.h"
 #include "comune/testo.h"
 #include "data/errore.h"
 #include "data/numeri.h"
@@ -15,25 +16,11 @@ namespace {
 
 using int128 = __int128;
 
-constexpr int64_t kPotenze10[] = {1,
-                                  10,
-                                  100,
-                                  1000,
-                                  10000,
-                                  100000,
-                                  1000000,
-                                  10000000,
-                                  100000000,
-                                  1000000000,
-                                  10000000000,
-                                  100000000000,
-                                  1000000000000,
-                                  10000000000000,
-                                  100000000000000,
-                                  1000000000000000,
-                                  10000000000000000,
-                                  100000000000000000,
-                                  1000000000000000000};
+constexpr auto kPotenze10 = [] {
+  std::array<int64_t, 19> p{1};
+  for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+  return p;
+}();
 
 Valuta ValutaDa128(int128 n) {
   if (n > std::numeric_limits<int64_t>::max() || n < std::numeric_limits<int64_t>::min()) {
@@ -49,28 +36,6 @@ int128 DividiArrotondando(int128 n, int128 d) {
   if (r < 0) r = -r;
   if (2 * r >= d) q += (n < 0) ? -1 : 1;
   return q;
-}
-
-const char* NomeTipo(TipoValore t) {
-  switch (t) {
-    case TipoValore::kNull:
-      return "Null";
-    case TipoValore::kTesto:
-      return "Testo";
-    case TipoValore::kIntero:
-      return "Intero";
-    case TipoValore::kLungo:
-      return "Lungo";
-    case TipoValore::kDoppio:
-      return "Doppio";
-    case TipoValore::kValuta:
-      return "Valuta";
-    case TipoValore::kBooleano:
-      return "Booleano";
-    case TipoValore::kData:
-      return "Data";
-  }
-  return "?";
 }
 
 [[noreturn]] void NullNonAmmesso() {
@@ -94,23 +59,13 @@ std::string TestoDoppio(double x) {
   return s;
 }
 
-// Civil date from days since 30/12/1899 (the day count of the hotel suite's dates).
-std::string TestoData(double giorni) {
-  double intera = std::floor(giorni);
-  int64_t z = static_cast<int64_t>(intera) - 25569 + 719468;  // 25569 = 01/01/1970
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t y = yoe + era * 400;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  if (m <= 2) ++y;
+// Date (and time of day, when not midnight) from days since 30/12/1899, the day count of the
+// hotel suite's dates.
+std::string TestoDataOra(double giorni) {
+  const double intera = std::floor(giorni);
+  constexpr Giorno kOrigine = std::chrono::year{1899} / 12 / 30;
+  std::string s = TestoData(kOrigine + std::chrono::days(static_cast<int64_t>(intera)));
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", static_cast<int>(d), static_cast<int>(m),
-                static_cast<int>(y));
-  std::string s(buf);
   int64_t secondi = std::llround((giorni - intera) * 86400.0);
   if (secondi > 0 && secondi < 86400) {
     std::snprintf(buf, sizeof buf, " %02d:%02d:%02d", static_cast<int>(secondi / 3600),
@@ -118,19 +73,6 @@ std::string TestoData(double giorni) {
     s += buf;
   }
   return s;
-}
-
-// Rank of the number kinds for addition: Integer < Long < Double.
-int Rango(TipoValore t) {
-  switch (t) {
-    case TipoValore::kIntero:
-    case TipoValore::kBooleano:
-      return 1;
-    case TipoValore::kLungo:
-      return 2;
-    default:
-      return 3;
-  }
 }
 
 }  // namespace
@@ -306,7 +248,7 @@ std::string Valore::Testo() const {
     case TipoValore::kBooleano:
       return std::get<bool>(v_) ? "Vero" : "Falso";
     case TipoValore::kData:
-      return TestoData(std::get<DataOra>(v_).giorni);
+      return TestoDataOra(std::get<DataOra>(v_).giorni);
   }
   return {};
 }
@@ -370,44 +312,14 @@ Valuta Valore::ComeValuta() const {
     case TipoValore::kValuta:
       return std::get<Valuta>(v_);
     case TipoValore::kIntero:
-      return Valuta::DaDecimillesimi(std::get<int16_t>(v_) * 10000LL);
     case TipoValore::kLungo:
-      return Valuta::DaDecimillesimi(std::get<int32_t>(v_) * 10000LL);
     case TipoValore::kBooleano:
-      return Valuta::DaDecimillesimi(std::get<bool>(v_) ? -10000 : 0);
+      return Valuta::DaDecimillesimi(Intero() * 10000);
     case TipoValore::kTesto:
       return Valuta::DaTesto(std::get<std::string>(v_));
     default:
       return Valuta::DaDouble(Numero());
   }
-}
-
-Valore operator+(const Valore& a, const Valore& b) {
-  if (a.IsNull() || b.IsNull()) return Valore();
-  TipoValore ta = a.Tipo(), tb = b.Tipo();
-  if (ta == TipoValore::kValuta || tb == TipoValore::kValuta) {
-    return Valore(a.ComeValuta() + b.ComeValuta());
-  }
-  if (ta == TipoValore::kData || tb == TipoValore::kData) {
-    return Valore(DataOra{a.Numero() + b.Numero()});
-  }
-  int rango = std::max(Rango(ta), Rango(tb));
-  if (ta == TipoValore::kTesto || tb == TipoValore::kTesto) rango = 3;
-  if (rango == 3) return Valore(a.Numero() + b.Numero());
-  int64_t somma = a.Intero() + b.Intero();
-  if (rango == 1) {
-    if (somma < INT16_MIN || somma > INT16_MAX) throw Errore("Overflow nella somma di due interi");
-    return Valore(static_cast<int16_t>(somma));
-  }
-  if (somma < INT32_MIN || somma > INT32_MAX) throw Errore("Overflow nella somma di due interi");
-  return Valore(static_cast<int32_t>(somma));
-}
-
-std::string Descrivi(const Valore& v) {
-  if (v.IsNull()) return "Null";
-  std::string s = NomeTipo(v.Tipo());
-  if (v.Tipo() == TipoValore::kTesto) return s + " '" + v.ComeTesto() + "'";
-  return s + " " + v.Testo();
 }
 
 }  // namespace vendrix

@@ -52,7 +52,7 @@ struct DataOra {
 enum class TipoValore { kNull, kTesto, kIntero, kLungo, kDoppio, kValuta, kBooleano, kData };
 
 // A field value: Null, text (UTF-8), 16-bit integer, 32-bit long, double, Currency, boolean or
-// date. Null propagates through arithmetic: Null plus anything is Null.
+// date.
 class Valore {
  public:
   Valore() = default;  // Null
@@ -79,19 +79,11 @@ class Valore {
   // The stored alternatives, for callers that know the kind.
   const std::string& ComeTesto() const { return std::get<std::string>(v_); }
 
-  // Addition of two values: Null if either is Null; Currency if either is Currency (the other is
-  // rounded to four decimals once, then added exactly); otherwise the wider number kind. A text
-  // operand is read as a number.
-  friend Valore operator+(const Valore& a, const Valore& b);
-
   friend bool operator==(const Valore&, const Valore&) = default;
 
  private:
   std::variant<std::monostate, std::string, int16_t, int32_t, double, Valuta, bool, DataOra> v_;
 };
-
-// For test output and messages.
-std::string Descrivi(const Valore& v);
 
 }  // namespace vendrix
 

@@ -19,6 +19,7 @@
 
 #include "data/archivio.h"
 #include "data/dbengine.h"
+#include "tests/data_tabella_prova.h"
 
 namespace vendrix {
 namespace {
@@ -76,20 +77,7 @@ class MotoreDati : public ::testing::Test {
   void ScriviTabella(const std::string& file, const std::string& tabella,
                      const std::vector<Field>& campi,
                      const std::vector<std::vector<Valore>>& righe) {
-    std::unique_ptr<Database> db =
-        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces().CreateDatabase(file);
-    TableDef td = db->CreateTableDef(tabella);
-    for (const auto& c : campi) td.Fields.Append(c);
-    db->TableDefs().Append(td);
-    auto rs = db->OpenRecordset(tabella);
-    db->BeginTrans();
-    for (const auto& riga : righe) {
-      rs->AddNew();
-      for (size_t i = 0; i < campi.size(); ++i) rs->Fields(campi[i].nome) = riga[i];
-      rs->Update();
-    }
-    db->CommitTrans();
-    db->Close();
+    ScriviTabellaDiProva(motore_, file, tabella, campi, righe);
   }
 
   // Values of field `campo` of every row visited by FindFirst / FindNext with `criteri`.
@@ -243,11 +231,7 @@ TEST_F(MotoreDati, CriteriMalformatiDannoUnErroreChiaro) {
   ScriviTabella("Prova.mdb", "Prova", kCampiProva, kRigheProva);
   auto db = motore_.OpenDatabase("Prova.mdb");
   auto rs = db->OpenRecordset("Prova");
-  struct Caso {
-    const char* criteri;
-    const char* messaggio;
-  };
-  const Caso casi[] = {
+  const CasoErrore casi[] = {
       {"", "Criterio non valido"},
       {"NumeroHotel", "Criterio non valido"},
       {"NumeroHotel =", "Criterio non valido"},
@@ -265,8 +249,8 @@ TEST_F(MotoreDati, CriteriMalformatiDannoUnErroreChiaro) {
       {"Manca = 1", "Campo 'Manca' non trovato nella tabella 'Prova' del database 'Prova.mdb'"},
   };
   for (const auto& c : casi) {
-    std::string m = Messaggio([&] { rs->FindFirst(c.criteri); });
-    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.criteri << " -> " << m;
+    std::string m = Messaggio([&] { rs->FindFirst(c.testo); });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.testo << " -> " << m;
   }
   std::string profondo(5000, '(');
   EXPECT_NE(Messaggio([&] { rs->FindFirst(profondo + "Id = 1"); }).find("Criterio non valido"),
@@ -286,14 +270,13 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
   auto db = motore_.OpenDatabase("T.mdb");
   auto rs = db->OpenRecordset("T");
   rs->AddNew();
-  rs->Fields("Piccolo") = 2.5;  // rounded half to even
-  rs->Fields("Lungo") = "123";  // numeric text
-  rs->Fields("Soldi") = 0.1;
-  for (int i = 0; i < 9; ++i) rs->Fields("Soldi") = rs->Fields("Soldi").Value() + Valore(0.1);
+  rs->Fields("Piccolo") = 2.5;    // rounded half to even
+  rs->Fields("Lungo") = "123";    // numeric text
+  rs->Fields("Soldi") = 0.99995;  // four decimals, half away from zero
   rs->Fields("Reale") = int32_t{3};
   rs->Fields("Breve") = "àèìòùxyz";  // cut by characters, not bytes
   rs->Fields("Si") = int16_t{-1};
-  rs->Fields("Giorno") = "01/07/2024";
+  rs->Fields("Giorno") = 45474.0;  // days since 30/12/1899
   EXPECT_EQ(rs->Fields("Soldi").Value(), Valore(V(10000))) << "the row being built is read back";
   rs->Update();
   rs->MoveLast();
@@ -322,13 +305,11 @@ TEST_F(MotoreDati, ICampiSiScrivonoNelTipoDelCampo) {
   rs->AddNew();
   for (const auto& c : casi) {
     std::string m = Messaggio([&] { rs->Fields(c.campo) = c.valore; });
-    EXPECT_NE(m.find(c.messaggio), std::string::npos)
-        << c.campo << " " << Descrivi(c.valore) << " -> " << m;
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.campo << " -> " << m;
   }
   rs->Fields("Piccolo") = int32_t{-32768};
   rs->Fields("Reale") = -0.0;
   EXPECT_EQ(rs->Fields("Lungo").Value(), Valore()) << "an unset field of a new row is Null";
-  EXPECT_EQ(rs->Fields("Lungo").Value() + Valore(int32_t{1}), Valore()) << "Null plus 1 is Null";
   rs->Update();
   EXPECT_EQ(rs->RecordCount(), 2);
   auto righe = Grezzo("T.mdb", "SELECT Piccolo, quote(Lungo), Soldi, typeof(Soldi) FROM T");
@@ -404,11 +385,7 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
   EXPECT_NE(Messaggio([&] { rs->Fields("Sigla") = "x"; }).find("manca AddNew o Edit"),
             std::string::npos);
 
-  struct Caso {
-    const char* sql;
-    const char* messaggio;
-  };
-  const Caso casi[] = {
+  const CasoErrore casi[] = {
       {"Select * Form Prova", "Errore nel testo SQL"},
       {"Select * From Manca", "Tabella 'Manca' non trovata nel database 'Prova.mdb'"},
       {"Select Manca From Prova", "Campo 'Manca' non trovato"},
@@ -424,9 +401,9 @@ TEST_F(MotoreDati, ErroriCheNominanoFileTabellaCampoESql) {
        "Impossibile aprire il database 'Manca.mdb' nominato nel testo SQL"},
   };
   for (const auto& c : casi) {
-    std::string m = Messaggio([&] { db->OpenRecordset(c.sql); });
-    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.sql << " -> " << m;
-    EXPECT_EQ(m.find(c.sql), std::string::npos) << "the SQL text stays out of the message: " << m;
+    std::string m = Messaggio([&] { db->OpenRecordset(c.testo); });
+    EXPECT_NE(m.find(c.messaggio), std::string::npos) << c.testo << " -> " << m;
+    EXPECT_EQ(m.find(c.testo), std::string::npos) << "the SQL text stays out of the message: " << m;
   }
   const std::string nullo("Select * From Prova Where Sigla = 'B\0' or Id = 1", 48);
   EXPECT_NE(Messaggio([&] { db->OpenRecordset(nullo); }).find("carattere non ammesso"),
@@ -470,12 +447,10 @@ TEST_F(MotoreDati, TransazioniEChiusura) {
 
   db->BeginTrans();
   aggiungi(101);
-  db->BeginTrans();
-  aggiungi(102);
-  db->Rollback();
+  EXPECT_NE(Messaggio([&] { db->BeginTrans(); }).find("BeginTrans sul database"), std::string::npos)
+      << "one transaction at a time";
   db->CommitTrans();
-  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT group_concat(Id) FROM Prova WHERE Id > 99")[0][0], "101")
-      << "a nested rollback undoes only the inner part";
+  EXPECT_EQ(Grezzo("Prova.mdb", "SELECT group_concat(Id) FROM Prova WHERE Id > 99")[0][0], "101");
   EXPECT_NE(Messaggio([&] { db->CommitTrans(); }).find("CommitTrans senza BeginTrans"),
             std::string::npos);
 
@@ -785,7 +760,10 @@ TEST_F(MotoreDati, PiuThreadApronoInsiemiConLoStessoMotore) {
          !rs->NoMatch();
          rs->FindNext("NumeroHotel = 1 or NumeroHotel <> 1 or NumeroHotel Is Null")) {
       std::string riga;
-      for (int c = 0; c < rs->NumeroCampi(); ++c) riga += Descrivi(rs->Fields(c).Value()) + "|";
+      for (int c = 0; c < rs->NumeroCampi(); ++c) {
+        const Valore v = rs->Fields(c).Value();
+        riga += std::to_string(static_cast<int>(v.Tipo())) + (v.IsNull() ? "" : v.Testo()) + "|";
+      }
       visti.push_back(riga);
     }
     return visti;
@@ -951,8 +929,7 @@ TEST(Archivio, CreaArchivioScriveLaTabellaVendrixNellOrdine) {
     rs->AddNew();
     rs->Fields("NumeroHotel") = int16_t{1};
     rs->Fields("DataRif") = "20210305";
-    rs->Fields("TotRO") = 0;
-    rs->Fields("TotRO") = rs->Fields("TotRO").Value() + Valore(50.025);
+    rs->Fields("TotRO") = 50.025;
     rs->Fields("Agenzia") = std::string(150, 'A');
     rs->Fields("TipoCamera") = "DOPPIA CON VISTA MARE E BALCONE PANORAMICO";
     rs->Update();

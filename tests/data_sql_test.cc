@@ -12,6 +12,7 @@
 
 #include "data/archivio.h"
 #include "data/dbengine.h"
+#include "tests/data_tabella_prova.h"
 
 namespace vendrix {
 namespace {
@@ -59,19 +60,7 @@ class SqlAlbergo : public ::testing::Test {
 
   void Scrivi(const std::string& file, const std::string& tabella, const std::vector<Field>& campi,
               const std::vector<Riga>& righe) {
-    auto db =
-        fs::exists(file) ? motore_.OpenDatabase(file) : motore_.Workspaces().CreateDatabase(file);
-    TableDef td = db->CreateTableDef(tabella);
-    for (const auto& c : campi) td.Fields.Append(c);
-    db->TableDefs().Append(td);
-    auto rs = db->OpenRecordset(tabella);
-    db->BeginTrans();
-    for (const auto& r : righe) {
-      rs->AddNew();
-      for (size_t i = 0; i < campi.size(); ++i) rs->Fields(campi[i].nome) = r[i];
-      rs->Update();
-    }
-    db->CommitTrans();
+    ScriviTabellaDiProva(motore_, file, tabella, campi, righe);
   }
 
   void ScriviAlbergo() {

@@ -127,32 +127,6 @@ TEST(Valuta, SommaEsattaConControlloOverflow) {
   EXPECT_EQ(V(5) - V(7), V(-2));
 }
 
-TEST(Valore, SommaPropagaNullESceglieIlTipo) {
-  struct Caso {
-    const char* perche;
-    Valore a, b, atteso;
-  };
-  const Caso casi[] = {
-      {"Null plus a number is Null", Valore(), Valore(int32_t{5}), Valore()},
-      {"a number plus Null is Null", Valore(Valuta()), Valore(), Valore()},
-      {"Currency plus double is Currency, rounded once", Valore(V(1000)), Valore(0.123456),
-       Valore(V(2235))},
-      {"double plus Currency is Currency", Valore(0.1), Valore(V(2000)), Valore(V(3000))},
-      {"Currency plus text reads the text", Valore(V(10000)), Valore("2.5"), Valore(V(35000))},
-      {"Integer plus Integer stays Integer", Valore(int16_t{2}), Valore(int16_t{3}),
-       Valore(int16_t{5})},
-      {"Integer plus Long is Long", Valore(int16_t{2}), Valore(int32_t{3}), Valore(int32_t{5})},
-      {"Long plus double is double", Valore(int32_t{2}), Valore(0.5), Valore(2.5)},
-      {"a text operand is read as a number", Valore("4"), Valore(int16_t{1}), Valore(5.0)},
-  };
-  for (const auto& c : casi) {
-    EXPECT_EQ(c.a + c.b, c.atteso) << c.perche << ": got " << Descrivi(c.a + c.b);
-  }
-  EXPECT_THROW(Valore(int16_t{32767}) + Valore(int16_t{1}), Errore);
-  EXPECT_THROW(Valore(INT32_MAX) + Valore(int32_t{1}), Errore);
-  EXPECT_THROW(Valore("abc") + Valore(int16_t{1}), Errore);
-}
-
 TEST(Valore, Conversioni) {
   EXPECT_EQ(Valore(V(125000)).Testo(), "12.5");
   EXPECT_EQ(Valore(V(120000)).Testo(), "12");
@@ -171,9 +145,9 @@ TEST(Valore, Conversioni) {
   EXPECT_EQ(Valore(int32_t{7}).ComeValuta(), V(70000));
   EXPECT_EQ(Valore("0.1").ComeValuta(), V(1000));
   for (const Valore& v : {Valore(), Valore("abc"), Valore("")}) {
-    EXPECT_THROW(v.Numero(), Errore) << Descrivi(v);
-    EXPECT_THROW(v.Intero(), Errore) << Descrivi(v);
-    EXPECT_THROW(v.ComeValuta(), Errore) << Descrivi(v);
+    EXPECT_THROW(v.Numero(), Errore);
+    EXPECT_THROW(v.Intero(), Errore);
+    EXPECT_THROW(v.ComeValuta(), Errore);
   }
   EXPECT_THROW(Valore().Testo(), Errore);
   EXPECT_THROW(Valore(1e300).Intero(), Errore);
