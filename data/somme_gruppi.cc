@@ -11,52 +11,90 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstring>
+#include <compare>
 #include <filesystem>
-#include <numeric>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
+#include <unordered_map>
+#include <variant>
 #include <vector>
 
-#include "data/errore.h"
 #include "data/sqlite_motore.h"
-#include "data/valore.h"
 
 namespace vendrix::engine_detail {
 
 namespace {
 
-// One grouped column's value in a group: Null, a whole number or a text (in `testi`).
-struct Chiave {
-  enum Tipo : uint8_t { kNull, kIntero, kTesto } tipo = kNull;
-  int64_t intero = 0;
-  uint32_t inizio = 0, lunghezza = 0;
-};
+// One grouped column's value in a group: Null, a whole number or a text. Variants compare as
+// SQLite orders the values: Null, then numbers, then texts byte by byte.
+using Chiave = std::variant<std::monostate, int64_t, std::string>;
+// The same as read from the scan's current row: the text is valid until the next step.
+using ChiaveLetta = std::variant<std::monostate, int64_t, std::string_view>;
 
-struct Somma {
-  __int128 totale = 0;
-  bool qualcuno = false;
-};
-
-// A grouped column's value in the scan's current row, and its hash.
-struct ChiaveLetta {
-  Chiave chiave;
-  std::string_view testo;  // valid until the next step: the column is never converted
-  uint64_t hash = 0;
-};
-
-uint64_t Mescola(uint64_t h, uint64_t x) {
-  h ^= x + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
-  return h;
+ChiaveLetta Vista(const Chiave& k) {
+  return std::visit([](const auto& v) { return ChiaveLetta(v); }, k);
 }
+const ChiaveLetta& Vista(const ChiaveLetta& k) { return k; }
 
-uint64_t HashTesto(const char* p, size_t n) {
-  uint64_t h = 1469598103934665603ULL;
-  for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(p[i])) * 1099511628211ULL;
-  return h;
+// The grouped values of the scan's current row for one query: its columns among those read.
+struct RigaLetta {
+  const std::vector<ChiaveLetta>& letti;
+  const std::vector<int>& colonne;
+  size_t size() const { return colonne.size(); }
+  const ChiaveLetta& operator[](size_t i) const { return letti[static_cast<size_t>(colonne[i])]; }
+};
+
+// Hash and equality of the keys of groups, owned (a vector of Chiave) or as read (RigaLetta).
+struct HashChiavi {
+  using is_transparent = void;
+  template <typename Chiavi>
+  size_t operator()(const Chiavi& k) const {
+    size_t h = 0;
+    for (size_t i = 0; i < k.size(); ++i) {
+      h ^= std::hash<ChiaveLetta>{}(Vista(k[i])) + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
+    }
+    return h;
+  }
+};
+struct UgualiChiavi {
+  using is_transparent = void;
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (Vista(a[i]) != Vista(b[i])) return false;
+    }
+    return true;
+  }
+};
+
+// The sum of a summed column in a group: none while only Nulls were added.
+using Somma = std::optional<__int128>;
+void Aggiungi(Somma& somma, __int128 n) { somma = somma.value_or(0) + n; }
+
+// The groups of a query: the values of its grouped columns, and the sums of its summed ones.
+using Gruppi = std::unordered_map<std::vector<Chiave>, std::vector<Somma>, HashChiavi, UgualiChiavi>;
+
+// The group of `riga` in `gruppi`, added with `somme` sums when new.
+std::vector<Somma>& Gruppo(Gruppi& gruppi, const RigaLetta& riga, size_t somme) {
+  if (const auto it = gruppi.find(riga); it != gruppi.end()) return it->second;
+  std::vector<Chiave> chiave;
+  for (size_t i = 0; i < riga.size(); ++i) {
+    std::visit(
+        [&](auto v) {
+          if constexpr (std::is_same_v<decltype(v), std::string_view>) {
+            chiave.emplace_back(std::string(v));
+          } else {
+            chiave.emplace_back(v);
+          }
+        },
+        riga[i]);
+  }
+  return gruppi.emplace(std::move(chiave), std::vector<Somma>(somme)).first->second;
 }
 
 // Reads column `colonna` of the current row of `st` as a group key; false when it is of a kind
@@ -64,145 +102,21 @@ uint64_t HashTesto(const char* p, size_t n) {
 bool LeggiChiave(sqlite3_stmt* st, int colonna, ChiaveLetta& letta) {
   switch (sqlite3_column_type(st, colonna)) {
     case SQLITE_NULL:
-      letta.chiave = Chiave{};
-      letta.testo = {};
-      letta.hash = 1;
+      letta = std::monostate();
       return true;
     case SQLITE_INTEGER:
-      letta.chiave = Chiave{Chiave::kIntero, sqlite3_column_int64(st, colonna), 0, 0};
-      letta.testo = {};
-      letta.hash = static_cast<uint64_t>(letta.chiave.intero) * 0xff51afd7ed558ccdULL;
+      letta.emplace<int64_t>(sqlite3_column_int64(st, colonna));
       return true;
     case SQLITE_TEXT: {
       const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, colonna));
       const size_t n = static_cast<size_t>(sqlite3_column_bytes(st, colonna));
-      letta.chiave = Chiave{Chiave::kTesto, 0, 0, static_cast<uint32_t>(n)};
-      letta.testo = std::string_view(p ? p : "", n);
-      letta.hash = HashTesto(letta.testo.data(), n);
+      letta.emplace<std::string_view>(p ? p : "", n);
       return true;
     }
     default:
       return false;
   }
 }
-
-class Gruppi {
- public:
-  Gruppi(int chiavi, int somme) : chiavi_(chiavi), somme_(somme) {
-    slot_.assign(1024, 0);
-    riga_.resize(static_cast<size_t>(chiavi));
-    testi_riga_.resize(static_cast<size_t>(chiavi));
-  }
-
-  // The group of the row whose grouped columns, read into `letti`, are the scan columns
-  // `colonne`, added when new.
-  size_t Trova(const std::vector<ChiaveLetta>& letti, const std::vector<int>& colonne) {
-    uint64_t h = 0;
-    for (int c = 0; c < chiavi_; ++c) {
-      const ChiaveLetta& letta = letti[static_cast<size_t>(colonne[static_cast<size_t>(c)])];
-      riga_[static_cast<size_t>(c)] = letta.chiave;
-      testi_riga_[static_cast<size_t>(c)] = letta.testo;
-      h = Mescola(h, letta.hash);
-    }
-    return CercaOAggiungi(h | 1);  // 0 marks an empty slot
-  }
-
-  // Adds the groups and sums of `altri`, of the same columns, to these.
-  void Aggiungi(const Gruppi& altri) {
-    for (size_t g = 0; g < altri.Numero(); ++g) {
-      for (int c = 0; c < chiavi_; ++c) {
-        const Chiave& k = altri.ChiaveDi(g, c);
-        riga_[static_cast<size_t>(c)] = k;
-        testi_riga_[static_cast<size_t>(c)] =
-            k.tipo == Chiave::kTesto ? altri.Testo(k) : std::string_view();
-      }
-      const size_t mio = CercaOAggiungi(altri.hash_[g]);
-      for (int s = 0; s < somme_; ++s) {
-        const Somma& sua = altri.somma_[g * static_cast<size_t>(somme_) + static_cast<size_t>(s)];
-        Somma& somma = SommaDi(mio, s);
-        somma.totale += sua.totale;
-        somma.qualcuno = somma.qualcuno || sua.qualcuno;
-      }
-    }
-  }
-
-  size_t Numero() const { return hash_.size(); }
-  const Chiave& ChiaveDi(size_t g, int c) const {
-    return chiave_[g * static_cast<size_t>(chiavi_) + static_cast<size_t>(c)];
-  }
-  std::string_view Testo(const Chiave& k) const {
-    return std::string_view(testi_).substr(k.inizio, k.lunghezza);
-  }
-  Somma& SommaDi(size_t g, int s) {
-    return somma_[g * static_cast<size_t>(somme_) + static_cast<size_t>(s)];
-  }
-
-  // SQLite's order of values: Null, then numbers, then texts byte by byte.
-  int Confronta(size_t a, size_t b, int c) const {
-    const Chiave& x = ChiaveDi(a, c);
-    const Chiave& y = ChiaveDi(b, c);
-    if (x.tipo != y.tipo) return x.tipo < y.tipo ? -1 : 1;
-    if (x.tipo == Chiave::kIntero) return x.intero < y.intero ? -1 : (x.intero > y.intero ? 1 : 0);
-    if (x.tipo == Chiave::kTesto) {
-      const int r = Testo(x).compare(Testo(y));
-      return r < 0 ? -1 : (r > 0 ? 1 : 0);
-    }
-    return 0;
-  }
-
- private:
-  bool Uguale(size_t g) const {
-    for (int c = 0; c < chiavi_; ++c) {
-      const Chiave& a = ChiaveDi(g, c);
-      const Chiave& b = riga_[static_cast<size_t>(c)];
-      if (a.tipo != b.tipo) return false;
-      if (a.tipo == Chiave::kIntero && a.intero != b.intero) return false;
-      if (a.tipo == Chiave::kTesto && Testo(a) != testi_riga_[static_cast<size_t>(c)]) return false;
-    }
-    return true;
-  }
-
-  // The group of the keys in `riga_` and `testi_riga_`, whose hash is `h`, added when new.
-  size_t CercaOAggiungi(uint64_t h) {
-    const size_t maschera = slot_.size() - 1;
-    for (size_t i = h & maschera;; i = (i + 1) & maschera) {
-      if (slot_[i] == 0) break;
-      if (hash_[slot_[i] - 1] == h && Uguale(slot_[i] - 1)) return slot_[i] - 1;
-    }
-    const size_t g = hash_.size();
-    hash_.push_back(h);
-    for (int c = 0; c < chiavi_; ++c) {
-      Chiave k = riga_[static_cast<size_t>(c)];
-      if (k.tipo == Chiave::kTesto) {
-        k.inizio = static_cast<uint32_t>(testi_.size());
-        testi_ += testi_riga_[static_cast<size_t>(c)];
-      }
-      chiave_.push_back(k);
-    }
-    somma_.resize(somma_.size() + static_cast<size_t>(somme_));
-    // The table kept at most half full: when it grows, every group goes in again.
-    const bool cresce = hash_.size() * 2 > slot_.size();
-    if (cresce) slot_.assign(slot_.size() * 2, 0);
-    for (size_t k = cresce ? 0 : g; k <= g; ++k) Inserisci(k);
-    return g;
-  }
-
-  void Inserisci(size_t g) {
-    const size_t maschera = slot_.size() - 1;
-    size_t i = hash_[g] & maschera;
-    while (slot_[i] != 0) i = (i + 1) & maschera;
-    slot_[i] = static_cast<uint32_t>(g + 1);
-  }
-
-  int chiavi_, somme_;
-  std::vector<uint32_t> slot_;  // group + 1, 0 when empty
-  std::vector<uint64_t> hash_;  // by group
-  std::vector<Chiave> chiave_;  // by group, then grouped column
-  std::string testi_;
-  std::vector<Somma> somma_;  // by group, then summed column
-  std::vector<Chiave> riga_;  // the current row's keys
-  std::vector<std::string_view> testi_riga_;
-};
 
 // True when every grouped column of the plan is a column of its table compared byte by byte.
 bool ConfrontoBinario(sqlite3* db, const PianoSomme& piano) {
@@ -230,18 +144,18 @@ struct Lavoro {
 
 // Puts the groups of `lavoro` in SQLite's order and writes them as its rows; false when a sum
 // is out of the range SQLite can hand over.
-bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
+bool Scrivi(Lavoro& lavoro) {
   const PianoSomme& piano = *lavoro.piano;
-  Gruppi& gruppi = lavoro.gruppi;
-  const int chiavi = static_cast<int>(piano.colonne_gruppo.size());
   // SQLite's order: by the Order by columns, then by all the grouped ones.
-  std::vector<size_t> ordine(gruppi.Numero());
-  std::iota(ordine.begin(), ordine.end(), size_t{0});
+  std::vector<const Gruppi::value_type*> ordine;
+  ordine.reserve(lavoro.gruppi.size());
+  for (const auto& gruppo : lavoro.gruppi) ordine.push_back(&gruppo);
   std::vector<int> criteri = piano.ordine;
-  for (int c = 0; c < chiavi; ++c) criteri.push_back(c);
-  std::sort(ordine.begin(), ordine.end(), [&](size_t a, size_t b) {
+  for (size_t c = 0; c < piano.colonne_gruppo.size(); ++c) criteri.push_back(static_cast<int>(c));
+  std::sort(ordine.begin(), ordine.end(), [&](const auto* a, const auto* b) {
     for (int c : criteri) {
-      if (const int r = gruppi.Confronta(a, b, c)) return r < 0;
+      const auto r = a->first[static_cast<size_t>(c)] <=> b->first[static_cast<size_t>(c)];
+      if (r != 0) return r < 0;
     }
     return false;
   });
@@ -250,31 +164,32 @@ bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
   const size_t n = ins.Campi().size();
   std::vector<Colonna> colonne(n);
   for (auto& c : colonne) c.Riserva(ordine.size());
-  for (size_t g : ordine) {
+  for (const auto* gruppo : ordine) {
     for (size_t u = 0; u < n; ++u) {
       const PianoSomme::Uscita& uscita = piano.uscite[u];
       const TipoCampo tipo = ins.Campi()[u].tipo;
       Colonna& colonna = colonne[u];
+      const size_t c = static_cast<size_t>(uscita.colonna);
       if (!uscita.somma) {
-        const Chiave& k = gruppi.ChiaveDi(g, uscita.colonna);
-        if (k.tipo == Chiave::kNull) {
-          colonna.AggiungiNull();
-        } else if (k.tipo == Chiave::kIntero) {
-          colonna.AggiungiInteroSqlite(k.intero, tipo);
+        const Chiave& k = gruppo->first[c];
+        if (const int64_t* intero = std::get_if<int64_t>(&k)) {
+          colonna.AggiungiInteroSqlite(*intero, tipo);
+        } else if (const std::string* testo = std::get_if<std::string>(&k)) {
+          colonna.AggiungiTestoSqlite(*testo, tipo);
         } else {
-          colonna.AggiungiTestoSqlite(gruppi.Testo(k), tipo);
+          colonna.AggiungiNull();
         }
         continue;
       }
-      const Somma& somma = gruppi.SommaDi(g, uscita.colonna);
-      if (!somma.qualcuno) {
+      const Somma& somma = gruppo->second[c];
+      if (!somma) {
         colonna.AggiungiNull();
         continue;
       }
-      if (somma.totale > INT64_MAX || somma.totale < INT64_MIN) return false;
-      const auto totale = static_cast<int64_t>(somma.totale);
+      if (*somma > INT64_MAX || *somma < INT64_MIN) return false;
+      const auto totale = static_cast<int64_t>(*somma);
       // As SQLite hands the sums over: a Currency sum with decimals as a floating-point number.
-      if (!valuta[static_cast<size_t>(lavoro.somme[static_cast<size_t>(uscita.colonna)])]) {
+      if (!uscita.valuta) {
         colonna.AggiungiInteroSqlite(totale, tipo);
       } else if (totale % 10000 == 0) {
         colonna.AggiungiInteroSqlite(totale / 10000, tipo);
@@ -287,12 +202,49 @@ bool Scrivi(Lavoro& lavoro, const std::vector<char>& valuta) {
   return true;
 }
 
-// What one read of the table gets: its SQL text, and the summed columns the rows are read in.
-struct Scansione {
-  std::string sql;
-  std::vector<int> colonna_valore;  // scan column of each value of the row
-  std::vector<char> valuta;         // whether each value is added up as Currency
+// A summed column of the scan, and whether it is added up as Currency.
+struct Addendo {
+  int colonna;
+  bool valuta;
+  bool operator==(const Addendo&) const = default;
 };
+
+// What one read of the table gets: the grouped columns of all the queries and the values of the
+// row (each read once a row), and the SQL text without and with the parts of a Where.
+struct Scansione {
+  std::vector<int> chiavi;
+  std::vector<Addendo> addendi;
+  std::string sql;
+  std::string condizione;  // of the query, when alone: SQLite can use it to skip rows
+
+  // The SQL text of the rows that also meet `limite`, if not "".
+  std::string Sql(const std::string& limite = "") const {
+    if (condizione.empty() && limite.empty()) return sql;
+    if (condizione.empty() || limite.empty()) return sql + " WHERE " + condizione + limite;
+    return sql + " WHERE " + condizione + " AND " + limite;
+  }
+};
+
+// Reads addend `a` of the current row of `st` as its sum adds it up into `n` (nothing for a
+// Null); false when it is not a value this code adds up as SQLite would.
+bool LeggiAddendo(sqlite3_stmt* st, const Addendo& a, std::optional<int64_t>& n) {
+  n.reset();
+  if (a.valuta) {
+    int64_t v = 0;
+    const ValoreSomma esito = DecimillesimiDaSommare(sqlite3_column_value(st, a.colonna), v);
+    if (esito == ValoreSomma::kNumero) n = v;
+    return esito == ValoreSomma::kNumero || esito == ValoreSomma::kNessuno;
+  }
+  switch (sqlite3_column_type(st, a.colonna)) {
+    case SQLITE_NULL:
+      return true;
+    case SQLITE_INTEGER:
+      n = sqlite3_column_int64(st, a.colonna);
+      return true;
+    default:
+      return false;  // SQLite sums these as floating point
+  }
+}
 
 // Reads the rows of `sql` on `db` and adds them into the groups of `lavori`; false when a value
 // is not one this code adds up as SQLite would, or the read fails.
@@ -305,61 +257,23 @@ bool Scandisci(sqlite3* db, const std::string& sql, const Scansione& scansione,
     return false;
   }
   sqlite3_stmt* st = istruzione.st;
-
-  struct ValoreRiga {
-    int64_t n;
-    bool nullo;
-  };
-  const std::vector<int>& colonna_valore = scansione.colonna_valore;
-  const std::vector<char>& valuta = scansione.valuta;
-  std::vector<ValoreRiga> valori(colonna_valore.size());
-  // The grouped columns of all the queries, each read once a row.
-  std::vector<int> colonne_chiave;
-  for (const Lavoro& lavoro : lavori) {
-    for (int c : lavoro.chiavi) {
-      if (std::find(colonne_chiave.begin(), colonne_chiave.end(), c) == colonne_chiave.end()) {
-        colonne_chiave.push_back(c);
-      }
-    }
-  }
   std::vector<ChiaveLetta> letti(static_cast<size_t>(sqlite3_column_count(st)));
+  std::vector<std::optional<int64_t>> valori(scansione.addendi.size());
   int rc;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    for (int c : colonne_chiave) {
+    for (int c : scansione.chiavi) {
       if (!LeggiChiave(st, c, letti[static_cast<size_t>(c)])) return false;
     }
-    // Each summed column of the row read once, as the sum reads it.
     for (size_t i = 0; i < valori.size(); ++i) {
-      const int c = colonna_valore[i];
-      ValoreRiga& v = valori[i];
-      v.nullo = false;
-      if (valuta[i]) {
-        const ValoreSomma esito = DecimillesimiDaSommare(sqlite3_column_value(st, c), v.n);
-        if (esito == ValoreSomma::kNessuno) {
-          v.nullo = true;
-        } else if (esito != ValoreSomma::kNumero) {
-          return false;
-        }
-      } else {
-        const int tipo = sqlite3_column_type(st, c);
-        if (tipo == SQLITE_NULL) {
-          v.nullo = true;
-        } else if (tipo != SQLITE_INTEGER) {
-          return false;  // SQLite sums these as floating point
-        } else {
-          v.n = sqlite3_column_int64(st, c);
-        }
-      }
+      if (!LeggiAddendo(st, scansione.addendi[i], valori[i])) return false;
     }
     for (Lavoro& lavoro : lavori) {
       if (lavoro.condizione >= 0 && sqlite3_column_int(st, lavoro.condizione) == 0) continue;
-      const size_t g = lavoro.gruppi.Trova(letti, lavoro.chiavi);
-      for (size_t s = 0; s < lavoro.somme.size(); ++s) {
-        const ValoreRiga& v = valori[static_cast<size_t>(lavoro.somme[s])];
-        if (v.nullo) continue;
-        Somma& somma = lavoro.gruppi.SommaDi(g, static_cast<int>(s));
-        somma.totale += v.n;
-        somma.qualcuno = true;
+      std::vector<Somma>& somme =
+          Gruppo(lavoro.gruppi, RigaLetta{letti, lavoro.chiavi}, lavoro.somme.size());
+      for (size_t s = 0; s < somme.size(); ++s) {
+        const std::optional<int64_t>& v = valori[static_cast<size_t>(lavoro.somme[s])];
+        if (v) Aggiungi(somme[s], *v);
       }
     }
   }
@@ -436,6 +350,14 @@ class Lettura {
   bool aperta_ = false;
 };
 
+// The place of `x` in `v`, added at the end when new.
+template <typename T>
+int Posto(std::vector<T>& v, const T& x) {
+  auto it = std::find(v.begin(), v.end(), x);
+  if (it == v.end()) it = v.insert(it, x);
+  return static_cast<int>(it - v.begin());
+}
+
 // One scan for all the queries: the grouped columns, the summed columns (each once) and the
 // truth of each Where condition, as SQLite's Where tests it. False when a query is not one this
 // code works out exactly.
@@ -443,62 +365,50 @@ bool Pianifica(Connessione& conn,
                const std::vector<std::pair<const PianoSomme*, Insieme*>>& richieste,
                std::vector<Lavoro>& lavori, Scansione& scansione) {
   const PianoSomme& primo = *richieste.front().first;
-  std::vector<std::string> colonne_scan;
-  auto colonna = [&](const std::string& testo) {
-    for (size_t i = 0; i < colonne_scan.size(); ++i) {
-      if (colonne_scan[i] == testo) return static_cast<int>(i);
-    }
-    colonne_scan.push_back(testo);
-    return static_cast<int>(colonne_scan.size() - 1);
-  };
-  // The values of the row: one per distinct (summed column, kind of sum).
-  std::vector<int>& colonna_valore = scansione.colonna_valore;
-  std::vector<char>& valuta = scansione.valuta;
+  std::vector<std::string> colonne;  // of the scan, as SQL text
   lavori.reserve(richieste.size());
   for (const auto& [piano, ins] : richieste) {
     if (piano->testo_tabella != primo.testo_tabella ||
         piano->uscite.size() != ins->Campi().size() || !ConfrontoBinario(conn.Db(), *piano)) {
       return false;
     }
-    Lavoro lavoro{piano,
-                  ins,
-                  {},
-                  {},
-                  -1,
-                  Gruppi(static_cast<int>(piano->colonne_gruppo.size()),
-                         static_cast<int>(piano->argomenti.size()))};
-    for (const std::string& t : piano->testi_gruppo) lavoro.chiavi.push_back(colonna(t));
-    std::vector<char> valuta_argomento(piano->argomenti.size(), 0);
-    for (const auto& u : piano->uscite) {
-      const int limite =
-          static_cast<int>(u.somma ? piano->argomenti.size() : piano->colonne_gruppo.size());
-      if (u.colonna < 0 || u.colonna >= limite) return false;
-      if (u.somma) valuta_argomento[static_cast<size_t>(u.colonna)] = u.valuta;
+    Lavoro& lavoro = lavori.emplace_back(Lavoro{piano, ins, {}, {}, -1, {}});
+    for (const std::string& t : piano->testi_gruppo) {
+      lavoro.chiavi.push_back(Posto(colonne, t));
+      Posto(scansione.chiavi, lavoro.chiavi.back());
     }
-    for (size_t a = 0; a < piano->argomenti.size(); ++a) {
-      const int c = colonna(piano->testi_argomenti[a]);
-      int v = -1;
-      for (size_t i = 0; i < colonna_valore.size(); ++i) {
-        if (colonna_valore[i] == c && valuta[i] == valuta_argomento[a]) v = static_cast<int>(i);
-      }
-      if (v < 0) {
-        colonna_valore.push_back(c);
-        valuta.push_back(valuta_argomento[a]);
-        v = static_cast<int>(colonna_valore.size() - 1);
-      }
-      lavoro.somme.push_back(v);
+    const size_t argomenti = piano->testi_argomenti.size();
+    std::vector<char> valuta(argomenti, 0);
+    for (const auto& u : piano->uscite) {
+      const size_t limite = u.somma ? argomenti : piano->colonne_gruppo.size();
+      if (u.colonna < 0 || static_cast<size_t>(u.colonna) >= limite) return false;
+      if (u.somma) valuta[static_cast<size_t>(u.colonna)] = u.valuta;
+    }
+    for (size_t a = 0; a < argomenti; ++a) {
+      const Addendo addendo{Posto(colonne, piano->testi_argomenti[a]), valuta[a] != 0};
+      lavoro.somme.push_back(Posto(scansione.addendi, addendo));
     }
     if (!piano->condizione.empty() && richieste.size() > 1) {
-      lavoro.condizione = colonna("CASE WHEN (" + piano->condizione + ") THEN 1 ELSE 0 END");
+      lavoro.condizione = Posto(colonne, "CASE WHEN (" + piano->condizione + ") THEN 1 ELSE 0 END");
     }
-    lavori.push_back(std::move(lavoro));
+  }
+  if (richieste.size() == 1 && !primo.condizione.empty()) {
+    scansione.condizione = "(" + primo.condizione + ")";
   }
   scansione.sql = "SELECT ";
-  for (size_t i = 0; i < colonne_scan.size(); ++i) {
-    scansione.sql += (i ? ", " : "") + colonne_scan[i];
-  }
+  for (size_t i = 0; i < colonne.size(); ++i) scansione.sql += (i ? ", " : "") + colonne[i];
   scansione.sql += " FROM " + primo.testo_tabella;
   return true;
+}
+
+// Adds the groups and sums of `altri`, of the same query, to `gruppi`.
+void Unisci(Gruppi& gruppi, const Gruppi& altri) {
+  for (const auto& [chiave, somme] : altri) {
+    std::vector<Somma>& mie = gruppi.try_emplace(chiave, somme.size()).first->second;
+    for (size_t s = 0; s < somme.size(); ++s) {
+      if (somme[s]) Aggiungi(mie[s], *somme[s]);
+    }
+  }
 }
 
 // A large table of a file read in two halves at once, the second on a connection and a thread
@@ -507,8 +417,7 @@ bool Pianifica(Connessione& conn,
 // Whether both halves were added into `lavori`; nullopt when the table is not read so (too
 // small, not of a file, no thread to be had).
 std::optional<bool> ScandisciInDueMeta(sqlite3* db, const PianoSomme& primo,
-                                       const std::string& condizione, const Scansione& scansione,
-                                       std::vector<Lavoro>& lavori) {
+                                       const Scansione& scansione, std::vector<Lavoro>& lavori) {
   const std::string file = FileDivisibile(db, primo);
   if (file.empty()) return std::nullopt;
   Lettura lettura(db);
@@ -516,8 +425,7 @@ std::optional<bool> ScandisciInDueMeta(sqlite3* db, const PianoSomme& primo,
   const std::optional<int64_t> meta = MetaDeiRowid(db, primo);
   if (!meta) return std::nullopt;
   std::vector<Lavoro> altri = lavori;  // no group read yet
-  const std::string dove = " WHERE " + (condizione.empty() ? "" : condizione + " AND ");
-  const std::string sql_altra = scansione.sql + dove + "_rowid_ > " + std::to_string(*meta);
+  const std::string sql_altra = scansione.Sql("_rowid_ > " + std::to_string(*meta));
   bool riuscita_altra = false;
   std::thread altra;
   try {
@@ -533,11 +441,11 @@ std::optional<bool> ScandisciInDueMeta(sqlite3* db, const PianoSomme& primo,
   } catch (const std::system_error&) {
     return std::nullopt;
   }
-  const bool riuscita = Scandisci(db, scansione.sql + dove + "_rowid_ <= " + std::to_string(*meta),
-                                  scansione, lavori);
+  const bool riuscita =
+      Scandisci(db, scansione.Sql("_rowid_ <= " + std::to_string(*meta)), scansione, lavori);
   altra.join();
   if (!riuscita || !riuscita_altra) return false;
-  for (size_t i = 0; i < lavori.size(); ++i) lavori[i].gruppi.Aggiungi(altri[i].gruppi);
+  for (size_t i = 0; i < lavori.size(); ++i) Unisci(lavori[i].gruppi, altri[i].gruppi);
   return true;
 }
 
@@ -549,20 +457,12 @@ bool SommePerGruppi(Connessione& conn,
   std::vector<Lavoro> lavori;
   Scansione scansione;
   if (!Pianifica(conn, richieste, lavori, scansione)) return false;
-  const PianoSomme& primo = *richieste.front().first;
-  // A query alone keeps its condition where SQLite can use it to skip rows.
-  std::string condizione;
-  if (richieste.size() == 1 && !primo.condizione.empty()) condizione = "(" + primo.condizione + ")";
   std::optional<bool> riuscita =
-      ScandisciInDueMeta(conn.Db(), primo, condizione, scansione, lavori);
-  if (!riuscita) {
-    riuscita = Scandisci(
-        conn.Db(), condizione.empty() ? scansione.sql : scansione.sql + " WHERE " + condizione,
-        scansione, lavori);
-  }
+      ScandisciInDueMeta(conn.Db(), *richieste.front().first, scansione, lavori);
+  if (!riuscita) riuscita = Scandisci(conn.Db(), scansione.Sql(), scansione, lavori);
   if (!*riuscita) return false;
   for (Lavoro& lavoro : lavori) {
-    if (!Scrivi(lavoro, scansione.valuta)) return false;
+    if (!Scrivi(lavoro)) return false;
   }
   return true;
 }
