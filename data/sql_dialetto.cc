@@ -422,10 +422,7 @@ class Traduttore {
     piano.schema = tabella.schema.empty() ? "main" : tabella.schema;
     piano.tabella = tabella.valore;
     piano.testo_tabella = tabella.testo;
-    for (size_t k : f.argomenti) {
-      piano.argomenti.push_back(t_[k].valore);
-      piano.testi_argomenti.push_back(t_[k].testo);
-    }
+    for (size_t k : f.argomenti) piano.testi_argomenti.push_back(t_[k].testo);
     if (f.fine_where > f.inizio_where) {
       piano.condizione = SenzaSpazi(Unisci(f.inizio_where, f.fine_where), kSpaziBianchi);
     }

@@ -35,8 +35,8 @@ struct PianoSomme {
   std::string testo_tabella;                 // as the translated text names it
   std::vector<std::string> colonne_gruppo;   // the grouped columns, in Group by order
   std::vector<std::string> testi_gruppo;     // the same, as the translated text names them
-  std::vector<std::string> argomenti;        // the summed columns, in the select list's order
-  std::vector<std::string> testi_argomenti;  // the same, as the translated text names them
+  std::vector<std::string> testi_argomenti;  // the summed columns, as the translated text names
+                                             // them, in the select list's order
   std::string condizione;                    // the translated Where condition, or ""
   std::vector<int> ordine;                   // the grouped columns named by Order by
   // One per result column: a grouped column (`colonna` its place among them) or a sum
