@@ -77,7 +77,8 @@ using Somma = std::optional<__int128>;
 void Aggiungi(Somma& somma, __int128 n) { somma = somma.value_or(0) + n; }
 
 // The groups of a query: the values of its grouped columns, and the sums of its summed ones.
-using Gruppi = std::unordered_map<std::vector<Chiave>, std::vector<Somma>, HashChiavi, UgualiChiavi>;
+using Gruppi =
+    std::unordered_map<std::vector<Chiave>, std::vector<Somma>, HashChiavi, UgualiChiavi>;
 
 // The group of `riga` in `gruppi`, added with `somme` sums when new.
 std::vector<Somma>& Gruppo(Gruppi& gruppi, const RigaLetta& riga, size_t somme) {

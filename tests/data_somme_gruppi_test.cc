@@ -147,6 +147,30 @@ TEST_F(SommeGruppi, DannoQuelloCheDaSqlite) {
   }
 }
 
+// Texts are ordered byte by byte as unsigned values, as SQLite orders them: accented letters in
+// UTF-8 after every ASCII one, an empty text after Null and before the others.
+TEST_F(SommeGruppi, TestiOrdinatiPerByteSenzaSegno) {
+  auto db = motore_->Workspaces().CreateDatabase("U.mdb");
+  TableDef td = db->CreateTableDef("V");
+  td.Fields.Append(td.CreateField("T", dbText, 20));
+  td.Fields.Append(td.CreateField("L", dbLong, 0));
+  db->TableDefs().Append(td);
+  auto rs = db->OpenRecordset("V");
+  const char* const testi[] = {"zeta",     "\xC3\xA0rea", "",     "Zeta", nullptr,
+                               "\xC3\xA9", "~",           "zeta", ""};
+  int n = 0;
+  for (const char* t : testi) {
+    rs->AddNew();
+    if (t) rs->Fields("T") = Valore(t);
+    rs->Fields("L") = Valore(static_cast<int32_t>(++n));
+    rs->Update();
+  }
+  const std::string sql = "Select T, sum(L) as SL From V Group by T";
+  const auto attese = Righe(*db->OpenRecordset(sql + " Having 1 = 1"));
+  ASSERT_EQ(attese.size(), 7u);
+  EXPECT_EQ(Righe(*db->OpenRecordset(sql)), attese);
+}
+
 // The shapes the engine adds up itself, and some it must leave to SQLite.
 TEST(PianoSomme, SoloSommeRaggruppateDiUnaTabella) {
   engine_detail::ContestoSql contesto{
