@@ -310,7 +310,7 @@ std::string FileDivisibile(sqlite3* db, const PianoSomme& piano) {
 }
 
 // The rowid halfway between the table's first and last, when the table is large enough to be
-// read in two halves; read in the transaction of `lettura`.
+// read in two halves; read in the caller's read transaction.
 std::optional<int64_t> MetaDeiRowid(sqlite3* db, const PianoSomme& piano) {
   // One query for each end: SQLite reads a lone min() or max() of the rowid from the end of the
   // table's tree, and both in one query from every row.
