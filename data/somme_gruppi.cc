@@ -293,12 +293,11 @@ std::string FileDivisibile(sqlite3* db, const PianoSomme& piano) {
   if (!file || !*file || sqlite3_db_readonly(db, "main") < 0) return "";
   std::error_code errore;
   if (!std::filesystem::is_regular_file(file, errore)) return "";
-  sqlite3_stmt* st = nullptr;
+  Istruzione modo;
   bool adatta =
-      sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW &&
-      sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "wal") != 0;
-  sqlite3_finalize(st);
+      sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, &modo.st, nullptr) == SQLITE_OK &&
+      sqlite3_step(modo.st) == SQLITE_ROW &&
+      sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(modo.st, 0)), "wal") != 0;
   // _rowid_ must be the rowid, not a column of that name.
   const char* tipo = nullptr;
   int chiave = 0;
