@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/file_database.h"
 #include "data/insieme.h"

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/sqlite_motore.h"
 #include "data/valore.h"
