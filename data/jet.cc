@@ -267,10 +267,10 @@ bool EFileJet(const std::string& percorso) {
 }
 
 void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
-             const Limiti& limiti) {
+             const Limiti& limiti, const std::filesystem::path& riserva) {
   size_t dimensione = 0;
   ControllaFile(percorso, &dimensione);
-  CartellaTemporanea cartella;
+  CartellaTemporanea cartella(riserva);
   const std::string copia = (cartella.Percorso() / "copia.db").string();
   try {
     Figlio figlio(percorso, copia, MemoriaLettura(dimensione), limiti.secondi_senza_dati);
