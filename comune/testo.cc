@@ -147,4 +147,13 @@ void Quota(std::string_view testo, std::string& destinazione) {
   destinazione += '\'';
 }
 
+std::string QuotaNome(std::string_view nome) {
+  std::string s = "\"";
+  for (char c : nome) {
+    if (c == '"') s += '"';
+    s += c;
+  }
+  return s + "\"";
+}
+
 }  // namespace vendrix

@@ -50,6 +50,8 @@ std::string_view SenzaSpazi(std::string_view testo, std::string_view spazi = kSp
 std::string Quota(std::string_view testo);
 // The same literal, appended to `destinazione`, for texts built over and over in one buffer.
 void Quota(std::string_view testo, std::string& destinazione);
+// A name (of a table, column or schema) quoted for SQLite: "na""me".
+std::string QuotaNome(std::string_view nome);
 
 }  // namespace vendrix
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "comune/testo.h"
 #include "data/errore.h"
 #include "data/file_database.h"
 #include "data/insieme.h"
@@ -47,7 +48,7 @@ std::string Motore::UriJet(const std::string& percorso, const std::string& canon
     if (rc != SQLITE_OK) {
       throw Errore("Impossibile leggere il database Access '" + nome + "': " + Messaggio(db));
     }
-    jet::Importa(db, "main", percorso);
+    jet::Importa(db, "main", percorso, {}, cartella_);
   } catch (...) {
     sqlite3_close_v2(db);
     throw;

@@ -81,7 +81,7 @@ void Database::ElencoTabelle::Append(const TableDef& tabella) {
   if (tabella.Name().empty()) throw Errore(operazione + ": nome della tabella vuoto");
   const auto& campi = tabella.Fields.Elenco();
   if (campi.empty()) throw Errore(operazione + ": la tabella non ha campi");
-  std::string sql = "CREATE TABLE main." + engine_detail::QuotaNome(tabella.Name()) + " (";
+  std::string sql = "CREATE TABLE main." + QuotaNome(tabella.Name()) + " (";
   engine_detail::MappaNomi visti;
   for (size_t i = 0; i < campi.size(); ++i) {
     const Field& f = campi[i];
@@ -97,7 +97,7 @@ void Database::ElencoTabelle::Append(const TableDef& tabella) {
       throw Errore(operazione + ": tipo " + std::to_string(f.tipo) + " del campo '" + f.nome +
                    "' non gestito");
     }
-    sql += (i ? ", " : "") + engine_detail::QuotaNome(f.nome) + " " + tipo;
+    sql += (i ? ", " : "") + QuotaNome(f.nome) + " " + tipo;
   }
   sql += ")";
   if (sqlite3_exec(c.Db(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {

@@ -1,26 +1,29 @@
-// Reading the hotel suite's Access files. The file is read by the program vendrix-lettore-jet
-// that sends its tables through a pipe; this side checks what arrives and copies it into SQLite.
-// Whatever the child does on a damaged file (crash, endless loop, nonsense), the program gets an
-// Errore naming the file and the schema stays empty.
+// Reading the hotel suite's Access files. The file is read by the program vendrix-lettore-jet,
+// which copies its tables into a SQLite file of a private temporary folder. This side trusts
+// that copy no more than any file from outside: it checks its structure, its tables'
+// declarations and every value against its column's kind before copying it into the engine's
+// database. Whatever the child does on a damaged file (crash, endless loop, nonsense), the
+// program gets an Errore naming the file and the schema stays empty.
 
 #include "data/jet.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "comune/testo.h"
+#include "data/cartella_temporanea.h"
 #include "data/errore.h"
 #include "data/file_normale.h"
 #include "data/jet_figlio.h"
 #include "data/jet_lettore.h"
-#include "data/sql_dialetto.h"
 
 namespace vendrix::jet {
 namespace {
@@ -85,291 +88,174 @@ size_t ControllaFile(const std::string& percorso, size_t* dimensione) {
   return pagina;
 }
 
-// The stream as the child sends it, read with every length and tag checked: a child whose
-// memory libmdb has spoilt may send anything.
-class Flusso {
- public:
-  Flusso(Figlio* figlio, size_t max_valore) : figlio_(figlio), max_valore_(max_valore) {}
+bool NomeValido(std::string_view nome) { return NomeAccettabile(nome) && Utf8Valido(nome); }
 
-  // The next value of type T, as the child wrote its bytes.
-  template <typename T>
-  T Leggi() {
-    T v;
-    Byte(&v, sizeof v);
-    return v;
-  }
-  // A text or byte string of at most `massimo` bytes, into `out`.
-  void Str(std::string* out, size_t massimo) {
-    const uint32_t n = Leggi<uint32_t>();
-    if (n > massimo) throw Incoerente();
-    out->clear();
-    // Grown as the bytes arrive, so a false length cannot make us reserve memory for nothing.
-    while (out->size() < n) {
-      size_t parte = std::min<size_t>(n - out->size(), 1 << 20);
-      size_t prima = out->size();
-      out->resize(prima + parte);
-      Byte(out->data() + prima, parte);
+// The copy holds what a sound reader could not have written.
+struct Incoerente {};
+
+// The kind of a column declared `dichiarato`, or 0 when no column of the reader's is so declared.
+Genere GenereDichiarato(const std::string& dichiarato, uint32_t* dimensione) {
+  *dimensione = 0;
+  if (dichiarato.starts_with("VARCHAR(") && dichiarato.ends_with(")")) {
+    const std::string cifre = dichiarato.substr(8, dichiarato.size() - 9);
+    if (cifre.empty() || cifre.size() > 5 || cifre[0] == '0' ||
+        cifre.find_first_not_of("0123456789") != std::string::npos || std::stoul(cifre) > 65535) {
+      return Genere{0};
     }
+    *dimensione = static_cast<uint32_t>(std::stoul(cifre));
+    return kTesto;
   }
-  void Valore(std::string* out) { Str(out, max_valore_); }
-
-  // True when the stream has ended exactly here.
-  bool AllaFine() {
-    if (pos_ < buffer_.size()) return false;
-    return Riempi() == 0;
+  for (uint8_t g = kBooleano; g <= kBinario; ++g) {
+    if (g != kTesto && TipoDichiarato(Genere{g}, 0) == dichiarato) return Genere{g};
   }
-
-  struct Incoerente {};
-  struct Interrotto {};
-
- private:
-  void Byte(void* dst, size_t n) {
-    char* p = static_cast<char*>(dst);
-    while (n > 0) {
-      if (pos_ == buffer_.size() && Riempi() == 0) throw Interrotto();
-      size_t parte = std::min(n, buffer_.size() - pos_);
-      std::memcpy(p, buffer_.data() + pos_, parte);
-      pos_ += parte;
-      p += parte;
-      n -= parte;
-    }
-  }
-
-  size_t Riempi() {
-    buffer_.resize(1 << 16);
-    size_t letti = figlio_->Leggi(buffer_.data(), buffer_.size());
-    buffer_.resize(letti);
-    pos_ = 0;
-    return letti;
-  }
-
-  Figlio* figlio_;
-  size_t max_valore_;
-  std::vector<char> buffer_;
-  size_t pos_ = 0;
-};
-
-bool NomeValido(const std::string& nome) { return NomeAccettabile(nome) && Utf8Valido(nome); }
-
-// Currency as the engine stores it: the REAL nearest to the exact four-decimal amount.
-double ValutaReale(int64_t decimillesimi) {
-  constexpr int64_t kEsatto = int64_t{1} << 53;
-  if (decimillesimi > -kEsatto && decimillesimi < kEsatto) {
-    return static_cast<double>(decimillesimi) / 10000.0;  // one correctly rounded division
-  }
-  // Beyond 2^53 the integer itself would round first: let strtod round the decimal text once.
-  const bool negativo = decimillesimi < 0;
-  uint64_t assoluto =
-      negativo ? 0 - static_cast<uint64_t>(decimillesimi) : static_cast<uint64_t>(decimillesimi);
-  char testo[32];
-  std::snprintf(testo, sizeof testo, "%s%llu.%04llu", negativo ? "-" : "",
-                static_cast<unsigned long long>(assoluto / 10000),
-                static_cast<unsigned long long>(assoluto % 10000));
-  return std::strtod(testo, nullptr);
+  return Genere{0};
 }
 
-// The declared type of a column of kind `genere`, which the engine reads back as that kind.
-std::string TipoDichiarato(Genere genere, uint32_t dimensione) {
-  static constexpr const char* kTipi[] = {"",       "BOOLEAN",  "SMALLINT", "INTEGER", "CURRENCY",
-                                          "DOUBLE", "DATETIME", "VARCHAR",  "TEXT",    "BLOB"};
-  if (genere == kTesto) return "VARCHAR(" + std::to_string(dimensione) + ")";
-  return kTipi[genere];
+// True when the value at column `i` of the row of `st` is one a column of kind `genere` holds:
+// texts within `max_testo` bytes and valid UTF-8, bytes within `max_byte`.
+bool ValoreAmmesso(sqlite3_stmt* st, int i, Genere genere, size_t max_testo, size_t max_byte) {
+  const int tipo = sqlite3_column_type(st, i);
+  const int64_t n = tipo == SQLITE_INTEGER ? sqlite3_column_int64(st, i) : 0;
+  switch (genere) {
+    case kBooleano:
+      return tipo == SQLITE_INTEGER && (n == 0 || n == 1);
+    case kIntero16:
+      return tipo == SQLITE_NULL || (tipo == SQLITE_INTEGER && n >= INT16_MIN && n <= INT16_MAX);
+    case kIntero32:
+      return tipo == SQLITE_NULL || (tipo == SQLITE_INTEGER && n >= INT32_MIN && n <= INT32_MAX);
+    case kValuta:
+    case kDoppio:
+    case kData:
+      return tipo == SQLITE_NULL || tipo == SQLITE_FLOAT || tipo == SQLITE_INTEGER;
+    case kTesto:
+    case kMemo: {
+      if (tipo == SQLITE_NULL) return true;
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      const auto byte = static_cast<size_t>(sqlite3_column_bytes(st, i));
+      return tipo == SQLITE_TEXT && byte <= max_testo && Utf8Valido(std::string_view(p, byte));
+    }
+    case kBinario:
+      return tipo == SQLITE_NULL ||
+             (tipo == SQLITE_BLOB && static_cast<size_t>(sqlite3_column_bytes(st, i)) <= max_byte);
+  }
+  return false;
 }
 
-// The SQLite side: one table at a time, each row through one prepared INSERT.
-class Destinazione {
- public:
-  Destinazione(sqlite3* db, const std::string& schema, const std::string& percorso)
-      : db_(db), schema_(engine_detail::QuotaNome(schema)), percorso_(percorso) {}
-  ~Destinazione() { sqlite3_finalize(inserisci_); }
-  Destinazione(const Destinazione&) = delete;
-  Destinazione& operator=(const Destinazione&) = delete;
+// One query on the copy, stepped by `riga` for each row; false when it cannot be run.
+template <typename F>
+bool PerOgniRiga(sqlite3* db, const std::string& sql, F riga) {
+  sqlite3_stmt* st = nullptr;
+  bool riuscita = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK;
+  int esito = SQLITE_DONE;
+  while (riuscita && (esito = sqlite3_step(st)) == SQLITE_ROW) riga(st);
+  sqlite3_finalize(st);
+  return riuscita && esito == SQLITE_DONE;
+}
 
-  void Esegui(const std::string& sql) {
-    char* errore = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &errore) != SQLITE_OK) {
-      std::string testo = errore ? errore : sqlite3_errmsg(db_);
-      sqlite3_free(errore);
-      throw Errore(Messaggio(testo));
-    }
-  }
+std::string Testo(sqlite3_stmt* st, int i) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+  return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, i))) : std::string();
+}
 
-  // Undoes everything copied so far; used while another error is on its way, so it reports none.
-  void Annulla() {
-    sqlite3_finalize(inserisci_);
-    inserisci_ = nullptr;
-    sqlite3_exec(db_, "ROLLBACK TO vendrix_jet", nullptr, nullptr, nullptr);
-    sqlite3_exec(db_, "RELEASE vendrix_jet", nullptr, nullptr, nullptr);
-  }
-
-  void NuovaTabella(const std::string& nome, const std::vector<std::string>& colonne,
-                    const std::vector<Genere>& generi, const std::vector<uint32_t>& dimensioni) {
-    sqlite3_finalize(inserisci_);
-    inserisci_ = nullptr;
-    tabella_ = nome;
-    std::string crea = "CREATE TABLE " + schema_ + "." + engine_detail::QuotaNome(nome) + " (";
-    std::string inserisci =
-        "INSERT INTO " + schema_ + "." + engine_detail::QuotaNome(nome) + " VALUES (";
-    for (size_t i = 0; i < colonne.size(); ++i) {
-      crea += (i ? ", " : "") + engine_detail::QuotaNome(colonne[i]) + " " +
-              TipoDichiarato(generi[i], dimensioni[i]);
-      inserisci += i ? ", ?" : "?";
-    }
-    Esegui(crea + ")");
-    if (sqlite3_prepare_v2(db_, (inserisci + ")").c_str(), -1, &inserisci_, nullptr) != SQLITE_OK) {
-      throw Errore(Messaggio(sqlite3_errmsg(db_)));
-    }
-  }
-
-  sqlite3_stmt* Istruzione() { return inserisci_; }
-
-  void Inserisci() {
-    int esito = sqlite3_step(inserisci_);
-    sqlite3_reset(inserisci_);
-    if (esito != SQLITE_DONE) throw Errore(Messaggio(sqlite3_errmsg(db_)));
-  }
-
- private:
-  std::string Messaggio(const std::string& causa) const {
-    return "Impossibile copiare il database Access '" + percorso_ + "'" +
-           (tabella_.empty() ? std::string() : " (tabella '" + tabella_ + "')") + ": " + causa;
-  }
-
-  sqlite3* db_;
-  std::string schema_;
-  std::string percorso_;
-  std::string tabella_;
-  sqlite3_stmt* inserisci_ = nullptr;
-};
-
-// The columns of the table the stream is sending, and a buffer for each value.
-struct Colonne {
-  std::vector<std::string> nomi;
+// Checks the table `nome` of the copy: declared as the reader declares its tables, every value
+// of its column's kind. Throws Incoerente.
+void ControllaTabella(sqlite3* copia, const std::string& nome, const std::string& sql,
+                      size_t dimensione_file) {
   std::vector<Genere> generi;
-  std::vector<uint32_t> dimensioni;
-  std::vector<std::string> valori;
+  std::string attesa = "CREATE TABLE " + QuotaNome(nome) + " (";
+  const bool letta =
+      PerOgniRiga(copia, "SELECT name, type FROM pragma_table_info(" + Quota(nome) + ")",
+                  [&](sqlite3_stmt* st) {
+                    const std::string colonna = Testo(st, 0);
+                    uint32_t dimensione = 0;
+                    const Genere genere = GenereDichiarato(Testo(st, 1), &dimensione);
+                    if (!NomeValido(colonna) || genere == 0) throw Incoerente();
+                    attesa += (generi.empty() ? "" : ", ") + QuotaNome(colonna) + " " +
+                              TipoDichiarato(genere, dimensione);
+                    generi.push_back(genere);
+                  });
+  if (!letta || generi.empty() || generi.size() > kMaxColonne || attesa + ")" != sql) {
+    throw Incoerente();
+  }
+  const size_t max_testo = std::min<size_t>(kMaxValore, 3 * dimensione_file + 64);
+  const size_t max_byte = std::min<size_t>(kMaxValore, dimensione_file);
+  if (!PerOgniRiga(copia, "SELECT * FROM " + QuotaNome(nome), [&](sqlite3_stmt* st) {
+        for (size_t i = 0; i < generi.size(); ++i) {
+          if (!ValoreAmmesso(st, static_cast<int>(i), generi[i], max_testo, max_byte)) {
+            throw Incoerente();
+          }
+        }
+      })) {
+    throw Incoerente();
+  }
+}
+
+// The copy the child wrote, opened read-only with SQLite's defences against a crafted file, and
+// checked whole: its schema, then every row of each table (a damaged page is found on the way).
+// Throws Incoerente.
+class CopiaControllata {
+ public:
+  CopiaControllata(const std::string& percorso, size_t dimensione_file) {
+    if (sqlite3_open_v2(percorso.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      throw Incoerente();
+    }
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_exec(db_, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON", nullptr, nullptr,
+                 nullptr);
+    std::vector<std::pair<std::string, std::string>> tabelle;
+    if (!PerOgniRiga(db_, "SELECT type, name, sql FROM sqlite_schema",
+                     [&](sqlite3_stmt* st) {
+                       if (Testo(st, 0) != "table" || !NomeValido(Testo(st, 1))) throw Incoerente();
+                       tabelle.emplace_back(Testo(st, 1), Testo(st, 2));
+                     }) ||
+        tabelle.size() > kMaxTabelle) {
+      throw Incoerente();
+    }
+    for (const auto& [nome, sql] : tabelle) ControllaTabella(db_, nome, sql, dimensione_file);
+  }
+  ~CopiaControllata() { sqlite3_close_v2(db_); }
+  CopiaControllata(const CopiaControllata&) = delete;
+  CopiaControllata& operator=(const CopiaControllata&) = delete;
+
+  sqlite3* Db() const { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
 };
 
-// Reads a table's heading (its name and columns) and creates the table in `dest`.
-void LeggiTabella(Flusso* flusso, Destinazione* dest, Colonne* colonne) {
-  std::string nome;
-  flusso->Str(&nome, kMaxNome);
-  const uint32_t n = flusso->Leggi<uint32_t>();
-  if (!NomeValido(nome) || n == 0 || n > kMaxColonne) throw Flusso::Incoerente();
-  colonne->nomi.assign(n, std::string());
-  colonne->generi.assign(n, kBinario);
-  colonne->dimensioni.assign(n, 0);
-  colonne->valori.resize(n);
-  for (uint32_t i = 0; i < n; ++i) {
-    flusso->Str(&colonne->nomi[i], kMaxNome);
-    const uint8_t genere = flusso->Leggi<uint8_t>();
-    colonne->dimensioni[i] = flusso->Leggi<uint32_t>();
-    if (!NomeValido(colonne->nomi[i]) || genere < kBooleano || genere > kBinario ||
-        colonne->dimensioni[i] > 65535 || (genere == kTesto && colonne->dimensioni[i] == 0)) {
-      throw Flusso::Incoerente();
-    }
-    colonne->generi[i] = static_cast<Genere>(genere);
-  }
-  dest->NuovaTabella(nome, colonne->nomi, colonne->generi, colonne->dimensioni);
-}
-
-// Reads one value of a column of kind `genere` and binds it as parameter `p` of `ins`; a text or
-// bytes stay in `valore`, which must outlive the insert.
-void LeggiValore(Flusso* flusso, sqlite3_stmt* ins, int p, Genere genere, std::string* valore,
-                 size_t max_testo, size_t dimensione_file) {
-  switch (flusso->Leggi<uint8_t>()) {
-    case kNullo:
-      sqlite3_bind_null(ins, p);
-      return;
-    case kNumeroIntero: {
-      const int64_t v = flusso->Leggi<int64_t>();
-      const bool adatto = (genere == kBooleano && (v == 0 || v == 1)) ||
-                          (genere == kIntero16 && v >= INT16_MIN && v <= INT16_MAX) ||
-                          (genere == kIntero32 && v >= INT32_MIN && v <= INT32_MAX);
-      if (!adatto) throw Flusso::Incoerente();
-      sqlite3_bind_int64(ins, p, v);
-      return;
-    }
-    case kNumeroReale: {
-      const double v = flusso->Leggi<double>();
-      if (genere != kDoppio && genere != kData) throw Flusso::Incoerente();
-      sqlite3_bind_double(ins, p, v);  // NaN, which Access never stores, becomes Null
-      return;
-    }
-    case kDecimillesimi: {
-      const int64_t v = flusso->Leggi<int64_t>();
-      if (genere != kValuta) throw Flusso::Incoerente();
-      sqlite3_bind_double(ins, p, ValutaReale(v));
-      return;
-    }
-    case kStringa:
-      if (genere != kTesto && genere != kMemo) throw Flusso::Incoerente();
-      flusso->Str(valore, max_testo);
-      if (!Utf8Valido(*valore)) throw Flusso::Incoerente();
-      sqlite3_bind_text(ins, p, valore->data(), static_cast<int>(valore->size()), SQLITE_STATIC);
-      return;
-    case kByte:
-      if (genere != kBinario) throw Flusso::Incoerente();
-      flusso->Valore(valore);
-      if (valore->size() > dimensione_file) throw Flusso::Incoerente();
-      if (valore->empty()) {
-        sqlite3_bind_zeroblob(ins, p, 0);
-      } else {
-        sqlite3_bind_blob(ins, p, valore->data(), static_cast<int>(valore->size()), SQLITE_STATIC);
-      }
-      return;
-    default:
-      throw Flusso::Incoerente();
-  }
-}
-
-// Copies what the stream carries into `dest`, checking it as it goes. Returns normally only
-// after the stream's end message; throws LetturaFallita with the child's own detail when the
-// child found the file damaged.
-void Copia(Flusso* flusso, Destinazione* dest, size_t dimensione_file) {
-  const size_t max_testo = std::min<size_t>(kMaxValore, 3 * dimensione_file + 64);
-  Colonne colonne;
-  uint32_t tabelle = 0;
-  bool in_tabella = false;
-  uint64_t righe = 0;
-  for (;;) {
-    switch (flusso->Leggi<uint8_t>()) {
-      case kErrore: {
-        std::string dettaglio;
-        flusso->Str(&dettaglio, kMaxNome * 4);
-        if (!Utf8Valido(dettaglio)) throw Flusso::Incoerente();
-        throw LetturaFallita{dettaglio};
-      }
-      case kTabella:
-        if (in_tabella || ++tabelle > kMaxTabelle) throw Flusso::Incoerente();
-        LeggiTabella(flusso, dest, &colonne);
-        in_tabella = true;
-        righe = 0;
-        break;
-      case kRiga: {
-        if (!in_tabella) throw Flusso::Incoerente();
-        sqlite3_stmt* ins = dest->Istruzione();
-        for (size_t i = 0; i < colonne.nomi.size(); ++i) {
-          LeggiValore(flusso, ins, static_cast<int>(i) + 1, colonne.generi[i], &colonne.valori[i],
-                      max_testo, dimensione_file);
-        }
-        dest->Inserisci();
-        ++righe;
-        break;
-      }
-      case kAvanzamento:
-        break;
-      case kFineTabella:
-        if (!in_tabella || flusso->Leggi<uint64_t>() != righe) throw Flusso::Incoerente();
-        in_tabella = false;
-        break;
-      case kFine:
-        if (in_tabella || flusso->Leggi<uint32_t>() != tabelle) throw Flusso::Incoerente();
-        return;
-      default:
-        throw Flusso::Incoerente();
+// Waits for the child to end, reading what it tells; returns once the copy is whole. Throws
+// LetturaFallita when the child found the file damaged or stopped before its end, Errore when it
+// could not write the copy.
+void Ascolta(Figlio& figlio, const std::string& percorso) {
+  std::string esito;  // what the child told after its pages
+  char blocco[4096];
+  for (size_t n; (n = figlio.Leggi(blocco, sizeof blocco)) > 0;) {
+    for (size_t i = 0; i < n; ++i) {
+      if (esito.empty() && blocco[i] == kAvanzamento) continue;
+      if (esito.size() > 4 * kMaxNome)
+        throw LetturaFallita{"la libreria di lettura ha prodotto dati incoerenti"};
+      esito += blocco[i];
     }
   }
+  std::string fine = figlio.Fine();
+  if (esito.empty() || !fine.empty()) {
+    const std::string diagnostica = figlio.Diagnostica();
+    throw LetturaFallita{(fine.empty() ? "la lettura si è fermata prima della fine" : fine) +
+                         (diagnostica.empty() ? "" : "; libmdb: " + diagnostica)};
+  }
+  const std::string dettaglio = esito.substr(1);
+  if (esito[0] == kFine && dettaglio.empty()) {
+    // Pages past the end were read as empty: the tables are whole, but the file is not.
+    if (figlio.OltreLaFine()) {
+      throw LetturaFallita{"il file è troncato: mancano pagine a cui il file rimanda"};
+    }
+    return;
+  }
+  if (!Utf8Valido(dettaglio) || (esito[0] != kErrore && esito[0] != kErroreCopia)) {
+    throw LetturaFallita{"la libreria di lettura ha prodotto dati incoerenti"};
+  }
+  if (esito[0] == kErrore) throw LetturaFallita{dettaglio};
+  throw Errore("Impossibile copiare il database Access '" + percorso + "': " + dettaglio);
 }
 
 }  // namespace
@@ -381,39 +267,26 @@ bool EFileJet(const std::string& percorso) {
 }
 
 void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
-             const Limiti& limiti) {
+             const Limiti& limiti, const std::filesystem::path& riserva) {
   size_t dimensione = 0;
   ControllaFile(percorso, &dimensione);
-
-  Destinazione dest(db, schema, percorso);
-  dest.Esegui("SAVEPOINT vendrix_jet");
+  CartellaTemporanea cartella(riserva);
+  const std::string copia = (cartella.Percorso() / "copia.db").string();
   try {
-    Figlio figlio(percorso, MemoriaLettura(dimensione), limiti.secondi_senza_dati);
-    try {
-      Flusso flusso(&figlio, std::min<size_t>(kMaxValore, dimensione));
-      Copia(&flusso, &dest, dimensione);
-      if (!flusso.AllaFine()) throw Flusso::Incoerente();
-      std::string fine = figlio.Fine();
-      if (!fine.empty()) throw LetturaFallita{fine};
-      // Pages past the end were read as empty: the tables are whole, but the file is not.
-      if (figlio.OltreLaFine()) {
-        throw LetturaFallita{"il file è troncato: mancano pagine a cui il file rimanda"};
-      }
-    } catch (const Flusso::Interrotto&) {
-      std::string fine = figlio.Fine();
-      std::string diagnostica = figlio.Diagnostica();
-      throw LetturaFallita{(fine.empty() ? "la lettura si è fermata prima della fine" : fine) +
-                           (diagnostica.empty() ? "" : "; libmdb: " + diagnostica)};
-    } catch (const Flusso::Incoerente&) {
-      throw LetturaFallita{"la libreria di lettura ha prodotto dati incoerenti"};
+    Figlio figlio(percorso, copia, MemoriaLettura(dimensione), limiti.secondi_senza_dati);
+    Ascolta(figlio, percorso);
+    CopiaControllata controllata(copia, dimensione);
+    // The copy replaces the (empty) schema in one transaction: whole, or not at all.
+    sqlite3_backup* copiatura = sqlite3_backup_init(db, schema.c_str(), controllata.Db(), "main");
+    const bool riuscita = copiatura && sqlite3_backup_step(copiatura, -1) == SQLITE_DONE;
+    if (sqlite3_backup_finish(copiatura) != SQLITE_OK || !riuscita) {
+      throw Errore("Impossibile copiare il database Access '" + percorso +
+                   "': " + sqlite3_errmsg(db));
     }
-    dest.Esegui("RELEASE vendrix_jet");
+  } catch (const Incoerente&) {
+    throw Errore(Danneggiato(percorso, "la libreria di lettura ha prodotto dati incoerenti"));
   } catch (const LetturaFallita& f) {
-    dest.Annulla();
     throw Errore(Danneggiato(percorso, f.dettaglio));
-  } catch (...) {
-    dest.Annulla();
-    throw;
   }
 }
 

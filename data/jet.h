@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <string>
 
 namespace vendrix::jet {
@@ -24,11 +25,12 @@ struct Limiti {
 
 // Copies every user table of the Access file at `percorso` into the schema `schema` of `db`
 // (already attached and empty), with declared column types the engine reads back as the field
-// types of origin (texts as UTF-8, Currency exact, dates as dates). Throws Errore naming the file
-// when it is corrupt, truncated or unreadable; never crashes or hangs on a damaged file. On error
-// the schema is left as it was.
+// types of origin (texts as UTF-8, Currency exact, dates as dates). The file is read into a
+// private temporary folder of the system's, or of `riserva` when that cannot be used. Throws
+// Errore naming the file when it is corrupt, truncated or unreadable; never crashes or hangs on a
+// damaged file. On error the schema is left as it was.
 void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
-             const Limiti& limiti = {});
+             const Limiti& limiti = {}, const std::filesystem::path& riserva = {});
 
 }  // namespace vendrix::jet
 

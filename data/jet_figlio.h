@@ -46,11 +46,12 @@ inline std::string PercorsoLettore() {
   return cartella + "/" + kNomeLettore;
 }
 
-// Starts the reading program on `percorso` with the stream on `dati` and its own output on
-// `diagnostica`; posix_spawn, unlike a bare fork, is safe in a process with other threads.
-// Returns 0, or the errno of the failure.
-inline int AvviaLettore(const std::string& lettore, const std::string& percorso, size_t memoria,
-                        int dati, int diagnostica, pid_t* pid) {
+// Starts the reading program on `percorso`, writing the copy `copia`, with what it tells on
+// `dati` and its own output on `diagnostica`; posix_spawn, unlike a bare fork, is safe in a
+// process with other threads. Returns 0, or the errno of the failure.
+inline int AvviaLettore(const std::string& lettore, const std::string& percorso,
+                        const std::string& copia, size_t memoria, int dati, int diagnostica,
+                        pid_t* pid) {
   posix_spawn_file_actions_t azioni;
   posix_spawnattr_t attributi;
   if (posix_spawn_file_actions_init(&azioni) != 0) return ENOMEM;
@@ -74,7 +75,7 @@ inline int AvviaLettore(const std::string& lettore, const std::string& percorso,
   posix_spawnattr_setflags(&attributi, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   const std::string byte = std::to_string(memoria);
   char* argomenti[] = {const_cast<char*>(lettore.c_str()), const_cast<char*>(percorso.c_str()),
-                       const_cast<char*>(byte.c_str()), nullptr};
+                       const_cast<char*>(copia.c_str()), const_cast<char*>(byte.c_str()), nullptr};
   int esito = posix_spawn(pid, lettore.c_str(), &azioni, &attributi, argomenti, environ);
   posix_spawnattr_destroy(&attributi);
   posix_spawn_file_actions_destroy(&azioni);
@@ -86,12 +87,14 @@ struct LetturaFallita {
   std::string dettaglio;
 };
 
-// The reading process and the two pipes it writes to: the stream, and its own diagnostics
-// (libmdb prints its complaints on stderr). The destructor makes sure it is gone.
+// The reading process and the two pipes it writes to: what it tells of the reading, and its own
+// diagnostics (libmdb prints its complaints on stderr). The destructor makes sure it is gone.
 class Figlio {
  public:
-  // `memoria`: bytes the process may take for reading, beyond what it starts with.
-  Figlio(const std::string& percorso, size_t memoria, int secondi_senza_dati)
+  // Reads `percorso` into the copy `copia`; `memoria`: bytes the process may take for reading,
+  // beyond what it starts with.
+  Figlio(const std::string& percorso, const std::string& copia, size_t memoria,
+         int secondi_senza_dati)
       : secondi_senza_dati_(secondi_senza_dati) {
     int dati[2];
     int diagnostica[2];
@@ -111,7 +114,7 @@ class Figlio {
       }
     }
     const std::string lettore = PercorsoLettore();
-    int avvio = AvviaLettore(lettore, percorso, memoria, dati[1], diagnostica[1], &pid_);
+    int avvio = AvviaLettore(lettore, percorso, copia, memoria, dati[1], diagnostica[1], &pid_);
     close(dati[1]);
     close(diagnostica[1]);
     dati_ = dati[0];
@@ -141,7 +144,7 @@ class Figlio {
   Figlio(const Figlio&) = delete;
   Figlio& operator=(const Figlio&) = delete;
 
-  // Reads up to n bytes of the stream, waiting for them; 0 at the end of the stream.
+  // Reads up to n bytes of what the process tells, waiting for them; 0 once it has done.
   size_t Leggi(char* dst, size_t n) {
     auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(secondi_senza_dati_);
     for (;;) {
@@ -219,7 +222,7 @@ class Figlio {
       if (esito == pid_) break;
       if (esito < 0 && errno != EINTR) {
         pid_ = -1;
-        return "";  // already reaped by someone ignoring SIGCHLD: the stream decides
+        return "";  // already reaped by someone ignoring SIGCHLD: what it told decides
       }
       if (std::chrono::steady_clock::now() > limite) {
         kill(pid_, SIGKILL);

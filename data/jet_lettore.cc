@@ -7,13 +7,13 @@
 
 #include <errno.h>
 #include <iconv.h>
+#include <sqlite3.h>
 // mdbtools.h includes glib.h inside extern "C", where glib's C++ parts cannot compile: glib.h
 // comes first so that its include guard makes that inner include empty.
 #include <glib.h>
 #include <mdbtools.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "comune/testo.h"
@@ -43,82 +44,97 @@ uint64_t Leggi64(const unsigned char* p) {
   return static_cast<uint64_t>(Leggi32(p)) | static_cast<uint64_t>(Leggi32(p + 4)) << 32;
 }
 
-// One message of the stream, built whole before it is sent: a row that turns out damaged half-way
-// is never sent in part.
-class Blocco {
- public:
-  // Appends `v` as its bytes in the machine's order.
-  template <typename T>
-  Blocco& Metti(T v) {
-    dati_.append(reinterpret_cast<const char*>(&v), sizeof v);
-    return *this;
-  }
-  // Appends a str: its byte count, then its bytes.
-  Blocco& Str(const std::string& s) {
-    Metti(static_cast<uint32_t>(s.size()));
-    dati_.append(s);
-    return *this;
-  }
-  void Svuota() { dati_.clear(); }
-  const std::string& Dati() const { return dati_; }
-
- private:
-  std::string dati_;
-};
-
-// Buffered writer of the stream. What it holds goes out when the buffer is full and at least
-// every quarter of a second, so the parent always sees the reading move. A failed write means the
-// parent has gone: the child ends.
-class Scrittore {
- public:
-  explicit Scrittore(int fd) : fd_(fd), ultimo_invio_(Adesso()) {}
-  ~Scrittore() { Svuota(); }
-
-  void Invia(const Blocco& blocco) {
-    const std::string& dati = blocco.Dati();
-    if (buffer_.size() + dati.size() > kCapacita) Svuota();
-    if (dati.size() > kCapacita) {
-      Scrivi(dati.data(), dati.size());
-    } else {
-      buffer_.append(dati);
-    }
-    if (Adesso() - ultimo_invio_ > kIntervallo) Svuota();
-  }
-
-  void Svuota() {
-    Scrivi(buffer_.data(), buffer_.size());
-    buffer_.clear();
-    ultimo_invio_ = Adesso();
-  }
-
- private:
-  static constexpr size_t kCapacita = 1 << 16;
-  static constexpr int64_t kIntervallo = 250'000'000;  // nanoseconds
-
-  static int64_t Adesso() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-  }
-
-  void Scrivi(const char* p, size_t n) {
-    while (n > 0) {
-      ssize_t fatti = write(fd_, p, n);
-      if (fatti < 0 && errno == EINTR) continue;
-      if (fatti <= 0) _exit(2);
-      p += fatti;
-      n -= static_cast<size_t>(fatti);
-    }
-  }
-
-  int fd_;
-  int64_t ultimo_invio_;
-  std::string buffer_;
-};
-
 // The file cannot be read; the message says why, in the user's words.
 struct Guasto {
   std::string dettaglio;
+};
+
+// The copy cannot be written (its disk is full, say): not the Access file's fault.
+struct CopiaFallita {
+  std::string dettaglio;
+};
+
+// What the parent hears: a byte a page read, so that it sees the reading move, then the end. A
+// failed write means the parent has gone: the child ends.
+void Avvisa(int fd, std::string_view messaggio) {
+  while (!messaggio.empty()) {
+    ssize_t fatti = write(fd, messaggio.data(), messaggio.size());
+    if (fatti < 0 && errno == EINTR) continue;
+    if (fatti <= 0) _exit(2);
+    messaggio.remove_prefix(static_cast<size_t>(fatti));
+  }
+}
+
+// Currency as the engine stores it: the REAL nearest to the exact four-decimal amount.
+double ValutaReale(int64_t decimillesimi) {
+  constexpr int64_t kEsatto = int64_t{1} << 53;
+  if (decimillesimi > -kEsatto && decimillesimi < kEsatto) {
+    return static_cast<double>(decimillesimi) / 10000.0;  // one correctly rounded division
+  }
+  // Beyond 2^53 the integer itself would round first: let strtod round the decimal text once.
+  const bool negativo = decimillesimi < 0;
+  uint64_t assoluto =
+      negativo ? 0 - static_cast<uint64_t>(decimillesimi) : static_cast<uint64_t>(decimillesimi);
+  char testo[32];
+  std::snprintf(testo, sizeof testo, "%s%llu.%04llu", negativo ? "-" : "",
+                static_cast<unsigned long long>(assoluto / 10000),
+                static_cast<unsigned long long>(assoluto % 10000));
+  return std::strtod(testo, nullptr);
+}
+
+// The SQLite copy, written in one transaction that commits only when the whole file is read;
+// each table's rows through one prepared INSERT.
+class Copia {
+ public:
+  explicit Copia(const char* percorso) {
+    if (sqlite3_open_v2(percorso, &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+      Fallita();
+    }
+    Esegui("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
+  }
+  ~Copia() {
+    sqlite3_finalize(inserisci_);
+    sqlite3_close_v2(db_);
+  }
+  Copia(const Copia&) = delete;
+  Copia& operator=(const Copia&) = delete;
+
+  // Creates the table `nome` of columns `nomi` with the declared types `tipi`.
+  void NuovaTabella(const std::string& nome, const std::vector<std::string>& nomi,
+                    const std::vector<std::string>& tipi) {
+    sqlite3_finalize(inserisci_);
+    inserisci_ = nullptr;
+    std::string crea = "CREATE TABLE " + QuotaNome(nome) + " (";
+    std::string inserisci = "INSERT INTO " + QuotaNome(nome) + " VALUES (";
+    for (size_t i = 0; i < nomi.size(); ++i) {
+      crea += (i ? ", " : "") + QuotaNome(nomi[i]) + " " + tipi[i];
+      inserisci += i ? ", ?" : "?";
+    }
+    Esegui((crea + ")").c_str());
+    if (sqlite3_prepare_v2(db_, (inserisci + ")").c_str(), -1, &inserisci_, nullptr) != SQLITE_OK) {
+      Fallita();
+    }
+  }
+  // The INSERT of the current table, whose parameters the caller binds before Inserisci.
+  sqlite3_stmt* Riga() { return inserisci_; }
+  void Inserisci() {
+    const int esito = sqlite3_step(inserisci_);
+    sqlite3_reset(inserisci_);
+    if (esito != SQLITE_DONE) Fallita();
+  }
+  void Concludi() { Esegui("COMMIT"); }
+
+ private:
+  void Esegui(const char* sql) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fallita();
+  }
+  [[noreturn]] void Fallita() {
+    throw CopiaFallita{db_ ? sqlite3_errmsg(db_) : "memoria esaurita"};
+  }
+
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* inserisci_ = nullptr;
 };
 
 constexpr uint32_t kSostituto = 0xFFFD;
@@ -369,22 +385,23 @@ Colonna Descrivi(MdbColumn* col, bool jet3, const std::string& tabella) {
 
 // The bytes at `p` as a T, in the machine's order (the file's, for the floating kinds).
 template <typename T>
-T Copia(const unsigned char* p) {
+T Come(const unsigned char* p) {
   T v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
 
-// One value of column `c` of a row, into `out` as the stream carries it.
-void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, const Testi& testi,
-                  Blocco* out) {
+// Binds one value of column `c` of a row as parameter `k` of `riga`; a text or bytes are kept in
+// `testo`, which must outlive the insert.
+void LegaValore(const File& file, const Colonna& c, const MdbField& campo, const Testi& testi,
+                sqlite3_stmt* riga, int k, std::string& testo) {
   const unsigned char* p = static_cast<const unsigned char*>(campo.value);
   if (c.genere == kBooleano) {  // kept in the null mask: a set bit is true
-    out->Metti(kNumeroIntero).Metti(int64_t{campo.is_null ? 0 : 1});
+    sqlite3_bind_int(riga, k, campo.is_null ? 0 : 1);
     return;
   }
   if (campo.is_null) {
-    out->Metti(kNullo);
+    sqlite3_bind_null(riga, k);
     return;
   }
   const size_t n = static_cast<size_t>(campo.siz);
@@ -393,50 +410,56 @@ void ScriviValore(const File& file, const Colonna& c, const MdbField& campo, con
   }
   switch (c.mdb->col_type) {
     case MDB_BYTE:
-      out->Metti(kNumeroIntero).Metti(int64_t{p[0]});
+      sqlite3_bind_int(riga, k, p[0]);
       return;
     case MDB_INT:
-      out->Metti(kNumeroIntero).Metti(int64_t{static_cast<int16_t>(Leggi16(p))});
+      sqlite3_bind_int(riga, k, static_cast<int16_t>(Leggi16(p)));
       return;
     case MDB_LONGINT:
     case MDB_COMPLEX:
-      out->Metti(kNumeroIntero).Metti(int64_t{static_cast<int32_t>(Leggi32(p))});
+      sqlite3_bind_int(riga, k, static_cast<int32_t>(Leggi32(p)));
       return;
     case MDB_MONEY:
-      out->Metti(kDecimillesimi).Metti(static_cast<int64_t>(Leggi64(p)));
+      sqlite3_bind_double(riga, k, ValutaReale(static_cast<int64_t>(Leggi64(p))));
       return;
     case MDB_FLOAT:
-      out->Metti(kNumeroReale).Metti(double{Copia<float>(p)});
+      sqlite3_bind_double(riga, k, double{Come<float>(p)});
       return;
     case MDB_DOUBLE:
     case MDB_DATETIME:
-      out->Metti(kNumeroReale).Metti(Copia<double>(p));
+      sqlite3_bind_double(riga, k, Come<double>(p));  // NaN, which Access never stores, is Null
       return;
     case MDB_NUMERIC:
       // libmdb keeps a Decimal's scale in col_prec.
       if (c.mdb->col_prec < 0 || c.mdb->col_prec > 28) {
         throw Guasto{"il campo " + c.dove + " ha una scala impossibile"};
       }
-      out->Metti(kNumeroReale).Metti(Decimale(p, c.mdb->col_prec));
+      sqlite3_bind_double(riga, k, Decimale(p, c.mdb->col_prec));
       return;
     case MDB_REPID:
-      out->Metti(kStringa).Str(Guid(p));
-      return;
+      testo = Guid(p);
+      break;
     case MDB_TEXT:
-      out->Metti(kStringa).Str(testi.Converti(p, n));
-      return;
+      testo = testi.Converti(p, n);
+      break;
     case MDB_MEMO: {
       const std::string dati = LeggiLval(file, p, n, c.dove);
-      out->Metti(kStringa).Str(
-          testi.Converti(reinterpret_cast<const unsigned char*>(dati.data()), dati.size()));
-      return;
+      testo = testi.Converti(reinterpret_cast<const unsigned char*>(dati.data()), dati.size());
+      break;
     }
     case MDB_OLE:
-      out->Metti(kByte).Str(LeggiLval(file, p, n, c.dove));
-      return;
+      testo = LeggiLval(file, p, n, c.dove);
+      break;
     default:
-      out->Metti(kByte).Str(std::string(reinterpret_cast<const char*>(p), n));
-      return;
+      testo.assign(reinterpret_cast<const char*>(p), n);
+      break;
+  }
+  if (c.genere != kBinario) {
+    sqlite3_bind_text(riga, k, testo.data(), static_cast<int>(testo.size()), SQLITE_STATIC);
+  } else if (testo.empty()) {
+    sqlite3_bind_zeroblob(riga, k, 0);
+  } else {
+    sqlite3_bind_blob(riga, k, testo.data(), static_cast<int>(testo.size()), SQLITE_STATIC);
   }
 }
 
@@ -491,20 +514,27 @@ void CampiDellaRiga(MdbHandle* mdb, const std::vector<Colonna>& colonne,
   }
 }
 
-// Sends every row of `tabella` that is not deleted, and returns how many. The same walk as
+// The reading as a whole: the open file, its texts, the copy and the parent's descriptor.
+struct Lettura {
+  const File& file;
+  const Testi& testi;
+  Copia& copia;
+  int fd;
+};
+
+// Copies every row of `tabella` that is not deleted, and returns how many. The same walk as
 // mdb_fetch_row, keeping each row's raw fields: every data page of the table in the order of its
 // usage map, every row of the page.
-uint64_t ScriviRighe(const File& file, MdbTableDef* tabella, const std::vector<Colonna>& colonne,
-                     const std::string& nome, const Testi& testi, Scrittore* out) {
-  MdbHandle* mdb = file.mdb;
+uint64_t CopiaRighe(Lettura& l, MdbTableDef* tabella, const std::vector<Colonna>& colonne,
+                    const std::string& nome) {
+  MdbHandle* mdb = l.file.mdb;
   std::vector<MdbField> campi(colonne.size());
   std::vector<const MdbField*> per_colonna(colonne.size());
+  std::vector<std::string> testi(colonne.size());
   uint64_t righe = 0;
-  Blocco avanzamento, blocco;
-  avanzamento.Metti(kAvanzamento);
   mdb_rewind_table(tabella);
   while (mdb_read_next_dpg(tabella)) {
-    out->Invia(avanzamento);
+    Avvisa(l.fd, std::string(1, kAvanzamento));
     const int quante = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
     for (int r = 0; r < quante; ++r) {
       int inizio = 0;
@@ -514,54 +544,44 @@ uint64_t ScriviRighe(const File& file, MdbTableDef* tabella, const std::vector<C
       inizio &= kMascheraPosizione;
       if (mdb_crack_row(tabella, inizio, lunghezza, campi.data()) < 0) continue;  // counted later
       CampiDellaRiga(mdb, colonne, campi, nome, per_colonna);
-      blocco.Svuota();
-      blocco.Metti(kRiga);
       for (size_t i = 0; i < colonne.size(); ++i) {
         if (!per_colonna[i]) throw Guasto{"una riga della tabella '" + nome + "' è illeggibile"};
-        ScriviValore(file, colonne[i], *per_colonna[i], testi, &blocco);
+        LegaValore(l.file, colonne[i], *per_colonna[i], l.testi, l.copia.Riga(),
+                   static_cast<int>(i) + 1, testi[i]);
       }
-      out->Invia(blocco);
+      l.copia.Inserisci();
       ++righe;
     }
   }
   return righe;
 }
 
-void ScriviTabella(const File& file, MdbCatalogEntry* voce, const Testi& testi, Scrittore* out) {
+void CopiaTabella(Lettura& l, MdbCatalogEntry* voce) {
   const std::string nome = voce->object_name;
   MdbTableDef* tabella = mdb_read_table(voce);
   if (tabella == nullptr) throw Guasto{"la definizione della tabella '" + nome + "' non si legge"};
-  const std::vector<Colonna> colonne = LeggiColonne(file.mdb, tabella, nome);
-  Blocco blocco;
-  blocco.Metti(kTabella).Str(nome).Metti(static_cast<uint32_t>(colonne.size()));
-  for (const Colonna& c : colonne) blocco.Str(c.mdb->name).Metti(c.genere).Metti(c.dimensione);
-  out->Invia(blocco);
-  const uint64_t righe = ScriviRighe(file, tabella, colonne, nome, testi, out);
+  const std::vector<Colonna> colonne = LeggiColonne(l.file.mdb, tabella, nome);
+  std::vector<std::string> nomi, tipi;
+  for (const Colonna& c : colonne) {
+    nomi.emplace_back(c.mdb->name);
+    tipi.push_back(TipoDichiarato(c.genere, c.dimensione));
+  }
+  l.copia.NuovaTabella(nome, nomi, tipi);
+  const uint64_t righe = CopiaRighe(l, tabella, colonne, nome);
   // The table definition keeps the count of rows: fewer rows read means pages lost or unreadable.
   if (righe != tabella->num_rows) {
     throw Guasto{"la tabella '" + nome + "' dovrebbe avere " + std::to_string(tabella->num_rows) +
                  " righe, se ne leggono " + std::to_string(righe)};
   }
-  blocco.Svuota();
-  blocco.Metti(kFineTabella).Metti(righe);
-  out->Invia(blocco);
   mdb_free_tabledef(tabella);
 }
 
-void ScriviTutto(const char* percorso, Scrittore* out) {
-  struct stat st;
-  if (stat(percorso, &st) != 0) throw Guasto{"il file non si legge"};
-  File file;
-  file.dimensione = static_cast<size_t>(st.st_size);
-  file.mdb = mdb_open(percorso, MDB_NOFLAGS);
-  if (file.mdb == nullptr) throw Guasto{"l'intestazione non è quella di un database Access"};
-  ImpostaCodificaNomi(file.mdb);
-  Testi testi(file.mdb);
-
+// The user tables of the catalog, each checked.
+std::vector<MdbCatalogEntry*> TabelleUtente(MdbHandle* mdb) {
   // The catalog lists every object; the system table it comes from keeps their count.
   MdbCatalogEntry sistema;
   std::memset(&sistema, 0, sizeof sistema);
-  sistema.mdb = file.mdb;
+  sistema.mdb = mdb;
   sistema.object_type = MDB_TABLE;
   sistema.table_pg = 2;
   std::strcpy(sistema.object_name, "MSysObjects");
@@ -569,11 +589,10 @@ void ScriviTutto(const char* percorso, Scrittore* out) {
   if (oggetti == nullptr) throw Guasto{"il catalogo delle tabelle non si legge"};
   const unsigned attesi = oggetti->num_rows;
   mdb_free_tabledef(oggetti);
-  GPtrArray* catalogo = mdb_read_catalog(file.mdb, MDB_ANY);
-  if (catalogo == nullptr || file.mdb->num_catalog != attesi || catalogo->len != attesi) {
+  GPtrArray* catalogo = mdb_read_catalog(mdb, MDB_ANY);
+  if (catalogo == nullptr || mdb->num_catalog != attesi || catalogo->len != attesi) {
     throw Guasto{"il catalogo delle tabelle è incompleto"};
   }
-
   std::vector<MdbCatalogEntry*> utente;
   std::vector<std::string> chiavi;
   for (unsigned i = 0; i < catalogo->len; ++i) {
@@ -589,27 +608,39 @@ void ScriviTutto(const char* percorso, Scrittore* out) {
     if (utente.size() == kMaxTabelle) throw Guasto{"il catalogo elenca troppe tabelle"};
     utente.push_back(voce);
   }
-  for (MdbCatalogEntry* voce : utente) ScriviTabella(file, voce, testi, out);
-  Blocco fine;
-  fine.Metti(kFine).Metti(static_cast<uint32_t>(utente.size()));
-  out->Invia(fine);
+  return utente;
+}
+
+void CopiaTutto(const char* percorso, const char* copia, int fd) {
+  struct stat st;
+  if (stat(percorso, &st) != 0) throw Guasto{"il file non si legge"};
+  File file;
+  file.dimensione = static_cast<size_t>(st.st_size);
+  file.mdb = mdb_open(percorso, MDB_NOFLAGS);
+  if (file.mdb == nullptr) throw Guasto{"l'intestazione non è quella di un database Access"};
+  ImpostaCodificaNomi(file.mdb);
+  Testi testi(file.mdb);
+  Copia destinazione(copia);
+  Lettura lettura{file, testi, destinazione, fd};
+  for (MdbCatalogEntry* voce : TabelleUtente(file.mdb)) CopiaTabella(lettura, voce);
+  destinazione.Concludi();
 }
 
 }  // namespace
 
-int ScriviDatabase(const char* percorso, int fd) noexcept {
+int CopiaDatabase(const char* percorso, const char* copia, int fd) noexcept {
   try {
-    Scrittore out(fd);
     try {
-      ScriviTutto(percorso, &out);
+      CopiaTutto(percorso, copia, fd);
+      Avvisa(fd, std::string(1, kFine));
     } catch (const Guasto& g) {
-      Blocco errore;
-      out.Invia(errore.Metti(kErrore).Str(g.dettaglio));
+      Avvisa(fd, std::string(1, kErrore) + g.dettaglio);
+    } catch (const CopiaFallita& c) {
+      Avvisa(fd, std::string(1, kErroreCopia) + c.dettaglio);
     }
-    out.Svuota();
     return 0;
   } catch (...) {
-    return 3;  // out of memory: the parent sees a stream without its end
+    return 3;  // out of memory: the parent hears no end
   }
 }
 

@@ -23,6 +23,7 @@
 #include <variant>
 #include <vector>
 
+#include "comune/testo.h"
 #include "data/sqlite_motore.h"
 
 namespace vendrix::engine_detail {

@@ -477,15 +477,6 @@ class Traduttore {
 
 }  // namespace
 
-std::string QuotaNome(std::string_view nome) {
-  std::string s = "\"";
-  for (char c : nome) {
-    if (c == '"') s += '"';
-    s += c;
-  }
-  return s + "\"";
-}
-
 SqlTradotto TraduciSql(std::string_view sql, const ContestoSql& contesto) {
   return Traduttore(sql, contesto).Traduci();
 }

@@ -60,9 +60,6 @@ struct SqlTradotto {
 // Throws Errore "Errore nel testo SQL: ..." naming the fault and the text.
 SqlTradotto TraduciSql(std::string_view sql, const ContestoSql& contesto);
 
-// Quotes an identifier for SQLite: "na""me".
-std::string QuotaNome(std::string_view nome);
-
 }  // namespace vendrix::engine_detail
 
 #endif  // VENDRIX_DATA_SQL_DIALETTO_H_

@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "comune/testo.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/jet.h"
-#include "data/sql_dialetto.h"
 #include "data/valore.h"
 
 namespace vendrix {
@@ -257,8 +257,8 @@ std::string ConfrontaTabella(const Destinazione& dest, const fs::path& file,
     }
   }
   sqlite3_stmt* st;
-  sqlite3_prepare_v2(dest.db(), ("SELECT * FROM jet." + engine_detail::QuotaNome(tabella)).c_str(),
-                     -1, &st, nullptr);
+  sqlite3_prepare_v2(dest.db(), ("SELECT * FROM jet." + QuotaNome(tabella)).c_str(), -1, &st,
+                     nullptr);
   size_t r = 1;
   std::string differenza;
   for (; differenza.empty() && sqlite3_step(st) == SQLITE_ROW; ++r) {
@@ -646,6 +646,63 @@ TEST(LetturaJet, LetturaCheNonProcedeVieneFermata) {
     EXPECT_TRUE(dest.Tabelle().empty());
     // The reading process has been stopped and collected: no child is left behind.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  }
+}
+
+// The copy is checked as a file from outside: a reader spoilt by a damaged page may write any
+// SQLite file and say it is done. Stand-in readers (shell scripts) write such copies.
+TEST(LetturaJet, UnaCopiaCheIlLettoreNonScriverebbeVieneRifiutata) {
+  if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "sqlite3 assente";
+  CartellaTemporanea tmp;
+  const fs::path file = tmp.Percorso() / "Finto.mdb";
+  std::string testa(3 * 2048, '\0');  // an Access header and three pages: 6144 bytes
+  testa.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
+  ScriviFile(file, testa);
+  const fs::path lettore = tmp.Percorso() / "lettore.sh";
+  const char* prima = std::getenv("VENDRIX_LETTORE_JET");
+  const std::string conservato = prima ? prima : "";
+  setenv("VENDRIX_LETTORE_JET", lettore.c_str(), 1);
+  // The reader's SQL, what it says at the end, and a word of the message ("" when sound).
+  struct Caso {
+    const char* sql;
+    const char* fine;
+    const char* messaggio;
+  } casi[] = {
+      {"CREATE TABLE \"t\" (\"a\" SMALLINT, \"b\" VARCHAR(5)); INSERT INTO t VALUES (7, 'abc')",
+       "Z", ""},
+      {"CREATE TABLE \"t\" (\"a\" SMALLINT); INSERT INTO t VALUES (100000)", "Z", "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" TEXT); INSERT INTO t VALUES (CAST(x'ff' AS TEXT))", "Z",
+       "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" BLOB); INSERT INTO t VALUES (zeroblob(7000))", "Z", "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" TEXT CHECK (a <> ''))", "Z", "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" TEXT); CREATE VIEW v AS SELECT 1", "Z", "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" TEXT); CREATE TRIGGER g AFTER INSERT ON t BEGIN SELECT 1; END",
+       "Z", "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" NUMBER)", "Z", "incoerenti"},
+      {"CREATE TABLE \"t\" (\"a\" TEXT)", "", "prima della fine"},
+      {"CREATE TABLE \"t\" (\"a\" TEXT)", "Enon si legge", "non si legge"},
+  };
+  for (const Caso& caso : casi) {
+    SCOPED_TRACE(caso.sql);
+    ScriviFile(lettore, std::string("#!/bin/sh\nsqlite3 \"$2\" <<'FINE' || exit 1\n") + caso.sql +
+                            ";\nFINE\nprintf '" + caso.fine + "' >&3\n");
+    fs::permissions(lettore, fs::perms::owner_all);
+    Destinazione dest;
+    try {
+      jet::Importa(dest.db(), "jet", file.string());
+      EXPECT_STREQ(caso.messaggio, "") << "nessun errore";
+      EXPECT_EQ(dest.Tabelle(), std::vector<std::string>{"t"});
+    } catch (const Errore& e) {
+      EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+      EXPECT_NE(*caso.messaggio, '\0') << e.what();
+      EXPECT_NE(std::string(e.what()).find(caso.messaggio), std::string::npos) << e.what();
+      EXPECT_TRUE(dest.Tabelle().empty());
+    }
+  }
+  if (prima) {
+    setenv("VENDRIX_LETTORE_JET", conservato.c_str(), 1);
+  } else {
+    unsetenv("VENDRIX_LETTORE_JET");
   }
 }
 

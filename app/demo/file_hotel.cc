@@ -11,7 +11,6 @@ namespace vendrix::demo {
 
 namespace fs = std::filesystem;
 using dettaglio::FileSqlite;
-using dettaglio::QuotaNome;
 using dettaglio::TabellaHotel;
 
 namespace {

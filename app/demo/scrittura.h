@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/sql_dialetto.h"
+#include "comune/testo.h"
 
 namespace vendrix::demo::dettaglio {
 
@@ -30,9 +30,6 @@ struct TabellaHotel {
 const std::vector<TabellaHotel>& TabelleHotel();
 // The layout of `file` (one of the list above); throws Errore for an unknown file.
 const TabellaHotel& TabellaDelFile(std::string_view file);
-
-// A double-quoted SQL identifier, with inner quotes doubled: "QuantitàCamere"; the engine's own.
-using engine_detail::QuotaNome;
 
 // An open SQLite file. Errors throw Errore naming the file.
 class FileSqlite {
