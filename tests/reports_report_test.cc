@@ -899,7 +899,9 @@ TEST_F(ReportTest, IlRiepilogoPerPrimoLAlbergoSuOgniPaginaEGraficiCheSiLeggono) 
       // Percentages and amounts are drawn from zero.
       for (const prova::GraficoLetto& g : f.grafici) {
         for (const prova::AsseLetto& a : g.assi) {
-          if (a.tipo == "valAx") EXPECT_EQ(a.minimo, 0.0) << g.titolo;
+          if (a.tipo == "valAx") {
+            EXPECT_EQ(a.minimo, 0.0) << g.titolo;
+          }
         }
       }
     }
