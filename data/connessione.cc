@@ -18,9 +18,7 @@ namespace vendrix::engine_detail {
 
 namespace fs = std::filesystem;
 
-Motore::~Motore() {
-  for (auto& [percorso, copia] : copie_jet_) sqlite3_close_v2(copia.second);
-}
+Motore::~Motore() = default;
 
 void Motore::AggiungiFileDiLavoro(const std::string& canonico) {
   std::lock_guard<std::mutex> blocco(mutex_);
@@ -32,28 +30,14 @@ bool Motore::EFileDiLavoro(const std::string& canonico) {
   return file_di_lavoro_.count(canonico) > 0;
 }
 
-std::string Motore::UriJet(const std::string& percorso, const std::string& canonico,
-                           const std::string& nome) {
+std::string Motore::UriJet(const std::string& percorso, const std::string& canonico) {
   std::lock_guard<std::mutex> blocco(mutex_);
   auto it = copie_jet_.find(canonico);
   if (it != copie_jet_.end()) return it->second.first;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%p-%zu", static_cast<void*>(this), copie_jet_.size());
-  const std::string uri = std::string("file:/vxjet-") + buf + "?vfs=memdb";
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(
-      uri.c_str(), &db,
-      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-  try {
-    if (rc != SQLITE_OK) {
-      throw Errore("Impossibile leggere il database Access '" + nome + "': " + Messaggio(db));
-    }
-    jet::Importa(db, "main", percorso, {}, cartella_);
-  } catch (...) {
-    sqlite3_close_v2(db);
-    throw;
-  }
-  copie_jet_.emplace(canonico, std::make_pair(uri, db));
+  auto copia = std::make_unique<jet::Copia>(percorso, jet::Limiti{}, cartella_);
+  // Nobody changes the copy while it lives: SQLite may read it without locks or checks.
+  std::string uri = UriFile(copia->Percorso(), "?mode=ro&immutable=1");
+  copie_jet_.emplace(canonico, std::make_pair(uri, std::move(copia)));
   return uri;
 }
 
@@ -108,11 +92,8 @@ std::string Connessione::Allega(const std::string& file, std::set<std::string>& 
   auto it = allegati_.find(canon);
   if (it != allegati_.end()) return *usati.insert(it->second.first).first;
   Formato f = ControllaFile(percorso, file, " nominato nel testo SQL");
-  // A file on disk names the default file system layer explicitly: attached to the in-memory
-  // copy of an Access file, it would otherwise inherit that connection's memory-only layer.
-  const std::string su_disco = std::string("?mode=ro&vfs=") + sqlite3_vfs_find(nullptr)->zName;
-  std::string uri = f == Formato::kJet ? motore_->UriJet(percorso.string(), canon, file)
-                                       : UriFile(percorso, su_disco.c_str());
+  std::string uri = f == Formato::kJet ? motore_->UriJet(percorso.string(), canon)
+                                       : UriFile(percorso, "?mode=ro");
   // At SQLite's limit, a file the current text does not need makes room.
   if (static_cast<int>(allegati_.size()) >= sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1)) {
     auto libero = std::find_if(allegati_.begin(), allegati_.end(),
@@ -207,7 +188,7 @@ std::shared_ptr<Connessione> Connessione::Apri(const std::shared_ptr<Motore>& mo
   std::string uri;
   int flag = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
   if (f == Formato::kJet) {
-    uri = motore->UriJet(percorso.string(), c->canonico_, nome);
+    uri = motore->UriJet(percorso.string(), c->canonico_);
     flag |= SQLITE_OPEN_READONLY;
   } else {
     uri = UriFile(percorso, nullptr);

@@ -13,12 +13,14 @@
 #include <set>
 #include <string>
 
+#include "data/jet.h"
+
 namespace vendrix::engine_detail {
 
 class Insieme;
 
-// What lives as long as the engine or any database opened through it: the in-memory copies of
-// the Access files read so far and the work files. Databases may be opened through one engine
+// What lives as long as the engine or any database opened through it: the copies of the Access
+// files read so far and the work files. Databases may be opened through one engine
 // from several threads at once: every member is reached under one mutex.
 class Motore {
  public:
@@ -29,11 +31,10 @@ class Motore {
   ~Motore();
 
   const std::filesystem::path& Cartella() const { return cartella_; }
-  // The URI of the in-memory copy of the Access file at `percorso` (canonical path
-  // `canonico`), importing it on first use; throws Errore naming `nome`. Two threads asking for
-  // the same file import it once.
-  std::string UriJet(const std::string& percorso, const std::string& canonico,
-                     const std::string& nome);
+  // The URI of the checked SQLite copy of the Access file at `percorso` (canonical path
+  // `canonico`), made on first use; throws Errore naming the file. Two threads asking for the
+  // same file have it copied once.
+  std::string UriJet(const std::string& percorso, const std::string& canonico);
   // Declares, and tells, the work files by canonical path (DBEngine::FileDiLavoro).
   void AggiungiFileDiLavoro(const std::string& canonico);
   bool EFileDiLavoro(const std::string& canonico);
@@ -41,7 +42,7 @@ class Motore {
  private:
   const std::filesystem::path cartella_;
   std::mutex mutex_;
-  std::map<std::string, std::pair<std::string, sqlite3*>> copie_jet_;  // canonical path: URI, db
+  std::map<std::string, std::pair<std::string, std::unique_ptr<jet::Copia>>> copie_jet_;  // URI
   std::set<std::string> file_di_lavoro_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "data/jet.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,20 +191,19 @@ void ControllaTabella(sqlite3* copia, const std::string& nome, const std::string
   }
 }
 
-// The copy the child wrote, opened read-only with SQLite's defences against a crafted file, and
-// checked whole: its schema, then every row of each table (a damaged page is found on the way).
+// Checks the copy the child wrote at `percorso`, opened read-only with SQLite's defences against
+// a crafted file: its schema, then every row of each table (a damaged page is found on the way).
 // Throws Incoerente.
-class CopiaControllata {
- public:
-  CopiaControllata(const std::string& percorso, size_t dimensione_file) {
-    if (sqlite3_open_v2(percorso.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-      throw Incoerente();
-    }
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_exec(db_, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON", nullptr, nullptr,
+void ControllaCopia(const std::string& percorso, size_t dimensione_file) {
+  sqlite3* db = nullptr;
+  const int aperta = sqlite3_open_v2(percorso.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  try {
+    if (aperta != SQLITE_OK) throw Incoerente();
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_exec(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON", nullptr, nullptr,
                  nullptr);
     std::vector<std::pair<std::string, std::string>> tabelle;
-    if (!PerOgniRiga(db_, "SELECT type, name, sql FROM sqlite_schema",
+    if (!PerOgniRiga(db, "SELECT type, name, sql FROM sqlite_schema",
                      [&](sqlite3_stmt* st) {
                        if (Testo(st, 0) != "table" || !NomeValido(Testo(st, 1))) throw Incoerente();
                        tabelle.emplace_back(Testo(st, 1), Testo(st, 2));
@@ -211,17 +211,13 @@ class CopiaControllata {
         tabelle.size() > kMaxTabelle) {
       throw Incoerente();
     }
-    for (const auto& [nome, sql] : tabelle) ControllaTabella(db_, nome, sql, dimensione_file);
+    for (const auto& [nome, sql] : tabelle) ControllaTabella(db, nome, sql, dimensione_file);
+  } catch (...) {
+    sqlite3_close_v2(db);
+    throw;
   }
-  ~CopiaControllata() { sqlite3_close_v2(db_); }
-  CopiaControllata(const CopiaControllata&) = delete;
-  CopiaControllata& operator=(const CopiaControllata&) = delete;
-
-  sqlite3* Db() const { return db_; }
-
- private:
-  sqlite3* db_ = nullptr;
-};
+  sqlite3_close_v2(db);
+}
 
 // Waits for the child to end, reading what it tells; returns once the copy is whole. Throws
 // LetturaFallita when the child found the file damaged or stopped before its end, Errore when it
@@ -266,23 +262,16 @@ bool EFileJet(const std::string& percorso) {
   return LeggiTesta(percorso, testa, &dimensione) >= 20 && TestaJet(testa);
 }
 
-void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
-             const Limiti& limiti, const std::filesystem::path& riserva) {
+Copia::Copia(const std::string& percorso, const Limiti& limiti,
+             const std::filesystem::path& riserva)
+    : cartella_(riserva), percorso_(cartella_.Percorso() / "copia.db") {
   size_t dimensione = 0;
   ControllaFile(percorso, &dimensione);
-  CartellaTemporanea cartella(riserva);
-  const std::string copia = (cartella.Percorso() / "copia.db").string();
   try {
-    Figlio figlio(percorso, copia, MemoriaLettura(dimensione), limiti.secondi_senza_dati);
+    Figlio figlio(percorso, percorso_.string(), MemoriaLettura(dimensione),
+                  limiti.secondi_senza_dati);
     Ascolta(figlio, percorso);
-    CopiaControllata controllata(copia, dimensione);
-    // The copy replaces the (empty) schema in one transaction: whole, or not at all.
-    sqlite3_backup* copiatura = sqlite3_backup_init(db, schema.c_str(), controllata.Db(), "main");
-    const bool riuscita = copiatura && sqlite3_backup_step(copiatura, -1) == SQLITE_DONE;
-    if (sqlite3_backup_finish(copiatura) != SQLITE_OK || !riuscita) {
-      throw Errore("Impossibile copiare il database Access '" + percorso +
-                   "': " + sqlite3_errmsg(db));
-    }
+    ControllaCopia(percorso_.string(), dimensione);
   } catch (const Incoerente&) {
     throw Errore(Danneggiato(percorso, "la libreria di lettura ha prodotto dati incoerenti"));
   } catch (const LetturaFallita& f) {

@@ -1,14 +1,15 @@
 #ifndef VENDRIX_DATA_JET_H_
 #define VENDRIX_DATA_JET_H_
 
-// Reading the hotel suite's Access (Jet 3, Jet 4, ACE) files through libmdb. The engine copies
-// every table of such a file into a SQLite database of its own, so that SQL texts, criteria and
-// finds work on it as on any other file. Nothing is ever written to an Access file.
-
-#include <sqlite3.h>
+// Reading the hotel suite's Access (Jet 3, Jet 4, ACE) files through libmdb. Every table of such a
+// file is copied into a SQLite file of the engine's own, which the engine then opens read-only,
+// so that SQL texts, criteria and finds work on it as on any other file. Nothing is ever written
+// to an Access file.
 
 #include <filesystem>
 #include <string>
+
+#include "data/cartella_temporanea.h"
 
 namespace vendrix::jet {
 
@@ -23,14 +24,23 @@ struct Limiti {
   int secondi_senza_dati = 30;
 };
 
-// Copies every user table of the Access file at `percorso` into the schema `schema` of `db`
-// (already attached and empty), with declared column types the engine reads back as the field
-// types of origin (texts as UTF-8, Currency exact, dates as dates). The file is read into a
-// private temporary folder of the system's, or of `riserva` when that cannot be used. Throws
-// Errore naming the file when it is corrupt, truncated or unreadable; never crashes or hangs on a
-// damaged file. On error the schema is left as it was.
-void Importa(sqlite3* db, const std::string& schema, const std::string& percorso,
-             const Limiti& limiti = {}, const std::filesystem::path& riserva = {});
+// A SQLite copy of an Access file's user tables, with declared column types the engine reads
+// back as the field types of origin (texts as UTF-8, Currency exact, dates as dates), checked
+// whole. It lives in a private temporary folder, which goes with the object; the file is never
+// changed, and may be opened read-only and immutable.
+class Copia {
+ public:
+  // Copies the Access file at `percorso` into a private temporary folder of the system's, or
+  // of `riserva` when that cannot be used. Throws Errore naming the file when it is corrupt,
+  // truncated or unreadable; never crashes or hangs on a damaged file.
+  explicit Copia(const std::string& percorso, const Limiti& limiti = {},
+                 const std::filesystem::path& riserva = {});
+  const std::filesystem::path& Percorso() const { return percorso_; }
+
+ private:
+  CartellaTemporanea cartella_;
+  std::filesystem::path percorso_;
+};
 
 }  // namespace vendrix::jet
 

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <set>
@@ -166,6 +167,18 @@ class Destinazione {
   ~Destinazione() { sqlite3_close(db_); }
   sqlite3* db() const { return db_; }
 
+  // Copies the Access file and puts its copy in place of the schema "jet"; throws as the copy
+  // does, the schema left empty.
+  void Importa(const std::string& file, const jet::Limiti& limiti = {}) {
+    copia_ = std::make_unique<jet::Copia>(file, limiti);
+    sqlite3_exec(db_, "DETACH jet", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st;
+    sqlite3_prepare_v2(db_, "ATTACH ?1 AS jet", -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, copia_->Percorso().c_str(), -1, SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+    sqlite3_finalize(st);
+  }
+
   std::vector<std::string> Tabelle() const {
     std::vector<std::string> nomi;
     sqlite3_stmt* st;
@@ -195,6 +208,7 @@ class Destinazione {
 
  private:
   sqlite3* db_ = nullptr;
+  std::unique_ptr<jet::Copia> copia_;
 };
 
 // A date as mdb-export prints it with -T '%Y-%m-%d %H:%M:%S': libmdb leaves the fields at zero
@@ -358,7 +372,7 @@ TEST(LetturaJet, OgniTabellaComeMdbExport) {
   for (const char* nome : kFileCampione) {
     SCOPED_TRACE(nome);
     Destinazione dest;
-    jet::Importa(dest.db(), "jet", (kCartellaJet / nome).string());
+    dest.Importa((kCartellaJet / nome).string());
     EXPECT_FALSE(dest.Tabelle().empty());
     EXPECT_EQ(ConfrontaFile(dest, kCartellaJet / nome, false), "");
   }
@@ -395,7 +409,7 @@ TEST(LetturaJet, TipiDichiaratiDelleColonne) {
     auto& dest = importati[caso.file];
     if (!dest) {
       dest = std::make_unique<Destinazione>();
-      jet::Importa(dest->db(), "jet", (kCartellaJet / caso.file).string());
+      dest->Importa((kCartellaJet / caso.file).string());
     }
     std::string tipo = "(assente)";
     for (const auto& [nome, dichiarato] : dest->Colonne(caso.tabella)) {
@@ -409,7 +423,7 @@ TEST(LetturaJet, TipiDichiaratiDelleColonne) {
 TEST(LetturaJet, ValoriCheMdbExportNonMostra) {
   if (auto m = Manca(false)) GTEST_SKIP() << *m;
   Destinazione nwind;
-  jet::Importa(nwind.db(), "jet", (kCartellaJet / "nwind.mdb").string());
+  nwind.Importa((kCartellaJet / "nwind.mdb").string());
   sqlite3_stmt* st;
   sqlite3_prepare_v2(nwind.db(),
                      "SELECT typeof(Region), typeof(City) FROM jet.Customers "
@@ -421,7 +435,7 @@ TEST(LetturaJet, ValoriCheMdbExportNonMostra) {
   sqlite3_finalize(st);
 
   Destinazione date;
-  jet::Importa(date.db(), "jet", (kCartellaJet / "DateTestDatabase.mdb").string());
+  date.Importa((kCartellaJet / "DateTestDatabase.mdb").string());
   struct Caso {
     const char* testo;  // what the row's text column says about its dates
     int anno_minimo, anno_massimo;
@@ -469,7 +483,7 @@ TEST(LetturaJet, RiconosceIlFormatoDaiPrimiByte) {
   EXPECT_FALSE(jet::EFileJet((d / "manca.mdb").string()));
 
   Destinazione dest;
-  jet::Importa(dest.db(), "jet", (d / "access.dat").string());
+  dest.Importa((d / "access.dat").string());
   EXPECT_EQ(dest.Tabelle().size(), 9u);
 
   struct Caso {
@@ -485,7 +499,7 @@ TEST(LetturaJet, RiconosceIlFormatoDaiPrimiByte) {
     SCOPED_TRACE(caso.file);
     Destinazione vuota;
     try {
-      jet::Importa(vuota.db(), "jet", (d / caso.file).string());
+      vuota.Importa((d / caso.file).string());
       ADD_FAILURE() << "nessun errore";
     } catch (const Errore& e) {
       EXPECT_NE(std::string(e.what()).find(caso.file), std::string::npos) << e.what();
@@ -577,7 +591,7 @@ TEST(LetturaJet, FileDanneggiatiDannoErroreORigheGiuste) {
       ScriviFile(file, copia.dati);
       Destinazione dest;
       try {
-        jet::Importa(dest.db(), "jet", file.string());
+        dest.Importa(file.string());
       } catch (const Errore& e) {
         ++errori;
         const std::string messaggio = e.what();
@@ -637,7 +651,7 @@ TEST(LetturaJet, LetturaCheNonProcedeVieneFermata) {
     jet::Limiti limiti;
     limiti.secondi_senza_dati = 2;
     try {
-      jet::Importa(dest.db(), "jet", file.string(), limiti);
+      dest.Importa(file.string(), limiti);
       ADD_FAILURE() << "nessun errore";
     } catch (const Errore& e) {
       EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
@@ -689,7 +703,7 @@ TEST(LetturaJet, UnaCopiaCheIlLettoreNonScriverebbeVieneRifiutata) {
     fs::permissions(lettore, fs::perms::owner_all);
     Destinazione dest;
     try {
-      jet::Importa(dest.db(), "jet", file.string());
+      dest.Importa(file.string());
       EXPECT_STREQ(caso.messaggio, "") << "nessun errore";
       EXPECT_EQ(dest.Tabelle(), std::vector<std::string>{"t"});
     } catch (const Errore& e) {
