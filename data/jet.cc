@@ -25,6 +25,7 @@
 #include "data/file_normale.h"
 #include "data/jet_figlio.h"
 #include "data/jet_lettore.h"
+#include "data/sqlite_motore.h"
 
 namespace vendrix::jet {
 namespace {
@@ -145,11 +146,10 @@ bool ValoreAmmesso(sqlite3_stmt* st, int i, Genere genere, size_t max_testo, siz
 // One query on the copy, stepped by `riga` for each row; false when it cannot be run.
 template <typename F>
 bool PerOgniRiga(sqlite3* db, const std::string& sql, F riga) {
-  sqlite3_stmt* st = nullptr;
-  bool riuscita = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK;
+  engine_detail::Istruzione i;  // finalized also when `riga` throws
+  bool riuscita = sqlite3_prepare_v2(db, sql.c_str(), -1, &i.st, nullptr) == SQLITE_OK;
   int esito = SQLITE_DONE;
-  while (riuscita && (esito = sqlite3_step(st)) == SQLITE_ROW) riga(st);
-  sqlite3_finalize(st);
+  while (riuscita && (esito = sqlite3_step(i.st)) == SQLITE_ROW) riga(i.st);
   return riuscita && esito == SQLITE_DONE;
 }
 
