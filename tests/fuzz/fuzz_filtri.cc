@@ -1,5 +1,6 @@
 // The reader of the agency filter file: any bytes give the file's lines, none empty, none holding
-// a line end, all valid UTF-8; a file already in UTF-8 gives exactly its non-empty lines.
+// a line end, all valid UTF-8, or a refusal naming the file when they are not text; a file
+// already in UTF-8 gives exactly its non-empty lines.
 
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "calc/pulizia.h"
+#include "data/errore.h"
 #include "tests/fuzz/cartella_fuzz.h"
 
 namespace {
@@ -87,7 +89,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t dimensione) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(testo.data(), static_cast<std::streamsize>(testo.size()));
   }
-  const std::vector<std::string> filtri = vendrix::LeggiFiltri(file.string());
+  std::vector<std::string> filtri;
+  try {
+    filtri = vendrix::LeggiFiltri(file.string());
+  } catch (const vendrix::Errore& e) {
+    // Only bytes that are not text are refused, with a message that names the file.
+    const std::string m = e.what();
+    if (m.find(file.string()) == std::string::npos) Guasto("il rifiuto non nomina il file: " + m);
+    if (Utf8(testo) && testo.find('\0') == std::string::npos) Guasto("testo UTF-8 rifiutato");
+    return 0;
+  }
   for (const std::string& f : filtri) {
     if (f.empty()) Guasto("un filtro vuoto");
     if (f.find_first_of("\r\n") != std::string::npos) Guasto("un filtro contiene un a capo");
