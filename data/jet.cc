@@ -1,9 +1,9 @@
 // Reading the hotel suite's Access files. The file is read by the program vendrix-lettore-jet,
 // which copies its tables into a SQLite file of a private temporary folder. This side trusts
-// that copy no more than any file from outside: it checks its structure, its tables'
-// declarations and every value against its column's kind before copying it into the engine's
-// database. Whatever the child does on a damaged file (crash, endless loop, nonsense), the
-// program gets an Errore naming the file and the schema stays empty.
+// that copy no more than any file from outside: it checks its schema, its tables' declarations
+// and every value against its column's kind before the engine may open it. Whatever the child
+// does on a damaged file (crash, endless loop, nonsense), the program gets an Errore naming the
+// file, and the copy goes with its folder.
 
 #include "data/jet.h"
 

@@ -84,21 +84,21 @@ double ValutaReale(int64_t decimillesimi) {
 
 // The SQLite copy, written in one transaction that commits only when the whole file is read;
 // each table's rows through one prepared INSERT.
-class Copia {
+class ScritturaCopia {
  public:
-  explicit Copia(const char* percorso) {
+  explicit ScritturaCopia(const char* percorso) {
     if (sqlite3_open_v2(percorso, &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
       Fallita();
     }
     Esegui("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
   }
-  ~Copia() {
+  ~ScritturaCopia() {
     sqlite3_finalize(inserisci_);
     sqlite3_close_v2(db_);
   }
-  Copia(const Copia&) = delete;
-  Copia& operator=(const Copia&) = delete;
+  ScritturaCopia(const ScritturaCopia&) = delete;
+  ScritturaCopia& operator=(const ScritturaCopia&) = delete;
 
   // Creates the table `nome` of columns `nomi` with the declared types `tipi`.
   void NuovaTabella(const std::string& nome, const std::vector<std::string>& nomi,
@@ -518,7 +518,7 @@ void CampiDellaRiga(MdbHandle* mdb, const std::vector<Colonna>& colonne,
 struct Lettura {
   const File& file;
   const Testi& testi;
-  Copia& copia;
+  ScritturaCopia& copia;
   int fd;
 };
 
@@ -620,7 +620,7 @@ void CopiaTutto(const char* percorso, const char* copia, int fd) {
   if (file.mdb == nullptr) throw Guasto{"l'intestazione non è quella di un database Access"};
   ImpostaCodificaNomi(file.mdb);
   Testi testi(file.mdb);
-  Copia destinazione(copia);
+  ScritturaCopia destinazione(copia);
   Lettura lettura{file, testi, destinazione, fd};
   for (MdbCatalogEntry* voce : TabelleUtente(file.mdb)) CopiaTabella(lettura, voce);
   destinazione.Concludi();
