@@ -20,6 +20,7 @@
 #include "data/archivio.h"
 #include "data/dbengine.h"
 #include "tests/data_tabella_prova.h"
+#include "tests/support/variabile_ambiente.h"
 
 namespace vendrix {
 namespace {
@@ -892,14 +893,11 @@ TEST_F(MotoreDati, SenzaIlProgrammaDiLetturaIlMessaggioDiceDoveLoSiCercava) {
   testa.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
   std::ofstream("Vuoto.mdb", std::ios::binary) << testa;
   const std::string lettore = (cartella_ / "manca" / "vendrix-lettore-jet").string();
-  const char* prima = std::getenv("VENDRIX_LETTORE_JET");
-  const std::string conservato = prima ? prima : "";
-  setenv("VENDRIX_LETTORE_JET", lettore.c_str(), 1);
-  const std::string m = Messaggio([&] { motore_.OpenDatabase("Vuoto.mdb"); });
-  if (prima)
-    setenv("VENDRIX_LETTORE_JET", conservato.c_str(), 1);
-  else
-    unsetenv("VENDRIX_LETTORE_JET");
+  std::string m;
+  {
+    prova::VariabileAmbiente altrove("VENDRIX_LETTORE_JET", lettore);
+    m = Messaggio([&] { motore_.OpenDatabase("Vuoto.mdb"); });
+  }
   EXPECT_NE(m.find("Impossibile leggere il file Access"), std::string::npos) << m;
   EXPECT_NE(m.find("non è stato trovato"), std::string::npos) << m;
   EXPECT_NE(m.find("'" + lettore + "'"), std::string::npos) << m;

@@ -24,10 +24,12 @@
 #include <vector>
 
 #include "comune/testo.h"
+#include "data/cartella_temporanea.h"
 #include "data/dbengine.h"
 #include "data/errore.h"
 #include "data/jet.h"
 #include "data/valore.h"
+#include "tests/support/variabile_ambiente.h"
 
 namespace vendrix {
 namespace {
@@ -61,23 +63,6 @@ void ScriviFile(const fs::path& p, const std::string& dati) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(dati.data(), static_cast<std::streamsize>(dati.size()));
 }
-
-// A folder of the test's own, removed at the end.
-class CartellaTemporanea {
- public:
-  CartellaTemporanea() {
-    std::string modello = (fs::temp_directory_path() / "vendrix-jet-XXXXXX").string();
-    percorso_ = mkdtemp(modello.data());
-  }
-  ~CartellaTemporanea() {
-    std::error_code ec;
-    fs::remove_all(percorso_, ec);
-  }
-  const fs::path& Percorso() const { return percorso_; }
-
- private:
-  fs::path percorso_;
-};
 
 std::string Quota(const std::string& s) {
   std::string out = "'";
@@ -673,9 +658,7 @@ TEST(LetturaJet, UnaCopiaCheIlLettoreNonScriverebbeVieneRifiutata) {
   testa.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
   ScriviFile(file, testa);
   const fs::path lettore = tmp.Percorso() / "lettore.sh";
-  const char* prima = std::getenv("VENDRIX_LETTORE_JET");
-  const std::string conservato = prima ? prima : "";
-  setenv("VENDRIX_LETTORE_JET", lettore.c_str(), 1);
+  prova::VariabileAmbiente finto("VENDRIX_LETTORE_JET", lettore.string());
   // The reader's SQL, what it says at the end, and a word of the message ("" when sound).
   struct Caso {
     const char* sql;
@@ -712,11 +695,6 @@ TEST(LetturaJet, UnaCopiaCheIlLettoreNonScriverebbeVieneRifiutata) {
       EXPECT_NE(std::string(e.what()).find(caso.messaggio), std::string::npos) << e.what();
       EXPECT_TRUE(dest.Tabelle().empty());
     }
-  }
-  if (prima) {
-    setenv("VENDRIX_LETTORE_JET", conservato.c_str(), 1);
-  } else {
-    unsetenv("VENDRIX_LETTORE_JET");
   }
 }
 
